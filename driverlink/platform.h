@@ -1,0 +1,68 @@
+// The small platform layer under the driver link. One backend is linked into
+// each program: Win32 (the real driver), POSIX (the simulated driver daemon)
+// or in-process (the simulated driver inside a test). Everything above this
+// layer is portable.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// A device, file or registry-key handle; NO_HANDLE (all bits set) means none.
+using PlatformHandle = intptr_t;
+constexpr PlatformHandle NO_HANDLE = -1;
+
+// True on the NT family of the platform (device default \\.\trvlmd), false
+// on the 9x platform (\\.\TRVLM).
+bool platform_is_nt_family();
+
+// --- Driver device -------------------------------------------------------
+// Opens the device by its \\.\NAME path; NO_HANDLE when it cannot be opened.
+PlatformHandle platform_open_device(const char *device_name);
+void platform_close_device(PlatformHandle device);
+// One synchronous device-control call. *returned receives the count that the
+// driver reports (0 when the call fails). Callers set *returned to 0 first
+// and rely on it alone; the result only says whether the call went through.
+bool platform_device_control(PlatformHandle device, uint32_t code,
+                             const void *input, uint32_t input_size,
+                             void *output, uint32_t output_size,
+                             uint32_t *returned);
+
+// --- Registry (under HKEY_LOCAL_MACHINE) ---------------------------------
+constexpr unsigned REGISTRY_QUERY = 1;  // KEY_QUERY_VALUE
+constexpr unsigned REGISTRY_SET = 2;    // KEY_SET_VALUE
+
+// Opens a key such as "SOFTWARE\\Velmora\\Tarvel"; NO_HANDLE when it is missing
+// or cannot be opened with that access.
+PlatformHandle platform_open_key(const char *key_path, unsigned access);
+void platform_close_key(PlatformHandle key);
+
+enum ValueRead {
+    VALUE_READ,       // the whole value is in buffer, *size is its size
+    VALUE_MISSING,    // no such value; buffer and *size unchanged
+    VALUE_TOO_LARGE,  // larger than *size; *size now holds its size, buffer unchanged
+    VALUE_FAILED,     // any other error; buffer and *size unchanged
+};
+// Reads a value's raw bytes, whatever its type. *size is the buffer's
+// capacity on entry.
+ValueRead platform_read_value(PlatformHandle key, const char *value_name,
+                              void *buffer, uint32_t *size);
+// Writes a value's raw bytes as a binary value (REG_BINARY), replacing it whole.
+bool platform_write_value(PlatformHandle key, const char *value_name,
+                          const void *data, uint32_t size);
+
+// --- Files (in the current directory unless the name says otherwise) -----
+// Creates a file for writing only, not shared, replacing any file of that
+// name; NO_HANDLE when it cannot be created.
+PlatformHandle platform_create_file(const char *name);
+// Writes all size bytes; false when they could not all be written.
+bool platform_write_file(PlatformHandle file, const void *data, uint32_t size);
+void platform_close_file(PlatformHandle file);
+bool platform_delete_file(const char *name);
+bool platform_rename_file(const char *from, const char *to);
+
+// The code of the last failed platform operation (GetLastError or errno).
+int platform_last_error();
+// The platform's code for a file name that is too long.
+int platform_name_too_long_error();
+
+void platform_sleep(unsigned milliseconds);

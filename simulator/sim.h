@@ -1,0 +1,71 @@
+// The simulated Tarvel driver: one core that both transports serve (in-process
+// for tests, the tarvel-sim daemon for separate programs).
+//
+// The core keeps per-modem queues of status records, eye points and capture
+// data, driver memory as an address map, the registry values that the driver
+// maintains or the programs write (ActiveModems, TarvelSetup under both
+// programs' keys), a log of the device-control calls it served, and faults
+// that tests switch on to check how the programs cope with a driver that
+// breaks its contract.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "decoder/status.h"
+#include "driverlink/ioctl.h"
+
+// Back to the state of a driver just loaded: queues, memory, call log and
+// faults empty; ActiveModems 0 under both keys; TarvelSetup absent; both
+// program keys present; the device closed.
+void sim_reset();
+
+// --- Registry world ----------------------------------------------------
+// ActiveModems under both programs' keys.
+void sim_set_active_modems(uint32_t count);
+// Raw registry values and keys, as the programs see them.
+void sim_set_value(const char *key_path, const char *value_name, const void *data, uint32_t size);
+// Copies the value into data (capacity *size); true when present and it fit;
+// *size receives the value's size when present.
+bool sim_get_value(const char *key_path, const char *value_name, void *data, uint32_t *size);
+void sim_remove_value(const char *key_path, const char *value_name);
+void sim_remove_key(const char *key_path);
+void sim_create_key(const char *key_path);
+
+// --- Queues and memory -------------------------------------------------
+void sim_queue_record(const StatusRecord &record);
+void sim_queue_eye(int modem, const EyePoint *points, size_t count);            // modem 1 or 2
+void sim_queue_capture(int modem, const unsigned char *bytes, size_t count);    // modem 1 or 2
+void sim_queue_capture_fill(int modem, size_t count, unsigned char byte);
+void sim_map_memory(uint32_t address, const unsigned char *bytes, size_t count);
+// Driver memory reads: how many leading bytes at address are mapped (and copied).
+size_t sim_read_memory(uint32_t address, unsigned char *dest, size_t count);
+size_t sim_pending_records();
+size_t sim_pending_capture(int modem);
+
+// --- Device ------------------------------------------------------------
+// The device's name without the \\.\ prefix ("trvlmd" by default).
+void sim_set_device_name(const char *name);
+bool sim_open_device(const char *device_path);  // path as the programs give it, \\.\NAME
+void sim_close_device();
+bool sim_device_open();
+// Serves one device-control call; *returned receives the reported count.
+bool sim_device_control(uint32_t code, const void *input, uint32_t input_size,
+                        void *output, uint32_t output_size, uint32_t *returned);
+
+// --- Faults ------------------------------------------------------------
+struct SimFaults {
+    uint32_t status_count;      // nonzero: report this count for every status call that delivers a record
+    uint32_t eye_count;         // nonzero: report this many points on every eye call
+    uint32_t capture_count;     // nonzero: report this many bytes on every capture read with data pending
+    bool refuse_open;           // the device refuses to open while ActiveModems is nonzero
+    uint32_t setup_value_size;  // nonzero: TarvelSetup starts as a value of this many bytes (> 4)
+};
+void sim_set_faults(const SimFaults &faults);
+
+// --- Call log ----------------------------------------------------------
+// One line per device-control call served: "NAME INPUT COUNT\n", with NAME
+// the call's IOCTL_TARVEL_ name, INPUT the 32-bit input word in decimal or
+// "-" when the call takes none, COUNT the reported count in decimal.
+const char *sim_call_log();
+void sim_clear_call_log();
