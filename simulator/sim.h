@@ -53,6 +53,21 @@ bool sim_device_open();
 bool sim_device_control(uint32_t code, const void *input, uint32_t input_size,
                         void *output, uint32_t output_size, uint32_t *returned);
 
+// --- Playing traces ----------------------------------------------------
+// Time in the core is virtual: directives of a played trace take effect when
+// the core's clock reaches them. The daemon advances the clock with real time;
+// the in-process backend advances it when the program sleeps, so a program
+// under test runs through a whole trace deterministically and at full speed.
+struct TraceDirective;
+// Appends a trace's directives to the script (after whatever is still pending).
+void sim_play(const TraceDirective *directives, size_t count);
+// Lets ms milliseconds pass: every directive that falls due takes effect.
+void sim_advance(uint32_t milliseconds);
+// True when the script has no directive left.
+bool sim_script_done();
+// Milliseconds of virtual time since sim_reset.
+uint64_t sim_clock();
+
 // --- Faults ------------------------------------------------------------
 struct SimFaults {
     uint32_t status_count;      // nonzero: report this count for every status call that delivers a record
