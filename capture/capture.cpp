@@ -1,0 +1,214 @@
+// Capture slots, the recording flag and the capture and restart requests.
+#include "capture/capture.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "decoder/driver_memory.h"
+#include "driverlink/device.h"
+#include "driverlink/recording_flag.h"
+
+CaptureSlot capture_slots[2] = {
+    {NO_HANDLE, "", 0, 0, false},
+    {NO_HANDLE, "", 0, 0, false},
+};
+int32_t log_counter = 1;
+unsigned char capture_buffer[CAPTURE_BUFFER_SIZE];
+
+const char CREATED_LOG_TEXT[] = "Created new log file %s";
+const char FAILED_LOG_TEXT[] = "Failed to create new log file error = %d";
+
+static SetupValue setup_value;  // 1 KiB: kept off the stack, one thread only
+
+static CaptureSlot *slot_of(int modem) {
+    if (modem != 1 && modem != 2) {
+        return nullptr;
+    }
+    return &capture_slots[modem - 1];
+}
+
+static bool start_capture(PlatformHandle key, CaptureSlot *slot, const char *file_name,
+                          int64_t byte_limit) {
+    if (file_name == nullptr || std::strlen(file_name) >= CAPTURE_NAME_BYTES) {
+        return false;
+    }
+    if (!read_recording_flag(key, &setup_value)) {
+        return false;
+    }
+    change_recording_bit(&setup_value, true);
+    if (file_name != slot->file_name) {
+        std::memcpy(slot->file_name, file_name, std::strlen(file_name) + 1);
+    }
+    PlatformHandle file = platform_create_file(slot->file_name);
+    if (file == NO_HANDLE) {
+        return false;
+    }
+    write_recording_flag(key, setup_value);
+    if (slot->active) {
+        platform_close_file(slot->file);  // never leak a capture started twice
+    }
+    slot->file = file;
+    slot->byte_count = 0;
+    slot->byte_limit = byte_limit;
+    slot->active = true;
+    return true;
+}
+
+static bool stop_capture(PlatformHandle key, CaptureSlot *slot) {
+    slot->active = false;
+    platform_close_file(slot->file);
+    slot->file = NO_HANDLE;
+    // The file is closed whatever happens to the flag: a value that cannot
+    // be read whole is left as it is.
+    return set_recording_flag(key, false);
+}
+
+bool set_capture(bool start, int modem, const char *file_name, int64_t byte_limit) {
+    CaptureSlot *slot = slot_of(modem);
+    if (slot == nullptr) {
+        return false;
+    }
+    if (!start && !slot->active) {
+        return true;
+    }
+    PlatformHandle key = platform_open_key(MONITOR_KEY, REGISTRY_QUERY | REGISTRY_SET);
+    if (key == NO_HANDLE) {
+        return false;
+    }
+    bool done = start ? start_capture(key, slot, file_name, byte_limit) : stop_capture(key, slot);
+    platform_close_key(key);
+    return done;
+}
+
+static void begin_capture_calls(int modem) {
+    // The driver expects the pair right after a new capture file, 0x1B2018 first.
+    uint32_t number = static_cast<uint32_t>(modem);
+    uint32_t returned = 0;
+    platform_device_control(device, IOCTL_TARVEL_CAPTURE_BEGIN_1, &number, sizeof number,
+                            nullptr, 0, &returned);
+    returned = 0;
+    platform_device_control(device, IOCTL_TARVEL_CAPTURE_BEGIN_2, &number, sizeof number,
+                            nullptr, 0, &returned);
+}
+
+// Renames the capture just stopped to "<n>.log" and says so in line.
+static void rename_finished_capture(CaptureSlot *slot, int32_t n, StatusLine &line) {
+    char log_name[CAPTURE_NAME_BYTES];
+    std::snprintf(log_name, sizeof log_name, "%d.log", static_cast<int>(n));
+    if (std::strcmp(log_name, slot->file_name) == 0) {
+        // The finished capture already carries that name; deleting the
+        // target first would delete the capture itself.
+        std::snprintf(line, STATUS_LINE_BYTES, CREATED_LOG_TEXT, log_name);
+        return;
+    }
+    platform_delete_file(log_name);
+    if (platform_rename_file(slot->file_name, log_name)) {
+        std::snprintf(line, STATUS_LINE_BYTES, CREATED_LOG_TEXT, log_name);
+    } else {
+        std::snprintf(line, STATUS_LINE_BYTES, FAILED_LOG_TEXT, platform_last_error());
+    }
+}
+
+void restart_capture(int modem, int32_t param1, StatusLine &line) {
+    CaptureSlot *slot = slot_of(modem);
+    if (slot == nullptr || param1 < 10000 || param1 >= 20000) {
+        return;
+    }
+    if (slot->active) {
+        set_capture(false, modem);
+        if (param1 > 10000) {
+            rename_finished_capture(slot, param1 - 10000, line);
+        }
+    }
+    std::snprintf(slot->file_name, sizeof slot->file_name, "session.rec.%d", modem);
+    set_capture(true, modem, slot->file_name, RESTART_BYTE_LIMIT);
+    begin_capture_calls(modem);
+}
+
+void open_named_capture(int modem, uint32_t limit_mib, uint32_t name_address, StatusLine &line) {
+    CaptureSlot *slot = slot_of(modem);
+    if (slot == nullptr) {
+        return;
+    }
+    set_capture(false, modem);
+    if (limit_mib == 0) {
+        return;
+    }
+    if (name_address != 0) {
+        // Read into a scratch buffer: a name that does not fit is refused
+        // whole, never cut into another file's name.
+        char name[CAPTURE_NAME_BYTES];
+        long length = read_driver_block(name_address, name, sizeof name);
+        if (length == DRIVER_TEXT_CUT) {
+            std::snprintf(line, STATUS_LINE_BYTES, FAILED_LOG_TEXT, platform_name_too_long_error());
+            return;
+        }
+        if (length < 0) {
+            std::snprintf(line, STATUS_LINE_BYTES, FAILED_LOG_TEXT, CAPTURE_NAME_UNREADABLE_ERROR);
+            return;
+        }
+        std::memcpy(slot->file_name, name, sizeof name);
+    } else {
+        std::snprintf(slot->file_name, sizeof slot->file_name, "%d.log", static_cast<int>(log_counter));
+        // Wraps instead of overflowing after 2^31 - 1 files.
+        log_counter = static_cast<int32_t>(static_cast<uint32_t>(log_counter) + 1u);
+    }
+    int64_t limit = limit_mib >= NAMED_LIMIT_MAX_MIB ? CAPTURE_BYTE_LIMIT_MAX
+                                                     : static_cast<int64_t>(limit_mib) << 20;
+    if (set_capture(true, modem, slot->file_name, limit)) {
+        begin_capture_calls(modem);
+        std::snprintf(line, STATUS_LINE_BYTES, CREATED_LOG_TEXT, slot->file_name);
+    } else {
+        std::snprintf(line, STATUS_LINE_BYTES, FAILED_LOG_TEXT, platform_last_error());
+    }
+}
+
+void drain_captures() {
+    int present = modem_presence();
+    if (present <= 0) {
+        set_capture(false, 1);
+        set_capture(false, 2);
+        return;
+    }
+    if (present > 2) {
+        present = 2;
+    }
+    for (int modem = 1; modem <= present; ++modem) {
+        CaptureSlot *slot = &capture_slots[modem - 1];
+        if (!slot->active) {
+            continue;
+        }
+        uint32_t index = static_cast<uint32_t>(modem - 1);
+        uint32_t count = 0;
+        platform_device_control(device, IOCTL_TARVEL_READ_CAPTURE, &index, sizeof index,
+                                capture_buffer, CAPTURE_BUFFER_SIZE, &count);
+        if (count == 0) {
+            continue;
+        }
+        // A driver that reports more than the buffer holds delivered no more
+        // than the buffer.
+        if (count > CAPTURE_BUFFER_SIZE) {
+            count = CAPTURE_BUFFER_SIZE;
+        }
+        slot->byte_count += count;
+        if (slot->byte_count < slot->byte_limit) {
+            platform_write_file(slot->file, capture_buffer, count);
+        } else {
+            set_capture(false, modem);
+        }
+    }
+}
+
+void reset_captures() {
+    for (CaptureSlot &slot : capture_slots) {
+        if (slot.active && slot.file != NO_HANDLE) {
+            platform_close_file(slot.file);
+        }
+        slot.file = NO_HANDLE;
+        slot.file_name[0] = '\0';
+        slot.byte_limit = 0;
+        slot.byte_count = 0;
+        slot.active = false;
+    }
+    log_counter = 1;
+}

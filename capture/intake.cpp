@@ -1,0 +1,61 @@
+// One status record from the driver to one line of text.
+#include "capture/intake.h"
+
+#include <cstdio>
+
+#include "capture/capture.h"
+#include "driverlink/device.h"
+#include "driverlink/ioctl.h"
+#include "driverlink/platform.h"
+
+const char DATA_INTEGRITY_TEXT[] = "Data Integrity Check Failed\nRetrain forced";
+const char DMA_TIMEOUT_TEXT[] = "DMA Transfer Request Timeout\nRetrain forced";
+const char UNKNOWN_INTERNAL_TEXT[] = "Unknown internal error, code %d ";
+
+// Texts of the driver's internal errors, by code.
+struct InternalErrorText {
+    uint32_t code;
+    const char *text;
+};
+static const InternalErrorText internal_error_texts[] = {
+    {1, DATA_INTEGRITY_TEXT},
+    {2, DMA_TIMEOUT_TEXT},
+};
+
+static void internal_error_line(uint32_t code, StatusLine &line) {
+    for (const InternalErrorText &row : internal_error_texts) {
+        if (row.code == code) {
+            std::snprintf(line, STATUS_LINE_BYTES, "%s", row.text);
+            return;
+        }
+    }
+    std::snprintf(line, STATUS_LINE_BYTES, UNKNOWN_INTERNAL_TEXT, static_cast<int32_t>(code));
+}
+
+int next_status_line(StatusLine &line) {
+    line[0] = '\0';
+    unsigned char bytes[STATUS_RECORD_SIZE];
+    uint32_t returned = 0;
+    platform_device_control(device, IOCTL_TARVEL_GET_STATUS, nullptr, 0, bytes, sizeof bytes,
+                            &returned);
+    if (returned != STATUS_RECORD_SIZE) {
+        return -1;
+    }
+    StatusRecord record = status_record_from_bytes(bytes);
+    if (record.modem == 0) {
+        internal_error_line(record.code, line);
+        return 0;
+    }
+    if (record.modem > 2) {
+        return -1;
+    }
+    int modem = static_cast<int>(record.modem);
+    if (record.code == CAPTURE_RESTART_CODE) {
+        restart_capture(modem, static_cast<int32_t>(record.param1), line);
+    } else if (record.code == CAPTURE_FILE_CODE) {
+        open_named_capture(modem, record.param1, record.param2, line);
+    } else {
+        decode_status(record, line);
+    }
+    return line[0] == '\0' ? -1 : modem;
+}

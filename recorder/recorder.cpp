@@ -1,0 +1,167 @@
+// The recorder program: flag on, wait for a modem, copy, flag off.
+#include "recorder/recorder.h"
+
+#include <csignal>
+#include <cstdint>
+
+#include "driverlink/device.h"
+#include "driverlink/ioctl.h"
+#include "driverlink/platform.h"
+#include "driverlink/recording_flag.h"
+
+FILE *recorder_console = nullptr;
+FILE *recorder_errors = nullptr;
+
+const char NOT_INSTALLED_TEXT[] = "Tarvel driver not installed\n";
+const char PORTS_OPENED_TEXT[] = "Port(s) opened\n";
+const char PORTS_CLOSED_TEXT[] = "Port(s) closed\n";
+
+const char *const RECORDING_FILE_NAMES[2] = {"session.rec.1", "session.rec.2"};
+
+// Rest between presence checks while waiting for a modem, and after a pass
+// that found no data.
+constexpr unsigned WAIT_REST_MS = 5;
+constexpr unsigned IDLE_REST_MS = 100;
+
+// The transfer buffer for both modems, for the program's lifetime.
+static unsigned char transfer_buffer[CAPTURE_BUFFER_SIZE];
+
+static volatile std::sig_atomic_t interrupted = 0;
+
+void recorder_interrupt() { interrupted = 1; }
+
+static void on_interrupt(int) { interrupted = 1; }
+
+static FILE *console() { return recorder_console != nullptr ? recorder_console : stdout; }
+static FILE *errors() { return recorder_errors != nullptr ? recorder_errors : stderr; }
+
+static void say(const char *text) {
+    std::fputs(text, console());
+    std::fflush(console());
+}
+
+// One capture file of the recording and whether its loss of data was reported.
+struct RecordingFile {
+    PlatformHandle handle;
+    bool failure_reported;
+};
+
+static void report_once(RecordingFile *file, const char *what, int modem) {
+    if (file->failure_reported) {
+        return;
+    }
+    file->failure_reported = true;
+    std::fprintf(errors(), "%s %s failed, error = %d\n", what, RECORDING_FILE_NAMES[modem - 1],
+                 platform_last_error());
+    std::fflush(errors());
+}
+
+// Sets or clears bit 0 of TarvelSetup under the recorder's key.
+static bool change_flag(bool on) {
+    PlatformHandle key = platform_open_key(RECORDER_KEY, REGISTRY_QUERY | REGISTRY_SET);
+    if (key == NO_HANDLE) {
+        return false;
+    }
+    bool done = set_recording_flag(key, on);
+    platform_close_key(key);
+    return done;
+}
+
+// Copies until no modem is active or an interrupt comes.
+static void copy_sessions(RecordingFile files[2]) {
+    int present = modem_presence();
+    while (present > 0 && !interrupted) {
+        if (present > 2) {
+            present = 2;
+        }
+        uint64_t pass_total = 0;
+        for (int index = 0; index < present; ++index) {
+            uint32_t input = static_cast<uint32_t>(index);
+            uint32_t count = 0;
+            platform_device_control(device, IOCTL_TARVEL_READ_CAPTURE, &input, sizeof input,
+                                    transfer_buffer, CAPTURE_BUFFER_SIZE, &count);
+            // A driver that reports more than the buffer holds delivered no
+            // more than the buffer.
+            if (count > CAPTURE_BUFFER_SIZE) {
+                count = CAPTURE_BUFFER_SIZE;
+            }
+            pass_total += count;
+            if (count == 0) {
+                continue;
+            }
+            RecordingFile *file = &files[index];
+            if (file->handle == NO_HANDLE) {
+                report_once(file, "Write to", index + 1);
+            } else if (!platform_write_file(file->handle, transfer_buffer, count)) {
+                report_once(file, "Write to", index + 1);
+            }
+        }
+        if (pass_total == 0) {
+            platform_sleep(IDLE_REST_MS);
+        }
+        present = modem_presence();
+    }
+}
+
+static int record(int argc, char **argv) {
+    const char *argument = argc > 1 ? argv[1] : nullptr;
+    if (!choose_device_name(platform_is_nt_family(), argument)) {
+        std::fprintf(errors(), "Device name too long: at most %d characters\n",
+                     static_cast<int>(DEVICE_ARGUMENT_MAX));
+        return 0;
+    }
+    program_key = RECORDER_KEY;
+
+    PlatformHandle key = platform_open_key(RECORDER_KEY, REGISTRY_QUERY | REGISTRY_SET);
+    if (key == NO_HANDLE) {
+        say(NOT_INSTALLED_TEXT);
+        return 0;
+    }
+    bool flag_set = set_recording_flag(key, true);
+    platform_close_key(key);
+    if (!flag_set) {
+        // The driver records nothing without the flag.
+        std::fprintf(errors(), "Cannot set the recording flag: TarvelSetup could not be read "
+                               "whole or written\n");
+        return 0;
+    }
+
+    while (modem_presence() == 0) {
+        if (interrupted) {
+            change_flag(false);
+            return 0;
+        }
+        platform_sleep(WAIT_REST_MS);
+    }
+
+    say(PORTS_OPENED_TEXT);
+    RecordingFile files[2];
+    for (int index = 0; index < 2; ++index) {
+        files[index].handle = platform_create_file(RECORDING_FILE_NAMES[index]);
+        files[index].failure_reported = false;
+        if (files[index].handle == NO_HANDLE) {
+            report_once(&files[index], "Creating", index + 1);
+        }
+    }
+
+    copy_sessions(files);
+
+    say(PORTS_CLOSED_TEXT);
+    change_flag(false);
+    for (RecordingFile &file : files) {
+        if (file.handle != NO_HANDLE) {
+            platform_close_file(file.handle);
+        }
+    }
+    return 0;
+}
+
+int run_recorder(int argc, char **argv) {
+    interrupted = 0;
+    void (*previous_int)(int) = std::signal(SIGINT, on_interrupt);
+    void (*previous_term)(int) = std::signal(SIGTERM, on_interrupt);
+    int result = record(argc, argv);
+    std::signal(SIGINT, previous_int == SIG_ERR ? SIG_DFL : previous_int);
+    std::signal(SIGTERM, previous_term == SIG_ERR ? SIG_DFL : previous_term);
+    return result;
+}
