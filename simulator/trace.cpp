@@ -1,0 +1,541 @@
+// Reader of Tarvel trace files.
+//
+// A line is cut into tokens separated by blanks and TABs; '#' outside a
+// quoted text ends the line. A trailing CR (CRLF files) is dropped; a NUL
+// byte anywhere in a line is an error, since no directive can hold one
+// literally (a text gets one through the \0 escape). Every operand is
+// checked, and anything left over after a complete directive is an error,
+// so a typing slip never turns silently into a different trace.
+//
+// Standard input is named "<stdin>" in error messages.
+#include "simulator/trace.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The largest fill a single cap directive may ask for. A fill is expanded
+// into real bytes by whoever plays the trace; a typing slip of a few digits
+// must not make that program allocate gigabytes.
+constexpr uint32_t MAX_FILL_COUNT = 16u * 1024u * 1024u;
+
+// One token of a line: raw points at its first character (the opening quote
+// for a quoted text) and length counts every character up to and including
+// the closing quote.
+struct Token {
+    const char *raw;
+    size_t length;
+    bool quoted;
+};
+
+struct Line {
+    std::vector<Token> tokens;
+    char *error;
+    size_t error_size;
+};
+
+// Writes the message into the caller's buffer and returns -1, the result of
+// parse_trace_line for a malformed line.
+[[gnu::format(printf, 2, 3)]] int fail(Line &line, const char *format, ...) {
+    if (line.error != nullptr && line.error_size > 0) {
+        va_list args;
+        va_start(args, format);
+        vsnprintf(line.error, line.error_size, format, args);
+        va_end(args);
+    }
+    return -1;
+}
+
+// Tokens are quoted in messages cut to this many characters, so a mistyped
+// megabyte-long token does not flood the terminal.
+constexpr int SHOWN_TOKEN = 40;
+
+int shown_length(const Token &token) {
+    return token.length > SHOWN_TOKEN ? SHOWN_TOKEN : static_cast<int>(token.length);
+}
+
+bool is_separator(char c) { return c == ' ' || c == '\t'; }
+
+int hex_digit_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool token_is(const Token &token, const char *word) {
+    size_t n = strlen(word);
+    return !token.quoted && token.length == n && memcmp(token.raw, word, n) == 0;
+}
+
+// Cuts text[0..length) into tokens. A quoted text runs to the first quote
+// not preceded by a backslash; it must be followed by a separator, a comment
+// or the end of the line.
+int tokenize(const char *text, size_t length, Line &line) {
+    size_t i = 0;
+    while (i < length) {
+        char c = text[i];
+        if (is_separator(c)) {
+            ++i;
+            continue;
+        }
+        if (c == '#') break;
+        size_t start = i;
+        if (c == '"') {
+            ++i;
+            while (i < length && text[i] != '"') i += (text[i] == '\\') ? 2 : 1;
+            if (i >= length) return fail(line, "unterminated quoted text");
+            ++i;  // past the closing quote
+            if (i < length && !is_separator(text[i]) && text[i] != '#') {
+                return fail(line, "unexpected character '%c' after closing quote", text[i]);
+            }
+            line.tokens.push_back(Token{text + start, i - start, true});
+        } else {
+            while (i < length && !is_separator(text[i]) && text[i] != '#') ++i;
+            line.tokens.push_back(Token{text + start, i - start, false});
+        }
+    }
+    return 0;
+}
+
+// A number of the trace: decimal with an optional sign, or hexadecimal with
+// the prefix 0x or 0X (a sign is taken there too: -0x1 is -1). value
+// receives the number itself, not yet folded into 32 bits.
+enum NumberResult { NUMBER_OK, NUMBER_BAD, NUMBER_TOO_BIG };
+
+NumberResult parse_number(const Token &token, int64_t *value) {
+    if (token.quoted || token.length == 0) return NUMBER_BAD;
+    const char *p = token.raw;
+    const char *end = token.raw + token.length;
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = (*p == '-');
+        ++p;
+    }
+    unsigned base = 10;
+    if (end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        base = 16;
+        p += 2;
+    }
+    if (p == end) return NUMBER_BAD;
+    // The magnitude stops growing past 2^32: enough to tell "too big" from
+    // any valid value without overflowing on a long run of digits.
+    uint64_t magnitude = 0;
+    bool too_big = false;
+    for (; p < end; ++p) {
+        int digit = hex_digit_value(*p);
+        if (digit < 0 || static_cast<unsigned>(digit) >= base) return NUMBER_BAD;
+        if (!too_big) {
+            magnitude = magnitude * base + static_cast<unsigned>(digit);
+            if (magnitude > 0xFFFFFFFFull) too_big = true;
+        }
+    }
+    if (too_big) return NUMBER_TOO_BIG;
+    if (negative && magnitude > 0x80000000ull) return NUMBER_TOO_BIG;
+    *value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+    return NUMBER_OK;
+}
+
+// A number between low and high (inclusive); what names the operand.
+bool parse_ranged(Line &line, const Token &token, const char *what, int64_t low, int64_t high,
+                  int64_t *value, int *result) {
+    switch (parse_number(token, value)) {
+    case NUMBER_BAD:
+        *result = fail(line, "%s: bad number '%.*s'", what, shown_length(token), token.raw);
+        return false;
+    case NUMBER_TOO_BIG:
+        *result = fail(line, "%s: number out of range '%.*s'", what, shown_length(token), token.raw);
+        return false;
+    case NUMBER_OK:
+        break;
+    }
+    if (*value < low || *value > high) {
+        *result = fail(line, "%s: %lld is outside %lld to %lld", what, static_cast<long long>(*value),
+                       static_cast<long long>(low), static_cast<long long>(high));
+        return false;
+    }
+    return true;
+}
+
+// A 32-bit word: -2147483648 to 4294967295, negatives in two's complement.
+bool parse_word(Line &line, const Token &token, const char *what, uint32_t *word, int *result) {
+    int64_t value = 0;
+    if (!parse_ranged(line, token, what, -2147483648LL, 4294967295LL, &value, result)) return false;
+    *word = static_cast<uint32_t>(value);
+    return true;
+}
+
+// A count or a duration: a 32-bit word that is not negative.
+bool parse_count(Line &line, const Token &token, const char *what, uint32_t *count, int *result) {
+    int64_t value = 0;
+    if (!parse_ranged(line, token, what, 0, 4294967295LL, &value, result)) return false;
+    *count = static_cast<uint32_t>(value);
+    return true;
+}
+
+// The modem of an eye or cap directive: 1 or 2.
+bool parse_modem(Line &line, const Token &token, const char *what, int *modem, int *result) {
+    int64_t value = 0;
+    if (!parse_ranged(line, token, what, 1, 2, &value, result)) return false;
+    *modem = static_cast<int>(value);
+    return true;
+}
+
+// Appends the bytes of one hex token ("e0c105": three bytes).
+bool parse_hex_bytes(Line &line, const Token &token, const char *what,
+                     std::vector<unsigned char> *bytes, int *result) {
+    if (token.quoted) {
+        *result = fail(line, "%s: bad hex bytes '%.*s'", what, shown_length(token), token.raw);
+        return false;
+    }
+    for (size_t i = 0; i < token.length; ++i) {
+        if (hex_digit_value(token.raw[i]) < 0) {
+            *result = fail(line, "%s: bad hex bytes '%.*s'", what, shown_length(token), token.raw);
+            return false;
+        }
+    }
+    if (token.length % 2 != 0) {
+        *result = fail(line, "%s: odd number of hex digits in '%.*s'", what, shown_length(token),
+                       token.raw);
+        return false;
+    }
+    for (size_t i = 0; i < token.length; i += 2) {
+        bytes->push_back(static_cast<unsigned char>(hex_digit_value(token.raw[i]) * 16 +
+                                                    hex_digit_value(token.raw[i + 1])));
+    }
+    return true;
+}
+
+// Decodes the escapes of a quoted text (quotes excluded) into bytes.
+bool parse_quoted_text(Line &line, const Token &token, const char *what,
+                       std::vector<unsigned char> *bytes, int *result) {
+    const char *p = token.raw + 1;
+    const char *end = token.raw + token.length - 1;
+    while (p < end) {
+        if (*p != '\\') {
+            bytes->push_back(static_cast<unsigned char>(*p++));
+            continue;
+        }
+        // The tokenizer guarantees a character after every backslash.
+        char kind = p[1];
+        p += 2;
+        switch (kind) {
+        case '\\': bytes->push_back('\\'); break;
+        case '"': bytes->push_back('"'); break;
+        case 't': bytes->push_back('\t'); break;
+        case 'n': bytes->push_back('\n'); break;
+        case 'r': bytes->push_back('\r'); break;
+        case '0': bytes->push_back(0); break;
+        case 'x': {
+            int high = p < end ? hex_digit_value(p[0]) : -1;
+            int low = p + 1 < end ? hex_digit_value(p[1]) : -1;
+            if (high < 0 || low < 0) {
+                *result = fail(line, "%s: \\x needs two hex digits", what);
+                return false;
+            }
+            bytes->push_back(static_cast<unsigned char>(high * 16 + low));
+            p += 2;
+            break;
+        }
+        default:
+            *result = fail(line, "%s: unknown escape '\\%c'", what, kind);
+            return false;
+        }
+    }
+    return true;
+}
+
+// A block of driver memory must start at a nonzero address and fit below
+// 2^32: a block that wrapped round to address 0 would land somewhere else.
+bool check_block(Line &line, const char *what, uint32_t address, size_t size, int *result) {
+    if (address == 0) {
+        *result = fail(line, "%s: address must not be 0", what);
+        return false;
+    }
+    if (size > 0 && static_cast<uint64_t>(address) + (size - 1) > 0xFFFFFFFFull) {
+        *result = fail(line, "%s: block of %zu bytes at 0x%lx runs past address 0xffffffff", what,
+                       size, static_cast<unsigned long>(address));
+        return false;
+    }
+    return true;
+}
+
+// Each directive's parser: tokens[0] is the directive's name. They return 1
+// with *out filled, or -1 with the error written.
+
+int missing(Line &line, const char *what, const char *operand) {
+    return fail(line, "%s: missing %s", what, operand);
+}
+
+int check_no_more(Line &line, const char *what, size_t used) {
+    if (line.tokens.size() > used) {
+        const Token &junk = line.tokens[used];
+        return fail(line, "%s: unexpected '%.*s' after the directive", what, shown_length(junk),
+                    junk.raw);
+    }
+    return 1;
+}
+
+int parse_rec(Line &line, TraceDirective *out) {
+    const std::vector<Token> &t = line.tokens;
+    if (t.size() < 2) return missing(line, "rec", "MODEM");
+    if (t.size() < 3) return missing(line, "rec", "CODE");
+    if (t.size() > 11) return fail(line, "rec: more than eight parameters");
+    out->op = TRACE_REC;
+    int result = 1;
+    uint32_t params[8] = {};
+    if (!parse_word(line, t[1], "rec MODEM", &out->record.modem, &result)) return result;
+    if (!parse_word(line, t[2], "rec CODE", &out->record.code, &result)) return result;
+    for (size_t i = 3; i < t.size(); ++i) {
+        if (!parse_word(line, t[i], "rec parameter", &params[i - 3], &result)) return result;
+    }
+    out->record.param1 = params[0];
+    out->record.param2 = params[1];
+    out->record.param3 = params[2];
+    out->record.param4 = params[3];
+    out->record.param5 = params[4];
+    out->record.param6 = params[5];
+    out->record.param7 = params[6];
+    out->record.param8 = params[7];
+    return 1;
+}
+
+int parse_mem(Line &line, TraceDirective *out) {
+    const std::vector<Token> &t = line.tokens;
+    if (t.size() < 2) return missing(line, "mem", "ADDR");
+    if (t.size() < 3) return missing(line, "mem", "BYTES");
+    out->op = TRACE_MEM;
+    int result = 1;
+    if (!parse_word(line, t[1], "mem ADDR", &out->address, &result)) return result;
+    if (out->address == 0) return fail(line, "mem: address must not be 0");
+    for (size_t i = 2; i < t.size(); ++i) {
+        if (!parse_hex_bytes(line, t[i], "mem", &out->bytes, &result)) return result;
+    }
+    if (!check_block(line, "mem", out->address, out->bytes.size(), &result)) return result;
+    return 1;
+}
+
+int parse_str(Line &line, TraceDirective *out) {
+    const std::vector<Token> &t = line.tokens;
+    if (t.size() < 2) return missing(line, "str", "ADDR");
+    if (t.size() < 3) return missing(line, "str", "\"TEXT\"");
+    out->op = TRACE_STR;
+    int result = 1;
+    if (!parse_word(line, t[1], "str ADDR", &out->address, &result)) return result;
+    if (out->address == 0) return fail(line, "str: address must not be 0");
+    if (!t[2].quoted) {
+        return fail(line, "str: TEXT must be in double quotes, not '%.*s'", shown_length(t[2]),
+                    t[2].raw);
+    }
+    if (!parse_quoted_text(line, t[2], "str", &out->bytes, &result)) return result;
+    out->bytes.push_back(0);
+    if (!check_block(line, "str", out->address, out->bytes.size(), &result)) return result;
+    return check_no_more(line, "str", 3);
+}
+
+int parse_active(Line &line, TraceDirective *out) {
+    const std::vector<Token> &t = line.tokens;
+    if (t.size() < 2) return missing(line, "active", "N");
+    out->op = TRACE_ACTIVE;
+    int result = 1;
+    if (!parse_word(line, t[1], "active", &out->value, &result)) return result;
+    return check_no_more(line, "active", 2);
+}
+
+int parse_eye(Line &line, TraceDirective *out) {
+    const std::vector<Token> &t = line.tokens;
+    if (t.size() < 2) return missing(line, "eye", "MODEM");
+    if (t.size() < 3) return missing(line, "eye", "X Y");
+    out->op = TRACE_EYE;
+    int result = 1;
+    if (!parse_modem(line, t[1], "eye MODEM", &out->modem, &result)) return result;
+    if ((t.size() - 2) % 2 != 0) return fail(line, "eye: odd number of values (X without Y)");
+    out->points.reserve((t.size() - 2) / 2);
+    for (size_t i = 2; i < t.size(); i += 2) {
+        int64_t x = 0, y = 0;
+        if (!parse_ranged(line, t[i], "eye X", -32768, 32767, &x, &result)) return result;
+        if (!parse_ranged(line, t[i + 1], "eye Y", -32768, 32767, &y, &result)) return result;
+        out->points.push_back(EyePoint{static_cast<int16_t>(x), static_cast<int16_t>(y)});
+    }
+    return 1;
+}
+
+int parse_cap(Line &line, TraceDirective *out) {
+    const std::vector<Token> &t = line.tokens;
+    if (t.size() < 2) return missing(line, "cap", "MODEM");
+    if (t.size() < 3) return missing(line, "cap", "BYTES");
+    int result = 1;
+    if (!parse_modem(line, t[1], "cap MODEM", &out->modem, &result)) return result;
+    if (!token_is(t[2], "fill")) {
+        out->op = TRACE_CAP;
+        for (size_t i = 2; i < t.size(); ++i) {
+            if (!parse_hex_bytes(line, t[i], "cap", &out->bytes, &result)) return result;
+        }
+        return 1;
+    }
+    out->op = TRACE_CAP_FILL;
+    if (t.size() < 4) return missing(line, "cap fill", "COUNT");
+    if (!parse_count(line, t[3], "cap fill COUNT", &out->value, &result)) return result;
+    if (out->value > MAX_FILL_COUNT) {
+        return fail(line, "cap fill: COUNT %lu is more than %lu bytes",
+                    static_cast<unsigned long>(out->value), static_cast<unsigned long>(MAX_FILL_COUNT));
+    }
+    out->fill_byte = 0;
+    if (t.size() < 5) return 1;
+    std::vector<unsigned char> fill;
+    if (t[4].length != 2 || !parse_hex_bytes(line, t[4], "cap fill BYTE", &fill, &result)) {
+        if (result == 1) {
+            result = fail(line, "cap fill: BYTE must be two hex digits, not '%.*s'",
+                          shown_length(t[4]), t[4].raw);
+        }
+        return result;
+    }
+    out->fill_byte = fill[0];
+    return check_no_more(line, "cap fill", 5);
+}
+
+int parse_wait(Line &line, TraceDirective *out) {
+    const std::vector<Token> &t = line.tokens;
+    if (t.size() < 2) return missing(line, "wait", "MS");
+    out->op = TRACE_WAIT;
+    int result = 1;
+    if (!parse_count(line, t[1], "wait", &out->value, &result)) return result;
+    return check_no_more(line, "wait", 2);
+}
+
+// Faults of the simulated driver, one row per name as a trace writes it.
+struct FaultName {
+    const char *name;
+    TraceFault fault;
+};
+constexpr FaultName fault_names[] = {
+    {"status-count",  FAULT_STATUS_COUNT},
+    {"eye-count",     FAULT_EYE_COUNT},
+    {"capture-count", FAULT_CAPTURE_COUNT},
+    {"refuse-open",   FAULT_REFUSE_OPEN},
+    {"setup-size",    FAULT_SETUP_SIZE},
+    {"off",           FAULT_OFF},
+};
+
+int parse_fault(Line &line, TraceDirective *out) {
+    const std::vector<Token> &t = line.tokens;
+    if (t.size() < 2) return missing(line, "fault", "NAME");
+    out->op = TRACE_FAULT;
+    const FaultName *found = nullptr;
+    for (const FaultName &row : fault_names) {
+        if (token_is(t[1], row.name)) found = &row;
+    }
+    if (found == nullptr) {
+        return fail(line, "fault: unknown fault '%.*s'", shown_length(t[1]), t[1].raw);
+    }
+    out->fault = found->fault;
+    out->value = 0;
+    if (found->fault == FAULT_OFF) return check_no_more(line, "fault off", 2);
+    if (t.size() < 3) return missing(line, "fault", "N");
+    int result = 1;
+    if (!parse_count(line, t[2], "fault", &out->value, &result)) return result;
+    if (found->fault == FAULT_REFUSE_OPEN && out->value > 1) {
+        return fail(line, "fault refuse-open: N must be 1 or 0");
+    }
+    // The setup value is a 4-byte word; the fault makes it longer (or, with
+    // 0, switches the fault off).
+    if (found->fault == FAULT_SETUP_SIZE && out->value != 0 && out->value <= 4) {
+        return fail(line, "fault setup-size: N must be 0 or more than 4");
+    }
+    return check_no_more(line, "fault", 3);
+}
+
+struct DirectiveParser {
+    const char *name;
+    int (*parse)(Line &line, TraceDirective *out);
+};
+constexpr DirectiveParser directive_parsers[] = {
+    {"rec",    parse_rec},
+    {"mem",    parse_mem},
+    {"str",    parse_str},
+    {"active", parse_active},
+    {"eye",    parse_eye},
+    {"cap",    parse_cap},
+    {"wait",   parse_wait},
+    {"fault",  parse_fault},
+};
+
+}  // namespace
+
+int parse_trace_line(const char *text, size_t length, TraceDirective *out, char *error,
+                     size_t error_size) {
+    if (error != nullptr && error_size > 0) error[0] = '\0';
+    *out = TraceDirective{};
+    Line line{{}, error, error_size};
+    if (text == nullptr) return 0;
+    // The line as read may still carry its line feed and, in a CRLF file,
+    // the CR before it.
+    if (length > 0 && text[length - 1] == '\n') --length;
+    if (length > 0 && text[length - 1] == '\r') --length;
+    if (memchr(text, '\0', length) != nullptr) return fail(line, "NUL byte in line");
+    if (tokenize(text, length, line) < 0) return -1;
+    if (line.tokens.empty()) return 0;
+    const Token &name = line.tokens[0];
+    for (const DirectiveParser &row : directive_parsers) {
+        if (token_is(name, row.name)) {
+            int result = row.parse(line, out);
+            if (result < 0) *out = TraceDirective{};
+            return result;
+        }
+    }
+    return fail(line, "unknown directive '%.*s'", shown_length(name), name.raw);
+}
+
+bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out) {
+    out->clear();
+    if (file_name == nullptr) file_name = "<trace>";
+    char *text = nullptr;
+    size_t capacity = 0;
+    int line_number = 0;
+    bool ok = true;
+    // getline grows its buffer to hold any line, so a long mem line is read
+    // whole, and it reports the true length, so a NUL inside is seen.
+    for (;;) {
+        errno = 0;
+        ssize_t length = getline(&text, &capacity, input);
+        if (length < 0) break;
+        ++line_number;
+        TraceDirective directive;
+        char error[256];
+        int result = parse_trace_line(text, static_cast<size_t>(length), &directive, error,
+                                      sizeof error);
+        if (result < 0) {
+            fprintf(stderr, "%s:%d: %s\n", file_name, line_number, error);
+            ok = false;
+            break;
+        }
+        if (result > 0) {
+            directive.line_number = line_number;
+            out->push_back(std::move(directive));
+        }
+    }
+    if (ok && ferror(input)) {
+        fprintf(stderr, "%s: %s\n", file_name, strerror(errno != 0 ? errno : EIO));
+        ok = false;
+    }
+    free(text);
+    if (!ok) out->clear();
+    return ok;
+}
+
+bool read_trace_file(const char *path, std::vector<TraceDirective> *out) {
+    if (strcmp(path, "-") == 0) return read_trace(stdin, "<stdin>", out);
+    FILE *input = fopen(path, "r");
+    if (input == nullptr) {
+        fprintf(stderr, "%s: %s\n", path, strerror(errno));
+        out->clear();
+        return false;
+    }
+    bool ok = read_trace(input, path, out);
+    fclose(input);
+    return ok;
+}

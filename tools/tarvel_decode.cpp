@@ -1,0 +1,222 @@
+// tarvel-decode: the offline decoder. Reads Tarvel traces and prints the
+// line of every status record, decoded against the driver memory that the
+// trace's mem and str directives have written up to that record.
+//
+//   tarvel-decode [--escape] [FILE...]
+//
+// Standard input is read when no FILE is given and for "-" (named "<stdin>"
+// in messages). Each FILE is read and checked whole before anything of it is
+// printed: a malformed file prints nothing, its error goes to standard error
+// and the remaining files are still decoded. Each file starts with empty
+// driver memory.
+//
+// Exit status: 0 when every file was decoded; 2 when a file was malformed or
+// an option unknown; 1 when a file could not be opened or read, or the output
+// could not be written.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include "decoder/driver_memory.h"
+#include "decoder/status.h"
+#include "simulator/trace.h"
+
+namespace {
+
+const char PROGRAM[] = "tarvel-decode";
+
+const char USAGE[] =
+    "Usage: tarvel-decode [--escape] [FILE...]\n"
+    "Prints the decoded line of every status record of Tarvel traces.\n"
+    "Reads standard input when no FILE is given, or for FILE \"-\".\n"
+    "\n"
+    "  --escape   one output line per record, with backslash, TAB, line feed,\n"
+    "             carriage return and other control bytes written as \\\\, \\t,\n"
+    "             \\n, \\r and \\xHH; a record without a line prints an empty line\n"
+    "  --help     show this help and exit\n"
+    "  --version  show the version and exit\n"
+    "  --         end of options\n"
+    "\n"
+    "Exit status: 0 decoded, 1 file or output error, 2 malformed trace or bad option.\n";
+
+// Driver memory of one trace, in pages of 4096 bytes; each byte is mapped
+// once a mem or str directive has written it.
+constexpr uint32_t PAGE_BITS = 12;
+constexpr uint32_t PAGE_SIZE = 1u << PAGE_BITS;
+
+struct MemoryPage {
+    unsigned char bytes[PAGE_SIZE];
+    bool mapped[PAGE_SIZE];
+};
+
+struct TraceMemory {
+    std::unordered_map<uint32_t, MemoryPage> pages;
+};
+
+void write_memory(TraceMemory &memory, uint32_t address, const std::vector<unsigned char> &bytes) {
+    // The trace reader refuses blocks that would run past 0xFFFFFFFF.
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        uint32_t at = address + static_cast<uint32_t>(i);
+        MemoryPage &page = memory.pages[at >> PAGE_BITS];
+        page.bytes[at & (PAGE_SIZE - 1)] = bytes[i];
+        page.mapped[at & (PAGE_SIZE - 1)] = true;
+    }
+}
+
+// The DriverMemoryReader over a TraceMemory: copies the mapped prefix of the
+// block. Address 0 is never mapped.
+size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t count) {
+    const TraceMemory &memory = *static_cast<const TraceMemory *>(context);
+    size_t done = 0;
+    const MemoryPage *page = nullptr;
+    uint32_t page_number = 0;
+    while (done < count) {
+        uint64_t at64 = static_cast<uint64_t>(address) + done;
+        if (address == 0 || at64 > 0xFFFFFFFFull) break;
+        uint32_t at = static_cast<uint32_t>(at64);
+        if (page == nullptr || (at >> PAGE_BITS) != page_number) {
+            page_number = at >> PAGE_BITS;
+            auto found = memory.pages.find(page_number);
+            if (found == memory.pages.end()) break;
+            page = &found->second;
+        }
+        if (!page->mapped[at & (PAGE_SIZE - 1)]) break;
+        dest[done++] = page->bytes[at & (PAGE_SIZE - 1)];
+    }
+    return done;
+}
+
+// Writes a line so that it takes exactly one output line and every byte can
+// be told apart.
+void put_escaped(const char *line, FILE *out) {
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(line); *p != 0; ++p) {
+        switch (*p) {
+        case '\\': fputs("\\\\", out); break;
+        case '\t': fputs("\\t", out); break;
+        case '\n': fputs("\\n", out); break;
+        case '\r': fputs("\\r", out); break;
+        default:
+            if (*p < 0x20 || *p >= 0x7f) {
+                fprintf(out, "\\x%02x", *p);
+            } else {
+                putc(*p, out);
+            }
+        }
+    }
+    putc('\n', out);
+}
+
+void decode_trace(const std::vector<TraceDirective> &trace, bool escape, FILE *out) {
+    TraceMemory memory;
+    set_driver_memory_reader(read_memory, &memory);
+    StatusLine line;
+    for (const TraceDirective &directive : trace) {
+        if (ferror(out)) break;
+        switch (directive.op) {
+        case TRACE_MEM:
+        case TRACE_STR:
+            write_memory(memory, directive.address, directive.bytes);
+            break;
+        case TRACE_REC:
+            decode_status(directive.record, line);
+            if (escape) {
+                put_escaped(line, out);
+            } else if (line[0] != '\0') {
+                fputs(line, out);
+                putc('\n', out);
+            }
+            break;
+        default:
+            break;  // activity, eye points, capture data, pauses: no line
+        }
+    }
+    set_driver_memory_reader(nullptr, nullptr);
+}
+
+enum FileResult { FILE_DECODED = 0, FILE_UNREADABLE = 1, FILE_MALFORMED = 2 };
+
+FileResult decode_file(const char *path, bool escape, FILE *out) {
+    std::vector<TraceDirective> trace;
+    FILE *input = stdin;
+    const char *name = "<stdin>";
+    if (strcmp(path, "-") != 0) {
+        name = path;
+        input = fopen(path, "r");
+        if (input == nullptr) {
+            fprintf(stderr, "%s: %s: %s\n", PROGRAM, path, strerror(errno));
+            return FILE_UNREADABLE;
+        }
+        struct stat info;
+        if (fstat(fileno(input), &info) == 0 && S_ISDIR(info.st_mode)) {
+            fprintf(stderr, "%s: %s: %s\n", PROGRAM, path, strerror(EISDIR));
+            fclose(input);
+            return FILE_UNREADABLE;
+        }
+    }
+    bool ok = read_trace(input, name, &trace);
+    bool read_failed = !ok && ferror(input);
+    if (input != stdin) fclose(input);
+    if (read_failed) return FILE_UNREADABLE;
+    if (!ok) return FILE_MALFORMED;
+    decode_trace(trace, escape, out);
+    return FILE_DECODED;
+}
+
+// Flushes the output and reports a failed write; false when it failed.
+bool finish_output(FILE *out) {
+    if (fflush(out) != 0 || ferror(out)) {
+        fprintf(stderr, "%s: write error: %s\n", PROGRAM, strerror(errno != 0 ? errno : EIO));
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    static char output_buffer[1 << 16];
+    setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
+
+    bool escape = false;
+    bool options_done = false;
+    std::vector<const char *> files;
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (options_done || arg[0] != '-' || strcmp(arg, "-") == 0) {
+            files.push_back(arg);
+        } else if (strcmp(arg, "--") == 0) {
+            options_done = true;
+        } else if (strcmp(arg, "--escape") == 0) {
+            escape = true;
+        } else if (strcmp(arg, "--help") == 0) {
+            fputs(USAGE, stdout);
+            return finish_output(stdout) ? 0 : 1;
+        } else if (strcmp(arg, "--version") == 0) {
+            printf("%s %s\n", PROGRAM, TARVEL_VERSION);
+            return finish_output(stdout) ? 0 : 1;
+        } else {
+            fprintf(stderr, "%s: unknown option '%s'\n", PROGRAM, arg);
+            fputs(USAGE, stderr);
+            return 2;
+        }
+    }
+    if (files.empty()) files.push_back("-");
+
+    bool malformed = false;
+    bool unreadable = false;
+    for (const char *path : files) {
+        FileResult result = decode_file(path, escape, stdout);
+        if (result == FILE_MALFORMED) malformed = true;
+        if (result == FILE_UNREADABLE) unreadable = true;
+        if (ferror(stdout)) break;
+    }
+    if (!finish_output(stdout)) return 1;
+    if (malformed) return 2;
+    if (unreadable) return 1;
+    return 0;
+}
