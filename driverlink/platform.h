@@ -66,3 +66,8 @@ int platform_last_error();
 int platform_name_too_long_error();
 
 void platform_sleep(unsigned milliseconds);
+
+// --- Driver memory -------------------------------------------------------
+// Installs the backend's reader of driver memory (set_driver_memory_reader),
+// through which read_driver_block reaches the memory of the driver in use.
+void platform_attach_driver_memory();

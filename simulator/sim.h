@@ -49,6 +49,8 @@ void sim_set_device_name(const char *name);
 bool sim_open_device(const char *device_path);  // path as the programs give it, \\.\NAME
 void sim_close_device();
 bool sim_device_open();
+// Attempts to open the device (successful or not) since sim_reset.
+uint32_t sim_open_count();
 // Serves one device-control call; *returned receives the reported count.
 bool sim_device_control(uint32_t code, const void *input, uint32_t input_size,
                         void *output, uint32_t output_size, uint32_t *returned);
@@ -77,6 +79,9 @@ struct SimFaults {
     uint32_t setup_value_size;  // nonzero: TarvelSetup starts as a value of this many bytes (> 4)
 };
 void sim_set_faults(const SimFaults &faults);
+// Byte index of the TarvelSetup value that the setup-size fault creates:
+// '@', 'A', ... '\x7f', '@', ... (bit 0 of the first byte clear).
+unsigned char sim_setup_pattern_byte(size_t index);
 
 // --- Call log ----------------------------------------------------------
 // One line per device-control call served: "NAME INPUT COUNT\n", with NAME

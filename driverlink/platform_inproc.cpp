@@ -1,0 +1,187 @@
+// platform.h over the simulated driver's core in the same process.
+#include "driverlink/platform_inproc.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "driverlink/platform.h"
+#include "driverlink/platform_files.h"
+#include "simulator/sim.h"
+#include "simulator/sim_internal.h"
+
+namespace {
+
+bool nt_family = true;
+
+// Handles are small numbers in ranges of their own so that a handle of one
+// kind is never taken for another.
+constexpr PlatformHandle DEVICE_HANDLE_BASE = 0x4000;
+constexpr PlatformHandle KEY_HANDLE_BASE = 0x5000;
+constexpr size_t DEVICE_SLOTS = 8;
+constexpr size_t KEY_SLOTS = 32;
+constexpr size_t KEY_PATH_BYTES = 256;
+
+bool device_slots[DEVICE_SLOTS];
+
+struct KeySlot {
+    bool used;
+    unsigned access;
+    char path[KEY_PATH_BYTES];
+};
+KeySlot key_slots[KEY_SLOTS];
+
+bool device_handle_open(PlatformHandle handle) {
+    return handle >= DEVICE_HANDLE_BASE && handle < DEVICE_HANDLE_BASE + PlatformHandle(DEVICE_SLOTS) &&
+           device_slots[handle - DEVICE_HANDLE_BASE];
+}
+
+KeySlot *key_slot(PlatformHandle handle) {
+    if (handle < KEY_HANDLE_BASE || handle >= KEY_HANDLE_BASE + PlatformHandle(KEY_SLOTS)) {
+        return nullptr;
+    }
+    KeySlot *slot = &key_slots[handle - KEY_HANDLE_BASE];
+    return slot->used ? slot : nullptr;
+}
+
+}  // namespace
+
+void inproc_set_nt_family(bool nt) {
+    nt_family = nt;
+}
+
+size_t inproc_open_keys() {
+    size_t open = 0;
+    for (const KeySlot &slot : key_slots) {
+        open += slot.used ? 1 : 0;
+    }
+    return open;
+}
+
+size_t inproc_open_devices() {
+    size_t open = 0;
+    for (bool used : device_slots) {
+        open += used ? 1 : 0;
+    }
+    return open;
+}
+
+void inproc_reset() {
+    nt_family = true;
+    memset(device_slots, 0, sizeof device_slots);
+    memset(key_slots, 0, sizeof key_slots);
+    platform_set_last_error(0);
+}
+
+bool platform_is_nt_family() {
+    return nt_family;
+}
+
+PlatformHandle platform_open_device(const char *name) {
+    size_t slot = 0;
+    while (slot < DEVICE_SLOTS && device_slots[slot]) {
+        ++slot;
+    }
+    if (slot == DEVICE_SLOTS) {
+        platform_set_last_error(EMFILE);
+        return NO_HANDLE;
+    }
+    if (!sim_open_device(name)) {
+        platform_set_last_error(ENOENT);
+        return NO_HANDLE;
+    }
+    device_slots[slot] = true;
+    return DEVICE_HANDLE_BASE + PlatformHandle(slot);
+}
+
+void platform_close_device(PlatformHandle handle) {
+    if (device_handle_open(handle)) {
+        device_slots[handle - DEVICE_HANDLE_BASE] = false;
+        sim_close_device();
+    }
+}
+
+bool platform_device_control(PlatformHandle handle, uint32_t code, const void *input,
+                             uint32_t input_size, void *output, uint32_t output_size,
+                             uint32_t *returned) {
+    if (returned != nullptr) {
+        *returned = 0;
+    }
+    if (!device_handle_open(handle)) {
+        platform_set_last_error(EBADF);
+        return false;
+    }
+    return sim_device_control(code, input, input_size, output, output_size, returned);
+}
+
+PlatformHandle platform_open_key(const char *key_path, unsigned access) {
+    if (key_path == nullptr || strlen(key_path) >= KEY_PATH_BYTES || access == 0 ||
+        (access & ~(REGISTRY_QUERY | REGISTRY_SET)) != 0) {
+        platform_set_last_error(EINVAL);
+        return NO_HANDLE;
+    }
+    if (!sim_key_exists(key_path)) {
+        platform_set_last_error(ENOENT);
+        return NO_HANDLE;
+    }
+    for (size_t i = 0; i < KEY_SLOTS; ++i) {
+        if (!key_slots[i].used) {
+            key_slots[i].used = true;
+            key_slots[i].access = access;
+            snprintf(key_slots[i].path, KEY_PATH_BYTES, "%s", key_path);
+            return KEY_HANDLE_BASE + PlatformHandle(i);
+        }
+    }
+    platform_set_last_error(EMFILE);
+    return NO_HANDLE;
+}
+
+void platform_close_key(PlatformHandle key) {
+    if (KeySlot *slot = key_slot(key)) {
+        slot->used = false;
+    }
+}
+
+ValueRead platform_read_value(PlatformHandle key, const char *value_name, void *buffer,
+                              uint32_t *size) {
+    KeySlot *slot = key_slot(key);
+    if (slot == nullptr || (slot->access & REGISTRY_QUERY) == 0 || value_name == nullptr ||
+        size == nullptr || !sim_key_exists(slot->path)) {
+        platform_set_last_error(slot == nullptr ? EBADF : EACCES);
+        return VALUE_FAILED;
+    }
+    const std::vector<unsigned char> *value = sim_find_value(slot->path, value_name);
+    if (value == nullptr) {
+        platform_set_last_error(ENOENT);
+        return VALUE_MISSING;
+    }
+    if (value->size() > *size || (buffer == nullptr && !value->empty())) {
+        *size = uint32_t(value->size());
+        platform_set_last_error(ERANGE);
+        return VALUE_TOO_LARGE;
+    }
+    if (!value->empty()) {
+        memcpy(buffer, value->data(), value->size());
+    }
+    *size = uint32_t(value->size());
+    return VALUE_READ;
+}
+
+bool platform_write_value(PlatformHandle key, const char *value_name, const void *data,
+                          uint32_t size) {
+    KeySlot *slot = key_slot(key);
+    if (slot == nullptr || (slot->access & REGISTRY_SET) == 0 || value_name == nullptr ||
+        (data == nullptr && size != 0) || !sim_key_exists(slot->path)) {
+        platform_set_last_error(slot == nullptr ? EBADF : EACCES);
+        return false;
+    }
+    sim_set_value(slot->path, value_name, data, size);
+    return true;
+}
+
+// Sleeping lets virtual time pass at once: a program under test runs
+// through a played trace at full speed and deterministically.
+void platform_sleep(unsigned milliseconds) {
+    sim_advance(milliseconds);
+}

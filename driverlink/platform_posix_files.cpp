@@ -1,0 +1,101 @@
+// Files and the last-error code on POSIX hosts: platform.h's file operations
+// as plain POSIX calls. Handles are file descriptors.
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "driverlink/platform.h"
+#include "driverlink/platform_files.h"
+
+namespace {
+int last_error = 0;
+
+bool handle_valid(PlatformHandle file) {
+    return file >= 0 && file <= INT_MAX;
+}
+}  // namespace
+
+void platform_set_last_error(int code) {
+    last_error = code;
+}
+
+int platform_last_error() {
+    return last_error;
+}
+
+int platform_name_too_long_error() {
+    return ENAMETOOLONG;
+}
+
+PlatformHandle platform_create_file(const char *name) {
+    if (name == nullptr || name[0] == '\0') {
+        platform_set_last_error(ENOENT);
+        return NO_HANDLE;
+    }
+    const int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        platform_set_last_error(errno);
+        return NO_HANDLE;
+    }
+    return fd;
+}
+
+bool platform_write_file(PlatformHandle file, const void *data, uint32_t size) {
+    if (!handle_valid(file) || (data == nullptr && size != 0)) {
+        platform_set_last_error(EBADF);
+        return false;
+    }
+    const char *bytes = static_cast<const char *>(data);
+    uint32_t done = 0;
+    while (done < size) {
+        const ssize_t n = write(int(file), bytes + done, size - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            platform_set_last_error(n < 0 ? errno : EIO);
+            return false;
+        }
+        done += uint32_t(n);
+    }
+    return true;
+}
+
+void platform_close_file(PlatformHandle file) {
+    if (handle_valid(file)) {
+        close(int(file));
+    }
+}
+
+bool platform_delete_file(const char *name) {
+    if (name == nullptr || unlink(name) != 0) {
+        platform_set_last_error(name == nullptr ? ENOENT : errno);
+        return false;
+    }
+    return true;
+}
+
+// Renaming never replaces an existing file (as MoveFile refuses to): the
+// target must not exist.
+bool platform_rename_file(const char *from, const char *to) {
+    if (from == nullptr || to == nullptr) {
+        platform_set_last_error(ENOENT);
+        return false;
+    }
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        platform_set_last_error(errno);
+        return false;
+    }
+    // The file system cannot rename without replacing: link, then unlink.
+    if (link(from, to) != 0) {
+        platform_set_last_error(errno);
+        return false;
+    }
+    unlink(from);
+    return true;
+}

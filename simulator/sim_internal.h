@@ -1,0 +1,60 @@
+// Pieces of the simulated driver's core that its own files and the tarvel-sim
+// daemon share, beside the public interface in sim.h.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "simulator/sim.h"
+
+// Registry key paths of the two programs, as the driver writes them.
+extern const char SIM_MONITOR_KEY[];   // "SOFTWARE\\Velmora\\Tarvel"
+extern const char SIM_RECORDER_KEY[];  // "SOFTWARE\\Ostrand\\Tarvel"
+
+// The status queue holds at most this many records; a record queued while it
+// is full is dropped, as a driver's fixed queue overflows.
+constexpr size_t SIM_RECORD_QUEUE_MAX = 1u << 20;
+// Newest eye points kept per modem; older ones are dropped.
+constexpr size_t SIM_EYE_KEEP = 4096;
+// Largest TarvelSetup value the setup-size fault makes.
+constexpr uint32_t SIM_SETUP_SIZE_MAX = 1u << 20;
+
+// --- Registry ----------------------------------------------------------
+bool sim_key_exists(const char *key_path);
+// The value's bytes, or nullptr when the key or value is missing.
+const std::vector<unsigned char> *sim_find_value(const char *key_path, const char *value_name);
+// Called after every change of a value the core makes or is told to make
+// (data nullptr: the value was removed). The daemon mirrors values to files.
+using SimRegistryObserver = void (*)(const char *key_path, const char *value_name,
+                                     const unsigned char *data, uint32_t size);
+void sim_set_registry_observer(SimRegistryObserver observer);
+// True when ActiveModems is nonzero under either program key.
+bool sim_any_modem_active();
+void sim_reset_registry();
+
+// --- Queues and memory -------------------------------------------------
+bool sim_take_record(StatusRecord *record);
+// Copies up to max_points of modem 1 or 2's oldest points as little-endian
+// x, y pairs into out; returns the number of points taken.
+size_t sim_take_eye(int modem, unsigned char *out, size_t max_points);
+size_t sim_pending_eye(int modem);
+// Copies up to max bytes of modem index 0 or 1's capture data; returns the
+// number of bytes taken.
+size_t sim_take_capture(int index, unsigned char *out, size_t max);
+void sim_reset_queues();
+
+// --- Device ------------------------------------------------------------
+// sim_device_control, also telling how many bytes went into output (which
+// differs from the reported count for eye calls and under faults).
+bool sim_device_control_bytes(uint32_t code, const void *input, uint32_t input_size,
+                              void *output, uint32_t output_size, uint32_t *returned,
+                              uint32_t *bytes_written);
+SimFaults sim_get_faults();
+void sim_reset_device();
+
+// --- Script ------------------------------------------------------------
+// Milliseconds until the next directive falls due, 0 when one is due now,
+// -1 when the script is done.
+int64_t sim_next_due();
+void sim_reset_script();
