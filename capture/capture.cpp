@@ -91,22 +91,24 @@ static void begin_capture_calls(int modem) {
                             nullptr, 0, &returned);
 }
 
-// Renames the capture just stopped to "<n>.log" and says so in line.
-static void rename_finished_capture(CaptureSlot *slot, int32_t n, StatusLine &line) {
+// Renames the capture just stopped to "<n>.log" and says so in line. False
+// when the rename failed and the capture still has its old name.
+static bool rename_finished_capture(CaptureSlot *slot, int32_t n, StatusLine &line) {
     char log_name[CAPTURE_NAME_BYTES];
     std::snprintf(log_name, sizeof log_name, "%d.log", static_cast<int>(n));
     if (std::strcmp(log_name, slot->file_name) == 0) {
         // The finished capture already carries that name; deleting the
         // target first would delete the capture itself.
         std::snprintf(line, STATUS_LINE_BYTES, CREATED_LOG_TEXT, log_name);
-        return;
+        return true;
     }
     platform_delete_file(log_name);
     if (platform_rename_file(slot->file_name, log_name)) {
         std::snprintf(line, STATUS_LINE_BYTES, CREATED_LOG_TEXT, log_name);
-    } else {
-        std::snprintf(line, STATUS_LINE_BYTES, FAILED_LOG_TEXT, platform_last_error());
+        return true;
     }
+    std::snprintf(line, STATUS_LINE_BYTES, FAILED_LOG_TEXT, platform_last_error());
+    return false;
 }
 
 void restart_capture(int modem, int32_t param1, StatusLine &line) {
@@ -114,13 +116,18 @@ void restart_capture(int modem, int32_t param1, StatusLine &line) {
     if (slot == nullptr || param1 < 10000 || param1 >= 20000) {
         return;
     }
+    char session_name[CAPTURE_NAME_BYTES];
+    std::snprintf(session_name, sizeof session_name, "session.rec.%d", modem);
     if (slot->active) {
         set_capture(false, modem);
-        if (param1 > 10000) {
-            rename_finished_capture(slot, param1 - 10000, line);
+        if (param1 > 10000 && !rename_finished_capture(slot, param1 - 10000, line) &&
+            std::strcmp(slot->file_name, session_name) == 0) {
+            // The finished capture could not be renamed and still is
+            // session.rec.N: starting the new capture would replace it.
+            return;
         }
     }
-    std::snprintf(slot->file_name, sizeof slot->file_name, "session.rec.%d", modem);
+    std::memcpy(slot->file_name, session_name, sizeof session_name);
     set_capture(true, modem, slot->file_name, RESTART_BYTE_LIMIT);
     begin_capture_calls(modem);
 }

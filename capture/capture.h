@@ -58,6 +58,8 @@ bool set_capture(bool start, int modem, const char *file_name = nullptr, int64_t
 // Carries out a restart request (code 77): param1 from 10000 to 19999 stops
 // the capture, renames it to "<param1 - 10000>.log" when param1 is above
 // 10000, and starts session.rec.N. line receives a message only for a rename.
+// When that rename fails and the finished capture is session.rec.N itself,
+// no new capture is started, so that the finished one is not replaced.
 void restart_capture(int modem, int32_t param1, StatusLine &line);
 
 // Carries out a capture-file request (code 131): stops the capture and, unless

@@ -1,0 +1,142 @@
+// Test fixture over the in-process simulated driver: each test runs in a
+// fresh temporary directory with a freshly reset driver, registry and
+// capture state.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include "decoder/driver_memory.h"
+#include "driverlink/device.h"
+#include "driverlink/platform.h"
+#include "driverlink/platform_inproc.h"
+#include "simulator/sim.h"
+
+// Capture data whose every byte depends on its position and the seed, so a
+// lost, doubled or reordered chunk shows up in a content comparison.
+inline std::vector<unsigned char> patterned_bytes(size_t count, unsigned seed) {
+    std::vector<unsigned char> bytes(count);
+    for (size_t i = 0; i < count; ++i) {
+        bytes[i] = static_cast<unsigned char>(i * 131u + (i >> 10) * 7u + seed);
+    }
+    return bytes;
+}
+
+inline std::vector<unsigned char> file_bytes(const std::string &name) {
+    std::ifstream in(name, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+inline bool file_exists(const std::string &name) { return access(name.c_str(), F_OK) == 0; }
+
+// Names in the current directory, sorted, without "." and "..".
+inline std::vector<std::string> directory_names() {
+    std::vector<std::string> names;
+    DIR *dir = opendir(".");
+    if (dir == nullptr) {
+        return names;
+    }
+    while (dirent *entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.push_back(name);
+        }
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The device-control calls served since the log was last cleared, one
+// "NAME INPUT COUNT" per entry with the IOCTL_TARVEL_ prefix removed.
+inline std::vector<std::string> served_calls() {
+    std::vector<std::string> calls;
+    std::istringstream log(sim_call_log());
+    std::string line;
+    while (std::getline(log, line)) {
+        const std::string prefix = "IOCTL_TARVEL_";
+        if (line.compare(0, prefix.size(), prefix) == 0) {
+            line.erase(0, prefix.size());
+        }
+        calls.push_back(line);
+    }
+    return calls;
+}
+
+// TarvelSetup under a key as raw bytes; empty optional-like result when missing.
+inline bool setup_value(const char *key, std::vector<unsigned char> *bytes) {
+    uint32_t size = 0;
+    unsigned char probe[1];
+    if (!sim_get_value(key, TARVEL_SETUP_VALUE, probe, &size) && size == 0) {
+        bytes->clear();
+        return false;
+    }
+    bytes->assign(size, 0);
+    uint32_t capacity = size;
+    if (size > 0 && !sim_get_value(key, TARVEL_SETUP_VALUE, bytes->data(), &capacity)) {
+        bytes->clear();
+        return false;
+    }
+    return true;
+}
+
+inline size_t read_sim_memory(void *, uint32_t address, unsigned char *dest, size_t count) {
+    return sim_read_memory(address, dest, count);
+}
+
+class SimTest : public testing::Test {
+protected:
+    void SetUp() override {
+        char previous[4096];
+        ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+        previous_directory_ = previous;
+        char pattern[] = "/tmp/tarvel-h5-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory_ = pattern;
+        ASSERT_EQ(chdir(directory_.c_str()), 0);
+
+        fresh_world();
+        set_driver_memory_reader(read_sim_memory, nullptr);
+    }
+
+    // A driver just loaded, no handles held, the monitor's defaults.
+    void fresh_world() {
+        sim_reset();
+        inproc_reset();
+        device = NO_HANDLE;  // the reset closed the simulated device
+        choose_device_name(true, nullptr);
+        program_key = MONITOR_KEY;
+    }
+
+    void TearDown() override {
+        EXPECT_EQ(inproc_open_keys(), 0u) << "a registry key was left open";
+        if (device != NO_HANDLE) {
+            platform_close_device(device);
+            device = NO_HANDLE;
+        }
+        set_driver_memory_reader(nullptr, nullptr);
+        ASSERT_EQ(chdir(previous_directory_.c_str()), 0);
+        std::string command = "rm -rf '" + directory_ + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+
+    // Makes count modems active and opens the device the way the programs do.
+    void activate(uint32_t count) {
+        sim_set_active_modems(count);
+        ASSERT_EQ(modem_presence(), count > 2 ? 2 : static_cast<int>(count));
+    }
+
+    std::string directory_;
+    std::string previous_directory_;
+};
