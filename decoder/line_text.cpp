@@ -32,7 +32,8 @@ void append_driver_hex(StatusLine &line, uint32_t address, size_t count, size_t 
 
     unsigned char bytes[MAX_DUMP_BYTES];
     if (!read_driver_block(address, count, bytes)) {
-        if (strlen(UNREADABLE_TEXT) <= room) append_line_text(line, UNREADABLE_TEXT);
+        // The marker takes the dump's room, cut short when the room is smaller.
+        snprintf(line + used, room + 1, "%s", UNREADABLE_TEXT);
         return;
     }
     // count <= room / 2, so the pairs and their NUL end inside the line.

@@ -36,6 +36,6 @@ void append_line_text(StatusLine &line, const char *text);
 // lower-case hex digits. The count is first cut to the whole bytes that fit
 // while leaving `reserve` characters of the line free for what follows, and
 // only that many bytes are read. A block that cannot be read appends
-// UNREADABLE_TEXT instead (when it fits in the same room). A count of 0
-// reads and appends nothing.
+// UNREADABLE_TEXT instead, cut to the same room. A count of 0 reads and
+// appends nothing.
 void append_driver_hex(StatusLine &line, uint32_t address, size_t count, size_t reserve);

@@ -196,6 +196,10 @@ TEST_F(A8r, BlocksAreBoundedToTheLine) {
         // has no room for a byte and reads nothing.
         {"both huge", make_record(95, {3, at, 100000, at, 100000}), "V8bis +A8R:3," + repeat("c3", 248) + ",", 248},
         {"second huge", make_record(95, {3, at, -1, at, 100000}), "V8bis +A8R:3,," + repeat("c3", 248), 248},
+        // 244 bytes leave 9 characters after the second comma: room for four
+        // bytes, and for the unreadable marker only cut short.
+        {"second unreadable without room", make_record(95, {3, at, 244, BAD_ADDRESS, 100}),
+         "V8bis +A8R:3," + repeat("c3", 244) + ",<unreadab", 248},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.description);
