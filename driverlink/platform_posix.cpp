@@ -1,0 +1,365 @@
+// platform.h against the tarvel-sim daemon: a device is a connection to the
+// daemon's Unix socket, the registry is the runtime directory's file tree
+// (see sim_world.h), files are plain POSIX files.
+//
+// The simulated driver is an NT-family driver: platform_is_nt_family() is
+// true, so the default device is \\.\trvlmd, the daemon's default name.
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "decoder/driver_memory.h"
+#include "driverlink/platform.h"
+#include "driverlink/platform_files.h"
+#include "driverlink/sim_wire.h"
+#include "driverlink/sim_world.h"
+
+namespace {
+
+constexpr PlatformHandle DEVICE_HANDLE_BASE = 0x4000;
+constexpr PlatformHandle KEY_HANDLE_BASE = 0x5000;
+constexpr size_t DEVICE_SLOTS = 8;
+constexpr size_t KEY_SLOTS = 32;
+constexpr size_t KEY_PATH_BYTES = 256;
+constexpr int WIRE_TIMEOUT_SECONDS = 10;  // a daemon that stops answering fails the call
+
+struct DeviceSlot {
+    bool used;
+    int fd;  // -1 once the connection broke
+};
+DeviceSlot device_slots[DEVICE_SLOTS];
+int memory_slot = -1;  // the connection that driver-memory reads go through
+
+struct KeySlot {
+    bool used;
+    unsigned access;
+    char key_path[KEY_PATH_BYTES];
+};
+KeySlot key_slots[KEY_SLOTS];
+
+DeviceSlot *device_slot(PlatformHandle handle) {
+    if (handle < DEVICE_HANDLE_BASE || handle >= DEVICE_HANDLE_BASE + PlatformHandle(DEVICE_SLOTS)) {
+        return nullptr;
+    }
+    DeviceSlot *slot = &device_slots[handle - DEVICE_HANDLE_BASE];
+    return slot->used ? slot : nullptr;
+}
+
+KeySlot *key_slot(PlatformHandle handle) {
+    if (handle < KEY_HANDLE_BASE || handle >= KEY_HANDLE_BASE + PlatformHandle(KEY_SLOTS)) {
+        return nullptr;
+    }
+    KeySlot *slot = &key_slots[handle - KEY_HANDLE_BASE];
+    return slot->used ? slot : nullptr;
+}
+
+void break_connection(DeviceSlot *slot) {
+    if (slot->fd >= 0) {
+        close(slot->fd);
+        slot->fd = -1;
+    }
+}
+
+bool send_all(int fd, const void *data, size_t size) {
+    const char *bytes = static_cast<const char *>(data);
+    while (size > 0) {
+        const ssize_t n = send(fd, bytes, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+bool receive_all(int fd, void *data, size_t size) {
+    char *bytes = static_cast<char *>(data);
+    while (size > 0) {
+        const ssize_t n = recv(fd, bytes, size, 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+// One request and its reply. The reply's data go into output, never more
+// than output_size bytes: a reply that claims more breaks the connection.
+bool exchange(DeviceSlot *slot, uint32_t op, uint32_t code, const void *input, uint32_t input_size,
+              void *output, uint32_t output_size, WireReply *reply) {
+    if (slot->fd < 0 || input_size > WIRE_MAX_INPUT || (input == nullptr && input_size != 0)) {
+        platform_set_last_error(slot->fd < 0 ? EPIPE : EINVAL);
+        return false;
+    }
+    unsigned char message[sizeof(WireRequest) + WIRE_MAX_INPUT];
+    const WireRequest request = {WIRE_MAGIC, op, code, input_size, output_size};
+    memcpy(message, &request, sizeof request);
+    if (input_size != 0) {
+        memcpy(message + sizeof request, input, input_size);
+    }
+    if (!send_all(slot->fd, message, sizeof request + input_size) ||
+        !receive_all(slot->fd, reply, sizeof *reply)) {
+        platform_set_last_error(EPIPE);
+        break_connection(slot);
+        return false;
+    }
+    if (reply->magic != WIRE_MAGIC || reply->data_size > output_size ||
+        !receive_all(slot->fd, output, reply->data_size)) {
+        platform_set_last_error(EPROTO);
+        break_connection(slot);
+        return false;
+    }
+    return true;
+}
+
+int connect_device(const char *socket_path) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        platform_set_last_error(errno);
+        return -1;
+    }
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path);
+    const timeval timeout = {WIRE_TIMEOUT_SECONDS, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    if (connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+        platform_set_last_error(errno);
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+size_t read_daemon_memory(void *, uint32_t address, unsigned char *dest, size_t count) {
+    if (memory_slot < 0 || !device_slots[memory_slot].used || dest == nullptr) {
+        return 0;
+    }
+    DeviceSlot *slot = &device_slots[memory_slot];
+    size_t done = 0;
+    while (done < count && uint64_t(address) + done <= 0xFFFFFFFFu) {
+        const size_t want = count - done < WIRE_MAX_MEMORY_READ ? count - done : WIRE_MAX_MEMORY_READ;
+        WireReply reply;
+        if (!exchange(slot, WIRE_READ_MEMORY, uint32_t(address + done), nullptr, 0, dest + done,
+                      uint32_t(want), &reply)) {
+            break;
+        }
+        done += reply.data_size;
+        if (reply.data_size < want) {
+            break;
+        }
+    }
+    return done;
+}
+
+}  // namespace
+
+bool platform_is_nt_family() {
+    return true;
+}
+
+PlatformHandle platform_open_device(const char *name) {
+    if (name == nullptr || strncmp(name, "\\\\.\\", 4) != 0) {
+        platform_set_last_error(ENOENT);
+        return NO_HANDLE;
+    }
+    char socket_path[sizeof(sockaddr_un{}.sun_path)];
+    if (!sim_world_socket_path(name + 4, socket_path, sizeof socket_path)) {
+        return NO_HANDLE;
+    }
+    size_t index = 0;
+    while (index < DEVICE_SLOTS && device_slots[index].used) {
+        ++index;
+    }
+    if (index == DEVICE_SLOTS) {
+        platform_set_last_error(EMFILE);
+        return NO_HANDLE;
+    }
+    DeviceSlot *slot = &device_slots[index];
+    slot->fd = connect_device(socket_path);
+    if (slot->fd < 0) {
+        return NO_HANDLE;
+    }
+    const uint32_t name_size = uint32_t(strlen(name + 4));
+    WireReply reply;
+    if (!exchange(slot, WIRE_OPEN, 0, name + 4, name_size, nullptr, 0, &reply) || reply.result != 1) {
+        platform_set_last_error(ENODEV);
+        break_connection(slot);
+        return NO_HANDLE;
+    }
+    slot->used = true;
+    memory_slot = int(index);
+    return DEVICE_HANDLE_BASE + PlatformHandle(index);
+}
+
+void platform_close_device(PlatformHandle handle) {
+    if (DeviceSlot *slot = device_slot(handle)) {
+        break_connection(slot);
+        slot->used = false;
+        if (memory_slot == int(handle - DEVICE_HANDLE_BASE)) {
+            memory_slot = -1;
+        }
+    }
+}
+
+bool platform_device_control(PlatformHandle handle, uint32_t code, const void *input,
+                             uint32_t input_size, void *output, uint32_t output_size,
+                             uint32_t *returned) {
+    if (returned != nullptr) {
+        *returned = 0;
+    }
+    DeviceSlot *slot = device_slot(handle);
+    if (slot == nullptr) {
+        platform_set_last_error(EBADF);
+        return false;
+    }
+    if (output == nullptr) {
+        output_size = 0;
+    }
+    // No call has a larger buffer: the daemon never delivers more than this.
+    if (output_size > WIRE_MAX_OUTPUT) {
+        output_size = WIRE_MAX_OUTPUT;
+    }
+    WireReply reply;
+    if (!exchange(slot, WIRE_CONTROL, code, input, input_size, output, output_size, &reply)) {
+        return false;
+    }
+    if (returned != nullptr) {
+        *returned = reply.returned;
+    }
+    return reply.result == 1;
+}
+
+PlatformHandle platform_open_key(const char *key_path, unsigned access) {
+    char dir[PATH_MAX];
+    if (key_path == nullptr || strlen(key_path) >= KEY_PATH_BYTES || access == 0 ||
+        (access & ~(REGISTRY_QUERY | REGISTRY_SET)) != 0) {
+        platform_set_last_error(EINVAL);
+        return NO_HANDLE;
+    }
+    if (!sim_world_key_dir(key_path, dir, sizeof dir)) {
+        return NO_HANDLE;
+    }
+    struct stat info;
+    if (stat(dir, &info) != 0 || !S_ISDIR(info.st_mode)) {
+        platform_set_last_error(ENOENT);
+        return NO_HANDLE;
+    }
+    for (size_t i = 0; i < KEY_SLOTS; ++i) {
+        if (!key_slots[i].used) {
+            key_slots[i].used = true;
+            key_slots[i].access = access;
+            snprintf(key_slots[i].key_path, KEY_PATH_BYTES, "%s", key_path);
+            return KEY_HANDLE_BASE + PlatformHandle(i);
+        }
+    }
+    platform_set_last_error(EMFILE);
+    return NO_HANDLE;
+}
+
+void platform_close_key(PlatformHandle key) {
+    if (KeySlot *slot = key_slot(key)) {
+        slot->used = false;
+    }
+}
+
+ValueRead platform_read_value(PlatformHandle key, const char *value_name, void *buffer,
+                              uint32_t *size) {
+    KeySlot *slot = key_slot(key);
+    char dir[PATH_MAX];
+    char path[PATH_MAX];
+    if (slot == nullptr || (slot->access & REGISTRY_QUERY) == 0 || value_name == nullptr ||
+        size == nullptr || value_name[0] == '\0' || value_name[0] == '.' ||
+        strchr(value_name, '/') != nullptr || !sim_world_key_dir(slot->key_path, dir, sizeof dir)) {
+        platform_set_last_error(slot == nullptr ? EBADF : EINVAL);
+        return VALUE_FAILED;
+    }
+    const int n = snprintf(path, sizeof path, "%s/%s", dir, value_name);
+    if (n <= 0 || size_t(n) >= sizeof path) {
+        platform_set_last_error(ENAMETOOLONG);
+        return VALUE_FAILED;
+    }
+    const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        platform_set_last_error(errno);
+        return errno == ENOENT ? VALUE_MISSING : VALUE_FAILED;
+    }
+    struct stat info;
+    ValueRead result = VALUE_FAILED;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        platform_set_last_error(EINVAL);
+    } else if (uint64_t(info.st_size) > *size || (buffer == nullptr && info.st_size != 0)) {
+        *size = info.st_size > 0xFFFFFFFF ? 0xFFFFFFFFu : uint32_t(info.st_size);
+        platform_set_last_error(ERANGE);
+        result = VALUE_TOO_LARGE;
+    } else {
+        // Read into a copy first: the caller's buffer is left alone when the
+        // value cannot be read whole.
+        unsigned char bytes[4096];
+        unsigned char *target = uint64_t(info.st_size) <= sizeof bytes ? bytes
+                                                                      : static_cast<unsigned char *>(buffer);
+        size_t done = 0;
+        while (done < size_t(info.st_size)) {
+            const ssize_t got = read(fd, target + done, size_t(info.st_size) - done);
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                break;
+            }
+            done += size_t(got);
+        }
+        if (done == size_t(info.st_size)) {
+            if (target == bytes && done != 0) {
+                memcpy(buffer, bytes, done);
+            }
+            *size = uint32_t(done);
+            result = VALUE_READ;
+        } else {
+            platform_set_last_error(EIO);
+        }
+    }
+    close(fd);
+    return result;
+}
+
+bool platform_write_value(PlatformHandle key, const char *value_name, const void *data,
+                          uint32_t size) {
+    KeySlot *slot = key_slot(key);
+    char dir[PATH_MAX];
+    struct stat info;
+    if (slot == nullptr || (slot->access & REGISTRY_SET) == 0 ||
+        !sim_world_key_dir(slot->key_path, dir, sizeof dir) || stat(dir, &info) != 0) {
+        platform_set_last_error(slot == nullptr ? EBADF : EACCES);
+        return false;
+    }
+    return sim_world_write_value(slot->key_path, value_name, data, size);
+}
+
+void platform_sleep(unsigned milliseconds) {
+    timespec rest = {time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+    }
+}
+
+void platform_attach_driver_memory() {
+    set_driver_memory_reader(read_daemon_memory, nullptr);
+}

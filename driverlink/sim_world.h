@@ -1,0 +1,32 @@
+// Where the simulated driver's world lives on a POSIX host: one runtime
+// directory holding the device sockets and the registry.
+//
+//   $TARVEL_SIM_DIR               (default $XDG_RUNTIME_DIR/tarvel-sim when
+//                                  XDG_RUNTIME_DIR is set, else
+//                                  /tmp/tarvel-sim-<uid>), mode 0700
+//   $TARVEL_SIM_DIR/<NAME>        Unix socket of device \\.\NAME, mode 0600
+//   $TARVEL_SIM_DIR/registry/     the registry: a key is a directory (path
+//                                  components split at backslashes, 0700), a
+//                                  value is a file holding its raw bytes (0600)
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The runtime directory's path. False when it does not fit size bytes.
+bool sim_world_dir(char *path, size_t size);
+// Creates the runtime directory and its registry directory (0700) when they
+// are missing. Refuses a directory that is not ours or is open to others.
+bool sim_world_prepare();
+// The socket path of a device name (without \\.\). False for a name that is
+// empty, ".", "..", contains '/', or would not fit a socket address.
+bool sim_world_socket_path(const char *device_name, char *path, size_t size);
+// The directory of a registry key. False for an empty component, ".", "..",
+// a '/' in a component, or a path that does not fit.
+bool sim_world_key_dir(const char *key_path, char *path, size_t size);
+// Creates a key's directory and its parents (0700).
+bool sim_world_create_key(const char *key_path);
+// Writes a value atomically (temporary file, then rename), 0600.
+bool sim_world_write_value(const char *key_path, const char *value_name,
+                           const void *data, uint32_t size);
+bool sim_world_remove_value(const char *key_path, const char *value_name);
