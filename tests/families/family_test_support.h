@@ -62,12 +62,14 @@ struct FakeDriverMemory {
     static constexpr size_t SIZE = 4096;
     unsigned char bytes[SIZE];
     size_t bytes_requested;  // sum of the counts the decoder asked for
+    size_t largest_request;  // the largest single count asked for
     int calls;
 };
 
 inline size_t fake_driver_reader(void *context, uint32_t address, unsigned char *dest, size_t count) {
     FakeDriverMemory *memory = static_cast<FakeDriverMemory *>(context);
     memory->bytes_requested += count;
+    if (count > memory->largest_request) memory->largest_request = count;
     memory->calls += 1;
     if (address < FakeDriverMemory::BASE || address >= FakeDriverMemory::BASE + FakeDriverMemory::SIZE) return 0;
     const size_t offset = address - FakeDriverMemory::BASE;
@@ -94,6 +96,7 @@ protected:
     }
     void reset_counts() {
         memory.bytes_requested = 0;
+        memory.largest_request = 0;
         memory.calls = 0;
     }
 };
