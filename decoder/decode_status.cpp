@@ -359,7 +359,7 @@ constexpr BuiltTable build_dispatch()
     }
     for (const HandlerRow &row : HANDLER_ROWS) {
         if (row.code < 1 || row.code > HIGHEST_CODE ||
-            built.table[row.code].action != Action::DEFAULT_TEXT || row.handler == nullptr) {
+            built.table[row.code].action != Action::DEFAULT_TEXT) {
             built.valid = false;
             continue;
         }
