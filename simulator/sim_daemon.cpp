@@ -1,0 +1,363 @@
+// The tarvel-sim daemon's serving loop: one thread, one poll() over the
+// listening socket and the clients; the script advances with real time.
+#include "simulator/sim_daemon.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "driverlink/sim_wire.h"
+#include "driverlink/sim_world.h"
+#include "simulator/sim_internal.h"
+
+namespace {
+
+constexpr size_t MAX_CLIENTS = 64;
+constexpr uint32_t LOOP_PASS_MIN_MS = 100;  // a replayed script without waits is paced at this
+
+struct Client {
+    int fd;
+    bool opened;  // the device was opened on this connection
+    unsigned char in[sizeof(WireRequest) + WIRE_MAX_INPUT];
+    size_t in_length;
+    std::vector<unsigned char> out;
+    size_t out_done;
+};
+
+volatile sig_atomic_t stop_signal = 0;
+
+void on_stop_signal(int signal_number) {
+    stop_signal = signal_number;
+}
+
+uint64_t now_ms() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000 + uint64_t(now.tv_nsec) / 1000000;
+}
+
+// The registry values the driver sets go to the runtime directory's files.
+void mirror_value(const char *key_path, const char *value_name, const unsigned char *data, uint32_t size) {
+    sim_world_create_key(key_path);
+    if (data == nullptr) {
+        sim_world_remove_value(key_path, value_name);
+    } else if (!sim_world_write_value(key_path, value_name, data, size)) {
+        fprintf(stderr, "tarvel-sim: cannot write registry value %s\\%s\n", key_path, value_name);
+    }
+}
+
+void drop_client(Client *client) {
+    if (client->opened) {
+        sim_close_device();
+    }
+    close(client->fd);
+    client->fd = -1;
+}
+
+void reply(Client *client, uint32_t result, uint32_t returned, uint32_t data_size) {
+    const WireReply header = {WIRE_MAGIC, result, returned, data_size};
+    memcpy(client->out.data(), &header, sizeof header);
+    client->out.resize(sizeof header + data_size);
+    client->out_done = 0;
+}
+
+// Serves one complete, validated request. False drops the client.
+bool serve(Client *client, FILE *log) {
+    WireRequest request;
+    memcpy(&request, client->in, sizeof request);
+    const unsigned char *input = client->in + sizeof request;
+    client->out.resize(sizeof(WireReply) + request.output_size);
+    unsigned char *data = client->out.data() + sizeof(WireReply);
+    switch (request.op) {
+    case WIRE_OPEN: {
+        if (client->opened || request.input_size == 0) {
+            return false;
+        }
+        char path[4 + WIRE_MAX_INPUT + 1] = "\\\\.\\";
+        memcpy(path + 4, input, request.input_size);
+        path[4 + request.input_size] = '\0';
+        client->opened = strlen(path) == 4 + request.input_size && sim_open_device(path);
+        reply(client, client->opened ? 1 : 0, 0, 0);
+        return true;
+    }
+    case WIRE_CONTROL: {
+        uint32_t returned = 0;
+        uint32_t written = 0;
+        const bool done = sim_device_control_bytes(request.code, request.input_size ? input : nullptr,
+                                                   request.input_size, data, request.output_size,
+                                                   &returned, &written);
+        if (log != nullptr) {
+            fputs(sim_call_log(), log);
+            fflush(log);
+        }
+        sim_clear_call_log();
+        reply(client, done ? 1 : 0, returned, written <= request.output_size ? written : 0);
+        return true;
+    }
+    case WIRE_READ_MEMORY: {
+        const size_t mapped = sim_read_memory(request.code, data, request.output_size);
+        reply(client, 1, uint32_t(mapped), uint32_t(mapped));
+        return true;
+    }
+    }
+    return false;
+}
+
+// Checks a request header as soon as it is complete: anything malformed
+// or larger than any call needs is refused before a byte more is read.
+bool header_valid(const Client &client) {
+    WireRequest request;
+    memcpy(&request, client.in, sizeof request);
+    if (request.magic != WIRE_MAGIC || request.input_size > WIRE_MAX_INPUT) {
+        return false;
+    }
+    switch (request.op) {
+    case WIRE_OPEN:
+        return !client.opened && request.input_size != 0 && request.output_size == 0;
+    case WIRE_CONTROL:
+        return client.opened && request.output_size <= WIRE_MAX_OUTPUT;
+    case WIRE_READ_MEMORY:
+        return client.opened && request.input_size == 0 && request.output_size <= WIRE_MAX_MEMORY_READ;
+    }
+    return false;
+}
+
+size_t request_length(const Client &client) {
+    if (client.in_length < sizeof(WireRequest)) {
+        return sizeof(WireRequest);
+    }
+    WireRequest request;
+    memcpy(&request, client.in, sizeof request);
+    return sizeof(WireRequest) + request.input_size;
+}
+
+// Writes what is pending. False when the client is gone.
+bool flush(Client *client) {
+    while (client->out_done < client->out.size()) {
+        const ssize_t n = send(client->fd, client->out.data() + client->out_done,
+                               client->out.size() - client->out_done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return true;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        client->out_done += size_t(n);
+    }
+    client->out.clear();
+    client->out_done = 0;
+    return true;
+}
+
+// Reads and serves requests until the client has nothing more to say for
+// now or its reply cannot be sent at once.
+void handle_client(Client *client, FILE *log) {
+    for (;;) {
+        if (!flush(client)) {
+            drop_client(client);
+            return;
+        }
+        if (!client->out.empty()) {
+            return;  // wait for POLLOUT
+        }
+        const size_t wanted = request_length(*client);
+        const ssize_t n = recv(client->fd, client->in + client->in_length, wanted - client->in_length, 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return;
+        }
+        if (n <= 0) {  // gone, possibly in the middle of a request
+            drop_client(client);
+            return;
+        }
+        client->in_length += size_t(n);
+        if (client->in_length == sizeof(WireRequest) && !header_valid(*client)) {
+            drop_client(client);
+            return;
+        }
+        if (client->in_length >= sizeof(WireRequest) && client->in_length == request_length(*client)) {
+            client->in_length = 0;
+            if (!serve(client, log)) {
+                drop_client(client);
+                return;
+            }
+        }
+    }
+}
+
+int listen_on(const char *socket_path, const char *device_name) {
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    // A socket file left behind by a daemon that died is replaced; one that
+    // still answers belongs to a running daemon.
+    const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe >= 0 && connect(probe, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
+        fprintf(stderr, "tarvel-sim: device %s is already served at %s\n", device_name, socket_path);
+        close(probe);
+        close(fd);
+        return -1;
+    }
+    if (probe >= 0) {
+        close(probe);
+    }
+    struct stat info;
+    if (lstat(socket_path, &info) == 0 && S_ISSOCK(info.st_mode)) {
+        unlink(socket_path);
+    }
+    const mode_t old_mask = umask(077);
+    const int bound = bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    umask(old_mask);
+    if (bound != 0 || chmod(socket_path, 0600) != 0 || listen(fd, 16) != 0) {
+        fprintf(stderr, "tarvel-sim: cannot listen at %s: %s\n", socket_path, strerror(errno));
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void accept_clients(int listener, std::vector<Client> *clients) {
+    for (;;) {
+        const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            return;
+        }
+        if (clients->size() >= MAX_CLIENTS) {
+            close(fd);
+            continue;
+        }
+        clients->push_back(Client{fd, false, {}, 0, {}, 0});
+    }
+}
+
+void advance_to_real_time(uint64_t start) {
+    const uint64_t elapsed = now_ms() - start;
+    while (sim_clock() < elapsed) {
+        const uint64_t step = elapsed - sim_clock();
+        sim_advance(step > 0x7FFFFFFF ? 0x7FFFFFFF : uint32_t(step));
+    }
+}
+
+}  // namespace
+
+int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &script) {
+    char socket_path[sizeof(sockaddr_un{}.sun_path)];
+    if (!sim_world_prepare()) {
+        char dir[4096] = "";
+        sim_world_dir(dir, sizeof dir);
+        fprintf(stderr, "tarvel-sim: cannot use the runtime directory %s\n", dir);
+        return 1;
+    }
+    if (!sim_world_socket_path(options.device_name, socket_path, sizeof socket_path)) {
+        fprintf(stderr, "tarvel-sim: device name \"%s\" does not make a socket path (empty, '/', "
+                        "leading '.', or longer than a socket address allows)\n", options.device_name);
+        return 1;
+    }
+
+    sim_reset();
+    sim_set_device_name(options.device_name);
+    sim_set_registry_observer(mirror_value);
+    sim_set_active_modems(0);
+    sim_set_faults(options.faults);
+
+    // The loop replays the whole script; one without waits is paced.
+    uint64_t script_ms = 0;
+    for (const TraceDirective &directive : script) {
+        script_ms += directive.op == TRACE_WAIT ? directive.value : 0;
+    }
+    std::vector<TraceDirective> pass = script;
+    if (options.loop && script_ms < LOOP_PASS_MIN_MS) {
+        TraceDirective pause = {};
+        pause.op = TRACE_WAIT;
+        pause.value = uint32_t(LOOP_PASS_MIN_MS - script_ms);
+        pass.push_back(pause);
+    }
+
+    sigset_t stop_signals;
+    sigset_t serving_mask;
+    sigemptyset(&stop_signals);
+    sigaddset(&stop_signals, SIGTERM);
+    sigaddset(&stop_signals, SIGINT);
+    sigprocmask(SIG_BLOCK, &stop_signals, &serving_mask);
+    sigdelset(&serving_mask, SIGTERM);
+    sigdelset(&serving_mask, SIGINT);
+    struct sigaction action = {};
+    action.sa_handler = on_stop_signal;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    const uint64_t start = now_ms();
+    sim_play(pass.data(), pass.size());
+    const int listener = listen_on(socket_path, options.device_name);
+    if (listener < 0) {
+        sim_set_active_modems(0);
+        sim_set_registry_observer(nullptr);
+        return 1;
+    }
+
+    std::vector<Client> clients;
+    std::vector<pollfd> fds;
+    while (stop_signal == 0) {
+        advance_to_real_time(start);
+        if (sim_script_done()) {
+            if (options.loop && !pass.empty()) {
+                sim_play(pass.data(), pass.size());
+            } else if (!options.stay) {
+                break;
+            }
+        }
+        const int64_t due = sim_next_due();
+        fds.clear();
+        fds.push_back(pollfd{listener, POLLIN, 0});
+        for (const Client &client : clients) {
+            fds.push_back(pollfd{client.fd, short(client.out.empty() ? POLLIN : POLLOUT), 0});
+        }
+        timespec timeout = {time_t(due / 1000), long(due % 1000) * 1000000L};
+        const int ready = ppoll(fds.data(), fds.size(), due < 0 ? nullptr : &timeout, &serving_mask);
+        if (ready <= 0) {
+            continue;
+        }
+        for (size_t i = 1; i < fds.size(); ++i) {
+            if (fds[i].revents != 0) {
+                handle_client(&clients[i - 1], options.log);
+            }
+        }
+        size_t kept = 0;
+        for (size_t i = 0; i < clients.size(); ++i) {
+            if (clients[i].fd >= 0) {
+                clients[kept++] = std::move(clients[i]);
+            }
+        }
+        clients.resize(kept);
+        if (fds[0].revents != 0) {
+            accept_clients(listener, &clients);
+        }
+    }
+
+    for (Client &client : clients) {
+        drop_client(&client);
+    }
+    close(listener);
+    unlink(socket_path);
+    // The driver is gone: no modem is active any more.
+    sim_set_active_modems(0);
+    sim_set_registry_observer(nullptr);
+    return 0;
+}

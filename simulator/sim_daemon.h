@@ -1,0 +1,22 @@
+// The tarvel-sim daemon: serves the simulated driver's core to separate
+// programs over Unix sockets (see driverlink/sim_wire.h) and plays traces in
+// real time.
+#pragma once
+
+#include <cstdio>
+#include <vector>
+
+#include "simulator/sim.h"
+#include "simulator/trace.h"
+
+struct DaemonOptions {
+    const char *device_name;  // without the \\.\ prefix
+    bool loop;                // replay the traces when they end
+    bool stay;                // keep serving after the traces end until a signal
+    FILE *log;                // one line per device-control call served, or nullptr
+    SimFaults faults;
+};
+
+// Sets up the runtime directory, plays the script and serves clients until
+// the script ends (or a signal arrives). Returns the process exit status.
+int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &script);

@@ -1,0 +1,420 @@
+// tarvel-sim end to end: the built daemon in a temporary runtime directory,
+// reached through the POSIX platform backend as the programs reach it.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+#include "decoder/driver_memory.h"
+#include "driverlink/device.h"
+#include "driverlink/ioctl.h"
+#include "driverlink/platform.h"
+#include "driverlink/sim_wire.h"
+
+namespace {
+
+void sleep_ms(int ms) {
+    timespec pause = {ms / 1000, long(ms % 1000) * 1000000L};
+    nanosleep(&pause, nullptr);
+}
+
+std::string read_file(const std::string &path) {
+    std::string text;
+    FILE *file = fopen(path.c_str(), "rb");
+    if (file != nullptr) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) {
+            text.append(buffer, n);
+        }
+        fclose(file);
+    }
+    return text;
+}
+
+void write_file(const std::string &path, const std::string &text) {
+    FILE *file = fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    fwrite(text.data(), 1, text.size(), file);
+    fclose(file);
+}
+
+int raw_connect(const std::string &path) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    const timeval timeout = {5, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Runs one daemon per test in its own runtime directory; kills it whatever
+// happens to the test.
+struct DaemonTest : testing::Test {
+    std::string dir;
+    pid_t pid = -1;
+
+    void SetUp() override {
+        char pattern[] = "/tmp/tarvel-e2e-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        setenv("TARVEL_SIM_DIR", (dir + "/world").c_str(), 1);
+        if (device != NO_HANDLE) {
+            platform_close_device(device);
+        }
+        device = NO_HANDLE;
+        program_key = MONITOR_KEY;
+        choose_device_name(platform_is_nt_family(), nullptr);
+    }
+
+    void TearDown() override {
+        if (device != NO_HANDLE) {
+            platform_close_device(device);
+            device = NO_HANDLE;
+        }
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        const std::string remove = "rm -rf '" + dir + "'";
+        if (system(remove.c_str()) != 0) {
+            ADD_FAILURE() << "could not remove " << dir;
+        }
+    }
+
+    std::string socket_path(const char *name = "trvlmd") const { return dir + "/world/" + name; }
+
+    // Starts tarvel-sim with the arguments and the trace text, and waits
+    // (at most 5 s) until it accepts connections.
+    void start(std::vector<std::string> args, const std::string &trace, const char *name = "trvlmd") {
+        const char *binaries = getenv("TARVEL_BINARY_DIR");
+        ASSERT_NE(binaries, nullptr) << "TARVEL_BINARY_DIR is set by ctest";
+        const std::string program = std::string(binaries) + "/simulator/tarvel-sim";
+        write_file(dir + "/trace.txt", trace);
+        args.insert(args.begin(), program);
+        args.push_back(dir + "/trace.txt");
+        pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            std::vector<char *> argv;
+            for (std::string &arg : args) {
+                argv.push_back(arg.data());
+            }
+            argv.push_back(nullptr);
+            const int err = open((dir + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(err, 2);
+            execv(program.c_str(), argv.data());
+            _exit(127);
+        }
+        for (int i = 0; i < 500; ++i) {
+            const int fd = raw_connect(socket_path(name));
+            if (fd >= 0) {
+                close(fd);
+                return;
+            }
+            sleep_ms(10);
+        }
+        FAIL() << "tarvel-sim did not start: " << read_file(dir + "/stderr.txt");
+    }
+
+    // Waits at most ms for the daemon to end by itself; its exit status, or
+    // -1 when it is still running.
+    int wait_exit(int ms) {
+        for (int waited = 0; waited <= ms; waited += 10) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                pid = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            sleep_ms(10);
+        }
+        return -1;
+    }
+
+    int stop() {
+        kill(pid, SIGTERM);
+        return wait_exit(5000);
+    }
+};
+
+uint32_t status_call(unsigned char *record, uint32_t size = 40) {
+    uint32_t returned = 0;
+    platform_device_control(device, IOCTL_TARVEL_GET_STATUS, nullptr, 0, record, size, &returned);
+    return returned;
+}
+
+uint32_t word_at(const unsigned char *bytes) {
+    return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (uint32_t(bytes[3]) << 24);
+}
+
+mode_t mode_of(const std::string &path) {
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0 ? (info.st_mode & 0777) : 01000;
+}
+
+TEST_F(DaemonTest, ServesATraceToTheEnd) {
+    start({"--log", dir + "/calls.log"},
+          "active 1\n"
+          "str 0x80002000 \"Answering call\"\n"
+          "rec 1 97 0x80002000\n"
+          "rec 2 64 26\n"
+          "rec 0 5\n"
+          "eye 1 1000 -1000 -1000 1000\n"
+          "cap 1 e0 c1 05\n"
+          "wait 3000\n"
+          "active 0\n");
+    const std::string key = dir + "/world/registry/SOFTWARE/Velmora/Tarvel";
+    EXPECT_EQ(read_file(key + "/ActiveModems"), std::string("\x01\0\0\0", 4));
+    EXPECT_EQ(read_file(dir + "/world/registry/SOFTWARE/Ostrand/Tarvel/ActiveModems"), std::string("\x01\0\0\0", 4));
+    EXPECT_EQ(mode_of(dir + "/world"), 0700u);
+    EXPECT_EQ(mode_of(key), 0700u);
+    EXPECT_EQ(mode_of(key + "/ActiveModems"), 0600u);
+    EXPECT_EQ(mode_of(socket_path()), 0600u);
+
+    ASSERT_EQ(modem_presence(), 1);
+    ASSERT_NE(device, NO_HANDLE);
+
+    // Records in queue order: code and modem of each.
+    const uint32_t expected[3][2] = {{97, 1}, {64, 2}, {5, 0}};
+    for (const auto &row : expected) {
+        unsigned char record[40];
+        ASSERT_EQ(status_call(record), 40u);
+        EXPECT_EQ(word_at(record), row[0]);
+        EXPECT_EQ(word_at(record + 36), row[1]);
+    }
+    unsigned char record[40];
+    EXPECT_EQ(status_call(record), 0u);
+
+    platform_attach_driver_memory();
+    char text[64];
+    EXPECT_EQ(read_driver_block(0x80002000, text, sizeof text), 14);
+    EXPECT_STREQ(text, "Answering call");
+    unsigned char unmapped[4];
+    EXPECT_FALSE(read_driver_block(0x80003000, 4, unmapped));
+
+    unsigned char points[EYE_BUFFER_SIZE];
+    const uint32_t wanted = EYE_POINTS_WANTED;
+    uint32_t returned = 0;
+    platform_device_control(device, IOCTL_TARVEL_GET_EYE_1, &wanted, 4, points, sizeof points, &returned);
+    EXPECT_EQ(returned, 2u);
+    // 1000 = e8 03, -1000 = 18 fc
+    const unsigned char eye_bytes[8] = {0xE8, 0x03, 0x18, 0xFC, 0x18, 0xFC, 0xE8, 0x03};
+    EXPECT_EQ(memcmp(points, eye_bytes, 8), 0);
+
+    std::vector<unsigned char> capture(CAPTURE_BUFFER_SIZE);
+    const uint32_t index0 = 0;
+    platform_device_control(device, IOCTL_TARVEL_READ_CAPTURE, &index0, 4, capture.data(), CAPTURE_BUFFER_SIZE, &returned);
+    ASSERT_EQ(returned, 3u);
+    EXPECT_EQ(capture[0], 0xE0);
+    EXPECT_EQ(capture[2], 0x05);
+    const uint32_t modem1 = 1;
+    platform_device_control(device, IOCTL_TARVEL_CAPTURE_BEGIN_1, &modem1, 4, nullptr, 0, &returned);
+    platform_device_control(device, IOCTL_TARVEL_CAPTURE_BEGIN_2, &modem1, 4, nullptr, 0, &returned);
+
+    // The trace sets ActiveModems to 0 after 3 s: presence closes the device,
+    // and the daemon ends by itself.
+    int presence = 1;
+    for (int i = 0; i < 600 && presence != 0; ++i) {
+        presence = modem_presence();
+        sleep_ms(10);
+    }
+    EXPECT_EQ(presence, 0);
+    EXPECT_EQ(device, NO_HANDLE);
+    EXPECT_EQ(wait_exit(5000), 0) << read_file(dir + "/stderr.txt");
+    EXPECT_NE(access(socket_path().c_str(), F_OK), 0) << "socket removed at exit";
+    EXPECT_EQ(read_file(key + "/ActiveModems"), std::string("\0\0\0\0", 4));
+    EXPECT_EQ(read_file(dir + "/calls.log"),
+              "IOCTL_TARVEL_GET_STATUS - 40\n"
+              "IOCTL_TARVEL_GET_STATUS - 40\n"
+              "IOCTL_TARVEL_GET_STATUS - 40\n"
+              "IOCTL_TARVEL_GET_STATUS - 0\n"
+              "IOCTL_TARVEL_GET_EYE_1 512 2\n"
+              "IOCTL_TARVEL_READ_CAPTURE 0 3\n"
+              "IOCTL_TARVEL_CAPTURE_BEGIN_1 1 0\n"
+              "IOCTL_TARVEL_CAPTURE_BEGIN_2 1 0\n");
+}
+
+TEST_F(DaemonTest, MalformedRequestsDropOnlyThatClient) {
+    start({"--stay"}, "active 1\nrec 1 97\n");
+    struct Case {
+        const char *description;
+        WireRequest header;
+        bool open_first;
+    } cases[] = {
+        {"wrong magic", {0x12345678, WIRE_CONTROL, IOCTL_TARVEL_GET_STATUS, 0, 40}, true},
+        {"unknown operation", {WIRE_MAGIC, 99, 0, 0, 0}, true},
+        {"control before open", {WIRE_MAGIC, WIRE_CONTROL, IOCTL_TARVEL_GET_STATUS, 0, 40}, false},
+        {"absurd output size", {WIRE_MAGIC, WIRE_CONTROL, IOCTL_TARVEL_READ_CAPTURE, 4, 0xFFFFFFFF}, true},
+        {"absurd input size", {WIRE_MAGIC, WIRE_CONTROL, IOCTL_TARVEL_READ_CAPTURE, 0x7FFFFFFF, 4}, true},
+        {"memory read too large", {WIRE_MAGIC, WIRE_READ_MEMORY, 0x80000000, 0, 0x10000000}, true},
+        {"second open", {WIRE_MAGIC, WIRE_OPEN, 0, 6, 0}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.description);
+        const int fd = raw_connect(socket_path());
+        ASSERT_GE(fd, 0);
+        if (c.open_first) {
+            unsigned char open[sizeof(WireRequest) + 6];
+            const WireRequest request = {WIRE_MAGIC, WIRE_OPEN, 0, 6, 0};
+            memcpy(open, &request, sizeof request);
+            memcpy(open + sizeof request, "trvlmd", 6);
+            ASSERT_EQ(send(fd, open, sizeof open, MSG_NOSIGNAL), ssize_t(sizeof open));
+            WireReply reply = {};
+            ASSERT_EQ(recv(fd, &reply, sizeof reply, MSG_WAITALL), ssize_t(sizeof reply));
+            EXPECT_EQ(reply.result, 1u);
+        }
+        send(fd, &c.header, sizeof c.header, MSG_NOSIGNAL);
+        char byte;
+        EXPECT_EQ(recv(fd, &byte, 1, 0), 0) << "the daemon closes the connection";
+        close(fd);
+    }
+    // A client that leaves in the middle of a request.
+    const int half = raw_connect(socket_path());
+    ASSERT_GE(half, 0);
+    ASSERT_EQ(send(half, "TRL", 3, MSG_NOSIGNAL), 3);
+    close(half);
+
+    // The daemon is still serving: the queued record comes through.
+    ASSERT_EQ(modem_presence(), 1);
+    unsigned char record[40];
+    EXPECT_EQ(status_call(record), 40u);
+    EXPECT_EQ(word_at(record), 97u);
+    EXPECT_EQ(stop(), 0);
+}
+
+TEST_F(DaemonTest, FaultOptions) {
+    struct Case {
+        const char *description;
+        std::vector<std::string> args;
+        uint32_t code;
+        uint32_t input;
+        uint32_t out_size;
+        uint32_t expected_count;
+        uint32_t expected_bytes;  // checked against a sentinel after them
+    } cases[] = {
+        {"status count 39", {"--fault-status-count", "39"}, IOCTL_TARVEL_GET_STATUS, 0, 40, 39, 40},
+        {"eye count 600", {"--fault-eye-count", "600"}, IOCTL_TARVEL_GET_EYE_1, 512, 2048, 600, 8},
+        {"capture count above the buffer", {"--fault-capture-count", "0x100000"}, IOCTL_TARVEL_READ_CAPTURE, 0, 16, 0x100000, 16},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.description);
+        TearDown();
+        SetUp();
+        std::vector<std::string> args = c.args;
+        args.push_back("--stay");
+        start(args, "active 1\nrec 1 97\neye 1 1 2 3 4\ncap 1 fill 100 5a\n");
+        ASSERT_EQ(modem_presence(), 1);
+        std::vector<unsigned char> out(4096, 0xCD);
+        uint32_t returned = 0;
+        platform_device_control(device, c.code, &c.input, 4, out.data(), c.out_size, &returned);
+        EXPECT_EQ(returned, c.expected_count);
+        for (size_t i = c.expected_bytes; i < out.size(); ++i) {
+            ASSERT_EQ(out[i], 0xCD) << "byte " << i << " written past the data";
+        }
+        EXPECT_EQ(stop(), 0);
+    }
+}
+
+TEST_F(DaemonTest, RefusedOpenIsRetried) {
+    start({"--stay", "--fault-refuse-open", "--log", dir + "/calls.log"}, "active 2\nrec 1 97\n");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(modem_presence(), 0);
+        EXPECT_EQ(device, NO_HANDLE);
+    }
+    EXPECT_EQ(stop(), 0);
+    EXPECT_EQ(read_file(dir + "/calls.log"), "");
+}
+
+TEST_F(DaemonTest, DeviceNames) {
+    start({"--stay", "--device", "abc"}, "active 1\n", "abc");
+    struct Case {
+        const char *description;
+        const char *argument;
+        int expected;
+    } cases[] = {
+        {"default name is not served", nullptr, 0},
+        {"abc is served", "abc", 1},
+        {"a name with '/' never leaves the directory", "../world/abc", 0},
+        {"leading dot refused", ".abc", 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.description);
+        choose_device_name(true, c.argument);
+        EXPECT_EQ(modem_presence(), c.expected);
+        if (device != NO_HANDLE) {
+            platform_close_device(device);
+            device = NO_HANDLE;
+        }
+    }
+    EXPECT_EQ(stop(), 0);
+}
+
+TEST_F(DaemonTest, RegistryValuesAsFiles) {
+    start({"--stay", "--fault-setup-size", "10"}, "active 1\n");
+    const std::string key = dir + "/world/registry/SOFTWARE/Ostrand/Tarvel";
+    EXPECT_EQ(read_file(key + "/TarvelSetup"), "@ABCDEFGHI");
+
+    PlatformHandle handle = platform_open_key(RECORDER_KEY, REGISTRY_QUERY | REGISTRY_SET);
+    ASSERT_NE(handle, NO_HANDLE);
+    unsigned char small[4];
+    uint32_t size = sizeof small;
+    EXPECT_EQ(platform_read_value(handle, TARVEL_SETUP_VALUE, small, &size), VALUE_TOO_LARGE);
+    EXPECT_EQ(size, 10u);
+    unsigned char value[16];
+    size = sizeof value;
+    ASSERT_EQ(platform_read_value(handle, TARVEL_SETUP_VALUE, value, &size), VALUE_READ);
+    value[0] |= 1;
+    ASSERT_TRUE(platform_write_value(handle, TARVEL_SETUP_VALUE, value, size));
+    size = sizeof value;
+    EXPECT_EQ(platform_read_value(handle, "Missing", value, &size), VALUE_MISSING);
+    EXPECT_EQ(platform_read_value(handle, "../Tarvel", value, &size), VALUE_FAILED);
+    platform_close_key(handle);
+    EXPECT_EQ(read_file(key + "/TarvelSetup"), "AABCDEFGHI");
+    EXPECT_EQ(mode_of(key + "/TarvelSetup"), 0600u);
+    EXPECT_EQ(platform_open_key("SOFTWARE\\Nobody", REGISTRY_QUERY), NO_HANDLE);
+    EXPECT_EQ(platform_open_key("SOFTWARE\\..\\Velmora", REGISTRY_QUERY), NO_HANDLE);
+    EXPECT_EQ(stop(), 0);
+}
+
+TEST_F(DaemonTest, SocketPathTooLongIsAClearError) {
+    const std::string deep = dir + "/" + std::string(110, 'd');
+    setenv("TARVEL_SIM_DIR", deep.c_str(), 1);
+    EXPECT_EQ(platform_open_device("\\\\.\\trvlmd"), NO_HANDLE);
+    EXPECT_EQ(platform_last_error(), ENAMETOOLONG);
+
+    const char *binaries = getenv("TARVEL_BINARY_DIR");
+    ASSERT_NE(binaries, nullptr);
+    write_file(dir + "/trace.txt", "active 1\n");
+    const std::string command = std::string(binaries) + "/simulator/tarvel-sim " + dir + "/trace.txt 2>" + dir + "/err.txt";
+    const int status = system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(read_file(dir + "/err.txt").find("socket"), std::string::npos) << read_file(dir + "/err.txt");
+}
+
+TEST_F(DaemonTest, BadTraceExitsWithStatusTwo) {
+    const char *binaries = getenv("TARVEL_BINARY_DIR");
+    ASSERT_NE(binaries, nullptr);
+    write_file(dir + "/bad.txt", "active 1\nbogus 3\n");
+    const std::string command = std::string(binaries) + "/simulator/tarvel-sim " + dir + "/bad.txt 2>" + dir + "/err.txt";
+    EXPECT_EQ(WEXITSTATUS(system(command.c_str())), 2);
+    EXPECT_EQ(read_file(dir + "/err.txt").rfind(dir + "/bad.txt:2:", 0), 0u) << read_file(dir + "/err.txt");
+}
+
+}  // namespace
