@@ -18,11 +18,6 @@
 
 namespace {
 
-// The largest fill a single cap directive may ask for. A fill is expanded
-// into real bytes by whoever plays the trace; a typing slip of a few digits
-// must not make that program allocate gigabytes.
-constexpr uint32_t MAX_FILL_COUNT = 16u * 1024u * 1024u;
-
 // One token of a line: raw points at its first character (the opening quote
 // for a quoted text) and length counts every character up to and including
 // the closing quote.
@@ -380,10 +375,6 @@ int parse_cap(Line &line, TraceDirective *out) {
     out->op = TRACE_CAP_FILL;
     if (t.size() < 4) return missing(line, "cap fill", "COUNT");
     if (!parse_count(line, t[3], "cap fill COUNT", &out->value, &result)) return result;
-    if (out->value > MAX_FILL_COUNT) {
-        return fail(line, "cap fill: COUNT %lu is more than %lu bytes",
-                    static_cast<unsigned long>(out->value), static_cast<unsigned long>(MAX_FILL_COUNT));
-    }
     out->fill_byte = 0;
     if (t.size() < 5) return 1;
     std::vector<unsigned char> fill;
