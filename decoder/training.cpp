@@ -4,6 +4,7 @@
 // param1 selects the event, param2 carries its value or the address of a
 // block in driver memory.
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -342,7 +343,10 @@ constexpr size_t V34_BYTES = 37 - V34_FIRST_BYTE;
 void decode_v34_parameters(const EventRow &row, uint32_t address, StatusLine &line)
 {
     unsigned char b[V34_BYTES];
-    if (!read_driver_block(address + V34_FIRST_BYTE, V34_BYTES, b)) {
+    // A block that would run past the top of the address space is unreadable
+    // (address + 12 must not wrap round to low memory).
+    const bool fits = address <= UINT32_MAX - (V34_FIRST_BYTE + V34_BYTES - 1);
+    if (!fits || !read_driver_block(address + V34_FIRST_BYTE, V34_BYTES, b)) {
         // The fixed text before the first value ("V34 decoder parameters: ").
         const int prefix = static_cast<int>(std::strcspn(row.format, "%"));
         std::snprintf(line, sizeof(line), "%.*s%s ", prefix, row.format, UNREADABLE_TEXT);

@@ -265,6 +265,7 @@ const MappedRegion BLOCK_REGIONS[] = {
     {V34_ZERO_FLAGS, V34_ZERO_FLAGS_BLOCK.bytes, 37},
     {V34_ALL_FLAGS, V34_ALL_FLAGS_BLOCK.bytes, 37},
     {V34_CUT, V34_ZERO_FLAGS_BLOCK.bytes, 36},
+    {0x4, V34_ZERO_FLAGS_BLOCK.bytes, 37},  // reached only by an address that wraps
 };
 const MemoryMap BLOCK_MAP = {BLOCK_REGIONS, sizeof(BLOCK_REGIONS) / sizeof(BLOCK_REGIONS[0])};
 
@@ -306,6 +307,8 @@ const EventCase BLOCK_EVENTS[] = {
      "V34 decoder parameters: aux exp prc nlc 200S J=1 P=-3 b=85 r=10 q=2 K= 3 M=18 "},
     {"36 byte 36 missing", event(36, V34_CUT), "V34 decoder parameters: <unreadable> "},
     {"36 unmapped", event(36, UNMAPPED), "V34 decoder parameters: <unreadable> "},
+    {"36 block past the top of memory does not wrap", event(36, 0xFFFFFFF8),
+     "V34 decoder parameters: <unreadable> "},
     {"37 all flags clear", event(37, V34_ZERO_FLAGS),
      "V34 encoder parameters: --- min --- --- 12S J=1 P=-3 b=85 r=10 q=2 K= 3 M=18 "},
     {"37 all flags set", event(37, V34_ALL_FLAGS),
