@@ -29,7 +29,8 @@ constexpr PlatformHandle KEY_HANDLE_BASE = 0x5000;
 constexpr size_t DEVICE_SLOTS = 8;
 constexpr size_t KEY_SLOTS = 32;
 constexpr size_t KEY_PATH_BYTES = 256;
-constexpr int WIRE_TIMEOUT_SECONDS = 10;  // a daemon that stops answering fails the call
+constexpr int WIRE_TIMEOUT_SECONDS = 10;
+constexpr size_t SMALL_REPLY_BYTES = 2048;  // a daemon that stops answering fails the call
 
 struct DeviceSlot {
     bool used;
@@ -114,15 +115,37 @@ bool exchange(DeviceSlot *slot, uint32_t op, uint32_t code, const void *input, u
     if (input_size != 0) {
         memcpy(message + sizeof request, input, input_size);
     }
-    if (!send_all(slot->fd, message, sizeof request + input_size) ||
-        !receive_all(slot->fd, reply, sizeof *reply)) {
+    if (!send_all(slot->fd, message, sizeof request + input_size)) {
         platform_set_last_error(EPIPE);
         break_connection(slot);
         return false;
     }
-    if (reply->magic != WIRE_MAGIC || reply->data_size > output_size ||
-        !receive_all(slot->fd, output, reply->data_size)) {
+    // A small reply usually arrives whole: take header and data in one read
+    // and keep reading only for what is missing.
+    unsigned char first[sizeof(WireReply) + SMALL_REPLY_BYTES];
+    const size_t first_size = output_size <= SMALL_REPLY_BYTES ? sizeof first : sizeof(WireReply);
+    ssize_t got;
+    do {
+        got = recv(slot->fd, first, first_size, 0);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0 || (size_t(got) < sizeof(WireReply) &&
+                     !receive_all(slot->fd, first + got, sizeof(WireReply) - size_t(got)))) {
+        platform_set_last_error(EPIPE);
+        break_connection(slot);
+        return false;
+    }
+    memcpy(reply, first, sizeof *reply);
+    const size_t early = size_t(got) > sizeof(WireReply) ? size_t(got) - sizeof(WireReply) : 0;
+    if (reply->magic != WIRE_MAGIC || reply->data_size > output_size || early > reply->data_size) {
         platform_set_last_error(EPROTO);
+        break_connection(slot);
+        return false;
+    }
+    if (early != 0) {
+        memcpy(output, first + sizeof(WireReply), early);
+    }
+    if (!receive_all(slot->fd, static_cast<unsigned char *>(output) + early, reply->data_size - early)) {
+        platform_set_last_error(EPIPE);
         break_connection(slot);
         return false;
     }
@@ -147,6 +170,25 @@ int connect_device(const char *socket_path) {
         return -1;
     }
     return fd;
+}
+
+// Reads until count bytes or the end of the file; -1 on an error.
+ssize_t read_up_to(int fd, unsigned char *dest, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t got = read(fd, dest + done, count - done);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += size_t(got);
+    }
+    return ssize_t(done);
 }
 
 size_t read_daemon_memory(void *, uint32_t address, unsigned char *dest, size_t count) {
@@ -297,13 +339,39 @@ ValueRead platform_read_value(PlatformHandle key, const char *value_name, void *
         platform_set_last_error(ENAMETOOLONG);
         return VALUE_FAILED;
     }
-    const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // O_NONBLOCK: something other than a plain file in the registry (a
+    // FIFO) must not hang the program.
+    const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         platform_set_last_error(errno);
         return errno == ENOENT ? VALUE_MISSING : VALUE_FAILED;
     }
-    struct stat info;
+    // The common small value is read in one go, one byte more than the
+    // buffer holds to tell whether it fits; only a larger one needs its size.
+    unsigned char bytes[4096 + 1];
     ValueRead result = VALUE_FAILED;
+    if (*size < sizeof bytes) {
+        const ssize_t got = read_up_to(fd, bytes, *size + 1);
+        if (got >= 0 && size_t(got) <= *size) {
+            if (got != 0) {
+                if (buffer == nullptr) {
+                    close(fd);
+                    *size = uint32_t(got);
+                    return VALUE_TOO_LARGE;
+                }
+                memcpy(buffer, bytes, size_t(got));
+            }
+            *size = uint32_t(got);
+            close(fd);
+            return VALUE_READ;
+        }
+        if (got < 0) {
+            platform_set_last_error(errno);
+            close(fd);
+            return VALUE_FAILED;
+        }
+    }
+    struct stat info;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         platform_set_last_error(EINVAL);
     } else if (uint64_t(info.st_size) > *size || (buffer == nullptr && info.st_size != 0)) {
@@ -311,27 +379,12 @@ ValueRead platform_read_value(PlatformHandle key, const char *value_name, void *
         platform_set_last_error(ERANGE);
         result = VALUE_TOO_LARGE;
     } else {
-        // Read into a copy first: the caller's buffer is left alone when the
-        // value cannot be read whole.
-        unsigned char bytes[4096];
-        unsigned char *target = uint64_t(info.st_size) <= sizeof bytes ? bytes
-                                                                      : static_cast<unsigned char *>(buffer);
-        size_t done = 0;
-        while (done < size_t(info.st_size)) {
-            const ssize_t got = read(fd, target + done, size_t(info.st_size) - done);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                break;
-            }
-            done += size_t(got);
-        }
-        if (done == size_t(info.st_size)) {
-            if (target == bytes && done != 0) {
-                memcpy(buffer, bytes, done);
-            }
-            *size = uint32_t(done);
+        // Larger than the local copy: read straight into the buffer.
+        const ssize_t got = lseek(fd, 0, SEEK_SET) == 0 ? read_up_to(fd, static_cast<unsigned char *>(buffer),
+                                                                     size_t(info.st_size))
+                                                        : -1;
+        if (got == info.st_size) {
+            *size = uint32_t(got);
             result = VALUE_READ;
         } else {
             platform_set_last_error(EIO);

@@ -189,10 +189,13 @@ void handle_client(Client *client, FILE *log) {
         }
         if (client->in_length >= sizeof(WireRequest) && client->in_length == request_length(*client)) {
             client->in_length = 0;
-            if (!serve(client, log)) {
+            if (!serve(client, log) || !flush(client)) {
                 drop_client(client);
                 return;
             }
+            // A client waits for each reply before it asks again: back to
+            // poll rather than a read that would find nothing.
+            return;
         }
     }
 }
