@@ -20,7 +20,7 @@
 namespace {
 
 constexpr size_t MAX_CLIENTS = 64;
-constexpr uint32_t LOOP_PASS_MIN_MS = 100;  // a replayed script without waits is paced at this
+constexpr uint32_t LOOP_PASS_IDLE_MS = 100;  // pause after each pass of a looped script without waits
 
 struct Client {
     int fd;
@@ -279,16 +279,17 @@ int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &
     sim_set_active_modems(0);
     sim_set_faults(options.faults);
 
-    // The loop replays the whole script; one without waits is paced.
+    // The loop replays the whole script; one without any wait would queue
+    // records as fast as the processor allows, so it pauses between passes.
     uint64_t script_ms = 0;
     for (const TraceDirective &directive : script) {
         script_ms += directive.op == TRACE_WAIT ? directive.value : 0;
     }
     std::vector<TraceDirective> pass = script;
-    if (options.loop && script_ms < LOOP_PASS_MIN_MS) {
+    if (options.loop && script_ms == 0) {
         TraceDirective pause = {};
         pause.op = TRACE_WAIT;
-        pause.value = uint32_t(LOOP_PASS_MIN_MS - script_ms);
+        pause.value = LOOP_PASS_IDLE_MS;
         pass.push_back(pause);
     }
 

@@ -393,6 +393,34 @@ TEST_F(DaemonTest, RegistryValuesAsFiles) {
     EXPECT_EQ(stop(), 0);
 }
 
+TEST_F(DaemonTest, LoopReplaysAndSignalsEndIt) {
+    struct Case {
+        const char *description;
+        int signal_number;
+    } cases[] = {{"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.description);
+        TearDown();
+        SetUp();
+        // One record every 50 ms of real time, for as long as the daemon runs.
+        start({"--loop"}, "active 1\nrec 1 7\nwait 50\n");
+        ASSERT_EQ(modem_presence(), 1);
+        sleep_ms(400);
+        unsigned char record[40];
+        int records = 0;
+        while (records < 100 && status_call(record) == 40) {
+            EXPECT_EQ(word_at(record), 7u);
+            ++records;
+        }
+        EXPECT_GE(records, 6) << "replayed about every 50 ms";
+        EXPECT_LE(records, 12);
+        kill(pid, c.signal_number);
+        EXPECT_EQ(wait_exit(5000), 0);
+        EXPECT_NE(access(socket_path().c_str(), F_OK), 0) << "socket removed";
+        EXPECT_EQ(status_call(record), 0u) << "the connection is gone";
+    }
+}
+
 TEST_F(DaemonTest, SocketPathTooLongIsAClearError) {
     const std::string deep = dir + "/" + std::string(110, 'd');
     setenv("TARVEL_SIM_DIR", deep.c_str(), 1);

@@ -1,0 +1,123 @@
+// The POSIX file operations that both POSIX-hosted backends use.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "driverlink/platform.h"
+
+namespace {
+
+std::string read_file(const std::string &path) {
+    std::string text;
+    FILE *file = fopen(path.c_str(), "rb");
+    if (file != nullptr) {
+        char buffer[256];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) {
+            text.append(buffer, n);
+        }
+        fclose(file);
+    }
+    return text;
+}
+
+bool write_whole(const std::string &path, const std::string &text) {
+    const PlatformHandle file = platform_create_file(path.c_str());
+    if (file == NO_HANDLE) {
+        return false;
+    }
+    const bool written = platform_write_file(file, text.data(), uint32_t(text.size()));
+    platform_close_file(file);
+    return written;
+}
+
+struct FilesTest : testing::Test {
+    std::string dir;
+    void SetUp() override {
+        char pattern[] = "/tmp/tarvel-files-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override {
+        const std::string remove = "rm -rf '" + dir + "'";
+        if (system(remove.c_str()) != 0) {
+            ADD_FAILURE() << "could not remove " << dir;
+        }
+    }
+};
+
+TEST_F(FilesTest, CreateReplacesAndWritesEverything) {
+    const std::string path = dir + "/session.rec.1";
+    ASSERT_TRUE(write_whole(path, "old contents that are longer"));
+    std::string big(1 << 20, '\0');
+    for (size_t i = 0; i < big.size(); ++i) {
+        big[i] = char(i * 13 + 1);
+    }
+    ASSERT_TRUE(write_whole(path, big));
+    EXPECT_EQ(read_file(path), big) << "created anew, every byte written";
+}
+
+TEST_F(FilesTest, Failures) {
+    struct Case {
+        const char *description;
+        std::string name;
+        int expected_error;
+    } cases[] = {
+        {"missing directory", dir + "/none/session.rec.1", ENOENT},
+        {"name too long", dir + "/" + std::string(300, 'n'), ENAMETOOLONG},
+        {"empty name", "", ENOENT},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.description);
+        EXPECT_EQ(platform_create_file(c.name.c_str()), NO_HANDLE);
+        EXPECT_EQ(platform_last_error(), c.expected_error);
+    }
+    EXPECT_EQ(platform_name_too_long_error(), ENAMETOOLONG);
+    EXPECT_FALSE(platform_write_file(NO_HANDLE, "x", 1));
+    EXPECT_FALSE(platform_delete_file((dir + "/missing").c_str()));
+    EXPECT_EQ(platform_last_error(), ENOENT);
+    EXPECT_FALSE(platform_write_file(platform_create_file("/dev/full"), "abc", 3));
+    EXPECT_EQ(platform_last_error(), ENOSPC);
+}
+
+TEST_F(FilesTest, RenameNeverReplaces) {
+    struct Case {
+        const char *description;
+        bool target_exists;
+        bool source_exists;
+        bool expected;
+        int expected_error;
+    } cases[] = {
+        {"plain rename", false, true, true, 0},
+        {"existing target is kept", true, true, false, EEXIST},
+        {"missing source", false, false, false, ENOENT},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.description);
+        const std::string from = dir + "/session.rec.2";
+        const std::string to = dir + "/3.log";
+        unlink(from.c_str());
+        unlink(to.c_str());
+        if (c.source_exists) {
+            ASSERT_TRUE(write_whole(from, "capture"));
+        }
+        if (c.target_exists) {
+            ASSERT_TRUE(write_whole(to, "older log"));
+        }
+        EXPECT_EQ(platform_rename_file(from.c_str(), to.c_str()), c.expected);
+        if (c.expected) {
+            EXPECT_EQ(read_file(to), "capture");
+            EXPECT_NE(access(from.c_str(), F_OK), 0);
+        } else {
+            EXPECT_EQ(platform_last_error(), c.expected_error);
+            EXPECT_EQ(read_file(to), c.target_exists ? "older log" : "");
+            EXPECT_EQ(read_file(from), c.source_exists ? "capture" : "");
+        }
+    }
+}
+
+}  // namespace
