@@ -285,6 +285,23 @@ TEST_F(DaemonTest, MalformedRequestsDropOnlyThatClient) {
         EXPECT_EQ(recv(fd, &byte, 1, 0), 0) << "the daemon closes the connection";
         close(fd);
     }
+    // Garbage after a good open: whatever the bytes, only this client suffers.
+    unsigned seed = 12345;
+    for (int round = 0; round < 50; ++round) {
+        const int fd = raw_connect(socket_path());
+        ASSERT_GE(fd, 0);
+        unsigned char garbage[300];
+        const WireRequest open_request = {WIRE_MAGIC, WIRE_OPEN, 0, 6, 0};
+        memcpy(garbage, &open_request, sizeof open_request);
+        memcpy(garbage + sizeof open_request, "trvlmd", 6);
+        const size_t length = 26 + round * 5;
+        for (size_t i = 26; i < length; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            garbage[i] = (unsigned char)(seed >> 16);
+        }
+        send(fd, garbage, length, MSG_NOSIGNAL);
+        close(fd);
+    }
     // A client that leaves in the middle of a request.
     const int half = raw_connect(socket_path());
     ASSERT_GE(half, 0);
