@@ -453,6 +453,35 @@ TEST_F(DaemonTest, SocketPathTooLongIsAClearError) {
     EXPECT_NE(read_file(dir + "/err.txt").find("socket"), std::string::npos) << read_file(dir + "/err.txt");
 }
 
+TEST_F(DaemonTest, CommandLine) {
+    const char *binaries = getenv("TARVEL_BINARY_DIR");
+    ASSERT_NE(binaries, nullptr);
+    write_file(dir + "/trace.txt", "active 0\n");
+    struct Case {
+        const char *description;
+        std::string args;
+        int status;
+        const char *output_start;  // of standard output and error together
+    } cases[] = {
+        {"help", "--help", 0, "usage: tarvel-sim [options] TRACE..."},
+        {"version", "--version", 0, "tarvel-sim "},
+        {"unknown option", "--bogus " + dir + "/trace.txt", 2, "tarvel-sim: unknown option --bogus"},
+        {"count not a number", "--fault-eye-count many " + dir + "/trace.txt", 2, "tarvel-sim: --fault-eye-count needs a number"},
+        {"count too large", "--fault-eye-count 4294967296 " + dir + "/trace.txt", 2, "tarvel-sim: --fault-eye-count needs a number"},
+        {"count missing", "--fault-status-count", 2, "tarvel-sim: --fault-status-count needs a number"},
+        {"no trace", "", 2, "tarvel-sim: no trace given"},
+        {"missing device name", "--device", 2, "tarvel-sim: --device needs a value"},
+        {"device name with a slash", "--device a/b " + dir + "/trace.txt", 1, "tarvel-sim: device name \"a/b\""},
+        {"a trace that ends at once", dir + "/trace.txt", 0, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.description);
+        const std::string command = std::string(binaries) + "/simulator/tarvel-sim " + c.args + " >" + dir + "/out.txt 2>&1";
+        EXPECT_EQ(WEXITSTATUS(system(command.c_str())), c.status);
+        EXPECT_EQ(read_file(dir + "/out.txt").rfind(c.output_start, 0), 0u) << read_file(dir + "/out.txt");
+    }
+}
+
 TEST_F(DaemonTest, BadTraceExitsWithStatusTwo) {
     const char *binaries = getenv("TARVEL_BINARY_DIR");
     ASSERT_NE(binaries, nullptr);
