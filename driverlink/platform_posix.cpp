@@ -241,7 +241,7 @@ PlatformHandle platform_open_device(const char *name) {
         return NO_HANDLE;
     }
     char socket_path[sizeof(sockaddr_un{}.sun_path)];
-    if (!sim_world_socket_path(name + 4, socket_path, sizeof socket_path)) {
+    if (!sim_world_socket_path(name + 4, socket_path, sizeof socket_path) || !sim_world_trusted()) {
         return NO_HANDLE;
     }
     size_t index = 0;

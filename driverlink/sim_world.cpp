@@ -91,6 +91,20 @@ bool sim_world_prepare() {
     return n > 0 && size_t(n) < sizeof registry && make_directory(registry);
 }
 
+bool sim_world_trusted() {
+    char dir[PATH_MAX];
+    struct stat info;
+    if (!sim_world_dir(dir, sizeof dir) || lstat(dir, &info) != 0) {
+        platform_set_last_error(errno);
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode) || info.st_uid != getuid() || (info.st_mode & 022) != 0) {
+        platform_set_last_error(EPERM);
+        return false;
+    }
+    return true;
+}
+
 bool sim_world_socket_path(const char *device_name, char *path, size_t size) {
     char dir[PATH_MAX];
     if (device_name == nullptr || !component_valid(device_name, strlen(device_name))) {

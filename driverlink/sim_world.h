@@ -18,6 +18,9 @@ bool sim_world_dir(char *path, size_t size);
 // Creates the runtime directory and its registry directory (0700) when they
 // are missing. Refuses a directory that is not ours or is open to others.
 bool sim_world_prepare();
+// True when the runtime directory exists, is ours and is closed to others;
+// a program connects only to a device socket in such a directory.
+bool sim_world_trusted();
 // The socket path of a device name (without \\.\). False for a name that is
 // empty, ".", "..", contains '/', or would not fit a socket address.
 bool sim_world_socket_path(const char *device_name, char *path, size_t size);

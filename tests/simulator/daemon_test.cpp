@@ -383,6 +383,30 @@ TEST_F(DaemonTest, DeviceNames) {
     EXPECT_EQ(stop(), 0);
 }
 
+TEST_F(DaemonTest, DeviceOnlyInAPrivateDirectory) {
+    start({"--stay"}, "active 1\n");
+    struct Case {
+        const char *description;
+        mode_t mode;
+        int expected;
+    } cases[] = {
+        {"private", 0700, 1},
+        {"writable by the group", 0770, 0},
+        {"writable by anyone", 0777, 0},
+        {"readable by others only", 0755, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.description);
+        ASSERT_EQ(chmod((dir + "/world").c_str(), c.mode), 0);
+        EXPECT_EQ(modem_presence(), c.expected);
+        if (device != NO_HANDLE) {
+            platform_close_device(device);
+            device = NO_HANDLE;
+        }
+    }
+    EXPECT_EQ(stop(), 0);
+}
+
 TEST_F(DaemonTest, RegistryValuesAsFiles) {
     start({"--stay", "--fault-setup-size", "10"}, "active 1\n");
     const std::string key = dir + "/world/registry/SOFTWARE/Ostrand/Tarvel";
