@@ -354,7 +354,10 @@ int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &
         size_t kept = 0;
         for (size_t i = 0; i < clients.size(); ++i) {
             if (clients[i].fd >= 0) {
-                clients[kept++] = std::move(clients[i]);
+                if (kept != i) {  // a vector moved onto itself would lose its contents
+                    clients[kept] = std::move(clients[i]);
+                }
+                ++kept;
             }
         }
         clients.resize(kept);

@@ -2,6 +2,7 @@
 // reached through the POSIX platform backend as the programs reach it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -249,6 +250,73 @@ TEST_F(DaemonTest, ServesATraceToTheEnd) {
               "IOCTL_TARVEL_READ_CAPTURE 0 3\n"
               "IOCTL_TARVEL_CAPTURE_BEGIN_1 1 0\n"
               "IOCTL_TARVEL_CAPTURE_BEGIN_2 1 0\n");
+}
+
+TEST_F(DaemonTest, LargeCaptureReadsArriveWhole) {
+    // Replies larger than the socket buffer go out in pieces over several
+    // rounds of the daemon's loop, for both modems in turn.
+    start({"--stay"}, "active 2\ncap 1 fill 100000 11\ncap 2 fill 700000 21\ncap 2 5a\n");
+    ASSERT_EQ(modem_presence(), 2);
+    struct Read {
+        uint32_t index;
+        uint32_t expected;
+        unsigned char first;
+        unsigned char last;
+    } reads[] = {
+        {0, 100000, 0x11, 0x11},
+        {1, 524288, 0x21, 0x21},
+        {0, 0, 0, 0},
+        {1, 175713, 0x21, 0x5A},  // 700001 - 524288
+        {1, 0, 0, 0},
+    };
+    std::vector<unsigned char> buffer(CAPTURE_BUFFER_SIZE);
+    for (const Read &r : reads) {
+        SCOPED_TRACE("index " + std::to_string(r.index) + ", " + std::to_string(r.expected) + " bytes");
+        std::fill(buffer.begin(), buffer.end(), 0xCD);
+        uint32_t returned = 12345;
+        EXPECT_TRUE(platform_device_control(device, IOCTL_TARVEL_READ_CAPTURE, &r.index, 4, buffer.data(),
+                                            CAPTURE_BUFFER_SIZE, &returned));
+        ASSERT_EQ(returned, r.expected);
+        if (r.expected != 0) {
+            EXPECT_EQ(buffer[0], r.first);
+            EXPECT_EQ(buffer[r.expected - 2], r.first);
+            EXPECT_EQ(buffer[r.expected - 1], r.last);
+        }
+        if (r.expected < CAPTURE_BUFFER_SIZE) {
+            EXPECT_EQ(buffer[r.expected], 0xCD);
+        }
+    }
+    EXPECT_EQ(stop(), 0);
+}
+
+TEST_F(DaemonTest, ReplyLargerThanTheSocketBufferIsSentToTheEnd) {
+    // A client that reads its reply only after a while: the daemon cannot
+    // send it at once and must finish it in later rounds, nothing lost.
+    start({"--stay"}, "active 1\ncap 1 fill 524288 3c\n");
+    const int fd = raw_connect(socket_path());
+    ASSERT_GE(fd, 0);
+    unsigned char request[sizeof(WireRequest) + 6];
+    const WireRequest open_request = {WIRE_MAGIC, WIRE_OPEN, 0, 6, 0};
+    memcpy(request, &open_request, sizeof open_request);
+    memcpy(request + sizeof open_request, "trvlmd", 6);
+    ASSERT_EQ(send(fd, request, sizeof request, MSG_NOSIGNAL), ssize_t(sizeof request));
+    WireReply reply = {};
+    ASSERT_EQ(recv(fd, &reply, sizeof reply, MSG_WAITALL), ssize_t(sizeof reply));
+    ASSERT_EQ(reply.result, 1u);
+    const WireRequest read_request = {WIRE_MAGIC, WIRE_CONTROL, IOCTL_TARVEL_READ_CAPTURE, 4, CAPTURE_BUFFER_SIZE};
+    const uint32_t index0 = 0;
+    memcpy(request, &read_request, sizeof read_request);
+    memcpy(request + sizeof read_request, &index0, 4);
+    ASSERT_EQ(send(fd, request, sizeof read_request + 4, MSG_NOSIGNAL), ssize_t(sizeof read_request + 4));
+    sleep_ms(300);
+    ASSERT_EQ(recv(fd, &reply, sizeof reply, MSG_WAITALL), ssize_t(sizeof reply));
+    EXPECT_EQ(reply.returned, CAPTURE_BUFFER_SIZE);
+    ASSERT_EQ(reply.data_size, CAPTURE_BUFFER_SIZE);
+    std::vector<unsigned char> data(CAPTURE_BUFFER_SIZE);
+    EXPECT_EQ(recv(fd, data.data(), data.size(), MSG_WAITALL), ssize_t(data.size())) << "the whole reply arrives";
+    EXPECT_EQ(std::count(data.begin(), data.end(), 0x3C), ptrdiff_t(data.size()));
+    close(fd);
+    EXPECT_EQ(stop(), 0);
 }
 
 TEST_F(DaemonTest, MalformedRequestsDropOnlyThatClient) {
