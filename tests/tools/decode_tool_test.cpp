@@ -59,8 +59,10 @@ struct RunResult {
 // Runs "tarvel-decode ARGS" through the shell (so ARGS may redirect stdin
 // or stdout) and collects its output.
 RunResult run_tool(const std::string &args) {
-    std::string out_path = testing::TempDir() + "tarvel_decode_out.txt";
-    std::string err_path = testing::TempDir() + "tarvel_decode_err.txt";
+    // ctest runs tests in parallel processes: name the files by process.
+    std::string stem = testing::TempDir() + "tarvel_decode_" + std::to_string(getpid());
+    std::string out_path = stem + "_out.txt";
+    std::string err_path = stem + "_err.txt";
     std::string command =
         "'" + tool_path() + "' " + args + " >'" + out_path + "' 2>'" + err_path + "'";
     int raw = system(command.c_str());
