@@ -368,7 +368,12 @@ ValueRead platform_read_value(PlatformHandle key, const char *value_name, void *
     unsigned char bytes[4096 + 1];
     ValueRead result = VALUE_FAILED;
     if (*size < sizeof bytes) {
-        const ssize_t got = read_up_to(fd, bytes, *size + 1);
+        // Registry values are plain files written whole by rename: one read
+        // that comes back short has reached the end of the value.
+        ssize_t got;
+        do {
+            got = read(fd, bytes, *size + 1);
+        } while (got < 0 && errno == EINTR);
         if (got >= 0 && size_t(got) <= *size) {
             if (got != 0) {
                 if (buffer == nullptr) {
