@@ -6,6 +6,7 @@
 
 #include "decoder/driver_memory.h"
 #include "decoder/families.h"
+#include "decoder/format_check.h"
 #include "formatting/formatting.h"
 
 const long symbol_rates[SYMBOL_RATE_COUNT] = {2400, 2743, 2800, 3000, 3200, 3429, 8000};
@@ -244,47 +245,7 @@ constexpr HandlerRow HANDLER_ROWS[] = {
 
 // ---- Compile-time checks of the tables -------------------------------------
 
-// The conversions of a printf format, each as its length modifier and
-// conversion character ("ld", "lx", "s"...), joined into one small string.
-struct Conversions {
-    char text[16] = {};
-    int count = 0;
-    bool valid = true;
-};
-
-constexpr Conversions conversions_of(const char *format)
-{
-    Conversions c;
-    int used = 0;
-    for (const char *p = format; *p != '\0'; ++p) {
-        if (*p != '%')
-            continue;
-        ++p;
-        while (*p == '-' || *p == '+' || *p == ' ' || *p == '0' || *p == '#')
-            ++p;
-        while (*p >= '0' && *p <= '9')
-            ++p;
-        if (*p == 'l' && used < 14)
-            c.text[used++] = *p++;
-        if (*p == '\0' || used >= 15) {
-            c.valid = false;
-            return c;
-        }
-        c.text[used++] = *p;
-        ++c.count;
-    }
-    return c;
-}
-
-constexpr bool same_text(const char *a, const char *b)
-{
-    while (*a != '\0' && *a == *b) {
-        ++a;
-        ++b;
-    }
-    return *a == *b;
-}
-
+// Whether the conversions of format take param1 as value passes it.
 constexpr bool format_fits(const char *format, Value value)
 {
     const Conversions c = conversions_of(format);

@@ -10,6 +10,7 @@
 
 #include "decoder/driver_memory.h"
 #include "decoder/families.h"
+#include "decoder/format_check.h"
 #include "formatting/formatting.h"
 
 namespace {
@@ -144,45 +145,6 @@ constexpr EventRow EVENT_ROWS[] = {
 };
 
 // ---- Compile-time checks of the table --------------------------------------
-
-// The conversions of a format as one string of length modifiers and
-// conversion characters: "%4x %4lx %s" gives "xlxs".
-struct Conversions {
-    char text[40] = {};
-    bool valid = true;
-};
-
-constexpr Conversions conversions_of(const char *format)
-{
-    Conversions c;
-    int used = 0;
-    for (const char *p = format; *p != '\0'; ++p) {
-        if (*p != '%')
-            continue;
-        ++p;
-        while (*p == '-' || *p == '+' || *p == ' ' || *p == '0' || *p == '#')
-            ++p;
-        while (*p >= '0' && *p <= '9')
-            ++p;
-        if (*p == 'l' && used < 38)
-            c.text[used++] = *p++;
-        if (*p == '\0' || used >= 39) {
-            c.valid = false;
-            return c;
-        }
-        c.text[used++] = *p;
-    }
-    return c;
-}
-
-constexpr bool same_text(const char *a, const char *b)
-{
-    while (*a != '\0' && *a == *b) {
-        ++a;
-        ++b;
-    }
-    return *a == *b;
-}
 
 // The conversions each kind passes its values to.
 constexpr bool format_fits(const char *format, Kind kind)
