@@ -2,12 +2,12 @@
 #include "driverlink/platform_inproc.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "driverlink/platform.h"
 #include "driverlink/platform_files.h"
+#include "driverlink/registry_keys.h"
 #include "simulator/sim.h"
 #include "simulator/sim_internal.h"
 
@@ -15,34 +15,17 @@ namespace {
 
 bool nt_family = true;
 
-// Handles are small numbers in ranges of their own so that a handle of one
-// kind is never taken for another.
+// Device handles are small numbers in a range of their own, apart from key
+// handles (registry_keys.h), so that a handle of one kind is never taken for
+// another.
 constexpr PlatformHandle DEVICE_HANDLE_BASE = 0x4000;
-constexpr PlatformHandle KEY_HANDLE_BASE = 0x5000;
 constexpr size_t DEVICE_SLOTS = 8;
-constexpr size_t KEY_SLOTS = 32;
-constexpr size_t KEY_PATH_BYTES = 256;
 
 bool device_slots[DEVICE_SLOTS];
-
-struct KeySlot {
-    bool used;
-    unsigned access;
-    char path[KEY_PATH_BYTES];
-};
-KeySlot key_slots[KEY_SLOTS];
 
 bool device_handle_open(PlatformHandle handle) {
     return handle >= DEVICE_HANDLE_BASE && handle < DEVICE_HANDLE_BASE + PlatformHandle(DEVICE_SLOTS) &&
            device_slots[handle - DEVICE_HANDLE_BASE];
-}
-
-KeySlot *key_slot(PlatformHandle handle) {
-    if (handle < KEY_HANDLE_BASE || handle >= KEY_HANDLE_BASE + PlatformHandle(KEY_SLOTS)) {
-        return nullptr;
-    }
-    KeySlot *slot = &key_slots[handle - KEY_HANDLE_BASE];
-    return slot->used ? slot : nullptr;
 }
 
 }  // namespace
@@ -52,11 +35,7 @@ void inproc_set_nt_family(bool nt) {
 }
 
 size_t inproc_open_keys() {
-    size_t open = 0;
-    for (const KeySlot &slot : key_slots) {
-        open += slot.used ? 1 : 0;
-    }
-    return open;
+    return open_key_slots();
 }
 
 size_t inproc_open_devices() {
@@ -70,7 +49,7 @@ size_t inproc_open_devices() {
 void inproc_reset() {
     nt_family = true;
     memset(device_slots, 0, sizeof device_slots);
-    memset(key_slots, 0, sizeof key_slots);
+    reset_key_slots();
     platform_set_last_error(0);
 }
 
@@ -116,31 +95,18 @@ bool platform_device_control(PlatformHandle handle, uint32_t code, const void *i
 }
 
 PlatformHandle platform_open_key(const char *key_path, unsigned access) {
-    if (key_path == nullptr || strlen(key_path) >= KEY_PATH_BYTES || access == 0 ||
-        (access & ~(REGISTRY_QUERY | REGISTRY_SET)) != 0) {
-        platform_set_last_error(EINVAL);
+    if (!key_request_valid(key_path, access)) {
         return NO_HANDLE;
     }
     if (!sim_key_exists(key_path)) {
         platform_set_last_error(ENOENT);
         return NO_HANDLE;
     }
-    for (size_t i = 0; i < KEY_SLOTS; ++i) {
-        if (!key_slots[i].used) {
-            key_slots[i].used = true;
-            key_slots[i].access = access;
-            snprintf(key_slots[i].path, KEY_PATH_BYTES, "%s", key_path);
-            return KEY_HANDLE_BASE + PlatformHandle(i);
-        }
-    }
-    platform_set_last_error(EMFILE);
-    return NO_HANDLE;
+    return open_key_slot(key_path, access);
 }
 
 void platform_close_key(PlatformHandle key) {
-    if (KeySlot *slot = key_slot(key)) {
-        slot->used = false;
-    }
+    close_key_slot(key);
 }
 
 ValueRead platform_read_value(PlatformHandle key, const char *value_name, void *buffer,

@@ -19,16 +19,16 @@
 #include "decoder/driver_memory.h"
 #include "driverlink/platform.h"
 #include "driverlink/platform_files.h"
+#include "driverlink/registry_keys.h"
 #include "driverlink/sim_wire.h"
 #include "driverlink/sim_world.h"
 
 namespace {
 
+// Device handles lie in a range of their own, apart from key handles
+// (registry_keys.h).
 constexpr PlatformHandle DEVICE_HANDLE_BASE = 0x4000;
-constexpr PlatformHandle KEY_HANDLE_BASE = 0x5000;
 constexpr size_t DEVICE_SLOTS = 8;
-constexpr size_t KEY_SLOTS = 32;
-constexpr size_t KEY_PATH_BYTES = 256;
 constexpr int WIRE_TIMEOUT_SECONDS = 10;
 constexpr size_t SMALL_REPLY_BYTES = 2048;
 constexpr int REPLY_SPIN_ATTEMPTS = 20;  // non-blocking reads before waiting for a reply  // a daemon that stops answering fails the call
@@ -40,26 +40,11 @@ struct DeviceSlot {
 DeviceSlot device_slots[DEVICE_SLOTS];
 int memory_slot = -1;  // the connection that driver-memory reads go through
 
-struct KeySlot {
-    bool used;
-    unsigned access;
-    char key_path[KEY_PATH_BYTES];
-};
-KeySlot key_slots[KEY_SLOTS];
-
 DeviceSlot *device_slot(PlatformHandle handle) {
     if (handle < DEVICE_HANDLE_BASE || handle >= DEVICE_HANDLE_BASE + PlatformHandle(DEVICE_SLOTS)) {
         return nullptr;
     }
     DeviceSlot *slot = &device_slots[handle - DEVICE_HANDLE_BASE];
-    return slot->used ? slot : nullptr;
-}
-
-KeySlot *key_slot(PlatformHandle handle) {
-    if (handle < KEY_HANDLE_BASE || handle >= KEY_HANDLE_BASE + PlatformHandle(KEY_SLOTS)) {
-        return nullptr;
-    }
-    KeySlot *slot = &key_slots[handle - KEY_HANDLE_BASE];
     return slot->used ? slot : nullptr;
 }
 
@@ -309,9 +294,7 @@ bool platform_device_control(PlatformHandle handle, uint32_t code, const void *i
 
 PlatformHandle platform_open_key(const char *key_path, unsigned access) {
     char dir[PATH_MAX];
-    if (key_path == nullptr || strlen(key_path) >= KEY_PATH_BYTES || access == 0 ||
-        (access & ~(REGISTRY_QUERY | REGISTRY_SET)) != 0) {
-        platform_set_last_error(EINVAL);
+    if (!key_request_valid(key_path, access)) {
         return NO_HANDLE;
     }
     if (!sim_world_key_dir(key_path, dir, sizeof dir)) {
@@ -322,22 +305,11 @@ PlatformHandle platform_open_key(const char *key_path, unsigned access) {
         platform_set_last_error(ENOENT);
         return NO_HANDLE;
     }
-    for (size_t i = 0; i < KEY_SLOTS; ++i) {
-        if (!key_slots[i].used) {
-            key_slots[i].used = true;
-            key_slots[i].access = access;
-            snprintf(key_slots[i].key_path, KEY_PATH_BYTES, "%s", key_path);
-            return KEY_HANDLE_BASE + PlatformHandle(i);
-        }
-    }
-    platform_set_last_error(EMFILE);
-    return NO_HANDLE;
+    return open_key_slot(key_path, access);
 }
 
 void platform_close_key(PlatformHandle key) {
-    if (KeySlot *slot = key_slot(key)) {
-        slot->used = false;
-    }
+    close_key_slot(key);
 }
 
 ValueRead platform_read_value(PlatformHandle key, const char *value_name, void *buffer,
@@ -347,7 +319,7 @@ ValueRead platform_read_value(PlatformHandle key, const char *value_name, void *
     char path[PATH_MAX];
     if (slot == nullptr || (slot->access & REGISTRY_QUERY) == 0 || value_name == nullptr ||
         size == nullptr || value_name[0] == '\0' || value_name[0] == '.' ||
-        strchr(value_name, '/') != nullptr || !sim_world_key_dir(slot->key_path, dir, sizeof dir)) {
+        strchr(value_name, '/') != nullptr || !sim_world_key_dir(slot->path, dir, sizeof dir)) {
         platform_set_last_error(slot == nullptr ? EBADF : EINVAL);
         return VALUE_FAILED;
     }
@@ -422,11 +394,11 @@ bool platform_write_value(PlatformHandle key, const char *value_name, const void
     char dir[PATH_MAX];
     struct stat info;
     if (slot == nullptr || (slot->access & REGISTRY_SET) == 0 ||
-        !sim_world_key_dir(slot->key_path, dir, sizeof dir) || stat(dir, &info) != 0) {
+        !sim_world_key_dir(slot->path, dir, sizeof dir) || stat(dir, &info) != 0) {
         platform_set_last_error(slot == nullptr ? EBADF : EACCES);
         return false;
     }
-    return sim_world_write_value(slot->key_path, value_name, data, size);
+    return sim_world_write_value(slot->path, value_name, data, size);
 }
 
 void platform_sleep(unsigned milliseconds) {
