@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "decode_test_support.h"
 #include "memory_map.h"
 
 namespace {
@@ -25,20 +26,6 @@ StatusRecord rec(uint32_t code, uint32_t p1 = 0, uint32_t p2 = 0, uint32_t p3 = 
     r.modem = 1;
     return r;
 }
-
-std::string decode(const StatusRecord &r)
-{
-    StatusLine line;
-    std::memset(line, 'Z', sizeof(line));
-    decode_status(r, line);
-    return std::string(line, strnlen(line, sizeof(line)));
-}
-
-struct LineCase {
-    const char *description;
-    StatusRecord record;
-    const char *expected;
-};
 
 const LineCase CODE_CASES[] = {
     {"1 sampling rate", rec(1, 9600), "Sampling rate:\t\t\t  9600 Hz\t"},

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "decode_test_support.h"
 #include "memory_map.h"
 
 namespace {
@@ -22,21 +23,7 @@ StatusRecord event(uint32_t number, uint32_t value = 0)
     return r;
 }
 
-std::string decode(const StatusRecord &r)
-{
-    StatusLine line;
-    std::memset(line, 'Z', sizeof(line));
-    decode_status(r, line);
-    return std::string(line, strnlen(line, sizeof(line)));
-}
-
-struct EventCase {
-    const char *description;
-    StatusRecord record;
-    const char *expected;
-};
-
-const EventCase VALUE_EVENTS[] = {
+const LineCase VALUE_EVENTS[] = {
     {"0", event(0), "Periodical detected "},
     {"1", event(1), "Phase reversal detected "},
     {"2", event(2), "Signal start detected "},
@@ -171,7 +158,7 @@ const EventCase VALUE_EVENTS[] = {
 TEST(Training, EventsWithoutBlocks)
 {
     set_driver_memory_reader(nullptr, nullptr);
-    for (const EventCase &c : VALUE_EVENTS) {
+    for (const LineCase &c : VALUE_EVENTS) {
         SCOPED_TRACE(c.description);
         EXPECT_EQ(c.expected, decode(c.record));
     }
@@ -269,7 +256,7 @@ const MappedRegion BLOCK_REGIONS[] = {
 };
 const MemoryMap BLOCK_MAP = {BLOCK_REGIONS, sizeof(BLOCK_REGIONS) / sizeof(BLOCK_REGIONS[0])};
 
-const EventCase BLOCK_EVENTS[] = {
+const LineCase BLOCK_EVENTS[] = {
     {"9 four words", event(9, MP_SHORT), "MP detected\t1234    1 abcd   ff "},
     {"9 nine words", event(9, MP_LONG), "MP detected\t  81    2    3    4    5    6    7    8 ffff "},
     {"9 four words ending the readable memory", event(9, MP_SHORT_EDGE),
@@ -324,7 +311,7 @@ protected:
 
 TEST_F(TrainingBlocks, SequencesJdAndV34Parameters)
 {
-    for (const EventCase &c : BLOCK_EVENTS) {
+    for (const LineCase &c : BLOCK_EVENTS) {
         SCOPED_TRACE(c.description);
         EXPECT_EQ(c.expected, decode(c.record));
     }
@@ -343,9 +330,9 @@ TEST(TrainingWithoutReader, BlocksAreUnreadable)
 TEST(Training, EveryEventIsCovered)
 {
     std::set<uint32_t> covered;
-    for (const EventCase &c : VALUE_EVENTS)
+    for (const LineCase &c : VALUE_EVENTS)
         covered.insert(c.record.param1);
-    for (const EventCase &c : BLOCK_EVENTS)
+    for (const LineCase &c : BLOCK_EVENTS)
         covered.insert(c.record.param1);
     for (uint32_t e = 0; e <= 109; ++e)
         EXPECT_EQ(1u, covered.count(e)) << "event " << e << " has no case";

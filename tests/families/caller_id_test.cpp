@@ -4,11 +4,7 @@
 namespace {
 
 TEST(CallerId, LinesWithoutDriverMemory) {
-    const struct {
-        const char *description;
-        StatusRecord record;
-        const char *expected;
-    } cases[] = {
+    const LineCase cases[] = {
         {"error 0 raw, four places", make_record(72, {0, 0}), "Caller ID error    0 "},
         {"error 1", make_record(72, {0, 1}), "Caller ID error: mark signal error "},
         {"error 2", make_record(72, {0, 2}), "Caller ID error: too many mark bits between message words "},
@@ -24,10 +20,7 @@ TEST(CallerId, LinesWithoutDriverMemory) {
         {"9 no line", make_record(72, {9, 1, 1}), ""},
         {"-1 no line", make_record(72, {-1, 1, 1}), ""},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.description);
-        EXPECT_EQ(run_handler(decode_caller_id, c.record), c.expected);
-    }
+    check_cases(decode_caller_id, cases, std::size(cases));
 }
 
 using CallerIdBlocks = DriverMemoryTest;
@@ -50,12 +43,7 @@ TEST_F(CallerIdBlocks, NumberAndName) {
     const uint32_t number = place(FakeDriverMemory::BASE + 100, "5551234", 7);
     const uint32_t short_number = place(FakeDriverMemory::BASE + 200, "55\0" "99999", 8);
     const uint32_t name = place(FakeDriverMemory::BASE + 300, "JOHN SMITH", 10);
-    const struct {
-        const char *description;
-        StatusRecord record;
-        const char *expected;
-        size_t bytes_read;
-    } cases[] = {
+    const BlockCase cases[] = {
         {"number whole", make_record(72, {4, 7, number}), "Caller ID, telephone number: 5551234 ", 7},
         {"number cut at count", make_record(72, {4, 3, number}), "Caller ID, telephone number: 555 ", 3},
         {"number ends at NUL", make_record(72, {4, 7, short_number}), "Caller ID, telephone number: 55 ", 7},
@@ -67,12 +55,7 @@ TEST_F(CallerIdBlocks, NumberAndName) {
         {"name negative count", make_record(72, {5, -100000, name}), "Caller ID, name:  ", 0},
         {"name unreadable", make_record(72, {5, 4, BAD_ADDRESS}), "Caller ID, name: <unreadable> ", 4},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.description);
-        reset_counts();
-        EXPECT_EQ(run_handler(decode_caller_id, c.record), c.expected);
-        EXPECT_EQ(memory.bytes_requested, c.bytes_read);
-    }
+    check_block_cases(decode_caller_id, cases, std::size(cases));
 }
 
 TEST_F(CallerIdBlocks, NumberAndNameKeepTheirCapacity) {
@@ -103,24 +86,14 @@ TEST_F(CallerIdBlocks, NumberAndNameKeepTheirCapacity) {
 TEST_F(CallerIdBlocks, MessageDumps) {
     const unsigned char message[] = {0x80, 0x0A, 0xFF};
     const uint32_t at = place(FakeDriverMemory::BASE + 40, message, sizeof message);
-    const struct {
-        const char *description;
-        StatusRecord record;
-        const char *expected;
-        size_t bytes_read;
-    } cases[] = {
+    const BlockCase cases[] = {
         {"whole message", make_record(72, {8, 3, at}), "Caller ID, whole message: 800aff ", 3},
         {"unknown message", make_record(72, {7, 2, at}), "Caller ID, unknown message: 800a ", 2},
         {"unknown, count 0", make_record(72, {7, 0, at}), "Caller ID, unknown message:  ", 0},
         {"whole, negative count", make_record(72, {8, -3, at}), "Caller ID, whole message:  ", 0},
         {"unreadable", make_record(72, {7, 3, BAD_ADDRESS}), "Caller ID, unknown message: <unreadable> ", 3},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.description);
-        reset_counts();
-        EXPECT_EQ(run_handler(decode_caller_id, c.record), c.expected);
-        EXPECT_EQ(memory.bytes_requested, c.bytes_read);
-    }
+    check_block_cases(decode_caller_id, cases, std::size(cases));
 }
 
 TEST_F(CallerIdBlocks, DumpsAreBoundedToTheLine) {

@@ -1,6 +1,7 @@
 // Shared scaffolding for the family handler tests: records built from signed
-// or unsigned words, a line with a guard band behind it, and a driver-memory
-// map that counts how many bytes the decoder asked for.
+// or unsigned words, a line with a guard band behind it, tables of expected
+// lines, and a driver-memory map that counts how many bytes the decoder
+// asked for.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "decode_test_support.h"
 #include "decoder/driver_memory.h"
 #include "decoder/families.h"
 
@@ -56,6 +58,14 @@ inline std::string run_handler(FamilyHandler handler, const StatusRecord &record
     return std::string(buffer.line, length);
 }
 
+// Runs handler on each case's record and expects the case's line.
+inline void check_cases(FamilyHandler handler, const LineCase *cases, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(cases[i].description);
+        EXPECT_EQ(run_handler(handler, cases[i].record), cases[i].expected);
+    }
+}
+
 // Driver memory for the tests: one readable region; everything else fails.
 struct FakeDriverMemory {
     static constexpr uint32_t BASE = 0x00100000;
@@ -98,6 +108,26 @@ protected:
         memory.bytes_requested = 0;
         memory.largest_request = 0;
         memory.calls = 0;
+    }
+
+    // A record, the line it must give and how many bytes of driver memory
+    // the handler may ask for to write it.
+    struct BlockCase {
+        const char *description;
+        StatusRecord record;
+        const char *expected;
+        size_t bytes_read;
+    };
+
+    // Runs handler on each case's record with fresh counts and expects the
+    // case's line and bytes asked for.
+    void check_block_cases(FamilyHandler handler, const BlockCase *cases, size_t count) {
+        for (size_t i = 0; i < count; ++i) {
+            SCOPED_TRACE(cases[i].description);
+            reset_counts();
+            EXPECT_EQ(run_handler(handler, cases[i].record), cases[i].expected);
+            EXPECT_EQ(memory.bytes_requested, cases[i].bytes_read);
+        }
     }
 };
 

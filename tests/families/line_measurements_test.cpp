@@ -3,23 +3,10 @@
 
 namespace {
 
-struct Case {
-    const char *description;
-    StatusRecord record;
-    const char *expected;
-};
-
-void check_cases(FamilyHandler handler, const Case *cases, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        SCOPED_TRACE(cases[i].description);
-        EXPECT_EQ(run_handler(handler, cases[i].record), cases[i].expected);
-    }
-}
-
 StatusRecord m65(int64_t selector, int64_t value) { return make_record(65, {selector, value}); }
 
 TEST(LineMeasurement, EverySelectorFromZeroTo35) {
-    const Case cases[] = {
+    const LineCase cases[] = {
         {"0 has no row", m65(0, 24), ""},
         {"1 round trip delay, 1/16 ms", m65(1, 24), "Round Trip Delay :\t 1.5000 ms\t"},
         {"2 receive level 480 is minus 30 dBm", m65(2, 480), "Rx Signal Level:\t -30.0 dBm\t"},
@@ -62,7 +49,7 @@ TEST(LineMeasurement, EverySelectorFromZeroTo35) {
 }
 
 TEST(LineMeasurement, ChoicesRatesAndUnsignedSelectors) {
-    const Case cases[] = {
+    const LineCase cases[] = {
         {"23 one is Mu-law", m65(23, 1), "PCM Mu-law coding\t"},
         {"23 minus one is Mu-law", m65(23, -1), "PCM Mu-law coding\t"},
         {"34 one is enabled", m65(34, 1), "Seamless Rate Change:\t enabled \t"},
@@ -139,7 +126,7 @@ TEST_F(V8Octets, CountsAreBoundedToTheLine) {
 }
 
 TEST(Capabilities, EveryItemAndTheCatchAll) {
-    const Case cases[] = {
+    const LineCase cases[] = {
         {"0 right-aligned in eight places", make_record(74, {0, 0x1F}), "Symbol rates bitmap:              1f "},
         {"1 full width", make_record(74, {1, 0x12345678}), "Data rates bitmap:          12345678 "},
         {"2 all bits", make_record(74, {2, -1}), "Features bitmap:            ffffffff "},
@@ -157,7 +144,7 @@ TEST(Capabilities, EveryItemAndTheCatchAll) {
 }
 
 TEST(ErrorStatistics, ModemAndAudioReports) {
-    const Case cases[] = {
+    const LineCase cases[] = {
         {"modem only, audio words ignored", make_record(128, {1000000, 5000, 25, 3, 0, 7, 8, 9}),
          "Modem : 1000000 bits / 5000 blocks received; 25 bit / 3 block errors;\tBER: 0.2500e-4 ;\tBLER: 0.60e-3\t"},
         {"both halves, four different ratios", make_record(128, {1000000, 5000, 25, 3, 200, 200, 50, 1}),

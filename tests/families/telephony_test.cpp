@@ -4,21 +4,8 @@
 
 namespace {
 
-struct Case {
-    const char *description;
-    StatusRecord record;
-    const char *expected;
-};
-
-void check_cases(FamilyHandler handler, const Case *cases, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        SCOPED_TRACE(cases[i].description);
-        EXPECT_EQ(run_handler(handler, cases[i].record), cases[i].expected);
-    }
-}
-
 TEST(Dialing, EverySubCode) {
-    const Case cases[] = {
+    const LineCase cases[] = {
         {"0", make_record(66, {0}), "Dialing completed\t"},
         {"1", make_record(66, {1}), "No dialtone\t"},
         {"2", make_record(66, {2}), "Bong tone\t"},
@@ -34,7 +21,7 @@ TEST(Dialing, EverySubCode) {
 }
 
 TEST(HdlcFlags, OnlyEightHasALine) {
-    const Case cases[] = {
+    const LineCase cases[] = {
         {"8", make_record(67, {8}), "HDLC flags detected\t"},
         {"7", make_record(67, {7}), ""},
         {"9", make_record(67, {9}), ""},
@@ -45,7 +32,7 @@ TEST(HdlcFlags, OnlyEightHasALine) {
 }
 
 TEST(Break, TypesAndLengths) {
-    const Case cases[] = {
+    const LineCase cases[] = {
         {"nonexpedited", make_record(68, {0, 200}), "Break received (nonexpedited) length = 200 ms \t"},
         {"expedited", make_record(68, {1, 200}), "Break received (expedited) length = 200 ms \t"},
         {"type 2 unknown", make_record(68, {2, 10}), "Break received (unknown type) length = 10 ms \t"},
@@ -59,7 +46,7 @@ TEST(Break, TypesAndLengths) {
 }
 
 TEST(IoStatus, EverySubCode) {
-    const Case cases[] = {
+    const LineCase cases[] = {
         {"0 no line", make_record(73, {0}), ""},
         {"1", make_record(73, {1}), "I/O status Rx data buffer overflow "},
         {"2", make_record(73, {2}), "I/O status Tx data buffer space available "},
@@ -95,7 +82,7 @@ TEST(FixedTexts, SpeakerProfileResetCircuitA8t) {
 StatusRecord v8(int64_t selector) { return make_record(79, {selector, 9}); }
 
 TEST(V8bis, AllBandsAndTheGeneric) {
-    const Case cases[] = {
+    const LineCase cases[] = {
         {"0", v8(0), "V8bis detected ESi "},
         {"1", v8(1), "V8bis detected ESr "},
         {"2", v8(2), "V8bis detected MRe "},
@@ -132,7 +119,7 @@ TEST(V8bis, AllBandsAndTheGeneric) {
 }
 
 TEST(Overlay, EverySubCode) {
-    const Case cases[] = {
+    const LineCase cases[] = {
         {"0", make_record(87, {0}), "Overlay: load begin\t"},
         {"1", make_record(87, {1}), "Overlay: load end\t"},
         {"2", make_record(87, {2, 100, 120}), "Overlay: time elapsed: 100 ms reported to data pump; 120 ms actual\t"},
@@ -154,12 +141,7 @@ TEST_F(A8r, FieldsAndTheirCounts) {
     const unsigned char second[] = {0x12, 0xAB};
     const uint32_t a = place(FakeDriverMemory::BASE + 100, first, sizeof first);
     const uint32_t b = place(FakeDriverMemory::BASE + 200, second, sizeof second);
-    const struct {
-        const char *description;
-        StatusRecord record;
-        const char *expected;
-        size_t bytes_read;
-    } cases[] = {
+    const BlockCase cases[] = {
         {"no first field ignores the second", make_record(95, {3, a, 0, b, 2}), "V8bis +A8R:3", 0},
         {"empty first, then second", make_record(95, {3, a, -1, b, 2}), "V8bis +A8R:3,,12ab", 2},
         {"empty first, no second", make_record(95, {3, a, -1, b, 0}), "V8bis +A8R:3,", 0},
@@ -171,12 +153,7 @@ TEST_F(A8r, FieldsAndTheirCounts) {
         {"first unreadable", make_record(95, {3, BAD_ADDRESS, 2, b, 0}), "V8bis +A8R:3,<unreadable>", 2},
         {"second unreadable", make_record(95, {3, a, 2, BAD_ADDRESS, 1}), "V8bis +A8R:3,0102,<unreadable>", 3},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.description);
-        reset_counts();
-        EXPECT_EQ(run_handler(decode_a8r, c.record), c.expected);
-        EXPECT_EQ(memory.bytes_requested, c.bytes_read);
-    }
+    check_block_cases(decode_a8r, cases, std::size(cases));
 }
 
 TEST_F(A8r, BlocksAreBoundedToTheLine) {

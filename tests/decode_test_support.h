@@ -1,0 +1,25 @@
+// Shared by the decoder and family handler tests: one expected line of a
+// record, and decode_status run the way a caller runs it.
+#pragma once
+
+#include <cstring>
+#include <string>
+
+#include "decoder/status.h"
+
+// One record and the line it must decode to.
+struct LineCase {
+    const char *description;
+    StatusRecord record;
+    const char *expected;
+};
+
+// decode_status on a line filled with 'Z' beforehand, so that a line that
+// is not terminated shows as a run of 'Z' rather than passing by chance.
+inline std::string decode(const StatusRecord &r)
+{
+    StatusLine line;
+    std::memset(line, 'Z', sizeof(line));
+    decode_status(r, line);
+    return std::string(line, strnlen(line, sizeof(line)));
+}
