@@ -5,53 +5,20 @@
 
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "bench/decode_mix.h"
+#include "tests/allocation_counting.h"
 
 namespace {
-std::atomic<long> heap_allocations{0};
-}
 
-void *operator new(std::size_t size)
+// Every counted allocation: operator new and, where counted, the malloc
+// family (which operator new itself calls).
+long heap_allocations()
 {
-    ++heap_allocations;
-    if (void *p = std::malloc(size == 0 ? 1 : size))
-        return p;
-    std::abort();
+    return operator_new_calls.load(std::memory_order_relaxed) +
+           malloc_calls.load(std::memory_order_relaxed);
 }
-void *operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void *p) noexcept { std::free(p); }
-void operator delete[](void *p) noexcept { std::free(p); }
-void operator delete(void *p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void *p, std::size_t) noexcept { std::free(p); }
-
-#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
-extern "C" {
-void *__libc_malloc(size_t);
-void *__libc_calloc(size_t, size_t);
-void *__libc_realloc(void *, size_t);
-void *malloc(size_t size)
-{
-    ++heap_allocations;
-    return __libc_malloc(size);
-}
-void *calloc(size_t n, size_t size)
-{
-    ++heap_allocations;
-    return __libc_calloc(n, size);
-}
-void *realloc(void *p, size_t size)
-{
-    ++heap_allocations;
-    return __libc_realloc(p, size);
-}
-}
-#endif
-
-namespace {
 
 void BM_DecodeStatus(benchmark::State &state)
 {
@@ -59,13 +26,13 @@ void BM_DecodeStatus(benchmark::State &state)
     StatusLine line;
     long allocations = 0;
     for (auto _ : state) {
-        const long before = heap_allocations.load(std::memory_order_relaxed);
+        const long before = heap_allocations();
         for (const mix::Entry &e : mix::SESSION) {
             decode_status(e.record, line);
             benchmark::DoNotOptimize(line);
             benchmark::ClobberMemory();
         }
-        allocations += heap_allocations.load(std::memory_order_relaxed) - before;
+        allocations += heap_allocations() - before;
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * mix::SESSION_LENGTH);
     state.counters["heap_allocations"] = static_cast<double>(allocations);
