@@ -38,10 +38,9 @@ constexpr size_t TIME_CHARS = 8;
 void write_error(const StatusRecord &record, StatusLine &line) {
     if (record.param2 == CID_CHECKSUM_ERROR) {
         snprintf(line, sizeof line, "Caller ID error: checksum error 0x%4lx ", as_unsigned(record.param3));
-    } else if (const char *text = find_text(caller_id_errors, record.param2)) {
-        snprintf(line, sizeof line, "%s", text);
     } else {
-        snprintf(line, sizeof line, "Caller ID error %4ld ", as_signed(record.param2));
+        write_text_or_format(line, find_text(caller_id_errors, record.param2), "Caller ID error %4ld ",
+                             as_signed(record.param2));
     }
 }
 

@@ -117,15 +117,9 @@ void decode_lapm_event(const StatusRecord &record, StatusLine &line) {
     case 8:
         write_text_or(line, find_text(lapm_errors, record.param2), "LAPM Error: unknown\t");
         return;
-    case 9: {
-        const char *text = find_text(lapm_test_results, record.param2);
-        if (text != nullptr) {
-            snprintf(line, sizeof line, "%s", text);
-        } else {
-            snprintf(line, sizeof line, "LAPM test result: %ld\t", p2);
-        }
+    case 9:
+        write_text_or_format(line, find_text(lapm_test_results, record.param2), "LAPM test result: %ld\t", p2);
         return;
-    }
     case 10:
         snprintf(line, sizeof line, "LAPM TxFRAME l=%3ld ", p2);
         return;
@@ -138,15 +132,10 @@ void decode_lapm_event(const StatusRecord &record, StatusLine &line) {
     case 13:
         snprintf(line, sizeof line, "LAPM Rx: %ld frames received; %ld frames rejected     \t", p2, p3);
         return;
-    default: {
-        const char *text = find_text(lapm_events, record.param1);
-        if (text != nullptr) {
-            snprintf(line, sizeof line, "%s", text);
-        } else {
-            snprintf(line, sizeof line, "LAPM status %ld\t", as_signed(record.param1));
-        }
+    default:
+        write_text_or_format(line, find_text(lapm_events, record.param1), "LAPM status %ld\t",
+                             as_signed(record.param1));
         return;
-    }
     }
 }
 
@@ -237,15 +226,10 @@ void decode_mnp_event(const StatusRecord &record, StatusLine &line) {
     case 11:
         snprintf(line, sizeof line, "MNP Rx: %ld frames received; %ld frames rejected     \t", p2, p3);
         return;
-    default: {
-        const char *text = find_text(mnp_events, record.param1);
-        if (text != nullptr) {
-            snprintf(line, sizeof line, "%s", text);
-        } else {
-            snprintf(line, sizeof line, "MNP status %ld\t", as_signed(record.param1));
-        }
+    default:
+        write_text_or_format(line, find_text(mnp_events, record.param1), "MNP status %ld\t",
+                             as_signed(record.param1));
         return;
-    }
     }
 }
 

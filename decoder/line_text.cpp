@@ -15,6 +15,17 @@ void write_line_format(StatusLine &line, const char *format, ...) {
     va_end(args);
 }
 
+void write_text_or_format(StatusLine &line, const char *text, const char *format, ...) {
+    if (text != nullptr) {
+        snprintf(line, sizeof line, "%s", text);
+        return;
+    }
+    va_list args;
+    va_start(args, format);
+    vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+}
+
 void append_line_text(StatusLine &line, const char *text) {
     size_t used = strnlen(line, LINE_CAPACITY);
     snprintf(line + used, sizeof line - used, "%s", text);

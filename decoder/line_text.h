@@ -29,6 +29,11 @@ constexpr size_t LINE_CAPACITY = STATUS_LINE_BYTES - 1;
 // formats held in tables; call sites with a literal format use snprintf.
 void write_line_format(StatusLine &line, const char *format, ...);
 
+// Writes text when there is one (a row found in a table), else the
+// formatted fallback, which usually prints the number no row holds.
+[[gnu::format(printf, 3, 4)]]
+void write_text_or_format(StatusLine &line, const char *text, const char *format, ...);
+
 // Appends text behind what the line holds, cut at the line's end.
 void append_line_text(StatusLine &line, const char *text);
 

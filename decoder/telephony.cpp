@@ -116,11 +116,8 @@ void decode_break(const StatusRecord &record, StatusLine &line) {
 void decode_io_status(const StatusRecord &record, StatusLine &line) {
     line[0] = '\0';
     if (record.param1 == 0 || record.param1 == 3) return;
-    if (const char *text = find_text(io_status_texts, record.param1)) {
-        snprintf(line, sizeof line, "%s", text);
-    } else {
-        snprintf(line, sizeof line, "I/O status code %ld ", as_signed(record.param1));
-    }
+    write_text_or_format(line, find_text(io_status_texts, record.param1), "I/O status code %ld ",
+                         as_signed(record.param1));
 }
 
 void decode_speaker(const StatusRecord &record, StatusLine &line) {
