@@ -308,10 +308,6 @@ PlatformHandle platform_open_key(const char *key_path, unsigned access) {
     return open_key_slot(key_path, access);
 }
 
-void platform_close_key(PlatformHandle key) {
-    close_key_slot(key);
-}
-
 ValueRead platform_read_value(PlatformHandle key, const char *value_name, void *buffer,
                               uint32_t *size) {
     KeySlot *slot = key_slot(key);

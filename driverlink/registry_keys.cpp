@@ -1,4 +1,4 @@
-// The key-slot table behind platform_open_key and platform_close_key.
+// The key-slot table behind platform_open_key, and platform_close_key.
 #include "driverlink/registry_keys.h"
 
 #include <cerrno>
@@ -41,8 +41,9 @@ KeySlot *key_slot(PlatformHandle handle) {
     return slot->used ? slot : nullptr;
 }
 
-void close_key_slot(PlatformHandle handle) {
-    if (KeySlot *slot = key_slot(handle)) {
+// Frees the slot of an open key handle; other handles are ignored.
+void platform_close_key(PlatformHandle key) {
+    if (KeySlot *slot = key_slot(key)) {
         slot->used = false;
     }
 }

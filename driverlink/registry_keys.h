@@ -1,7 +1,7 @@
 // Open registry keys of the POSIX-hosted platform backends (in-process and
 // daemon): a small table of slots, each holding the path and access that a
-// key handle was opened with. Each backend checks on its own that a key
-// exists and reads and writes its values.
+// key handle was opened with, and platform_close_key over it. Each backend
+// checks on its own that a key exists and reads and writes its values.
 #pragma once
 
 #include <cstddef>
@@ -31,9 +31,6 @@ PlatformHandle open_key_slot(const char *key_path, unsigned access);
 
 // The open slot of a handle, or nullptr for any other handle.
 KeySlot *key_slot(PlatformHandle handle);
-
-// Frees the slot of an open key handle; other handles are ignored.
-void close_key_slot(PlatformHandle handle);
 
 // How many key handles are open.
 size_t open_key_slots();
