@@ -77,7 +77,9 @@ constexpr TextRow TEXT_ROWS[] = {
 };
 
 // Symbol rates, codes 3 and 4. An index outside symbol_rates never reaches
-// the table: the line names the raw index instead of a rate.
+// the table: the line names the raw index instead of a rate, in signed
+// decimal like every parameter under a decimal conversion (0xFFFFFFFF is
+// index -1). The range test itself is unsigned, so negatives fall outside.
 struct SymbolRateRow {
     uint32_t code;
     const char *format;
@@ -85,8 +87,8 @@ struct SymbolRateRow {
 };
 
 constexpr SymbolRateRow SYMBOL_RATE_ROWS[] = {
-    {3, "Rx symbol rate:\t\t\t%6ld Hz\t", "Rx symbol rate:\t\t\tunknown (index %lu) Hz\t"},
-    {4, "Tx symbol rate:\t\t\t%6ld Hz\t", "Tx symbol rate:\t\t\tunknown (index %lu) Hz\t"},
+    {3, "Rx symbol rate:\t\t\t%6ld Hz\t", "Rx symbol rate:\t\t\tunknown (index %ld) Hz\t"},
+    {4, "Tx symbol rate:\t\t\t%6ld Hz\t", "Tx symbol rate:\t\t\tunknown (index %ld) Hz\t"},
 };
 
 // Formats come from SYMBOL_RATE_ROWS, whose conversions are checked below.
@@ -97,7 +99,7 @@ void write_symbol_rate(const SymbolRateRow &row, uint32_t index, StatusLine &lin
     if (index < SYMBOL_RATE_COUNT)
         std::snprintf(line, sizeof(line), row.format, symbol_rates[index]);
     else
-        std::snprintf(line, sizeof(line), row.unknown_format, as_unsigned(index));
+        std::snprintf(line, sizeof(line), row.unknown_format, as_signed(index));
 }
 #pragma GCC diagnostic pop
 
@@ -273,7 +275,7 @@ constexpr bool text_rows_fit()
             return false;
     for (const SymbolRateRow &row : SYMBOL_RATE_ROWS)
         if (!same_text(conversions_of(row.format).text, "ld") ||
-            !same_text(conversions_of(row.unknown_format).text, "lu"))
+            !same_text(conversions_of(row.unknown_format).text, "ld"))
             return false;
     return true;
 }

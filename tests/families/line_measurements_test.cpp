@@ -56,6 +56,8 @@ TEST(LineMeasurement, ChoicesRatesAndUnsignedSelectors) {
         {"34 minus one is enabled", m65(34, -1), "Seamless Rate Change:\t enabled \t"},
         {"25 five", m65(25, 5), "DataModem loopback self test bit error rate:\t0.05E-6\t"},
         {"25 hundred", m65(25, 100), "DataModem loopback self test bit error rate:\t1.00E-6\t"},
+        {"25 negative: quotient and remainder both truncate toward zero", m65(25, -1234),
+         "DataModem loopback self test bit error rate:\t-12.-34E-6\t"},
         {"22 more than six digits", m65(22, 0x1234567), "PCM RBS map:\t0x1234567\t"},
         {"12 small value", m65(12, 0x1a), "DC Offset:\t\t0x1a \t"},
         {"selector minus one", m65(-1, 24), ""},
