@@ -52,7 +52,8 @@ bool platform_write_value(PlatformHandle key, const char *value_name,
 
 // --- Files (in the current directory unless the name says otherwise) -----
 // Creates a file for writing only, not shared, replacing any file of that
-// name; NO_HANDLE when it cannot be created.
+// name; NO_HANDLE when it cannot be created. While it is open it cannot be
+// created anew, deleted or renamed (the operation fails).
 PlatformHandle platform_create_file(const char *name);
 // Writes all size bytes; false when they could not all be written.
 bool platform_write_file(PlatformHandle file, const void *data, uint32_t size);

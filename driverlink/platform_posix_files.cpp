@@ -1,9 +1,17 @@
 // Files and the last-error code on POSIX hosts: platform.h's file operations
 // as plain POSIX calls. Handles are file descriptors.
+//
+// A file made by platform_create_file is not shared while it is open: this
+// process cannot create it anew, delete it or rename it until it is closed
+// (EBUSY), as Windows refuses those on a file opened without sharing. So one
+// capture file can never truncate, unlink or move another that is still
+// being written.
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "driverlink/platform.h"
@@ -14,6 +22,32 @@ int last_error = 0;
 
 bool handle_valid(PlatformHandle file) {
     return file >= 0 && file <= INT_MAX;
+}
+
+// The files that platform_create_file opened and that are not closed yet.
+constexpr size_t OPEN_FILES_MAX = 64;
+struct OpenFile {
+    bool used;
+    int fd;
+    dev_t dev;
+    ino_t ino;
+};
+OpenFile open_files[OPEN_FILES_MAX];
+
+// True when name is a file that is open through platform_create_file; then
+// EBUSY is the last error.
+bool file_in_use(const char *name) {
+    struct stat info;
+    if (stat(name, &info) != 0) {
+        return false;
+    }
+    for (const OpenFile &file : open_files) {
+        if (file.used && file.dev == info.st_dev && file.ino == info.st_ino) {
+            last_error = EBUSY;
+            return true;
+        }
+    }
+    return false;
 }
 }  // namespace
 
@@ -34,11 +68,32 @@ PlatformHandle platform_create_file(const char *name) {
         platform_set_last_error(ENOENT);
         return NO_HANDLE;
     }
+    if (file_in_use(name)) {
+        return NO_HANDLE;
+    }
+    OpenFile *entry = nullptr;
+    for (OpenFile &file : open_files) {
+        if (!file.used) {
+            entry = &file;
+            break;
+        }
+    }
+    if (entry == nullptr) {
+        platform_set_last_error(EMFILE);
+        return NO_HANDLE;
+    }
     const int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         platform_set_last_error(errno);
         return NO_HANDLE;
     }
+    struct stat info;
+    if (fstat(fd, &info) != 0) {
+        platform_set_last_error(errno);
+        close(fd);
+        return NO_HANDLE;
+    }
+    *entry = {true, fd, info.st_dev, info.st_ino};
     return fd;
 }
 
@@ -65,11 +120,19 @@ bool platform_write_file(PlatformHandle file, const void *data, uint32_t size) {
 
 void platform_close_file(PlatformHandle file) {
     if (handle_valid(file)) {
+        for (OpenFile &entry : open_files) {
+            if (entry.used && entry.fd == int(file)) {
+                entry.used = false;
+            }
+        }
         close(int(file));
     }
 }
 
 bool platform_delete_file(const char *name) {
+    if (name != nullptr && file_in_use(name)) {
+        return false;
+    }
     if (name == nullptr || unlink(name) != 0) {
         platform_set_last_error(name == nullptr ? ENOENT : errno);
         return false;
@@ -82,6 +145,9 @@ bool platform_delete_file(const char *name) {
 bool platform_rename_file(const char *from, const char *to) {
     if (from == nullptr || to == nullptr) {
         platform_set_last_error(ENOENT);
+        return false;
+    }
+    if (file_in_use(from)) {
         return false;
     }
     if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {

@@ -498,6 +498,45 @@ TEST_F(CaptureTest, FailedRenameOfANamedCaptureStillStartsSessionRec) {
     EXPECT_STREQ(capture_slots[0].file_name, "session.rec.1");
 }
 
+TEST_F(CaptureTest, RenameNeverDeletesTheOtherModemsRunningCapture) {
+    activate(2);
+    open_named_capture(2, 5, 0, line_);  // modem 2 records into 1.log
+    ASSERT_STREQ(capture_slots[1].file_name, "1.log");
+    std::vector<unsigned char> two = patterned_bytes(6000, 14);
+    deliver(2, two);
+    restart_capture(1, 10000, line_);
+    std::vector<unsigned char> one = patterned_bytes(3000, 15);
+    deliver(1, one);
+    line_[0] = '\0';
+    restart_capture(1, 10001, line_);  // 1.log is modem 2's open capture
+    EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
+    EXPECT_EQ(file_bytes("session.rec.1"), one);
+    // Modem 2's capture keeps its data and goes on receiving more.
+    std::vector<unsigned char> more = patterned_bytes(2000, 16);
+    deliver(2, more);
+    std::vector<unsigned char> expected = two;
+    expected.insert(expected.end(), more.begin(), more.end());
+    EXPECT_TRUE(capture_slots[1].active);
+    EXPECT_EQ(file_bytes("1.log"), expected);
+}
+
+TEST_F(CaptureTest, NamedCaptureNeverReplacesTheOtherModemsRunningCapture) {
+    activate(2);
+    open_named_capture(1, 5, 0, line_);  // modem 1 records into 1.log
+    std::vector<unsigned char> one = patterned_bytes(7000, 17);
+    deliver(1, one);
+    const char name[] = "1.log";
+    const uint32_t address = 0x80005000;
+    sim_map_memory(address, reinterpret_cast<const unsigned char *>(name), sizeof name);
+    sim_clear_call_log();
+    open_named_capture(2, 5, address, line_);
+    EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
+    EXPECT_FALSE(capture_slots[1].active);
+    EXPECT_TRUE(begin_calls().empty());
+    EXPECT_TRUE(capture_slots[0].active);
+    EXPECT_EQ(file_bytes("1.log"), one);
+}
+
 TEST_F(CaptureTest, CountAboveTheBufferIsCutToTheBuffer) {
     activate(1);
     ASSERT_TRUE(set_capture(true, 1, "big.bin", CAPTURE_BYTE_LIMIT_MAX));

@@ -80,8 +80,37 @@ TEST_F(FilesTest, Failures) {
     EXPECT_FALSE(platform_write_file(NO_HANDLE, "x", 1));
     EXPECT_FALSE(platform_delete_file((dir + "/missing").c_str()));
     EXPECT_EQ(platform_last_error(), ENOENT);
-    EXPECT_FALSE(platform_write_file(platform_create_file("/dev/full"), "abc", 3));
+    const PlatformHandle full = platform_create_file("/dev/full");
+    EXPECT_FALSE(platform_write_file(full, "abc", 3));
     EXPECT_EQ(platform_last_error(), ENOSPC);
+    platform_close_file(full);
+}
+
+TEST_F(FilesTest, OpenFileIsNotShared) {
+    const std::string path = dir + "/1.log";
+    const std::string other = dir + "/2.log";
+    const PlatformHandle file = platform_create_file(path.c_str());
+    ASSERT_NE(file, NO_HANDLE);
+    ASSERT_TRUE(platform_write_file(file, "recorded", 8));
+    ASSERT_TRUE(write_whole(other, "other"));
+
+    // Neither created anew, deleted nor moved away while it is open.
+    EXPECT_EQ(platform_create_file(path.c_str()), NO_HANDLE);
+    EXPECT_EQ(platform_last_error(), EBUSY);
+    EXPECT_EQ(platform_create_file((dir + "/./1.log").c_str()), NO_HANDLE);
+    EXPECT_FALSE(platform_delete_file(path.c_str()));
+    EXPECT_EQ(platform_last_error(), EBUSY);
+    EXPECT_FALSE(platform_rename_file(path.c_str(), (dir + "/3.log").c_str()));
+    EXPECT_EQ(platform_last_error(), EBUSY);
+    ASSERT_TRUE(platform_write_file(file, " more", 5));
+    platform_close_file(file);
+    EXPECT_EQ(read_file(path), "recorded more");
+
+    // Once closed it is an ordinary file again.
+    EXPECT_TRUE(platform_rename_file(path.c_str(), (dir + "/3.log").c_str()));
+    EXPECT_TRUE(platform_delete_file((dir + "/3.log").c_str()));
+    EXPECT_TRUE(write_whole(path, "anew"));
+    EXPECT_EQ(read_file(path), "anew");
 }
 
 TEST_F(FilesTest, RenameNeverReplaces) {
