@@ -96,9 +96,11 @@ static void begin_capture_calls(int modem) {
 static bool rename_finished_capture(CaptureSlot *slot, int32_t n, StatusLine &line) {
     char log_name[CAPTURE_NAME_BYTES];
     std::snprintf(log_name, sizeof log_name, "%d.log", static_cast<int>(n));
-    if (std::strcmp(log_name, slot->file_name) == 0) {
-        // The finished capture already carries that name; deleting the
-        // target first would delete the capture itself.
+    if (std::strcmp(log_name, slot->file_name) == 0 ||
+        platform_same_file(log_name, slot->file_name)) {
+        // The finished capture already is that file (by the same or another
+        // spelling of its name); deleting the target first would delete the
+        // capture itself.
         std::snprintf(line, STATUS_LINE_BYTES, CREATED_LOG_TEXT, log_name);
         return true;
     }

@@ -60,6 +60,8 @@ bool platform_write_file(PlatformHandle file, const void *data, uint32_t size);
 void platform_close_file(PlatformHandle file);
 bool platform_delete_file(const char *name);
 bool platform_rename_file(const char *from, const char *to);
+// True when both names exist and name one and the same file.
+bool platform_same_file(const char *first, const char *second);
 
 // The code of the last failed platform operation (GetLastError or errno).
 int platform_last_error();

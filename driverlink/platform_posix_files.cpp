@@ -165,3 +165,10 @@ bool platform_rename_file(const char *from, const char *to) {
     unlink(from);
     return true;
 }
+
+bool platform_same_file(const char *first, const char *second) {
+    struct stat one;
+    struct stat two;
+    return first != nullptr && second != nullptr && stat(first, &one) == 0 &&
+           stat(second, &two) == 0 && one.st_dev == two.st_dev && one.st_ino == two.st_ino;
+}

@@ -467,6 +467,23 @@ TEST_F(CaptureTest, RestartToTheNameTheCaptureAlreadyHasKeepsIt) {
     EXPECT_STREQ(capture_slots[0].file_name, "session.rec.1");
 }
 
+TEST_F(CaptureTest, RestartToAnotherSpellingOfTheCapturesNameKeepsIt) {
+    activate(1);
+    const char name[] = "./3.log";
+    const uint32_t address = 0x80006000;
+    sim_map_memory(address, reinterpret_cast<const unsigned char *>(name), sizeof name);
+    open_named_capture(1, 5, address, line_);
+    ASSERT_STREQ(capture_slots[0].file_name, "./3.log");
+    std::vector<unsigned char> data = patterned_bytes(9000, 18);
+    deliver(1, data);
+    line_[0] = '\0';
+    restart_capture(1, 10003, line_);
+    EXPECT_STREQ(line_, "Created new log file 3.log");
+    EXPECT_EQ(file_bytes("3.log"), data);
+    EXPECT_TRUE(capture_slots[0].active);
+    EXPECT_STREQ(capture_slots[0].file_name, "session.rec.1");
+}
+
 TEST_F(CaptureTest, FailedRenameKeepsTheFinishedCapture) {
     activate(1);
     restart_capture(1, 10000, line_);

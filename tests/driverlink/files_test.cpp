@@ -149,4 +149,15 @@ TEST_F(FilesTest, RenameNeverReplaces) {
     }
 }
 
+TEST_F(FilesTest, SameFileByAnySpelling) {
+    const std::string path = dir + "/3.log";
+    ASSERT_TRUE(write_whole(path, "capture"));
+    ASSERT_TRUE(write_whole(dir + "/4.log", "other"));
+    EXPECT_TRUE(platform_same_file(path.c_str(), path.c_str()));
+    EXPECT_TRUE(platform_same_file(path.c_str(), (dir + "/./3.log").c_str()));
+    EXPECT_FALSE(platform_same_file(path.c_str(), (dir + "/4.log").c_str()));
+    EXPECT_FALSE(platform_same_file(path.c_str(), (dir + "/missing").c_str()));
+    EXPECT_FALSE(platform_same_file((dir + "/missing").c_str(), (dir + "/missing").c_str()));
+}
+
 }  // namespace
