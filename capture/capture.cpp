@@ -123,7 +123,8 @@ void restart_capture(int modem, int32_t param1, StatusLine &line) {
     if (slot->active) {
         set_capture(false, modem);
         if (param1 > 10000 && !rename_finished_capture(slot, param1 - 10000, line) &&
-            std::strcmp(slot->file_name, session_name) == 0) {
+            (std::strcmp(slot->file_name, session_name) == 0 ||
+             platform_same_file(slot->file_name, session_name))) {
             // The finished capture could not be renamed and still is
             // session.rec.N: starting the new capture would replace it.
             return;

@@ -501,6 +501,25 @@ TEST_F(CaptureTest, FailedRenameKeepsTheFinishedCapture) {
     EXPECT_TRUE(begin_calls().empty());
 }
 
+TEST_F(CaptureTest, FailedRenameKeepsAFinishedCaptureNamedSessionRecByAnotherSpelling) {
+    activate(1);
+    const char name[] = "./session.rec.1";
+    const uint32_t address = 0x80007000;
+    sim_map_memory(address, reinterpret_cast<const unsigned char *>(name), sizeof name);
+    open_named_capture(1, 5, address, line_);
+    ASSERT_TRUE(capture_slots[0].active);
+    std::vector<unsigned char> data = patterned_bytes(4000, 19);
+    deliver(1, data);
+    ASSERT_EQ(mkdir("3.log", 0700), 0);
+    ASSERT_EQ(system("touch 3.log/keep"), 0);
+    sim_clear_call_log();
+    restart_capture(1, 10003, line_);
+    EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
+    EXPECT_EQ(file_bytes("session.rec.1"), data);
+    EXPECT_FALSE(capture_slots[0].active);
+    EXPECT_TRUE(begin_calls().empty());
+}
+
 TEST_F(CaptureTest, FailedRenameOfANamedCaptureStillStartsSessionRec) {
     activate(1);
     open_named_capture(1, 5, 0, line_);  // 1.log
