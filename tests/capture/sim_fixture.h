@@ -101,7 +101,7 @@ protected:
         char previous[4096];
         ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
         previous_directory_ = previous;
-        char pattern[] = "/tmp/tarvel-h5-XXXXXX";
+        char pattern[] = "/tmp/tarvel-capture-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         directory_ = pattern;
         ASSERT_EQ(chdir(directory_.c_str()), 0);
