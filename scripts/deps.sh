@@ -3,7 +3,13 @@
 # that are missing. Needs root (apt-get) only when something is missing.
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(
+  cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev  # the portable core
+  qt6-base-dev libgl-dev                                     # the Qt monitor
+  xvfb xauth imagemagick                                     # headless windows, screenshots
+  clang libclang-rt-14-dev                                   # fuzzing
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64             # the Windows build under Wine
+)
 
 missing=()
 for p in "${packages[@]}"; do

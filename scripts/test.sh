@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: the debug
-# build, then the same suites under AddressSanitizer.
+# build, the same suites under AddressSanitizer, and the further suites that
+# scripts/test.d/ holds (one script each, run in name order).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -12,4 +13,10 @@ for preset in debug asan; do
   cmake --build --preset "$preset" -j "$jobs"
   echo "=== $preset: tests"
   ctest --preset "$preset" -j "$jobs"
+done
+
+for part in scripts/test.d/*.sh; do
+  [ -e "$part" ] || continue
+  echo "=== $(basename "$part" .sh)"
+  bash "$part"
 done

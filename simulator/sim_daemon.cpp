@@ -13,8 +13,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "driverlink/sim_wire.h"
-#include "driverlink/sim_world.h"
+#include "driverlink/posix/sim_wire.h"
+#include "driverlink/posix/sim_world.h"
 #include "simulator/sim_internal.h"
 
 namespace {

@@ -22,7 +22,7 @@
 #include "driverlink/device.h"
 #include "driverlink/ioctl.h"
 #include "driverlink/platform.h"
-#include "driverlink/sim_wire.h"
+#include "driverlink/posix/sim_wire.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "driverlink/platform.h"
-#include "driverlink/platform_files.h"
+#include "driverlink/posix/platform_files.h"
 
 namespace {
 int last_error = 0;

@@ -1,6 +1,6 @@
 // The simulated driver's runtime directory: device sockets and the registry
 // as a tree of directories and files.
-#include "driverlink/sim_world.h"
+#include "driverlink/posix/sim_world.h"
 
 #include <cerrno>
 #include <climits>
@@ -13,7 +13,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "driverlink/platform_files.h"
+#include "driverlink/posix/platform_files.h"
 
 namespace {
 

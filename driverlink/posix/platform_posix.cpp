@@ -18,10 +18,10 @@
 
 #include "decoder/driver_memory.h"
 #include "driverlink/platform.h"
-#include "driverlink/platform_files.h"
-#include "driverlink/registry_keys.h"
-#include "driverlink/sim_wire.h"
-#include "driverlink/sim_world.h"
+#include "driverlink/posix/platform_files.h"
+#include "driverlink/posix/registry_keys.h"
+#include "driverlink/posix/sim_wire.h"
+#include "driverlink/posix/sim_world.h"
 
 namespace {
 

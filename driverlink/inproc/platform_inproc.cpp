@@ -1,13 +1,13 @@
 // platform.h over the simulated driver's core in the same process.
-#include "driverlink/platform_inproc.h"
+#include "driverlink/inproc/platform_inproc.h"
 
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include "driverlink/platform.h"
-#include "driverlink/platform_files.h"
-#include "driverlink/registry_keys.h"
+#include "driverlink/posix/platform_files.h"
+#include "driverlink/posix/registry_keys.h"
 #include "simulator/sim.h"
 #include "simulator/sim_internal.h"
 
