@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QResizeEvent>
 
 #include <cstring>
@@ -19,7 +20,12 @@ ChildWindow::ChildWindow(int child_id, MainWindow *main_window)
     : QMdiSubWindow(nullptr, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       child_id_(child_id),
-      main_window_(main_window) {}
+      main_window_(main_window) {
+    // No toolkit logo in the caption bar: a blank icon in its place.
+    QPixmap blank(16, 16);
+    blank.fill(Qt::transparent);
+    setWindowIcon(QIcon(blank));
+}
 
 void ChildWindow::closeEvent(QCloseEvent *event) {
     // The close button hides the child and unchecks its menu item, exactly
@@ -75,6 +81,8 @@ void MainWindow::create_children() {
         child->show();
         children_[i] = child;
     }
+    // No child starts out as the active one.
+    area_->setActiveSubWindow(nullptr);
 }
 
 void MainWindow::create_menus() {

@@ -82,7 +82,8 @@ static qreal tab_distance(const QFontMetrics &metrics) { return 8.0 * metrics.ho
 void TabDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const {
     QStyleOptionViewItem item = option;
     initStyleOption(&item, index);
-    QString text = item.text;
+    // The stored text (the style's copy has its line breaks changed).
+    QString text = index.data(Qt::DisplayRole).toString();
     item.text.clear();
     const QWidget *widget = item.widget;
     QStyle *style = widget != nullptr ? widget->style() : QApplication::style();
@@ -107,9 +108,14 @@ void TabDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, c
 QSize TabDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const {
     // Every row has the same size (the view asks once): one line of text,
     // as wide as the longest status line (511 characters) could need.
-    QSize size = QStyledItemDelegate::sizeHint(option, index);
-    size.setWidth(option.fontMetrics.horizontalAdvance(QLatin1Char('0')) * 160);
-    return size;
+    // The height comes from the font alone, never from a row's own text
+    // (a line break must not make every row two lines high).
+    (void)index;
+    const QWidget *widget = option.widget;
+    QStyle *style = widget != nullptr ? widget->style() : QApplication::style();
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameVMargin, &option, widget);
+    return QSize(option.fontMetrics.horizontalAdvance(QLatin1Char('0')) * 160,
+                 option.fontMetrics.height() + 2 * margin);
 }
 
 StatusView::StatusView(StatusModel *model, QWidget *parent) : QListView(parent), status_model_(model) {
