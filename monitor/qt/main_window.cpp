@@ -2,6 +2,9 @@
 #include "monitor/qt/main_window.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QLabel>
+#include <QStatusBar>
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -15,6 +18,7 @@
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/status_list.h"
 #include "monitor/windows.h"
+#include "driverlink/device.h"
 
 ChildWindow::ChildWindow(int child_id, MainWindow *main_window)
     : QMdiSubWindow(nullptr, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -49,6 +53,7 @@ void ChildArea::resizeEvent(QResizeEvent *event) {
 MainWindow::MainWindow(bool start) {
     setWindowTitle(QString::fromLatin1(MAIN_CAPTION));
     sink_ = {this, sink_add_line, sink_show_warning};
+    activity_reset();
     create_children();
     create_menus();
     resize(960, 720);
@@ -66,8 +71,9 @@ void MainWindow::create_children() {
         QWidget *content = nullptr;
         if (row.id == CHILD_STATUS_1 || row.id == CHILD_STATUS_2) {
             const int m = row.id - CHILD_STATUS_1;
-            status_models_[m] = new StatusModel(&status_stores[m], this);
+            status_models_[m] = new StatusModel(&status_stores[m], m + 1, &time_format_, this);
             status_views_[m] = new StatusView(status_models_[m]);
+            status_views_[m]->setContextMenuPolicy(Qt::ActionsContextMenu);
             content = status_views_[m];
         } else {
             const int m = row.id - CHILD_EYE_1;
@@ -93,6 +99,9 @@ void MainWindow::create_menus() {
         if (popup == nullptr || std::strcmp(popup, row.popup) != 0) {
             popup = row.popup;
             menu = menuBar()->addMenu(QString::fromLatin1(row.popup));
+            if (row.id == IDM_ABOUT) {
+                create_view_menu(menu);
+            }
         }
         QAction *action = menu->addAction(QString::fromLatin1(row.item));
         action->setCheckable(row.checkable);
@@ -100,6 +109,58 @@ void MainWindow::create_menus() {
         const int id = row.id;
         connect(action, &QAction::triggered, this, [this, id] { command(id); });
         actions_[i] = action;
+    }
+}
+
+void MainWindow::create_view_menu(QMenu *before) {
+    // View, before Help: the lists' time column, also on each list's context menu.
+    QMenu *view = new QMenu(QStringLiteral("&View"), this);
+    menuBar()->insertMenu(before->menuAction(), view);
+    QMenu *time = view->addMenu(QStringLiteral("&Time"));
+    QActionGroup *group = new QActionGroup(this);
+    for (int f = 0; f < LINE_TIME_FORMATS; ++f) {
+        QAction *action = time->addAction(QString::fromLatin1(LINE_TIME_NAMES[f]));
+        action->setCheckable(true);
+        action->setChecked(f == time_format_);
+        group->addAction(action);
+        const LineTimeFormat format = static_cast<LineTimeFormat>(f);
+        connect(action, &QAction::triggered, this, [this, format] { set_time_format(format); });
+        time_actions_[f] = action;
+    }
+    for (StatusView *list : status_views_) {
+        QAction *title = new QAction(QStringLiteral("Time"), list);
+        title->setEnabled(false);
+        list->addAction(title);
+        list->addActions(group->actions());
+    }
+    loss_label_ = new QLabel(this);
+    statusBar()->addWidget(loss_label_);
+    update_loss();
+}
+
+void MainWindow::set_time_format(LineTimeFormat format) {
+    time_format_ = format;
+    time_actions_[format]->setChecked(true);
+    for (StatusModel *model : status_models_) {
+        model->times_changed();
+    }
+}
+
+QString MainWindow::loss_text() const {
+    QString text;
+    for (int m = 0; m < 2; ++m) {
+        text += QStringLiteral("Modem %1: %2 lines, %3 dropped    ")
+                    .arg(m + 1)
+                    .arg(static_cast<qulonglong>(status_stores[m].count))
+                    .arg(static_cast<qulonglong>(status_stores[m].dropped));
+    }
+    text += QStringLiteral("Warnings discarded: %1").arg(static_cast<qulonglong>(warnings_discarded));
+    return text;
+}
+
+void MainWindow::update_loss() {
+    if (loss_label_ != nullptr) {
+        loss_label_->setText(loss_text());
     }
 }
 
@@ -189,12 +250,15 @@ void MainWindow::sync_lists() {
             status_views_[m]->show_newest();
         }
     }
+    update_loss();
 }
 
 void MainWindow::status_tick() {
     if (shut_down_) {
         return;
     }
+    // When each modem became active, for the lines' times.
+    activity_note(modem_presence(), monitor_clock());
     drain_status(sink_);
     sync_lists();
 }

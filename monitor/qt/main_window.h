@@ -10,8 +10,12 @@
 #include <QTimer>
 
 #include "monitor/drain.h"
+#include "monitor/line_time.h"
 
 class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
 class EyeView;
 class StatusModel;
 class StatusView;
@@ -73,12 +77,22 @@ public:
     ChildArea *child_area() const { return area_; }
     QTimer *timer(int index) { return &timers_[index]; }
 
+    // The time column of both lists (off by default).
+    void set_time_format(LineTimeFormat format);
+    LineTimeFormat time_format() const { return time_format_; }
+    QAction *time_action(LineTimeFormat format) const { return time_actions_[format]; }
+    // The status bar's account of both lists: stored, dropped at the bound,
+    // warnings discarded while a box was open.
+    QString loss_text() const;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void create_children();
     void create_menus();
+    void create_view_menu(QMenu *before);
+    void update_loss();
     void start_timers();
     void show_message(int icon, const char *caption, const char *text);
 
@@ -94,5 +108,8 @@ private:
     // Status 1, status 2, eye 1, eye 2, main.
     QTimer timers_[5];
     DrainSink sink_ = {};
+    LineTimeFormat time_format_ = LINE_TIME_OFF;
+    QAction *time_actions_[LINE_TIME_FORMATS] = {};
+    QLabel *loss_label_ = nullptr;
     bool shut_down_ = false;
 };

@@ -11,8 +11,10 @@
 #include <algorithm>
 
 #include "monitor/clipboard_text.h"
+#include "monitor/status_export.h"
 
-StatusModel::StatusModel(LineStore *store, QObject *parent) : QAbstractListModel(parent), store_(store) {
+StatusModel::StatusModel(LineStore *store, int modem, const LineTimeFormat *format, QObject *parent)
+    : QAbstractListModel(parent), store_(store), modem_(modem), format_(format) {
     shown_first_ = store_->first_number;
     shown_end_ = store_->first_number;
 }
@@ -33,8 +35,43 @@ const char *StatusModel::line(int row) const {
     return line_store_text(*store_, static_cast<size_t>(number - store_->first_number));
 }
 
+void StatusModel::time_text(int row, char text[LINE_TIME_TEXT_BYTES]) const {
+    text[0] = '\0';
+    if (line(row) != nullptr) {
+        const uint64_t number = shown_first_ + static_cast<uint64_t>(row);
+        store_line_time(*store_, static_cast<size_t>(number - store_->first_number), modem_, *format_, text);
+    }
+}
+
+void StatusModel::copy_text(int row, char *out, size_t size) const {
+    const char *text = line(row);
+    if (text == nullptr) {
+        if (size > 0) {
+            out[0] = '\0';
+        }
+        return;
+    }
+    char time[LINE_TIME_TEXT_BYTES];
+    time_text(row, time);
+    line_with_time(*format_ != LINE_TIME_OFF ? time : nullptr, text, out, size);
+}
+
+void StatusModel::times_changed() {
+    if (rowCount() > 0) {
+        emit dataChanged(index(0), index(rowCount() - 1), {TIME_ROLE});
+    }
+}
+
 QVariant StatusModel::data(const QModelIndex &index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid()) {
+    if (!index.isValid()) {
+        return QVariant();
+    }
+    if (role == TIME_ROLE) {
+        char time[LINE_TIME_TEXT_BYTES];
+        time_text(index.row(), time);
+        return QVariant(QString::fromLatin1(time));
+    }
+    if (role != Qt::DisplayRole) {
         return QVariant();
     }
     const char *text = line(index.row());
@@ -54,11 +91,13 @@ size_t StatusModel::sync() {
     if (store_->first_number < shown_first_ || line_store_end_number(*store_) < shown_end_) {
         // The store was set up anew under the view.
         reset();
-        return static_cast<size_t>(shown_end_ - shown_first_);
+        last_change_ = {0, static_cast<size_t>(shown_end_ - shown_first_)};
+        return last_change_.inserted;
     }
     uint64_t first = shown_first_;
     uint64_t end = shown_end_;
     const ViewChange change = line_view_catch_up(*store_, &first, &end);
+    last_change_ = change;
     if (change.removed > 0) {
         beginRemoveRows(QModelIndex(), 0, static_cast<int>(change.removed) - 1);
         shown_first_ += change.removed;
@@ -89,7 +128,20 @@ void TabDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, c
     QStyle *style = widget != nullptr ? widget->style() : QApplication::style();
     // Background, selection and focus as the style draws them; then the text.
     style->drawControl(QStyle::CE_ItemViewItem, &item, painter, widget);
-    const QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
+    QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
+    const bool selected = (item.state & QStyle::State_Selected) != 0;
+    painter->save();
+    painter->setFont(item.font);
+    painter->setPen(item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    const StatusModel *model = qobject_cast<const StatusModel *>(index.model());
+    if (model != nullptr && model->time_format() != LINE_TIME_OFF) {
+        // The time column, right-aligned, then the line after a gap.
+        const int cell = item.fontMetrics.horizontalAdvance(QLatin1Char('0'));
+        QRect column = area;
+        column.setWidth(cell * TIME_CELLS);
+        painter->drawText(column, Qt::AlignRight | Qt::AlignVCenter, index.data(StatusModel::TIME_ROLE).toString());
+        area.setLeft(area.left() + cell * (TIME_CELLS + TIME_GAP_CELLS));
+    }
     // A line break inside a line would need a second row; it shows as a blank.
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     text.replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -97,10 +149,6 @@ void TabDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, c
     layout.setTabStopDistance(tab_distance(item.fontMetrics));
     layout.setWrapMode(QTextOption::NoWrap);
     layout.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    const bool selected = (item.state & QStyle::State_Selected) != 0;
-    painter->save();
-    painter->setFont(item.font);
-    painter->setPen(item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
     painter->drawText(QRectF(area), text, layout);
     painter->restore();
 }
@@ -114,7 +162,7 @@ QSize TabDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelInde
     const QWidget *widget = option.widget;
     QStyle *style = widget != nullptr ? widget->style() : QApplication::style();
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameVMargin, &option, widget);
-    return QSize(option.fontMetrics.horizontalAdvance(QLatin1Char('0')) * 160,
+    return QSize(option.fontMetrics.horizontalAdvance(QLatin1Char('0')) * (160 + TIME_CELLS + TIME_GAP_CELLS),
                  option.fontMetrics.height() + 2 * margin);
 }
 
@@ -143,8 +191,10 @@ struct RowSource {
 };
 
 static const char *row_text(const void *context, size_t row) {
-    const char *text = static_cast<const RowSource *>(context)->model->line(static_cast<int>(row));
-    return text != nullptr ? text : "";
+    // One row at a time: the block takes each text before asking for the next.
+    static char text[STATUS_LINE_BYTES + LINE_TIME_TEXT_BYTES];
+    static_cast<const RowSource *>(context)->model->copy_text(static_cast<int>(row), text, sizeof text);
+    return text;
 }
 
 void StatusView::copy_selection() {

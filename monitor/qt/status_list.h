@@ -10,13 +10,21 @@
 #include <cstdint>
 
 #include "monitor/line_store.h"
+#include "monitor/line_time.h"
+
+class QLabel;
+class QToolButton;
 
 // The rows of one list: the lines of a store that the view has been told of,
 // numbered by the store's running line numbers.
 class StatusModel : public QAbstractListModel {
     Q_OBJECT
 public:
-    explicit StatusModel(LineStore *store, QObject *parent = nullptr);
+    // The time text of a row in the current format (empty when off).
+    static constexpr int TIME_ROLE = Qt::UserRole + 1;
+
+    // `format` is the window's time format, shared by both lists.
+    StatusModel(LineStore *store, int modem, const LineTimeFormat *format, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -29,9 +37,23 @@ public:
     void reset();
     // The stored text of a row; null when its line has left the store.
     const char *line(int row) const;
+    // The time text of a row in the current format; empty when off or unknown.
+    void time_text(int row, char text[LINE_TIME_TEXT_BYTES]) const;
+    // The row as a copy or an export takes it: its time and a TAB first when
+    // a time is shown. Empty when the line has left the store.
+    void copy_text(int row, char *out, size_t size) const;
+    int modem() const { return modem_; }
+    LineTimeFormat time_format() const { return *format_; }
+    // The time column changed format: every row's time is new.
+    void times_changed();
+    // The last sync's change, for a view that keeps its place.
+    ViewChange last_change() const { return last_change_; }
 
 private:
     LineStore *store_;
+    int modem_;
+    const LineTimeFormat *format_;
+    ViewChange last_change_ = {0, 0};
     uint64_t shown_first_ = 0;  // running number of row 0
     uint64_t shown_end_ = 0;    // one past the last row's
 };
@@ -42,6 +64,9 @@ class TabDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+    // Width of the time column in character cells (and the gap after it).
+    static constexpr int TIME_CELLS = 12;
+    static constexpr int TIME_GAP_CELLS = 2;
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
