@@ -246,7 +246,9 @@ void MainWindow::sink_show_warning(void *context, const char *line) {
 
 void MainWindow::sync_lists() {
     for (int m = 0; m < 2; ++m) {
-        if (status_models_[m]->sync() > 0) {
+        status_models_[m]->sync();
+        const ViewChange change = status_models_[m]->last_change();
+        if (change.removed > 0 || change.inserted > 0) {
             status_views_[m]->show_newest();
         }
     }

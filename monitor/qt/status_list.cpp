@@ -6,6 +6,8 @@
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QToolButton>
 #include <QTextOption>
 
 #include <algorithm>
@@ -177,13 +179,69 @@ StatusView::StatusView(StatusModel *model, QWidget *parent) : QListView(parent),
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabKeyNavigation(false);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+
+    new_lines_ = new QToolButton(this);
+    new_lines_->setToolTip(QStringLiteral("Follow the newest line (End)"));
+    new_lines_->hide();
+    connect(new_lines_, &QToolButton::clicked, this, &StatusView::follow);
+    // At the bottom the list follows; anywhere else it stays where it is.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (value >= verticalScrollBar()->maximum()) {
+            if (!following_) {
+                follow();
+            }
+        } else {
+            stop_following();
+        }
+    });
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
+        if (current.isValid() && current.row() < status_model_->rowCount() - 1) {
+            stop_following();
+        }
+    });
+}
+
+void StatusView::stop_following() {
+    following_ = false;
+}
+
+void StatusView::follow() {
+    following_ = true;
+    unseen_ = 0;
+    new_lines_->hide();
+    scrollToBottom();
 }
 
 void StatusView::show_newest() {
-    const int rows = status_model_->rowCount();
-    if (rows > 0) {
+    const ViewChange change = status_model_->last_change();
+    if (following_) {
         scrollToBottom();
+        return;
     }
+    // Rows left at the front: the same lines stay at the top.
+    if (change.removed > 0) {
+        QScrollBar *bar = verticalScrollBar();
+        const bool keep = following_;
+        bar->setValue(bar->value() - static_cast<int>(change.removed));
+        following_ = keep;
+    }
+    unseen_ += change.inserted;
+    new_lines_->setText(QStringLiteral("%1 new line%2").arg(static_cast<qulonglong>(unseen_)).arg(unseen_ == 1 ? "" : "s"));
+    new_lines_->adjustSize();
+    place_button();
+    new_lines_->show();
+    new_lines_->raise();
+}
+
+void StatusView::place_button() {
+    const QRect area = viewport()->geometry();
+    new_lines_->move(area.right() - new_lines_->width() - 4, area.bottom() - new_lines_->height() - 4);
+}
+
+void StatusView::resizeEvent(QResizeEvent *event) {
+    QListView::resizeEvent(event);
+    place_button();
 }
 
 struct RowSource {
@@ -230,6 +288,8 @@ void StatusView::keyPressEvent(QKeyEvent *event) {
                       (event->key() == Qt::Key_C && (event->modifiers() & Qt::ControlModifier) != 0);
     if (copy) {
         copy_selection();
+    } else if (event->key() == Qt::Key_End && event->modifiers() == Qt::NoModifier) {
+        follow();
     }
     // Every key ends here: arrows, page keys and typing never select or scroll.
     event->accept();

@@ -73,8 +73,11 @@ public:
 };
 
 // The list of one modem. The mouse selects (extended and multiple
-// selection); Ctrl+C copies the selected lines; every other key is swallowed,
-// so the keyboard never moves the selection.
+// selection); Ctrl+C copies the selected lines; End follows the newest line
+// again; every other key is swallowed, so the keyboard never moves the
+// selection. The newest line stays in view until the user scrolls up or
+// picks a line away from the end; the list then stays still and counts the
+// lines that arrive.
 class StatusView : public QListView {
     Q_OBJECT
 public:
@@ -84,12 +87,26 @@ public:
     // followed by CR LF, within the clipboard block's bound. Nothing happens
     // without a selection.
     void copy_selection();
-    // After a sync: keeps the newest line in view.
+    // After a sync: keeps the newest line in view while following; else
+    // keeps the rows in view where they are and counts the new lines.
     void show_newest();
+    // Follows the newest line again (End, the "new lines" button, or a
+    // scroll back to the bottom).
+    void follow();
+    bool following() const { return following_; }
+    size_t unseen_lines() const { return unseen_; }
+    QToolButton *new_lines_button() const { return new_lines_; }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void place_button();
+    void stop_following();
+
     StatusModel *status_model_;
+    bool following_ = true;
+    size_t unseen_ = 0;
+    QToolButton *new_lines_ = nullptr;
 };

@@ -202,7 +202,7 @@ TEST_F(WindowTest, KeysOtherThanCtrlCNeitherSelectNorScroll) {
         Qt::KeyboardModifiers modifiers;
     } rows[] = {
         {Qt::Key_Down, Qt::NoModifier}, {Qt::Key_Up, Qt::NoModifier},
-        {Qt::Key_PageDown, Qt::NoModifier}, {Qt::Key_End, Qt::NoModifier},
+        {Qt::Key_PageDown, Qt::NoModifier}, {Qt::Key_End, Qt::ControlModifier},
         {Qt::Key_Home, Qt::NoModifier}, {Qt::Key_Down, Qt::ShiftModifier},
         {Qt::Key_A, Qt::ControlModifier}, {Qt::Key_S, Qt::NoModifier},
         {Qt::Key_Space, Qt::NoModifier}, {Qt::Key_C, Qt::NoModifier},
