@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -16,6 +17,7 @@
 
 #include "monitor/monitor.h"
 #include "monitor/qt/eye_view.h"
+#include "monitor/qt/status_save.h"
 #include "monitor/qt/status_list.h"
 #include "monitor/windows.h"
 #include "driverlink/device.h"
@@ -103,6 +105,14 @@ void MainWindow::create_menus() {
                 create_view_menu(menu);
             }
         }
+        if (row.id == IDM_EXIT) {
+            // Save each list, above Exit.
+            for (int m = 1; m <= 2; ++m) {
+                save_actions_[m - 1] = menu->addAction(QStringLiteral("Save Modem &%1 Status As...").arg(m));
+                connect(save_actions_[m - 1], &QAction::triggered, this, [this, m] { save_status_as(m); });
+            }
+            menu->addSeparator();
+        }
         QAction *action = menu->addAction(QString::fromLatin1(row.item));
         action->setCheckable(row.checkable);
         action->setChecked(row.checkable);
@@ -156,6 +166,22 @@ QString MainWindow::loss_text() const {
     }
     text += QStringLiteral("Warnings discarded: %1").arg(static_cast<qulonglong>(warnings_discarded));
     return text;
+}
+
+void MainWindow::save_status_as(int modem) {
+    QString filter;
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save Modem %1 Status").arg(modem), QStringLiteral("modem%1-status.txt").arg(modem),
+        QStringLiteral("Text (*.txt);;CSV (*.csv)"), &filter);
+    if (path.isEmpty()) {
+        return;
+    }
+    const ExportFormat format = filter.startsWith(QStringLiteral("CSV")) ? EXPORT_CSV : export_format_for(path);
+    QString error;
+    if (!save_status(modem, path, format, time_format_, &error)) {
+        QMessageBox::warning(this, QStringLiteral("Save Modem %1 Status").arg(modem),
+                             QStringLiteral("Could not save %1:\n%2").arg(path, error));
+    }
 }
 
 void MainWindow::update_loss() {

@@ -84,6 +84,9 @@ public:
     // The status bar's account of both lists: stored, dropped at the bound,
     // warnings discarded while a box was open.
     QString loss_text() const;
+    // File > Save Modem N Status As...: asks for a file, then saves.
+    void save_status_as(int modem);
+    QAction *save_action(int modem) const { return save_actions_[modem - 1]; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -111,5 +114,6 @@ private:
     LineTimeFormat time_format_ = LINE_TIME_OFF;
     QAction *time_actions_[LINE_TIME_FORMATS] = {};
     QLabel *loss_label_ = nullptr;
+    QAction *save_actions_[2] = {};
     bool shut_down_ = false;
 };
