@@ -76,7 +76,8 @@ void MainWindow::create_children() {
             status_models_[m] = new StatusModel(&status_stores[m], m + 1, &time_format_, this);
             status_views_[m] = new StatusView(status_models_[m]);
             status_views_[m]->setContextMenuPolicy(Qt::ActionsContextMenu);
-            content = status_views_[m];
+            status_panes_[m] = new StatusPane(status_views_[m]);
+            content = status_panes_[m];
         } else {
             const int m = row.id - CHILD_EYE_1;
             eye_views_[m] = new EyeView(m + 1);
@@ -276,6 +277,7 @@ void MainWindow::sync_lists() {
         const ViewChange change = status_models_[m]->last_change();
         if (change.removed > 0 || change.inserted > 0) {
             status_views_[m]->show_newest();
+            status_panes_[m]->update_count();
         }
     }
     update_loss();

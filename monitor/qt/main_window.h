@@ -19,6 +19,7 @@ class QMenu;
 class EyeView;
 class StatusModel;
 class StatusView;
+class StatusPane;
 class MainWindow;
 
 // A child window: caption bar and close button; closing it hides it through
@@ -73,6 +74,7 @@ public:
     ChildWindow *child(int child_id) const;
     StatusModel *status_model(int modem) const { return status_models_[modem - 1]; }
     StatusView *status_view(int modem) const { return status_views_[modem - 1]; }
+    StatusPane *status_pane(int modem) const { return status_panes_[modem - 1]; }
     EyeView *eye_view(int modem) const { return eye_views_[modem - 1]; }
     ChildArea *child_area() const { return area_; }
     QTimer *timer(int index) { return &timers_[index]; }
@@ -107,6 +109,7 @@ private:
     QAction *actions_[6] = {};
     StatusModel *status_models_[2] = {};
     StatusView *status_views_[2] = {};
+    StatusPane *status_panes_[2] = {};
     EyeView *eye_views_[2] = {};
     // Status 1, status 2, eye 1, eye 2, main.
     QTimer timers_[5];

@@ -4,7 +4,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
 #include <QPainter>
 #include <QScrollBar>
 #include <QToolButton>
@@ -117,6 +121,42 @@ size_t StatusModel::sync() {
     return change.inserted;
 }
 
+StatusFilter::StatusFilter(StatusModel *source, QObject *parent) : QSortFilterProxyModel(parent), source_(source) {
+    setSourceModel(source);
+    setDynamicSortFilter(true);
+}
+
+void StatusFilter::set_filter(const QString &text) {
+    text_ = text;
+    valid_ = true;
+    error_.clear();
+    if (text.isEmpty()) {
+        mode_ = NONE;
+    } else if (text.startsWith(QLatin1Char('/'))) {
+        expression_ = QRegularExpression(text.mid(1));
+        valid_ = expression_.isValid();
+        error_ = valid_ ? QString() : expression_.errorString();
+        mode_ = valid_ ? EXPRESSION : NONE;
+    } else {
+        mode_ = PLAIN;
+    }
+    invalidateFilter();
+}
+
+bool StatusFilter::filterAcceptsRow(int source_row, const QModelIndex &) const {
+    if (mode_ == NONE) {
+        return true;
+    }
+    const char *text = source_->line(source_row);
+    if (text == nullptr) {
+        return false;
+    }
+    const QString line = QString::fromLatin1(text);
+    return mode_ == PLAIN ? line.contains(text_, Qt::CaseInsensitive) : expression_.match(line).hasMatch();
+}
+
+TabDelegate::TabDelegate(const StatusModel *model, QObject *parent) : QStyledItemDelegate(parent), model_(model) {}
+
 // Tab stops every eight character cells of the list's fixed-pitch font.
 static qreal tab_distance(const QFontMetrics &metrics) { return 8.0 * metrics.horizontalAdvance(QLatin1Char('0')); }
 
@@ -135,8 +175,7 @@ void TabDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, c
     painter->save();
     painter->setFont(item.font);
     painter->setPen(item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-    const StatusModel *model = qobject_cast<const StatusModel *>(index.model());
-    if (model != nullptr && model->time_format() != LINE_TIME_OFF) {
+    if (model_->time_format() != LINE_TIME_OFF) {
         // The time column, right-aligned, then the line after a gap.
         const int cell = item.fontMetrics.horizontalAdvance(QLatin1Char('0'));
         QRect column = area;
@@ -168,9 +207,19 @@ QSize TabDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelInde
                  option.fontMetrics.height() + 2 * margin);
 }
 
-StatusView::StatusView(StatusModel *model, QWidget *parent) : QListView(parent), status_model_(model) {
-    setModel(model);
-    setItemDelegate(new TabDelegate(this));
+StatusView::StatusView(StatusModel *model, QWidget *parent)
+    : QListView(parent), status_model_(model), filter_(new StatusFilter(model, this)) {
+    setModel(filter_);
+    setItemDelegate(new TabDelegate(model, this));
+    // What the view gained and lost since it last kept its place.
+    connect(filter_, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex &, int first, int last) {
+        if (first == 0) {
+            front_removed_ += static_cast<size_t>(last - first + 1);
+        }
+    });
+    connect(filter_, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first, int last) {
+        inserted_ += static_cast<size_t>(last - first + 1);
+    });
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -196,7 +245,7 @@ StatusView::StatusView(StatusModel *model, QWidget *parent) : QListView(parent),
         }
     });
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
-        if (current.isValid() && current.row() < status_model_->rowCount() - 1) {
+        if (current.isValid() && current.row() < filter_->rowCount() - 1) {
             stop_following();
         }
     });
@@ -214,19 +263,23 @@ void StatusView::follow() {
 }
 
 void StatusView::show_newest() {
-    const ViewChange change = status_model_->last_change();
+    const size_t removed = front_removed_;
+    const size_t inserted = inserted_;
+    front_removed_ = 0;
+    inserted_ = 0;
     if (following_) {
         scrollToBottom();
         return;
     }
-    // Rows left at the front: the same lines stay at the top.
-    if (change.removed > 0) {
-        QScrollBar *bar = verticalScrollBar();
-        const bool keep = following_;
-        bar->setValue(bar->value() - static_cast<int>(change.removed));
-        following_ = keep;
+    if (removed == 0 && inserted == 0) {
+        return;
     }
-    unseen_ += change.inserted;
+    // Rows left at the front: the same lines stay at the top.
+    if (removed > 0) {
+        QScrollBar *bar = verticalScrollBar();
+        bar->setValue(bar->value() - static_cast<int>(removed));
+    }
+    unseen_ += inserted;
     new_lines_->setText(QStringLiteral("%1 new line%2").arg(static_cast<qulonglong>(unseen_)).arg(unseen_ == 1 ? "" : "s"));
     new_lines_->adjustSize();
     place_button();
@@ -260,8 +313,9 @@ void StatusView::copy_selection() {
     status_model_->sync();
     QList<int> selected;
     for (const QModelIndex &index : selectionModel()->selectedRows()) {
-        if (status_model_->line(index.row()) != nullptr) {
-            selected.append(index.row());
+        const int row = filter_->mapToSource(index).row();
+        if (status_model_->line(row) != nullptr) {
+            selected.append(row);
         }
     }
     if (selected.isEmpty()) {
@@ -294,3 +348,38 @@ void StatusView::keyPressEvent(QKeyEvent *event) {
     // Every key ends here: arrows, page keys and typing never select or scroll.
     event->accept();
 }
+
+StatusPane::StatusPane(StatusView *view, QWidget *parent)
+    : QWidget(parent), view_(view), field_(new QLineEdit(this)), count_(new QLabel(this)) {
+    field_->setPlaceholderText(QStringLiteral("Filter (text, or /regular expression)"));
+    field_->setClearButtonEnabled(true);
+    QHBoxLayout *bar = new QHBoxLayout;
+    bar->setContentsMargins(2, 2, 2, 0);
+    bar->addWidget(field_, 1);
+    bar->addWidget(count_);
+    QVBoxLayout *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addLayout(bar);
+    layout->addWidget(view_, 1);
+    connect(field_, &QLineEdit::textChanged, this, &StatusPane::apply_filter);
+    update_count();
+}
+
+void StatusPane::apply_filter(const QString &text) {
+    StatusFilter *filter = view_->status_filter();
+    filter->set_filter(text);
+    // An invalid expression is marked and filters nothing.
+    field_->setStyleSheet(filter->valid() ? QString() : QStringLiteral("QLineEdit { background: #ffd6d6; }"));
+    field_->setToolTip(filter->valid() ? QString() : QStringLiteral("Invalid expression: %1").arg(filter->error()));
+    update_count();
+    if (view_->following()) {
+        view_->scrollToBottom();
+    }
+}
+
+QString StatusPane::count_text() const {
+    return QStringLiteral("%1 / %2").arg(view_->model()->rowCount()).arg(view_->status_filter()->sourceModel()->rowCount());
+}
+
+void StatusPane::update_count() { count_->setText(count_text()); }

@@ -5,6 +5,8 @@
 
 #include <QAbstractListModel>
 #include <QListView>
+#include <QRegularExpression>
+#include <QSortFilterProxyModel>
 #include <QStyledItemDelegate>
 
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include "monitor/line_time.h"
 
 class QLabel;
+class QLineEdit;
 class QToolButton;
 
 // The rows of one list: the lines of a store that the view has been told of,
@@ -58,18 +61,49 @@ private:
     uint64_t shown_end_ = 0;    // one past the last row's
 };
 
+// The lines of a list that a filter lets through: plain text, matched
+// without regard to case, or a regular expression when the filter starts
+// with "/". An invalid expression filters nothing. The store, copies of the
+// selection and captures are never changed by it.
+class StatusFilter : public QSortFilterProxyModel {
+    Q_OBJECT
+public:
+    explicit StatusFilter(StatusModel *source, QObject *parent = nullptr);
+    void set_filter(const QString &text);
+    QString filter() const { return text_; }
+    bool active() const { return mode_ != NONE; }
+    // False for an expression that does not compile; error() says why.
+    bool valid() const { return valid_; }
+    QString error() const { return error_; }
+
+protected:
+    bool filterAcceptsRow(int source_row, const QModelIndex &source_parent) const override;
+
+private:
+    enum Mode { NONE, PLAIN, EXPRESSION };
+    StatusModel *source_;
+    QString text_;
+    Mode mode_ = NONE;
+    bool valid_ = true;
+    QString error_;
+    QRegularExpression expression_;
+};
+
 // Draws a row with its TABs expanded to stops eight character cells apart,
 // the columns the status texts are written for. The text itself keeps them.
 class TabDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    TabDelegate(const StatusModel *model, QObject *parent);
     // Width of the time column in character cells (and the gap after it).
     static constexpr int TIME_CELLS = 12;
     static constexpr int TIME_GAP_CELLS = 2;
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+private:
+    const StatusModel *model_;
 };
 
 // The list of one modem. The mouse selects (extended and multiple
@@ -82,6 +116,8 @@ class StatusView : public QListView {
     Q_OBJECT
 public:
     StatusView(StatusModel *model, QWidget *parent = nullptr);
+
+    StatusFilter *status_filter() const { return filter_; }
 
     // Puts the selected lines on the clipboard as text, ascending, each
     // followed by CR LF, within the clipboard block's bound. Nothing happens
@@ -106,7 +142,31 @@ private:
     void stop_following();
 
     StatusModel *status_model_;
+    StatusFilter *filter_;
+    // Rows the view lost at its front and gained since the last look.
+    size_t front_removed_ = 0;
+    size_t inserted_ = 0;
     bool following_ = true;
     size_t unseen_ = 0;
     QToolButton *new_lines_ = nullptr;
+};
+
+// A status child's content: the filter field with its "shown / total" count
+// above the list.
+class StatusPane : public QWidget {
+    Q_OBJECT
+public:
+    explicit StatusPane(StatusView *view, QWidget *parent = nullptr);
+    StatusView *view() const { return view_; }
+    QLineEdit *filter_field() const { return field_; }
+    QString count_text() const;
+    // After a sync or a new filter.
+    void update_count();
+
+private:
+    void apply_filter(const QString &text);
+
+    StatusView *view_;
+    QLineEdit *field_;
+    QLabel *count_;
 };
