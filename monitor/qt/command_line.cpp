@@ -8,7 +8,8 @@
 
 #include "driverlink/device.h"
 
-WindowCommand parse_window_command_line(const QStringList &arguments, QString *device, QString *message) {
+WindowCommand parse_window_command_line(const QStringList &arguments, QString *device, QString *message,
+                                        bool *reset_settings) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Monitors the Tarvel modem driver: the status lines and eye diagrams of both modems,\n"
@@ -16,6 +17,9 @@ WindowCommand parse_window_command_line(const QStringList &arguments, QString *d
         "Run with --console for the same monitor without a window."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption reset(QStringLiteral("reset-settings"),
+                                   QStringLiteral("Forget the saved window layout and list and eye options."));
+    parser.addOption(reset);
     parser.addPositionalArgument(QStringLiteral("device"),
                                  QStringLiteral("The driver device \\\\.\\device (at most %1 characters).")
                                      .arg(DEVICE_ARGUMENT_MAX),
@@ -33,6 +37,9 @@ WindowCommand parse_window_command_line(const QStringList &arguments, QString *d
     if (parser.isSet(version)) {
         *message = QStringLiteral("LineWatch %1\n").arg(QStringLiteral(TARVEL_VERSION));
         return WINDOW_PRINT;
+    }
+    if (reset_settings != nullptr) {
+        *reset_settings = parser.isSet(reset);
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1) {

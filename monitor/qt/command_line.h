@@ -15,7 +15,9 @@ enum WindowCommand {
 
 // Parses the arguments (the program name first, Qt's own options already
 // removed). Needs a QCoreApplication for the help text.
-WindowCommand parse_window_command_line(const QStringList &arguments, QString *device, QString *message);
+// *reset_settings (when given) tells whether --reset-settings was asked for.
+WindowCommand parse_window_command_line(const QStringList &arguments, QString *device, QString *message,
+                                        bool *reset_settings = nullptr);
 
 // True when the raw arguments ask for help or the version, which needs no
 // display.

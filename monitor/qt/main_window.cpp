@@ -12,12 +12,14 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QResizeEvent>
+#include <QSettings>
 
 #include <cstring>
 
 #include "monitor/monitor.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/status_save.h"
+#include "monitor/qt/window_settings.h"
 #include "monitor/qt/status_list.h"
 #include "monitor/windows.h"
 #include "driverlink/device.h"
@@ -305,7 +307,16 @@ void MainWindow::main_tick() {
     }
 }
 
+void MainWindow::use_settings(QSettings *settings) {
+    settings_ = settings;
+    load_window_settings(this, *settings);
+}
+
 void MainWindow::closeEvent(QCloseEvent *event) {
+    if (settings_ != nullptr && !shut_down_) {
+        save_window_settings(*this, *settings_);
+        settings_->sync();
+    }
     // Closing the main window ends the monitor: timers stopped, both
     // captures stopped (files complete, recording flag cleared).
     for (QTimer &timer : timers_) {

@@ -16,6 +16,7 @@ class QAction;
 class QActionGroup;
 class QLabel;
 class QMenu;
+class QSettings;
 class EyeView;
 class StatusModel;
 class StatusView;
@@ -86,6 +87,9 @@ public:
     // The status bar's account of both lists: stored, dropped at the bound,
     // warnings discarded while a box was open.
     QString loss_text() const;
+    // Options kept between runs: loaded now, saved when the window closes.
+    void use_settings(QSettings *settings);
+
     // File > Save Modem N Status As...: asks for a file, then saves.
     void save_status_as(int modem);
     QAction *save_action(int modem) const { return save_actions_[modem - 1]; }
@@ -118,5 +122,6 @@ private:
     QAction *time_actions_[LINE_TIME_FORMATS] = {};
     QLabel *loss_label_ = nullptr;
     QAction *save_actions_[2] = {};
+    QSettings *settings_ = nullptr;
     bool shut_down_ = false;
 };

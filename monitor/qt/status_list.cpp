@@ -255,6 +255,14 @@ void StatusView::stop_following() {
     following_ = false;
 }
 
+void StatusView::set_following(bool following) {
+    if (following) {
+        follow();
+    } else {
+        stop_following();
+    }
+}
+
 void StatusView::follow() {
     following_ = true;
     unseen_ = 0;

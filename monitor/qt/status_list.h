@@ -130,6 +130,8 @@ public:
     // scroll back to the bottom).
     void follow();
     bool following() const { return following_; }
+    // Follows again, or stays still where the list is.
+    void set_following(bool following);
     size_t unseen_lines() const { return unseen_; }
     QToolButton *new_lines_button() const { return new_lines_; }
 

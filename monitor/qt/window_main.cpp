@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QSettings>
 
 #include <cstdio>
 
@@ -30,7 +31,9 @@ int run_window(int argc, char **argv) {
     QApplication app(argc, argv);  // takes Qt's own options off the command line
     QApplication::setApplicationName(QStringLiteral("LineWatch"));
     QApplication::setApplicationVersion(QStringLiteral(TARVEL_VERSION));
-    const WindowCommand command = parse_window_command_line(QApplication::arguments(), &device, &message);
+    bool reset_settings = false;
+    const WindowCommand command =
+        parse_window_command_line(QApplication::arguments(), &device, &message, &reset_settings);
     if (command != WINDOW_RUN) {
         return print_and_exit(command, message);
     }
@@ -39,7 +42,13 @@ int run_window(int argc, char **argv) {
         std::fputs("LineWatch: device name too long\n", stderr);
         return 2;
     }
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tarvel"),
+                       QStringLiteral("LineWatch"));
+    if (reset_settings) {
+        settings.clear();
+    }
     MainWindow window;
+    window.use_settings(&settings);
     window.show();
     // The window's close shuts the monitor down; the loop then ends with 0.
     return QApplication::exec();
