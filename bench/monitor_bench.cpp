@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QTimer>
 
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include "driverlink/device.h"
 #include "driverlink/inproc/platform_inproc.h"
 #include "monitor/monitor.h"
+#include "monitor/qt/eye_view.h"
 #include "monitor/qt/main_window.h"
 #include "monitor/qt/status_list.h"
 #include "simulator/sim.h"
@@ -69,6 +71,18 @@ std::unique_ptr<MainWindow> fresh_monitor(const MonitorBurst &burst, uint32_t ac
     return window;
 }
 
+// Every option on: a time column, a filter on both lists (an expression
+// that lets about a third of the lines through), density and readouts on
+// both eyes.
+void all_options_on(MainWindow *window) {
+    window->set_time_format(LINE_TIME_DELTA);
+    for (int m = 1; m <= 2; ++m) {
+        window->status_pane(m)->filter_field()->setText(QStringLiteral("/LAPM|rate|V42bis"));
+        window->eye_view(m)->set_mode(EYE_DENSITY, 8);
+        window->eye_view(m)->set_readouts(true);
+    }
+}
+
 void queue(const MonitorBurst &burst) {
     // The simulated driver logs every call it serves (for tests); that log
     // is not the monitor's memory.
@@ -93,6 +107,9 @@ void BM_StatusTickBurst(benchmark::State &state) {
         return;
     }
     std::unique_ptr<MainWindow> window = fresh_monitor(burst, 2, false);
+    if (state.range(0) != 0) {
+        all_options_on(window.get());
+    }
     for (auto _ : state) {
         state.PauseTiming();
         queue(burst);
@@ -108,8 +125,10 @@ void BM_StatusTickBurst(benchmark::State &state) {
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(BURST));
     state.counters["rows_1"] = window->status_model(1)->rowCount();
     state.counters["rows_2"] = window->status_model(2)->rowCount();
+    state.counters["shown_1"] = window->status_view(1)->model()->rowCount();
 }
-BENCHMARK(BM_StatusTickBurst)->Unit(benchmark::kMillisecond);
+// Argument 1: every option on.
+BENCHMARK(BM_StatusTickBurst)->Unit(benchmark::kMillisecond)->Arg(0)->Arg(1);
 
 // A million lines through the window, 10,000 per tick: the resident memory
 // empty, when both stores reach their line bound (200,000 lines), once their
@@ -127,10 +146,15 @@ void BM_MillionLines(benchmark::State &state) {
     double at_end = 0;
     for (auto _ : state) {
         std::unique_ptr<MainWindow> window = fresh_monitor(burst, 2, false);
+        if (state.range(0) != 0) {
+            all_options_on(window.get());
+        }
         at_start = resident_mib();
         for (size_t lines = BURST; lines <= 1000000; lines += BURST) {
             queue(burst);
             window->status_tick();
+            window->eye_tick(1);
+            window->eye_tick(2);
             repaint_lists(window.get());
             if (lines == 2 * LINE_STORE_LINES) {  // both stores at their bound
                 at_bound = resident_mib();
@@ -146,7 +170,7 @@ void BM_MillionLines(benchmark::State &state) {
     state.counters["rss_MiB_at_1M"] = at_end;
     state.counters["dropped"] = double(status_stores[0].dropped + status_stores[1].dropped);
 }
-BENCHMARK(BM_MillionLines)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_MillionLines)->Unit(benchmark::kMillisecond)->Iterations(1)->Arg(0)->Arg(1);
 
 // The idle window: five 100 ms timers, no modem active, the real event loop
 // for three seconds. The counter is the CPU used as a share of one core.
