@@ -4,6 +4,8 @@
 # LineWatch runs on a private Xvfb display in a private working directory,
 # and the screen is written as a PNG once the scenario has played.
 # Usage: scripts/screenshot.sh [preset] [output.png] [trace] [LineWatch options...]
+# SETTINGS_INI names a settings file for the run (time column, filters, eye
+# modes); without it the window starts with its defaults.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -60,8 +62,11 @@ shot_ms=${SHOT_AT_MS:-$(awk '
   $1 == "wait" { t += $2 }
   $1 == "eye" { eye[n++] = t }
   END { if (n > 0) print eye[int(n / 2)] + 300; else print t + 1000 }' "$trace")}
-mkdir -p "$work/run"
-(cd "$work/run" && exec env DISPLAY=":$display" QT_QPA_PLATFORM=xcb "$app" "$@") >"$work/app.log" 2>&1 &
+mkdir -p "$work/run" "$work/config/Tarvel"
+if [ -n "${SETTINGS_INI:-}" ]; then
+  cp "$SETTINGS_INI" "$work/config/Tarvel/LineWatch.ini"
+fi
+(cd "$work/run" && exec env DISPLAY=":$display" QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$work/config" "$app" "$@") >"$work/app.log" 2>&1 &
 pids+=($!)
 sleep "$(awk -v ms="$shot_ms" 'BEGIN { print ms / 1000 }')"
 import -display ":$display" -window root "$out"
