@@ -255,6 +255,14 @@ void StatusView::stop_following() {
     following_ = false;
 }
 
+void StatusView::filter_changed() {
+    front_removed_ = 0;
+    inserted_ = 0;
+    if (following_) {
+        scrollToBottom();
+    }
+}
+
 void StatusView::set_following(bool following) {
     if (following) {
         follow();
@@ -381,9 +389,7 @@ void StatusPane::apply_filter(const QString &text) {
     field_->setStyleSheet(filter->valid() ? QString() : QStringLiteral("QLineEdit { background: #ffd6d6; }"));
     field_->setToolTip(filter->valid() ? QString() : QStringLiteral("Invalid expression: %1").arg(filter->error()));
     update_count();
-    if (view_->following()) {
-        view_->scrollToBottom();
-    }
+    view_->filter_changed();
 }
 
 QString StatusPane::count_text() const {

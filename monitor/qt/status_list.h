@@ -132,6 +132,8 @@ public:
     bool following() const { return following_; }
     // Follows again, or stays still where the list is.
     void set_following(bool following);
+    // A new filter rebuilt the rows: they are not lines that arrived.
+    void filter_changed();
     size_t unseen_lines() const { return unseen_; }
     QToolButton *new_lines_button() const { return new_lines_; }
 

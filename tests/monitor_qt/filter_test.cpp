@@ -69,3 +69,22 @@ TEST_F(WindowTest, FilteredListCopiesItsSelectionAndTakesNewMatchingLines) {
     pane->filter_field()->clear();
     EXPECT_EQ(view->model()->rowCount(), 6);
 }
+
+TEST_F(WindowTest, NewFilterIsNotCountedAsNewLinesWhileTheListStaysStill) {
+    MainWindow *window = open_window();
+    activate(1);
+    for (int i = 0; i < 300; ++i) {
+        sim_queue_record(status_record(1, 1, i));
+    }
+    window->status_tick();
+    QApplication::processEvents();
+    StatusView *view = window->status_view(1);
+    view->set_following(false);
+    window->status_pane(1)->filter_field()->setText(QStringLiteral("/ 1\\d Hz"));
+    window->status_pane(1)->filter_field()->setText(QStringLiteral("/ \\d\\d Hz"));
+    sim_queue_record(status_record(1, 1, 42));
+    sim_queue_record(status_record(1, 1, 420));
+    window->status_tick();
+    EXPECT_EQ(view->unseen_lines(), 1u) << "only the one matching line arrived";
+    EXPECT_FALSE(view->following());
+}
