@@ -10,6 +10,7 @@
 #include "monitor/monitor.h"
 #include "monitor/qt/command_line.h"
 #include "monitor/qt/main_window.h"
+#include "monitor/qt/stop_signals.h"
 
 static int print_and_exit(WindowCommand command, const QString &message) {
     const QByteArray text = message.toLocal8Bit();
@@ -50,6 +51,9 @@ int run_window(int argc, char **argv) {
     MainWindow window;
     window.use_settings(&settings);
     window.show();
+    window_stop_signals_install(&window);
     // The window's close shuts the monitor down; the loop then ends with 0.
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    window_stop_signals_remove();
+    return status;
 }

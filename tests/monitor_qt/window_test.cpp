@@ -6,6 +6,9 @@
 
 #include "capture/intake.h"
 #include "monitor/qt/command_line.h"
+#include "monitor/qt/stop_signals.h"
+
+#include <csignal>
 #include "window_fixture.h"
 
 TEST_F(WindowTest, MenusFollowTheMenuTableWithTogglesCheckedAtStart) {
@@ -205,4 +208,24 @@ TEST_F(WindowTest, DeviceArgumentNamesTheDevice) {
     ASSERT_EQ(parse_window_command_line({"LineWatch", "abc"}, &device, &message), WINDOW_RUN);
     ASSERT_TRUE(monitor_start(device.toLocal8Bit().constData()));
     EXPECT_STREQ(device_name, "\\\\.\\abc");
+}
+
+TEST_F(WindowTest, StopSignalsCloseTheWindowLikeItsCloseButton) {
+    for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(number);
+        ASSERT_TRUE(monitor_start(nullptr));
+        MainWindow *window = open_window();
+        activate(1);
+        sim_queue_record(status_record(1, CAPTURE_RESTART_CODE, 10000));  // starts session.rec.1
+        window->status_tick();
+        ASSERT_TRUE(window_stop_signals_install(window));
+        ASSERT_EQ(raise(number), 0);
+        EXPECT_TRUE(QTest::qWaitFor([window] { return !window->isVisible(); }, 3000));
+        window_stop_signals_remove();
+        std::vector<unsigned char> setup;
+        ASSERT_TRUE(setup_value(MONITOR_KEY, &setup));
+        EXPECT_EQ(setup.at(0) & 1, 0) << "recording flag left set";
+        EXPECT_TRUE(platform_delete_file("session.rec.1")) << "capture file still open";
+        window_.reset();
+    }
 }
