@@ -292,6 +292,12 @@ void MainWindow::status_tick() {
     // When each modem became active, for the lines' times.
     activity_note(modem_presence(), monitor_clock());
     drain_status(sink_);
+    if (shut_down_) {
+        // The window was closed while a warning box held this drain; the
+        // records fetched after that may have started a capture again.
+        monitor_shutdown();
+        return;
+    }
     sync_lists();
 }
 
@@ -325,6 +331,12 @@ void MainWindow::closeEvent(QCloseEvent *event) {
     if (!shut_down_) {
         shut_down_ = true;
         monitor_shutdown();
+    }
+    // A warning box still open would keep the program (and its drain) going.
+    for (QMessageBox *box : findChildren<QMessageBox *>()) {
+        if (box->isVisible()) {
+            box->done(QMessageBox::Ok);
+        }
     }
     event->accept();
 }

@@ -4,6 +4,7 @@
 #include <QItemSelectionModel>
 #include <QScrollBar>
 
+#include "capture/intake.h"
 #include "window_fixture.h"
 
 namespace {
@@ -214,4 +215,28 @@ TEST_F(WindowTest, KeysOtherThanCtrlCNeitherSelectNorScroll) {
         EXPECT_EQ(view->currentIndex().row(), 150);
         EXPECT_EQ(view->verticalScrollBar()->value(), 100);
     }
+}
+
+TEST_F(WindowTest, ClosingDuringAWarningEndsWithCapturesStoppedAndTheBoxGone) {
+    MainWindow *window = open_window();
+    activate(1);
+    sim_queue_record(status_record(0, 1));
+    // Fetched by the held drain once the box is gone: a capture would start.
+    sim_queue_record(status_record(1, CAPTURE_RESTART_CODE, 10000));
+    bool box_closed_by_window = false;
+    QTimer::singleShot(0, window, [&] {
+        QMessageBox *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        window->close();
+        box_closed_by_window = !box->isVisible();
+        if (box->isVisible()) {
+            box->done(QMessageBox::Ok);  // let the test go on
+        }
+    });
+    window->status_tick();
+    EXPECT_TRUE(box_closed_by_window);
+    EXPECT_EQ(sim_pending_records(), 0u);
+    std::vector<unsigned char> setup;
+    ASSERT_TRUE(setup_value(MONITOR_KEY, &setup));
+    EXPECT_EQ(setup.at(0) & 1, 0) << "a capture runs after the window closed";
 }
