@@ -47,8 +47,19 @@ inline pid_t spawn(const std::vector<std::string> &arguments, const std::string 
     return pid;
 }
 
+// Signals one started program. A pid that is not a child's (fork failed, or
+// already waited for) is refused: kill(-1, ...) would reach every process.
+inline void send_signal(pid_t pid, int signal) {
+    if (pid > 0) {
+        kill(pid, signal);
+    }
+}
+
 // The exit status, or -1 (after killing it) when it does not end in time.
 inline int wait_for(pid_t pid, int seconds) {
+    if (pid <= 0) {
+        return -1;
+    }
     for (int step = 0; step < seconds * 100; ++step) {
         int status = 0;
         if (waitpid(pid, &status, WNOHANG) == pid) {
@@ -56,7 +67,7 @@ inline int wait_for(pid_t pid, int seconds) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    kill(pid, SIGKILL);
+    send_signal(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     return -1;
 }

@@ -26,7 +26,7 @@ protected:
     void TearDown() override {
         for (pid_t pid : {monitor_pid_, daemon_pid_}) {
             if (pid > 0) {
-                kill(pid, SIGKILL);
+                send_signal(pid, SIGKILL);
                 wait_for(pid, 5);
             }
         }
@@ -43,7 +43,7 @@ protected:
     }
     // Ends the monitor with a signal; its exit status.
     int stop_monitor(int signal) {
-        kill(monitor_pid_, signal);
+        send_signal(monitor_pid_, signal);
         int status = wait_for(monitor_pid_, 10);
         monitor_pid_ = -1;
         return status;
@@ -96,7 +96,7 @@ TEST_F(ConsoleDaemonTest, EachStopSignalClosesTheCaptureAndClearsTheFlag) {
         EXPECT_EQ(stop_monitor(signal), 0);
         EXPECT_EQ(file_bytes("session.rec.1"), fill({{4321, 0x5c}}));
         EXPECT_EQ(monitor_setup(), (std::vector<unsigned char>{0, 0, 0, 0}));
-        kill(daemon_pid_, SIGTERM);
+        send_signal(daemon_pid_, SIGTERM);
         EXPECT_EQ(wait_for(daemon_pid_, 10), 0);
         daemon_pid_ = -1;
         std::remove("session.rec.1");

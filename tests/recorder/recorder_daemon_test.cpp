@@ -31,7 +31,7 @@ protected:
     }
     void TearDown() override {
         if (daemon_pid_ > 0) {
-            kill(daemon_pid_, SIGTERM);
+            send_signal(daemon_pid_, SIGTERM);
             wait_for(daemon_pid_, 5);
         }
         SimTest::TearDown();
@@ -105,7 +105,7 @@ TEST_F(RecorderDaemonTest, TermSignalEndsRecordingCleanly) {
     }
     // Let the pending data be copied before the signal comes.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    kill(pid, SIGTERM);
+    send_signal(pid, SIGTERM);
     EXPECT_EQ(wait_for(pid, 10), 0);
     EXPECT_EQ(text_of("recorder.out"), "Port(s) opened\nPort(s) closed\n");
     std::vector<unsigned char> expected(100000, 0x5a);
