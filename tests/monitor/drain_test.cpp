@@ -210,9 +210,10 @@ TEST_F(ConsoleTest, LinesInFetchOrderErrorsApartAndCapturesClosedAtTheEnd) {
          "rec 1 97 0x80002000\n"
          "wait 300\n"
          "rec 2 131 1 0\n"
+         "wait 100\n"
          "cap 2 fill 10 11\n"
          "wait 300\n");
-    EXPECT_EQ(run({"--console", "--escape"}, 5), 0);
+    EXPECT_EQ(run({"--console", "--escape"}, 6), 0);
     EXPECT_EQ(text_of(out_), "1: Rx Data Mode Active! \n"
                              "2: Tx Data Mode Active! \n"
                              "1: Answering\\tcall\\t\n"
