@@ -289,6 +289,7 @@ bool platform_device_control(PlatformHandle handle, uint32_t code, const void *i
     if (returned != nullptr) {
         *returned = reply.returned;
     }
+    clear_unfilled(code, output, output_size, reply.data_size, reply.returned);
     return reply.result == 1;
 }
 
