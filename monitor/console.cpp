@@ -67,16 +67,18 @@ static void console_warning(void *context, const char *line) {
     put_line(sink->err, 0, line, sink->escape);
 }
 
-// One round of the five timers: both status lists, both eye displays (their
-// points are fetched so that the driver's queue never backs up) and the
-// main window's capture drain.
+// One round of the five timers. The main window's capture drain comes
+// first, so that capture data queued before a stop or restart request in
+// the same round reaches its file before the request ends the capture; then
+// both status lists and both eye displays (their points are fetched so that
+// the driver's queue never backs up).
 static void console_tick(const DrainSink &drain) {
+    monitor_main_tick();
     drain_status(drain);
     drain_status(drain);
     EyePoint points[EYE_POINTS_WANTED];
     eye_fetch(1, points);
     eye_fetch(2, points);
-    monitor_main_tick();
 }
 
 struct SignalSaver {

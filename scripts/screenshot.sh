@@ -14,7 +14,7 @@ out=${2:-build/$preset/screenshots/v34-call.png}
 trace=${3:-scenarios/v34-call.trace}
 shift $(( $# < 3 ? $# : 3 ))
 sim=$root/build/$preset/simulator/tarvel-sim
-app=$root/build/$preset/monitor/qt/LineWatch
+app=$root/build/$preset/monitor/LineWatch
 if [ ! -x "$sim" ] || [ ! -x "$app" ]; then
   echo "screenshot: build the $preset preset first (cmake --build --preset $preset)" >&2
   exit 1

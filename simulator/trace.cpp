@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -481,24 +482,40 @@ int parse_trace_line(const char *text, size_t length, TraceDirective *out, char 
     return fail(line, "unknown directive '%.*s'", shown_length(name), name.raw);
 }
 
+// Reads one line (without its line feed) into text. 1: a line, 0: end of
+// input, -1: longer than TRACE_LINE_MAX (what was read is dropped). The
+// length is counted, not found by a NUL, so a NUL inside is kept and seen.
+static int read_line(FILE *input, std::string &text) {
+    text.clear();
+    int c;
+    while ((c = getc_unlocked(input)) != EOF) {
+        if (c == '\n') return 1;
+        if (text.size() >= TRACE_LINE_MAX) return -1;
+        text.push_back(static_cast<char>(c));
+    }
+    return text.empty() ? 0 : 1;
+}
+
 bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out) {
     out->clear();
     if (file_name == nullptr) file_name = "<trace>";
-    char *text = nullptr;
-    size_t capacity = 0;
+    std::string text;
     int line_number = 0;
     bool ok = true;
-    // getline grows its buffer to hold any line, so a long mem line is read
-    // whole, and it reports the true length, so a NUL inside is seen.
     for (;;) {
         errno = 0;
-        ssize_t length = getline(&text, &capacity, input);
-        if (length < 0) break;
+        int got = read_line(input, text);
+        if (got == 0) break;
         ++line_number;
+        if (got < 0) {
+            fprintf(stderr, "%s:%d: line longer than %zu bytes\n", file_name, line_number,
+                    TRACE_LINE_MAX);
+            ok = false;
+            break;
+        }
         TraceDirective directive;
         char error[256];
-        int result = parse_trace_line(text, static_cast<size_t>(length), &directive, error,
-                                      sizeof error);
+        int result = parse_trace_line(text.data(), text.size(), &directive, error, sizeof error);
         if (result < 0) {
             fprintf(stderr, "%s:%d: %s\n", file_name, line_number, error);
             ok = false;
@@ -513,8 +530,10 @@ bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> 
         fprintf(stderr, "%s: %s\n", file_name, strerror(errno != 0 ? errno : EIO));
         ok = false;
     }
-    free(text);
-    if (!ok) out->clear();
+    if (!ok) {
+        out->clear();
+        out->shrink_to_fit();
+    }
     return ok;
 }
 

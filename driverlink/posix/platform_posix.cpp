@@ -289,47 +289,43 @@ bool platform_device_control(PlatformHandle handle, uint32_t code, const void *i
     if (returned != nullptr) {
         *returned = reply.returned;
     }
+    clear_unfilled(code, output, output_size, reply.data_size, reply.returned);
     return reply.result == 1;
 }
 
 PlatformHandle platform_open_key(const char *key_path, unsigned access) {
-    char dir[PATH_MAX];
     if (!key_request_valid(key_path, access)) {
         return NO_HANDLE;
     }
-    if (!sim_world_key_dir(key_path, dir, sizeof dir)) {
+    const int key = sim_world_open_key(key_path, false);
+    if (key < 0) {
         return NO_HANDLE;
     }
-    struct stat info;
-    if (stat(dir, &info) != 0 || !S_ISDIR(info.st_mode)) {
-        platform_set_last_error(ENOENT);
-        return NO_HANDLE;
-    }
+    close(key);
     return open_key_slot(key_path, access);
 }
 
 ValueRead platform_read_value(PlatformHandle key, const char *value_name, void *buffer,
                               uint32_t *size) {
     KeySlot *slot = key_slot(key);
-    char dir[PATH_MAX];
-    char path[PATH_MAX];
     if (slot == nullptr || (slot->access & REGISTRY_QUERY) == 0 || value_name == nullptr ||
         size == nullptr || value_name[0] == '\0' || value_name[0] == '.' ||
-        strchr(value_name, '/') != nullptr || !sim_world_key_dir(slot->path, dir, sizeof dir)) {
+        strchr(value_name, '/') != nullptr) {
         platform_set_last_error(slot == nullptr ? EBADF : EINVAL);
         return VALUE_FAILED;
     }
-    const int n = snprintf(path, sizeof path, "%s/%s", dir, value_name);
-    if (n <= 0 || size_t(n) >= sizeof path) {
-        platform_set_last_error(ENAMETOOLONG);
+    const int dir = sim_world_open_key(slot->path, false);
+    if (dir < 0) {
         return VALUE_FAILED;
     }
     // O_NONBLOCK: something other than a plain file in the registry (a
     // FIFO) must not hang the program.
-    const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    const int fd = openat(dir, value_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    const int open_error = errno;
+    close(dir);
     if (fd < 0) {
-        platform_set_last_error(errno);
-        return errno == ENOENT ? VALUE_MISSING : VALUE_FAILED;
+        platform_set_last_error(open_error);
+        return open_error == ENOENT ? VALUE_MISSING : VALUE_FAILED;
     }
     // The common small value is read in one go, one byte more than the
     // buffer holds to tell whether it fits; only a larger one needs its size.
@@ -387,10 +383,7 @@ ValueRead platform_read_value(PlatformHandle key, const char *value_name, void *
 bool platform_write_value(PlatformHandle key, const char *value_name, const void *data,
                           uint32_t size) {
     KeySlot *slot = key_slot(key);
-    char dir[PATH_MAX];
-    struct stat info;
-    if (slot == nullptr || (slot->access & REGISTRY_SET) == 0 ||
-        !sim_world_key_dir(slot->path, dir, sizeof dir) || stat(dir, &info) != 0) {
+    if (slot == nullptr || (slot->access & REGISTRY_SET) == 0) {
         platform_set_last_error(slot == nullptr ? EBADF : EACCES);
         return false;
     }

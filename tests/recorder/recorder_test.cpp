@@ -1,6 +1,7 @@
 // The recorder program run in-process against the simulated driver: console
 // texts, the recording flag, the files and their contents, the device name,
 // write failures and interrupts.
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include <pthread.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "capture/sim_fixture.h"
@@ -94,11 +96,13 @@ protected:
         // Signals that reach the test outside run_recorder must not end it.
         std::signal(SIGINT, ignore_signal);
         std::signal(SIGTERM, ignore_signal);
+        std::signal(SIGHUP, ignore_signal);
     }
     void TearDown() override {
         sim_set_registry_observer(nullptr);
         std::signal(SIGINT, SIG_DFL);
         std::signal(SIGTERM, SIG_DFL);
+        std::signal(SIGHUP, SIG_DFL);
         recorder_console = nullptr;
         recorder_errors = nullptr;
         std::fclose(console_);
@@ -334,23 +338,96 @@ TEST_F(RecorderTest, SetupValueTooLongToKeepStopsTheRecorderUntouched) {
     EXPECT_TRUE(directory_names().empty());
 }
 
-TEST_F(RecorderTest, FullDiskIsReportedOnceAndTheOtherModemIsStillCopied) {
-    ASSERT_EQ(symlink("/dev/full", "session.rec.1"), 0);
-    std::vector<unsigned char> two = patterned_bytes(3 * 524288 + 99, 51);
-    sim_queue_capture_fill(1, 4 * 524288, 0x11);
+// A file-size limit fails a write the way a full disk does. The failed
+// file is never written again (it stays an exact prefix of the stream even
+// though the last, small chunk would fit), the message says where it
+// stopped, and the other modem goes on being copied.
+TEST_F(RecorderTest, FailedWriteIsReportedOnceAndTheOtherModemIsStillCopied) {
+    std::vector<unsigned char> one = patterned_bytes(2 * 524288 + 1000, 50);
+    std::vector<unsigned char> two = patterned_bytes(524288 + 99, 51);
+    sim_queue_capture(1, one.data(), one.size());
     sim_queue_capture(2, two.data(), two.size());
     sim_set_active_modems(2);
     end_after_idle();
-    EXPECT_EQ(run(), 0);
+    rlimit previous;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    rlimit limited = previous;
+    limited.rlim_cur = 524288 + 524288 / 3;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const int result = run();  // SIGXFSZ would end the test program here
+    setrlimit(RLIMIT_FSIZE, &previous);
+    EXPECT_EQ(result, 0);
     EXPECT_EQ(file_text(console_), "Port(s) opened\nPort(s) closed\n");
-    EXPECT_EQ(file_text(errors_),
-              "Write to session.rec.1 failed, error = " + std::to_string(ENOSPC) + "\n");
-    EXPECT_EQ(file_bytes("session.rec.2"), two);
+    EXPECT_EQ(file_text(errors_), "Write to session.rec.1 failed, error = " + std::to_string(EFBIG) +
+                                      "; it holds the first 524288 bytes, the rest is not written\n");
+    EXPECT_EQ(file_bytes("session.rec.1"), std::vector<unsigned char>(one.begin(), one.begin() + 524288));
+    EXPECT_EQ(file_bytes("session.rec.2"), std::vector<unsigned char>(two.begin(), two.begin() + 524288 + 99));
     EXPECT_EQ(sim_pending_capture(1), 0u);
+    EXPECT_EQ(setup_writes, (std::vector<std::vector<unsigned char>>{WORD_ON, WORD_OFF}));
+}
+
+// Standard output closed (recorder | head -1): the console message is an
+// output error, not the end of the program; the flag is still cleared.
+TEST_F(RecorderTest, ClosedStandardOutputStillClearsTheFlag) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    FILE *closed = fdopen(ends[1], "w");
+    ASSERT_NE(closed, nullptr);
+    recorder_console = closed;
+    sim_queue_capture_fill(1, 1000, 0x31);
+    sim_set_active_modems(1);
+    end_after_idle();
+    EXPECT_EQ(run(), 0);
+    recorder_console = console_;
+    std::fclose(closed);
+    EXPECT_EQ(setup_writes, (std::vector<std::vector<unsigned char>>{WORD_ON, WORD_OFF}));
+    EXPECT_EQ(file_bytes("session.rec.1"), std::vector<unsigned char>(1000, 0x31));
+}
+
+// Data that the driver queues in the same moment as ActiveModems falls to
+// 0 still reaches the files: each modem gets a last read before the device
+// closes.
+TEST_F(RecorderTest, LastDataOfASessionIsRead) {
+    std::vector<unsigned char> early = patterned_bytes(7000, 70);
+    std::vector<unsigned char> late_one = patterned_bytes(3000, 71);
+    std::vector<unsigned char> late_two = patterned_bytes(2000, 72);
+    TraceDirective cap_one{};
+    cap_one.op = TRACE_CAP;
+    cap_one.modem = 1;
+    cap_one.bytes = late_one;
+    TraceDirective cap_two = cap_one;
+    cap_two.modem = 2;
+    cap_two.bytes = late_two;
+    sim_queue_capture(1, early.data(), early.size());
+    sim_set_active_modems(2);
+    const TraceDirective script[] = {wait_directive(50), cap_one, cap_two, active_directive(0)};
+    sim_play(script, 4);
+    EXPECT_EQ(run(), 0);
+    std::vector<unsigned char> one = early;
+    one.insert(one.end(), late_one.begin(), late_one.end());
+    EXPECT_EQ(file_bytes("session.rec.1"), one);
+    EXPECT_EQ(file_bytes("session.rec.2"), late_two);
+}
+
+// The driver reports a full buffer for a few bytes: what the read did not
+// fill is never the other modem's data from the read before.
+TEST_F(RecorderTest, OverReportedCountNeverMixesTheModems) {
+    sim_queue_capture_fill(1, 4000, 0xAA);
+    sim_queue_capture_fill(2, 100, 0xBB);
+    SimFaults faults{};
+    faults.capture_count = 524288;
+    sim_set_faults(faults);
+    sim_set_active_modems(2);
+    end_after_idle();
+    EXPECT_EQ(run(), 0);
+    std::vector<unsigned char> two = file_bytes("session.rec.2");
+    EXPECT_EQ(std::count(two.begin(), two.end(), 0xAA), 0) << "modem 1's bytes in modem 2's file";
+    EXPECT_EQ(std::count(two.begin(), two.end(), 0xBB), 100);
 }
 
 TEST_F(RecorderTest, InterruptWhileRecordingEndsLikeTheEndOfRecording) {
-    const int signals[] = {SIGINT, SIGTERM};
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP};
     for (int signal_number : signals) {
         SCOPED_TRACE(signal_number);
         fresh_world();
@@ -391,8 +468,11 @@ TEST_F(RecorderTest, CountAboveTheBufferIsCutToTheBuffer) {
     sim_set_active_modems(1);
     end_after_idle();
     EXPECT_EQ(run(), 0);
-    // Two reads found data pending; each wrote no more than the buffer holds.
-    EXPECT_EQ(file_bytes("session.rec.1"), std::vector<unsigned char>(2 * 524288, 0x3C));
+    // Two reads found data pending; each wrote no more than the buffer
+    // holds, and what the second did not fill is zeros, not stale bytes.
+    std::vector<unsigned char> expected(2 * 524288, 0);
+    std::fill(expected.begin(), expected.begin() + 524288 + 10, 0x3C);
+    EXPECT_EQ(file_bytes("session.rec.1"), expected);
 }
 
 }  // namespace
