@@ -25,6 +25,13 @@ constexpr size_t MAX_CLIENTS = 64;
 // microseconds, and being woken costs more than looking.
 constexpr int SPIN_ROUNDS = 20;
 constexpr uint32_t LOOP_PASS_IDLE_MS = 100;  // pause after each pass of a looped script without waits
+// A client that has not opened the device, is in the middle of a request or
+// does not take its reply, and makes no progress for this long, is dropped:
+// idle or stalled connections cannot fill the table of clients for good.
+constexpr uint64_t CLIENT_STALL_MS = 2000;
+// When accept fails for want of descriptors or memory, the listener rests
+// this long instead of being polled (it would stay readable and spin).
+constexpr uint64_t ACCEPT_PAUSE_MS = 100;
 
 struct Client {
     int fd;
@@ -33,6 +40,7 @@ struct Client {
     size_t in_length;
     std::vector<unsigned char> out;
     size_t out_done;
+    uint64_t last_progress_ms;  // when a byte last came in or went out
 };
 
 volatile sig_atomic_t stop_signal = 0;
@@ -157,6 +165,7 @@ bool flush(Client *client) {
             return false;
         }
         client->out_done += size_t(n);
+        client->last_progress_ms = now_ms();
     }
     client->out.clear();
     client->out_done = 0;
@@ -187,6 +196,7 @@ bool handle_client(Client *client, FILE *log) {
             return false;
         }
         client->in_length += size_t(n);
+        client->last_progress_ms = now_ms();
         if (client->in_length == sizeof(WireRequest) && !header_valid(*client)) {
             drop_client(client);
             return false;
@@ -239,17 +249,70 @@ int listen_on(const char *socket_path, const char *device_name) {
     return fd;
 }
 
-void accept_clients(int listener, std::vector<Client> *clients) {
+// Accepts every pending connection. False when accept ran out of
+// descriptors or memory: the caller then rests the listener for a while.
+bool accept_clients(int listener, std::vector<Client> *clients) {
     for (;;) {
         const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
-            return;
+            return !(errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM);
         }
         if (clients->size() >= MAX_CLIENTS) {
             close(fd);
             continue;
         }
-        clients->push_back(Client{fd, false, {}, 0, {}, 0});
+        clients->push_back(Client{fd, false, {}, 0, {}, 0, now_ms()});
+    }
+}
+
+// True when a client is waiting on nothing but itself: it has not opened
+// the device, has sent part of a request, or has not taken its reply.
+bool client_owes_progress(const Client &client) {
+    return !client.opened || client.in_length != 0 || !client.out.empty();
+}
+
+// Drops the clients that owe progress and made none for CLIENT_STALL_MS;
+// returns the milliseconds until the next such deadline (-1: none).
+int64_t drop_stalled_clients(std::vector<Client> *clients, uint64_t now) {
+    int64_t next = -1;
+    for (Client &client : *clients) {
+        if (client.fd < 0 || !client_owes_progress(client)) {
+            continue;
+        }
+        const uint64_t deadline = client.last_progress_ms + CLIENT_STALL_MS;
+        if (now >= deadline) {
+            drop_client(&client);
+        } else if (next < 0 || int64_t(deadline - now) < next) {
+            next = int64_t(deadline - now);
+        }
+    }
+    return next;
+}
+
+// Keeps only the clients still connected, in order.
+void compact_clients(std::vector<Client> *clients) {
+    size_t kept = 0;
+    for (size_t i = 0; i < clients->size(); ++i) {
+        if ((*clients)[i].fd >= 0) {
+            if (kept != i) {  // a vector moved onto itself would lose its contents
+                (*clients)[kept] = std::move((*clients)[i]);
+            }
+            ++kept;
+        }
+    }
+    clients->resize(kept);
+}
+
+// Writes what the core logged outside any call (dropped capture data) and
+// clears the log, so that it never grows without a client.
+void flush_call_log(FILE *log) {
+    const char *text = sim_call_log();
+    if (text[0] != '\0') {
+        if (log != nullptr) {
+            fputs(text, log);
+            fflush(log);
+        }
+        sim_clear_call_log();
     }
 }
 
@@ -323,8 +386,10 @@ int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &
     std::vector<Client> clients;
     std::vector<pollfd> fds;
     int spin_left = 0;
+    uint64_t accept_paused_until = 0;
     while (stop_signal == 0) {
         advance_to_real_time(start);
+        flush_call_log(options.log);
         if (sim_script_done()) {
             if (options.loop && !pass.empty()) {
                 sim_play(pass.data(), pass.size());
@@ -332,9 +397,19 @@ int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &
                 break;
             }
         }
-        const int64_t due = sim_next_due();
+        const uint64_t now = now_ms();
+        const int64_t stall_due = drop_stalled_clients(&clients, now);
+        compact_clients(&clients);
+        int64_t due = sim_next_due();
+        if (stall_due >= 0 && (due < 0 || stall_due < due)) {
+            due = stall_due;
+        }
+        const bool accepting = now >= accept_paused_until;
+        if (!accepting && (due < 0 || int64_t(accept_paused_until - now) < due)) {
+            due = int64_t(accept_paused_until - now);
+        }
         fds.clear();
-        fds.push_back(pollfd{listener, POLLIN, 0});
+        fds.push_back(pollfd{accepting ? listener : -1, POLLIN, 0});
         for (const Client &client : clients) {
             fds.push_back(pollfd{client.fd, short(client.out.empty() ? POLLIN : POLLOUT), 0});
         }
@@ -351,18 +426,9 @@ int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &
                 spin_left = SPIN_ROUNDS;
             }
         }
-        size_t kept = 0;
-        for (size_t i = 0; i < clients.size(); ++i) {
-            if (clients[i].fd >= 0) {
-                if (kept != i) {  // a vector moved onto itself would lose its contents
-                    clients[kept] = std::move(clients[i]);
-                }
-                ++kept;
-            }
-        }
-        clients.resize(kept);
-        if (fds[0].revents != 0) {
-            accept_clients(listener, &clients);
+        compact_clients(&clients);
+        if (fds[0].revents != 0 && !accept_clients(listener, &clients)) {
+            accept_paused_until = now_ms() + ACCEPT_PAUSE_MS;
         }
     }
 
