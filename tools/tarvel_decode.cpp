@@ -25,6 +25,7 @@
 
 #include "decoder/driver_memory.h"
 #include "decoder/status.h"
+#include "formatting/escape.h"
 #include "simulator/sparse_memory.h"
 #include "simulator/trace.h"
 
@@ -68,26 +69,6 @@ size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t 
     static const char message[] = "tarvel-decode: out of memory\n";
     fputs(message, stderr);
     _exit(1);
-}
-
-// Writes a line so that it takes exactly one output line and every byte can
-// be told apart.
-void put_escaped(const char *line, FILE *out) {
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(line); *p != 0; ++p) {
-        switch (*p) {
-        case '\\': fputs("\\\\", out); break;
-        case '\t': fputs("\\t", out); break;
-        case '\n': fputs("\\n", out); break;
-        case '\r': fputs("\\r", out); break;
-        default:
-            if (*p < 0x20 || *p >= 0x7f) {
-                fprintf(out, "\\x%02x", *p);
-            } else {
-                putc(*p, out);
-            }
-        }
-    }
-    putc('\n', out);
 }
 
 void decode_trace(const std::vector<TraceDirective> &trace, bool escape, FILE *out) {
