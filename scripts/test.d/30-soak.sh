@@ -111,9 +111,9 @@ start_daemon() {
 # (1: kill the daemon after the first trace and serve the second), then the
 # traces.
 soak() {
-  local name=$1 spec=$2 how=$3 padded=$4 restart=$5 trace=$6 second=${7:-}
+  local name=$1 entry=$2 how=$3 padded=$4 restart=$5 trace=$6 second=${7:-}
   local program key command dir status rss first_half=0 second_half=0 samples=() peak=0
-  IFS='|' read -r program key command <<<"$spec"
+  IFS='|' read -r program key command <<<"$entry"
   dir=$work/run-$name-$program
   mkdir -p "$dir"
   rm -f "$TARVEL_SIM_DIR/trvlmd"
@@ -232,33 +232,33 @@ soak() {
 
 start=$(date +%s)
 reports=()
-for spec in "${programs[@]}"; do
+for entry in "${programs[@]}"; do
   fills=$work/fills-long; : >"$fills"
   make_session "$work/long.trace" $((long_seconds * 1000)) 1 40 0 \
     "" "3000:fault status-count 39;6000:fault eye-count 600;9000:fault off"
-  soak long "$spec" session 0 0 "$work/long.trace"
+  soak long "$entry" session 0 0 "$work/long.trace"
 
   fills=$work/fills-count; : >"$fills"
   make_session "$work/count.trace" 8000 0 5 0 "fault capture-count 524288" "4000:fault capture-count 0xFFFFFFFF"
-  soak over-reported-counts "$spec" session 1 0 "$work/count.trace"
+  soak over-reported-counts "$entry" session 1 0 "$work/count.trace"
 
   fills=$work/fills-refuse; : >"$fills"
   make_session "$work/refuse.trace" 8000 0 5 0 "fault refuse-open 1" "3000:fault refuse-open 0"
-  soak refused-open "$spec" session 0 0 "$work/refuse.trace"
+  soak refused-open "$entry" session 0 0 "$work/refuse.trace"
 
   fills=$work/fills-restart; : >"$fills"
   make_session "$work/restart-1.trace" 2000 0 5 keep "" ""
   make_session "$work/restart-2.trace" 4000 0 5 0 "active 2" ""
-  soak restarted-driver "$spec" session 0 1 "$work/restart-1.trace" "$work/restart-2.trace"
+  soak restarted-driver "$entry" session 0 1 "$work/restart-1.trace" "$work/restart-2.trace"
 
   fills=$work/fills-full; : >"$fills"
   make_session "$work/full.trace" 6000 0 5 0 "" ""
-  soak full-disk "$spec" full-disk 0 0 "$work/full.trace"
+  soak full-disk "$entry" full-disk 0 0 "$work/full.trace"
 
   for how in hup term int closed-stdout; do
     fills=$work/fills-$how; : >"$fills"
     make_session "$work/$how.trace" 4000 1 5 0 "" ""
-    soak "end-$how" "$spec" "$how" 0 0 "$work/$how.trace"
+    soak "end-$how" "$entry" "$how" 0 0 "$work/$how.trace"
   done
 done
 echo "soak: $(( $(date +%s) - start )) s, $bytes_checked bytes checked, peak resident memory ${peak_rss} kB" \
