@@ -18,6 +18,7 @@
 
 #include "decoder/driver_memory.h"
 #include "driverlink/platform.h"
+#include "driverlink/unfilled.h"
 #include "driverlink/posix/platform_files.h"
 #include "driverlink/posix/registry_keys.h"
 #include "driverlink/posix/sim_wire.h"

@@ -570,8 +570,10 @@ TEST_F(DaemonTest, IdleAndStalledClientsAreDropped) {
             idle.push_back(fd);
         }
         if (i % 2 == 0 && fd >= 0) {
+            // Half a request header; beyond 64 clients the daemon has
+            // already closed the connection, and the send may fail.
             const uint32_t partial[2] = {WIRE_MAGIC, WIRE_OPEN};
-            ASSERT_EQ(send(fd, partial, sizeof partial, MSG_NOSIGNAL), ssize_t(sizeof partial));
+            send(fd, partial, sizeof partial, MSG_NOSIGNAL);
         }
     }
     sleep_ms(300);
