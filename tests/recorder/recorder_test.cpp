@@ -27,12 +27,18 @@ namespace {
 
 // Every TarvelSetup value written under the recorder's key, in order.
 std::vector<std::vector<unsigned char>> setup_writes;
+// When set, the first write of the flag also asks the recorder to finish.
+bool interrupt_on_flag = false;
 
 void observe_registry(const char *key_path, const char *value_name, const unsigned char *data,
                       uint32_t size) {
     if (std::string(key_path) == RECORDER_KEY && std::string(value_name) == TARVEL_SETUP_VALUE &&
         data != nullptr) {
         setup_writes.emplace_back(data, data + size);
+        if (interrupt_on_flag) {
+            interrupt_on_flag = false;
+            recorder_interrupt();
+        }
     }
 }
 
@@ -462,6 +468,22 @@ TEST_F(RecorderTest, InterruptWhileRecordingEndsLikeTheEndOfRecording) {
         EXPECT_EQ(file_bytes("session.rec.1"), one);
         EXPECT_EQ(file_bytes("session.rec.2"), two);
     }
+}
+
+// An interrupt that comes before the first read still leaves the files
+// with everything the driver already held.
+TEST_F(RecorderTest, InterruptBeforeTheFirstReadKeepsWhatIsPending) {
+    std::vector<unsigned char> one = patterned_bytes(524288 + 77, 63);
+    std::vector<unsigned char> two = patterned_bytes(999, 64);
+    sim_queue_capture(1, one.data(), one.size());
+    sim_queue_capture(2, two.data(), two.size());
+    sim_set_active_modems(2);
+    interrupt_on_flag = true;
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(file_text(console_), "Port(s) opened\nPort(s) closed\n");
+    EXPECT_EQ(setup_writes, (std::vector<std::vector<unsigned char>>{WORD_ON, WORD_OFF}));
+    EXPECT_EQ(file_bytes("session.rec.1"), one);
+    EXPECT_EQ(file_bytes("session.rec.2"), two);
 }
 
 TEST_F(RecorderTest, InterruptWhileWaitingClearsTheFlag) {
