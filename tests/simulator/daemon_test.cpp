@@ -630,6 +630,7 @@ TEST_F(DaemonTest, DescriptorLimitDoesNotSpin) {
 // anew, so the next session's data is not lost.
 TEST_F(DaemonTest, RestartedDaemonIsReachedAgain) {
     start({"--stay"}, "active 1\n");
+    ASSERT_GT(pid, 0);  // never kill(-1, ...)
     ASSERT_EQ(modem_presence(), 1);
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
