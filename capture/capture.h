@@ -79,7 +79,9 @@ void open_named_capture(int modem, uint32_t limit_mib, uint32_t name_address, St
 
 // Moves each active capture's pending data into its file: one read per
 // modem present, stopping a capture at its limit and both when no modem is
-// active.
+// active. When the presence check finds the count fallen to 0, each running
+// capture first gets one last read, before the device closes (the capture
+// code registers that with set_presence_closing_hook on its first start).
 void drain_captures();
 
 // Back to the start state: any open capture file closed (without touching

@@ -119,12 +119,13 @@ int run_console(int argc, char **argv) {
     }
 
     stop_requested = 0;
-    SignalSaver saved[] = {{SIGINT, {}}, {SIGTERM, {}}, {SIGHUP, {}}, {SIGPIPE, {}}};
+    SignalSaver saved[] = {{SIGINT, {}}, {SIGTERM, {}}, {SIGHUP, {}}, {SIGPIPE, {}}, {SIGXFSZ, {}}};
     for (SignalSaver &s : saved) {
         struct sigaction action {};
-        // A closed standard output is an output error, not the end of the
-        // process: the captures must still be closed and the flag cleared.
-        action.sa_handler = s.number == SIGPIPE ? SIG_IGN : on_stop_signal;
+        // A closed standard output is an output error, and a file-size
+        // limit a failed capture write, not the end of the process: the
+        // captures must still be closed and the flag cleared.
+        action.sa_handler = s.number == SIGPIPE || s.number == SIGXFSZ ? SIG_IGN : on_stop_signal;
         sigemptyset(&action.sa_mask);
         sigaction(s.number, &action, &s.previous);
     }

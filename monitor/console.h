@@ -5,6 +5,8 @@
 // one of them. With --escape each line is escaped so that it takes exactly
 // one output line. SIGINT, SIGTERM and SIGHUP shut it down the way closing
 // the window does: both captures stopped, files complete, flag cleared.
+// SIGPIPE and SIGXFSZ are ignored: a closed standard output and a file-size
+// limit come back as output and write errors.
 #pragma once
 
 #include <cstdint>

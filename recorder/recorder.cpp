@@ -136,6 +136,12 @@ static void copy_sessions(RecordingFile files[2]) {
         }
         present = modem_presence();
     }
+    if (present > 0) {
+        // Interrupted while modems are active: what the driver already
+        // holds still goes to the files, as at the end of a session.
+        modems_present = present > 2 ? 2 : present;
+        read_last_data();
+    }
     set_presence_closing_hook(nullptr);
     recording_files = nullptr;
     modems_present = 0;

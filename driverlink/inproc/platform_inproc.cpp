@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "driverlink/platform.h"
+#include "driverlink/unfilled.h"
 #include "driverlink/posix/platform_files.h"
 #include "driverlink/posix/registry_keys.h"
 #include "simulator/sim.h"

@@ -16,13 +16,11 @@
 #include <climits>
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "driverlink/ioctl.h"
 #include "driverlink/platform.h"
 #include "driverlink/posix/platform_files.h"
 
@@ -74,16 +72,6 @@ bool locked_elsewhere(const char *name) {
     return locked;
 }
 }  // namespace
-
-void clear_unfilled(uint32_t code, void *output, uint32_t output_size, uint32_t filled,
-                    uint32_t reported) {
-    const bool points = code == IOCTL_TARVEL_GET_EYE_1 || code == IOCTL_TARVEL_GET_EYE_2;
-    const uint64_t covered = points ? uint64_t(reported) * sizeof(EyePoint) : reported;
-    const uint32_t end = covered < output_size ? uint32_t(covered) : output_size;
-    if (output != nullptr && filled < end) {
-        memset(static_cast<unsigned char *>(output) + filled, 0, end - filled);
-    }
-}
 
 void platform_set_last_error(int code) {
     last_error = code;

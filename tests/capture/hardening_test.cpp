@@ -1,5 +1,7 @@
 // Capture files against a hostile world: over-reported counts, planted
 // links, write failures, and data queued in the last moments of a session.
+// POSIX hosts only (links and file-size limits).
+#if !defined(_WIN32)
 #include <csignal>
 #include <cstring>
 #include <string>
@@ -107,3 +109,5 @@ TEST_F(CaptureHardeningTest, FailedWriteEndsTheFileAsAnExactPrefix) {
 }
 
 }  // namespace
+
+#endif  // !_WIN32

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+
+#include <sys/resource.h>
 #include <string>
 #include <vector>
 
@@ -101,6 +103,26 @@ TEST_F(ConsoleDaemonTest, EachStopSignalClosesTheCaptureAndClearsTheFlag) {
         daemon_pid_ = -1;
         std::remove("session.rec.1");
     }
+}
+
+// A file-size limit (or a full disk) fails a capture write instead of
+// ending the monitor: the file stays an exact prefix of what the driver
+// delivered, and the flag is cleared at the stop.
+TEST_F(ConsoleDaemonTest, FileSizeLimitIsAWriteFailure) {
+    std::ofstream("limit.trace") << "active 1\nrec 1 77 10000\nwait 300\ncap 1 fill 60000 5c\n"
+                                    "wait 300\ncap 1 fill 60000 5d\nwait 300\ncap 1 fill 10 5e\n";
+    start_daemon({"--stay", "limit.trace"});
+    rlimit previous;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    rlimit limited = previous;
+    limited.rlim_cur = 100000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    start_monitor({"--console"});
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &previous), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(stop_monitor(SIGTERM), 0);
+    EXPECT_EQ(file_bytes("session.rec.1"), fill({{60000, 0x5c}}));
+    EXPECT_EQ(monitor_setup(), (std::vector<unsigned char>{0, 0, 0, 0}));
 }
 
 }  // namespace
