@@ -177,11 +177,14 @@ void TabDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, c
     painter->setPen(item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
     if (model_->time_format() != LINE_TIME_OFF) {
         // The time column, right-aligned, then the line after a gap.
-        const int cell = item.fontMetrics.horizontalAdvance(QLatin1Char('0'));
+        // Measured on whole strings: a cell's advance can be fractional, and
+        // twelve rounded-down cells would clip the first character.
+        const int column_width = item.fontMetrics.horizontalAdvance(QString(TIME_CELLS, QLatin1Char('0')));
+        const int gap_width = item.fontMetrics.horizontalAdvance(QString(TIME_GAP_CELLS, QLatin1Char(' ')));
         QRect column = area;
-        column.setWidth(cell * TIME_CELLS);
+        column.setWidth(column_width);
         painter->drawText(column, Qt::AlignRight | Qt::AlignVCenter, index.data(StatusModel::TIME_ROLE).toString());
-        area.setLeft(area.left() + cell * (TIME_CELLS + TIME_GAP_CELLS));
+        area.setLeft(area.left() + column_width + gap_width);
     }
     // A line break inside a line would need a second row; it shows as a blank.
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
