@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/resource.h>
@@ -559,6 +560,23 @@ double cpu_seconds(pid_t process) {
     return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
 }
 
+// How many sockets a process holds open.
+size_t sockets_of(pid_t process) {
+    const std::string dir = "/proc/" + std::to_string(process) + "/fd";
+    size_t sockets = 0;
+    if (DIR *listing = opendir(dir.c_str())) {
+        while (dirent *entry = readdir(listing)) {
+            char target[64] = "";
+            const std::string link = dir + "/" + entry->d_name;
+            if (readlink(link.c_str(), target, sizeof target - 1) > 0 && strncmp(target, "socket:", 7) == 0) {
+                ++sockets;
+            }
+        }
+        closedir(listing);
+    }
+    return sockets;
+}
+
 // Clients that connect and say nothing, or stop in the middle of a request,
 // are dropped after a while: they cannot shut a program out for good.
 TEST_F(DaemonTest, IdleAndStalledClientsAreDropped) {
@@ -576,7 +594,14 @@ TEST_F(DaemonTest, IdleAndStalledClientsAreDropped) {
             send(fd, partial, sizeof partial, MSG_NOSIGNAL);
         }
     }
-    sleep_ms(300);
+    // The daemon holds 64 clients (and its listening socket) before the
+    // program tries to get in.
+    size_t held = 0;
+    for (int waited = 0; waited < 1000 && held < 65; waited += 50) {
+        sleep_ms(50);
+        held = sockets_of(pid);
+    }
+    ASSERT_GE(held, 65u) << "sockets the daemon holds";
     EXPECT_EQ(modem_presence(), 0) << "the table of clients is full";
     int present = 0;
     for (int waited = 0; waited < 6000 && present == 0; waited += 100) {
