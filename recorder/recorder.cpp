@@ -4,6 +4,8 @@
 #include <csignal>
 #include <cstdint>
 
+#include "recorder/interrupt.h"
+
 #include "driverlink/device.h"
 #include "driverlink/ioctl.h"
 #include "driverlink/platform.h"
@@ -29,8 +31,6 @@ static unsigned char transfer_buffer[CAPTURE_BUFFER_SIZE];
 static volatile std::sig_atomic_t interrupted = 0;
 
 void recorder_interrupt() { interrupted = 1; }
-
-static void on_interrupt(int) { interrupted = 1; }
 
 static FILE *console() { return recorder_console != nullptr ? recorder_console : stdout; }
 static FILE *errors() { return recorder_errors != nullptr ? recorder_errors : stderr; }
@@ -158,10 +158,8 @@ static int record(int argc, char **argv) {
 
 int run_recorder(int argc, char **argv) {
     interrupted = 0;
-    void (*previous_int)(int) = std::signal(SIGINT, on_interrupt);
-    void (*previous_term)(int) = std::signal(SIGTERM, on_interrupt);
+    catch_interrupts();
     int result = record(argc, argv);
-    std::signal(SIGINT, previous_int == SIG_ERR ? SIG_DFL : previous_int);
-    std::signal(SIGTERM, previous_term == SIG_ERR ? SIG_DFL : previous_term);
+    release_interrupts();
     return result;
 }

@@ -481,6 +481,39 @@ int parse_trace_line(const char *text, size_t length, TraceDirective *out, char 
     return fail(line, "unknown directive '%.*s'", shown_length(name), name.raw);
 }
 
+// Reads one line, its newline included, into *text, growing the buffer to
+// hold any line; returns its length (NUL bytes inside count), or -1 at the
+// end of the input or on an error. The same on every platform (POSIX
+// getline is not on all of them).
+static long read_line(char **text, size_t *capacity, FILE *input) {
+    size_t length = 0;
+    for (;;) {
+        const int c = getc(input);
+        if (c == EOF) {
+            break;
+        }
+        if (length + 2 > *capacity) {
+            const size_t grown = *capacity < 256 ? 256 : *capacity * 2;
+            char *bigger = static_cast<char *>(realloc(*text, grown));
+            if (bigger == nullptr) {
+                errno = ENOMEM;
+                return -1;
+            }
+            *text = bigger;
+            *capacity = grown;
+        }
+        (*text)[length++] = static_cast<char>(c);
+        if (c == '\n') {
+            break;
+        }
+    }
+    if (length == 0) {
+        return -1;
+    }
+    (*text)[length] = '\0';
+    return static_cast<long>(length);
+}
+
 bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out) {
     out->clear();
     if (file_name == nullptr) file_name = "<trace>";
@@ -488,11 +521,11 @@ bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> 
     size_t capacity = 0;
     int line_number = 0;
     bool ok = true;
-    // getline grows its buffer to hold any line, so a long mem line is read
+    // read_line grows its buffer to hold any line, so a long mem line is read
     // whole, and it reports the true length, so a NUL inside is seen.
     for (;;) {
         errno = 0;
-        ssize_t length = getline(&text, &capacity, input);
+        long length = read_line(&text, &capacity, input);
         if (length < 0) break;
         ++line_number;
         TraceDirective directive;

@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "driverlink/platform.h"
-#include "driverlink/posix/platform_files.h"
-#include "driverlink/posix/registry_keys.h"
+#include "driverlink/common/registry_keys.h"
 #include "simulator/sim.h"
 #include "simulator/sim_internal.h"
 

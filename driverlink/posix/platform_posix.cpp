@@ -19,7 +19,7 @@
 #include "decoder/driver_memory.h"
 #include "driverlink/platform.h"
 #include "driverlink/posix/platform_files.h"
-#include "driverlink/posix/registry_keys.h"
+#include "driverlink/common/registry_keys.h"
 #include "driverlink/posix/sim_wire.h"
 #include "driverlink/posix/sim_world.h"
 

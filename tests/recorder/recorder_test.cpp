@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include <pthread.h>
 #include <unistd.h>
 
 #include "capture/sim_fixture.h"
+#include "recorder/interrupter.h"
 #include "driverlink/recording_flag.h"
 #include "recorder/recorder.h"
 #include "simulator/sim_internal.h"
@@ -42,30 +42,6 @@ std::string file_text(FILE *file) {
     return text;
 }
 
-void ignore_signal(int) {}
-
-// Sends a signal to the test's main thread every few milliseconds until
-// destroyed, so the recorder sees it whichever phase it is in when it arrives.
-struct Interrupter {
-    explicit Interrupter(int signal_number) : target(pthread_self()) {
-        thread = std::thread([this, signal_number] {
-            while (!done) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                if (!done) {
-                    pthread_kill(target, signal_number);
-                }
-            }
-        });
-    }
-    ~Interrupter() {
-        done = true;
-        thread.join();
-    }
-    pthread_t target;
-    std::atomic<bool> done{false};
-    std::thread thread;
-};
-
 TraceDirective wait_directive(uint32_t milliseconds) {
     TraceDirective directive{};
     directive.op = TRACE_WAIT;
@@ -92,13 +68,11 @@ protected:
         recorder_errors = errors_;
         setup_writes.clear();
         // Signals that reach the test outside run_recorder must not end it.
-        std::signal(SIGINT, ignore_signal);
-        std::signal(SIGTERM, ignore_signal);
+        ignore_interrupts();
     }
     void TearDown() override {
         sim_set_registry_observer(nullptr);
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
+        restore_interrupts();
         recorder_console = nullptr;
         recorder_errors = nullptr;
         std::fclose(console_);
@@ -242,7 +216,8 @@ TEST_F(RecorderTest, DeviceNameFromTheArgument) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.description);
         fresh_world();
-        ASSERT_EQ(system("rm -f session.rec.1 session.rec.2"), 0);
+        std::remove("session.rec.1");
+        std::remove("session.rec.2");
         std::rewind(console_);
         ASSERT_EQ(ftruncate(fileno(console_), 0), 0);
         setup_writes.clear();
@@ -255,7 +230,7 @@ TEST_F(RecorderTest, DeviceNameFromTheArgument) {
             EXPECT_EQ(file_text(console_), "Port(s) opened\nPort(s) closed\n");
         } else {
             // The device never opens: the recorder waits until interrupted.
-            Interrupter interrupter(SIGINT);
+            Interrupter interrupter(FIRST_INTERRUPT);
             EXPECT_EQ(run(c.arguments), 0);
             EXPECT_EQ(file_text(console_), "");
             EXPECT_GT(sim_open_count(), 0u);
@@ -334,6 +309,7 @@ TEST_F(RecorderTest, SetupValueTooLongToKeepStopsTheRecorderUntouched) {
     EXPECT_TRUE(directory_names().empty());
 }
 
+#ifndef _WIN32  // a full disk is /dev/full, which only POSIX hosts have
 TEST_F(RecorderTest, FullDiskIsReportedOnceAndTheOtherModemIsStillCopied) {
     ASSERT_EQ(symlink("/dev/full", "session.rec.1"), 0);
     std::vector<unsigned char> two = patterned_bytes(3 * 524288 + 99, 51);
@@ -348,9 +324,10 @@ TEST_F(RecorderTest, FullDiskIsReportedOnceAndTheOtherModemIsStillCopied) {
     EXPECT_EQ(file_bytes("session.rec.2"), two);
     EXPECT_EQ(sim_pending_capture(1), 0u);
 }
+#endif
 
 TEST_F(RecorderTest, InterruptWhileRecordingEndsLikeTheEndOfRecording) {
-    const int signals[] = {SIGINT, SIGTERM};
+    const int signals[] = {FIRST_INTERRUPT, SECOND_INTERRUPT};
     for (int signal_number : signals) {
         SCOPED_TRACE(signal_number);
         fresh_world();
@@ -375,7 +352,7 @@ TEST_F(RecorderTest, InterruptWhileRecordingEndsLikeTheEndOfRecording) {
 
 TEST_F(RecorderTest, InterruptWhileWaitingClearsTheFlag) {
     {
-        Interrupter interrupter(SIGINT);
+        Interrupter interrupter(FIRST_INTERRUPT);
         EXPECT_EQ(run(), 0);
     }
     EXPECT_EQ(file_text(console_), "");
