@@ -13,6 +13,8 @@
 namespace {
 
 constexpr uintptr_t PAGE_BYTES = 4096;
+constexpr DWORD READABLE_PAGES = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                                 PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
 
 size_t read_driver_memory(void *, uint32_t address, unsigned char *dest, size_t count) {
     if (platform_is_nt_family()) {
@@ -39,6 +41,15 @@ size_t read_mapped_memory(uint32_t address, unsigned char *dest, size_t count) {
         }
         if (uint64_t(at) + piece - 1 > 0xFFFFFFFFu) {
             piece = size_t(0x100000000ull - at);
+        }
+        // Only committed pages that may be read: ReadProcessMemory alone
+        // would not fault, but some hosts (Wine) let it see through a
+        // page's protection.
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQuery(reinterpret_cast<const void *>(at), &region, sizeof region) == 0 ||
+            region.State != MEM_COMMIT || (region.Protect & READABLE_PAGES) == 0 ||
+            (region.Protect & PAGE_GUARD) != 0) {
+            break;
         }
         SIZE_T got = 0;
         if (!ReadProcessMemory(self, reinterpret_cast<const void *>(at), dest + done, piece, &got) ||
