@@ -9,8 +9,8 @@
 #include "driverlink/recording_flag.h"
 
 CaptureSlot capture_slots[2] = {
-    {NO_HANDLE, "", 0, 0, false},
-    {NO_HANDLE, "", 0, 0, false},
+    {NO_HANDLE, "", 0, 0, false, 0, false},
+    {NO_HANDLE, "", 0, 0, false, 0, false},
 };
 int32_t log_counter = 1;
 unsigned char capture_buffer[CAPTURE_BUFFER_SIZE];
@@ -19,6 +19,8 @@ const char CREATED_LOG_TEXT[] = "Created new log file %s";
 const char FAILED_LOG_TEXT[] = "Failed to create new log file error = %d";
 
 static SetupValue setup_value;  // 1 KiB: kept off the stack, one thread only
+
+static void read_last_data();
 
 static CaptureSlot *slot_of(int modem) {
     if (modem != 1 && modem != 2) {
@@ -51,6 +53,9 @@ static bool start_capture(PlatformHandle key, CaptureSlot *slot, const char *fil
     slot->byte_count = 0;
     slot->byte_limit = byte_limit;
     slot->active = true;
+    slot->bytes_written = 0;
+    slot->write_failed = false;
+    set_presence_closing_hook(read_last_data);
     return true;
 }
 
@@ -135,6 +140,38 @@ void restart_capture(int modem, int32_t param1, StatusLine &line) {
     begin_capture_calls(modem);
 }
 
+// A name from driver memory names a file in the current directory or below
+// it: not absolute (no leading slash or backslash, no drive letter), no ".."
+// that climbs above the start, and no control characters (a line break in
+// a name would also break the status line that reports it).
+static bool driver_name_valid(const char *name) {
+    if (name[0] == '/' || name[0] == '\\' || (name[0] != '\0' && name[1] == ':')) {
+        return false;
+    }
+    int depth = 0;
+    const char *part = name;
+    for (const char *p = name;; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c != '\0' && (c < 0x20 || c == 0x7f)) {
+            return false;
+        }
+        if (c == '/' || c == '\\' || c == '\0') {
+            const size_t length = static_cast<size_t>(p - part);
+            if (length == 2 && part[0] == '.' && part[1] == '.') {
+                if (--depth < 0) {
+                    return false;
+                }
+            } else if (length != 0 && !(length == 1 && part[0] == '.')) {
+                ++depth;
+            }
+            part = p + 1;
+        }
+        if (c == '\0') {
+            return true;
+        }
+    }
+}
+
 void open_named_capture(int modem, uint32_t limit_mib, uint32_t name_address, StatusLine &line) {
     CaptureSlot *slot = slot_of(modem);
     if (slot == nullptr) {
@@ -157,6 +194,10 @@ void open_named_capture(int modem, uint32_t limit_mib, uint32_t name_address, St
             std::snprintf(line, STATUS_LINE_BYTES, FAILED_LOG_TEXT, CAPTURE_NAME_UNREADABLE_ERROR);
             return;
         }
+        if (!driver_name_valid(name)) {
+            std::snprintf(line, STATUS_LINE_BYTES, FAILED_LOG_TEXT, CAPTURE_NAME_INVALID_ERROR);
+            return;
+        }
         std::memcpy(slot->file_name, name, sizeof name);
     } else {
         std::snprintf(slot->file_name, sizeof slot->file_name, "%d.log", static_cast<int>(log_counter));
@@ -173,6 +214,48 @@ void open_named_capture(int modem, uint32_t limit_mib, uint32_t name_address, St
     }
 }
 
+// One read of modem 1 or 2's pending data into its active capture: counted
+// towards the limit, written unless the limit is reached (then the capture
+// stops) or an earlier write to this file failed.
+static void read_into_capture(int modem) {
+    CaptureSlot *slot = &capture_slots[modem - 1];
+    if (!slot->active) {
+        return;
+    }
+    uint32_t index = static_cast<uint32_t>(modem - 1);
+    uint32_t count = 0;
+    platform_device_control(device, IOCTL_TARVEL_READ_CAPTURE, &index, sizeof index,
+                            capture_buffer, CAPTURE_BUFFER_SIZE, &count);
+    if (count == 0) {
+        return;
+    }
+    // A driver that reports more than the buffer holds delivered no more
+    // than the buffer.
+    if (count > CAPTURE_BUFFER_SIZE) {
+        count = CAPTURE_BUFFER_SIZE;
+    }
+    slot->byte_count += count;
+    if (slot->byte_count >= slot->byte_limit) {
+        set_capture(false, modem);
+        return;
+    }
+    if (slot->write_failed) {
+        return;
+    }
+    if (platform_write_file(slot->file, capture_buffer, count)) {
+        slot->bytes_written += count;
+    } else {
+        slot->write_failed = true;
+    }
+}
+
+// The device is about to close because no modem is active any more: each
+// running capture takes one last read of what the driver still holds.
+static void read_last_data() {
+    read_into_capture(1);
+    read_into_capture(2);
+}
+
 void drain_captures() {
     int present = modem_presence();
     if (present <= 0) {
@@ -184,28 +267,7 @@ void drain_captures() {
         present = 2;
     }
     for (int modem = 1; modem <= present; ++modem) {
-        CaptureSlot *slot = &capture_slots[modem - 1];
-        if (!slot->active) {
-            continue;
-        }
-        uint32_t index = static_cast<uint32_t>(modem - 1);
-        uint32_t count = 0;
-        platform_device_control(device, IOCTL_TARVEL_READ_CAPTURE, &index, sizeof index,
-                                capture_buffer, CAPTURE_BUFFER_SIZE, &count);
-        if (count == 0) {
-            continue;
-        }
-        // A driver that reports more than the buffer holds delivered no more
-        // than the buffer.
-        if (count > CAPTURE_BUFFER_SIZE) {
-            count = CAPTURE_BUFFER_SIZE;
-        }
-        slot->byte_count += count;
-        if (slot->byte_count < slot->byte_limit) {
-            platform_write_file(slot->file, capture_buffer, count);
-        } else {
-            set_capture(false, modem);
-        }
+        read_into_capture(modem);
     }
 }
 
@@ -219,6 +281,8 @@ void reset_captures() {
         slot.byte_limit = 0;
         slot.byte_count = 0;
         slot.active = false;
+        slot.bytes_written = 0;
+        slot.write_failed = false;
     }
     log_counter = 1;
 }

@@ -25,6 +25,10 @@ constexpr int64_t CAPTURE_BYTE_LIMIT_MAX = static_cast<int64_t>(0xFFFFFFFFu) << 
 // in driver memory that cannot be read: ERROR_NOACCESS, the Win32 code for
 // an invalid access to a memory location, on every platform.
 constexpr int CAPTURE_NAME_UNREADABLE_ERROR = 998;
+// The error number reported for a driver-supplied name that is absolute,
+// climbs out of the current directory through "..", or holds control
+// characters: ERROR_INVALID_NAME, on every platform.
+constexpr int CAPTURE_NAME_INVALID_ERROR = 123;
 
 // The capture of one modem. Counts are 64-bit so that no limit or total wraps.
 struct CaptureSlot {
@@ -33,6 +37,11 @@ struct CaptureSlot {
     int64_t byte_limit;                   // the capture stops before reaching this
     int64_t byte_count;                   // bytes delivered since the start, the dropped last chunk included
     bool active;
+    // Bytes that reached the file. After a failed write nothing more is
+    // written to it in this capture, so the file stays an exact prefix of
+    // what the driver delivered.
+    int64_t bytes_written;
+    bool write_failed;
 };
 
 // Slots of modem 1 (index 0) and modem 2 (index 1).
@@ -70,7 +79,9 @@ void open_named_capture(int modem, uint32_t limit_mib, uint32_t name_address, St
 
 // Moves each active capture's pending data into its file: one read per
 // modem present, stopping a capture at its limit and both when no modem is
-// active.
+// active. When the presence check finds the count fallen to 0, each running
+// capture first gets one last read, before the device closes (the capture
+// code registers that with set_presence_closing_hook on its first start).
 void drain_captures();
 
 // Back to the start state: any open capture file closed (without touching

@@ -20,6 +20,12 @@ char device_name[DEVICE_NAME_BYTES] = "\\\\.\\TRVLM";
 PlatformHandle device = NO_HANDLE;
 const char *program_key = MONITOR_KEY;
 
+static PresenceClosingHook closing_hook = nullptr;
+
+void set_presence_closing_hook(PresenceClosingHook hook) {
+    closing_hook = hook;
+}
+
 bool choose_device_name(bool nt_family, const char *argument) {
     snprintf(device_name, sizeof device_name, "%s", nt_family ? NAME_NT : NAME_9X);
     if (argument == nullptr || argument[0] == '\0') {
@@ -56,6 +62,9 @@ int modem_presence() {
         return device == NO_HANDLE ? 0 : active;
     }
     if (device != NO_HANDLE) {
+        if (closing_hook != nullptr) {
+            closing_hook();
+        }
         platform_close_device(device);
         device = NO_HANDLE;
     }

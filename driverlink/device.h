@@ -31,3 +31,10 @@ bool choose_device_name(bool nt_family, const char *argument);
 // device on the first call that sees a nonzero count (retrying while it
 // cannot be opened) and closes it on the first call that sees 0.
 int modem_presence();
+
+// Called by modem_presence when the count has fallen to 0, just before it
+// closes the device: data that the driver queued in the last moments of a
+// session can still be read. One hook per program (the capture code or the
+// recorder registers it); nullptr removes it.
+using PresenceClosingHook = void (*)();
+void set_presence_closing_hook(PresenceClosingHook hook);

@@ -40,19 +40,26 @@ static void say(const char *text) {
     std::fflush(console());
 }
 
-// One capture file of the recording and whether its loss of data was reported.
+// One capture file of the recording: how many bytes reached it, and whether
+// a write failed. After a failed write the file is left alone for the rest
+// of the session, so it stays an exact prefix of what the driver delivered.
 struct RecordingFile {
     PlatformHandle handle;
-    bool failure_reported;
+    uint64_t bytes_written;
+    bool failed;
 };
 
-static void report_once(RecordingFile *file, const char *what, int modem) {
-    if (file->failure_reported) {
-        return;
-    }
-    file->failure_reported = true;
-    std::fprintf(errors(), "%s %s failed, error = %d\n", what, RECORDING_FILE_NAMES[modem - 1],
+static void report_create_failure(int modem) {
+    std::fprintf(errors(), "Creating %s failed, error = %d\n", RECORDING_FILE_NAMES[modem - 1],
                  platform_last_error());
+    std::fflush(errors());
+}
+
+static void report_write_failure(const RecordingFile &file, int modem) {
+    std::fprintf(errors(), "Write to %s failed, error = %d; it holds the first %llu bytes, the rest "
+                           "is not written\n",
+                 RECORDING_FILE_NAMES[modem - 1], platform_last_error(),
+                 static_cast<unsigned long long>(file.bytes_written));
     std::fflush(errors());
 }
 
@@ -67,40 +74,77 @@ static bool change_flag(bool on) {
     return done;
 }
 
+// The files of the running recording and how many modems the last presence
+// check reported, for the last read when the device closes.
+static RecordingFile *recording_files = nullptr;
+static int modems_present = 0;
+
+// One read of modem index 0 or 1 into its file; the count of bytes read.
+static uint32_t copy_once(int index) {
+    uint32_t input = static_cast<uint32_t>(index);
+    uint32_t count = 0;
+    platform_device_control(device, IOCTL_TARVEL_READ_CAPTURE, &input, sizeof input,
+                            transfer_buffer, CAPTURE_BUFFER_SIZE, &count);
+    // A driver that reports more than the buffer holds delivered no more
+    // than the buffer.
+    if (count > CAPTURE_BUFFER_SIZE) {
+        count = CAPTURE_BUFFER_SIZE;
+    }
+    RecordingFile *file = &recording_files[index];
+    if (count == 0 || file->handle == NO_HANDLE || file->failed) {
+        return count;
+    }
+    if (platform_write_file(file->handle, transfer_buffer, count)) {
+        file->bytes_written += count;
+    } else {
+        file->failed = true;
+        report_write_failure(*file, index + 1);
+    }
+    return count;
+}
+
+// The count has fallen to 0 and the device is about to close: each modem
+// that was being copied gets read until the driver holds nothing more (a
+// bounded number of reads).
+static void read_last_data() {
+    if (recording_files == nullptr) {
+        return;
+    }
+    constexpr int LAST_READS_MAX = 64;
+    for (int index = 0; index < modems_present; ++index) {
+        for (int read = 0; read < LAST_READS_MAX && copy_once(index) != 0; ++read) {
+        }
+    }
+}
+
 // Copies until no modem is active or an interrupt comes.
 static void copy_sessions(RecordingFile files[2]) {
+    recording_files = files;
+    set_presence_closing_hook(read_last_data);
     int present = modem_presence();
     while (present > 0 && !interrupted) {
         if (present > 2) {
             present = 2;
         }
+        modems_present = present;
         uint64_t pass_total = 0;
         for (int index = 0; index < present; ++index) {
-            uint32_t input = static_cast<uint32_t>(index);
-            uint32_t count = 0;
-            platform_device_control(device, IOCTL_TARVEL_READ_CAPTURE, &input, sizeof input,
-                                    transfer_buffer, CAPTURE_BUFFER_SIZE, &count);
-            // A driver that reports more than the buffer holds delivered no
-            // more than the buffer.
-            if (count > CAPTURE_BUFFER_SIZE) {
-                count = CAPTURE_BUFFER_SIZE;
-            }
-            pass_total += count;
-            if (count == 0) {
-                continue;
-            }
-            RecordingFile *file = &files[index];
-            if (file->handle == NO_HANDLE) {
-                report_once(file, "Write to", index + 1);
-            } else if (!platform_write_file(file->handle, transfer_buffer, count)) {
-                report_once(file, "Write to", index + 1);
-            }
+            pass_total += copy_once(index);
         }
         if (pass_total == 0) {
             platform_sleep(IDLE_REST_MS);
         }
         present = modem_presence();
     }
+    if (present > 0) {
+        // Interrupted while modems are active: what the driver already
+        // holds still goes to the files, as at the end of a session.
+        modems_present = present > 2 ? 2 : present;
+        read_last_data();
+    }
+    set_presence_closing_hook(nullptr);
+    recording_files = nullptr;
+    modems_present = 0;
 }
 
 static int record(int argc, char **argv) {
@@ -138,9 +182,10 @@ static int record(int argc, char **argv) {
     RecordingFile files[2];
     for (int index = 0; index < 2; ++index) {
         files[index].handle = platform_create_file(RECORDING_FILE_NAMES[index]);
-        files[index].failure_reported = false;
+        files[index].bytes_written = 0;
+        files[index].failed = false;
         if (files[index].handle == NO_HANDLE) {
-            report_once(&files[index], "Creating", index + 1);
+            report_create_failure(index + 1);
         }
     }
 

@@ -19,10 +19,11 @@ extern const char PORTS_CLOSED_TEXT[];   // "Port(s) closed\n"
 extern const char *const RECORDING_FILE_NAMES[2];
 
 // The whole program: `recorder [device]`. Always returns 0. An interrupt
-// (SIGINT and SIGTERM on POSIX; Ctrl+C, Ctrl+Break and closing the console
-// on Windows) ends it the way the end of recording does (flag cleared, files
-// closed with everything written so far); the previous handlers are
-// restored on return.
+// (SIGINT, SIGTERM and SIGHUP on POSIX hosts; Ctrl+C, Ctrl+Break and closing
+// the console on Windows) ends it the way the end of recording does (flag
+// cleared, files closed with everything written so far); on POSIX hosts
+// SIGPIPE and SIGXFSZ are ignored (output and write errors instead); the
+// previous handlers are restored on return.
 int run_recorder(int argc, char **argv);
 
 // Asks a running recorder to finish; safe from a signal handler and from a

@@ -86,6 +86,8 @@ unsigned char sim_setup_pattern_byte(size_t index);
 // --- Call log ----------------------------------------------------------
 // One line per device-control call served: "NAME INPUT COUNT\n", with NAME
 // the call's IOCTL_TARVEL_ name, INPUT the 32-bit input word in decimal or
-// "-" when the call takes none, COUNT the reported count in decimal.
+// "-" when the call takes none, COUNT the reported count in decimal. Capture
+// data dropped because a modem's buffer was full adds
+// "CAPTURE_DROPPED MODEM BYTES".
 const char *sim_call_log();
 void sim_clear_call_log();

@@ -16,6 +16,7 @@
 #include "driverlink/posix/sim_wire.h"
 #include "driverlink/posix/sim_world.h"
 #include "simulator/sim_internal.h"
+#include "simulator/sim_wire_server.h"
 
 namespace {
 
@@ -25,15 +26,15 @@ constexpr size_t MAX_CLIENTS = 64;
 // microseconds, and being woken costs more than looking.
 constexpr int SPIN_ROUNDS = 20;
 constexpr uint32_t LOOP_PASS_IDLE_MS = 100;  // pause after each pass of a looped script without waits
+// A client that has not opened the device, is in the middle of a request or
+// does not take its reply, and makes no progress for this long, is dropped:
+// idle or stalled connections cannot fill the table of clients for good.
+constexpr uint64_t CLIENT_STALL_MS = 2000;
+// When accept fails for want of descriptors or memory, the listener rests
+// this long instead of being polled (it would stay readable and spin).
+constexpr uint64_t ACCEPT_PAUSE_MS = 100;
 
-struct Client {
-    int fd;
-    bool opened;  // the device was opened on this connection
-    unsigned char in[sizeof(WireRequest) + WIRE_MAX_INPUT];
-    size_t in_length;
-    std::vector<unsigned char> out;
-    size_t out_done;
-};
+using Client = WireClient;
 
 volatile sig_atomic_t stop_signal = 0;
 
@@ -42,9 +43,7 @@ void on_stop_signal(int signal_number) {
 }
 
 uint64_t now_ms() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return uint64_t(now.tv_sec) * 1000 + uint64_t(now.tv_nsec) / 1000000;
+    return wire_now_ms();
 }
 
 // The registry values the driver sets go to the runtime directory's files.
@@ -54,153 +53,6 @@ void mirror_value(const char *key_path, const char *value_name, const unsigned c
         sim_world_remove_value(key_path, value_name);
     } else if (!sim_world_write_value(key_path, value_name, data, size)) {
         fprintf(stderr, "tarvel-sim: cannot write registry value %s\\%s\n", key_path, value_name);
-    }
-}
-
-void drop_client(Client *client) {
-    if (client->opened) {
-        sim_close_device();
-    }
-    close(client->fd);
-    client->fd = -1;
-}
-
-void reply(Client *client, uint32_t result, uint32_t returned, uint32_t data_size) {
-    const WireReply header = {WIRE_MAGIC, result, returned, data_size};
-    memcpy(client->out.data(), &header, sizeof header);
-    client->out.resize(sizeof header + data_size);
-    client->out_done = 0;
-}
-
-// Serves one complete, validated request. False drops the client.
-bool serve(Client *client, FILE *log) {
-    WireRequest request;
-    memcpy(&request, client->in, sizeof request);
-    const unsigned char *input = client->in + sizeof request;
-    client->out.resize(sizeof(WireReply) + request.output_size);
-    unsigned char *data = client->out.data() + sizeof(WireReply);
-    switch (request.op) {
-    case WIRE_OPEN: {
-        if (client->opened || request.input_size == 0) {
-            return false;
-        }
-        char path[4 + WIRE_MAX_INPUT + 1] = "\\\\.\\";
-        memcpy(path + 4, input, request.input_size);
-        path[4 + request.input_size] = '\0';
-        client->opened = strlen(path) == 4 + request.input_size && sim_open_device(path);
-        reply(client, client->opened ? 1 : 0, 0, 0);
-        return true;
-    }
-    case WIRE_CONTROL: {
-        uint32_t returned = 0;
-        uint32_t written = 0;
-        const bool done = sim_device_control_bytes(request.code, request.input_size ? input : nullptr,
-                                                   request.input_size, data, request.output_size,
-                                                   &returned, &written);
-        if (log != nullptr) {
-            fputs(sim_call_log(), log);
-            fflush(log);
-        }
-        sim_clear_call_log();
-        reply(client, done ? 1 : 0, returned, written <= request.output_size ? written : 0);
-        return true;
-    }
-    case WIRE_READ_MEMORY: {
-        const size_t mapped = sim_read_memory(request.code, data, request.output_size);
-        reply(client, 1, uint32_t(mapped), uint32_t(mapped));
-        return true;
-    }
-    }
-    return false;
-}
-
-// Checks a request header as soon as it is complete: anything malformed
-// or larger than any call needs is refused before a byte more is read.
-bool header_valid(const Client &client) {
-    WireRequest request;
-    memcpy(&request, client.in, sizeof request);
-    if (request.magic != WIRE_MAGIC || request.input_size > WIRE_MAX_INPUT) {
-        return false;
-    }
-    switch (request.op) {
-    case WIRE_OPEN:
-        return !client.opened && request.input_size != 0 && request.output_size == 0;
-    case WIRE_CONTROL:
-        return client.opened && request.output_size <= WIRE_MAX_OUTPUT;
-    case WIRE_READ_MEMORY:
-        return client.opened && request.input_size == 0 && request.output_size <= WIRE_MAX_MEMORY_READ;
-    }
-    return false;
-}
-
-size_t request_length(const Client &client) {
-    if (client.in_length < sizeof(WireRequest)) {
-        return sizeof(WireRequest);
-    }
-    WireRequest request;
-    memcpy(&request, client.in, sizeof request);
-    return sizeof(WireRequest) + request.input_size;
-}
-
-// Writes what is pending. False when the client is gone.
-bool flush(Client *client) {
-    while (client->out_done < client->out.size()) {
-        const ssize_t n = send(client->fd, client->out.data() + client->out_done,
-                               client->out.size() - client->out_done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            return true;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        client->out_done += size_t(n);
-    }
-    client->out.clear();
-    client->out_done = 0;
-    return true;
-}
-
-// Reads and serves requests until the client has nothing more to say for
-// now or its reply cannot be sent at once. True when a request was served.
-bool handle_client(Client *client, FILE *log) {
-    for (;;) {
-        if (!flush(client)) {
-            drop_client(client);
-            return false;
-        }
-        if (!client->out.empty()) {
-            return false;  // wait for POLLOUT
-        }
-        const size_t wanted = request_length(*client);
-        const ssize_t n = recv(client->fd, client->in + client->in_length, wanted - client->in_length, 0);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            return false;
-        }
-        if (n <= 0) {  // gone, possibly in the middle of a request
-            drop_client(client);
-            return false;
-        }
-        client->in_length += size_t(n);
-        if (client->in_length == sizeof(WireRequest) && !header_valid(*client)) {
-            drop_client(client);
-            return false;
-        }
-        if (client->in_length >= sizeof(WireRequest) && client->in_length == request_length(*client)) {
-            client->in_length = 0;
-            if (!serve(client, log) || !flush(client)) {
-                drop_client(client);
-                return false;
-            }
-            // A client waits for each reply before it asks again: back to
-            // poll rather than a read that would find nothing.
-            return true;
-        }
     }
 }
 
@@ -239,17 +91,70 @@ int listen_on(const char *socket_path, const char *device_name) {
     return fd;
 }
 
-void accept_clients(int listener, std::vector<Client> *clients) {
+// Accepts every pending connection. False when accept ran out of
+// descriptors or memory: the caller then rests the listener for a while.
+bool accept_clients(int listener, std::vector<Client> *clients) {
     for (;;) {
         const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
-            return;
+            return !(errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM);
         }
         if (clients->size() >= MAX_CLIENTS) {
             close(fd);
             continue;
         }
-        clients->push_back(Client{fd, false, {}, 0, {}, 0});
+        clients->push_back(Client{fd, false, {}, 0, {}, 0, now_ms()});
+    }
+}
+
+// True when a client is waiting on nothing but itself: it has not opened
+// the device, has sent part of a request, or has not taken its reply.
+bool client_owes_progress(const Client &client) {
+    return !client.opened || client.in_length != 0 || !client.out.empty();
+}
+
+// Drops the clients that owe progress and made none for CLIENT_STALL_MS;
+// returns the milliseconds until the next such deadline (-1: none).
+int64_t drop_stalled_clients(std::vector<Client> *clients, uint64_t now) {
+    int64_t next = -1;
+    for (Client &client : *clients) {
+        if (client.fd < 0 || !client_owes_progress(client)) {
+            continue;
+        }
+        const uint64_t deadline = client.last_progress_ms + CLIENT_STALL_MS;
+        if (now >= deadline) {
+            wire_client_drop(&client);
+        } else if (next < 0 || int64_t(deadline - now) < next) {
+            next = int64_t(deadline - now);
+        }
+    }
+    return next;
+}
+
+// Keeps only the clients still connected, in order.
+void compact_clients(std::vector<Client> *clients) {
+    size_t kept = 0;
+    for (size_t i = 0; i < clients->size(); ++i) {
+        if ((*clients)[i].fd >= 0) {
+            if (kept != i) {  // a vector moved onto itself would lose its contents
+                (*clients)[kept] = std::move((*clients)[i]);
+            }
+            ++kept;
+        }
+    }
+    clients->resize(kept);
+}
+
+// Writes what the core logged outside any call (dropped capture data) and
+// clears the log, so that it never grows without a client.
+void flush_call_log(FILE *log) {
+    const char *text = sim_call_log();
+    if (text[0] != '\0') {
+        if (log != nullptr) {
+            fputs(text, log);
+            fflush(log);
+        }
+        sim_clear_call_log();
     }
 }
 
@@ -323,8 +228,10 @@ int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &
     std::vector<Client> clients;
     std::vector<pollfd> fds;
     int spin_left = 0;
+    uint64_t accept_paused_until = 0;
     while (stop_signal == 0) {
         advance_to_real_time(start);
+        flush_call_log(options.log);
         if (sim_script_done()) {
             if (options.loop && !pass.empty()) {
                 sim_play(pass.data(), pass.size());
@@ -332,9 +239,19 @@ int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &
                 break;
             }
         }
-        const int64_t due = sim_next_due();
+        const uint64_t now = now_ms();
+        const int64_t stall_due = drop_stalled_clients(&clients, now);
+        compact_clients(&clients);
+        int64_t due = sim_next_due();
+        if (stall_due >= 0 && (due < 0 || stall_due < due)) {
+            due = stall_due;
+        }
+        const bool accepting = now >= accept_paused_until;
+        if (!accepting && (due < 0 || int64_t(accept_paused_until - now) < due)) {
+            due = int64_t(accept_paused_until - now);
+        }
         fds.clear();
-        fds.push_back(pollfd{listener, POLLIN, 0});
+        fds.push_back(pollfd{accepting ? listener : -1, POLLIN, 0});
         for (const Client &client : clients) {
             fds.push_back(pollfd{client.fd, short(client.out.empty() ? POLLIN : POLLOUT), 0});
         }
@@ -347,27 +264,18 @@ int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &
             continue;
         }
         for (size_t i = 1; i < fds.size(); ++i) {
-            if (fds[i].revents != 0 && handle_client(&clients[i - 1], options.log)) {
+            if (fds[i].revents != 0 && wire_client_handle(&clients[i - 1], options.log)) {
                 spin_left = SPIN_ROUNDS;
             }
         }
-        size_t kept = 0;
-        for (size_t i = 0; i < clients.size(); ++i) {
-            if (clients[i].fd >= 0) {
-                if (kept != i) {  // a vector moved onto itself would lose its contents
-                    clients[kept] = std::move(clients[i]);
-                }
-                ++kept;
-            }
-        }
-        clients.resize(kept);
-        if (fds[0].revents != 0) {
-            accept_clients(listener, &clients);
+        compact_clients(&clients);
+        if (fds[0].revents != 0 && !accept_clients(listener, &clients)) {
+            accept_paused_until = now_ms() + ACCEPT_PAUSE_MS;
         }
     }
 
     for (Client &client : clients) {
-        drop_client(&client);
+        wire_client_drop(&client);
     }
     close(listener);
     unlink(socket_path);

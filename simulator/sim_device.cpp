@@ -244,6 +244,12 @@ void sim_set_faults(const SimFaults &new_faults) {
     }
 }
 
+void sim_log_capture_dropped(int modem, size_t bytes) {
+    char line[64];
+    snprintf(line, sizeof line, "CAPTURE_DROPPED %d %zu\n", modem, bytes);
+    call_log += line;
+}
+
 const char *sim_call_log() {
     return call_log.c_str();
 }

@@ -17,6 +17,9 @@ extern const char SIM_RECORDER_KEY[];  // "SOFTWARE\\Ostrand\\Tarvel"
 constexpr size_t SIM_RECORD_QUEUE_MAX = 1u << 20;
 // Newest eye points kept per modem; older ones are dropped.
 constexpr size_t SIM_EYE_KEEP = 4096;
+// Capture data held per modem, as a driver's buffer is bounded: data queued
+// beyond it is dropped and the call log gets "CAPTURE_DROPPED MODEM BYTES".
+constexpr size_t SIM_CAPTURE_PENDING_MAX = size_t(64) << 20;
 // Largest TarvelSetup value the setup-size fault makes.
 constexpr uint32_t SIM_SETUP_SIZE_MAX = 1u << 20;
 
@@ -51,6 +54,8 @@ bool sim_device_control_bytes(uint32_t code, const void *input, uint32_t input_s
                               void *output, uint32_t output_size, uint32_t *returned,
                               uint32_t *bytes_written);
 SimFaults sim_get_faults();
+// Adds "CAPTURE_DROPPED MODEM BYTES" to the call log.
+void sim_log_capture_dropped(int modem, size_t bytes);
 void sim_reset_device();
 
 // --- Script ------------------------------------------------------------

@@ -1,12 +1,11 @@
 // The simulated driver's queues and memory: status records, eye points and
-// capture data per modem, and driver memory as a sparse map of pages.
+// capture data per modem (bounded), and driver memory as sparse blocks.
 #include <cstring>
 #include <deque>
-#include <map>
-#include <memory>
 #include <vector>
 
 #include "simulator/sim_internal.h"
+#include "simulator/sparse_memory.h"
 
 namespace {
 
@@ -32,13 +31,7 @@ struct CaptureChunk {
 std::deque<CaptureChunk> capture_chunks[2];
 size_t capture_pending[2];
 
-// Driver memory in 4 KiB pages, each byte with a mapped bit.
-constexpr uint32_t PAGE_BYTES = 4096;
-struct MemoryPage {
-    unsigned char bytes[PAGE_BYTES];
-    unsigned char mapped[PAGE_BYTES / 8];
-};
-std::map<uint32_t, std::unique_ptr<MemoryPage>> memory_pages;
+SparseMemory memory;
 
 bool modem_number_valid(int modem) {
     return modem == 1 || modem == 2;
@@ -46,6 +39,18 @@ bool modem_number_valid(int modem) {
 
 size_t chunk_size(const CaptureChunk &chunk) {
     return chunk.bytes.empty() ? chunk.fill_count : chunk.bytes.size();
+}
+
+// How much of count bytes for modem 1 or 2 still fits the bound; the rest is
+// dropped and logged.
+size_t capture_room(int modem, size_t count) {
+    const size_t pending = capture_pending[modem - 1];
+    const size_t room = pending < SIM_CAPTURE_PENDING_MAX ? SIM_CAPTURE_PENDING_MAX - pending : 0;
+    if (count > room) {
+        sim_log_capture_dropped(modem, count - room);
+        return room;
+    }
+    return count;
 }
 
 }  // namespace
@@ -58,7 +63,7 @@ void sim_reset_queues() {
         capture_chunks[i].clear();
         capture_pending[i] = 0;
     }
-    memory_pages.clear();
+    memory.blocks.clear();
 }
 
 void sim_queue_record(const StatusRecord &record) {
@@ -124,6 +129,7 @@ void sim_queue_capture(int modem, const unsigned char *bytes, size_t count) {
         return;
     }
     std::deque<CaptureChunk> &chunks = capture_chunks[modem - 1];
+    count = capture_room(modem, count);
     capture_pending[modem - 1] += count;
     while (count > 0) {
         // Top up the last chunk of copied bytes before starting a new one.
@@ -146,6 +152,10 @@ void sim_queue_capture_fill(int modem, size_t count, unsigned char byte) {
         return;
     }
     std::deque<CaptureChunk> &chunks = capture_chunks[modem - 1];
+    count = capture_room(modem, count);
+    if (count == 0) {
+        return;
+    }
     capture_pending[modem - 1] += count;
     if (!chunks.empty() && chunks.back().bytes.empty() && chunks.back().fill_byte == byte) {
         chunks.back().fill_count += count;
@@ -184,44 +194,9 @@ size_t sim_take_capture(int index, unsigned char *out, size_t max) {
 }
 
 void sim_map_memory(uint32_t address, const unsigned char *bytes, size_t count) {
-    if (bytes == nullptr) {
-        return;
-    }
-    for (size_t i = 0; i < count; ++i) {
-        const uint64_t at = uint64_t(address) + i;
-        if (at > 0xFFFFFFFFu) {  // the address space ends here
-            break;
-        }
-        std::unique_ptr<MemoryPage> &page = memory_pages[uint32_t(at / PAGE_BYTES)];
-        if (!page) {
-            page.reset(new MemoryPage{});
-        }
-        const uint32_t offset = uint32_t(at % PAGE_BYTES);
-        page->bytes[offset] = bytes[i];
-        page->mapped[offset / 8] |= (unsigned char)(1u << (offset % 8));
-    }
+    sparse_write(memory, address, bytes, count);
 }
 
 size_t sim_read_memory(uint32_t address, unsigned char *dest, size_t count) {
-    if (dest == nullptr) {
-        return 0;
-    }
-    size_t done = 0;
-    while (done < count) {
-        const uint64_t at = uint64_t(address) + done;
-        if (at > 0xFFFFFFFFu) {
-            break;
-        }
-        auto page = memory_pages.find(uint32_t(at / PAGE_BYTES));
-        if (page == memory_pages.end()) {
-            break;
-        }
-        const uint32_t offset = uint32_t(at % PAGE_BYTES);
-        if ((page->second->mapped[offset / 8] & (1u << (offset % 8))) == 0) {
-            break;
-        }
-        dest[done] = page->second->bytes[offset];
-        ++done;
-    }
-    return done;
+    return sparse_read(memory, address, dest, count);
 }

@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
+
+#include <unistd.h>
 
 #include "simulator/sim_daemon.h"
 #include "simulator/trace.h"
@@ -46,9 +49,16 @@ bool parse_count(const char *text, uint32_t *value) {
     return true;
 }
 
+// Out of memory is a clean failure with a message, never an abort.
+[[noreturn]] void out_of_memory() {
+    fputs("tarvel-sim: out of memory\n", stderr);
+    _exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
+    std::set_new_handler(out_of_memory);
     DaemonOptions options = {};
     options.device_name = "trvlmd";
     const char *log_path = nullptr;

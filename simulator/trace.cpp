@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -481,57 +482,50 @@ int parse_trace_line(const char *text, size_t length, TraceDirective *out, char 
     return fail(line, "unknown directive '%.*s'", shown_length(name), name.raw);
 }
 
-// Reads one line, its newline included, into *text, growing the buffer to
-// hold any line; returns its length (NUL bytes inside count), or -1 at the
-// end of the input or on an error. The same on every platform (POSIX
-// getline is not on all of them).
-static long read_line(char **text, size_t *capacity, FILE *input) {
-    size_t length = 0;
-    for (;;) {
-        const int c = getc(input);
-        if (c == EOF) {
-            break;
-        }
-        if (length + 2 > *capacity) {
-            const size_t grown = *capacity < 256 ? 256 : *capacity * 2;
-            char *bigger = static_cast<char *>(realloc(*text, grown));
-            if (bigger == nullptr) {
-                errno = ENOMEM;
-                return -1;
-            }
-            *text = bigger;
-            *capacity = grown;
-        }
-        (*text)[length++] = static_cast<char>(c);
-        if (c == '\n') {
-            break;
-        }
+// One character of the input; without the stream's lock where the platform
+// has such a call.
+static int next_char(FILE *input) {
+#ifdef _WIN32
+    return getc(input);
+#else
+    return getc_unlocked(input);
+#endif
+}
+
+// Reads one line (without its line feed) into text. 1: a line, 0: end of
+// input, -1: longer than TRACE_LINE_MAX (what was read is dropped). The
+// length is counted, not found by a NUL, so a NUL inside is kept and seen.
+static int read_line(FILE *input, std::string &text) {
+    text.clear();
+    int c;
+    while ((c = next_char(input)) != EOF) {
+        if (c == '\n') return 1;
+        if (text.size() >= TRACE_LINE_MAX) return -1;
+        text.push_back(static_cast<char>(c));
     }
-    if (length == 0) {
-        return -1;
-    }
-    (*text)[length] = '\0';
-    return static_cast<long>(length);
+    return text.empty() ? 0 : 1;
 }
 
 bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out) {
     out->clear();
     if (file_name == nullptr) file_name = "<trace>";
-    char *text = nullptr;
-    size_t capacity = 0;
+    std::string text;
     int line_number = 0;
     bool ok = true;
-    // read_line grows its buffer to hold any line, so a long mem line is read
-    // whole, and it reports the true length, so a NUL inside is seen.
     for (;;) {
         errno = 0;
-        long length = read_line(&text, &capacity, input);
-        if (length < 0) break;
+        int got = read_line(input, text);
+        if (got == 0) break;
         ++line_number;
+        if (got < 0) {
+            fprintf(stderr, "%s:%d: line longer than %zu bytes\n", file_name, line_number,
+                    TRACE_LINE_MAX);
+            ok = false;
+            break;
+        }
         TraceDirective directive;
         char error[256];
-        int result = parse_trace_line(text, static_cast<size_t>(length), &directive, error,
-                                      sizeof error);
+        int result = parse_trace_line(text.data(), text.size(), &directive, error, sizeof error);
         if (result < 0) {
             fprintf(stderr, "%s:%d: %s\n", file_name, line_number, error);
             ok = false;
@@ -546,8 +540,10 @@ bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> 
         fprintf(stderr, "%s: %s\n", file_name, strerror(errno != 0 ? errno : EIO));
         ok = false;
     }
-    free(text);
-    if (!ok) out->clear();
+    if (!ok) {
+        out->clear();
+        out->shrink_to_fit();
+    }
     return ok;
 }
 

@@ -56,7 +56,15 @@ struct TraceDirective {
 int parse_trace_line(const char *text, size_t length, TraceDirective *out,
                      char *error, size_t error_size);
 
+// The longest line a trace may have (a mem line of about five million
+// bytes); a longer one, such as endless input without line feeds, is a
+// malformed line rather than a reason to exhaust memory.
+constexpr size_t TRACE_LINE_MAX = size_t(16) << 20;
+
 // Reads a whole trace. On the first malformed line prints "FILE:LINE: message"
-// to standard error and returns false; out then holds nothing.
+// to standard error and returns false; out then holds nothing. A read error
+// is reported as "FILE: message" and also returns false (ferror(input) then
+// tells it apart). Memory is taken through operator new: a program that
+// reads traces installs a new-handler that reports running out of memory.
 bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out);
 bool read_trace_file(const char *path, std::vector<TraceDirective> *out);  // "-" is standard input

@@ -14,16 +14,19 @@
 // an option unknown; 1 when a file could not be opened or read, or the output
 // could not be written.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <unordered_map>
+#include <new>
 #include <vector>
 
 #include "decoder/driver_memory.h"
 #include "decoder/status.h"
+#include "formatting/escape.h"
+#include "simulator/sparse_memory.h"
 #include "simulator/trace.h"
 
 namespace {
@@ -44,75 +47,32 @@ const char USAGE[] =
     "\n"
     "Exit status: 0 decoded, 1 file or output error, 2 malformed trace or bad option.\n";
 
-// Driver memory of one trace, in pages of 4096 bytes; each byte is mapped
-// once a mem or str directive has written it.
-constexpr uint32_t PAGE_BITS = 12;
-constexpr uint32_t PAGE_SIZE = 1u << PAGE_BITS;
-
-struct MemoryPage {
-    unsigned char bytes[PAGE_SIZE];
-    bool mapped[PAGE_SIZE];
-};
-
-struct TraceMemory {
-    std::unordered_map<uint32_t, MemoryPage> pages;
-};
-
-void write_memory(TraceMemory &memory, uint32_t address, const std::vector<unsigned char> &bytes) {
+// Driver memory of one trace: the bytes that its mem and str directives
+// wrote, no more.
+void write_memory(SparseMemory &memory, uint32_t address, const std::vector<unsigned char> &bytes) {
     // The trace reader refuses blocks that would run past 0xFFFFFFFF.
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        uint32_t at = address + static_cast<uint32_t>(i);
-        MemoryPage &page = memory.pages[at >> PAGE_BITS];
-        page.bytes[at & (PAGE_SIZE - 1)] = bytes[i];
-        page.mapped[at & (PAGE_SIZE - 1)] = true;
-    }
+    sparse_write(memory, address, bytes.data(), bytes.size());
 }
 
-// The DriverMemoryReader over a TraceMemory: copies the mapped prefix of the
-// block. Address 0 is never mapped.
+// The DriverMemoryReader over a trace's memory: copies the mapped prefix of
+// the block. Address 0 is never mapped.
 size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t count) {
-    const TraceMemory &memory = *static_cast<const TraceMemory *>(context);
-    size_t done = 0;
-    const MemoryPage *page = nullptr;
-    uint32_t page_number = 0;
-    while (done < count) {
-        uint64_t at64 = static_cast<uint64_t>(address) + done;
-        if (address == 0 || at64 > 0xFFFFFFFFull) break;
-        uint32_t at = static_cast<uint32_t>(at64);
-        if (page == nullptr || (at >> PAGE_BITS) != page_number) {
-            page_number = at >> PAGE_BITS;
-            auto found = memory.pages.find(page_number);
-            if (found == memory.pages.end()) break;
-            page = &found->second;
-        }
-        if (!page->mapped[at & (PAGE_SIZE - 1)]) break;
-        dest[done++] = page->bytes[at & (PAGE_SIZE - 1)];
-    }
-    return done;
+    if (address == 0) return 0;
+    return sparse_read(*static_cast<const SparseMemory *>(context), address, dest, count);
 }
 
-// Writes a line so that it takes exactly one output line and every byte can
-// be told apart.
-void put_escaped(const char *line, FILE *out) {
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(line); *p != 0; ++p) {
-        switch (*p) {
-        case '\\': fputs("\\\\", out); break;
-        case '\t': fputs("\\t", out); break;
-        case '\n': fputs("\\n", out); break;
-        case '\r': fputs("\\r", out); break;
-        default:
-            if (*p < 0x20 || *p >= 0x7f) {
-                fprintf(out, "\\x%02x", *p);
-            } else {
-                putc(*p, out);
-            }
-        }
-    }
-    putc('\n', out);
+// Running out of memory ends the program with status 1 and a message, like
+// any read error: never an abort, and never a clean end with part of the
+// input silently missing. What earlier files printed is kept.
+[[noreturn]] void out_of_memory() {
+    fflush(stdout);
+    static const char message[] = "tarvel-decode: out of memory\n";
+    fputs(message, stderr);
+    _exit(1);
 }
 
 void decode_trace(const std::vector<TraceDirective> &trace, bool escape, FILE *out) {
-    TraceMemory memory;
+    SparseMemory memory;
     set_driver_memory_reader(read_memory, &memory);
     StatusLine line;
     for (const TraceDirective &directive : trace) {
@@ -179,6 +139,7 @@ bool finish_output(FILE *out) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    std::set_new_handler(out_of_memory);
     static char output_buffer[1 << 16];
     setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
 

@@ -7,6 +7,7 @@
 
 #include "driverlink/platform.h"
 #include "driverlink/common/registry_keys.h"
+#include "driverlink/unfilled.h"
 #include "simulator/sim.h"
 #include "simulator/sim_internal.h"
 
@@ -90,7 +91,11 @@ bool platform_device_control(PlatformHandle handle, uint32_t code, const void *i
         platform_set_last_error(EBADF);
         return false;
     }
-    return sim_device_control(code, input, input_size, output, output_size, returned);
+    uint32_t filled = 0;
+    const bool done = sim_device_control_bytes(code, input, input_size, output, output_size,
+                                               returned, &filled);
+    clear_unfilled(code, output, output_size, filled, returned != nullptr ? *returned : 0);
+    return done;
 }
 
 PlatformHandle platform_open_key(const char *key_path, unsigned access) {

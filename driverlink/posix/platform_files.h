@@ -4,3 +4,4 @@
 
 // Records the code that platform_last_error reports next (an errno value).
 void platform_set_last_error(int code);
+

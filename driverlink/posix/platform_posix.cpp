@@ -18,6 +18,7 @@
 
 #include "decoder/driver_memory.h"
 #include "driverlink/platform.h"
+#include "driverlink/unfilled.h"
 #include "driverlink/posix/platform_files.h"
 #include "driverlink/common/registry_keys.h"
 #include "driverlink/posix/sim_wire.h"
@@ -33,9 +34,14 @@ constexpr int WIRE_TIMEOUT_SECONDS = 10;
 constexpr size_t SMALL_REPLY_BYTES = 2048;
 constexpr int REPLY_SPIN_ATTEMPTS = 20;  // non-blocking reads before waiting for a reply  // a daemon that stops answering fails the call
 
+// A device handle: its connection and the device name it was opened by.
+// A connection that broke (the daemon ended or was restarted) is opened
+// anew on the next call through the handle, so a program that keeps the
+// handle while ActiveModems stays nonzero reaches the new daemon.
 struct DeviceSlot {
     bool used;
     int fd;  // -1 once the connection broke
+    char name[WIRE_MAX_INPUT + 1];  // without the \\.\ prefix
 };
 DeviceSlot device_slots[DEVICE_SLOTS];
 int memory_slot = -1;  // the connection that driver-memory reads go through
@@ -193,11 +199,40 @@ ssize_t read_up_to(int fd, unsigned char *dest, size_t count) {
     return ssize_t(done);
 }
 
+// Connects to the device's socket and opens the device by name; the
+// connection's descriptor, or -1.
+int open_connection(DeviceSlot *slot) {
+    char socket_path[sizeof(sockaddr_un{}.sun_path)];
+    if (!sim_world_socket_path(slot->name, socket_path, sizeof socket_path) || !sim_world_trusted()) {
+        return -1;
+    }
+    slot->fd = connect_device(socket_path);
+    if (slot->fd < 0) {
+        return -1;
+    }
+    WireReply reply;
+    if (!exchange(slot, WIRE_OPEN, 0, slot->name, uint32_t(strlen(slot->name)), nullptr, 0, &reply) ||
+        reply.result != 1) {
+        platform_set_last_error(ENODEV);
+        break_connection(slot);
+        return -1;
+    }
+    return slot->fd;
+}
+
+// The slot's connection, opened anew when it broke; false when it cannot be.
+bool connection_ready(DeviceSlot *slot) {
+    return slot->fd >= 0 || open_connection(slot) >= 0;
+}
+
 size_t read_daemon_memory(void *, uint32_t address, unsigned char *dest, size_t count) {
     if (memory_slot < 0 || !device_slots[memory_slot].used || dest == nullptr) {
         return 0;
     }
     DeviceSlot *slot = &device_slots[memory_slot];
+    if (!connection_ready(slot)) {
+        return 0;
+    }
     size_t done = 0;
     while (done < count && uint64_t(address) + done <= 0xFFFFFFFFu) {
         const size_t want = count - done < WIRE_MAX_MEMORY_READ ? count - done : WIRE_MAX_MEMORY_READ;
@@ -221,12 +256,8 @@ bool platform_is_nt_family() {
 }
 
 PlatformHandle platform_open_device(const char *name) {
-    if (name == nullptr || strncmp(name, "\\\\.\\", 4) != 0) {
+    if (name == nullptr || strncmp(name, "\\\\.\\", 4) != 0 || strlen(name + 4) > WIRE_MAX_INPUT) {
         platform_set_last_error(ENOENT);
-        return NO_HANDLE;
-    }
-    char socket_path[sizeof(sockaddr_un{}.sun_path)];
-    if (!sim_world_socket_path(name + 4, socket_path, sizeof socket_path) || !sim_world_trusted()) {
         return NO_HANDLE;
     }
     size_t index = 0;
@@ -238,15 +269,8 @@ PlatformHandle platform_open_device(const char *name) {
         return NO_HANDLE;
     }
     DeviceSlot *slot = &device_slots[index];
-    slot->fd = connect_device(socket_path);
-    if (slot->fd < 0) {
-        return NO_HANDLE;
-    }
-    const uint32_t name_size = uint32_t(strlen(name + 4));
-    WireReply reply;
-    if (!exchange(slot, WIRE_OPEN, 0, name + 4, name_size, nullptr, 0, &reply) || reply.result != 1) {
-        platform_set_last_error(ENODEV);
-        break_connection(slot);
+    snprintf(slot->name, sizeof slot->name, "%s", name + 4);
+    if (open_connection(slot) < 0) {
         return NO_HANDLE;
     }
     slot->used = true;
@@ -282,6 +306,9 @@ bool platform_device_control(PlatformHandle handle, uint32_t code, const void *i
     if (output_size > WIRE_MAX_OUTPUT) {
         output_size = WIRE_MAX_OUTPUT;
     }
+    if (!connection_ready(slot)) {
+        return false;
+    }
     WireReply reply;
     if (!exchange(slot, WIRE_CONTROL, code, input, input_size, output, output_size, &reply)) {
         return false;
@@ -289,47 +316,43 @@ bool platform_device_control(PlatformHandle handle, uint32_t code, const void *i
     if (returned != nullptr) {
         *returned = reply.returned;
     }
+    clear_unfilled(code, output, output_size, reply.data_size, reply.returned);
     return reply.result == 1;
 }
 
 PlatformHandle platform_open_key(const char *key_path, unsigned access) {
-    char dir[PATH_MAX];
     if (!key_request_valid(key_path, access)) {
         return NO_HANDLE;
     }
-    if (!sim_world_key_dir(key_path, dir, sizeof dir)) {
+    const int key = sim_world_open_key(key_path, false);
+    if (key < 0) {
         return NO_HANDLE;
     }
-    struct stat info;
-    if (stat(dir, &info) != 0 || !S_ISDIR(info.st_mode)) {
-        platform_set_last_error(ENOENT);
-        return NO_HANDLE;
-    }
+    close(key);
     return open_key_slot(key_path, access);
 }
 
 ValueRead platform_read_value(PlatformHandle key, const char *value_name, void *buffer,
                               uint32_t *size) {
     KeySlot *slot = key_slot(key);
-    char dir[PATH_MAX];
-    char path[PATH_MAX];
     if (slot == nullptr || (slot->access & REGISTRY_QUERY) == 0 || value_name == nullptr ||
         size == nullptr || value_name[0] == '\0' || value_name[0] == '.' ||
-        strchr(value_name, '/') != nullptr || !sim_world_key_dir(slot->path, dir, sizeof dir)) {
+        strchr(value_name, '/') != nullptr) {
         platform_set_last_error(slot == nullptr ? EBADF : EINVAL);
         return VALUE_FAILED;
     }
-    const int n = snprintf(path, sizeof path, "%s/%s", dir, value_name);
-    if (n <= 0 || size_t(n) >= sizeof path) {
-        platform_set_last_error(ENAMETOOLONG);
+    const int dir = sim_world_open_key(slot->path, false);
+    if (dir < 0) {
         return VALUE_FAILED;
     }
     // O_NONBLOCK: something other than a plain file in the registry (a
     // FIFO) must not hang the program.
-    const int fd = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    const int fd = openat(dir, value_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    const int open_error = errno;
+    close(dir);
     if (fd < 0) {
-        platform_set_last_error(errno);
-        return errno == ENOENT ? VALUE_MISSING : VALUE_FAILED;
+        platform_set_last_error(open_error);
+        return open_error == ENOENT ? VALUE_MISSING : VALUE_FAILED;
     }
     // The common small value is read in one go, one byte more than the
     // buffer holds to tell whether it fits; only a larger one needs its size.
@@ -387,10 +410,7 @@ ValueRead platform_read_value(PlatformHandle key, const char *value_name, void *
 bool platform_write_value(PlatformHandle key, const char *value_name, const void *data,
                           uint32_t size) {
     KeySlot *slot = key_slot(key);
-    char dir[PATH_MAX];
-    struct stat info;
-    if (slot == nullptr || (slot->access & REGISTRY_SET) == 0 ||
-        !sim_world_key_dir(slot->path, dir, sizeof dir) || stat(dir, &info) != 0) {
+    if (slot == nullptr || (slot->access & REGISTRY_SET) == 0) {
         platform_set_last_error(slot == nullptr ? EBADF : EACCES);
         return false;
     }

@@ -5,12 +5,19 @@
 // process cannot create it anew, delete it or rename it until it is closed
 // (EBUSY), as Windows refuses those on a file opened without sharing. So one
 // capture file can never truncate, unlink or move another that is still
-// being written.
+// being written. The same holds across processes: the file carries an
+// exclusive lock (flock) while it is open, and a second create, a delete or a
+// rename by anyone who honours the lock fails with EBUSY.
+//
+// A capture file is never reached through a symbolic link (O_NOFOLLOW): a
+// link planted under its name fails the create with ELOOP instead of
+// letting the program write where the link points.
 #include <cerrno>
 #include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +56,21 @@ bool file_in_use(const char *name) {
     }
     return false;
 }
+
+// True when another process holds the lock of the file called name; then
+// EBUSY is the last error. A name that is a link or no file is not locked.
+bool locked_elsewhere(const char *name) {
+    const int fd = open(name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    const bool locked = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    close(fd);  // also drops the probe's own lock
+    if (locked) {
+        last_error = EBUSY;
+    }
+    return locked;
+}
 }  // namespace
 
 void platform_set_last_error(int code) {
@@ -82,13 +104,20 @@ PlatformHandle platform_create_file(const char *name) {
         platform_set_last_error(EMFILE);
         return NO_HANDLE;
     }
-    const int fd = open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Opened without O_TRUNC: the file is emptied only once its lock is
+    // ours, so a file that another process is writing keeps every byte.
+    const int fd = open(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644);
     if (fd < 0) {
         platform_set_last_error(errno);
         return NO_HANDLE;
     }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        platform_set_last_error(errno == EWOULDBLOCK ? EBUSY : errno);
+        close(fd);
+        return NO_HANDLE;
+    }
     struct stat info;
-    if (fstat(fd, &info) != 0) {
+    if (fstat(fd, &info) != 0 || (S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0)) {
         platform_set_last_error(errno);
         close(fd);
         return NO_HANDLE;
@@ -103,6 +132,10 @@ bool platform_write_file(PlatformHandle file, const void *data, uint32_t size) {
         return false;
     }
     const char *bytes = static_cast<const char *>(data);
+    // A write either lands whole or not at all: the part of a chunk that
+    // went out before a full disk or a file-size limit stopped it is cut off
+    // again, so the file ends exactly after the last whole write.
+    const off_t start = lseek(int(file), 0, SEEK_CUR);
     uint32_t done = 0;
     while (done < size) {
         const ssize_t n = write(int(file), bytes + done, size - done);
@@ -110,7 +143,11 @@ bool platform_write_file(PlatformHandle file, const void *data, uint32_t size) {
             continue;
         }
         if (n <= 0) {
-            platform_set_last_error(n < 0 ? errno : EIO);
+            const int error = n < 0 ? errno : EIO;
+            if (done != 0 && start >= 0 && ftruncate(int(file), start) == 0) {
+                lseek(int(file), start, SEEK_SET);
+            }
+            platform_set_last_error(error);
             return false;
         }
         done += uint32_t(n);
@@ -130,7 +167,7 @@ void platform_close_file(PlatformHandle file) {
 }
 
 bool platform_delete_file(const char *name) {
-    if (name != nullptr && file_in_use(name)) {
+    if (name != nullptr && (file_in_use(name) || locked_elsewhere(name))) {
         return false;
     }
     if (name == nullptr || unlink(name) != 0) {
@@ -147,7 +184,7 @@ bool platform_rename_file(const char *from, const char *to) {
         platform_set_last_error(ENOENT);
         return false;
     }
-    if (file_in_use(from)) {
+    if (file_in_use(from) || locked_elsewhere(from)) {
         return false;
     }
     if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {

@@ -40,16 +40,6 @@ bool make_directory(const char *path) {
     return false;
 }
 
-bool value_path(const char *key_path, const char *value_name, char *path, size_t size) {
-    char dir[PATH_MAX];
-    if (value_name == nullptr || !component_valid(value_name, strlen(value_name)) ||
-        !sim_world_key_dir(key_path, dir, sizeof dir)) {
-        return false;
-    }
-    const int n = snprintf(path, size, "%s/%s", dir, value_name);
-    return n > 0 && size_t(n) < size;
-}
-
 }  // namespace
 
 bool sim_world_dir(char *path, size_t size) {
@@ -70,39 +60,117 @@ bool sim_world_dir(char *path, size_t size) {
     return true;
 }
 
+// Opens the runtime directory without following a link and checks, on
+// that descriptor, that it is ours and that neither group nor others can
+// write it. -1 (EPERM for a directory that is not trusted) otherwise.
+static int open_trusted_dir(const char *dir) {
+    const int fd = open(dir, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        platform_set_last_error(errno == ELOOP ? EPERM : errno);
+        return -1;
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || info.st_uid != getuid() || (info.st_mode & 022) != 0) {
+        platform_set_last_error(EPERM);
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Opens (and with create makes) one directory below parent, never through
+// a link.
+static int open_child_dir(int parent, const char *name, bool create) {
+    int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT && create) {
+        if (mkdirat(parent, name, 0700) != 0 && errno != EEXIST) {
+            platform_set_last_error(errno);
+            return -1;
+        }
+        fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
+    if (fd < 0) {
+        platform_set_last_error(errno);
+    }
+    return fd;
+}
+
 bool sim_world_prepare() {
     char dir[PATH_MAX];
     if (!sim_world_dir(dir, sizeof dir) || !make_directory(dir)) {
         return false;
     }
     // A directory in a shared place such as /tmp may have been made by
-    // someone else: use it only when it is ours, and keep it private.
+    // someone else, or left open to others: use it only when it is ours and
+    // closed, and never change a directory that is not (someone else may
+    // rely on its mode). Readable or searchable bits for others are dropped.
+    const int fd = open_trusted_dir(dir);
+    if (fd < 0) {
+        return false;
+    }
     struct stat info;
-    if (lstat(dir, &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) {
-        platform_set_last_error(EPERM);
-        return false;
-    }
-    if ((info.st_mode & 077) != 0 && chmod(dir, 0700) != 0) {
+    if (fstat(fd, &info) != 0 || ((info.st_mode & 077) != 0 && fchmod(fd, 0700) != 0)) {
         platform_set_last_error(errno);
+        close(fd);
         return false;
     }
-    char registry[PATH_MAX];
-    const int n = snprintf(registry, sizeof registry, "%s/registry", dir);
-    return n > 0 && size_t(n) < sizeof registry && make_directory(registry);
+    const int registry = open_child_dir(fd, "registry", true);
+    close(fd);
+    if (registry < 0) {
+        return false;
+    }
+    close(registry);
+    return true;
 }
 
 bool sim_world_trusted() {
     char dir[PATH_MAX];
-    struct stat info;
-    if (!sim_world_dir(dir, sizeof dir) || lstat(dir, &info) != 0) {
-        platform_set_last_error(errno);
+    if (!sim_world_dir(dir, sizeof dir)) {
         return false;
     }
-    if (!S_ISDIR(info.st_mode) || info.st_uid != getuid() || (info.st_mode & 022) != 0) {
-        platform_set_last_error(EPERM);
+    const int fd = open_trusted_dir(dir);
+    if (fd < 0) {
         return false;
     }
+    close(fd);
     return true;
+}
+
+int sim_world_open_key(const char *key_path, bool create) {
+    char dir[PATH_MAX];
+    char checked[PATH_MAX];
+    // The path check refuses empty, "." and ".." components and '/'.
+    if (!sim_world_key_dir(key_path, checked, sizeof checked) || !sim_world_dir(dir, sizeof dir)) {
+        return -1;
+    }
+    int fd = open_trusted_dir(dir);
+    if (fd < 0) {
+        return -1;
+    }
+    int next = open_child_dir(fd, "registry", create);
+    close(fd);
+    fd = next;
+    const char *part = key_path;
+    while (fd >= 0) {
+        const char *end = strchr(part, '\\');
+        const size_t length = end != nullptr ? size_t(end - part) : strlen(part);
+        char name[NAME_MAX + 1];
+        if (length > NAME_MAX) {
+            platform_set_last_error(ENAMETOOLONG);
+            close(fd);
+            return -1;
+        }
+        memcpy(name, part, length);
+        name[length] = '\0';
+        next = open_child_dir(fd, name, create);
+        close(fd);
+        fd = next;
+        if (end == nullptr) {
+            break;
+        }
+        part = end + 1;
+    }
+    return fd;
 }
 
 bool sim_world_socket_path(const char *device_name, char *path, size_t size) {
@@ -159,76 +227,86 @@ bool sim_world_key_dir(const char *key_path, char *path, size_t size) {
 }
 
 bool sim_world_create_key(const char *key_path) {
-    char path[PATH_MAX];
-    char dir[PATH_MAX];
-    if (!sim_world_key_dir(key_path, path, sizeof path) || !sim_world_dir(dir, sizeof dir)) {
+    const int fd = sim_world_open_key(key_path, true);
+    if (fd < 0) {
         return false;
     }
-    // Make each directory below the runtime directory in turn.
-    for (size_t i = strlen(dir) + 1; path[i] != '\0'; ++i) {
-        if (path[i] == '/') {
-            path[i] = '\0';
-            const bool made = make_directory(path);
-            path[i] = '/';
-            if (!made) {
-                return false;
-            }
-        }
+    close(fd);
+    return true;
+}
+
+static bool name_valid(const char *value_name) {
+    if (value_name == nullptr || !component_valid(value_name, strlen(value_name)) ||
+        strlen(value_name) > NAME_MAX) {
+        platform_set_last_error(EINVAL);
+        return false;
     }
-    return make_directory(path);
+    return true;
 }
 
 bool sim_world_write_value(const char *key_path, const char *value_name, const void *data,
                            uint32_t size) {
     static unsigned temp_counter = 0;
-    char path[PATH_MAX];
-    char temp[PATH_MAX];
-    char dir[PATH_MAX];
-    if ((data == nullptr && size != 0) || !value_path(key_path, value_name, path, sizeof path) ||
-        !sim_world_key_dir(key_path, dir, sizeof dir)) {
+    char temp[64];
+    if ((data == nullptr && size != 0) || !name_valid(value_name)) {
+        platform_set_last_error(EINVAL);
         return false;
     }
-    const int n = snprintf(temp, sizeof temp, "%s/.tmp-%ld-%u", dir, (long)getpid(), temp_counter++);
-    if (n <= 0 || size_t(n) >= sizeof temp) {
-        platform_set_last_error(ENAMETOOLONG);
+    const int key = sim_world_open_key(key_path, false);
+    if (key < 0) {
         return false;
     }
-    const int fd = open(temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    snprintf(temp, sizeof temp, ".tmp-%ld-%u", (long)getpid(), temp_counter++);
+    const int fd = openat(key, temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         platform_set_last_error(errno);
+        close(key);
         return false;
     }
     const char *bytes = static_cast<const char *>(data);
     uint32_t done = 0;
-    while (done < size) {
+    bool ok = true;
+    while (ok && done < size) {
         const ssize_t written = write(fd, bytes + done, size - done);
         if (written < 0 && errno == EINTR) {
             continue;
         }
         if (written <= 0) {
             platform_set_last_error(written < 0 ? errno : EIO);
-            close(fd);
-            unlink(temp);
-            return false;
+            ok = false;
+        } else {
+            done += uint32_t(written);
         }
-        done += uint32_t(written);
     }
-    if (close(fd) != 0 || rename(temp, path) != 0) {
+    if (close(fd) != 0 && ok) {
         platform_set_last_error(errno);
-        unlink(temp);
-        return false;
+        ok = false;
     }
-    return true;
+    // rename replaces a link planted under the value's name; it never
+    // writes through it.
+    if (ok && renameat(key, temp, key, value_name) != 0) {
+        platform_set_last_error(errno);
+        ok = false;
+    }
+    if (!ok) {
+        unlinkat(key, temp, 0);
+    }
+    close(key);
+    return ok;
 }
 
 bool sim_world_remove_value(const char *key_path, const char *value_name) {
-    char path[PATH_MAX];
-    if (!value_path(key_path, value_name, path, sizeof path)) {
+    if (!name_valid(value_name)) {
         return false;
     }
-    if (unlink(path) != 0 && errno != ENOENT) {
+    const int key = sim_world_open_key(key_path, false);
+    if (key < 0) {
+        return false;
+    }
+    const bool removed = unlinkat(key, value_name, 0) == 0 || errno == ENOENT;
+    if (!removed) {
         platform_set_last_error(errno);
-        return false;
     }
-    return true;
+    close(key);
+    return removed;
 }

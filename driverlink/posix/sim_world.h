@@ -8,6 +8,11 @@
 //   $TARVEL_SIM_DIR/registry/     the registry: a key is a directory (path
 //                                  components split at backslashes, 0700), a
 //                                  value is a file holding its raw bytes (0600)
+//
+// The registry is only ever reached from the runtime directory downwards,
+// one openat(O_NOFOLLOW) per component, after the runtime directory has been
+// checked through the very descriptor that is used: a key directory or value
+// file that someone replaced by a symbolic link is never followed.
 #pragma once
 
 #include <cstddef>
@@ -16,11 +21,17 @@
 // The runtime directory's path. False when it does not fit size bytes.
 bool sim_world_dir(char *path, size_t size);
 // Creates the runtime directory and its registry directory (0700) when they
-// are missing. Refuses a directory that is not ours or is open to others.
+// are missing. Refuses (EPERM) a directory that is not ours or that the
+// group or others can write, and leaves it as it is.
 bool sim_world_prepare();
 // True when the runtime directory exists, is ours and is closed to others;
-// a program connects only to a device socket in such a directory.
+// a program connects only to a device socket in such a directory, and
+// touches the registry only below it.
 bool sim_world_trusted();
+// A descriptor of a registry key's directory (O_DIRECTORY), reached without
+// following any link from a trusted runtime directory; with create, missing
+// directories are made (0700). -1 with the last error set when it cannot be.
+int sim_world_open_key(const char *key_path, bool create);
 // The socket path of a device name (without \\.\). False for a name that is
 // empty, ".", "..", contains '/', or would not fit a socket address.
 bool sim_world_socket_path(const char *device_name, char *path, size_t size);

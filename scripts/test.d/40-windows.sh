@@ -71,11 +71,12 @@ make_prefix() {
 }
 
 # Runs a Windows program with the loader of its bitness; output to a file.
+# Nothing here takes minutes: a program still running after 5 fails.
 run() {
   local out=$1 program=$2; shift 2
   local loader=$wine64
   [ "$(pe_machine "$program")" = 014c ] && loader=$wine32
-  "$loader" "$program" "$@" >"$out" 2>&1 </dev/null
+  timeout 300 "$loader" "$program" "$@" >"$out" 2>&1 </dev/null
 }
 run_sc() { "$wine64" sc "$@" >"$work/sc.log" 2>&1 </dev/null || "$wine32" sc "$@" >"$work/sc.log" 2>&1 </dev/null; }
 # The registry as the recorder under test sees it: a 32-bit program on 64-bit
@@ -193,7 +194,7 @@ interrupt() {  # BUILD
   (cd rec &&
    { for _ in $(seq 1 100); do console_text ../rec.out 2>/dev/null | grep -q 'Port(s)opened' && break; sleep 0.1; done
      sleep 1; printf '\003'; sleep 2; } |
-   script -qec "$loader $1/recorder/recorder.exe TRVLM" /dev/null >../rec.out 2>&1) || true
+   timeout 60 script -qec "$loader $1/recorder/recorder.exe TRVLM" /dev/null >../rec.out 2>&1) || true
   # The modem is still active: recording ended by Ctrl+C, not by the trace.
   local active_after printed
   active_after=$(reg_value ActiveModems)

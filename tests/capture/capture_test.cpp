@@ -375,6 +375,15 @@ TEST_F(CaptureTest, DriverSuppliedNames) {
         {"127 characters", longest, true, true, 0},
         {"128 characters refused", too_long, true, false, platform_name_too_long_error()},
         {"unreadable name", "", false, false, CAPTURE_NAME_UNREADABLE_ERROR},
+        {"absolute path", "/tmp/abs-path.log", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"backslash root", "\\share\\x.log", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"drive letter", "C:x.log", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"climbs out", "../escaped.log", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"climbs out further down", "a/../../escaped.log", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"climbs out by backslash", "a\\..\\..\\escaped.log", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"line break", "evil\nCreated new log file x", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"control character", "bell\x07.log", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"delete character", "del\x7f.log", true, false, CAPTURE_NAME_INVALID_ERROR},
     };
     activate(1);
     uint32_t address = 0x80001000;
@@ -580,6 +589,12 @@ TEST_F(CaptureTest, CountAboveTheBufferIsCutToTheBuffer) {
     drain_captures();
     EXPECT_EQ(capture_slots[0].byte_count, static_cast<int64_t>(CHUNK));
     EXPECT_EQ(file_bytes("big.bin"), std::vector<unsigned char>(CHUNK, 0x5A));
+    // The second read delivers 100 bytes and claims a full buffer: what it
+    // did not fill reads as zeros, never as the first read's bytes.
+    drain_captures();
+    std::vector<unsigned char> expected(2 * CHUNK, 0);
+    std::fill(expected.begin(), expected.begin() + CHUNK + 100, 0x5A);
+    EXPECT_EQ(file_bytes("big.bin"), expected);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "driverlink/platform.h"
@@ -111,6 +112,65 @@ TEST_F(FilesTest, OpenFileIsNotShared) {
     EXPECT_TRUE(platform_delete_file((dir + "/3.log").c_str()));
     EXPECT_TRUE(write_whole(path, "anew"));
     EXPECT_EQ(read_file(path), "anew");
+}
+
+// Another process (a second recorder in the same directory) is refused the
+// same way: it can neither empty, delete nor move the open file.
+TEST_F(FilesTest, OpenFileIsNotSharedWithOtherProcesses) {
+    const std::string path = dir + "/session.rec.1";
+    int ready[2];
+    int go_on[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(go_on), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const PlatformHandle file = platform_create_file(path.c_str());
+        bool ok = file != NO_HANDLE && platform_write_file(file, "first", 5);
+        char byte = ok ? 'y' : 'n';
+        ok = write(ready[1], &byte, 1) == 1 && read(go_on[0], &byte, 1) == 1 &&
+             platform_write_file(file, " writer", 7);
+        platform_close_file(file);
+        _exit(ok ? 0 : 1);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    ASSERT_EQ(byte, 'y');
+    EXPECT_EQ(platform_create_file(path.c_str()), NO_HANDLE);
+    EXPECT_EQ(platform_last_error(), EBUSY);
+    EXPECT_FALSE(platform_delete_file(path.c_str()));
+    EXPECT_EQ(platform_last_error(), EBUSY);
+    EXPECT_FALSE(platform_rename_file(path.c_str(), (dir + "/moved").c_str()));
+    EXPECT_EQ(platform_last_error(), EBUSY);
+    ASSERT_EQ(write(go_on[1], "x", 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(read_file(path), "first writer");
+    for (int fd : {ready[0], ready[1], go_on[0], go_on[1]}) {
+        close(fd);
+    }
+    // Once the other process has closed it, it can be created anew.
+    EXPECT_TRUE(write_whole(path, "anew"));
+    EXPECT_EQ(read_file(path), "anew");
+}
+
+// A capture file is never reached through a symbolic link: one planted
+// under its name (dangling or not) fails the create and its target is left
+// as it was.
+TEST_F(FilesTest, LinkUnderTheNameIsRefused) {
+    const std::string target = dir + "/target";
+    ASSERT_TRUE(write_whole(target, "keep"));
+    const std::string names[] = {dir + "/link", dir + "/dangling"};
+    ASSERT_EQ(symlink(target.c_str(), names[0].c_str()), 0);
+    ASSERT_EQ(symlink((dir + "/nowhere").c_str(), names[1].c_str()), 0);
+    for (const std::string &name : names) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(platform_create_file(name.c_str()), NO_HANDLE);
+        EXPECT_EQ(platform_last_error(), ELOOP);
+    }
+    EXPECT_EQ(read_file(target), "keep");
+    EXPECT_NE(access((dir + "/nowhere").c_str(), F_OK), 0);
 }
 
 TEST_F(FilesTest, RenameNeverReplaces) {

@@ -14,63 +14,9 @@
 #include <unistd.h>
 
 #include "capture/sim_fixture.h"
+#include "process_support.h"
 
 namespace {
-
-std::string binary_path(const char *relative) {
-    const char *binary_dir = std::getenv("TARVEL_BINARY_DIR");
-    return std::string(binary_dir != nullptr ? binary_dir : ".") + "/" + relative;
-}
-
-std::string text_of(const std::string &name) {
-    std::vector<unsigned char> bytes = file_bytes(name);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-// Starts a program with TARVEL_SIM_DIR set and its output in files.
-pid_t spawn(const std::vector<std::string> &arguments, const std::string &world,
-            const std::string &out_name, const std::string &err_name) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        setenv("TARVEL_SIM_DIR", world.c_str(), 1);
-        int out = open(out_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = open(err_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        dup2(err, 2);
-        std::vector<char *> argv;
-        for (const std::string &argument : arguments) {
-            argv.push_back(const_cast<char *>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-// The exit status, or -1 (after killing it) when it does not end in time.
-int wait_for(pid_t pid, int seconds) {
-    for (int step = 0; step < seconds * 100; ++step) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
-}
-
-bool wait_for_file(const std::string &name, int seconds) {
-    for (int step = 0; step < seconds * 100; ++step) {
-        if (file_exists(name)) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
 
 class RecorderDaemonTest : public SimTest {
 protected:
@@ -85,7 +31,7 @@ protected:
     }
     void TearDown() override {
         if (daemon_pid_ > 0) {
-            kill(daemon_pid_, SIGTERM);
+            send_signal(daemon_pid_, SIGTERM);
             wait_for(daemon_pid_, 5);
         }
         SimTest::TearDown();
@@ -159,7 +105,7 @@ TEST_F(RecorderDaemonTest, TermSignalEndsRecordingCleanly) {
     }
     // Let the pending data be copied before the signal comes.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    kill(pid, SIGTERM);
+    send_signal(pid, SIGTERM);
     EXPECT_EQ(wait_for(pid, 10), 0);
     EXPECT_EQ(text_of("recorder.out"), "Port(s) opened\nPort(s) closed\n");
     std::vector<unsigned char> expected(100000, 0x5a);

@@ -1,6 +1,7 @@
 // The recorder program run in-process against the simulated driver: console
 // texts, the recording flag, the files and their contents, the device name,
 // write failures and interrupts.
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -10,6 +11,10 @@
 #include <thread>
 #include <vector>
 
+#include <pthread.h>
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#endif
 #include <unistd.h>
 
 #include "capture/sim_fixture.h"
@@ -23,12 +28,18 @@ namespace {
 
 // Every TarvelSetup value written under the recorder's key, in order.
 std::vector<std::vector<unsigned char>> setup_writes;
+// When set, the first write of the flag also asks the recorder to finish.
+bool interrupt_on_flag = false;
 
 void observe_registry(const char *key_path, const char *value_name, const unsigned char *data,
                       uint32_t size) {
     if (std::string(key_path) == RECORDER_KEY && std::string(value_name) == TARVEL_SETUP_VALUE &&
         data != nullptr) {
         setup_writes.emplace_back(data, data + size);
+        if (interrupt_on_flag) {
+            interrupt_on_flag = false;
+            recorder_interrupt();
+        }
     }
 }
 
@@ -309,25 +320,104 @@ TEST_F(RecorderTest, SetupValueTooLongToKeepStopsTheRecorderUntouched) {
     EXPECT_TRUE(directory_names().empty());
 }
 
-#ifndef _WIN32  // a full disk is /dev/full, which only POSIX hosts have
-TEST_F(RecorderTest, FullDiskIsReportedOnceAndTheOtherModemIsStillCopied) {
-    ASSERT_EQ(symlink("/dev/full", "session.rec.1"), 0);
-    std::vector<unsigned char> two = patterned_bytes(3 * 524288 + 99, 51);
-    sim_queue_capture_fill(1, 4 * 524288, 0x11);
+#if !defined(_WIN32)
+// A file-size limit fails a write the way a full disk does. The failed
+// file is never written again (it stays an exact prefix of the stream even
+// though the last, small chunk would fit), the message says where it
+// stopped, and the other modem goes on being copied.
+TEST_F(RecorderTest, FailedWriteIsReportedOnceAndTheOtherModemIsStillCopied) {
+    std::vector<unsigned char> one = patterned_bytes(2 * 524288 + 1000, 50);
+    std::vector<unsigned char> two = patterned_bytes(524288 + 99, 51);
+    sim_queue_capture(1, one.data(), one.size());
     sim_queue_capture(2, two.data(), two.size());
     sim_set_active_modems(2);
     end_after_idle();
-    EXPECT_EQ(run(), 0);
+    rlimit previous;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    rlimit limited = previous;
+    limited.rlim_cur = 524288 + 524288 / 3;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const int result = run();  // SIGXFSZ would end the test program here
+    setrlimit(RLIMIT_FSIZE, &previous);
+    EXPECT_EQ(result, 0);
     EXPECT_EQ(file_text(console_), "Port(s) opened\nPort(s) closed\n");
-    EXPECT_EQ(file_text(errors_),
-              "Write to session.rec.1 failed, error = " + std::to_string(ENOSPC) + "\n");
-    EXPECT_EQ(file_bytes("session.rec.2"), two);
+    EXPECT_EQ(file_text(errors_), "Write to session.rec.1 failed, error = " + std::to_string(EFBIG) +
+                                      "; it holds the first 524288 bytes, the rest is not written\n");
+    EXPECT_EQ(file_bytes("session.rec.1"), std::vector<unsigned char>(one.begin(), one.begin() + 524288));
+    EXPECT_EQ(file_bytes("session.rec.2"), std::vector<unsigned char>(two.begin(), two.begin() + 524288 + 99));
     EXPECT_EQ(sim_pending_capture(1), 0u);
+    EXPECT_EQ(setup_writes, (std::vector<std::vector<unsigned char>>{WORD_ON, WORD_OFF}));
 }
-#endif
+
+// Standard output closed (recorder | head -1): the console message is an
+// output error, not the end of the program; the flag is still cleared.
+TEST_F(RecorderTest, ClosedStandardOutputStillClearsTheFlag) {
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    close(ends[0]);
+    FILE *closed = fdopen(ends[1], "w");
+    ASSERT_NE(closed, nullptr);
+    recorder_console = closed;
+    sim_queue_capture_fill(1, 1000, 0x31);
+    sim_set_active_modems(1);
+    end_after_idle();
+    EXPECT_EQ(run(), 0);
+    recorder_console = console_;
+    std::fclose(closed);
+    EXPECT_EQ(setup_writes, (std::vector<std::vector<unsigned char>>{WORD_ON, WORD_OFF}));
+    EXPECT_EQ(file_bytes("session.rec.1"), std::vector<unsigned char>(1000, 0x31));
+}
+
+#endif  // !_WIN32
+
+// Data that the driver queues in the same moment as ActiveModems falls to
+// 0 still reaches the files: each modem gets a last read before the device
+// closes.
+TEST_F(RecorderTest, LastDataOfASessionIsRead) {
+    std::vector<unsigned char> early = patterned_bytes(7000, 70);
+    std::vector<unsigned char> late_one = patterned_bytes(3000, 71);
+    std::vector<unsigned char> late_two = patterned_bytes(2000, 72);
+    TraceDirective cap_one{};
+    cap_one.op = TRACE_CAP;
+    cap_one.modem = 1;
+    cap_one.bytes = late_one;
+    TraceDirective cap_two = cap_one;
+    cap_two.modem = 2;
+    cap_two.bytes = late_two;
+    sim_queue_capture(1, early.data(), early.size());
+    sim_set_active_modems(2);
+    const TraceDirective script[] = {wait_directive(50), cap_one, cap_two, active_directive(0)};
+    sim_play(script, 4);
+    EXPECT_EQ(run(), 0);
+    std::vector<unsigned char> one = early;
+    one.insert(one.end(), late_one.begin(), late_one.end());
+    EXPECT_EQ(file_bytes("session.rec.1"), one);
+    EXPECT_EQ(file_bytes("session.rec.2"), late_two);
+}
+
+// The driver reports a full buffer for a few bytes: what the read did not
+// fill is never the other modem's data from the read before.
+TEST_F(RecorderTest, OverReportedCountNeverMixesTheModems) {
+    sim_queue_capture_fill(1, 4000, 0xAA);
+    sim_queue_capture_fill(2, 100, 0xBB);
+    SimFaults faults{};
+    faults.capture_count = 524288;
+    sim_set_faults(faults);
+    sim_set_active_modems(2);
+    end_after_idle();
+    EXPECT_EQ(run(), 0);
+    std::vector<unsigned char> two = file_bytes("session.rec.2");
+    EXPECT_EQ(std::count(two.begin(), two.end(), 0xAA), 0) << "modem 1's bytes in modem 2's file";
+    EXPECT_EQ(std::count(two.begin(), two.end(), 0xBB), 100);
+}
 
 TEST_F(RecorderTest, InterruptWhileRecordingEndsLikeTheEndOfRecording) {
-    const int signals[] = {FIRST_INTERRUPT, SECOND_INTERRUPT};
+    const int signals[] = {
+        FIRST_INTERRUPT, SECOND_INTERRUPT,
+#ifdef SIGHUP
+        SIGHUP,
+#endif
+    };
     for (int signal_number : signals) {
         SCOPED_TRACE(signal_number);
         fresh_world();
@@ -350,6 +440,22 @@ TEST_F(RecorderTest, InterruptWhileRecordingEndsLikeTheEndOfRecording) {
     }
 }
 
+// An interrupt that comes before the first read still leaves the files
+// with everything the driver already held.
+TEST_F(RecorderTest, InterruptBeforeTheFirstReadKeepsWhatIsPending) {
+    std::vector<unsigned char> one = patterned_bytes(524288 + 77, 63);
+    std::vector<unsigned char> two = patterned_bytes(999, 64);
+    sim_queue_capture(1, one.data(), one.size());
+    sim_queue_capture(2, two.data(), two.size());
+    sim_set_active_modems(2);
+    interrupt_on_flag = true;
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(file_text(console_), "Port(s) opened\nPort(s) closed\n");
+    EXPECT_EQ(setup_writes, (std::vector<std::vector<unsigned char>>{WORD_ON, WORD_OFF}));
+    EXPECT_EQ(file_bytes("session.rec.1"), one);
+    EXPECT_EQ(file_bytes("session.rec.2"), two);
+}
+
 TEST_F(RecorderTest, InterruptWhileWaitingClearsTheFlag) {
     {
         Interrupter interrupter(FIRST_INTERRUPT);
@@ -368,8 +474,11 @@ TEST_F(RecorderTest, CountAboveTheBufferIsCutToTheBuffer) {
     sim_set_active_modems(1);
     end_after_idle();
     EXPECT_EQ(run(), 0);
-    // Two reads found data pending; each wrote no more than the buffer holds.
-    EXPECT_EQ(file_bytes("session.rec.1"), std::vector<unsigned char>(2 * 524288, 0x3C));
+    // Two reads found data pending; each wrote no more than the buffer
+    // holds, and what the second did not fill is zeros, not stale bytes.
+    std::vector<unsigned char> expected(2 * 524288, 0);
+    std::fill(expected.begin(), expected.begin() + 524288 + 10, 0x3C);
+    EXPECT_EQ(file_bytes("session.rec.1"), expected);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -398,7 +399,7 @@ TEST_F(DaemonTest, FaultOptions) {
         uint32_t expected_bytes;  // checked against a sentinel after them
     } cases[] = {
         {"status count 39", {"--fault-status-count", "39"}, IOCTL_TARVEL_GET_STATUS, 0, 40, 39, 40},
-        {"eye count 600", {"--fault-eye-count", "600"}, IOCTL_TARVEL_GET_EYE_1, 512, 2048, 600, 8},
+        {"eye count 600", {"--fault-eye-count", "600"}, IOCTL_TARVEL_GET_EYE_1, 512, 2048, 600, 2048},
         {"capture count above the buffer", {"--fault-capture-count", "0x100000"}, IOCTL_TARVEL_READ_CAPTURE, 0, 16, 0x100000, 16},
     };
     for (const Case &c : cases) {
@@ -475,6 +476,176 @@ TEST_F(DaemonTest, DeviceOnlyInAPrivateDirectory) {
             device = NO_HANDLE;
         }
     }
+    EXPECT_EQ(stop(), 0);
+}
+
+// The daemon never takes over a runtime directory that others can write or
+// that is not the user's: it refuses it and leaves its mode alone.
+TEST_F(DaemonTest, RuntimeDirectoryOpenToOthersIsRefused) {
+    const mode_t modes[] = {01777, 0777, 0770, 0730};
+    const std::string world = dir + "/world";
+    for (mode_t mode : modes) {
+        SCOPED_TRACE(mode);
+        ASSERT_TRUE(mkdir(world.c_str(), 0700) == 0 || errno == EEXIST);
+        ASSERT_EQ(chmod(world.c_str(), mode), 0);
+        const char *binaries = getenv("TARVEL_BINARY_DIR");
+        ASSERT_NE(binaries, nullptr);
+        // A daemon that took the directory would serve until the timeout (124).
+        const std::string command = std::string("timeout 2 ") + binaries +
+                                    "/simulator/tarvel-sim --stay 2>/dev/null";
+        EXPECT_EQ(WEXITSTATUS(system(command.c_str())), 1);
+        EXPECT_EQ(mode_of(world) | (mode & 01000), mode);
+        EXPECT_NE(access((world + "/trvlmd").c_str(), F_OK), 0);
+    }
+}
+
+// The programs check the runtime directory before they touch the registry,
+// and walk the registry without following a symbolic link anywhere: a key
+// directory that someone replaced by a link is missing, not followed.
+TEST_F(DaemonTest, RegistryIsNeverReachedThroughLinksOrAnOpenDirectory) {
+    start({"--stay"}, "active 1\n");
+    const std::string world = dir + "/world";
+    const std::string key = world + "/registry/SOFTWARE/Ostrand";
+    const unsigned char on[4] = {1, 0, 0, 0};
+
+    ASSERT_EQ(chmod(world.c_str(), 0777), 0);
+    EXPECT_EQ(platform_open_key(RECORDER_KEY, REGISTRY_QUERY | REGISTRY_SET), NO_HANDLE);
+    EXPECT_EQ(modem_presence(), 0);
+    ASSERT_EQ(chmod(world.c_str(), 0700), 0);
+
+    // A key directory replaced by a link to a copy elsewhere.
+    ASSERT_EQ(mkdir((dir + "/elsewhere").c_str(), 0700), 0);
+    ASSERT_EQ(rename(key.c_str(), (dir + "/elsewhere/Ostrand").c_str()), 0);
+    ASSERT_EQ(symlink((dir + "/elsewhere/Ostrand").c_str(), key.c_str()), 0);
+    EXPECT_EQ(platform_open_key(RECORDER_KEY, REGISTRY_QUERY | REGISTRY_SET), NO_HANDLE);
+    ASSERT_EQ(unlink(key.c_str()), 0);
+    ASSERT_EQ(rename((dir + "/elsewhere/Ostrand").c_str(), key.c_str()), 0);
+
+    // A key opened while it was sound, then swapped for a link: the write
+    // does not land behind the link.
+    PlatformHandle handle = platform_open_key(RECORDER_KEY, REGISTRY_QUERY | REGISTRY_SET);
+    ASSERT_NE(handle, NO_HANDLE);
+    ASSERT_EQ(rename((key + "/Tarvel").c_str(), (dir + "/elsewhere/Tarvel").c_str()), 0);
+    ASSERT_EQ(symlink((dir + "/elsewhere/Tarvel").c_str(), (key + "/Tarvel").c_str()), 0);
+    EXPECT_FALSE(platform_write_value(handle, TARVEL_SETUP_VALUE, on, 4));
+    uint32_t size = 4;
+    unsigned char value[4];
+    EXPECT_EQ(platform_read_value(handle, ACTIVE_MODEMS_VALUE, value, &size), VALUE_FAILED);
+    platform_close_key(handle);
+    EXPECT_NE(access((dir + "/elsewhere/Tarvel/TarvelSetup").c_str(), F_OK), 0);
+
+    // The registry directory itself as a link.
+    ASSERT_EQ(rename((world + "/registry").c_str(), (dir + "/elsewhere/registry").c_str()), 0);
+    ASSERT_EQ(symlink((dir + "/elsewhere/registry").c_str(), (world + "/registry").c_str()), 0);
+    EXPECT_EQ(platform_open_key(MONITOR_KEY, REGISTRY_QUERY), NO_HANDLE);
+    EXPECT_EQ(stop(), 0);
+}
+
+// Processor time (user and system) that a process has used, in seconds.
+double cpu_seconds(pid_t process) {
+    std::string stat = read_file("/proc/" + std::to_string(process) + "/stat");
+    size_t close_paren = stat.rfind(')');
+    if (close_paren == std::string::npos) {
+        return -1;
+    }
+    unsigned long utime = 0;
+    unsigned long stime = 0;
+    // Fields after the name: state ppid pgrp session tty tpgid flags minflt
+    // cminflt majflt cmajflt utime stime.
+    if (sscanf(stat.c_str() + close_paren + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu",
+               &utime, &stime) != 2) {
+        return -1;
+    }
+    return double(utime + stime) / double(sysconf(_SC_CLK_TCK));
+}
+
+// Clients that connect and say nothing, or stop in the middle of a request,
+// are dropped after a while: they cannot shut a program out for good.
+TEST_F(DaemonTest, IdleAndStalledClientsAreDropped) {
+    start({"--stay"}, "active 1\n");
+    std::vector<int> idle;
+    for (int i = 0; i < 70; ++i) {
+        const int fd = raw_connect(socket_path());
+        if (fd >= 0) {
+            idle.push_back(fd);
+        }
+        if (i % 2 == 0 && fd >= 0) {
+            // Half a request header; beyond 64 clients the daemon has
+            // already closed the connection, and the send may fail.
+            const uint32_t partial[2] = {WIRE_MAGIC, WIRE_OPEN};
+            send(fd, partial, sizeof partial, MSG_NOSIGNAL);
+        }
+    }
+    sleep_ms(300);
+    EXPECT_EQ(modem_presence(), 0) << "the table of clients is full";
+    int present = 0;
+    for (int waited = 0; waited < 6000 && present == 0; waited += 100) {
+        sleep_ms(100);
+        present = modem_presence();
+    }
+    EXPECT_EQ(present, 1);
+    for (int fd : idle) {
+        close(fd);
+    }
+    EXPECT_EQ(stop(), 0);
+}
+
+// A descriptor limit that makes accept fail must not make the daemon spin.
+TEST_F(DaemonTest, DescriptorLimitDoesNotSpin) {
+    rlimit previous;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &previous), 0);
+    rlimit low = previous;
+    low.rlim_cur = 16;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    start({"--stay"}, "active 1\n");
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &previous), 0);
+    ASSERT_GT(pid, 0);
+    // Non-blocking connects: once the daemon stops accepting, the backlog
+    // fills and further connects fail at once instead of waiting.
+    std::vector<int> clients;
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path().c_str());
+    for (int i = 0; i < 40; ++i) {
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) {
+            clients.push_back(fd);
+        } else {
+            close(fd);
+        }
+    }
+    sleep_ms(100);
+    const double before = cpu_seconds(pid);
+    sleep_ms(1000);
+    const double used = cpu_seconds(pid) - before;
+    EXPECT_GE(before, 0);
+    EXPECT_LT(used, 0.2) << "seconds of processor time in one second";
+    for (int fd : clients) {
+        close(fd);
+    }
+    EXPECT_EQ(stop(), 0);
+}
+
+// A daemon that went away and came back: the broken connection is opened
+// anew, so the next session's data is not lost.
+TEST_F(DaemonTest, RestartedDaemonIsReachedAgain) {
+    start({"--stay"}, "active 1\n");
+    ASSERT_GT(pid, 0);  // never kill(-1, ...)
+    ASSERT_EQ(modem_presence(), 1);
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+    start({"--stay"}, "active 1\ncap 1 fill 100 5a\n");
+    uint32_t total = 0;
+    for (int call = 0; call < 3 && total == 0; ++call) {
+        ASSERT_EQ(modem_presence(), 1);
+        unsigned char out[4096];
+        uint32_t index = 0;
+        uint32_t returned = 0;
+        platform_device_control(device, IOCTL_TARVEL_READ_CAPTURE, &index, 4, out, sizeof out, &returned);
+        total += returned;
+    }
+    EXPECT_EQ(total, 100u);
     EXPECT_EQ(stop(), 0);
 }
 

@@ -191,6 +191,58 @@ TEST_F(DecodeTool, WriteErrorIsReported) {
     remove((testing::TempDir() + "full_err.txt").c_str());
 }
 
+// Writes a generated trace: count lines made by line(i).
+template <typename LineOf>
+std::string generated_trace(const char *name, size_t count, LineOf line) {
+    std::string path = testing::TempDir() + name + std::to_string(getpid()) + ".trace";
+    FILE *file = fopen(path.c_str(), "w");
+    for (size_t i = 0; i < count; ++i) fputs(line(i).c_str(), file);
+    fclose(file);
+    return path;
+}
+
+// Input that is endless, too large for the memory allowed, or scattered
+// over the address space: never a crash, never a clean end that hides a
+// failure, and driver memory that costs the bytes defined, not pages.
+TEST_F(DecodeTool, BoundedUnderMemoryLimits) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "a virtual-memory limit and AddressSanitizer's shadow memory do not mix";
+#else
+    std::string records = generated_trace("records", 600000, [](size_t) { return std::string("rec 1 97\n"); });
+    std::string scattered = generated_trace("scattered", 100000, [](size_t i) {
+        char line[40];
+        snprintf(line, sizeof line, "mem 0x%08zx ab\n", 0x10000000 + i * 8192);
+        return std::string(line);
+    });
+    struct Case {
+        const char *description;
+        std::string args;
+        int status;
+        const char *message;  // part of standard error
+    } cases[] = {
+        {"endless line", "</dev/zero", 2, "<stdin>:1: line longer than"},
+        {"more records than memory allows", "'" + records + "'", 1, "tarvel-decode: out of memory"},
+        {"one byte on each of 100000 pages", "--escape '" + scattered + "'", 0, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.description);
+        std::string command = "ulimit -v 150000; '" + tool_path() + "' " + c.args;
+        std::string out_path = testing::TempDir() + "bounded_out_" + std::to_string(getpid());
+        std::string err_path = testing::TempDir() + "bounded_err_" + std::to_string(getpid());
+        int raw = system(("(" + command + ") >'" + out_path + "' 2>'" + err_path + "'").c_str());
+        ASSERT_TRUE(WIFEXITED(raw)) << "ended by a signal";
+        EXPECT_EQ(WEXITSTATUS(raw), c.status);
+        std::string err = read_file(err_path);
+        EXPECT_NE(err.find(c.message), std::string::npos) << err;
+        if (c.status == 0) EXPECT_EQ(err, "");
+        remove(out_path.c_str());
+        remove(err_path.c_str());
+    }
+    remove(records.c_str());
+    remove(scattered.c_str());
+#endif
+}
+
 TEST_F(DecodeTool, EveryScenarioIsAccepted) {
     std::string dir = env_or_empty("TARVEL_SOURCE_DIR") + "/scenarios";
     std::vector<std::string> traces;

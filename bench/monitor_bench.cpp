@@ -1,0 +1,204 @@
+// The Qt monitor over the in-process simulated driver, so that the figures
+// are the monitor's own cost: one status tick that drains a burst of 10,000
+// records into both lists and repaints them; the memory after a million
+// lines; the CPU of the idle window with its five timers running.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+
+#include <unistd.h>
+
+#include "bench/monitor_burst.h"
+#include "driverlink/device.h"
+#include "driverlink/inproc/platform_inproc.h"
+#include "monitor/monitor.h"
+#include "monitor/qt/eye_view.h"
+#include "monitor/qt/main_window.h"
+#include "monitor/qt/status_list.h"
+#include "simulator/sim.h"
+
+namespace {
+
+constexpr size_t BURST = 10000;
+
+double resident_mib() {
+    long pages = 0;
+    long resident = 0;
+    FILE *statm = std::fopen("/proc/self/statm", "r");
+    if (statm == nullptr || std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) {
+        if (statm != nullptr) {
+            std::fclose(statm);
+        }
+        return -1;
+    }
+    std::fclose(statm);
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+double cpu_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+double wall_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// A started monitor on a freshly reset driver with two active modems (or
+// none), and its window shown at its default size.
+std::unique_ptr<MainWindow> fresh_monitor(const MonitorBurst &burst, uint32_t active, bool timers) {
+    sim_reset();
+    inproc_reset();
+    device = NO_HANDLE;
+    monitor_start(nullptr);
+    sim_play(burst.memory.data(), burst.memory.size());
+    sim_advance(0);
+    sim_set_active_modems(active);
+    auto window = std::make_unique<MainWindow>(timers);
+    window->show();
+    QApplication::processEvents();
+    return window;
+}
+
+// Every option on: a time column, a filter on both lists (an expression
+// that lets about a third of the lines through), density and readouts on
+// both eyes.
+void all_options_on(MainWindow *window) {
+    window->set_time_format(LINE_TIME_DELTA);
+    for (int m = 1; m <= 2; ++m) {
+        window->status_pane(m)->filter_field()->setText(QStringLiteral("/LAPM|rate|V42bis"));
+        window->eye_view(m)->set_mode(EYE_DENSITY, 8);
+        window->eye_view(m)->set_readouts(true);
+    }
+}
+
+void queue(const MonitorBurst &burst) {
+    // The simulated driver logs every call it serves (for tests); that log
+    // is not the monitor's memory.
+    sim_clear_call_log();
+    for (const StatusRecord &record : burst.records) {
+        sim_queue_record(record);
+    }
+}
+
+void repaint_lists(MainWindow *window) {
+    window->status_view(1)->viewport()->repaint();
+    window->status_view(2)->viewport()->repaint();
+}
+
+// One status tick draining 10,000 records into the lists, then both lists
+// repainted. The stores fill up after ten ticks, so most ticks also drop
+// 10,000 old lines: the steady state of a long session.
+void BM_StatusTickBurst(benchmark::State &state) {
+    MonitorBurst burst;
+    if (!build_burst(BURST, &burst)) {
+        state.SkipWithError("scenario not readable");
+        return;
+    }
+    std::unique_ptr<MainWindow> window = fresh_monitor(burst, 2, false);
+    if (state.range(0) != 0) {
+        all_options_on(window.get());
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        queue(burst);
+        state.ResumeTiming();
+        window->status_tick();
+        repaint_lists(window.get());
+        state.PauseTiming();
+        if (sim_pending_records() != 0) {
+            state.SkipWithError("the tick left records behind");
+        }
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(BURST));
+    state.counters["rows_1"] = window->status_model(1)->rowCount();
+    state.counters["rows_2"] = window->status_model(2)->rowCount();
+    state.counters["shown_1"] = window->status_view(1)->model()->rowCount();
+}
+// Argument 1: every option on.
+BENCHMARK(BM_StatusTickBurst)->Unit(benchmark::kMillisecond)->Arg(0)->Arg(1);
+
+// A million lines through the window, 10,000 per tick: the resident memory
+// empty, when both stores reach their line bound (200,000 lines), once their
+// text rings have wrapped (500,000) and after the million. Flat from the
+// wrap on: the stores' buffers are the bound.
+void BM_MillionLines(benchmark::State &state) {
+    MonitorBurst burst;
+    if (!build_burst(BURST, &burst)) {
+        state.SkipWithError("scenario not readable");
+        return;
+    }
+    double at_start = 0;
+    double at_bound = 0;
+    double at_half = 0;
+    double at_end = 0;
+    for (auto _ : state) {
+        std::unique_ptr<MainWindow> window = fresh_monitor(burst, 2, false);
+        if (state.range(0) != 0) {
+            all_options_on(window.get());
+        }
+        at_start = resident_mib();
+        for (size_t lines = BURST; lines <= 1000000; lines += BURST) {
+            queue(burst);
+            window->status_tick();
+            window->eye_tick(1);
+            window->eye_tick(2);
+            repaint_lists(window.get());
+            if (lines == 2 * LINE_STORE_LINES) {  // both stores at their bound
+                at_bound = resident_mib();
+            } else if (lines == 500000) {
+                at_half = resident_mib();
+            }
+        }
+        at_end = resident_mib();
+    }
+    state.counters["rss_MiB_empty"] = at_start;
+    state.counters["rss_MiB_at_200k"] = at_bound;
+    state.counters["rss_MiB_at_500k"] = at_half;
+    state.counters["rss_MiB_at_1M"] = at_end;
+    state.counters["dropped"] = double(status_stores[0].dropped + status_stores[1].dropped);
+}
+BENCHMARK(BM_MillionLines)->Unit(benchmark::kMillisecond)->Iterations(1)->Arg(0)->Arg(1);
+
+// The idle window: five 100 ms timers, no modem active, the real event loop
+// for three seconds. The counter is the CPU used as a share of one core.
+void BM_IdleWindowCpu(benchmark::State &state) {
+    MonitorBurst burst;
+    double percent = 0;
+    for (auto _ : state) {
+        std::unique_ptr<MainWindow> window = fresh_monitor(burst, 0, true);
+        QEventLoop loop;
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+        const double cpu = cpu_seconds();
+        const double wall = wall_seconds();
+        loop.exec();
+        percent = 100.0 * (cpu_seconds() - cpu) / (wall_seconds() - wall);
+    }
+    state.counters["cpu_percent_of_core"] = percent;
+}
+BENCHMARK(BM_IdleWindowCpu)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,187 @@
+// The same 10,000-record burst as monitor_bench, fetched from the tarvel-sim
+// daemon over its socket (the POSIX backend): the status tick with the
+// lists repainted, and the bare status calls of the burst without the
+// monitor, the daemon's own records per second.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "bench/monitor_burst.h"
+#include "driverlink/device.h"
+#include "driverlink/platform.h"
+#include "monitor/monitor.h"
+#include "monitor/qt/main_window.h"
+#include "monitor/qt/status_list.h"
+
+namespace {
+
+constexpr size_t BURST = 10000;
+
+bool exists(const std::string &path) {
+    struct stat s{};
+    return stat(path.c_str(), &s) == 0;
+}
+
+// A private runtime directory with the burst's trace, and a daemon playing it.
+struct Daemon {
+    std::string directory;
+    std::string world;
+    std::string trace;
+    pid_t pid = -1;
+
+    bool prepare(const MonitorBurst &burst) {
+        char pattern[] = "/tmp/tarvel-monitor-bench-XXXXXX";
+        if (mkdtemp(pattern) == nullptr) {
+            return false;
+        }
+        directory = pattern;
+        world = directory + "/world";
+        trace = directory + "/burst.trace";
+        std::ofstream(trace) << burst_trace(burst);
+        setenv("TARVEL_SIM_DIR", world.c_str(), 1);
+        return true;
+    }
+
+    // Starts the daemon and waits until its device and the burst are there.
+    bool start() {
+        const std::string program = TARVEL_BINARY_DIR "/simulator/tarvel-sim";
+        pid = fork();
+        if (pid == 0) {
+            execl(program.c_str(), program.c_str(), "--stay", trace.c_str(), static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        const std::string active = world + "/registry/SOFTWARE/Velmora/Tarvel/ActiveModems";
+        for (int i = 0; i < 500; ++i) {
+            if (exists(world + "/trvlmd") && exists(active)) {
+                usleep(200000);  // the trace has no waits: it is all queued by now
+                return true;
+            }
+            usleep(10000);
+        }
+        return false;
+    }
+
+    void stop() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+            pid = -1;
+        }
+    }
+
+    ~Daemon() {
+        stop();
+        if (!directory.empty()) {
+            std::string command = "rm -rf '" + directory + "'";
+            if (std::system(command.c_str()) != 0) {
+                std::perror("rm");
+            }
+        }
+    }
+};
+
+// The previous daemon's connection is gone with it.
+void forget_device() {
+    if (device != NO_HANDLE) {
+        platform_close_device(device);
+        device = NO_HANDLE;
+    }
+}
+
+void BM_DaemonStatusTickBurst(benchmark::State &state) {
+    MonitorBurst burst;
+    Daemon daemon;
+    if (!build_burst(BURST, &burst) || !daemon.prepare(burst)) {
+        state.SkipWithError("scenario or temporary directory not available");
+        return;
+    }
+    monitor_start(nullptr);
+    auto window = std::make_unique<MainWindow>(false);
+    window->show();
+    QApplication::processEvents();
+    uint64_t lines = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        forget_device();
+        if (!daemon.start()) {
+            state.SkipWithError("tarvel-sim did not start (build the release preset)");
+            break;
+        }
+        const int before = window->status_model(1)->rowCount() + window->status_model(2)->rowCount();
+        state.ResumeTiming();
+        window->status_tick();
+        window->status_view(1)->viewport()->repaint();
+        window->status_view(2)->viewport()->repaint();
+        state.PauseTiming();
+        lines = uint64_t(window->status_model(1)->rowCount() + window->status_model(2)->rowCount() - before);
+        daemon.stop();
+        state.ResumeTiming();
+    }
+    forget_device();
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(BURST));
+    state.counters["lines_last_tick"] = double(lines);
+}
+BENCHMARK(BM_DaemonStatusTickBurst)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+// The daemon alone: the burst's status calls, one socket round trip each,
+// with no presence check, decoding or list.
+void BM_DaemonStatusCalls(benchmark::State &state) {
+    MonitorBurst burst;
+    Daemon daemon;
+    if (!build_burst(BURST, &burst) || !daemon.prepare(burst)) {
+        state.SkipWithError("scenario or temporary directory not available");
+        return;
+    }
+    monitor_start(nullptr);
+    uint64_t fetched = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        forget_device();
+        if (!daemon.start() || modem_presence() == 0) {
+            state.SkipWithError("tarvel-sim did not start (build the release preset)");
+            break;
+        }
+        state.ResumeTiming();
+        fetched = 0;
+        for (;;) {
+            unsigned char record[STATUS_RECORD_SIZE];
+            uint32_t returned = 0;
+            platform_device_control(device, IOCTL_TARVEL_GET_STATUS, nullptr, 0, record, sizeof record, &returned);
+            if (returned != STATUS_RECORD_SIZE) {
+                break;
+            }
+            ++fetched;
+        }
+        state.PauseTiming();
+        daemon.stop();
+        state.ResumeTiming();
+    }
+    forget_device();
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(BURST));
+    state.counters["records_last_run"] = double(fetched);
+}
+BENCHMARK(BM_DaemonStatusCalls)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,58 @@
+// A bounded store of status lines, one per modem. The store keeps memory
+// flat for days of monitoring: when it is full (in lines or in text bytes)
+// it drops its oldest line for each new one, and a line that cannot be
+// stored even in an empty store is dropped. Every line keeps its arrival
+// time. Lines carry running numbers, so that a view can tell how many lines
+// left at the front and arrived at the end since it last looked.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The bound of each modem's list: 100,000 lines or 8 MiB of text, whichever
+// is reached first.
+constexpr size_t LINE_STORE_LINES = 100000;
+constexpr size_t LINE_STORE_TEXT_BYTES = 8u << 20;
+
+struct LineStore {
+    char *text;             // ring of texts, each followed by its NUL
+    size_t text_size;
+    uint32_t *offsets;      // ring of the lines' text offsets
+    int64_t *times;         // ring of the lines' arrival times (microseconds)
+    size_t capacity;        // lines
+    size_t first;           // ring index of the oldest line
+    size_t count;           // lines stored
+    size_t text_end;        // where the next line's text goes
+    uint64_t first_number;  // running number of the oldest line
+    uint64_t dropped;       // lines lost at the bound, old ones dropped or new ones refused
+};
+
+// Sets a store up over caller-owned buffers: text_size bytes of text and
+// room for capacity offsets and times. Text offsets are 32-bit, so text_size
+// is at most 4 GiB.
+void line_store_init(LineStore *store, char *text, size_t text_size, uint32_t *offsets,
+                     int64_t *times, size_t capacity);
+
+// Appends a line (its text up to the NUL) with its arrival time, dropping the
+// oldest lines until it fits. False when the line is too long for even an
+// empty store; it is then dropped and counted.
+bool line_store_add(LineStore *store, const char *line, int64_t time);
+
+// Line i of the store, 0 the oldest; i must be below store.count.
+const char *line_store_text(const LineStore &store, size_t i);
+int64_t line_store_time(const LineStore &store, size_t i);
+
+// The running number one past the newest line.
+inline uint64_t line_store_end_number(const LineStore &store) {
+    return store.first_number + store.count;
+}
+
+// What a view of a store must do to catch up: it shows the lines numbered
+// [*shown_first, *shown_end). It removes `removed` rows at its front, then
+// appends `inserted` rows at its end; both numbers are then brought up to
+// the store's.
+struct ViewChange {
+    size_t removed;
+    size_t inserted;
+};
+ViewChange line_view_catch_up(const LineStore &store, uint64_t *shown_first, uint64_t *shown_end);

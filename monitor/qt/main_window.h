@@ -1,0 +1,127 @@
+// The main window "Line Watch": the menu built from the monitor's menu table,
+// four child windows in an MDI area laid out 2 x 2 on every resize, the five
+// 100 ms timers, and the message boxes. Every decision is the core's; these
+// classes dispatch to it and draw what it produces.
+#pragma once
+
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTimer>
+
+#include "monitor/drain.h"
+#include "monitor/line_time.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QSettings;
+class EyeView;
+class StatusModel;
+class StatusView;
+class StatusPane;
+class MainWindow;
+
+// A child window: caption bar and close button; closing it hides it through
+// the main window's menu command, it is never destroyed by the user.
+class ChildWindow : public QMdiSubWindow {
+    Q_OBJECT
+public:
+    ChildWindow(int child_id, MainWindow *main_window);
+    int child_id() const { return child_id_; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    int child_id_;
+    MainWindow *main_window_;
+};
+
+// The client area: lays the children out itself on every resize and never
+// lets the MDI area arrange them.
+class ChildArea : public QMdiArea {
+    Q_OBJECT
+public:
+    explicit ChildArea(MainWindow *main_window);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    MainWindow *main_window_;
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // Tests drive the ticks themselves and pass start_timers false.
+    explicit MainWindow(bool start_timers = true);
+
+    // Carries out a menu command (ids of the menu table); unknown ids do nothing.
+    void command(int id);
+    // Moves the children to their places in the client area.
+    void lay_out_children();
+
+    // One tick of a status list: the drain (either list's tick fills both
+    // lists), then both lists catch up with their stores.
+    void status_tick();
+    void eye_tick(int modem);
+    void main_tick();
+    void sync_lists();
+
+    QAction *menu_action(int id) const;
+    ChildWindow *child(int child_id) const;
+    StatusModel *status_model(int modem) const { return status_models_[modem - 1]; }
+    StatusView *status_view(int modem) const { return status_views_[modem - 1]; }
+    StatusPane *status_pane(int modem) const { return status_panes_[modem - 1]; }
+    EyeView *eye_view(int modem) const { return eye_views_[modem - 1]; }
+    ChildArea *child_area() const { return area_; }
+    QTimer *timer(int index) { return &timers_[index]; }
+
+    // The time column of both lists (off by default).
+    void set_time_format(LineTimeFormat format);
+    LineTimeFormat time_format() const { return time_format_; }
+    QAction *time_action(LineTimeFormat format) const { return time_actions_[format]; }
+    // The status bar's account of both lists: stored, dropped at the bound,
+    // warnings discarded while a box was open.
+    QString loss_text() const;
+    // Options kept between runs: loaded now, saved when the window closes.
+    void use_settings(QSettings *settings);
+
+    // File > Save Modem N Status As...: asks for a file, then saves.
+    void save_status_as(int modem);
+    QAction *save_action(int modem) const { return save_actions_[modem - 1]; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void create_children();
+    void create_menus();
+    void create_view_menu(QMenu *before);
+    void update_loss();
+    void start_timers();
+    void show_message(int icon, const char *caption, const char *text);
+
+    static void sink_add_line(void *context, int modem, const char *line);
+    static void sink_show_warning(void *context, const char *line);
+
+    ChildArea *area_ = nullptr;
+    ChildWindow *children_[4] = {};
+    QAction *actions_[6] = {};
+    StatusModel *status_models_[2] = {};
+    StatusView *status_views_[2] = {};
+    StatusPane *status_panes_[2] = {};
+    EyeView *eye_views_[2] = {};
+    // Status 1, status 2, eye 1, eye 2, main.
+    QTimer timers_[5];
+    DrainSink sink_ = {};
+    LineTimeFormat time_format_ = LINE_TIME_OFF;
+    QAction *time_actions_[LINE_TIME_FORMATS] = {};
+    QLabel *loss_label_ = nullptr;
+    QAction *save_actions_[2] = {};
+    QSettings *settings_ = nullptr;
+    bool shut_down_ = false;
+};

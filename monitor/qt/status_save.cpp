@@ -1,0 +1,55 @@
+// Status list files.
+#include "monitor/qt/status_save.h"
+
+#include <QSaveFile>
+
+#include "monitor/monitor.h"
+
+ExportFormat export_format_for(const QString &path) {
+    return path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ? EXPORT_CSV : EXPORT_TEXT;
+}
+
+bool save_status(int modem, const QString &path, ExportFormat format, LineTimeFormat time_format,
+                 QString *error) {
+    if (modem != 1 && modem != 2) {
+        *error = QStringLiteral("no such modem");
+        return false;
+    }
+    const LineStore &store = status_stores[modem - 1];
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = file.errorString();
+        return false;
+    }
+    // Written in blocks; the lines of a full store come to megabytes.
+    QByteArray block;
+    constexpr qsizetype BLOCK_BYTES = 1 << 16;
+    block.reserve(BLOCK_BYTES + static_cast<qsizetype>(EXPORT_ROW_BYTES));
+    block.append(export_header(format));
+    bool ok = true;
+    for (size_t i = 0; ok && i < store.count; ++i) {
+        char time[LINE_TIME_TEXT_BYTES];
+        store_line_time(store, i, modem, time_format, time);
+        char row[EXPORT_ROW_BYTES];
+        const size_t n = export_row(format, time_format != LINE_TIME_OFF ? time : nullptr, modem,
+                                    line_store_text(store, i), row, sizeof row);
+        block.append(row, static_cast<qsizetype>(n));
+        if (block.size() >= BLOCK_BYTES) {
+            ok = file.write(block) == block.size();
+            block.clear();
+        }
+    }
+    if (ok && !block.isEmpty()) {
+        ok = file.write(block) == block.size();
+    }
+    if (!ok) {
+        *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}

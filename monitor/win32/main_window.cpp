@@ -1,0 +1,136 @@
+// LineWatch.exe: program entry, the three window classes and the main window.
+#include <windows.h>
+
+#include "monitor/monitor.h"
+#include "monitor/win32/resource.h"
+#include "monitor/win32/win32_windows.h"
+#include "monitor/windows.h"
+
+static_assert(IDM_EXIT_RC == IDM_EXIT && IDM_MONITOR_1_RC == IDM_MONITOR_1 &&
+              IDM_MONITOR_2_RC == IDM_MONITOR_2 && IDM_EYE_1_RC == IDM_EYE_1 &&
+              IDM_EYE_2_RC == IDM_EYE_2 && IDM_ABOUT_RC == IDM_ABOUT,
+              "the menu resource and the core agree on the command ids");
+
+MonitorWindows windows;
+
+// Child window style: WS_CHILD, WS_VISIBLE, WS_CLIPSIBLINGS, WS_CAPTION,
+// WS_SYSMENU and WS_THICKFRAME.
+constexpr DWORD CHILD_STYLE = 0x54CC0000;
+static_assert(CHILD_STYLE == (WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME));
+
+static HWND child_window(int child_id) {
+    switch (child_id) {
+    case CHILD_STATUS_1: return windows.status[0];
+    case CHILD_STATUS_2: return windows.status[1];
+    case CHILD_EYE_1: return windows.eye[0];
+    case CHILD_EYE_2: return windows.eye[1];
+    default: return nullptr;
+    }
+}
+
+static void on_create(HWND window, const CREATESTRUCTA *create) {
+    windows.main = window;
+    for (const ChildRow &row : CHILD_ROWS) {
+        HWND child = CreateWindowExA(0, row.window_class, row.caption, CHILD_STYLE, 0, 0, 0, 0, window,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)),
+                                     create->hInstance, nullptr);
+        // The child procedures record their handles as they are created;
+        // keep them here too in case a procedure did not.
+        if (row.id == CHILD_STATUS_1) windows.status[0] = child;
+        if (row.id == CHILD_STATUS_2) windows.status[1] = child;
+        if (row.id == CHILD_EYE_1) windows.eye[0] = child;
+        if (row.id == CHILD_EYE_2) windows.eye[1] = child;
+    }
+    SetTimer(window, 1, TIMER_PERIOD_MS, nullptr);
+}
+
+static void on_size(LPARAM lparam) {
+    ChildPlace places[4];
+    layout_children(LOWORD(lparam), HIWORD(lparam), places);
+    for (const ChildPlace &place : places) {
+        MoveWindow(child_window(place.child), place.x, place.y, place.width, place.height, TRUE);
+    }
+}
+
+static bool on_command(HWND window, int id) {
+    const CommandEffect effect = menu_command(id);
+    switch (effect.kind) {
+    case COMMAND_EXIT:
+        SendMessageA(window, WM_CLOSE, 0, 0);
+        return true;
+    case COMMAND_TOGGLE:
+        CheckMenuItem(GetMenu(window), static_cast<UINT>(id),
+                      MF_BYCOMMAND | (effect.shown ? MF_CHECKED : MF_UNCHECKED));
+        ShowWindow(child_window(effect.child), effect.shown ? SW_SHOW : SW_HIDE);
+        return true;
+    case COMMAND_ABOUT:
+        MessageBoxA(window, ABOUT_TEXT, ABOUT_CAPTION, MB_ICONINFORMATION | MB_OK);
+        return true;
+    case COMMAND_UNKNOWN:
+        break;
+    }
+    return false;
+}
+
+LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_CREATE:
+        on_create(window, reinterpret_cast<const CREATESTRUCTA *>(lparam));
+        return 0;
+    case WM_SIZE:
+        on_size(lparam);
+        return 0;
+    case WM_COMMAND:
+        if (on_command(window, LOWORD(wparam))) {
+            return 0;
+        }
+        break;
+    case WM_TIMER:
+        monitor_main_tick();
+        return 0;
+    case WM_DESTROY:
+        monitor_shutdown();
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+static void register_class(const char *name, WNDPROC procedure, int background, const char *menu) {
+    WNDCLASSEXA window_class{};
+    window_class.cbSize = sizeof window_class;
+    window_class.style = CS_HREDRAW | CS_VREDRAW;
+    window_class.lpfnWndProc = procedure;
+    window_class.hInstance = windows.instance;
+    window_class.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    window_class.hIconSm = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    window_class.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(background));
+    window_class.lpszMenuName = menu;
+    window_class.lpszClassName = name;
+    RegisterClassExA(&window_class);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int show) {
+    windows.instance = instance;
+    register_class(MAIN_CLASS, main_window_procedure, GRAY_BRUSH, MAIN_CLASS);
+    register_class(STATUS_CLASS, status_window_procedure, GRAY_BRUSH, nullptr);
+    register_class(EYE_CLASS, eye_window_procedure, BLACK_BRUSH, nullptr);
+    // log_counter, the device name from the whole command tail, the driver link.
+    if (!monitor_start(command_tail)) {
+        MessageBoxA(nullptr, "The device name is too long: at most 75 characters.", ABOUT_CAPTION,
+                    MB_ICONERROR | MB_OK);
+        return 2;
+    }
+    HWND window = CreateWindowExA(0, MAIN_CLASS, MAIN_CAPTION, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                  instance, nullptr);
+    ShowWindow(window, show);
+    UpdateWindow(window);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}

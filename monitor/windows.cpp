@@ -1,0 +1,76 @@
+// Menu, children, texts, visibility flags and layout of the monitor.
+#include "monitor/windows.h"
+
+const char MAIN_CLASS[] = "LineWatch";
+const char STATUS_CLASS[] = "StatusClass";
+const char EYE_CLASS[] = "EyeClass";
+const char MAIN_CAPTION[] = "Line Watch";
+const char ABOUT_TEXT[] = "Tarvel line watch Rev 1.1.";
+const char ABOUT_CAPTION[] = "LineWatch";
+const char WARNING_CAPTION[] = "Warning";
+
+const MenuRow MENU_ROWS[6] = {
+    //  popup        item                    id             checkable
+    {"&File",    "E&xit",                IDM_EXIT,      false},
+    {"&Monitor", "Modem &1",             IDM_MONITOR_1, true},
+    {"&Monitor", "Modem &2",             IDM_MONITOR_2, true},
+    {"&Eye",     "Modem &1",             IDM_EYE_1,     true},
+    {"&Eye",     "Modem &2",             IDM_EYE_2,     true},
+    {"&Help",    "&About LineWatch...",  IDM_ABOUT,     false},
+};
+
+const ChildRow CHILD_ROWS[4] = {
+    //  id              class         caption                 menu
+    {CHILD_STATUS_1, STATUS_CLASS, "Modem 1 Status",      IDM_MONITOR_1},
+    {CHILD_STATUS_2, STATUS_CLASS, "Modem 2 Status",      IDM_MONITOR_2},
+    {CHILD_EYE_1,    EYE_CLASS,    "Modem 1 Eye Display", IDM_EYE_1},
+    {CHILD_EYE_2,    EYE_CLASS,    "Modem 2 Eye Display", IDM_EYE_2},
+};
+
+int status_visible[2] = {1, 1};
+int eye_visible[2] = {1, 1};
+
+void reset_visibility() {
+    status_visible[0] = status_visible[1] = 1;
+    eye_visible[0] = eye_visible[1] = 1;
+}
+
+CommandEffect menu_command(int id) {
+    switch (id) {
+    case IDM_EXIT:
+        return {COMMAND_EXIT, 0, false};
+    case IDM_ABOUT:
+        return {COMMAND_ABOUT, 0, false};
+    case IDM_MONITOR_1:
+    case IDM_MONITOR_2:
+    case IDM_EYE_1:
+    case IDM_EYE_2: {
+        const int modem_index = id & 1;
+        const bool status = id == IDM_MONITOR_1 || id == IDM_MONITOR_2;
+        int *flag = status ? &status_visible[modem_index] : &eye_visible[modem_index];
+        *flag = *flag ? 0 : 1;
+        const int child = (status ? CHILD_STATUS_1 : CHILD_EYE_1) + modem_index;
+        return {COMMAND_TOGGLE, child, *flag == 1};
+    }
+    default:
+        return {COMMAND_UNKNOWN, 0, false};
+    }
+}
+
+int child_close_command(int child_id) {
+    for (const ChildRow &row : CHILD_ROWS) {
+        if (row.id == child_id) {
+            return row.menu_id;
+        }
+    }
+    return 0;
+}
+
+void layout_children(uint32_t width, uint32_t height, ChildPlace places[4]) {
+    const int w = static_cast<int>(width / 2);
+    const int h = static_cast<int>(height / 2);
+    places[0] = {CHILD_STATUS_1, 0, h, w, h};
+    places[1] = {CHILD_STATUS_2, w, h, w, h};
+    places[2] = {CHILD_EYE_1, 0, 0, w, h};
+    places[3] = {CHILD_EYE_2, w, 0, w, h};
+}

@@ -1,0 +1,88 @@
+// The monitor's windows as both front ends build them: the menu of the main
+// window, the four children, their captions and ids, the message texts, the
+// visibility flags behind the View toggles, and the 2 x 2 layout.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Menu command ids.
+constexpr int IDM_EXIT = 10;
+constexpr int IDM_MONITOR_1 = 20;
+constexpr int IDM_MONITOR_2 = 21;
+constexpr int IDM_EYE_1 = 30;
+constexpr int IDM_EYE_2 = 31;
+constexpr int IDM_ABOUT = 40;
+
+// Child ids; the child id also tells a child which modem it serves.
+constexpr int CHILD_STATUS_1 = 1;
+constexpr int CHILD_STATUS_2 = 2;
+constexpr int CHILD_EYE_1 = 3;
+constexpr int CHILD_EYE_2 = 4;
+
+// Every timer of the monitor ticks at this period.
+constexpr unsigned TIMER_PERIOD_MS = 100;
+
+extern const char MAIN_CLASS[];      // "LineWatch"
+extern const char STATUS_CLASS[];    // "StatusClass"
+extern const char EYE_CLASS[];       // "EyeClass"
+extern const char MAIN_CAPTION[];    // "Line Watch"
+extern const char ABOUT_TEXT[];      // "Tarvel line watch Rev 1.1."
+extern const char ABOUT_CAPTION[];   // "LineWatch"
+extern const char WARNING_CAPTION[]; // "Warning"
+
+// One menu item, in menu order, with its popup.
+struct MenuRow {
+    const char *popup;  // with its mnemonic, e.g. "&Monitor"
+    const char *item;   // with its mnemonic, e.g. "Modem &1"
+    int id;
+    bool checkable;     // checkable items start checked
+};
+extern const MenuRow MENU_ROWS[6];
+
+// One child window, in creation order.
+struct ChildRow {
+    int id;
+    const char *window_class;
+    const char *caption;
+    int menu_id;  // the menu command that hides and shows it
+};
+extern const ChildRow CHILD_ROWS[4];
+
+// Visibility flags, index 0 for modem 1: 1 while the child is shown and its
+// menu item checked. Both start at 1 and only menu_command changes them.
+extern int status_visible[2];
+extern int eye_visible[2];
+
+enum CommandKind {
+    COMMAND_UNKNOWN,  // not a menu command of the monitor: default handling
+    COMMAND_EXIT,     // close the main window
+    COMMAND_TOGGLE,   // show or hide `child` and set its check mark to `shown`
+    COMMAND_ABOUT,    // show the About box
+};
+struct CommandEffect {
+    CommandKind kind;
+    int child;   // COMMAND_TOGGLE: child id 1 to 4
+    bool shown;  // COMMAND_TOGGLE: the child's new state and check mark
+};
+
+// Carries out a menu command on the flags and says what the window must do.
+// The lowest bit of a toggle's id picks modem 2.
+CommandEffect menu_command(int id);
+
+// The command that a child's close button sends to the main window; 0 for an
+// id that is not a child's.
+int child_close_command(int child_id);
+
+// Back to the start: every child shown and checked.
+void reset_visibility();
+
+// Where a child goes in a client area of width x height: the eye displays
+// share the top half, the status lists the bottom half, modem 1 left and
+// modem 2 right. An odd last column or row stays uncovered.
+struct ChildPlace {
+    int child;
+    int x, y, width, height;
+};
+// The four places in the order the moves are made: status 1, status 2, eye 1, eye 2.
+void layout_children(uint32_t width, uint32_t height, ChildPlace places[4]);

@@ -1,0 +1,73 @@
+// A monitor window over the in-process simulated driver, in a fresh
+// temporary directory, with a freshly started monitor core.
+#pragma once
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "capture/sim_fixture.h"
+#include "monitor/drain.h"
+#include "monitor/monitor.h"
+#include "monitor/qt/eye_view.h"
+#include "monitor/qt/main_window.h"
+#include "monitor/qt/status_list.h"
+#include "monitor/windows.h"
+
+inline StatusRecord status_record(uint32_t modem, uint32_t code, uint32_t param1 = 0) {
+    StatusRecord record{};
+    record.modem = modem;
+    record.code = code;
+    record.param1 = param1;
+    return record;
+}
+
+// "Sampling rate:" lines, one per value, with the TABs the decoder writes.
+inline std::string sampling_line(int hz) {
+    char text[64];
+    std::snprintf(text, sizeof text, "Sampling rate:\t\t\t%6d Hz\t", hz);
+    return text;
+}
+
+inline std::string row_text(StatusModel *model, int row) {
+    return model->data(model->index(row), Qt::DisplayRole).toString().toStdString();
+}
+
+// Runs `inspect` on the next message box that opens (from inside its own
+// event loop), then closes that box with OK.
+inline void on_next_message_box(QObject *context, std::function<void(QMessageBox *)> inspect) {
+    QTimer::singleShot(0, context, [inspect] {
+        QMessageBox *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            ADD_FAILURE() << "no message box open";
+            return;
+        }
+        inspect(box);
+        box->done(QMessageBox::Ok);
+    });
+}
+
+class WindowTest : public SimTest {
+protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        ASSERT_TRUE(monitor_start(nullptr));
+    }
+    void TearDown() override {
+        window_.reset();
+        SimTest::TearDown();
+    }
+
+    MainWindow *open_window(bool timers = false) {
+        window_ = std::make_unique<MainWindow>(timers);
+        window_->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+        return window_.get();
+    }
+
+    std::unique_ptr<MainWindow> window_;
+};
