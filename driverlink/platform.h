@@ -1,7 +1,8 @@
 // The small platform layer under the driver link. One backend is linked into
 // each program: Win32 (the real driver), POSIX (the simulated driver daemon)
 // or in-process (the simulated driver inside a test). Everything above this
-// layer is portable.
+// layer is portable. The backends live in one folder each: win32/ (Windows),
+// posix/ (Linux), inproc/ (any host; its files are the host's own).
 #pragma once
 
 #include <cstddef>
@@ -65,6 +66,9 @@ bool platform_same_file(const char *first, const char *second);
 
 // The code of the last failed platform operation (GetLastError or errno).
 int platform_last_error();
+// Records the code that platform_last_error reports next (SetLastError or
+// errno), for backends that fail an operation of their own making.
+void platform_set_last_error(int code);
 // The platform's code for a file name that is too long.
 int platform_name_too_long_error();
 

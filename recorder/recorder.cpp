@@ -4,6 +4,8 @@
 #include <csignal>
 #include <cstdint>
 
+#include "recorder/interrupt.h"
+
 #include "driverlink/device.h"
 #include "driverlink/ioctl.h"
 #include "driverlink/platform.h"
@@ -29,8 +31,6 @@ static unsigned char transfer_buffer[CAPTURE_BUFFER_SIZE];
 static volatile std::sig_atomic_t interrupted = 0;
 
 void recorder_interrupt() { interrupted = 1; }
-
-static void on_interrupt(int) { interrupted = 1; }
 
 static FILE *console() { return recorder_console != nullptr ? recorder_console : stdout; }
 static FILE *errors() { return recorder_errors != nullptr ? recorder_errors : stderr; }
@@ -201,38 +201,10 @@ static int record(int argc, char **argv) {
     return 0;
 }
 
-// The signals that end the recorder like the end of recording: Ctrl+C,
-// SIGTERM and a closed terminal (SIGHUP). SIGPIPE (standard output closed)
-// and SIGXFSZ (a file-size limit) are ignored, so that they come back as
-// write errors instead of ending the program with the flag still set.
-struct SignalChoice {
-    int number;
-    void (*handler)(int);
-};
-static const SignalChoice signal_choices[] = {
-    {SIGINT, on_interrupt},
-    {SIGTERM, on_interrupt},
-#ifdef SIGHUP
-    {SIGHUP, on_interrupt},
-#endif
-#ifdef SIGPIPE
-    {SIGPIPE, SIG_IGN},
-#endif
-#ifdef SIGXFSZ
-    {SIGXFSZ, SIG_IGN},
-#endif
-};
-constexpr size_t SIGNAL_CHOICES = sizeof signal_choices / sizeof signal_choices[0];
-
 int run_recorder(int argc, char **argv) {
     interrupted = 0;
-    void (*previous[SIGNAL_CHOICES])(int);
-    for (size_t i = 0; i < SIGNAL_CHOICES; ++i) {
-        previous[i] = std::signal(signal_choices[i].number, signal_choices[i].handler);
-    }
+    catch_interrupts();
     int result = record(argc, argv);
-    for (size_t i = 0; i < SIGNAL_CHOICES; ++i) {
-        std::signal(signal_choices[i].number, previous[i] == SIG_ERR ? SIG_DFL : previous[i]);
-    }
+    release_interrupts();
     return result;
 }

@@ -18,12 +18,14 @@ extern const char PORTS_CLOSED_TEXT[];   // "Port(s) closed\n"
 // Capture files, modem 1 and modem 2.
 extern const char *const RECORDING_FILE_NAMES[2];
 
-// The whole program: `recorder [device]`. Always returns 0. SIGINT, SIGTERM
-// and SIGHUP end it the way the end of recording does (flag cleared, files
-// closed with everything written so far); SIGPIPE and SIGXFSZ are ignored
-// (output and write errors instead); the previous handlers are restored on
-// return.
+// The whole program: `recorder [device]`. Always returns 0. An interrupt
+// (SIGINT, SIGTERM and SIGHUP on POSIX hosts; Ctrl+C, Ctrl+Break and closing
+// the console on Windows) ends it the way the end of recording does (flag
+// cleared, files closed with everything written so far); on POSIX hosts
+// SIGPIPE and SIGXFSZ are ignored (output and write errors instead); the
+// previous handlers are restored on return.
 int run_recorder(int argc, char **argv);
 
-// Asks a running recorder to finish; safe from a signal handler.
+// Asks a running recorder to finish; safe from a signal handler and from a
+// console control handler's thread.
 void recorder_interrupt();

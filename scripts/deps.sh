@@ -18,6 +18,14 @@ for p in "${packages[@]}"; do
   fi
 done
 
+# 32-bit Wine runs the 32-bit Windows programs; it comes from Debian's i386
+# architecture, added once.
+foreign=()
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  missing+=(wine32:i386)
+  dpkg --print-foreign-architectures | grep -qx i386 || foreign+=(i386)
+fi
+
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing missing packages: ${missing[*]}"
   if [ "$(id -u)" -ne 0 ]; then
@@ -25,6 +33,9 @@ if [ ${#missing[@]} -gt 0 ]; then
     exit 1
   fi
   export DEBIAN_FRONTEND=noninteractive
+  for arch in "${foreign[@]}"; do
+    dpkg --add-architecture "$arch"
+  done
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi

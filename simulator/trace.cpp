@@ -482,13 +482,23 @@ int parse_trace_line(const char *text, size_t length, TraceDirective *out, char 
     return fail(line, "unknown directive '%.*s'", shown_length(name), name.raw);
 }
 
+// One character of the input; without the stream's lock where the platform
+// has such a call.
+static int next_char(FILE *input) {
+#ifdef _WIN32
+    return getc(input);
+#else
+    return getc_unlocked(input);
+#endif
+}
+
 // Reads one line (without its line feed) into text. 1: a line, 0: end of
 // input, -1: longer than TRACE_LINE_MAX (what was read is dropped). The
 // length is counted, not found by a NUL, so a NUL inside is kept and seen.
 static int read_line(FILE *input, std::string &text) {
     text.clear();
     int c;
-    while ((c = getc_unlocked(input)) != EOF) {
+    while ((c = next_char(input)) != EOF) {
         if (c == '\n') return 1;
         if (text.size() >= TRACE_LINE_MAX) return -1;
         text.push_back(static_cast<char>(c));

@@ -6,9 +6,8 @@
 #include <vector>
 
 #include "driverlink/platform.h"
+#include "driverlink/common/registry_keys.h"
 #include "driverlink/unfilled.h"
-#include "driverlink/posix/platform_files.h"
-#include "driverlink/posix/registry_keys.h"
 #include "simulator/sim.h"
 #include "simulator/sim_internal.h"
 

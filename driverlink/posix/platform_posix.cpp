@@ -20,7 +20,7 @@
 #include "driverlink/platform.h"
 #include "driverlink/unfilled.h"
 #include "driverlink/posix/platform_files.h"
-#include "driverlink/posix/registry_keys.h"
+#include "driverlink/common/registry_keys.h"
 #include "driverlink/posix/sim_wire.h"
 #include "driverlink/posix/sim_world.h"
 

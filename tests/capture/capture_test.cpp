@@ -118,7 +118,7 @@ TEST_F(CaptureTest, RestartRequestsByRangeAndSlotState) {
         SCOPED_TRACE(c.description);
         reset_captures();
         fresh_world();
-        ASSERT_EQ(system("rm -rf ./*"), 0);
+        ASSERT_TRUE(empty_current_directory());
         activate(1);
         std::vector<unsigned char> old_data = patterned_bytes(1000, 11);
         if (c.active_before) {
@@ -499,8 +499,7 @@ TEST_F(CaptureTest, FailedRenameKeepsTheFinishedCapture) {
     std::vector<unsigned char> data = patterned_bytes(4000, 12);
     deliver(1, data);
     // A non-empty directory named 3.log can be neither deleted nor replaced.
-    ASSERT_EQ(mkdir("3.log", 0700), 0);
-    ASSERT_EQ(system("touch 3.log/keep"), 0);
+    ASSERT_TRUE(make_directory_holding("3.log", "keep"));
     sim_clear_call_log();
     restart_capture(1, 10003, line_);
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
@@ -519,8 +518,7 @@ TEST_F(CaptureTest, FailedRenameKeepsAFinishedCaptureNamedSessionRecByAnotherSpe
     ASSERT_TRUE(capture_slots[0].active);
     std::vector<unsigned char> data = patterned_bytes(4000, 19);
     deliver(1, data);
-    ASSERT_EQ(mkdir("3.log", 0700), 0);
-    ASSERT_EQ(system("touch 3.log/keep"), 0);
+    ASSERT_TRUE(make_directory_holding("3.log", "keep"));
     sim_clear_call_log();
     restart_capture(1, 10003, line_);
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
@@ -534,8 +532,7 @@ TEST_F(CaptureTest, FailedRenameOfANamedCaptureStillStartsSessionRec) {
     open_named_capture(1, 5, 0, line_);  // 1.log
     std::vector<unsigned char> data = patterned_bytes(4000, 13);
     deliver(1, data);
-    ASSERT_EQ(mkdir("3.log", 0700), 0);
-    ASSERT_EQ(system("touch 3.log/keep"), 0);
+    ASSERT_TRUE(make_directory_holding("3.log", "keep"));
     restart_capture(1, 10003, line_);
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
     EXPECT_EQ(file_bytes("1.log"), data);

@@ -17,6 +17,11 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include "portable_fs.h"
+#ifdef _WIN32
+#include "driverlink/win32/win32_files.h"
+#endif
+
 #include "decoder/driver_memory.h"
 #include "driverlink/device.h"
 #include "driverlink/platform.h"
@@ -101,13 +106,16 @@ protected:
         char previous[4096];
         ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
         previous_directory_ = previous;
-        char pattern[] = "/tmp/tarvel-capture-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory_ = pattern;
+        directory_ = make_temp_directory("tarvel-capture");
+        ASSERT_FALSE(directory_.empty());
         ASSERT_EQ(chdir(directory_.c_str()), 0);
 
         fresh_world();
         set_driver_memory_reader(read_sim_memory, nullptr);
+#ifdef _WIN32
+        // The tests look into captures that are still being written.
+        win32_files_share_reading(true);
+#endif
     }
 
     // A driver just loaded, no handles held, the monitor's defaults.
@@ -127,8 +135,7 @@ protected:
         }
         set_driver_memory_reader(nullptr, nullptr);
         ASSERT_EQ(chdir(previous_directory_.c_str()), 0);
-        std::string command = "rm -rf '" + directory_ + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        ASSERT_TRUE(remove_tree(directory_));
     }
 
     // Makes count modems active and opens the device the way the programs do.

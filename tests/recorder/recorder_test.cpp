@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "capture/sim_fixture.h"
+#include "recorder/interrupter.h"
 #include "driverlink/recording_flag.h"
 #include "recorder/recorder.h"
 #include "simulator/sim_internal.h"
@@ -52,30 +53,6 @@ std::string file_text(FILE *file) {
     return text;
 }
 
-void ignore_signal(int) {}
-
-// Sends a signal to the test's main thread every few milliseconds until
-// destroyed, so the recorder sees it whichever phase it is in when it arrives.
-struct Interrupter {
-    explicit Interrupter(int signal_number) : target(pthread_self()) {
-        thread = std::thread([this, signal_number] {
-            while (!done) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                if (!done) {
-                    pthread_kill(target, signal_number);
-                }
-            }
-        });
-    }
-    ~Interrupter() {
-        done = true;
-        thread.join();
-    }
-    pthread_t target;
-    std::atomic<bool> done{false};
-    std::thread thread;
-};
-
 TraceDirective wait_directive(uint32_t milliseconds) {
     TraceDirective directive{};
     directive.op = TRACE_WAIT;
@@ -102,19 +79,11 @@ protected:
         recorder_errors = errors_;
         setup_writes.clear();
         // Signals that reach the test outside run_recorder must not end it.
-        std::signal(SIGINT, ignore_signal);
-        std::signal(SIGTERM, ignore_signal);
-#ifdef SIGHUP
-        std::signal(SIGHUP, ignore_signal);
-#endif
+        ignore_interrupts();
     }
     void TearDown() override {
         sim_set_registry_observer(nullptr);
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
-#ifdef SIGHUP
-        std::signal(SIGHUP, SIG_DFL);
-#endif
+        restore_interrupts();
         recorder_console = nullptr;
         recorder_errors = nullptr;
         std::fclose(console_);
@@ -258,7 +227,8 @@ TEST_F(RecorderTest, DeviceNameFromTheArgument) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.description);
         fresh_world();
-        ASSERT_EQ(system("rm -f session.rec.1 session.rec.2"), 0);
+        std::remove("session.rec.1");
+        std::remove("session.rec.2");
         std::rewind(console_);
         ASSERT_EQ(ftruncate(fileno(console_), 0), 0);
         setup_writes.clear();
@@ -271,7 +241,7 @@ TEST_F(RecorderTest, DeviceNameFromTheArgument) {
             EXPECT_EQ(file_text(console_), "Port(s) opened\nPort(s) closed\n");
         } else {
             // The device never opens: the recorder waits until interrupted.
-            Interrupter interrupter(SIGINT);
+            Interrupter interrupter(FIRST_INTERRUPT);
             EXPECT_EQ(run(c.arguments), 0);
             EXPECT_EQ(file_text(console_), "");
             EXPECT_GT(sim_open_count(), 0u);
@@ -443,7 +413,7 @@ TEST_F(RecorderTest, OverReportedCountNeverMixesTheModems) {
 
 TEST_F(RecorderTest, InterruptWhileRecordingEndsLikeTheEndOfRecording) {
     const int signals[] = {
-        SIGINT, SIGTERM,
+        FIRST_INTERRUPT, SECOND_INTERRUPT,
 #ifdef SIGHUP
         SIGHUP,
 #endif
@@ -488,7 +458,7 @@ TEST_F(RecorderTest, InterruptBeforeTheFirstReadKeepsWhatIsPending) {
 
 TEST_F(RecorderTest, InterruptWhileWaitingClearsTheFlag) {
     {
-        Interrupter interrupter(SIGINT);
+        Interrupter interrupter(FIRST_INTERRUPT);
         EXPECT_EQ(run(), 0);
     }
     EXPECT_EQ(file_text(console_), "");

@@ -1,11 +1,11 @@
 // The key-slot table behind platform_open_key, and platform_close_key.
-#include "driverlink/posix/registry_keys.h"
+#include "driverlink/common/registry_keys.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "driverlink/posix/platform_files.h"
+#include "driverlink/platform.h"
 
 namespace {
 KeySlot key_slots[KEY_SLOTS];

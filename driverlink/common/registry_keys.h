@@ -1,6 +1,6 @@
-// Open registry keys of the POSIX-hosted platform backends (in-process and
-// daemon): a small table of slots, each holding the path and access that a
-// key handle was opened with, and platform_close_key over it. Each backend
+// Open registry keys of the simulated driver's backends (in-process on any
+// host, and the POSIX daemon client): a small table of slots, each holding
+// the path and access that a key handle was opened with, and platform_close_key over it. Each backend
 // checks on its own that a key exists and reads and writes its values.
 #pragma once
 
