@@ -34,21 +34,6 @@ const char USAGE[] =
     "The world lives in $TARVEL_SIM_DIR (default $XDG_RUNTIME_DIR/tarvel-sim,\n"
     "else /tmp/tarvel-sim-UID). TRACE may be - for standard input.\n";
 
-// A 32-bit count option: decimal or 0x hexadecimal, nothing else.
-bool parse_count(const char *text, uint32_t *value) {
-    if (text == nullptr || text[0] == '\0' || text[0] == '-' || text[0] == '+') {
-        return false;
-    }
-    char *end = nullptr;
-    errno = 0;
-    const unsigned long long parsed = strtoull(text, &end, 0);
-    if (errno != 0 || *end != '\0' || parsed > 0xFFFFFFFFull) {
-        return false;
-    }
-    *value = uint32_t(parsed);
-    return true;
-}
-
 // Out of memory is a clean failure with a message, never an abort.
 [[noreturn]] void out_of_memory() {
     fputs("tarvel-sim: out of memory\n", stderr);

@@ -253,8 +253,8 @@ bool check_block(Line &line, const char *what, uint32_t address, size_t size, in
         return false;
     }
     if (size > 0 && static_cast<uint64_t>(address) + (size - 1) > 0xFFFFFFFFull) {
-        *result = fail(line, "%s: block of %zu bytes at 0x%lx runs past address 0xffffffff", what,
-                       size, static_cast<unsigned long>(address));
+        *result = fail(line, "%s: block of %lu bytes at 0x%lx runs past address 0xffffffff", what,
+                       static_cast<unsigned long>(size), static_cast<unsigned long>(address));
         return false;
     }
     return true;
@@ -518,8 +518,8 @@ bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> 
         if (got == 0) break;
         ++line_number;
         if (got < 0) {
-            fprintf(stderr, "%s:%d: line longer than %zu bytes\n", file_name, line_number,
-                    TRACE_LINE_MAX);
+            fprintf(stderr, "%s:%d: line longer than %lu bytes\n", file_name, line_number,
+                    static_cast<unsigned long>(TRACE_LINE_MAX));
             ok = false;
             break;
         }
@@ -558,4 +558,18 @@ bool read_trace_file(const char *path, std::vector<TraceDirective> *out) {
     bool ok = read_trace(input, path, out);
     fclose(input);
     return ok;
+}
+
+bool parse_count(const char *text, uint32_t *value) {
+    if (text == nullptr || text[0] == '\0' || text[0] == '-' || text[0] == '+') {
+        return false;
+    }
+    char *end = nullptr;
+    errno = 0;
+    const unsigned long long parsed = strtoull(text, &end, 0);
+    if (errno != 0 || *end != '\0' || parsed > 0xFFFFFFFFull) {
+        return false;
+    }
+    *value = uint32_t(parsed);
+    return true;
 }

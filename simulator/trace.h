@@ -67,4 +67,8 @@ constexpr size_t TRACE_LINE_MAX = size_t(16) << 20;
 // tells it apart). Memory is taken through operator new: a program that
 // reads traces installs a new-handler that reports running out of memory.
 bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out);
-bool read_trace_file(const char *path, std::vector<TraceDirective> *out);  // "-" is standard input
+bool read_trace_file(const char *path, std::vector<TraceDirective> *out);
+
+// A count given on a player's command line (a fault's N): a 32-bit word in
+// decimal or 0x hexadecimal, nothing else (no sign, no trailing text).
+bool parse_count(const char *text, uint32_t *value);  // "-" is standard input

@@ -38,21 +38,6 @@ const char USAGE[] =
     "A count a fault asks for is never more than the caller's buffer: the\n"
     "count is what Windows copies back. TRACE may be - for standard input.\n";
 
-// A 32-bit count option: decimal or 0x hexadecimal, nothing else.
-bool parse_count(const char *text, uint32_t *value) {
-    if (text == nullptr || text[0] == '\0' || text[0] == '-' || text[0] == '+') {
-        return false;
-    }
-    char *end = nullptr;
-    errno = 0;
-    const unsigned long long parsed = strtoull(text, &end, 0);
-    if (errno != 0 || *end != '\0' || parsed > 0xFFFFFFFFull) {
-        return false;
-    }
-    *value = uint32_t(parsed);
-    return true;
-}
-
 BOOL WINAPI on_console_event(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
         stop_player();
