@@ -1,0 +1,325 @@
+// linewatch_probe.exe: starts LineWatch.exe and checks it from outside,
+// through the window system only, as a user or another program sees it.
+//
+//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--recording] [--hold MS]
+//
+// LineWatch.exe runs in WORKDIR (where its capture files go). The probe
+// waits until the status lists of modem 1 and 2 hold LINES1 and LINES2
+// lines (or more, with --at-least), writes them escaped, one per line, to
+// WORKDIR\list1.txt and
+// list2.txt (for the caller to compare), then checks windows, menu, close
+// buttons, selection keys and Ctrl+C, and closes the main window. With
+// --recording the recording flag must be set before the close; it must be
+// clear after it in any case. With --hold it creates WORKDIR\ready and
+// waits MS milliseconds before closing (time for a screenshot).
+// Prints "ok: ..." or "FAILED: ..." per check and exits 1 when one failed.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "formatting/escape.h"
+
+static int passes = 0;
+static int failures = 0;
+
+static void check(bool good, const char *what, const std::string &detail = "") {
+    std::printf("%s: %s%s%s\n", good ? "ok" : "FAILED", what, detail.empty() ? "" : " - ",
+                detail.c_str());
+    std::fflush(stdout);
+    (good ? passes : failures)++;
+}
+
+static std::string number(long long value) { return std::to_string(value); }
+
+// Polls `done` every 50 ms for up to `ms` milliseconds.
+template <typename Done> static bool wait_until(Done done, DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > ms) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
+// A list line as the list box holds it. Read as UTF-16 (Wine hands another
+// process the text of an ANSI list box in UTF-16 even for SendMessageA) and
+// turned back into the ANSI bytes the monitor added.
+static std::string list_line(HWND list, int index) {
+    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, index, 0);
+    if (length < 0) {
+        return "<no line " + number(index) + ">";
+    }
+    std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT got = SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(wide.data()));
+    if (got < 0) {
+        return "<no line " + number(index) + ">";
+    }
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(got), nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), int(got), text.data(), bytes, nullptr, nullptr);
+    return text;
+}
+
+static int list_count(HWND list) { return int(SendMessageW(list, LB_GETCOUNT, 0, 0)); }
+
+static bool dump_list(HWND list, const std::string &path) {
+    FILE *out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) {
+        return false;
+    }
+    const int count = list_count(list);
+    for (int i = 0; i < count; ++i) {
+        put_escaped(list_line(list, i).c_str(), out);
+    }
+    return std::fclose(out) == 0;
+}
+
+// Bit 0 of TarvelSetup under the monitor's key: 1, 0, or -1 when unreadable.
+static int recording_flag() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora\\Tarvel", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        return -1;
+    }
+    unsigned char value[16] = {};
+    DWORD size = sizeof value;
+    const LONG status = RegQueryValueExA(key, "TarvelSetup", nullptr, nullptr, value, &size);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS && size > 0 ? (value[0] & 1) : -1;
+}
+
+static std::string clipboard_text() {
+    std::string text = "<no CF_TEXT>";
+    if (!OpenClipboard(nullptr)) {
+        return "<clipboard not opened>";
+    }
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char *p = static_cast<const char *>(GlobalLock(data))) {
+            text.assign(p, strnlen(p, GlobalSize(data)));
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+static void set_clipboard_marker() {
+    if (!OpenClipboard(nullptr)) {
+        return;
+    }
+    EmptyClipboard();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 8);
+    if (char *p = static_cast<char *>(GlobalLock(block))) {
+        std::strcpy(p, "marker");
+        GlobalUnlock(block);
+        SetClipboardData(CF_TEXT, block);
+    }
+    CloseClipboard();
+}
+
+static std::string selection(HWND list) {
+    int items[64];
+    const LRESULT count = SendMessageW(list, LB_GETSELITEMS, 64, reinterpret_cast<LPARAM>(items));
+    std::string text;
+    for (LRESULT i = 0; i < count; ++i) {
+        if (i > 0) {
+            text += ',';
+        }
+        text += number(items[i]);
+    }
+    return text + " caret " + number(SendMessageW(list, LB_GETCARETINDEX, 0, 0));
+}
+
+static void key(WORD vk, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+}
+
+struct ChildExpectation {
+    const char *window_class;
+    const char *caption;
+    int id;
+    int menu_id;
+};
+static const ChildExpectation CHILDREN[4] = {
+    {"StatusClass", "Modem 1 Status",      1, 20},
+    {"StatusClass", "Modem 2 Status",      2, 21},
+    {"EyeClass",    "Modem 1 Eye Display", 3, 30},
+    {"EyeClass",    "Modem 2 Eye Display", 4, 31},
+};
+
+static bool checked(HWND main, int id) {
+    return (GetMenuState(GetMenu(main), UINT(id), MF_BYCOMMAND) & MF_CHECKED) != 0;
+}
+
+int main(int argc, char **argv) {
+    if (argc < 5) {
+        std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--recording] [--hold MS]\n");
+        return 2;
+    }
+    const std::string program = argv[1];
+    const std::string workdir = argv[2];
+    const int wanted[2] = {std::atoi(argv[3]), std::atoi(argv[4])};
+    bool recording = false;
+    bool at_least = false;
+    int hold_ms = 0;
+    for (int i = 5; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--recording") == 0) {
+            recording = true;
+        } else if (std::strcmp(argv[i], "--at-least") == 0) {
+            at_least = true;
+        } else if (std::strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
+            hold_ms = std::atoi(argv[++i]);
+        }
+    }
+
+    std::string command = "\"" + program + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workdir.c_str(), &startup, &process)) {
+        check(false, "LineWatch.exe started", "error " + number(GetLastError()));
+        return 1;
+    }
+    WaitForInputIdle(process.hProcess, 10000);
+
+    HWND main = nullptr;
+    wait_until([&] { return (main = FindWindowA("LineWatch", "Line Watch")) != nullptr; }, 20000);
+    check(main != nullptr, "main window of class LineWatch, caption \"Line Watch\"");
+    if (main == nullptr) {
+        TerminateProcess(process.hProcess, 1);
+        return 1;
+    }
+
+    // The four children by class and caption, with their ids, visible.
+    HWND child[4] = {};
+    HWND list[2] = {};
+    for (int c = 0; c < 4; ++c) {
+        child[c] = FindWindowExA(main, nullptr, CHILDREN[c].window_class, CHILDREN[c].caption);
+        check(child[c] != nullptr && GetDlgCtrlID(child[c]) == CHILDREN[c].id && IsWindowVisible(child[c]) &&
+                  checked(main, CHILDREN[c].menu_id),
+              (std::string("child ") + CHILDREN[c].window_class + " \"" + CHILDREN[c].caption + "\"").c_str(),
+              "id " + number(child[c] ? GetDlgCtrlID(child[c]) : -1) + ", visible and checked");
+        if (c < 2 && child[c] != nullptr) {
+            list[c] = FindWindowExA(child[c], nullptr, "ListBox", nullptr);
+        }
+    }
+    if (!list[0] || !list[1] || !child[2] || !child[3]) {
+        check(false, "both list boxes found");
+        TerminateProcess(process.hProcess, 1);
+        return 1;
+    }
+    for (int m = 0; m < 2; ++m) {
+        const LONG style = GetWindowLongA(list[m], GWL_STYLE);
+        const LONG wanted_style = 0x50300D48 | LBS_USETABSTOPS;
+        check((style & ~(WS_VSCROLL | WS_HSCROLL)) == (wanted_style & ~(WS_VSCROLL | WS_HSCROLL)),
+              ("list box style of modem " + number(m + 1)).c_str(), "0x" + [&] {
+                  char hex[16];
+                  std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(style));
+                  return std::string(hex);
+              }());
+    }
+
+    // Every line fed, in both lists.
+    for (int m = 0; m < 2; ++m) {
+        const bool full = wait_until([&] { return list_count(list[m]) >= wanted[m]; }, 30000);
+        check(full && (at_least || list_count(list[m]) == wanted[m]), ("modem " + number(m + 1) + " list holds the lines fed").c_str(),
+              number(list_count(list[m])) + " of " + number(wanted[m]));
+        check(dump_list(list[m], workdir + "\\list" + number(m + 1) + ".txt"),
+              ("modem " + number(m + 1) + " list written").c_str());
+    }
+    if (recording) {
+        check(recording_flag() == 1, "recording flag set while capturing", number(recording_flag()));
+    }
+
+    // Menu toggles: off and back on, check mark and window together.
+    for (int c = 0; c < 4; ++c) {
+        const int id = CHILDREN[c].menu_id;
+        SendMessageA(main, WM_COMMAND, WPARAM(id), 0);
+        const bool hidden = !checked(main, id) && !IsWindowVisible(child[c]);
+        SendMessageA(main, WM_COMMAND, WPARAM(id), 0);
+        const bool shown = checked(main, id) && IsWindowVisible(child[c]);
+        check(hidden && shown, ("menu command " + number(id) + " hides and shows \"" + CHILDREN[c].caption + "\"").c_str());
+    }
+    // A child's close: hidden and unchecked, not destroyed; the menu brings it back.
+    for (int c = 0; c < 4; ++c) {
+        SendMessageA(child[c], WM_CLOSE, 0, 0);
+        const bool hidden = IsWindow(child[c]) && !IsWindowVisible(child[c]) && !checked(main, CHILDREN[c].menu_id);
+        SendMessageA(main, WM_COMMAND, WPARAM(CHILDREN[c].menu_id), 0);
+        check(hidden && IsWindowVisible(child[c]),
+              (std::string("WM_CLOSE hides \"") + CHILDREN[c].caption + "\" without destroying it").c_str());
+    }
+
+    // Selection, keys and Ctrl+C on modem 1's list.
+    if (list_count(list[0]) >= 5) {
+        const int picked[3] = {0, 2, 4};
+        SendMessageW(list[0], LB_SETSEL, FALSE, -1);
+        for (int index : picked) {
+            SendMessageW(list[0], LB_SETSEL, TRUE, index);
+        }
+        SendMessageW(list[0], LB_SETCARETINDEX, 2, FALSE);
+        const std::string before = selection(list[0]);
+        SendMessageW(list[0], WM_KEYDOWN, VK_DOWN, 1);
+        SendMessageW(list[0], WM_KEYUP, VK_DOWN, 0xC0000001);
+        check(selection(list[0]) == before && before == "0,2,4 caret 2", "down-arrow leaves the selection",
+              "before " + before + ", after " + selection(list[0]));
+
+        std::string expected;
+        for (int index : picked) {
+            expected += list_line(list[0], index) + "\r\n";
+        }
+        set_clipboard_marker();
+        const DWORD thread = GetWindowThreadProcessId(list[0], nullptr);
+        AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
+        SetForegroundWindow(main);
+        SetFocus(list[0]);
+        AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+        Sleep(200);
+        key(VK_CONTROL, false);
+        key('C', false);
+        key('C', true);
+        key(VK_CONTROL, true);
+        std::string got;
+        wait_until([&] { return (got = clipboard_text()) != "marker"; }, 5000);
+        std::string shown_got;
+        for (char ch : got.substr(0, 120)) {
+            shown_got += ch == '\t' ? std::string("\\t") : ch == '\r' ? "\\r" : ch == '\n' ? "\\n" : std::string(1, ch);
+        }
+        check(got == expected, "Ctrl+C puts lines 0, 2, 4, each with CR LF, on the clipboard as CF_TEXT",
+              number(got.size()) + " bytes: " + shown_got);
+        check(selection(list[0]) == before, "the selection is kept through Ctrl+C", selection(list[0]));
+    } else {
+        check(false, "five lines in modem 1's list to select");
+    }
+
+    if (hold_ms > 0) {
+        FILE *ready = std::fopen((workdir + "\\ready").c_str(), "w");
+        if (ready != nullptr) {
+            std::fclose(ready);
+        }
+        Sleep(DWORD(hold_ms));
+    }
+
+    // Closing the main window ends the program with 0 and clears the flag.
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    const bool ended = WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0;
+    DWORD code = 99;
+    GetExitCodeProcess(process.hProcess, &code);
+    check(ended && code == 0, "closing the main window ends LineWatch.exe with exit code 0", "exit code " + number(code));
+    check(recording_flag() == 0, "recording flag clear after the close", number(recording_flag()));
+    if (!ended) {
+        TerminateProcess(process.hProcess, 1);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::printf("probe: %d passed, %d failed\n", passes, failures);
+    return failures == 0 ? 0 : 1;
+}
