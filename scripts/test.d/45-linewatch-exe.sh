@@ -89,6 +89,7 @@ export WINEPREFIX=$work/prefix WINEARCH=win64
 "$wine64" wineboot -i >/dev/null 2>&1
 "$wineserver" -w
 "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+"$wineserver" -w
 "$wineserver" -p
 cp "$w64/simulator/win32/tarvelsim.sys" "$WINEPREFIX/tarvelsim.sys"
 "$wine64" sc create tarvelsim type= kernel binPath= "$(winpath "$WINEPREFIX/tarvelsim.sys")" >"$work/sc.log" 2>&1 </dev/null

@@ -6,9 +6,9 @@
 // LineWatch.exe runs in WORKDIR (where its capture files go). The probe
 // waits until the status lists of modem 1 and 2 hold LINES1 and LINES2
 // lines (or more, with --at-least), writes them escaped, one per line, to
-// WORKDIR\list1.txt and
-// list2.txt (for the caller to compare), then checks windows, menu, close
-// buttons, selection keys and Ctrl+C, and closes the main window. With
+// WORKDIR\list1.txt and list2.txt (for the caller to compare), then
+// checks windows, menu, close buttons, selection keys and Ctrl+C, and
+// closes the main window. With
 // --recording the recording flag must be set before the close; it must be
 // clear after it in any case. With --hold it creates WORKDIR\ready and
 // waits MS milliseconds before closing (time for a screenshot).
@@ -155,8 +155,48 @@ static const ChildExpectation CHILDREN[4] = {
     {"EyeClass",    "Modem 2 Eye Display", 4, 31},
 };
 
-static bool checked(HWND main, int id) {
-    return (GetMenuState(GetMenu(main), UINT(id), MF_BYCOMMAND) & MF_CHECKED) != 0;
+// The check mark of menu item `id` of LineWatch.exe's main window, read
+// inside LineWatch.exe by menu_state_hook.dll: 1 checked, 0 unchecked, -1
+// for no answer or no such item.
+static HHOOK menu_hook;
+static int menu_checked(HWND main, int id) {
+    static const UINT query = RegisterWindowMessageA("LineWatchProbeMenuState");
+    MSG reply;
+    while (PeekMessageA(&reply, nullptr, query, query, PM_REMOVE)) {
+    }
+    PostMessageA(main, query, WPARAM(id), LPARAM(GetCurrentThreadId()));
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 5000) {
+        if (PeekMessageA(&reply, nullptr, query, query, PM_REMOVE) && int(reply.wParam) == id) {
+            const UINT state = UINT(reply.lParam);
+            return state == UINT(-1) ? -1 : (state & MF_CHECKED) != 0 ? 1 : 0;
+        }
+        Sleep(10);
+    }
+    return -1;
+}
+static bool checked(HWND main, int id) { return menu_checked(main, id) == 1; }
+
+static std::string menu_and_window(HWND main, int id, HWND child) {
+    const int state = menu_checked(main, id);
+    std::string text = state < 0 ? "no check state of " + number(id) : state ? "checked" : "unchecked";
+    return text + (IsWindowVisible(child) ? " visible" : " hidden");
+}
+
+// The DLL sits beside the probe.
+static bool set_menu_hook(HWND main) {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string dll = path;
+    dll = dll.substr(0, dll.find_last_of("\\/") + 1) + "menu_state_hook.dll";
+    HMODULE module = LoadLibraryA(dll.c_str());
+    FARPROC proc = module ? GetProcAddress(module, "menu_state_hook") : nullptr;
+    if (proc == nullptr) {
+        return false;
+    }
+    menu_hook = SetWindowsHookExA(WH_GETMESSAGE, reinterpret_cast<HOOKPROC>(reinterpret_cast<void *>(proc)), module,
+                                  GetWindowThreadProcessId(main, nullptr));
+    return menu_hook != nullptr;
 }
 
 int main(int argc, char **argv) {
@@ -192,12 +232,17 @@ int main(int argc, char **argv) {
     WaitForInputIdle(process.hProcess, 10000);
 
     HWND main = nullptr;
-    wait_until([&] { return (main = FindWindowA("LineWatch", "Line Watch")) != nullptr; }, 20000);
+    // The main window is found as soon as it exists, while its children are
+    // still being made: wait until it is shown, which comes after that.
+    wait_until([&] { return (main = FindWindowA("LineWatch", "Line Watch")) != nullptr && IsWindowVisible(main); },
+               20000);
     check(main != nullptr, "main window of class LineWatch, caption \"Line Watch\"");
     if (main == nullptr) {
         TerminateProcess(process.hProcess, 1);
         return 1;
     }
+
+    check(set_menu_hook(main), "message hook on LineWatch.exe's thread to read its menu");
 
     // The four children by class and caption, with their ids, visible.
     HWND child[4] = {};
@@ -207,7 +252,8 @@ int main(int argc, char **argv) {
         check(child[c] != nullptr && GetDlgCtrlID(child[c]) == CHILDREN[c].id && IsWindowVisible(child[c]) &&
                   checked(main, CHILDREN[c].menu_id),
               (std::string("child ") + CHILDREN[c].window_class + " \"" + CHILDREN[c].caption + "\"").c_str(),
-              "id " + number(child[c] ? GetDlgCtrlID(child[c]) : -1) + ", visible and checked");
+              "id " + number(child[c] ? GetDlgCtrlID(child[c]) : -1) + ", " + menu_and_window(main, CHILDREN[c].menu_id, child[c]) +
+                  (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0 ? ", LineWatch.exe ended" : ""));
         if (c < 2 && child[c] != nullptr) {
             list[c] = FindWindowExA(child[c], nullptr, "ListBox", nullptr);
         }
@@ -244,15 +290,17 @@ int main(int argc, char **argv) {
     for (int c = 0; c < 4; ++c) {
         const int id = CHILDREN[c].menu_id;
         SendMessageA(main, WM_COMMAND, WPARAM(id), 0);
-        const bool hidden = !checked(main, id) && !IsWindowVisible(child[c]);
+        const std::string off = menu_and_window(main, id, child[c]);
         SendMessageA(main, WM_COMMAND, WPARAM(id), 0);
-        const bool shown = checked(main, id) && IsWindowVisible(child[c]);
-        check(hidden && shown, ("menu command " + number(id) + " hides and shows \"" + CHILDREN[c].caption + "\"").c_str());
+        const std::string on = menu_and_window(main, id, child[c]);
+        check(off == "unchecked hidden" && on == "checked visible",
+              ("menu command " + number(id) + " hides and shows \"" + CHILDREN[c].caption + "\"").c_str(),
+              off + ", then " + on);
     }
     // A child's close: hidden and unchecked, not destroyed; the menu brings it back.
     for (int c = 0; c < 4; ++c) {
         SendMessageA(child[c], WM_CLOSE, 0, 0);
-        const bool hidden = IsWindow(child[c]) && !IsWindowVisible(child[c]) && !checked(main, CHILDREN[c].menu_id);
+        const bool hidden = IsWindow(child[c]) && !IsWindowVisible(child[c]) && menu_checked(main, CHILDREN[c].menu_id) == 0;
         SendMessageA(main, WM_COMMAND, WPARAM(CHILDREN[c].menu_id), 0);
         check(hidden && IsWindowVisible(child[c]),
               (std::string("WM_CLOSE hides \"") + CHILDREN[c].caption + "\" without destroying it").c_str());
