@@ -39,6 +39,22 @@ static LRESULT add_to_list(HWND list, const char *line) {
     return index;
 }
 
+// The widest line each list box has shown, in pixels: the horizontal
+// scroll bar reaches that far, so the end of a long line can be scrolled
+// into view. It only grows.
+static int widest[2];
+
+static void widen_for(int modem, HWND list, HDC dc, const char *line) {
+    const DWORD size = GetTabbedTextExtentA(dc, line, static_cast<int>(strlen(line)), 0, nullptr);
+    TEXTMETRICA metrics;
+    GetTextMetricsA(dc, &metrics);
+    const int width = LOWORD(size) + 2 * metrics.tmAveCharWidth;  // a margin past the last character
+    if (width > widest[modem - 1]) {
+        widest[modem - 1] = width;
+        SendMessageA(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(width), 0);
+    }
+}
+
 // Brings a list box up to its store: the list keeps no more of the lines it
 // already showed than the store still holds (the oldest go from the top,
 // whether the store or the list box itself dropped them), then the lines
@@ -51,12 +67,25 @@ static void sync_list(int modem) {
     while (SendMessageA(list, LB_GETCOUNT, 0, 0) > still_stored) {
         SendMessageA(list, LB_DELETESTRING, 0, 0);
     }
+    if (change.inserted == 0) {
+        return;
+    }
+    HDC dc = GetDC(list);
+    // The list's own font; none set means the system font the DC starts with.
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0));
+    HGDIOBJ previous_font = font != nullptr ? SelectObject(dc, font) : nullptr;
     for (size_t n = store.count - change.inserted; n < store.count; ++n) {
-        const LRESULT index = add_to_list(list, line_store_text(store, n));
+        const char *line = line_store_text(store, n);
+        const LRESULT index = add_to_list(list, line);
         if (index >= 0) {
+            widen_for(modem, list, dc, line);
             SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
         }
     }
+    if (previous_font != nullptr) {
+        SelectObject(dc, previous_font);
+    }
+    ReleaseDC(list, dc);
 }
 
 static void add_line(void *, int modem, const char *line) {

@@ -91,6 +91,10 @@ export WINEPREFIX=$work/prefix WINEARCH=win64
 "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 "$wineserver" -w
 "$wineserver" -p
+# The caption buttons are glyphs of Wine's symbol font Marlett (fonts-wine),
+# which Wine takes from the Windows fonts folder.
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" ||
+  fail "Wine's Marlett font (fonts-wine) installed in the prefix"
 cp "$w64/simulator/win32/tarvelsim.sys" "$WINEPREFIX/tarvelsim.sys"
 "$wine64" sc create tarvelsim type= kernel binPath= "$(winpath "$WINEPREFIX/tarvelsim.sys")" >"$work/sc.log" 2>&1 </dev/null
 "$wine64" sc start tarvelsim >>"$work/sc.log" 2>&1 </dev/null || { cat "$work/sc.log"; fail "tarvelsim.sys started"; }

@@ -10,8 +10,9 @@
 // checks windows, menu, close buttons, selection keys and Ctrl+C, and
 // closes the main window. With
 // --recording the recording flag must be set before the close; it must be
-// clear after it in any case. With --hold it creates WORKDIR\ready and
-// waits MS milliseconds before closing (time for a screenshot).
+// clear after it in any case. With --hold it creates WORKDIR\ready once
+// the lines are in and waits MS milliseconds before going on (time for a
+// screenshot of the untouched window).
 // Prints "ok: ..." or "FAILED: ..." per check and exits 1 when one failed.
 #include <windows.h>
 
@@ -286,6 +287,15 @@ int main(int argc, char **argv) {
         check(recording_flag() == 1, "recording flag set while capturing", number(recording_flag()));
     }
 
+    // The window as a user sees it, before the checks below change it.
+    if (hold_ms > 0) {
+        FILE *ready = std::fopen((workdir + "\\ready").c_str(), "w");
+        if (ready != nullptr) {
+            std::fclose(ready);
+        }
+        Sleep(DWORD(hold_ms));
+    }
+
     // Menu toggles: off and back on, check mark and window together.
     for (int c = 0; c < 4; ++c) {
         const int id = CHILDREN[c].menu_id;
@@ -346,14 +356,6 @@ int main(int argc, char **argv) {
         check(selection(list[0]) == before, "the selection is kept through Ctrl+C", selection(list[0]));
     } else {
         check(false, "five lines in modem 1's list to select");
-    }
-
-    if (hold_ms > 0) {
-        FILE *ready = std::fopen((workdir + "\\ready").c_str(), "w");
-        if (ready != nullptr) {
-            std::fclose(ready);
-        }
-        Sleep(DWORD(hold_ms));
     }
 
     // Closing the main window ends the program with 0 and clears the flag.
