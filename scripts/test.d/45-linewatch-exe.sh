@@ -9,6 +9,8 @@
 #     capture files are byte-identical to the data fed; closing the main
 #     window clears the recording flag and ends the program with 0;
 #   - the same with the 32-bit LineWatch.exe (in the 64-bit prefix);
+#   - driver-internal errors among the lines: one warning box, the lists
+#     filling underneath it;
 #   - a screenshot of the V.34 call, kept as build/windows64/screenshots/
 #     linewatch-exe-v34.png.
 # Wine draws captions and frames itself (X11 Driver Managed=N), since Xvfb
@@ -135,7 +137,8 @@ decoded_by_modem() {  # TRACE PREFIX
   touch "${2}1" "${2}2"
 }
 
-# What the Linux monitor shows for a trace, modem by modem.
+# What the Linux monitor shows for a trace, modem by modem; PREFIX0 gets the
+# driver-internal errors it reports.
 linux_by_modem() {  # TRACE PREFIX
   local dir=$work/linux
   mkdir -p "$dir"
@@ -150,6 +153,8 @@ linux_by_modem() {  # TRACE PREFIX
   unset TARVEL_SIM_DIR
   sed -n 's/^1: //p' "$dir/console.out" >"${2}1"
   sed -n 's/^2: //p' "$dir/console.out" >"${2}2"
+  sed -n 's/^0: //p' "$dir/console.err" >"${2}0"
+  rm -rf "$dir"
 }
 
 same_lines() {  # GOT WANT LABEL
@@ -213,6 +218,20 @@ for build in "$w64" "$w32"; do
   [ "$(pe_machine "$build/monitor/LineWatch.exe")" = "$([ "$bits" = windows32 ] && echo 014c || echo 8664)" ] &&
     pass "$bits LineWatch.exe is a $( [ "$bits" = windows32 ] && echo 32 || echo 64)-bit image" || fail "$bits LineWatch.exe image type"
 done
+
+# Driver-internal errors among the lines of two modems: the first error
+# opens the warning box, the others come while it is open and are dropped.
+grep -v '^active 0' "$root/scenarios/internal-errors.trace" >"$work/errors.head"
+{ cat "$work/errors.head"; echo "wait 120000"; echo "active 0"; } >"$work/errors.trace"
+{ cat "$work/errors.head"; echo "wait 1000"; echo "active 0"; } >"$work/errors-linux.trace"
+decoded_by_modem "$work/errors.trace" "$work/errors."
+linux_by_modem "$work/errors-linux.trace" "$work/errors-linux."
+probe_run errors "$w64" "$work/errors.trace" "$(wc -l <"$work/errors.1")" "$(wc -l <"$work/errors.2")" -- --warning
+for m in 1 2; do
+  same_lines "$work/errors/run/list$m.txt" "$work/errors.$m" "errors: modem $m's list holds what tarvel-decode gives, the warning box open"
+done
+head -1 "$work/errors-linux.0" >"$work/errors.first"
+same_lines "$work/errors/run/warning.txt" "$work/errors.first" "errors: the warning box shows the first driver-internal error, as the Linux monitor reports it"
 
 # The V.34 call, played in a loop, for a screenshot taken while the probe
 # holds the window open. Eye points come in bursts: of three pictures a

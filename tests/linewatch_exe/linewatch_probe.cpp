@@ -1,7 +1,7 @@
 // linewatch_probe.exe: starts LineWatch.exe and checks it from outside,
 // through the window system only, as a user or another program sees it.
 //
-//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--recording] [--hold MS]
+//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--recording] [--hold MS]
 //
 // LineWatch.exe runs in WORKDIR (where its capture files go). The probe
 // waits until the status lists of modem 1 and 2 hold LINES1 and LINES2
@@ -12,7 +12,8 @@
 // --recording the recording flag must be set before the close; it must be
 // clear after it in any case. With --hold it creates WORKDIR\ready once
 // the lines are in and waits MS milliseconds before going on (time for a
-// screenshot of the untouched window).
+// screenshot of the untouched window). With --warning one warning box
+// must be open once the lines are in; its text goes to WORKDIR\warning.txt.
 // Prints "ok: ..." or "FAILED: ..." per check and exits 1 when one failed.
 #include <windows.h>
 
@@ -200,9 +201,56 @@ static bool set_menu_hook(HWND main) {
     return menu_hook != nullptr;
 }
 
+// The message boxes captioned "Warning" that LineWatch.exe has on screen.
+struct BoxSearch {
+    DWORD process_id;
+    int count;
+    HWND first;
+};
+
+static BOOL CALLBACK count_warning_box(HWND window, LPARAM context) {
+    auto *search = reinterpret_cast<BoxSearch *>(context);
+    DWORD owner_process = 0;
+    GetWindowThreadProcessId(window, &owner_process);
+    char window_class[16] = {}, caption[16] = {};
+    GetClassNameA(window, window_class, sizeof window_class);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (owner_process == search->process_id && std::strcmp(window_class, "#32770") == 0 &&
+        std::strcmp(caption, "Warning") == 0 && IsWindowVisible(window)) {
+        if (search->count++ == 0) {
+            search->first = window;
+        }
+    }
+    return TRUE;
+}
+
+static int warning_boxes(DWORD process_id, HWND *first) {
+    BoxSearch search{process_id, 0, nullptr};
+    EnumWindows(count_warning_box, reinterpret_cast<LPARAM>(&search));
+    *first = search.first;
+    return search.count;
+}
+
+// The text a message box shows: the longest text among its static
+// controls (the other one holds the icon).
+static std::string box_text(HWND box) {
+    std::string best;
+    for (HWND control = FindWindowExW(box, nullptr, L"Static", nullptr); control != nullptr;
+         control = FindWindowExW(box, control, L"Static", nullptr)) {
+        wchar_t wide[600] = {};
+        const int length = GetWindowTextW(control, wide, 600);
+        char text[1200] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide, length, text, sizeof text - 1, nullptr, nullptr);
+        if (std::strlen(text) > best.size()) {
+            best = text;
+        }
+    }
+    return best;
+}
+
 int main(int argc, char **argv) {
     if (argc < 5) {
-        std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--recording] [--hold MS]\n");
+        std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--recording] [--hold MS]\n");
         return 2;
     }
     const std::string program = argv[1];
@@ -210,12 +258,15 @@ int main(int argc, char **argv) {
     const int wanted[2] = {std::atoi(argv[3]), std::atoi(argv[4])};
     bool recording = false;
     bool at_least = false;
+    bool warning = false;
     int hold_ms = 0;
     for (int i = 5; i < argc; ++i) {
         if (std::strcmp(argv[i], "--recording") == 0) {
             recording = true;
         } else if (std::strcmp(argv[i], "--at-least") == 0) {
             at_least = true;
+        } else if (std::strcmp(argv[i], "--warning") == 0) {
+            warning = true;
         } else if (std::strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
             hold_ms = std::atoi(argv[++i]);
         }
@@ -282,6 +333,28 @@ int main(int argc, char **argv) {
               number(list_count(list[m])) + " of " + number(wanted[m]));
         check(dump_list(list[m], workdir + "\\list" + number(m + 1) + ".txt"),
               ("modem " + number(m + 1) + " list written").c_str());
+    }
+    // Driver-internal errors: one warning box, owned by the main window,
+    // open while the lists above filled; the errors after the first were
+    // discarded, so none follows once it is closed.
+    if (warning) {
+        HWND box = nullptr;
+        const int boxes = warning_boxes(process.dwProcessId, &box);
+        check(boxes == 1 && GetWindow(box, GW_OWNER) == main,
+              "one warning box, owned by the main window, while the lists filled", number(boxes) + " boxes");
+        if (box != nullptr) {
+            FILE *out = std::fopen((workdir + "\\warning.txt").c_str(), "wb");
+            if (out != nullptr) {
+                put_escaped(box_text(box).c_str(), out);
+                std::fclose(out);
+            }
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            HWND next = nullptr;
+            const bool closed = wait_until([&] { return warning_boxes(process.dwProcessId, &next) == 0; }, 5000);
+            Sleep(500);
+            check(closed && warning_boxes(process.dwProcessId, &next) == 0,
+                  "OK closes the warning box, and the errors that came while it was open show no other");
+        }
     }
     if (recording) {
         check(recording_flag() == 1, "recording flag set while capturing", number(recording_flag()));
