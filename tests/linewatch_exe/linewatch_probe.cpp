@@ -201,22 +201,23 @@ static bool set_menu_hook(HWND main) {
     return menu_hook != nullptr;
 }
 
-// The message boxes captioned "Warning" that LineWatch.exe has on screen.
+// The message boxes with a caption that LineWatch.exe has on screen.
 struct BoxSearch {
+    const char *caption;
     DWORD process_id;
     int count;
     HWND first;
 };
 
-static BOOL CALLBACK count_warning_box(HWND window, LPARAM context) {
+static BOOL CALLBACK count_message_box(HWND window, LPARAM context) {
     auto *search = reinterpret_cast<BoxSearch *>(context);
     DWORD owner_process = 0;
     GetWindowThreadProcessId(window, &owner_process);
-    char window_class[16] = {}, caption[16] = {};
+    char window_class[16] = {}, caption[32] = {};
     GetClassNameA(window, window_class, sizeof window_class);
     GetWindowTextA(window, caption, sizeof caption);
     if (owner_process == search->process_id && std::strcmp(window_class, "#32770") == 0 &&
-        std::strcmp(caption, "Warning") == 0 && IsWindowVisible(window)) {
+        std::strcmp(caption, search->caption) == 0 && IsWindowVisible(window)) {
         if (search->count++ == 0) {
             search->first = window;
         }
@@ -224,9 +225,9 @@ static BOOL CALLBACK count_warning_box(HWND window, LPARAM context) {
     return TRUE;
 }
 
-static int warning_boxes(DWORD process_id, HWND *first) {
-    BoxSearch search{process_id, 0, nullptr};
-    EnumWindows(count_warning_box, reinterpret_cast<LPARAM>(&search));
+static int message_boxes(const char *caption, DWORD process_id, HWND *first) {
+    BoxSearch search{caption, process_id, 0, nullptr};
+    EnumWindows(count_message_box, reinterpret_cast<LPARAM>(&search));
     *first = search.first;
     return search.count;
 }
@@ -339,7 +340,7 @@ int main(int argc, char **argv) {
     // discarded, so none follows once it is closed.
     if (warning) {
         HWND box = nullptr;
-        const int boxes = warning_boxes(process.dwProcessId, &box);
+        const int boxes = message_boxes("Warning", process.dwProcessId, &box);
         check(boxes == 1 && GetWindow(box, GW_OWNER) == main,
               "one warning box, owned by the main window, while the lists filled", number(boxes) + " boxes");
         if (box != nullptr) {
@@ -350,9 +351,9 @@ int main(int argc, char **argv) {
             }
             PostMessageA(box, WM_COMMAND, IDOK, 0);
             HWND next = nullptr;
-            const bool closed = wait_until([&] { return warning_boxes(process.dwProcessId, &next) == 0; }, 5000);
+            const bool closed = wait_until([&] { return message_boxes("Warning", process.dwProcessId, &next) == 0; }, 5000);
             Sleep(500);
-            check(closed && warning_boxes(process.dwProcessId, &next) == 0,
+            check(closed && message_boxes("Warning", process.dwProcessId, &next) == 0,
                   "OK closes the warning box, and the errors that came while it was open show no other");
         }
     }
@@ -367,6 +368,27 @@ int main(int argc, char **argv) {
             std::fclose(ready);
         }
         Sleep(DWORD(hold_ms));
+    }
+
+    // Help, About: a box owned by the main window, captioned with the class
+    // name; the lists go on filling while it is open (with --at-least).
+    {
+        const int before = list_count(list[0]);
+        PostMessageA(main, WM_COMMAND, 40, 0);
+        HWND box = nullptr;
+        wait_until([&] { return message_boxes("LineWatch", process.dwProcessId, &box) == 1; }, 5000);
+        const std::string text = box != nullptr ? box_text(box) : "<no box>";
+        check(box != nullptr && GetWindow(box, GW_OWNER) == main && text == "Tarvel line watch Rev 1.1.",
+              "About box \"LineWatch\" owned by the main window", text);
+        if (at_least) {
+            check(wait_until([&] { return list_count(list[0]) > before; }, 10000),
+                  "lines keep arriving while the About box is open");
+        }
+        if (box != nullptr) {
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            check(wait_until([&] { return message_boxes("LineWatch", process.dwProcessId, &box) == 0; }, 5000),
+                  "OK closes the About box");
+        }
     }
 
     // Menu toggles: off and back on, check mark and window together.
