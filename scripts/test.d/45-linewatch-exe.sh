@@ -7,7 +7,8 @@
 #     exactly the lines the Linux monitor (LineWatch --console) shows for
 #     the same trace; menu toggles, close buttons, down-arrow, Ctrl+C; the
 #     capture files are byte-identical to the data fed; closing the main
-#     window clears the recording flag and ends the program with 0;
+#     window clears the recording flag and ends the program with 0; modem
+#     2's eye display shows its points where the isotropic mapping puts them;
 #   - the same with the 32-bit LineWatch.exe (in the 64-bit prefix);
 #   - driver-internal errors among the lines: one warning box, the lists
 #     filling underneath it;
@@ -120,7 +121,14 @@ records() { grep -E '^[[:space:]]*rec[[:space:]]' "$root/scenarios/error-control
   printf 'cap 1'; od -An -v -tx1 "$work/cap1.b" | tr -d '\n'; echo
   echo "wait 1000"
 } >"$work/call.head"
-{ cat "$work/call.head"; echo "wait 120000"; echo "active 0"; } >"$work/call.trace"
+# Modem 2's eye points, 512 a tick for 8 s, all at the square's top left
+# corner (-20000, 20000).
+corner=$(for _ in $(seq 1 512); do printf ' -20000 20000'; done)
+{
+  cat "$work/call.head"
+  for _ in $(seq 1 80); do echo "eye 2$corner"; echo "wait 100"; done
+  echo "wait 120000"; echo "active 0"
+} >"$work/call.trace"
 { cat "$work/call.head"; echo "active 0"; } >"$work/call-linux.trace"
 
 # What tarvel-decode gives for the records of a trace, modem by modem: the
@@ -205,7 +213,7 @@ for build in "$w64" "$w32"; do
   if [ "$(loader_of "$build/monitor/LineWatch.exe")" = "$wine32" ] && [ ! -x "$wine32" ]; then
     echo "skipped: $bits LineWatch.exe (no 32-bit Wine)"; continue
   fi
-  probe_run "$bits" "$build" "$work/call.trace" "$(wc -l <"$work/decoded.1")" "$(wc -l <"$work/decoded.2")" -- --recording
+  probe_run "$bits" "$build" "$work/call.trace" "$(wc -l <"$work/decoded.1")" "$(wc -l <"$work/decoded.2")" -- --recording --eye-corner
   for m in 1 2; do
     same_lines "$work/$bits/run/list$m.txt" "$work/decoded.$m" "$bits LineWatch.exe: modem $m's list holds what tarvel-decode gives"
     same_lines "$work/$bits/run/list$m.txt" "$work/linux.$m" "$bits LineWatch.exe: modem $m's list holds what the Linux monitor shows"

@@ -1,7 +1,7 @@
 // linewatch_probe.exe: starts LineWatch.exe and checks it from outside,
 // through the window system only, as a user or another program sees it.
 //
-//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--recording] [--hold MS]
+//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS]
 //
 // LineWatch.exe runs in WORKDIR (where its capture files go). The probe
 // waits until the status lists of modem 1 and 2 hold LINES1 and LINES2
@@ -14,9 +14,14 @@
 // the lines are in and waits MS milliseconds before going on (time for a
 // screenshot of the untouched window). With --warning one warning box
 // must be open once the lines are in; its text goes to WORKDIR\warning.txt.
+// With --eye-corner modem 2's points are all (-20000, 20000): its eye
+// display must show them as one white pixel at the top left corner of the
+// centred square, beside the white centre where the points that the
+// driver counted but Windows did not copy land, on black.
 // Prints "ok: ..." or "FAILED: ..." per check and exits 1 when one failed.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -249,9 +254,58 @@ static std::string box_text(HWND box) {
     return best;
 }
 
+// The white pixels of a window's client area as the screen shows it, and
+// how many pixels are neither white nor black.
+struct WhitePixels {
+    int width, height;
+    int white;
+    int other;
+    POINT at[4];
+};
+static WhitePixels white_pixels(HWND window) {
+    WhitePixels result{};
+    RECT client;
+    GetClientRect(window, &client);
+    result.width = client.right;
+    result.height = client.bottom;
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, result.width, result.height);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, result.width, result.height, screen, origin.x, origin.y, SRCCOPY);
+    SelectObject(memory, previous);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = result.width;
+    info.bmiHeader.biHeight = -result.height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::string pixels(size_t(result.width) * size_t(result.height) * 4, '\0');
+    GetDIBits(memory, bitmap, 0, UINT(result.height), pixels.data(), &info, DIB_RGB_COLORS);
+    for (int y = 0; y < result.height; ++y) {
+        for (int x = 0; x < result.width; ++x) {
+            const unsigned char *p = reinterpret_cast<const unsigned char *>(pixels.data()) + 4 * (size_t(y) * result.width + x);
+            const bool white = p[0] == 255 && p[1] == 255 && p[2] == 255;
+            const bool black = p[0] == 0 && p[1] == 0 && p[2] == 0;
+            if (white && result.white < 4) {
+                result.at[result.white] = POINT{x, y};
+            }
+            result.white += white;
+            result.other += !white && !black;
+        }
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return result;
+}
+
 int main(int argc, char **argv) {
     if (argc < 5) {
-        std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--recording] [--hold MS]\n");
+        std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS]\n");
         return 2;
     }
     const std::string program = argv[1];
@@ -260,6 +314,7 @@ int main(int argc, char **argv) {
     bool recording = false;
     bool at_least = false;
     bool warning = false;
+    bool eye_corner = false;
     int hold_ms = 0;
     for (int i = 5; i < argc; ++i) {
         if (std::strcmp(argv[i], "--recording") == 0) {
@@ -268,6 +323,8 @@ int main(int argc, char **argv) {
             at_least = true;
         } else if (std::strcmp(argv[i], "--warning") == 0) {
             warning = true;
+        } else if (std::strcmp(argv[i], "--eye-corner") == 0) {
+            eye_corner = true;
         } else if (std::strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
             hold_ms = std::atoi(argv[++i]);
         }
@@ -335,6 +392,38 @@ int main(int argc, char **argv) {
         check(dump_list(list[m], workdir + "\\list" + number(m + 1) + ".txt"),
               ("modem " + number(m + 1) + " list written").c_str());
     }
+    // The eye display of modem 2 draws the corner of the square and the
+    // centre, each one white pixel, on a black field.
+    if (eye_corner) {
+        WhitePixels seen{};
+        int corner_x = 0, corner_y = 0, centre_x = 0, centre_y = 0;
+        const bool drawn = wait_until(
+            [&] {
+                seen = white_pixels(child[3]);
+                RECT client;
+                GetClientRect(child[3], &client);
+                const int extent = std::min(client.right / 2, client.bottom / 2);
+                centre_x = client.right / 2;
+                centre_y = client.bottom / 2;
+                corner_x = centre_x - extent;
+                corner_y = centre_y - extent;
+                return seen.white == 2 && seen.other == 0 && seen.at[0].x == corner_x && seen.at[0].y == corner_y &&
+                       seen.at[1].x == centre_x && seen.at[1].y == centre_y;
+            },
+            8000);
+        std::string found;
+        for (int i = 0; i < std::min(seen.white, 4); ++i) {
+            found += " (" + number(seen.at[i].x) + "," + number(seen.at[i].y) + ")";
+        }
+        check(drawn, "modem 2's eye: white pixels at the square's corner and the centre only, on black",
+              number(seen.width) + "x" + number(seen.height) + " client, wanted (" + number(corner_x) + "," +
+                  number(corner_y) + ") (" + number(centre_x) + "," + number(centre_y) + "), saw " +
+                  number(seen.white) + " white:" + found + ", " + number(seen.other) + " other");
+        const WhitePixels other_eye = white_pixels(child[2]);
+        check(other_eye.white == 0 && other_eye.other == 0, "modem 1's eye, without points: all black",
+              number(other_eye.white) + " white, " + number(other_eye.other) + " other");
+    }
+
     // Driver-internal errors: one warning box, owned by the main window,
     // open while the lists above filled; the errors after the first were
     // discarded, so none follows once it is closed.
