@@ -11,7 +11,8 @@
 #     2's eye display shows its points where the isotropic mapping puts them;
 #   - the same with the 32-bit LineWatch.exe (in the 64-bit prefix);
 #   - driver-internal errors among the lines: one warning box, the lists
-#     filling underneath it;
+#     filling underneath it; the device named by the command tail "  TRVLM";
+#   - the command tail " TRVLM x", a device the driver does not have: no line;
 #   - a screenshot of the V.34 call, kept as build/windows64/screenshots/
 #     linewatch-exe-v34.png.
 # Wine draws captions and frames itself (X11 Driver Managed=N), since Xvfb
@@ -234,12 +235,16 @@ grep -v '^active 0' "$root/scenarios/internal-errors.trace" >"$work/errors.head"
 { cat "$work/errors.head"; echo "wait 1000"; echo "active 0"; } >"$work/errors-linux.trace"
 decoded_by_modem "$work/errors.trace" "$work/errors."
 linux_by_modem "$work/errors-linux.trace" "$work/errors-linux."
-probe_run errors "$w64" "$work/errors.trace" "$(wc -l <"$work/errors.1")" "$(wc -l <"$work/errors.2")" -- --warning
+probe_run errors "$w64" "$work/errors.trace" "$(wc -l <"$work/errors.1")" "$(wc -l <"$work/errors.2")" -- --warning --tail "  TRVLM"
 for m in 1 2; do
   same_lines "$work/errors/run/list$m.txt" "$work/errors.$m" "errors: modem $m's list holds what tarvel-decode gives, the warning box open"
 done
 head -1 "$work/errors-linux.0" >"$work/errors.first"
 same_lines "$work/errors/run/warning.txt" "$work/errors.first" "errors: the warning box shows the first driver-internal error, as the Linux monitor reports it"
+
+# The whole command tail names the device: a name the driver does not
+# have gives no line (the driver's names are trvlmd and TRVLM).
+probe_run tail "$w64" "$work/errors.trace" 0 0 -- --tail " TRVLM x" --silence 3000
 
 # The V.34 call, played in a loop, for a screenshot taken while the probe
 # holds the window open. Eye points come in bursts: of three pictures a

@@ -1,7 +1,7 @@
 // linewatch_probe.exe: starts LineWatch.exe and checks it from outside,
 // through the window system only, as a user or another program sees it.
 //
-//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS]
+//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--silence MS]
 //
 // LineWatch.exe runs in WORKDIR (where its capture files go). The probe
 // waits until the status lists of modem 1 and 2 hold LINES1 and LINES2
@@ -17,7 +17,10 @@
 // With --eye-corner modem 2's points are all (-20000, 20000): its eye
 // display must show them as one white pixel at the top left corner of the
 // centred square, beside the white centre where the points that the
-// driver counted but Windows did not copy land, on black.
+// driver counted but Windows did not copy land, on black. --tail TEXT
+// follows the program name on LineWatch.exe's command line. With --silence
+// the lists must stay empty for MS milliseconds (a device that is not
+// there); only the close is checked after that.
 // Prints "ok: ..." or "FAILED: ..." per check and exits 1 when one failed.
 #include <windows.h>
 
@@ -305,7 +308,7 @@ static WhitePixels white_pixels(HWND window) {
 
 int main(int argc, char **argv) {
     if (argc < 5) {
-        std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS]\n");
+        std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--silence MS]\n");
         return 2;
     }
     const std::string program = argv[1];
@@ -315,6 +318,8 @@ int main(int argc, char **argv) {
     bool at_least = false;
     bool warning = false;
     bool eye_corner = false;
+    const char *tail = nullptr;
+    int silence_ms = 0;
     int hold_ms = 0;
     for (int i = 5; i < argc; ++i) {
         if (std::strcmp(argv[i], "--recording") == 0) {
@@ -325,12 +330,19 @@ int main(int argc, char **argv) {
             warning = true;
         } else if (std::strcmp(argv[i], "--eye-corner") == 0) {
             eye_corner = true;
+        } else if (std::strcmp(argv[i], "--tail") == 0 && i + 1 < argc) {
+            tail = argv[++i];
+        } else if (std::strcmp(argv[i], "--silence") == 0 && i + 1 < argc) {
+            silence_ms = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
             hold_ms = std::atoi(argv[++i]);
         }
     }
 
     std::string command = "\"" + program + "\"";
+    if (tail != nullptr) {
+        command += tail;
+    }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -382,6 +394,19 @@ int main(int argc, char **argv) {
                   std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(style));
                   return std::string(hex);
               }());
+    }
+
+    if (silence_ms > 0) {
+        Sleep(DWORD(silence_ms));
+        check(list_count(list[0]) == 0 && list_count(list[1]) == 0, "no line from a device that is not there",
+              number(list_count(list[0])) + " and " + number(list_count(list[1])) + " lines");
+        PostMessageA(main, WM_CLOSE, 0, 0);
+        DWORD code = 99;
+        const bool ended = WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0;
+        GetExitCodeProcess(process.hProcess, &code);
+        check(ended && code == 0, "closing the main window ends LineWatch.exe with exit code 0", "exit code " + number(code));
+        std::printf("probe: %d passed, %d failed\n", passes, failures);
+        return failures == 0 ? 0 : 1;
     }
 
     // Every line fed, in both lists.
