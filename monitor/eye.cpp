@@ -39,7 +39,10 @@ int eye_fetch(int modem, EyePoint points[EYE_POINTS_WANTED]) {
     if (modem_presence() == 0) {
         return -1;
     }
-    unsigned char buffer[EYE_BUFFER_SIZE];
+    // Zeroed: a driver reached through METHOD_BUFFERED copies back only as
+    // many bytes as it reports points, so the rest of the points it counts
+    // must read as (0, 0), never as what the stack held.
+    unsigned char buffer[EYE_BUFFER_SIZE] = {};
     const uint32_t wanted = EYE_POINTS_WANTED;
     uint32_t returned = 0;
     const uint32_t code = modem == 1 ? IOCTL_TARVEL_GET_EYE_1 : IOCTL_TARVEL_GET_EYE_2;

@@ -9,6 +9,7 @@ packages=(
   xvfb xauth imagemagick                                     # headless windows, screenshots
   clang libclang-rt-14-dev                                   # fuzzing
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64             # the Windows build under Wine
+  fonts-wine                                                 # Wine's own fonts: caption buttons, dialogs
 )
 
 missing=()

@@ -18,51 +18,74 @@ static_assert((0x50300D48 & ~(WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | 
                               LBS_WANTKEYBOARDINPUT | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS |
                               LBS_MULTIPLESEL)) == 0);
 
-// The running numbers of the store lines that each list box mirrors, and
-// how many of the oldest of them the list box itself dropped for want of
-// space.
+// The running numbers of the store lines that each list box mirrors.
 static uint64_t shown_first[2];
 static uint64_t shown_end[2];
-static size_t dropped_by_list[2];
 
 static int modem_of(HWND status_window) { return status_window == windows.status[0] ? 1 : 2; }
 
 // Appends one line to a list box. When the list runs out of space the
 // oldest line goes for the new one; a line that does not fit even an empty
 // list is dropped. Returns the new line's index, or -1 when it was dropped.
-static LRESULT add_to_list(int modem, HWND list, const char *line) {
+static LRESULT add_to_list(HWND list, const char *line) {
     LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
     while (index == LB_ERRSPACE || index == LB_ERR) {
         if (SendMessageA(list, LB_GETCOUNT, 0, 0) <= 0) {
-            ++dropped_by_list[modem - 1];
             return -1;
         }
         SendMessageA(list, LB_DELETESTRING, 0, 0);
-        ++dropped_by_list[modem - 1];
         index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
     }
     return index;
 }
 
-// Brings a list box up to its store: the lines the store dropped go from
-// the top, the lines it gained are added at the end, the newest in view.
+// The widest line each list box has shown, in pixels: the horizontal
+// scroll bar reaches that far, so the end of a long line can be scrolled
+// into view. It only grows.
+static int widest[2];
+
+static void widen_for(int modem, HWND list, HDC dc, const char *line) {
+    const DWORD size = GetTabbedTextExtentA(dc, line, static_cast<int>(strlen(line)), 0, nullptr);
+    TEXTMETRICA metrics;
+    GetTextMetricsA(dc, &metrics);
+    const int width = LOWORD(size) + 2 * metrics.tmAveCharWidth;  // a margin past the last character
+    if (width > widest[modem - 1]) {
+        widest[modem - 1] = width;
+        SendMessageA(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(width), 0);
+    }
+}
+
+// Brings a list box up to its store: the list keeps no more of the lines it
+// already showed than the store still holds (the oldest go from the top,
+// whether the store or the list box itself dropped them), then the lines
+// the store gained are added at the end, the newest in view.
 static void sync_list(int modem) {
     const LineStore &store = status_stores[modem - 1];
     HWND list = windows.list[modem - 1];
     const ViewChange change = line_view_catch_up(store, &shown_first[modem - 1], &shown_end[modem - 1]);
-    for (size_t n = 0; n < change.removed; ++n) {
-        if (dropped_by_list[modem - 1] > 0) {
-            --dropped_by_list[modem - 1];  // already gone from the list
-        } else {
-            SendMessageA(list, LB_DELETESTRING, 0, 0);
-        }
+    const LRESULT still_stored = static_cast<LRESULT>(store.count - change.inserted);
+    while (SendMessageA(list, LB_GETCOUNT, 0, 0) > still_stored) {
+        SendMessageA(list, LB_DELETESTRING, 0, 0);
     }
+    if (change.inserted == 0) {
+        return;
+    }
+    HDC dc = GetDC(list);
+    // The list's own font; none set means the system font the DC starts with.
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0));
+    HGDIOBJ previous_font = font != nullptr ? SelectObject(dc, font) : nullptr;
     for (size_t n = store.count - change.inserted; n < store.count; ++n) {
-        const LRESULT index = add_to_list(modem, list, line_store_text(store, n));
+        const char *line = line_store_text(store, n);
+        const LRESULT index = add_to_list(list, line);
         if (index >= 0) {
+            widen_for(modem, list, dc, line);
             SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
         }
     }
+    if (previous_font != nullptr) {
+        SelectObject(dc, previous_font);
+    }
+    ReleaseDC(list, dc);
 }
 
 static void add_line(void *, int modem, const char *line) {

@@ -1,0 +1,271 @@
+#!/usr/bin/env bash
+# LineWatch.exe under Wine on a private Xvfb display, against the simulated
+# kernel driver tarvelsim.sys, checked from outside by linewatch_probe.exe:
+#   - a call on both modems with capture requests (no driver-memory blocks,
+#     which a program of the NT family cannot read): both lists hold exactly
+#     the lines tarvel-decode gives for the records fed, modem by modem, and
+#     exactly the lines the Linux monitor (LineWatch --console) shows for
+#     the same trace; menu toggles, close buttons, down-arrow, Ctrl+C; the
+#     capture files are byte-identical to the data fed; closing the main
+#     window clears the recording flag and ends the program with 0; modem
+#     2's eye display shows its points where the isotropic mapping puts them;
+#   - the same with the 32-bit LineWatch.exe (in the 64-bit prefix);
+#   - driver-internal errors among the lines: one warning box, the lists
+#     filling underneath it; the device named by the command tail "  TRVLM";
+#   - the command tail " TRVLM x", a device the driver does not have: no line;
+#   - a screenshot of the V.34 call, kept as build/windows64/screenshots/
+#     linewatch-exe-v34.png.
+# Wine draws captions and frames itself (X11 Driver Managed=N), since Xvfb
+# has no window manager. Exits non-zero when a check failed.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+started=$(date +%s)
+jobs=$(nproc)
+
+for preset in windows64 windows32; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs" --target LineWatch linewatch_probe tarvel-sim tarvelsim >/dev/null
+done
+cmake --preset debug >/dev/null
+cmake --build --preset debug -j "$jobs" --target tarvel-decode tarvel-sim LineWatch >/dev/null
+echo "built in $(( $(date +%s) - started )) s"
+
+wine64=/usr/lib/wine/wine64
+wine32=/usr/lib/wine/wine
+wineserver=/usr/lib/wine/wineserver
+decode=$root/build/debug/tools/tarvel-decode
+linux_sim=$root/build/debug/simulator/tarvel-sim
+linux_monitor=$root/build/debug/monitor/LineWatch
+w64=$root/build/windows64
+w32=$root/build/windows32
+shots=$w64/screenshots
+work=$(mktemp -d /tmp/tarvel-linewatch-exe.XXXXXX)
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+pids=()
+
+finish() {
+  status=$?
+  for (( i=${#pids[@]}-1; i>=0; i-- )); do
+    kill "${pids[$i]}" 2>/dev/null || true
+    wait "${pids[$i]}" 2>/dev/null || true
+  done
+  if [ -n "${WINEPREFIX:-}" ]; then
+    "$wineserver" -k 2>/dev/null || true
+    "$wineserver" -w 2>/dev/null || true
+  fi
+  rm -rf "$work"
+  echo "LineWatch.exe part: $(( $(date +%s) - started )) s in all"
+  exit $status
+}
+trap finish EXIT
+
+passes=0
+failures=0
+pass() { echo "ok: $*"; passes=$((passes + 1)); }
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+pe_machine() {
+  local at
+  at=$(od -An -tu4 -j 60 -N 4 "$1" | tr -d ' ')
+  od -An -tx2 -j $((at + 4)) -N 2 "$1" | tr -d ' '
+}
+loader_of() { if [ "$(pe_machine "$1")" = 014c ]; then echo "$wine32"; else echo "$wine64"; fi; }
+winpath() { echo "Z:${1//\//\\}"; }
+wait_for() {  # path, tenths of a second
+  for (( t=0; t<$2; t++ )); do [ -e "$1" ] && return 0; sleep 0.1; done
+  return 1
+}
+
+# A private display: Xvfb on a free number between 50 and 99.
+display=
+for n in $(shuf -i 50-99); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+done
+[ -n "$display" ] || { echo "no free display number"; exit 1; }
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+wait_for "/tmp/.X11-unix/X$display" 50 || { cat "$work/xvfb.log"; exit 1; }
+export DISPLAY=:$display
+
+# A fresh 64-bit prefix (it runs the 32-bit programs too) whose windows
+# Wine frames itself; one server kept until the end; the driver installed.
+export WINEPREFIX=$work/prefix WINEARCH=win64
+"$wine64" wineboot -i >/dev/null 2>&1
+"$wineserver" -w
+"$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+"$wineserver" -w
+"$wineserver" -p
+# The caption buttons are glyphs of Wine's symbol font Marlett (fonts-wine),
+# which Wine takes from the Windows fonts folder.
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" ||
+  fail "Wine's Marlett font (fonts-wine) installed in the prefix"
+cp "$w64/simulator/win32/tarvelsim.sys" "$WINEPREFIX/tarvelsim.sys"
+"$wine64" sc create tarvelsim type= kernel binPath= "$(winpath "$WINEPREFIX/tarvelsim.sys")" >"$work/sc.log" 2>&1 </dev/null
+"$wine64" sc start tarvelsim >>"$work/sc.log" 2>&1 </dev/null || { cat "$work/sc.log"; fail "tarvelsim.sys started"; }
+echo "Wine prefix ready after $(( $(date +%s) - started )) s"
+
+# The test call: restart requests start both captures, the records of the
+# error-controlled call (no driver memory), then capture data; the modems
+# stay active until the player is stopped.
+head -c 20000 /dev/urandom >"$work/cap1.a"
+head -c 7001 /dev/urandom >"$work/cap1.b"
+cat "$work/cap1.a" "$work/cap1.b" >"$work/session.rec.1.expected"
+head -c 50000 /dev/zero | tr '\0' '\132' >"$work/session.rec.2.expected"
+records() { grep -E '^[[:space:]]*rec[[:space:]]' "$root/scenarios/error-control-call.trace"; }
+{
+  echo "active 2"
+  echo "rec 1 77 10000"
+  echo "rec 2 77 10000"
+  records
+  printf 'cap 1'; od -An -v -tx1 "$work/cap1.a" | tr -d '\n'; echo
+  echo "cap 2 fill 50000 5a"
+  printf 'cap 1'; od -An -v -tx1 "$work/cap1.b" | tr -d '\n'; echo
+  echo "wait 1000"
+} >"$work/call.head"
+# Modem 2's eye points, 512 a tick for 8 s, all at the square's top left
+# corner (-20000, 20000).
+corner=$(for _ in $(seq 1 512); do printf ' -20000 20000'; done)
+{
+  cat "$work/call.head"
+  for _ in $(seq 1 80); do echo "eye 2$corner"; echo "wait 100"; done
+  echo "wait 120000"; echo "active 0"
+} >"$work/call.trace"
+{ cat "$work/call.head"; echo "active 0"; } >"$work/call-linux.trace"
+
+# What tarvel-decode gives for the records of a trace, modem by modem: the
+# records of modem 1 and 2 that yield a line, less the capture requests
+# (codes 77 and 131), which the monitor carries out instead of showing.
+decoded_by_modem() {  # TRACE PREFIX
+  "$decode" --escape "$1" >"$work/decoded"
+  awk -v prefix="$2" '
+    function num(s) { s = tolower(s); return s ~ /^0x/ ? hex(substr(s, 3)) : s + 0 }
+    function hex(s,   v, i) { v = 0; for (i = 1; i <= length(s); i++) v = v * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1; return v }
+    NR == FNR { sub(/#.*/, ""); if ($1 == "rec") { modem[++n] = num($2); code[n] = num($3) }; next }
+    { i++; if ((modem[i] == 1 || modem[i] == 2) && code[i] != 77 && code[i] != 131 && $0 != "") print > (prefix modem[i]) }
+  ' "$1" "$work/decoded"
+  touch "${2}1" "${2}2"
+}
+
+# What the Linux monitor shows for a trace, modem by modem; PREFIX0 gets the
+# driver-internal errors it reports.
+linux_by_modem() {  # TRACE PREFIX
+  local dir=$work/linux
+  mkdir -p "$dir"
+  export TARVEL_SIM_DIR=$dir/world
+  (cd "$dir" && exec "$linux_monitor" --console --escape >console.out 2>console.err) &
+  local monitor=$!
+  pids+=($monitor)
+  timeout 120 "$linux_sim" "$1" >"$dir/sim.out" 2>&1 || fail "Linux tarvel-sim played $1"
+  sleep 0.5
+  kill -TERM "$monitor" 2>/dev/null || true
+  wait "$monitor" || fail "Linux LineWatch --console ended with $?"
+  unset TARVEL_SIM_DIR
+  sed -n 's/^1: //p' "$dir/console.out" >"${2}1"
+  sed -n 's/^2: //p' "$dir/console.out" >"${2}2"
+  sed -n 's/^0: //p' "$dir/console.err" >"${2}0"
+  rm -rf "$dir"
+}
+
+same_lines() {  # GOT WANT LABEL
+  if cmp -s "$1" "$2"; then
+    pass "$3 ($(wc -l <"$2") lines)"
+  else
+    fail "$3"; diff "$2" "$1" | head -10
+  fi
+}
+
+monitor_key='HKLM\SOFTWARE\Velmora\Tarvel'
+# One run: the player plays TRACE, the probe starts LINEWATCH and checks it.
+probe_run() {  # LABEL BUILD TRACE LINES1 LINES2 [player and probe options after --]
+  local label=$1 build=$2 trace=$3 lines1=$4 lines2=$5; shift 5
+  local dir=$work/$label
+  mkdir -p "$dir/run"
+  cp "$trace" "$dir/play.trace"
+  "$(loader_of "$build/monitor/LineWatch.exe")" reg add "$monitor_key" /v TarvelSetup /t REG_BINARY /d 00000000 /f >/dev/null 2>&1 </dev/null
+  local player_options=() probe_options=()
+  while [ $# -gt 0 ] && [ "$1" != -- ]; do player_options+=("$1"); shift; done
+  [ $# -gt 0 ] && shift
+  probe_options=("$@")
+  (cd "$dir" && exec timeout 300 "$wine64" "$w64/simulator/win32/tarvel-sim.exe" "${player_options[@]}" play.trace >sim.out 2>&1 </dev/null) &
+  local player=$!
+  pids+=($player)
+  local rc=0 t0
+  t0=$(date +%s)
+  (cd "$dir" && timeout 180 "$(loader_of "$build/tests/linewatch_probe.exe")" "$build/tests/linewatch_probe.exe" \
+     "$(winpath "$build/monitor/LineWatch.exe")" "$(winpath "$dir/run")" "$lines1" "$lines2" "${probe_options[@]}" \
+     >probe.out 2>&1 </dev/null) || rc=$?
+  sed "s/^/  $label: /" "$dir/probe.out" | grep -v '^  [^:]*: probe:' || true
+  if [ $rc -eq 0 ]; then
+    pass "$label: linewatch_probe.exe, $(grep -o '[0-9]* passed' "$dir/probe.out") in $(( $(date +%s) - t0 )) s"
+  else
+    fail "$label: linewatch_probe.exe (exit $rc)"
+  fi
+  kill "$player" 2>/dev/null || true
+  wait "$player" 2>/dev/null || true
+}
+
+decoded_by_modem "$work/call.trace" "$work/decoded."
+linux_by_modem "$work/call-linux.trace" "$work/linux."
+same_lines "$work/linux.1" "$work/decoded.1" "the Linux monitor shows for modem 1 what tarvel-decode gives"
+same_lines "$work/linux.2" "$work/decoded.2" "the Linux monitor shows for modem 2 what tarvel-decode gives"
+
+for build in "$w64" "$w32"; do
+  bits=$(basename "$build")
+  if [ "$(loader_of "$build/monitor/LineWatch.exe")" = "$wine32" ] && [ ! -x "$wine32" ]; then
+    echo "skipped: $bits LineWatch.exe (no 32-bit Wine)"; continue
+  fi
+  probe_run "$bits" "$build" "$work/call.trace" "$(wc -l <"$work/decoded.1")" "$(wc -l <"$work/decoded.2")" -- --recording --eye-corner
+  for m in 1 2; do
+    same_lines "$work/$bits/run/list$m.txt" "$work/decoded.$m" "$bits LineWatch.exe: modem $m's list holds what tarvel-decode gives"
+    same_lines "$work/$bits/run/list$m.txt" "$work/linux.$m" "$bits LineWatch.exe: modem $m's list holds what the Linux monitor shows"
+    if cmp -s "$work/$bits/run/session.rec.$m" "$work/session.rec.$m.expected"; then
+      pass "$bits LineWatch.exe: session.rec.$m byte-identical to the data fed ($(stat -c %s "$work/session.rec.$m.expected") bytes)"
+    else
+      fail "$bits LineWatch.exe: session.rec.$m differs from the data fed ($(stat -c %s "$work/$bits/run/session.rec.$m" 2>/dev/null || echo no file))"
+    fi
+  done
+  [ "$(pe_machine "$build/monitor/LineWatch.exe")" = "$([ "$bits" = windows32 ] && echo 014c || echo 8664)" ] &&
+    pass "$bits LineWatch.exe is a $( [ "$bits" = windows32 ] && echo 32 || echo 64)-bit image" || fail "$bits LineWatch.exe image type"
+done
+
+# Driver-internal errors among the lines of two modems: the first error
+# opens the warning box, the others come while it is open and are dropped.
+grep -v '^active 0' "$root/scenarios/internal-errors.trace" >"$work/errors.head"
+{ cat "$work/errors.head"; echo "wait 120000"; echo "active 0"; } >"$work/errors.trace"
+{ cat "$work/errors.head"; echo "wait 1000"; echo "active 0"; } >"$work/errors-linux.trace"
+decoded_by_modem "$work/errors.trace" "$work/errors."
+linux_by_modem "$work/errors-linux.trace" "$work/errors-linux."
+probe_run errors "$w64" "$work/errors.trace" "$(wc -l <"$work/errors.1")" "$(wc -l <"$work/errors.2")" -- --warning --tail "  TRVLM"
+for m in 1 2; do
+  same_lines "$work/errors/run/list$m.txt" "$work/errors.$m" "errors: modem $m's list holds what tarvel-decode gives, the warning box open"
+done
+head -1 "$work/errors-linux.0" >"$work/errors.first"
+same_lines "$work/errors/run/warning.txt" "$work/errors.first" "errors: the warning box shows the first driver-internal error, as the Linux monitor reports it"
+
+# The whole command tail names the device: a name the driver does not
+# have gives no line (the driver's names are trvlmd and TRVLM).
+probe_run tail "$w64" "$work/errors.trace" 0 0 -- --tail " TRVLM x" --silence 3000
+
+# The V.34 call, played in a loop, for a screenshot taken while the probe
+# holds the window open. Eye points come in bursts: of three pictures a
+# few ticks apart the one with the most dots (the largest PNG) is kept.
+v34_lines=$("$decode" --escape "$root/scenarios/v34-call.trace" | wc -l)
+mkdir -p "$shots"
+(
+  dir=$work/v34
+  wait_for "$dir/run/ready" 600 || exit 0
+  for k in 1 2 3; do import -display "$DISPLAY" -window root "$work/shot$k.png" 2>/dev/null || true; sleep 0.35; done
+  ls -S "$work"/shot*.png 2>/dev/null | head -1 | xargs -r -I{} cp {} "$shots/linewatch-exe-v34.png"
+) &
+shooter=$!
+pids+=($shooter)
+probe_run v34 "$w64" "$root/scenarios/v34-call.trace" $((v34_lines / 2)) 0 --loop -- --at-least --hold 2500
+wait "$shooter" || true
+if [ -s "$shots/linewatch-exe-v34.png" ]; then
+  pass "screenshot of the V.34 call: $shots/linewatch-exe-v34.png"
+else
+  fail "screenshot of the V.34 call"
+fi
+
+echo "LineWatch.exe: $passes passed, $failures failed"
+[ $failures -eq 0 ]

@@ -1,0 +1,584 @@
+// linewatch_probe.exe: starts LineWatch.exe and checks it from outside,
+// through the window system only, as a user or another program sees it.
+//
+//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--silence MS]
+//
+// LineWatch.exe runs in WORKDIR (where its capture files go). The probe
+// waits until the status lists of modem 1 and 2 hold LINES1 and LINES2
+// lines (or more, with --at-least), writes them escaped, one per line, to
+// WORKDIR\list1.txt and list2.txt (for the caller to compare), then
+// checks windows, menu, close buttons, selection keys and Ctrl+C, and
+// closes the main window. With
+// --recording the recording flag must be set before the close; it must be
+// clear after it in any case. With --hold it creates WORKDIR\ready once
+// the lines are in and waits MS milliseconds before going on (time for a
+// screenshot of the untouched window). With --warning one warning box
+// must be open once the lines are in; its text goes to WORKDIR\warning.txt.
+// With --eye-corner modem 2's points are all (-20000, 20000): its eye
+// display must show them as one white pixel at the top left corner of the
+// centred square, beside the white centre where the points that the
+// driver counted but Windows did not copy land, on black. --tail TEXT
+// follows the program name on LineWatch.exe's command line. With --silence
+// the lists must stay empty for MS milliseconds (a device that is not
+// there); only the close is checked after that.
+// Prints "ok: ..." or "FAILED: ..." per check and exits 1 when one failed.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "formatting/escape.h"
+
+static int passes = 0;
+static int failures = 0;
+
+static void check(bool good, const char *what, const std::string &detail = "") {
+    std::printf("%s: %s%s%s\n", good ? "ok" : "FAILED", what, detail.empty() ? "" : " - ",
+                detail.c_str());
+    std::fflush(stdout);
+    (good ? passes : failures)++;
+}
+
+static std::string number(long long value) { return std::to_string(value); }
+
+// Polls `done` every 50 ms for up to `ms` milliseconds.
+template <typename Done> static bool wait_until(Done done, DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > ms) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
+// A list line as the list box holds it. Read as UTF-16 (Wine hands another
+// process the text of an ANSI list box in UTF-16 even for SendMessageA) and
+// turned back into the ANSI bytes the monitor added.
+static std::string list_line(HWND list, int index) {
+    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, index, 0);
+    if (length < 0) {
+        return "<no line " + number(index) + ">";
+    }
+    std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT got = SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(wide.data()));
+    if (got < 0) {
+        return "<no line " + number(index) + ">";
+    }
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(got), nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), int(got), text.data(), bytes, nullptr, nullptr);
+    return text;
+}
+
+static int list_count(HWND list) { return int(SendMessageW(list, LB_GETCOUNT, 0, 0)); }
+
+static bool dump_list(HWND list, const std::string &path) {
+    FILE *out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) {
+        return false;
+    }
+    const int count = list_count(list);
+    for (int i = 0; i < count; ++i) {
+        put_escaped(list_line(list, i).c_str(), out);
+    }
+    return std::fclose(out) == 0;
+}
+
+// Bit 0 of TarvelSetup under the monitor's key: 1, 0, or -1 when unreadable.
+static int recording_flag() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Velmora\\Tarvel", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        return -1;
+    }
+    unsigned char value[16] = {};
+    DWORD size = sizeof value;
+    const LONG status = RegQueryValueExA(key, "TarvelSetup", nullptr, nullptr, value, &size);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS && size > 0 ? (value[0] & 1) : -1;
+}
+
+static std::string clipboard_text() {
+    std::string text = "<no CF_TEXT>";
+    if (!OpenClipboard(nullptr)) {
+        return "<clipboard not opened>";
+    }
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const char *p = static_cast<const char *>(GlobalLock(data))) {
+            text.assign(p, strnlen(p, GlobalSize(data)));
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+static void set_clipboard_marker() {
+    if (!OpenClipboard(nullptr)) {
+        return;
+    }
+    EmptyClipboard();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, 8);
+    if (char *p = static_cast<char *>(GlobalLock(block))) {
+        std::strcpy(p, "marker");
+        GlobalUnlock(block);
+        SetClipboardData(CF_TEXT, block);
+    }
+    CloseClipboard();
+}
+
+static std::string selection(HWND list) {
+    int items[64];
+    const LRESULT count = SendMessageW(list, LB_GETSELITEMS, 64, reinterpret_cast<LPARAM>(items));
+    std::string text;
+    for (LRESULT i = 0; i < count; ++i) {
+        if (i > 0) {
+            text += ',';
+        }
+        text += number(items[i]);
+    }
+    return text + " caret " + number(SendMessageW(list, LB_GETCARETINDEX, 0, 0));
+}
+
+static void key(WORD vk, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+}
+
+struct ChildExpectation {
+    const char *window_class;
+    const char *caption;
+    int id;
+    int menu_id;
+};
+static const ChildExpectation CHILDREN[4] = {
+    {"StatusClass", "Modem 1 Status",      1, 20},
+    {"StatusClass", "Modem 2 Status",      2, 21},
+    {"EyeClass",    "Modem 1 Eye Display", 3, 30},
+    {"EyeClass",    "Modem 2 Eye Display", 4, 31},
+};
+
+// The check mark of menu item `id` of LineWatch.exe's main window, read
+// inside LineWatch.exe by menu_state_hook.dll: 1 checked, 0 unchecked, -1
+// for no answer or no such item.
+static HHOOK menu_hook;
+static int menu_checked(HWND main, int id) {
+    static const UINT query = RegisterWindowMessageA("LineWatchProbeMenuState");
+    MSG reply;
+    while (PeekMessageA(&reply, nullptr, query, query, PM_REMOVE)) {
+    }
+    PostMessageA(main, query, WPARAM(id), LPARAM(GetCurrentThreadId()));
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 5000) {
+        if (PeekMessageA(&reply, nullptr, query, query, PM_REMOVE) && int(reply.wParam) == id) {
+            const UINT state = UINT(reply.lParam);
+            return state == UINT(-1) ? -1 : (state & MF_CHECKED) != 0 ? 1 : 0;
+        }
+        Sleep(10);
+    }
+    return -1;
+}
+static bool checked(HWND main, int id) { return menu_checked(main, id) == 1; }
+
+static std::string menu_and_window(HWND main, int id, HWND child) {
+    const int state = menu_checked(main, id);
+    std::string text = state < 0 ? "no check state of " + number(id) : state ? "checked" : "unchecked";
+    return text + (IsWindowVisible(child) ? " visible" : " hidden");
+}
+
+// The DLL sits beside the probe.
+static bool set_menu_hook(HWND main) {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string dll = path;
+    dll = dll.substr(0, dll.find_last_of("\\/") + 1) + "menu_state_hook.dll";
+    HMODULE module = LoadLibraryA(dll.c_str());
+    FARPROC proc = module ? GetProcAddress(module, "menu_state_hook") : nullptr;
+    if (proc == nullptr) {
+        return false;
+    }
+    menu_hook = SetWindowsHookExA(WH_GETMESSAGE, reinterpret_cast<HOOKPROC>(reinterpret_cast<void *>(proc)), module,
+                                  GetWindowThreadProcessId(main, nullptr));
+    return menu_hook != nullptr;
+}
+
+// The message boxes with a caption that LineWatch.exe has on screen.
+struct BoxSearch {
+    const char *caption;
+    DWORD process_id;
+    int count;
+    HWND first;
+};
+
+static BOOL CALLBACK count_message_box(HWND window, LPARAM context) {
+    auto *search = reinterpret_cast<BoxSearch *>(context);
+    DWORD owner_process = 0;
+    GetWindowThreadProcessId(window, &owner_process);
+    char window_class[16] = {}, caption[32] = {};
+    GetClassNameA(window, window_class, sizeof window_class);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (owner_process == search->process_id && std::strcmp(window_class, "#32770") == 0 &&
+        std::strcmp(caption, search->caption) == 0 && IsWindowVisible(window)) {
+        if (search->count++ == 0) {
+            search->first = window;
+        }
+    }
+    return TRUE;
+}
+
+static int message_boxes(const char *caption, DWORD process_id, HWND *first) {
+    BoxSearch search{caption, process_id, 0, nullptr};
+    EnumWindows(count_message_box, reinterpret_cast<LPARAM>(&search));
+    *first = search.first;
+    return search.count;
+}
+
+// The text a message box shows: the longest text among its static
+// controls (the other one holds the icon).
+static std::string box_text(HWND box) {
+    std::string best;
+    for (HWND control = FindWindowExW(box, nullptr, L"Static", nullptr); control != nullptr;
+         control = FindWindowExW(box, control, L"Static", nullptr)) {
+        wchar_t wide[600] = {};
+        const int length = GetWindowTextW(control, wide, 600);
+        char text[1200] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide, length, text, sizeof text - 1, nullptr, nullptr);
+        if (std::strlen(text) > best.size()) {
+            best = text;
+        }
+    }
+    return best;
+}
+
+// The white pixels of a window's client area as the screen shows it, and
+// how many pixels are neither white nor black.
+struct WhitePixels {
+    int width, height;
+    int white;
+    int other;
+    POINT at[4];
+};
+static WhitePixels white_pixels(HWND window) {
+    WhitePixels result{};
+    RECT client;
+    GetClientRect(window, &client);
+    result.width = client.right;
+    result.height = client.bottom;
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, result.width, result.height);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, result.width, result.height, screen, origin.x, origin.y, SRCCOPY);
+    SelectObject(memory, previous);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = result.width;
+    info.bmiHeader.biHeight = -result.height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::string pixels(size_t(result.width) * size_t(result.height) * 4, '\0');
+    GetDIBits(memory, bitmap, 0, UINT(result.height), pixels.data(), &info, DIB_RGB_COLORS);
+    for (int y = 0; y < result.height; ++y) {
+        for (int x = 0; x < result.width; ++x) {
+            const unsigned char *p = reinterpret_cast<const unsigned char *>(pixels.data()) + 4 * (size_t(y) * result.width + x);
+            const bool white = p[0] == 255 && p[1] == 255 && p[2] == 255;
+            const bool black = p[0] == 0 && p[1] == 0 && p[2] == 0;
+            if (white && result.white < 4) {
+                result.at[result.white] = POINT{x, y};
+            }
+            result.white += white;
+            result.other += !white && !black;
+        }
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return result;
+}
+
+int main(int argc, char **argv) {
+    if (argc < 5) {
+        std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--silence MS]\n");
+        return 2;
+    }
+    const std::string program = argv[1];
+    const std::string workdir = argv[2];
+    const int wanted[2] = {std::atoi(argv[3]), std::atoi(argv[4])};
+    bool recording = false;
+    bool at_least = false;
+    bool warning = false;
+    bool eye_corner = false;
+    const char *tail = nullptr;
+    int silence_ms = 0;
+    int hold_ms = 0;
+    for (int i = 5; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--recording") == 0) {
+            recording = true;
+        } else if (std::strcmp(argv[i], "--at-least") == 0) {
+            at_least = true;
+        } else if (std::strcmp(argv[i], "--warning") == 0) {
+            warning = true;
+        } else if (std::strcmp(argv[i], "--eye-corner") == 0) {
+            eye_corner = true;
+        } else if (std::strcmp(argv[i], "--tail") == 0 && i + 1 < argc) {
+            tail = argv[++i];
+        } else if (std::strcmp(argv[i], "--silence") == 0 && i + 1 < argc) {
+            silence_ms = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
+            hold_ms = std::atoi(argv[++i]);
+        }
+    }
+
+    std::string command = "\"" + program + "\"";
+    if (tail != nullptr) {
+        command += tail;
+    }
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workdir.c_str(), &startup, &process)) {
+        check(false, "LineWatch.exe started", "error " + number(GetLastError()));
+        return 1;
+    }
+    WaitForInputIdle(process.hProcess, 10000);
+
+    HWND main = nullptr;
+    // The main window is found as soon as it exists, while its children are
+    // still being made: wait until it is shown, which comes after that.
+    wait_until([&] { return (main = FindWindowA("LineWatch", "Line Watch")) != nullptr && IsWindowVisible(main); },
+               20000);
+    check(main != nullptr, "main window of class LineWatch, caption \"Line Watch\"");
+    if (main == nullptr) {
+        TerminateProcess(process.hProcess, 1);
+        return 1;
+    }
+
+    check(set_menu_hook(main), "message hook on LineWatch.exe's thread to read its menu");
+
+    // The four children by class and caption, with their ids, visible.
+    HWND child[4] = {};
+    HWND list[2] = {};
+    for (int c = 0; c < 4; ++c) {
+        child[c] = FindWindowExA(main, nullptr, CHILDREN[c].window_class, CHILDREN[c].caption);
+        check(child[c] != nullptr && GetDlgCtrlID(child[c]) == CHILDREN[c].id && IsWindowVisible(child[c]) &&
+                  checked(main, CHILDREN[c].menu_id),
+              (std::string("child ") + CHILDREN[c].window_class + " \"" + CHILDREN[c].caption + "\"").c_str(),
+              "id " + number(child[c] ? GetDlgCtrlID(child[c]) : -1) + ", " + menu_and_window(main, CHILDREN[c].menu_id, child[c]) +
+                  (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0 ? ", LineWatch.exe ended" : ""));
+        if (c < 2 && child[c] != nullptr) {
+            list[c] = FindWindowExA(child[c], nullptr, "ListBox", nullptr);
+        }
+    }
+    if (!list[0] || !list[1] || !child[2] || !child[3]) {
+        check(false, "both list boxes found");
+        TerminateProcess(process.hProcess, 1);
+        return 1;
+    }
+    for (int m = 0; m < 2; ++m) {
+        const LONG style = GetWindowLongA(list[m], GWL_STYLE);
+        const LONG wanted_style = 0x50300D48 | LBS_USETABSTOPS;
+        check((style & ~(WS_VSCROLL | WS_HSCROLL)) == (wanted_style & ~(WS_VSCROLL | WS_HSCROLL)),
+              ("list box style of modem " + number(m + 1)).c_str(), "0x" + [&] {
+                  char hex[16];
+                  std::snprintf(hex, sizeof hex, "%08lX", static_cast<unsigned long>(style));
+                  return std::string(hex);
+              }());
+    }
+
+    if (silence_ms > 0) {
+        Sleep(DWORD(silence_ms));
+        check(list_count(list[0]) == 0 && list_count(list[1]) == 0, "no line from a device that is not there",
+              number(list_count(list[0])) + " and " + number(list_count(list[1])) + " lines");
+        PostMessageA(main, WM_CLOSE, 0, 0);
+        DWORD code = 99;
+        const bool ended = WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0;
+        GetExitCodeProcess(process.hProcess, &code);
+        check(ended && code == 0, "closing the main window ends LineWatch.exe with exit code 0", "exit code " + number(code));
+        std::printf("probe: %d passed, %d failed\n", passes, failures);
+        return failures == 0 ? 0 : 1;
+    }
+
+    // Every line fed, in both lists.
+    for (int m = 0; m < 2; ++m) {
+        const bool full = wait_until([&] { return list_count(list[m]) >= wanted[m]; }, 30000);
+        check(full && (at_least || list_count(list[m]) == wanted[m]), ("modem " + number(m + 1) + " list holds the lines fed").c_str(),
+              number(list_count(list[m])) + " of " + number(wanted[m]));
+        check(dump_list(list[m], workdir + "\\list" + number(m + 1) + ".txt"),
+              ("modem " + number(m + 1) + " list written").c_str());
+    }
+    // The eye display of modem 2 draws the corner of the square and the
+    // centre, each one white pixel, on a black field.
+    if (eye_corner) {
+        WhitePixels seen{};
+        int corner_x = 0, corner_y = 0, centre_x = 0, centre_y = 0;
+        const bool drawn = wait_until(
+            [&] {
+                seen = white_pixels(child[3]);
+                RECT client;
+                GetClientRect(child[3], &client);
+                const int extent = std::min(client.right / 2, client.bottom / 2);
+                centre_x = client.right / 2;
+                centre_y = client.bottom / 2;
+                corner_x = centre_x - extent;
+                corner_y = centre_y - extent;
+                return seen.white == 2 && seen.other == 0 && seen.at[0].x == corner_x && seen.at[0].y == corner_y &&
+                       seen.at[1].x == centre_x && seen.at[1].y == centre_y;
+            },
+            8000);
+        std::string found;
+        for (int i = 0; i < std::min(seen.white, 4); ++i) {
+            found += " (" + number(seen.at[i].x) + "," + number(seen.at[i].y) + ")";
+        }
+        check(drawn, "modem 2's eye: white pixels at the square's corner and the centre only, on black",
+              number(seen.width) + "x" + number(seen.height) + " client, wanted (" + number(corner_x) + "," +
+                  number(corner_y) + ") (" + number(centre_x) + "," + number(centre_y) + "), saw " +
+                  number(seen.white) + " white:" + found + ", " + number(seen.other) + " other");
+        const WhitePixels other_eye = white_pixels(child[2]);
+        check(other_eye.white == 0 && other_eye.other == 0, "modem 1's eye, without points: all black",
+              number(other_eye.white) + " white, " + number(other_eye.other) + " other");
+    }
+
+    // Driver-internal errors: one warning box, owned by the main window,
+    // open while the lists above filled; the errors after the first were
+    // discarded, so none follows once it is closed.
+    if (warning) {
+        HWND box = nullptr;
+        const int boxes = message_boxes("Warning", process.dwProcessId, &box);
+        check(boxes == 1 && GetWindow(box, GW_OWNER) == main,
+              "one warning box, owned by the main window, while the lists filled", number(boxes) + " boxes");
+        if (box != nullptr) {
+            FILE *out = std::fopen((workdir + "\\warning.txt").c_str(), "wb");
+            if (out != nullptr) {
+                put_escaped(box_text(box).c_str(), out);
+                std::fclose(out);
+            }
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            HWND next = nullptr;
+            const bool closed = wait_until([&] { return message_boxes("Warning", process.dwProcessId, &next) == 0; }, 5000);
+            Sleep(500);
+            check(closed && message_boxes("Warning", process.dwProcessId, &next) == 0,
+                  "OK closes the warning box, and the errors that came while it was open show no other");
+        }
+    }
+    if (recording) {
+        check(recording_flag() == 1, "recording flag set while capturing", number(recording_flag()));
+    }
+
+    // The window as a user sees it, before the checks below change it.
+    if (hold_ms > 0) {
+        FILE *ready = std::fopen((workdir + "\\ready").c_str(), "w");
+        if (ready != nullptr) {
+            std::fclose(ready);
+        }
+        Sleep(DWORD(hold_ms));
+    }
+
+    // Help, About: a box owned by the main window, captioned with the class
+    // name; the lists go on filling while it is open (with --at-least).
+    {
+        const int before = list_count(list[0]);
+        PostMessageA(main, WM_COMMAND, 40, 0);
+        HWND box = nullptr;
+        wait_until([&] { return message_boxes("LineWatch", process.dwProcessId, &box) == 1; }, 5000);
+        const std::string text = box != nullptr ? box_text(box) : "<no box>";
+        check(box != nullptr && GetWindow(box, GW_OWNER) == main && text == "Tarvel line watch Rev 1.1.",
+              "About box \"LineWatch\" owned by the main window", text);
+        if (at_least) {
+            check(wait_until([&] { return list_count(list[0]) > before; }, 10000),
+                  "lines keep arriving while the About box is open");
+        }
+        if (box != nullptr) {
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+            check(wait_until([&] { return message_boxes("LineWatch", process.dwProcessId, &box) == 0; }, 5000),
+                  "OK closes the About box");
+        }
+    }
+
+    // Menu toggles: off and back on, check mark and window together.
+    for (int c = 0; c < 4; ++c) {
+        const int id = CHILDREN[c].menu_id;
+        SendMessageA(main, WM_COMMAND, WPARAM(id), 0);
+        const std::string off = menu_and_window(main, id, child[c]);
+        SendMessageA(main, WM_COMMAND, WPARAM(id), 0);
+        const std::string on = menu_and_window(main, id, child[c]);
+        check(off == "unchecked hidden" && on == "checked visible",
+              ("menu command " + number(id) + " hides and shows \"" + CHILDREN[c].caption + "\"").c_str(),
+              off + ", then " + on);
+    }
+    // A child's close: hidden and unchecked, not destroyed; the menu brings it back.
+    for (int c = 0; c < 4; ++c) {
+        SendMessageA(child[c], WM_CLOSE, 0, 0);
+        const bool hidden = IsWindow(child[c]) && !IsWindowVisible(child[c]) && menu_checked(main, CHILDREN[c].menu_id) == 0;
+        SendMessageA(main, WM_COMMAND, WPARAM(CHILDREN[c].menu_id), 0);
+        check(hidden && IsWindowVisible(child[c]),
+              (std::string("WM_CLOSE hides \"") + CHILDREN[c].caption + "\" without destroying it").c_str());
+    }
+
+    // Selection, keys and Ctrl+C on modem 1's list.
+    if (list_count(list[0]) >= 5) {
+        const int picked[3] = {0, 2, 4};
+        SendMessageW(list[0], LB_SETSEL, FALSE, -1);
+        for (int index : picked) {
+            SendMessageW(list[0], LB_SETSEL, TRUE, index);
+        }
+        SendMessageW(list[0], LB_SETCARETINDEX, 2, FALSE);
+        const std::string before = selection(list[0]);
+        SendMessageW(list[0], WM_KEYDOWN, VK_DOWN, 1);
+        SendMessageW(list[0], WM_KEYUP, VK_DOWN, 0xC0000001);
+        check(selection(list[0]) == before && before == "0,2,4 caret 2", "down-arrow leaves the selection",
+              "before " + before + ", after " + selection(list[0]));
+
+        std::string expected;
+        for (int index : picked) {
+            expected += list_line(list[0], index) + "\r\n";
+        }
+        set_clipboard_marker();
+        const DWORD thread = GetWindowThreadProcessId(list[0], nullptr);
+        AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
+        SetForegroundWindow(main);
+        SetFocus(list[0]);
+        AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+        Sleep(200);
+        key(VK_CONTROL, false);
+        key('C', false);
+        key('C', true);
+        key(VK_CONTROL, true);
+        std::string got;
+        wait_until([&] { return (got = clipboard_text()) != "marker"; }, 5000);
+        std::string shown_got;
+        for (char ch : got.substr(0, 120)) {
+            shown_got += ch == '\t' ? std::string("\\t") : ch == '\r' ? "\\r" : ch == '\n' ? "\\n" : std::string(1, ch);
+        }
+        check(got == expected, "Ctrl+C puts lines 0, 2, 4, each with CR LF, on the clipboard as CF_TEXT",
+              number(got.size()) + " bytes: " + shown_got);
+        check(selection(list[0]) == before, "the selection is kept through Ctrl+C", selection(list[0]));
+    } else {
+        check(false, "five lines in modem 1's list to select");
+    }
+
+    // Closing the main window ends the program with 0 and clears the flag.
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    const bool ended = WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0;
+    DWORD code = 99;
+    GetExitCodeProcess(process.hProcess, &code);
+    check(ended && code == 0, "closing the main window ends LineWatch.exe with exit code 0", "exit code " + number(code));
+    check(recording_flag() == 0, "recording flag clear after the close", number(recording_flag()));
+    if (!ended) {
+        TerminateProcess(process.hProcess, 1);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::printf("probe: %d passed, %d failed\n", passes, failures);
+    return failures == 0 ? 0 : 1;
+}
