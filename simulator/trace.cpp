@@ -573,3 +573,14 @@ bool parse_count(const char *text, uint32_t *value) {
     *value = uint32_t(parsed);
     return true;
 }
+
+bool read_trace_files(const std::vector<const char *> &paths, std::vector<TraceDirective> *out) {
+    for (const char *path : paths) {
+        std::vector<TraceDirective> directives;
+        if (!read_trace_file(path, &directives)) {
+            return false;
+        }
+        out->insert(out->end(), directives.begin(), directives.end());
+    }
+    return true;
+}

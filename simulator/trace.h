@@ -69,6 +69,10 @@ constexpr size_t TRACE_LINE_MAX = size_t(16) << 20;
 bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out);
 bool read_trace_file(const char *path, std::vector<TraceDirective> *out);
 
+// Reads traces one after another into one script; false (the reader has
+// reported FILE:LINE: message) at the first that cannot be read whole.
+bool read_trace_files(const std::vector<const char *> &paths, std::vector<TraceDirective> *out);
+
 // A count given on a player's command line (a fault's N): a 32-bit word in
 // decimal or 0x hexadecimal, nothing else (no sign, no trailing text).
 bool parse_count(const char *text, uint32_t *value);  // "-" is standard input

@@ -1,18 +1,3 @@
-# Cross build for Windows with MinGW-w64 (i686-w64-mingw32). The posix thread
-# model gives std::thread to the tests; the programs link statically, so one
-# .exe runs without MinGW's runtime DLLs beside it.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
+# Cross build for 32-bit Windows with MinGW-w64.
 set(TARVEL_MINGW_TRIPLE i686-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${TARVEL_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TARVEL_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${TARVEL_MINGW_TRIPLE}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TARVEL_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

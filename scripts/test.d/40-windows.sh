@@ -43,17 +43,8 @@ finish() {
 }
 trap finish EXIT
 
-passes=0
-failures=0
-pass() { echo "ok: $*"; passes=$((passes + 1)); }
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+. scripts/lib/wine-checks.sh  # from the checkout, the current directory
 check() { if eval "$1"; then pass "$2"; else fail "$2"; fi; }
-# The machine type in a PE image's header: 8664 (x86-64) or 014c (i386).
-pe_machine() {
-  local at
-  at=$(od -An -tu4 -j 60 -N 4 "$1" | tr -d ' ')
-  od -An -tx2 -j $((at + 4)) -N 2 "$1" | tr -d ' '
-}
 # Wine's terminal console draws every character between escape sequences
 # and blanks as cursor moves: its output without them.
 console_text() { sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' "$1" | tr -d '\r '; }

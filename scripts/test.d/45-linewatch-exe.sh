@@ -60,15 +60,7 @@ finish() {
 }
 trap finish EXIT
 
-passes=0
-failures=0
-pass() { echo "ok: $*"; passes=$((passes + 1)); }
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-pe_machine() {
-  local at
-  at=$(od -An -tu4 -j 60 -N 4 "$1" | tr -d ' ')
-  od -An -tx2 -j $((at + 4)) -N 2 "$1" | tr -d ' '
-}
+. scripts/lib/wine-checks.sh  # from the checkout, the current directory
 loader_of() { if [ "$(pe_machine "$1")" = 014c ]; then echo "$wine32"; else echo "$wine64"; fi; }
 winpath() { echo "Z:${1//\//\\}"; }
 wait_for() {  # path, tenths of a second

@@ -131,12 +131,8 @@ int main(int argc, char **argv) {
     }
 
     std::vector<TraceDirective> script;
-    for (const char *trace : traces) {
-        std::vector<TraceDirective> directives;
-        if (!read_trace_file(trace, &directives)) {
-            return 2;  // the reader has reported FILE:LINE: message
-        }
-        script.insert(script.end(), directives.begin(), directives.end());
+    if (!read_trace_files(traces, &script)) {
+        return 2;  // the reader has reported FILE:LINE: message
     }
 
     char own_driver[MAX_PATH];
