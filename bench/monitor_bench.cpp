@@ -18,7 +18,7 @@
 
 #include "bench/monitor_burst.h"
 #include "driverlink/device.h"
-#include "driverlink/inproc/platform_inproc.h"
+#include "simulator/inproc/platform_inproc.h"
 #include "monitor/monitor.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/main_window.h"

@@ -155,10 +155,10 @@ void BM_DaemonStatusCalls(benchmark::State &state) {
         state.ResumeTiming();
         fetched = 0;
         for (;;) {
-            unsigned char record[STATUS_RECORD_SIZE];
+            unsigned char record[STATUS_RECORD_BYTES];
             uint32_t returned = 0;
             platform_device_control(device, IOCTL_TARVEL_GET_STATUS, nullptr, 0, record, sizeof record, &returned);
-            if (returned != STATUS_RECORD_SIZE) {
+            if (returned != STATUS_RECORD_BYTES) {
                 break;
             }
             ++fetched;

@@ -84,13 +84,13 @@ void BM_PresenceAndStatusDaemon(benchmark::State &state) {
         choose_device_name(platform_is_nt_family(), nullptr);
         int64_t records = 0;
         for (auto _ : state) {
-            unsigned char record[STATUS_RECORD_SIZE];
+            unsigned char record[STATUS_RECORD_BYTES];
             uint32_t returned = 0;
             if (modem_presence() != 0) {
                 platform_device_control(device, IOCTL_TARVEL_GET_STATUS, nullptr, 0, record,
                                         sizeof record, &returned);
             }
-            if (returned != STATUS_RECORD_SIZE) {
+            if (returned != STATUS_RECORD_BYTES) {
                 state.SkipWithError("the daemon delivered no record");
                 break;
             }
@@ -128,13 +128,13 @@ void BM_PresenceAndStatusCore(benchmark::State &state) {
     for (auto _ : state) {
         unsigned char word[4] = {0, 0, 0, 0};
         uint32_t size = sizeof word;
-        unsigned char record[STATUS_RECORD_SIZE];
+        unsigned char record[STATUS_RECORD_BYTES];
         uint32_t returned = 0;
         if (sim_get_value(MONITOR_KEY, ACTIVE_MODEMS_VALUE, word, &size) && word[0] != 0) {
             sim_device_control(IOCTL_TARVEL_GET_STATUS, nullptr, 0, record, sizeof record, &returned);
         }
         sim_clear_call_log();
-        if (returned != STATUS_RECORD_SIZE) {
+        if (returned != STATUS_RECORD_BYTES) {
             state.SkipWithError("the core delivered no record");
             break;
         }

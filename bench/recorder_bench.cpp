@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "driverlink/device.h"
-#include "driverlink/inproc/platform_inproc.h"
+#include "simulator/inproc/platform_inproc.h"
 #include "recorder/recorder.h"
 #include "simulator/sim.h"
 #include "simulator/trace.h"

@@ -5,36 +5,39 @@
 #include <cstring>
 
 #include "decoder/driver_memory.h"
-#include "driverlink/device.h"
-#include "driverlink/recording_flag.h"
-
-CaptureSlot capture_slots[2] = {
-    {NO_HANDLE, "", 0, 0, false, 0, false},
-    {NO_HANDLE, "", 0, 0, false, 0, false},
-};
-int32_t log_counter = 1;
-unsigned char capture_buffer[CAPTURE_BUFFER_SIZE];
 
 const char CREATED_LOG_TEXT[] = "Created new log file %s";
 const char FAILED_LOG_TEXT[] = "Failed to create new log file error = %d";
 
-static SetupValue setup_value;  // 1 KiB: kept off the stack, one thread only
+static void read_last_data(void *context);
 
-static void read_last_data();
+void capture_set_init(CaptureSet &captures, DriverLink &link) {
+    captures.link = &link;
+    for (CaptureSlot &slot : captures.slots) {
+        slot.file = NO_CAPTURE_FILE;
+        slot.file_name[0] = '\0';
+        slot.byte_limit = 0;
+        slot.byte_count = 0;
+        slot.active = false;
+    }
+    captures.log_counter = 1;
+}
 
-static CaptureSlot *slot_of(int modem) {
+static CaptureSlot *slot_of(CaptureSet &captures, int modem) {
     if (modem != 1 && modem != 2) {
         return nullptr;
     }
-    return &capture_slots[modem - 1];
+    return &captures.slots[modem - 1];
 }
 
-static bool start_capture(PlatformHandle key, CaptureSlot *slot, const char *file_name,
-                          int64_t byte_limit) {
+static bool start_capture(CaptureSet &captures, PlatformHandle key, CaptureSlot *slot,
+                          const char *file_name, int64_t byte_limit) {
     if (file_name == nullptr || std::strlen(file_name) >= CAPTURE_NAME_BYTES) {
         return false;
     }
-    if (!read_recording_flag(key, &setup_value)) {
+    DriverSource &source = *captures.link->source;
+    SetupValue &setup_value = captures.setup;
+    if (!read_recording_flag(source, key, &setup_value)) {
         return false;
     }
     change_recording_bit(&setup_value, true);
@@ -45,55 +48,54 @@ static bool start_capture(PlatformHandle key, CaptureSlot *slot, const char *fil
     if (file == NO_HANDLE) {
         return false;
     }
-    write_recording_flag(key, setup_value);
+    write_recording_flag(source, key, setup_value);
     if (slot->active) {
-        platform_close_file(slot->file);  // never leak a capture started twice
+        platform_close_file(slot->file.handle);  // never leak a capture started twice
     }
-    slot->file = file;
+    slot->file = {file, 0, false};
     slot->byte_count = 0;
     slot->byte_limit = byte_limit;
     slot->active = true;
-    slot->bytes_written = 0;
-    slot->write_failed = false;
-    set_presence_closing_hook(read_last_data);
+    set_presence_closing_hook(*captures.link, read_last_data, &captures);
     return true;
 }
 
-static bool stop_capture(PlatformHandle key, CaptureSlot *slot) {
+static bool stop_capture(CaptureSet &captures, PlatformHandle key, CaptureSlot *slot) {
     slot->active = false;
-    platform_close_file(slot->file);
-    slot->file = NO_HANDLE;
+    platform_close_file(slot->file.handle);
+    slot->file.handle = NO_HANDLE;
     // The file is closed whatever happens to the flag: a value that cannot
     // be read whole is left as it is.
-    return set_recording_flag(key, false);
+    return set_recording_flag(*captures.link->source, key, false);
 }
 
-bool set_capture(bool start, int modem, const char *file_name, int64_t byte_limit) {
-    CaptureSlot *slot = slot_of(modem);
+bool set_capture(CaptureSet &captures, bool start, int modem, const char *file_name, int64_t byte_limit) {
+    CaptureSlot *slot = slot_of(captures, modem);
     if (slot == nullptr) {
         return false;
     }
     if (!start && !slot->active) {
         return true;
     }
-    PlatformHandle key = platform_open_key(MONITOR_KEY, REGISTRY_QUERY | REGISTRY_SET);
+    DriverSource &source = *captures.link->source;
+    PlatformHandle key = source.open_key(MONITOR_KEY, REGISTRY_QUERY | REGISTRY_SET);
     if (key == NO_HANDLE) {
         return false;
     }
-    bool done = start ? start_capture(key, slot, file_name, byte_limit) : stop_capture(key, slot);
-    platform_close_key(key);
+    bool done = start ? start_capture(captures, key, slot, file_name, byte_limit)
+                      : stop_capture(captures, key, slot);
+    source.close_key(key);
     return done;
 }
 
-static void begin_capture_calls(int modem) {
+static void begin_capture_calls(CaptureSet &captures, int modem) {
     // The driver expects the pair right after a new capture file, 0x1B2018 first.
     uint32_t number = static_cast<uint32_t>(modem);
     uint32_t returned = 0;
-    platform_device_control(device, IOCTL_TARVEL_CAPTURE_BEGIN_1, &number, sizeof number,
-                            nullptr, 0, &returned);
-    returned = 0;
-    platform_device_control(device, IOCTL_TARVEL_CAPTURE_BEGIN_2, &number, sizeof number,
-                            nullptr, 0, &returned);
+    driver_control(*captures.link, IOCTL_TARVEL_CAPTURE_BEGIN_1, &number, sizeof number, nullptr, 0,
+                   &returned);
+    driver_control(*captures.link, IOCTL_TARVEL_CAPTURE_BEGIN_2, &number, sizeof number, nullptr, 0,
+                   &returned);
 }
 
 // Renames the capture just stopped to "<n>.log" and says so in line. False
@@ -118,15 +120,15 @@ static bool rename_finished_capture(CaptureSlot *slot, int32_t n, StatusLine &li
     return false;
 }
 
-void restart_capture(int modem, int32_t param1, StatusLine &line) {
-    CaptureSlot *slot = slot_of(modem);
+void restart_capture(CaptureSet &captures, int modem, int32_t param1, StatusLine &line) {
+    CaptureSlot *slot = slot_of(captures, modem);
     if (slot == nullptr || param1 < 10000 || param1 >= 20000) {
         return;
     }
     char session_name[CAPTURE_NAME_BYTES];
     std::snprintf(session_name, sizeof session_name, "session.rec.%d", modem);
     if (slot->active) {
-        set_capture(false, modem);
+        set_capture(captures, false, modem);
         if (param1 > 10000 && !rename_finished_capture(slot, param1 - 10000, line) &&
             (std::strcmp(slot->file_name, session_name) == 0 ||
              platform_same_file(slot->file_name, session_name))) {
@@ -136,8 +138,8 @@ void restart_capture(int modem, int32_t param1, StatusLine &line) {
         }
     }
     std::memcpy(slot->file_name, session_name, sizeof session_name);
-    set_capture(true, modem, slot->file_name, RESTART_BYTE_LIMIT);
-    begin_capture_calls(modem);
+    set_capture(captures, true, modem, slot->file_name, RESTART_BYTE_LIMIT);
+    begin_capture_calls(captures, modem);
 }
 
 // A name from driver memory names a file in the current directory or below
@@ -172,12 +174,13 @@ static bool driver_name_valid(const char *name) {
     }
 }
 
-void open_named_capture(int modem, uint32_t limit_mib, uint32_t name_address, StatusLine &line) {
-    CaptureSlot *slot = slot_of(modem);
+void open_named_capture(CaptureSet &captures, int modem, uint32_t limit_mib, uint32_t name_address,
+                        StatusLine &line) {
+    CaptureSlot *slot = slot_of(captures, modem);
     if (slot == nullptr) {
         return;
     }
-    set_capture(false, modem);
+    set_capture(captures, false, modem);
     if (limit_mib == 0) {
         return;
     }
@@ -200,14 +203,15 @@ void open_named_capture(int modem, uint32_t limit_mib, uint32_t name_address, St
         }
         std::memcpy(slot->file_name, name, sizeof name);
     } else {
-        std::snprintf(slot->file_name, sizeof slot->file_name, "%d.log", static_cast<int>(log_counter));
+        std::snprintf(slot->file_name, sizeof slot->file_name, "%d.log",
+                      static_cast<int>(captures.log_counter));
         // Wraps instead of overflowing after 2^31 - 1 files.
-        log_counter = static_cast<int32_t>(static_cast<uint32_t>(log_counter) + 1u);
+        captures.log_counter = static_cast<int32_t>(static_cast<uint32_t>(captures.log_counter) + 1u);
     }
     int64_t limit = limit_mib >= NAMED_LIMIT_MAX_MIB ? CAPTURE_BYTE_LIMIT_MAX
                                                      : static_cast<int64_t>(limit_mib) << 20;
-    if (set_capture(true, modem, slot->file_name, limit)) {
-        begin_capture_calls(modem);
+    if (set_capture(captures, true, modem, slot->file_name, limit)) {
+        begin_capture_calls(captures, modem);
         std::snprintf(line, STATUS_LINE_BYTES, CREATED_LOG_TEXT, slot->file_name);
     } else {
         std::snprintf(line, STATUS_LINE_BYTES, FAILED_LOG_TEXT, platform_last_error());
@@ -217,72 +221,52 @@ void open_named_capture(int modem, uint32_t limit_mib, uint32_t name_address, St
 // One read of modem 1 or 2's pending data into its active capture: counted
 // towards the limit, written unless the limit is reached (then the capture
 // stops) or an earlier write to this file failed.
-static void read_into_capture(int modem) {
-    CaptureSlot *slot = &capture_slots[modem - 1];
+static void read_into_capture(CaptureSet &captures, int modem) {
+    CaptureSlot *slot = &captures.slots[modem - 1];
     if (!slot->active) {
         return;
     }
-    uint32_t index = static_cast<uint32_t>(modem - 1);
-    uint32_t count = 0;
-    platform_device_control(device, IOCTL_TARVEL_READ_CAPTURE, &index, sizeof index,
-                            capture_buffer, CAPTURE_BUFFER_SIZE, &count);
+    const uint32_t count = read_capture_data(*captures.link, modem - 1, captures.buffer);
     if (count == 0) {
         return;
     }
-    // A driver that reports more than the buffer holds delivered no more
-    // than the buffer.
-    if (count > CAPTURE_BUFFER_SIZE) {
-        count = CAPTURE_BUFFER_SIZE;
-    }
     slot->byte_count += count;
     if (slot->byte_count >= slot->byte_limit) {
-        set_capture(false, modem);
+        set_capture(captures, false, modem);
         return;
     }
-    if (slot->write_failed) {
-        return;
-    }
-    if (platform_write_file(slot->file, capture_buffer, count)) {
-        slot->bytes_written += count;
-    } else {
-        slot->write_failed = true;
-    }
+    write_capture_data(slot->file, captures.buffer, count);
 }
 
 // The device is about to close because no modem is active any more: each
 // running capture takes one last read of what the driver still holds.
-static void read_last_data() {
-    read_into_capture(1);
-    read_into_capture(2);
+static void read_last_data(void *context) {
+    CaptureSet &captures = *static_cast<CaptureSet *>(context);
+    read_into_capture(captures, 1);
+    read_into_capture(captures, 2);
 }
 
-void drain_captures() {
-    int present = modem_presence();
+void drain_captures(CaptureSet &captures) {
+    int present = modem_presence(*captures.link);
     if (present <= 0) {
-        set_capture(false, 1);
-        set_capture(false, 2);
+        set_capture(captures, false, 1);
+        set_capture(captures, false, 2);
         return;
     }
     if (present > 2) {
         present = 2;
     }
     for (int modem = 1; modem <= present; ++modem) {
-        read_into_capture(modem);
+        read_into_capture(captures, modem);
     }
 }
 
-void reset_captures() {
-    for (CaptureSlot &slot : capture_slots) {
-        if (slot.active && slot.file != NO_HANDLE) {
-            platform_close_file(slot.file);
+void reset_captures(CaptureSet &captures) {
+    for (CaptureSlot &slot : captures.slots) {
+        if (slot.active && slot.file.handle != NO_HANDLE) {
+            platform_close_file(slot.file.handle);
         }
-        slot.file = NO_HANDLE;
-        slot.file_name[0] = '\0';
-        slot.byte_limit = 0;
-        slot.byte_count = 0;
-        slot.active = false;
-        slot.bytes_written = 0;
-        slot.write_failed = false;
     }
-    log_counter = 1;
+    DriverLink &link = *captures.link;
+    capture_set_init(captures, link);
 }

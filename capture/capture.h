@@ -8,7 +8,10 @@
 #include <cstdint>
 
 #include "decoder/status.h"
+#include "capture/capture_copy.h"
+#include "driverlink/device.h"
 #include "driverlink/ioctl.h"
+#include "driverlink/recording_flag.h"
 #include "driverlink/platform.h"
 
 constexpr size_t CAPTURE_NAME_BYTES = 128;  // at most 127 characters and a NUL
@@ -32,24 +35,26 @@ constexpr int CAPTURE_NAME_INVALID_ERROR = 123;
 
 // The capture of one modem. Counts are 64-bit so that no limit or total wraps.
 struct CaptureSlot {
-    PlatformHandle file;                  // open capture file, NO_HANDLE when none
+    CaptureFile file;                     // the open capture file and what reached it
     char file_name[CAPTURE_NAME_BYTES];   // current capture file; kept after the stop
     int64_t byte_limit;                   // the capture stops before reaching this
     int64_t byte_count;                   // bytes delivered since the start, the dropped last chunk included
     bool active;
-    // Bytes that reached the file. After a failed write nothing more is
-    // written to it in this capture, so the file stays an exact prefix of
-    // what the driver delivered.
-    int64_t bytes_written;
-    bool write_failed;
 };
 
-// Slots of modem 1 (index 0) and modem 2 (index 1).
-extern CaptureSlot capture_slots[2];
-// Running number of unnamed capture files, shared by both modems.
-extern int32_t log_counter;
-// The one buffer that capture reads fill, for the program's lifetime.
-extern unsigned char capture_buffer[CAPTURE_BUFFER_SIZE];
+// The monitor's captures over one driver link: the slots of modem 1
+// (index 0) and modem 2 (index 1), the running number of unnamed capture
+// files shared by both modems, and the one buffer that capture reads fill.
+struct CaptureSet {
+    DriverLink *link;
+    CaptureSlot slots[2];
+    int32_t log_counter;
+    SetupValue setup;  // scratch for the recording flag
+    unsigned char buffer[CAPTURE_BUFFER_SIZE];
+};
+
+// The start state over `link`: slots empty and inactive, log_counter 1.
+void capture_set_init(CaptureSet &captures, DriverLink &link);
 
 // Message texts written into a StatusLine.
 extern const char CREATED_LOG_TEXT[];  // "Created new log file %s"
@@ -62,28 +67,28 @@ extern const char FAILED_LOG_TEXT[];   // "Failed to create new log file error =
 // (nothing changed), when a start's file cannot be created, or when
 // TarvelSetup cannot be read whole (a start then changes nothing; a stop
 // still closes the file and leaves the value untouched).
-bool set_capture(bool start, int modem, const char *file_name = nullptr, int64_t byte_limit = 0);
+bool set_capture(CaptureSet &captures, bool start, int modem, const char *file_name = nullptr, int64_t byte_limit = 0);
 
 // Carries out a restart request (code 77): param1 from 10000 to 19999 stops
 // the capture, renames it to "<param1 - 10000>.log" when param1 is above
 // 10000, and starts session.rec.N. line receives a message only for a rename.
 // When that rename fails and the finished capture is session.rec.N itself,
 // no new capture is started, so that the finished one is not replaced.
-void restart_capture(int modem, int32_t param1, StatusLine &line);
+void restart_capture(CaptureSet &captures, int modem, int32_t param1, StatusLine &line);
 
 // Carries out a capture-file request (code 131): stops the capture and, unless
 // limit_mib is 0, starts a new one named by the driver's text at name_address
 // (or "<log_counter>.log" when name_address is 0). line receives the result,
 // except for a stop-only request.
-void open_named_capture(int modem, uint32_t limit_mib, uint32_t name_address, StatusLine &line);
+void open_named_capture(CaptureSet &captures, int modem, uint32_t limit_mib, uint32_t name_address, StatusLine &line);
 
 // Moves each active capture's pending data into its file: one read per
 // modem present, stopping a capture at its limit and both when no modem is
 // active. When the presence check finds the count fallen to 0, each running
 // capture first gets one last read, before the device closes (the capture
 // code registers that with set_presence_closing_hook on its first start).
-void drain_captures();
+void drain_captures(CaptureSet &captures);
 
 // Back to the start state: any open capture file closed (without touching
 // the registry), slots zeroed and inactive, log_counter 1.
-void reset_captures();
+void reset_captures(CaptureSet &captures);

@@ -5,6 +5,7 @@
 
 #include "capture/capture.h"
 #include "driverlink/device.h"
+#include "driverlink/driver_source.h"
 #include "driverlink/ioctl.h"
 #include "driverlink/platform.h"
 
@@ -32,16 +33,18 @@ static void internal_error_line(uint32_t code, StatusLine &line) {
     std::snprintf(line, STATUS_LINE_BYTES, UNKNOWN_INTERNAL_TEXT, static_cast<int32_t>(code));
 }
 
-int next_status_line(StatusLine &line) {
+int next_status_line(CaptureSet &captures, StatusLine &line, StatusRecord *fetched) {
     line[0] = '\0';
-    unsigned char bytes[STATUS_RECORD_SIZE];
+    unsigned char bytes[STATUS_RECORD_BYTES];
     uint32_t returned = 0;
-    platform_device_control(device, IOCTL_TARVEL_GET_STATUS, nullptr, 0, bytes, sizeof bytes,
-                            &returned);
-    if (returned != STATUS_RECORD_SIZE) {
+    driver_control(*captures.link, IOCTL_TARVEL_GET_STATUS, nullptr, 0, bytes, sizeof bytes, &returned);
+    if (returned != STATUS_RECORD_BYTES) {
         return -1;
     }
     StatusRecord record = status_record_from_bytes(bytes);
+    if (fetched != nullptr) {
+        *fetched = record;
+    }
     if (record.modem == 0) {
         internal_error_line(record.code, line);
         return 0;
@@ -51,10 +54,12 @@ int next_status_line(StatusLine &line) {
     }
     int modem = static_cast<int>(record.modem);
     if (record.code == CAPTURE_RESTART_CODE) {
-        restart_capture(modem, static_cast<int32_t>(record.param1), line);
+        restart_capture(captures, modem, static_cast<int32_t>(record.param1), line);
     } else if (record.code == CAPTURE_FILE_CODE) {
-        open_named_capture(modem, record.param1, record.param2, line);
+        use_driver_memory(*captures.link->source);
+        open_named_capture(captures, modem, record.param1, record.param2, line);
     } else {
+        use_driver_memory(*captures.link->source);
         decode_status(record, line);
     }
     return line[0] == '\0' ? -1 : modem;

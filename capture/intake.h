@@ -2,6 +2,7 @@
 // into the line to show, or carries out the capture request it holds.
 #pragma once
 
+#include "capture/capture.h"
 #include "decoder/status.h"
 
 // Driver-internal error texts (records of modem 0).
@@ -17,4 +18,8 @@ constexpr uint32_t CAPTURE_FILE_CODE = 131;
 // text in line, or -1 with line empty: no record, a short delivery, a record
 // that yields no line, or a record of a modem above 2 (dropped: there are
 // tables for modems 1 and 2 only). The caller checks modem_presence first.
-int next_status_line(StatusLine &line);
+// Capture requests are carried out on `captures`, whose link the record is
+// fetched through; records are decoded against that link's driver memory.
+// fetched, when given, receives the record as delivered (left alone when
+// none was).
+int next_status_line(CaptureSet &captures, StatusLine &line, StatusRecord *fetched = nullptr);

@@ -16,18 +16,34 @@ const char NAME_9X[] = "\\\\.\\TRVLM";
 const char NAME_NT[] = "\\\\.\\trvlmd";
 }  // namespace
 
-char device_name[DEVICE_NAME_BYTES] = "\\\\.\\TRVLM";
-PlatformHandle device = NO_HANDLE;
-const char *program_key = MONITOR_KEY;
-
-static PresenceClosingHook closing_hook = nullptr;
-
-void set_presence_closing_hook(PresenceClosingHook hook) {
-    closing_hook = hook;
+void driver_link_init(DriverLink &link, DriverSource *source, const char *program_key) {
+    link.source = source;
+    snprintf(link.device_name, sizeof link.device_name, "%s", NAME_9X);
+    link.device = NO_HANDLE;
+    link.program_key = program_key;
+    link.presence_key = NO_HANDLE;
+    link.closing_hook = nullptr;
+    link.closing_context = nullptr;
 }
 
-bool choose_device_name(bool nt_family, const char *argument) {
-    snprintf(device_name, sizeof device_name, "%s", nt_family ? NAME_NT : NAME_9X);
+void driver_link_close(DriverLink &link) {
+    if (link.presence_key != NO_HANDLE) {
+        link.source->close_key(link.presence_key);
+        link.presence_key = NO_HANDLE;
+    }
+    if (link.device != NO_HANDLE) {
+        link.source->close_device(link.device);
+        link.device = NO_HANDLE;
+    }
+}
+
+void set_presence_closing_hook(DriverLink &link, PresenceClosingHook hook, void *context) {
+    link.closing_hook = hook;
+    link.closing_context = context;
+}
+
+bool choose_device_name(DriverLink &link, bool nt_family, const char *argument) {
+    snprintf(link.device_name, sizeof link.device_name, "%s", nt_family ? NAME_NT : NAME_9X);
     if (argument == nullptr || argument[0] == '\0') {
         return true;
     }
@@ -36,37 +52,54 @@ bool choose_device_name(bool nt_family, const char *argument) {
     if (strnlen(argument, DEVICE_ARGUMENT_MAX + 1) > DEVICE_ARGUMENT_MAX) {
         return false;
     }
-    snprintf(device_name, sizeof device_name, "%s%s", DEVICE_PREFIX, argument);
+    snprintf(link.device_name, sizeof link.device_name, "%s%s", DEVICE_PREFIX, argument);
     return true;
 }
 
-int modem_presence() {
-    // The count as the registry holds it: a 32-bit little-endian word. A
-    // value shorter than 4 bytes fills only its leading bytes; a missing key,
-    // a missing value or any read error leaves it 0.
+// The count as the registry holds it: a 32-bit little-endian word. A value
+// shorter than 4 bytes fills only its leading bytes; a missing key, a
+// missing value or any read error leaves it 0.
+static uint32_t active_modems_word(DriverLink &link) {
     unsigned char bytes[4] = {0, 0, 0, 0};
-    const PlatformHandle key = platform_open_key(program_key, REGISTRY_QUERY);
-    if (key != NO_HANDLE) {
-        uint32_t size = sizeof bytes;
-        platform_read_value(key, ACTIVE_MODEMS_VALUE, bytes, &size);
-        platform_close_key(key);
+    if (link.presence_key == NO_HANDLE) {
+        link.presence_key = link.source->open_key(link.program_key, REGISTRY_QUERY);
     }
-    const uint32_t word = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (uint32_t(bytes[3]) << 24);
+    if (link.presence_key != NO_HANDLE) {
+        uint32_t size = sizeof bytes;
+        if (link.source->read_value(link.presence_key, ACTIVE_MODEMS_VALUE, bytes, &size) != VALUE_READ) {
+            // The key may have gone with the driver: open it anew next time,
+            // so that a key made again is seen.
+            link.source->close_key(link.presence_key);
+            link.presence_key = NO_HANDLE;
+        }
+    }
+    return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (uint32_t(bytes[3]) << 24);
+}
+
+int modem_presence(DriverLink &link) {
+    const uint32_t word = active_modems_word(link);
     const int active = word == 1 ? 1 : 2;
 
     if (word != 0) {
-        if (device != NO_HANDLE) {
+        if (link.device != NO_HANDLE) {
             return active;
         }
-        device = platform_open_device(device_name);
-        return device == NO_HANDLE ? 0 : active;
+        link.device = link.source->open_device(link.device_name);
+        return link.device == NO_HANDLE ? 0 : active;
     }
-    if (device != NO_HANDLE) {
-        if (closing_hook != nullptr) {
-            closing_hook();
+    if (link.device != NO_HANDLE) {
+        if (link.closing_hook != nullptr) {
+            link.closing_hook(link.closing_context);
         }
-        platform_close_device(device);
-        device = NO_HANDLE;
+        link.source->close_device(link.device);
+        link.device = NO_HANDLE;
     }
     return 0;
+}
+
+bool driver_control(DriverLink &link, uint32_t code, const void *input, uint32_t input_size,
+                    void *output, uint32_t output_size, uint32_t *returned) {
+    *returned = 0;
+    return link.source->device_control(link.device, code, input, input_size, output, output_size,
+                                       returned);
 }

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "decoder/status.h"  // STATUS_RECORD_BYTES: the output of IOCTL_TARVEL_GET_STATUS
+
 constexpr uint32_t tarvel_ctl_code(uint32_t function) {
     return (0x1Bu << 16) | (0u << 14) | (function << 2) | 0u;
 }
@@ -24,7 +26,6 @@ static_assert(IOCTL_TARVEL_READ_CAPTURE == 0x1B2010);
 static_assert(IOCTL_TARVEL_CAPTURE_BEGIN_2 == 0x1B2014);
 static_assert(IOCTL_TARVEL_CAPTURE_BEGIN_1 == 0x1B2018);
 
-constexpr uint32_t STATUS_RECORD_SIZE = 40;        // bytes of one status record
 constexpr uint32_t EYE_POINTS_WANTED = 512;        // points asked for on every eye call
 constexpr uint32_t EYE_BUFFER_SIZE = 2048;         // bytes of the eye output buffer (512 points)
 constexpr uint32_t CAPTURE_BUFFER_SIZE = 524288;   // bytes of the capture buffer (0x80000)

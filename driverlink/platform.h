@@ -1,8 +1,10 @@
 // The small platform layer under the driver link. One backend is linked into
-// each program: Win32 (the real driver), POSIX (the simulated driver daemon)
-// or in-process (the simulated driver inside a test). Everything above this
-// layer is portable. The backends live in one folder each: win32/ (Windows),
-// posix/ (Linux), inproc/ (any host; its files are the host's own).
+// each program: Win32 (the real driver, the registry, Win32 files), POSIX
+// (the tarvel-sim daemon, its registry tree, POSIX files) or, in tests, the
+// simulated driver in the same process (simulator/inproc/). Everything above
+// this layer is portable; which driver a program talks to is chosen at run
+// time through a DriverSource (driver_source.h), of which the platform's own
+// driver is one.
 #pragma once
 
 #include <cstddef>
@@ -75,6 +77,9 @@ int platform_name_too_long_error();
 void platform_sleep(unsigned milliseconds);
 
 // --- Driver memory -------------------------------------------------------
+// Copies up to count bytes of the driver's memory at address into dest;
+// the number of leading bytes that could be read.
+size_t platform_read_driver_memory(uint32_t address, unsigned char *dest, size_t count);
 // Installs the backend's reader of driver memory (set_driver_memory_reader),
 // through which read_driver_block reaches the memory of the driver in use.
 void platform_attach_driver_memory();

@@ -28,7 +28,7 @@
 #include "capture/intake.h"
 #include "decoder/driver_memory.h"
 #include "driverlink/device.h"
-#include "driverlink/inproc/platform_inproc.h"
+#include "simulator/inproc/platform_inproc.h"
 #include "fuzz/fuzz_input.h"
 #include "simulator/sim.h"
 
@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (int op = 0; op < 256 && !fuzz_done(in); ++op) {
         switch (fuzz_byte(in) % 9) {
         case 0: {
-            unsigned char bytes[STATUS_RECORD_SIZE];
+            unsigned char bytes[STATUS_RECORD_BYTES];
             fuzz_take(in, bytes, sizeof bytes);
             sim_queue_record(status_record_from_bytes(bytes));
             break;

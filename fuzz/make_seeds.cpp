@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "driverlink/ioctl.h"
-#include "driverlink/posix/sim_wire.h"
+#include "simwire/sim_wire.h"
 #include "simulator/trace.h"
 
 namespace {
@@ -116,7 +116,7 @@ int main(int argc, char **argv) {
                 intake.push_back(0);
                 put_record(intake, d.record);
                 intake.push_back(4);
-                put_request(wire, WIRE_CONTROL, IOCTL_TARVEL_GET_STATUS, {}, STATUS_RECORD_SIZE);
+                put_request(wire, WIRE_CONTROL, IOCTL_TARVEL_GET_STATUS, {}, STATUS_RECORD_BYTES);
                 break;
             }
             case TRACE_MEM:

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "driverlink/posix/sim_wire.h"
+#include "simwire/sim_wire.h"
 #include "fuzz/fuzz_input.h"
 #include "simulator/sim.h"
 #include "simulator/sim_wire_server.h"

@@ -13,6 +13,9 @@ size_t clipboard_text(LineSource source, const void *context, const size_t *inde
     size_t used = 0;
     for (size_t n = 0; n < index_count; ++n) {
         const char *line = source(context, indexes[n]);
+        if (line == nullptr) {
+            continue;  // a line the source no longer holds
+        }
         const size_t length = std::strlen(line);
         if (room - used < 2 || length > room - used - 2) {
             break;

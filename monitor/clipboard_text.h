@@ -7,7 +7,8 @@
 constexpr size_t CLIPBOARD_BLOCK_BYTES = 65536;
 constexpr size_t SELECTION_MAX = 32767;
 
-// The text of line `index` of a list.
+// The text of line `index` of a list; null for a line it does not hold,
+// which the copy leaves out.
 using LineSource = const char *(*)(const void *context, size_t index);
 
 // Writes the lines at `indexes` (ascending), each followed by CR LF, into

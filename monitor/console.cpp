@@ -8,10 +8,9 @@
 #include "driverlink/device.h"
 #include "driverlink/platform.h"
 #include "formatting/escape.h"
-#include "monitor/drain.h"
-#include "monitor/eye.h"
+#include "driverlink/driver_source.h"
 #include "monitor/monitor.h"
-#include "monitor/windows.h"
+#include "monitor/window_tables.h"
 
 FILE *console_out = nullptr;
 FILE *console_err = nullptr;
@@ -55,7 +54,6 @@ static void put_line(FILE *stream, int modem, const char *line, bool escape) {
 
 static void console_add_line(void *context, int modem, const char *line) {
     ConsoleSink *sink = static_cast<ConsoleSink *>(context);
-    monitor_add_line(modem, line);
     put_line(sink->out, modem, line, sink->escape);
     if (ferror(sink->out)) {
         sink->output_failed = true;
@@ -67,26 +65,12 @@ static void console_warning(void *context, const char *line) {
     put_line(sink->err, 0, line, sink->escape);
 }
 
-// One round of the five timers. The main window's capture drain comes
-// first, so that capture data queued before a stop or restart request in
-// the same round reaches its file before the request ends the capture; then
-// both status lists and both eye displays (their points are fetched so that
-// the driver's queue never backs up).
-static void console_tick(const DrainSink &drain) {
-    monitor_main_tick();
-    drain_status(drain);
-    drain_status(drain);
-    EyePoint points[EYE_POINTS_WANTED];
-    eye_fetch(1, points);
-    eye_fetch(2, points);
-}
-
 struct SignalSaver {
     int number;
     struct sigaction previous;
 };
 
-int run_console(int argc, char **argv) {
+int run_console(DriverSource &source, int argc, char **argv) {
     FILE *out = console_out != nullptr ? console_out : stdout;
     FILE *err = console_err != nullptr ? console_err : stderr;
     bool escape = false;
@@ -112,9 +96,11 @@ int run_console(int argc, char **argv) {
             return 2;
         }
     }
-    if (!monitor_start(argument)) {
+    Monitor *monitor = monitor_new(source);
+    if (!monitor_start(*monitor, argument)) {
         fprintf(err, "LineWatch: device name too long: at most %d characters\n",
                 static_cast<int>(DEVICE_ARGUMENT_MAX));
+        monitor_delete(monitor);
         return 2;
     }
 
@@ -131,22 +117,23 @@ int run_console(int argc, char **argv) {
     }
 
     ConsoleSink sink{out, err, escape, false};
-    const DrainSink drain{&sink, console_add_line, console_warning};
+    const MonitorSink monitor_sink{&sink, console_add_line, console_warning};
     using Clock = std::chrono::steady_clock;
     uint64_t ticks = 0;
     while (!stop_requested && !sink.output_failed) {
         const Clock::time_point started = Clock::now();
-        console_tick(drain);
+        // No window to keep answering: each status tick drains all there is.
+        monitor_round(*monitor, monitor_sink, 0);
         ++ticks;
         if (console_tick_limit != 0 && ticks >= console_tick_limit) {
             break;
         }
         const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
         if (!stop_requested && spent.count() < TIMER_PERIOD_MS) {
-            platform_sleep(TIMER_PERIOD_MS - static_cast<unsigned>(spent.count()));
+            source.sleep(TIMER_PERIOD_MS - static_cast<unsigned>(spent.count()));
         }
     }
-    monitor_shutdown();
+    monitor_delete(monitor);  // captures stopped, flag cleared
 
     for (SignalSaver &s : saved) {
         sigaction(s.number, &s.previous, nullptr);
@@ -156,4 +143,9 @@ int run_console(int argc, char **argv) {
         return 1;
     }
     return 0;
+}
+
+int run_console(int argc, char **argv) {
+    PlatformDriverSource source;
+    return run_console(source, argc, argv);
 }

@@ -25,6 +25,10 @@ extern uint64_t console_tick_limit;
 // requested stop, 1 when the output could not be written, 2 for a bad
 // command line.
 int run_console(int argc, char **argv);
+// The same over a driver source chosen by the caller (run_console uses the
+// platform's own driver).
+class DriverSource;
+int run_console(DriverSource &source, int argc, char **argv);
 
 // Asks a running console monitor to shut down; safe from a signal handler.
 void console_request_stop();

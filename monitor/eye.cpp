@@ -35,8 +35,8 @@ void eye_pixel(const EyeMapping &mapping, int x, int y, int *px, int *py) {
     *py = mapping.origin_y + static_cast<int>(floor_div(-2 * int64_t(y) * e + EYE_UNITS, 2 * EYE_UNITS));
 }
 
-int eye_fetch(int modem, EyePoint points[EYE_POINTS_WANTED]) {
-    if (modem_presence() == 0) {
+int eye_fetch(DriverLink &link, int modem, EyePoint points[EYE_POINTS_WANTED]) {
+    if (modem_presence(link) == 0) {
         return -1;
     }
     // Zeroed: a driver reached through METHOD_BUFFERED copies back only as
@@ -46,7 +46,7 @@ int eye_fetch(int modem, EyePoint points[EYE_POINTS_WANTED]) {
     const uint32_t wanted = EYE_POINTS_WANTED;
     uint32_t returned = 0;
     const uint32_t code = modem == 1 ? IOCTL_TARVEL_GET_EYE_1 : IOCTL_TARVEL_GET_EYE_2;
-    platform_device_control(device, code, &wanted, sizeof wanted, buffer, sizeof buffer, &returned);
+    driver_control(link, code, &wanted, sizeof wanted, buffer, sizeof buffer, &returned);
     const uint32_t count = std::min<uint32_t>(returned, EYE_POINTS_WANTED);
     for (uint32_t i = 0; i < count; ++i) {
         const unsigned char *p = buffer + 4 * i;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "driverlink/device.h"
 #include "driverlink/ioctl.h"
 
 constexpr int EYE_UNITS = 20000;  // logical half-width of the square
@@ -28,4 +29,4 @@ void eye_pixel(const EyeMapping &mapping, int x, int y, int *px, int *py);
 // One eye tick's points: -1 when no modem is active (the window is left as
 // it is), else the number of points delivered into `points` (0 to 512; a
 // driver that reports more delivered no more than the buffer holds).
-int eye_fetch(int modem, EyePoint points[EYE_POINTS_WANTED]);
+int eye_fetch(DriverLink &link, int modem, EyePoint points[EYE_POINTS_WANTED]);

@@ -12,7 +12,6 @@ const char *const LINE_TIME_NAMES[LINE_TIME_FORMATS] = {
     "&Delta",
 };
 
-ModemActivity modem_activity[2];
 
 // Seconds with milliseconds of a signed span in microseconds, truncated
 // toward zero: "12.345", "-0.250"; `plus` puts "+" before spans of 0 and up.
@@ -64,15 +63,14 @@ void format_line_time(LineTimeFormat format, int64_t time, int64_t previous, int
     }
 }
 
-void activity_reset() {
-    for (ModemActivity &a : modem_activity) {
-        a = ModemActivity{};
-    }
+void activity_reset(ModemActivity activity[2]) {
+    activity[0] = ModemActivity{};
+    activity[1] = ModemActivity{};
 }
 
-void activity_note(int active_count, int64_t now) {
+void activity_note(ModemActivity activity[2], int active_count, int64_t now) {
     for (int m = 1; m <= 2; ++m) {
-        ModemActivity &a = modem_activity[m - 1];
+        ModemActivity &a = activity[m - 1];
         const bool active = active_count >= m;
         if (active && !a.active) {
             if (a.count == ACTIVATIONS_KEPT) {
@@ -86,11 +84,11 @@ void activity_note(int active_count, int64_t now) {
     }
 }
 
-int64_t activity_since(int modem, int64_t time) {
+int64_t activity_since(const ModemActivity activity[2], int modem, int64_t time) {
     if (modem != 1 && modem != 2) {
         return -1;
     }
-    const ModemActivity &a = modem_activity[modem - 1];
+    const ModemActivity &a = activity[modem - 1];
     for (size_t n = a.count; n > 0; --n) {
         const int64_t start = a.starts[(a.first + n - 1) % ACTIVATIONS_KEPT];
         if (start <= time) {
@@ -100,9 +98,9 @@ int64_t activity_since(int modem, int64_t time) {
     return -1;
 }
 
-void store_line_time(const LineStore &store, size_t i, int modem, LineTimeFormat format,
-                     char text[LINE_TIME_TEXT_BYTES]) {
+void store_line_time(const LineStore &store, size_t i, const ModemActivity activity[2], int modem,
+                     LineTimeFormat format, char text[LINE_TIME_TEXT_BYTES]) {
     const int64_t time = line_store_time(store, i);
     const int64_t previous = i > 0 ? line_store_time(store, i - 1) : -1;
-    format_line_time(format, time, previous, activity_since(modem, time), text);
+    format_line_time(format, time, previous, activity_since(activity, modem, time), text);
 }

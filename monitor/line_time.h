@@ -37,17 +37,16 @@ struct ModemActivity {
     size_t count;
     bool active;
 };
-extern ModemActivity modem_activity[2];
-
-void activity_reset();
+// The activity of modems 1 and 2 (index 0 and 1) is kept by the monitor.
+void activity_reset(ModemActivity activity[2]);
 // Takes note of a count of active modems (0 to 2) seen at `now`: modem m is
 // active while the count is at least m, and each change from inactive to
 // active starts a new activity.
-void activity_note(int active_count, int64_t now);
+void activity_note(ModemActivity activity[2], int active_count, int64_t now);
 // The start of modem 1's or 2's activity in force at `time`: the latest
 // start at or before it, or -1 when none is known.
-int64_t activity_since(int modem, int64_t time);
+int64_t activity_since(const ModemActivity activity[2], int modem, int64_t time);
 
 // The time text of line i of modem m's store (index 0 the oldest).
-void store_line_time(const LineStore &store, size_t i, int modem, LineTimeFormat format,
-                     char text[LINE_TIME_TEXT_BYTES]);
+void store_line_time(const LineStore &store, size_t i, const ModemActivity activity[2], int modem,
+                     LineTimeFormat format, char text[LINE_TIME_TEXT_BYTES]);

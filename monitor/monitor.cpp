@@ -1,51 +1,171 @@
-// Monitor state and lifecycle.
+// The monitor's state, start-up, ticks, commands and close.
 #include "monitor/monitor.h"
 
 #include <chrono>
 
-#include "capture/capture.h"
-#include "driverlink/device.h"
-#include "driverlink/platform.h"
-#include "monitor/drain.h"
-#include "monitor/windows.h"
+#include "capture/intake.h"
+#include "monitor/clipboard_text.h"
+#include "monitor/eye.h"
 
-// The stores' buffers, allocated once for the program's lifetime.
-static char store_text[2][LINE_STORE_TEXT_BYTES];
-static uint32_t store_offsets[2][LINE_STORE_LINES];
-static int64_t store_times[2][LINE_STORE_LINES];
-
-LineStore status_stores[2];
+struct MonitorBuffers {
+    char text[2][LINE_STORE_TEXT_BYTES];
+    uint32_t offsets[2][LINE_STORE_LINES];
+    int64_t times[2][LINE_STORE_LINES];
+};
 
 int64_t monitor_wall_clock() {
     using namespace std::chrono;
     return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-int64_t (*monitor_clock)() = monitor_wall_clock;
-
-bool monitor_start(const char *device_argument) {
-    log_counter = 1;
+static void reset_state(Monitor &monitor) {
     for (int i = 0; i < 2; ++i) {
-        line_store_init(&status_stores[i], store_text[i], LINE_STORE_TEXT_BYTES, store_offsets[i],
-                        store_times[i], LINE_STORE_LINES);
+        line_store_init(&monitor.stores[i], monitor.buffers->text[i], LINE_STORE_TEXT_BYTES,
+                        monitor.buffers->offsets[i], monitor.buffers->times[i], LINE_STORE_LINES);
     }
-    warning_open = 0;
-    warnings_discarded = 0;
-    reset_visibility();
-    program_key = MONITOR_KEY;
-    platform_attach_driver_memory();
-    return choose_device_name(platform_is_nt_family(), device_argument);
+    monitor.warning_open = 0;
+    monitor.warnings_discarded = 0;
+    reset_visibility(monitor.visible);
+    activity_reset(monitor.activity);
+    monitor.closed = false;
 }
 
-void monitor_add_line(int modem, const char *line) {
+Monitor *monitor_new(DriverSource &source) {
+    Monitor *monitor = new Monitor;
+    monitor->buffers = new MonitorBuffers;
+    monitor->clock = monitor_wall_clock;
+    driver_link_init(monitor->link, &source, MONITOR_KEY);
+    capture_set_init(monitor->captures, monitor->link);
+    reset_state(*monitor);
+    return monitor;
+}
+
+void monitor_delete(Monitor *monitor) {
+    if (monitor == nullptr) {
+        return;
+    }
+    monitor_close(*monitor);
+    driver_link_close(monitor->link);
+    delete monitor->buffers;
+    delete monitor;
+}
+
+bool monitor_start(Monitor &monitor, const char *device_argument) {
+    reset_captures(monitor.captures);
+    reset_state(monitor);
+    monitor.link.program_key = MONITOR_KEY;
+    return choose_device_name(monitor.link, monitor.link.source->nt_family(), device_argument);
+}
+
+void monitor_add_line(Monitor &monitor, int modem, const char *line) {
     if (modem == 1 || modem == 2) {
-        line_store_add(&status_stores[modem - 1], line, monitor_clock());
+        line_store_add(&monitor.stores[modem - 1], line, monitor.clock());
     }
 }
 
-void monitor_main_tick() { drain_captures(); }
+void monitor_main_tick(Monitor &monitor) {
+    if (!monitor.closed) {
+        drain_captures(monitor.captures);
+    }
+}
 
-void monitor_shutdown() {
-    set_capture(false, 1);
-    set_capture(false, 2);
+// Microseconds on a steady clock, for the drain's budget.
+static int64_t steady_microseconds() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t budget_us) {
+    if (monitor.closed) {
+        return 0;
+    }
+    activity_note(monitor.activity, modem_presence(monitor.link), monitor.clock());
+    const int64_t deadline = budget_us > 0 ? steady_microseconds() + budget_us : 0;
+    uint64_t lines = 0;
+    StatusLine line;
+    while (modem_presence(monitor.link) != 0) {
+        // The clock is asked every 64 records: cheap against a burst, and
+        // still far finer than the budget.
+        if (deadline != 0 && (lines & 63) == 63 && steady_microseconds() >= deadline) {
+            break;
+        }
+        const int modem = next_status_line(monitor.captures, line);
+        if (modem == -1) {
+            break;
+        }
+        ++lines;
+        if (modem == 1 || modem == 2) {
+            monitor_add_line(monitor, modem, line);
+            if (sink.line_added != nullptr) {
+                sink.line_added(sink.context, modem, line);
+            }
+        } else if (monitor.warning_open == 0) {
+            monitor.warning_open = 1;
+            sink.show_warning(sink.context, line);
+            monitor.warning_open = 0;
+            if (monitor.closed) {
+                // Closed while the box held this drain: the records fetched
+                // after the close may have started a capture again.
+                set_capture(monitor.captures, false, 1);
+                set_capture(monitor.captures, false, 2);
+                break;
+            }
+        } else {
+            ++monitor.warnings_discarded;
+        }
+    }
+    return lines;
+}
+
+int monitor_eye_tick(Monitor &monitor, int modem, EyePoint points[EYE_POINTS_WANTED]) {
+    if (monitor.closed) {
+        return -1;
+    }
+    return eye_fetch(monitor.link, modem, points);
+}
+
+void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us) {
+    EyePoint points[EYE_POINTS_WANTED];
+    for (MonitorTick tick : MONITOR_TICKS) {
+        switch (tick) {
+        case TICK_MAIN:
+            monitor_main_tick(monitor);
+            break;
+        case TICK_STATUS_1:
+        case TICK_STATUS_2:
+            monitor_status_tick(monitor, sink, budget_us);
+            break;
+        case TICK_EYE_1:
+            monitor_eye_tick(monitor, 1, points);
+            break;
+        case TICK_EYE_2:
+            monitor_eye_tick(monitor, 2, points);
+            break;
+        }
+    }
+}
+
+CommandEffect monitor_command(Monitor &monitor, int id) { return menu_command(monitor.visible, id); }
+
+// Line `index` of a store, null for an index it does not hold.
+static const char *stored_line(const void *context, size_t index) {
+    const LineStore &store = *static_cast<const LineStore *>(context);
+    return index < store.count ? line_store_text(store, index) : nullptr;
+}
+
+size_t monitor_copy_lines(const Monitor &monitor, int modem, const size_t *indexes, size_t count,
+                          char *block, size_t block_size) {
+    if (modem != 1 && modem != 2) {
+        return clipboard_text(stored_line, nullptr, indexes, 0, block, block_size);
+    }
+    return clipboard_text(stored_line, &monitor.stores[modem - 1], indexes, count, block, block_size);
+}
+
+void monitor_close(Monitor &monitor) {
+    if (monitor.closed) {
+        return;
+    }
+    monitor.closed = true;
+    set_capture(monitor.captures, false, 1);
+    set_capture(monitor.captures, false, 2);
 }

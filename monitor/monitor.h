@@ -1,30 +1,119 @@
-// The monitor program's state and lifecycle, shared by every front end: the
-// two status stores, start-up, the main tick and the shutdown.
+// The monitor: one value that holds everything a running LineWatch knows
+// (its driver link and captures, both line stores, the warning state, the
+// visibility of the four children, each modem's activity) and the
+// operations every front end calls: the ticks in the order the core
+// defines, the menu commands, the copy of a selection and the close. The
+// console loop, the Qt window and the Win32 windows only forward events to
+// it and draw what it holds; several monitors can live in one process.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "capture/capture.h"
+#include "driverlink/device.h"
+#include "driverlink/driver_source.h"
 #include "monitor/line_store.h"
+#include "monitor/line_time.h"
+#include "monitor/window_tables.h"
 
-// The status lists of modem 1 (index 0) and modem 2 (index 1).
-extern LineStore status_stores[2];
+// What a front end does with what a status tick brings.
+struct MonitorSink {
+    void *context;
+    // A line has been added to the store of modem 1 or 2 (may be null).
+    void (*line_added)(void *context, int modem, const char *line);
+    // Shows a driver-internal error and returns when the user has closed
+    // it. A window front end runs a message box here, whose own message
+    // loop may run the ticks again (re-entry).
+    void (*show_warning)(void *context, const char *line);
+};
 
-// The clock that stamps each line's arrival, in microseconds since the
-// epoch. Tests replace it.
-extern int64_t (*monitor_clock)();
+struct MonitorBuffers;
+
+struct Monitor {
+    DriverLink link;
+    CaptureSet captures;
+    LineStore stores[2];         // the status lists of modem 1 (index 0) and modem 2
+    int warning_open;            // 1 while a warning is on screen: one box at a time
+    uint64_t warnings_discarded; // driver-internal errors dropped while a box was open
+    Visibility visible;
+    ModemActivity activity[2];   // when each modem became active, for the lines' times
+    bool closed;                 // the main window has been closed: nothing runs any more
+    // The clock that stamps each line's arrival, in microseconds since the
+    // epoch. Tests replace it.
+    int64_t (*clock)();
+    MonitorBuffers *buffers;     // the stores' text, offsets and times
+};
+
 int64_t monitor_wall_clock();
 
-// Start-up before any window or tick: log_counter 1, empty stores, the
-// monitor's registry key, the device name from the argument (null or empty
-// for the platform's default) and the driver memory reader. False when the
+// A monitor over `source`, with empty stores and the start state; its
+// buffers (about 18 MiB) are allocated here, once. monitor_delete stops
+// its captures (as a close does) and frees it.
+Monitor *monitor_new(DriverSource &source);
+void monitor_delete(Monitor *monitor);
+
+// Start-up before any window or tick: log_counter 1, empty stores, every
+// child shown, the monitor's registry key, the device name from the
+// argument (null or empty for the platform's default). False when the
 // argument is too long for a device name; nothing has touched the driver.
-bool monitor_start(const char *device_argument);
+bool monitor_start(Monitor &monitor, const char *device_argument);
 
-// Appends a line to the store of modem 1 or 2, stamped with monitor_clock.
-void monitor_add_line(int modem, const char *line);
+// Appends a line to the store of modem 1 or 2, stamped with the clock.
+void monitor_add_line(Monitor &monitor, int modem, const char *line);
 
-// The main window's tick: moves recorded session data into the capture files.
-void monitor_main_tick();
+// --- Ticks ---------------------------------------------------------------
+// Every timer of the monitor ticks at TIMER_PERIOD_MS. The five ticks, in
+// the order that a round runs them and that a window creates its timers:
+// the capture drain first, so that capture data queued before a stop or
+// restart request in the same round reaches its file before the request
+// ends the capture; then both status lists and both eye displays (their
+// points are fetched even when hidden, so that the driver's queue never
+// backs up).
+enum MonitorTick { TICK_MAIN, TICK_STATUS_1, TICK_STATUS_2, TICK_EYE_1, TICK_EYE_2 };
+constexpr MonitorTick MONITOR_TICKS[5] = {TICK_MAIN, TICK_STATUS_1, TICK_STATUS_2, TICK_EYE_1, TICK_EYE_2};
 
-// The shutdown: both captures stopped (files closed, recording flag cleared).
-void monitor_shutdown();
+// The longest a window's status tick drains before it lets the window
+// answer again; what is left drains on the next ticks, in order. The
+// console drains without a bound (0).
+constexpr int64_t WINDOW_DRAIN_BUDGET_US = 30000;
+
+// The capture drain of the main window's tick.
+void monitor_main_tick(Monitor &monitor);
+
+// A status list's tick: while a modem is active, fetches one record's line
+// after another into the stores (or a driver-internal error to the warning
+// box) until the driver has no line or, with a nonzero budget, the budget
+// (microseconds) is spent. Each run (and each re-entry) has its own line
+// buffer. Returns the number of records that gave a line.
+uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t budget_us);
+
+// An eye display's tick for modem 1 or 2: -1 when no modem is active (the
+// display is left as it is), else the number of points delivered into
+// `points` (0 to 512).
+int monitor_eye_tick(Monitor &monitor, int modem, EyePoint points[EYE_POINTS_WANTED]);
+
+// One whole round of the five ticks, in MONITOR_TICKS order, as a front end
+// without timers of its own runs it. points receives each eye's points in
+// turn (a front end that draws them uses the eye ticks itself).
+void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us);
+
+// --- Commands, selection, close -------------------------------------------
+// Carries out a menu command on the visibility flags and says what the
+// window must do.
+CommandEffect monitor_command(Monitor &monitor, int id);
+
+// The clipboard text of selected lines of modem 1 or 2's store, copied from
+// the store itself: `indexes` ascending, 0 the oldest line held; an index
+// the store does not hold is skipped. Each line is followed by CR LF; the
+// text always ends with a NUL inside the block. Returns the number of text
+// bytes written.
+size_t monitor_copy_lines(const Monitor &monitor, int modem, const size_t *indexes, size_t count,
+                          char *block, size_t block_size);
+
+// The close of the main window: both captures stopped (files closed,
+// recording flag cleared), and no tick does anything afterwards. A status
+// tick that a warning box held while the close came stops its drain when
+// the box returns and stops the captures again, since records fetched
+// under the box may have started one.
+void monitor_close(Monitor &monitor);

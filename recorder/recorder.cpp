@@ -6,7 +6,9 @@
 
 #include "recorder/interrupt.h"
 
+#include "capture/capture_copy.h"
 #include "driverlink/device.h"
+#include "driverlink/driver_source.h"
 #include "driverlink/ioctl.h"
 #include "driverlink/platform.h"
 #include "driverlink/recording_flag.h"
@@ -25,9 +27,6 @@ const char *const RECORDING_FILE_NAMES[2] = {"session.rec.1", "session.rec.2"};
 constexpr unsigned WAIT_REST_MS = 5;
 constexpr unsigned IDLE_REST_MS = 100;
 
-// The transfer buffer for both modems, for the program's lifetime.
-static unsigned char transfer_buffer[CAPTURE_BUFFER_SIZE];
-
 static volatile std::sig_atomic_t interrupted = 0;
 
 void recorder_interrupt() { interrupted = 1; }
@@ -40,13 +39,14 @@ static void say(const char *text) {
     std::fflush(console());
 }
 
-// One capture file of the recording: how many bytes reached it, and whether
-// a write failed. After a failed write the file is left alone for the rest
-// of the session, so it stays an exact prefix of what the driver delivered.
-struct RecordingFile {
-    PlatformHandle handle;
-    uint64_t bytes_written;
-    bool failed;
+// One run of the recorder: its link to the driver, the two capture files,
+// how many modems the last presence check reported (for the last read when
+// the device closes) and the transfer buffer for both modems.
+struct Recording {
+    DriverLink link;
+    CaptureFile files[2];
+    int modems_present;
+    unsigned char buffer[CAPTURE_BUFFER_SIZE];
 };
 
 static void report_create_failure(int modem) {
@@ -55,7 +55,7 @@ static void report_create_failure(int modem) {
     std::fflush(errors());
 }
 
-static void report_write_failure(const RecordingFile &file, int modem) {
+static void report_write_failure(const CaptureFile &file, int modem) {
     std::fprintf(errors(), "Write to %s failed, error = %d; it holds the first %llu bytes, the rest "
                            "is not written\n",
                  RECORDING_FILE_NAMES[modem - 1], platform_last_error(),
@@ -63,42 +63,11 @@ static void report_write_failure(const RecordingFile &file, int modem) {
     std::fflush(errors());
 }
 
-// Sets or clears bit 0 of TarvelSetup under the recorder's key.
-static bool change_flag(bool on) {
-    PlatformHandle key = platform_open_key(RECORDER_KEY, REGISTRY_QUERY | REGISTRY_SET);
-    if (key == NO_HANDLE) {
-        return false;
-    }
-    bool done = set_recording_flag(key, on);
-    platform_close_key(key);
-    return done;
-}
-
-// The files of the running recording and how many modems the last presence
-// check reported, for the last read when the device closes.
-static RecordingFile *recording_files = nullptr;
-static int modems_present = 0;
-
 // One read of modem index 0 or 1 into its file; the count of bytes read.
-static uint32_t copy_once(int index) {
-    uint32_t input = static_cast<uint32_t>(index);
-    uint32_t count = 0;
-    platform_device_control(device, IOCTL_TARVEL_READ_CAPTURE, &input, sizeof input,
-                            transfer_buffer, CAPTURE_BUFFER_SIZE, &count);
-    // A driver that reports more than the buffer holds delivered no more
-    // than the buffer.
-    if (count > CAPTURE_BUFFER_SIZE) {
-        count = CAPTURE_BUFFER_SIZE;
-    }
-    RecordingFile *file = &recording_files[index];
-    if (count == 0 || file->handle == NO_HANDLE || file->failed) {
-        return count;
-    }
-    if (platform_write_file(file->handle, transfer_buffer, count)) {
-        file->bytes_written += count;
-    } else {
-        file->failed = true;
-        report_write_failure(*file, index + 1);
+static uint32_t copy_once(Recording &recording, int index) {
+    const uint32_t count = read_capture_data(recording.link, index, recording.buffer);
+    if (!write_capture_data(recording.files[index], recording.buffer, count)) {
+        report_write_failure(recording.files[index], index + 1);
     }
     return count;
 }
@@ -106,63 +75,59 @@ static uint32_t copy_once(int index) {
 // The count has fallen to 0 and the device is about to close: each modem
 // that was being copied gets read until the driver holds nothing more (a
 // bounded number of reads).
-static void read_last_data() {
-    if (recording_files == nullptr) {
-        return;
-    }
-    constexpr int LAST_READS_MAX = 64;
-    for (int index = 0; index < modems_present; ++index) {
-        for (int read = 0; read < LAST_READS_MAX && copy_once(index) != 0; ++read) {
+static void read_last_data(void *context) {
+    Recording &recording = *static_cast<Recording *>(context);
+    for (int index = 0; index < recording.modems_present; ++index) {
+        for (int read = 0; read < LAST_READS_MAX && copy_once(recording, index) != 0; ++read) {
         }
     }
 }
 
 // Copies until no modem is active or an interrupt comes.
-static void copy_sessions(RecordingFile files[2]) {
-    recording_files = files;
-    set_presence_closing_hook(read_last_data);
-    int present = modem_presence();
+static void copy_sessions(Recording &recording) {
+    set_presence_closing_hook(recording.link, read_last_data, &recording);
+    int present = modem_presence(recording.link);
     while (present > 0 && !interrupted) {
         if (present > 2) {
             present = 2;
         }
-        modems_present = present;
+        recording.modems_present = present;
         uint64_t pass_total = 0;
         for (int index = 0; index < present; ++index) {
-            pass_total += copy_once(index);
+            pass_total += copy_once(recording, index);
         }
         if (pass_total == 0) {
-            platform_sleep(IDLE_REST_MS);
+            recording.link.source->sleep(IDLE_REST_MS);
         }
-        present = modem_presence();
+        present = modem_presence(recording.link);
     }
     if (present > 0) {
         // Interrupted while modems are active: what the driver already
         // holds still goes to the files, as at the end of a session.
-        modems_present = present > 2 ? 2 : present;
-        read_last_data();
+        recording.modems_present = present > 2 ? 2 : present;
+        read_last_data(&recording);
     }
-    set_presence_closing_hook(nullptr);
-    recording_files = nullptr;
-    modems_present = 0;
+    set_presence_closing_hook(recording.link, nullptr, nullptr);
+    recording.modems_present = 0;
 }
 
-static int record(int argc, char **argv) {
+static int record(Recording &recording, int argc, char **argv) {
+    DriverLink &link = recording.link;
+    DriverSource &source = *link.source;
     const char *argument = argc > 1 ? argv[1] : nullptr;
-    if (!choose_device_name(platform_is_nt_family(), argument)) {
+    if (!choose_device_name(link, source.nt_family(), argument)) {
         std::fprintf(errors(), "Device name too long: at most %d characters\n",
                      static_cast<int>(DEVICE_ARGUMENT_MAX));
         return 0;
     }
-    program_key = RECORDER_KEY;
 
-    PlatformHandle key = platform_open_key(RECORDER_KEY, REGISTRY_QUERY | REGISTRY_SET);
+    PlatformHandle key = source.open_key(RECORDER_KEY, REGISTRY_QUERY | REGISTRY_SET);
     if (key == NO_HANDLE) {
         say(NOT_INSTALLED_TEXT);
         return 0;
     }
-    bool flag_set = set_recording_flag(key, true);
-    platform_close_key(key);
+    bool flag_set = set_recording_flag(source, key, true);
+    source.close_key(key);
     if (!flag_set) {
         // The driver records nothing without the flag.
         std::fprintf(errors(), "Cannot set the recording flag: TarvelSetup could not be read "
@@ -170,30 +135,27 @@ static int record(int argc, char **argv) {
         return 0;
     }
 
-    while (modem_presence() == 0) {
+    while (modem_presence(link) == 0) {
         if (interrupted) {
-            change_flag(false);
+            set_program_recording_flag(link, false);
             return 0;
         }
-        platform_sleep(WAIT_REST_MS);
+        source.sleep(WAIT_REST_MS);
     }
 
     say(PORTS_OPENED_TEXT);
-    RecordingFile files[2];
     for (int index = 0; index < 2; ++index) {
-        files[index].handle = platform_create_file(RECORDING_FILE_NAMES[index]);
-        files[index].bytes_written = 0;
-        files[index].failed = false;
-        if (files[index].handle == NO_HANDLE) {
+        recording.files[index] = {platform_create_file(RECORDING_FILE_NAMES[index]), 0, false};
+        if (recording.files[index].handle == NO_HANDLE) {
             report_create_failure(index + 1);
         }
     }
 
-    copy_sessions(files);
+    copy_sessions(recording);
 
     say(PORTS_CLOSED_TEXT);
-    change_flag(false);
-    for (RecordingFile &file : files) {
+    set_program_recording_flag(link, false);
+    for (CaptureFile &file : recording.files) {
         if (file.handle != NO_HANDLE) {
             platform_close_file(file.handle);
         }
@@ -201,10 +163,22 @@ static int record(int argc, char **argv) {
     return 0;
 }
 
-int run_recorder(int argc, char **argv) {
+int run_recorder(DriverSource &source, int argc, char **argv) {
     interrupted = 0;
     catch_interrupts();
-    int result = record(argc, argv);
+    // 512 KiB of transfer buffer: on the heap, once per run.
+    Recording *recording = new Recording;
+    driver_link_init(recording->link, &source, RECORDER_KEY);
+    recording->files[0] = recording->files[1] = NO_CAPTURE_FILE;
+    recording->modems_present = 0;
+    int result = record(*recording, argc, argv);
+    driver_link_close(recording->link);
+    delete recording;
     release_interrupts();
     return result;
+}
+
+int run_recorder(int argc, char **argv) {
+    PlatformDriverSource source;
+    return run_recorder(source, argc, argv);
 }

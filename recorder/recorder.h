@@ -25,6 +25,10 @@ extern const char *const RECORDING_FILE_NAMES[2];
 // SIGPIPE and SIGXFSZ are ignored (output and write errors instead); the
 // previous handlers are restored on return.
 int run_recorder(int argc, char **argv);
+// The same over a driver source chosen by the caller (run_recorder uses the
+// platform's own driver).
+class DriverSource;
+int run_recorder(DriverSource &source, int argc, char **argv);
 
 // Asks a running recorder to finish; safe from a signal handler and from a
 // console control handler's thread.

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "decoder/status.h"
 #include "driverlink/ioctl.h"
@@ -31,6 +32,9 @@ bool sim_get_value(const char *key_path, const char *value_name, void *data, uin
 void sim_remove_value(const char *key_path, const char *value_name);
 void sim_remove_key(const char *key_path);
 void sim_create_key(const char *key_path);
+bool sim_key_exists(const char *key_path);
+// The value's bytes, or nullptr when the key or value is missing.
+const std::vector<unsigned char> *sim_find_value(const char *key_path, const char *value_name);
 
 // --- Queues and memory -------------------------------------------------
 void sim_queue_record(const StatusRecord &record);
@@ -54,6 +58,11 @@ uint32_t sim_open_count();
 // Serves one device-control call; *returned receives the reported count.
 bool sim_device_control(uint32_t code, const void *input, uint32_t input_size,
                         void *output, uint32_t output_size, uint32_t *returned);
+// sim_device_control, also telling how many bytes went into output (which
+// differs from the reported count for eye calls and under faults).
+bool sim_device_control_bytes(uint32_t code, const void *input, uint32_t input_size,
+                              void *output, uint32_t output_size, uint32_t *returned,
+                              uint32_t *bytes_written);
 
 // --- Playing traces ----------------------------------------------------
 // Time in the core is virtual: directives of a played trace take effect when

@@ -13,8 +13,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "driverlink/posix/sim_wire.h"
-#include "driverlink/posix/sim_world.h"
+#include "simwire/sim_wire.h"
+#include "simwire/sim_world.h"
 #include "simulator/sim_internal.h"
 #include "simulator/sim_wire_server.h"
 

@@ -65,7 +65,7 @@ uint32_t smaller(uint64_t a, uint64_t b) {
 // Status: one whole record or nothing.
 void serve_status(unsigned char *out, uint32_t out_size, uint32_t *count, uint32_t *bytes) {
     StatusRecord record;
-    if (out_size < STATUS_RECORD_SIZE || !sim_take_record(&record)) {
+    if (out_size < STATUS_RECORD_BYTES || !sim_take_record(&record)) {
         return;
     }
     const uint32_t words[10] = {record.code,   record.param1, record.param2, record.param3,
@@ -77,8 +77,8 @@ void serve_status(unsigned char *out, uint32_t out_size, uint32_t *count, uint32
         out[4 * i + 2] = (unsigned char)(words[i] >> 16);
         out[4 * i + 3] = (unsigned char)(words[i] >> 24);
     }
-    *bytes = STATUS_RECORD_SIZE;
-    *count = faults.status_count != 0 ? faults.status_count : STATUS_RECORD_SIZE;
+    *bytes = STATUS_RECORD_BYTES;
+    *count = faults.status_count != 0 ? faults.status_count : STATUS_RECORD_BYTES;
 }
 
 // Eye points: as many as are queued, wanted, fit the buffer, and at most 512.

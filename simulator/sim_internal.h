@@ -24,9 +24,6 @@ constexpr size_t SIM_CAPTURE_PENDING_MAX = size_t(64) << 20;
 constexpr uint32_t SIM_SETUP_SIZE_MAX = 1u << 20;
 
 // --- Registry ----------------------------------------------------------
-bool sim_key_exists(const char *key_path);
-// The value's bytes, or nullptr when the key or value is missing.
-const std::vector<unsigned char> *sim_find_value(const char *key_path, const char *value_name);
 // Called after every change of a value the core makes or is told to make
 // (data nullptr: the value was removed). The daemon mirrors values to files.
 using SimRegistryObserver = void (*)(const char *key_path, const char *value_name,
@@ -48,11 +45,6 @@ size_t sim_take_capture(int index, unsigned char *out, size_t max);
 void sim_reset_queues();
 
 // --- Device ------------------------------------------------------------
-// sim_device_control, also telling how many bytes went into output (which
-// differs from the reported count for eye calls and under faults).
-bool sim_device_control_bytes(uint32_t code, const void *input, uint32_t input_size,
-                              void *output, uint32_t output_size, uint32_t *returned,
-                              uint32_t *bytes_written);
 SimFaults sim_get_faults();
 // Adds "CAPTURE_DROPPED MODEM BYTES" to the call log.
 void sim_log_capture_dropped(int modem, size_t bytes);

@@ -1,4 +1,4 @@
-// The daemon's side of the wire protocol (driverlink/posix/sim_wire.h):
+// The daemon's side of the wire protocol (simwire/sim_wire.h):
 // reading, checking and serving the requests of one client connection over
 // the simulated driver's core.
 #include "simulator/sim_wire_server.h"

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "driverlink/posix/sim_wire.h"
+#include "simwire/sim_wire.h"
 
 struct WireClient {
     int fd;       // non-blocking; -1 once dropped

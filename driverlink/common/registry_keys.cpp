@@ -26,6 +26,8 @@ PlatformHandle open_key_slot(const char *key_path, unsigned access) {
             key_slots[i].used = true;
             key_slots[i].access = access;
             snprintf(key_slots[i].path, KEY_PATH_BYTES, "%s", key_path);
+            key_slots[i].resource = -1;
+            key_slots[i].release = nullptr;
             return KEY_HANDLE_BASE + PlatformHandle(i);
         }
     }
@@ -44,6 +46,9 @@ KeySlot *key_slot(PlatformHandle handle) {
 // Frees the slot of an open key handle; other handles are ignored.
 void platform_close_key(PlatformHandle key) {
     if (KeySlot *slot = key_slot(key)) {
+        if (slot->release != nullptr) {
+            slot->release(slot->resource);
+        }
         slot->used = false;
     }
 }
@@ -57,5 +62,10 @@ size_t open_key_slots() {
 }
 
 void reset_key_slots() {
+    for (KeySlot &slot : key_slots) {
+        if (slot.used && slot.release != nullptr) {
+            slot.release(slot.resource);
+        }
+    }
     memset(key_slots, 0, sizeof key_slots);
 }

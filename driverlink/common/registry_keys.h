@@ -18,6 +18,11 @@ struct KeySlot {
     bool used;
     unsigned access;
     char path[KEY_PATH_BYTES];
+    // A backend's own resource behind the key (the POSIX backend's open
+    // directory, so that reading a value does not walk the path again), and
+    // how platform_close_key lets it go; release is null when there is none.
+    int resource;
+    void (*release)(int resource);
 };
 
 // Whether a key may be opened by that path with that access: a path that

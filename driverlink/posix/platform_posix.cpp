@@ -21,8 +21,8 @@
 #include "driverlink/unfilled.h"
 #include "driverlink/posix/platform_files.h"
 #include "driverlink/common/registry_keys.h"
-#include "driverlink/posix/sim_wire.h"
-#include "driverlink/posix/sim_world.h"
+#include "simwire/sim_wire.h"
+#include "simwire/sim_world.h"
 
 namespace {
 
@@ -221,6 +221,12 @@ int open_connection(DeviceSlot *slot) {
 }
 
 // The slot's connection, opened anew when it broke; false when it cannot be.
+void close_key_directory(int directory) {
+    if (directory >= 0) {
+        close(directory);
+    }
+}
+
 bool connection_ready(DeviceSlot *slot) {
     return slot->fd >= 0 || open_connection(slot) >= 0;
 }
@@ -324,12 +330,22 @@ PlatformHandle platform_open_key(const char *key_path, unsigned access) {
     if (!key_request_valid(key_path, access)) {
         return NO_HANDLE;
     }
+    // The key's directory is walked once, link-safe, and kept open with the
+    // handle: every value read through the handle starts from it.
     const int key = sim_world_open_key(key_path, false);
     if (key < 0) {
+        platform_set_last_error(errno);
         return NO_HANDLE;
     }
-    close(key);
-    return open_key_slot(key_path, access);
+    const PlatformHandle handle = open_key_slot(key_path, access);
+    if (handle == NO_HANDLE) {
+        close(key);
+        return NO_HANDLE;
+    }
+    KeySlot *slot = key_slot(handle);
+    slot->resource = key;
+    slot->release = close_key_directory;
+    return handle;
 }
 
 ValueRead platform_read_value(PlatformHandle key, const char *value_name, void *buffer,
@@ -341,15 +357,11 @@ ValueRead platform_read_value(PlatformHandle key, const char *value_name, void *
         platform_set_last_error(slot == nullptr ? EBADF : EINVAL);
         return VALUE_FAILED;
     }
-    const int dir = sim_world_open_key(slot->path, false);
-    if (dir < 0) {
-        return VALUE_FAILED;
-    }
     // O_NONBLOCK: something other than a plain file in the registry (a
-    // FIFO) must not hang the program.
-    const int fd = openat(dir, value_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    // FIFO) must not hang the program. A key whose directory has gone (the
+    // daemon removed its world) has no values any more.
+    const int fd = openat(slot->resource, value_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     const int open_error = errno;
-    close(dir);
     if (fd < 0) {
         platform_set_last_error(open_error);
         return open_error == ENOENT ? VALUE_MISSING : VALUE_FAILED;
@@ -414,13 +426,21 @@ bool platform_write_value(PlatformHandle key, const char *value_name, const void
         platform_set_last_error(slot == nullptr ? EBADF : EACCES);
         return false;
     }
-    return sim_world_write_value(slot->path, value_name, data, size);
+    if (!sim_world_write_value(slot->path, value_name, data, size)) {
+        platform_set_last_error(errno);
+        return false;
+    }
+    return true;
 }
 
 void platform_sleep(unsigned milliseconds) {
     timespec rest = {time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
     while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
     }
+}
+
+size_t platform_read_driver_memory(uint32_t address, unsigned char *dest, size_t count) {
+    return read_daemon_memory(nullptr, address, dest, count);
 }
 
 void platform_attach_driver_memory() {

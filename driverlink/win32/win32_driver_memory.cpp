@@ -61,6 +61,10 @@ size_t read_mapped_memory(uint32_t address, unsigned char *dest, size_t count) {
     return done;
 }
 
+size_t platform_read_driver_memory(uint32_t address, unsigned char *dest, size_t count) {
+    return read_driver_memory(nullptr, address, dest, count);
+}
+
 void platform_attach_driver_memory() {
     set_driver_memory_reader(read_driver_memory, nullptr);
 }

@@ -21,7 +21,7 @@
 #include "monitor/qt/status_save.h"
 #include "monitor/qt/window_settings.h"
 #include "monitor/qt/status_list.h"
-#include "monitor/windows.h"
+#include "monitor/window_tables.h"
 #include "driverlink/device.h"
 
 ChildWindow::ChildWindow(int child_id, MainWindow *main_window)

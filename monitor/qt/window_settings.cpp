@@ -7,7 +7,7 @@
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/main_window.h"
 #include "monitor/qt/status_list.h"
-#include "monitor/windows.h"
+#include "monitor/window_tables.h"
 
 static bool shown_flag(int child_id) {
     switch (child_id) {

@@ -3,7 +3,7 @@
 
 #include "monitor/eye.h"
 #include "monitor/win32/win32_windows.h"
-#include "monitor/windows.h"
+#include "monitor/window_tables.h"
 
 // Shared by both eye windows, created with the first one: black and white.
 static HPALETTE palette;

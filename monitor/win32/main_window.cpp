@@ -4,7 +4,7 @@
 #include "monitor/monitor.h"
 #include "monitor/win32/resource.h"
 #include "monitor/win32/win32_windows.h"
-#include "monitor/windows.h"
+#include "monitor/window_tables.h"
 
 static_assert(IDM_EXIT_RC == IDM_EXIT && IDM_MONITOR_1_RC == IDM_MONITOR_1 &&
               IDM_MONITOR_2_RC == IDM_MONITOR_2 && IDM_EYE_1_RC == IDM_EYE_1 &&

@@ -8,7 +8,7 @@
 #include "monitor/drain.h"
 #include "monitor/monitor.h"
 #include "monitor/win32/win32_windows.h"
-#include "monitor/windows.h"
+#include "monitor/window_tables.h"
 
 // WS_CHILD, WS_VISIBLE, WS_VSCROLL, WS_HSCROLL, LBS_EXTENDEDSEL,
 // LBS_WANTKEYBOARDINPUT, LBS_NOINTEGRALHEIGHT, LBS_HASSTRINGS and

@@ -200,8 +200,8 @@ bool queue_records(const std::vector<StatusRecord> &records) {
             }
         }
     }
-    return feed(TARVELSIM_QUEUE_RECORDS, 0, bytes.data(), bytes.size(), STATUS_RECORD_SIZE,
-                RECORD_BATCH * STATUS_RECORD_SIZE);
+    return feed(TARVELSIM_QUEUE_RECORDS, 0, bytes.data(), bytes.size(), STATUS_RECORD_BYTES,
+                RECORD_BATCH * STATUS_RECORD_BYTES);
 }
 
 bool queue_eye(int modem, const std::vector<EyePoint> &points) {

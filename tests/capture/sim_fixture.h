@@ -25,7 +25,7 @@
 #include "decoder/driver_memory.h"
 #include "driverlink/device.h"
 #include "driverlink/platform.h"
-#include "driverlink/inproc/platform_inproc.h"
+#include "simulator/inproc/platform_inproc.h"
 #include "simulator/sim.h"
 
 // Capture data whose every byte depends on its position and the seed, so a

@@ -5,7 +5,7 @@
 
 #include "decoder/driver_memory.h"
 #include "driverlink/platform.h"
-#include "driverlink/inproc/platform_inproc.h"
+#include "simulator/inproc/platform_inproc.h"
 #include "simulator/sim.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "driverlink/device.h"
-#include "driverlink/inproc/platform_inproc.h"
+#include "simulator/inproc/platform_inproc.h"
 #include "simulator/sim.h"
 
 namespace {

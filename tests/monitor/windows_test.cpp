@@ -7,7 +7,7 @@
 
 #include "monitor/clipboard_text.h"
 #include "monitor/eye.h"
-#include "monitor/windows.h"
+#include "monitor/window_tables.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/main_window.h"
 #include "monitor/qt/status_list.h"
-#include "monitor/windows.h"
+#include "monitor/window_tables.h"
 
 inline StatusRecord status_record(uint32_t modem, uint32_t code, uint32_t param1 = 0) {
     StatusRecord record{};

@@ -24,7 +24,7 @@
 #include "driverlink/device.h"
 #include "driverlink/ioctl.h"
 #include "driverlink/platform.h"
-#include "driverlink/posix/sim_wire.h"
+#include "simwire/sim_wire.h"
 
 namespace {
 

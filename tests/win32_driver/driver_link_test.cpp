@@ -156,10 +156,10 @@ TEST_F(DriverLinkTest, PresenceFollowsActiveModemsAndHoldsTheRealDeviceOpen) {
             uint32_t queued = 0;
             control_call(TARVELSIM_QUEUE_RECORDS, record, sizeof record, &queued, sizeof queued);
             ASSERT_EQ(queued, 1u);
-            unsigned char got[STATUS_RECORD_SIZE] = {};
+            unsigned char got[STATUS_RECORD_BYTES] = {};
             uint32_t count = 0;
             platform_device_control(device, IOCTL_TARVEL_GET_STATUS, nullptr, 0, got, sizeof got, &count);
-            EXPECT_EQ(count, STATUS_RECORD_SIZE);
+            EXPECT_EQ(count, STATUS_RECORD_BYTES);
             EXPECT_EQ(std::memcmp(got, record, sizeof got), 0);
         }
     }
@@ -261,7 +261,7 @@ TEST_F(DriverLinkTest, CallsKeepToTheirBuffersAndCounts) {
     EXPECT_EQ(call(IOCTL_TARVEL_READ_CAPTURE, &index1, 4, CAPTURE_BUFFER_SIZE), 0u);
     EXPECT_EQ(call(IOCTL_TARVEL_READ_CAPTURE, &index2, 4, CAPTURE_BUFFER_SIZE), 0u) << "bad index";
     EXPECT_EQ(call(IOCTL_TARVEL_READ_CAPTURE, nullptr, 0, CAPTURE_BUFFER_SIZE), 0u) << "no input";
-    EXPECT_EQ(call(IOCTL_TARVEL_GET_STATUS, nullptr, 0, STATUS_RECORD_SIZE), 0u) << "no record";
+    EXPECT_EQ(call(IOCTL_TARVEL_GET_STATUS, nullptr, 0, STATUS_RECORD_BYTES), 0u) << "no record";
     EXPECT_EQ(call(IOCTL_TARVEL_GET_STATUS, nullptr, 0, 39), 0u) << "short buffer";
     EXPECT_EQ(call(IOCTL_TARVEL_GET_EYE_1, &wanted, 4, EYE_BUFFER_SIZE), 0u);
     EXPECT_EQ(call(IOCTL_TARVEL_CAPTURE_BEGIN_1, &modem, 4, 0), 0u);

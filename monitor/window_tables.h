@@ -1,4 +1,4 @@
-// The monitor's windows as both front ends build them: the menu of the main
+// The monitor's windows as every window front end builds them: the menu of the main
 // window, the four children, their captions and ids, the message texts, the
 // visibility flags behind the View toggles, and the 2 x 2 layout.
 #pragma once
@@ -50,9 +50,11 @@ struct ChildRow {
 extern const ChildRow CHILD_ROWS[4];
 
 // Visibility flags, index 0 for modem 1: 1 while the child is shown and its
-// menu item checked. Both start at 1 and only menu_command changes them.
-extern int status_visible[2];
-extern int eye_visible[2];
+// menu item checked. All start at 1 and only menu_command changes them.
+struct Visibility {
+    int status[2];
+    int eye[2];
+};
 
 enum CommandKind {
     COMMAND_UNKNOWN,  // not a menu command of the monitor: default handling
@@ -68,14 +70,14 @@ struct CommandEffect {
 
 // Carries out a menu command on the flags and says what the window must do.
 // The lowest bit of a toggle's id picks modem 2.
-CommandEffect menu_command(int id);
+CommandEffect menu_command(Visibility &visible, int id);
 
 // The command that a child's close button sends to the main window; 0 for an
 // id that is not a child's.
 int child_close_command(int child_id);
 
 // Back to the start: every child shown and checked.
-void reset_visibility();
+void reset_visibility(Visibility &visible);
 
 // Where a child goes in a client area of width x height: the eye displays
 // share the top half, the status lists the bottom half, modem 1 left and

@@ -1,6 +1,6 @@
 // The simulated driver's runtime directory: device sockets and the registry
 // as a tree of directories and files.
-#include "driverlink/posix/sim_world.h"
+#include "simwire/sim_world.h"
 
 #include <cerrno>
 #include <climits>
@@ -13,9 +13,13 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "driverlink/posix/platform_files.h"
+
 
 namespace {
+
+// Errors are reported through errno; the platform layer that calls these
+// functions takes them over as its last error.
+void set_error(int code) { errno = code; }
 
 // A path component the registry or a device name may use: not empty, not
 // "." or "..", no '/', and not starting with '.', which is left to the
@@ -36,7 +40,7 @@ bool make_directory(const char *path) {
     if (errno == EEXIST && lstat(path, &info) == 0 && S_ISDIR(info.st_mode)) {
         return true;
     }
-    platform_set_last_error(errno == EEXIST ? ENOTDIR : errno);
+    set_error(errno == EEXIST ? ENOTDIR : errno);
     return false;
 }
 
@@ -54,7 +58,7 @@ bool sim_world_dir(char *path, size_t size) {
         n = snprintf(path, size, "/tmp/tarvel-sim-%u", (unsigned)getuid());
     }
     if (n <= 0 || size_t(n) >= size) {
-        platform_set_last_error(ENAMETOOLONG);
+        set_error(ENAMETOOLONG);
         return false;
     }
     return true;
@@ -66,12 +70,12 @@ bool sim_world_dir(char *path, size_t size) {
 static int open_trusted_dir(const char *dir) {
     const int fd = open(dir, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        platform_set_last_error(errno == ELOOP ? EPERM : errno);
+        set_error(errno == ELOOP ? EPERM : errno);
         return -1;
     }
     struct stat info;
     if (fstat(fd, &info) != 0 || info.st_uid != getuid() || (info.st_mode & 022) != 0) {
-        platform_set_last_error(EPERM);
+        set_error(EPERM);
         close(fd);
         return -1;
     }
@@ -84,13 +88,13 @@ static int open_child_dir(int parent, const char *name, bool create) {
     int fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT && create) {
         if (mkdirat(parent, name, 0700) != 0 && errno != EEXIST) {
-            platform_set_last_error(errno);
+            set_error(errno);
             return -1;
         }
         fd = openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     }
     if (fd < 0) {
-        platform_set_last_error(errno);
+        set_error(errno);
     }
     return fd;
 }
@@ -110,7 +114,7 @@ bool sim_world_prepare() {
     }
     struct stat info;
     if (fstat(fd, &info) != 0 || ((info.st_mode & 077) != 0 && fchmod(fd, 0700) != 0)) {
-        platform_set_last_error(errno);
+        set_error(errno);
         close(fd);
         return false;
     }
@@ -156,7 +160,7 @@ int sim_world_open_key(const char *key_path, bool create) {
         const size_t length = end != nullptr ? size_t(end - part) : strlen(part);
         char name[NAME_MAX + 1];
         if (length > NAME_MAX) {
-            platform_set_last_error(ENAMETOOLONG);
+            set_error(ENAMETOOLONG);
             close(fd);
             return -1;
         }
@@ -176,7 +180,7 @@ int sim_world_open_key(const char *key_path, bool create) {
 bool sim_world_socket_path(const char *device_name, char *path, size_t size) {
     char dir[PATH_MAX];
     if (device_name == nullptr || !component_valid(device_name, strlen(device_name))) {
-        platform_set_last_error(ENOENT);
+        set_error(ENOENT);
         return false;
     }
     if (!sim_world_dir(dir, sizeof dir)) {
@@ -184,7 +188,7 @@ bool sim_world_socket_path(const char *device_name, char *path, size_t size) {
     }
     const int n = snprintf(path, size, "%s/%s", dir, device_name);
     if (n <= 0 || size_t(n) >= size || size_t(n) >= sizeof(sockaddr_un{}.sun_path)) {
-        platform_set_last_error(ENAMETOOLONG);
+        set_error(ENAMETOOLONG);
         return false;
     }
     return true;
@@ -192,13 +196,13 @@ bool sim_world_socket_path(const char *device_name, char *path, size_t size) {
 
 bool sim_world_key_dir(const char *key_path, char *path, size_t size) {
     if (key_path == nullptr || !sim_world_dir(path, size)) {
-        platform_set_last_error(EINVAL);
+        set_error(EINVAL);
         return false;
     }
     size_t used = strlen(path);
     const char *registry = "/registry";
     if (used + strlen(registry) >= size) {
-        platform_set_last_error(ENAMETOOLONG);
+        set_error(ENAMETOOLONG);
         return false;
     }
     strcpy(path + used, registry);
@@ -208,11 +212,11 @@ bool sim_world_key_dir(const char *key_path, char *path, size_t size) {
         const char *end = strchr(part, '\\');
         const size_t length = end != nullptr ? size_t(end - part) : strlen(part);
         if (!component_valid(part, length)) {
-            platform_set_last_error(EINVAL);
+            set_error(EINVAL);
             return false;
         }
         if (used + 1 + length >= size) {
-            platform_set_last_error(ENAMETOOLONG);
+            set_error(ENAMETOOLONG);
             return false;
         }
         path[used++] = '/';
@@ -238,7 +242,7 @@ bool sim_world_create_key(const char *key_path) {
 static bool name_valid(const char *value_name) {
     if (value_name == nullptr || !component_valid(value_name, strlen(value_name)) ||
         strlen(value_name) > NAME_MAX) {
-        platform_set_last_error(EINVAL);
+        set_error(EINVAL);
         return false;
     }
     return true;
@@ -249,7 +253,7 @@ bool sim_world_write_value(const char *key_path, const char *value_name, const v
     static unsigned temp_counter = 0;
     char temp[64];
     if ((data == nullptr && size != 0) || !name_valid(value_name)) {
-        platform_set_last_error(EINVAL);
+        set_error(EINVAL);
         return false;
     }
     const int key = sim_world_open_key(key_path, false);
@@ -259,7 +263,7 @@ bool sim_world_write_value(const char *key_path, const char *value_name, const v
     snprintf(temp, sizeof temp, ".tmp-%ld-%u", (long)getpid(), temp_counter++);
     const int fd = openat(key, temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
-        platform_set_last_error(errno);
+        set_error(errno);
         close(key);
         return false;
     }
@@ -272,20 +276,20 @@ bool sim_world_write_value(const char *key_path, const char *value_name, const v
             continue;
         }
         if (written <= 0) {
-            platform_set_last_error(written < 0 ? errno : EIO);
+            set_error(written < 0 ? errno : EIO);
             ok = false;
         } else {
             done += uint32_t(written);
         }
     }
     if (close(fd) != 0 && ok) {
-        platform_set_last_error(errno);
+        set_error(errno);
         ok = false;
     }
     // rename replaces a link planted under the value's name; it never
     // writes through it.
     if (ok && renameat(key, temp, key, value_name) != 0) {
-        platform_set_last_error(errno);
+        set_error(errno);
         ok = false;
     }
     if (!ok) {
@@ -305,7 +309,7 @@ bool sim_world_remove_value(const char *key_path, const char *value_name) {
     }
     const bool removed = unlinkat(key, value_name, 0) == 0 || errno == ENOENT;
     if (!removed) {
-        platform_set_last_error(errno);
+        set_error(errno);
     }
     close(key);
     return removed;

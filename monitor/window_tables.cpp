@@ -1,5 +1,5 @@
 // Menu, children, texts, visibility flags and layout of the monitor.
-#include "monitor/windows.h"
+#include "monitor/window_tables.h"
 
 const char MAIN_CLASS[] = "LineWatch";
 const char STATUS_CLASS[] = "StatusClass";
@@ -27,15 +27,12 @@ const ChildRow CHILD_ROWS[4] = {
     {CHILD_EYE_2,    EYE_CLASS,    "Modem 2 Eye Display", IDM_EYE_2},
 };
 
-int status_visible[2] = {1, 1};
-int eye_visible[2] = {1, 1};
-
-void reset_visibility() {
-    status_visible[0] = status_visible[1] = 1;
-    eye_visible[0] = eye_visible[1] = 1;
+void reset_visibility(Visibility &visible) {
+    visible.status[0] = visible.status[1] = 1;
+    visible.eye[0] = visible.eye[1] = 1;
 }
 
-CommandEffect menu_command(int id) {
+CommandEffect menu_command(Visibility &visible, int id) {
     switch (id) {
     case IDM_EXIT:
         return {COMMAND_EXIT, 0, false};
@@ -47,7 +44,7 @@ CommandEffect menu_command(int id) {
     case IDM_EYE_2: {
         const int modem_index = id & 1;
         const bool status = id == IDM_MONITOR_1 || id == IDM_MONITOR_2;
-        int *flag = status ? &status_visible[modem_index] : &eye_visible[modem_index];
+        int *flag = status ? &visible.status[modem_index] : &visible.eye[modem_index];
         *flag = *flag ? 0 : 1;
         const int child = (status ? CHILD_STATUS_1 : CHILD_EYE_1) + modem_index;
         return {COMMAND_TOGGLE, child, *flag == 1};

@@ -6,6 +6,10 @@
 
 #include <cstddef>
 
+class InprocDriverSource;
+// The one source behind the platform functions of this backend.
+InprocDriverSource &inproc_source();
+
 // Chooses the platform family that platform_is_nt_family reports (default NT).
 void inproc_set_nt_family(bool nt_family);
 // Registry keys and devices currently open through the backend; tests check
