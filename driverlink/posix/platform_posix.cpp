@@ -204,6 +204,7 @@ ssize_t read_up_to(int fd, unsigned char *dest, size_t count) {
 int open_connection(DeviceSlot *slot) {
     char socket_path[sizeof(sockaddr_un{}.sun_path)];
     if (!sim_world_socket_path(slot->name, socket_path, sizeof socket_path) || !sim_world_trusted()) {
+        platform_set_last_error(errno);
         return -1;
     }
     slot->fd = connect_device(socket_path);

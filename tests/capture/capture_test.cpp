@@ -18,11 +18,11 @@ class CaptureTest : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        reset_captures();
+        reset_captures(captures_);
         line_[0] = '\0';
     }
     void TearDown() override {
-        reset_captures();
+        reset_captures(captures_);
         SimTest::TearDown();
     }
 
@@ -61,7 +61,7 @@ protected:
     void deliver(int modem, const std::vector<unsigned char> &bytes) {
         sim_queue_capture(modem, bytes.data(), bytes.size());
         for (int tick = 0; tick < 1000 && sim_pending_capture(modem) > 0; ++tick) {
-            drain_captures();
+            drain_captures(captures_);
         }
         ASSERT_EQ(sim_pending_capture(modem), 0u);
     }
@@ -71,20 +71,20 @@ protected:
 
 TEST_F(CaptureTest, RestartCaptureWritesThirtyNineFullChunksThenStops) {
     activate(1);
-    restart_capture(1, 10000, line_);
-    ASSERT_TRUE(capture_slots[0].active);
+    restart_capture(captures_, 1, 10000, line_);
+    ASSERT_TRUE(captures_.slots[0].active);
     std::vector<unsigned char> data = patterned_bytes(41 * CHUNK, 3);
     sim_queue_capture(1, data.data(), data.size());
     sim_clear_call_log();
     for (int tick = 0; tick < 45; ++tick) {
-        drain_captures();
+        drain_captures(captures_);
     }
     // The 40th chunk brings the count to exactly 20,971,520: not written.
     std::vector<unsigned char> written = file_bytes("session.rec.1");
     ASSERT_EQ(written.size(), 20447232u);
     EXPECT_TRUE(std::equal(written.begin(), written.end(), data.begin()));
-    EXPECT_FALSE(capture_slots[0].active);
-    EXPECT_EQ(capture_slots[0].byte_count, 20971520);
+    EXPECT_FALSE(captures_.slots[0].active);
+    EXPECT_EQ(captures_.slots[0].byte_count, 20971520);
     EXPECT_EQ(capture_reads("0"), 40u);
     EXPECT_EQ(sim_pending_capture(1), CHUNK);  // the 41st chunk was never read
     std::vector<unsigned char> flag = setup();
@@ -116,33 +116,33 @@ TEST_F(CaptureTest, RestartRequestsByRangeAndSlotState) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.description);
-        reset_captures();
+        reset_captures(captures_);
         fresh_world();
         ASSERT_TRUE(empty_current_directory());
         activate(1);
         std::vector<unsigned char> old_data = patterned_bytes(1000, 11);
         if (c.active_before) {
-            restart_capture(1, 10000, line_);
+            restart_capture(captures_, 1, 10000, line_);
             deliver(1, old_data);
         }
         sim_clear_call_log();
         std::memset(line_, 'x', sizeof line_);
         line_[0] = '\0';
 
-        restart_capture(1, c.param1, line_);
+        restart_capture(captures_, 1, c.param1, line_);
 
         EXPECT_STREQ(line_, c.line);
         if (c.starts) {
-            EXPECT_TRUE(capture_slots[0].active);
-            EXPECT_STREQ(capture_slots[0].file_name, "session.rec.1");
-            EXPECT_EQ(capture_slots[0].byte_limit, 20971520);
-            EXPECT_EQ(capture_slots[0].byte_count, 0);
+            EXPECT_TRUE(captures_.slots[0].active);
+            EXPECT_STREQ(captures_.slots[0].file_name, "session.rec.1");
+            EXPECT_EQ(captures_.slots[0].byte_limit, 20971520);
+            EXPECT_EQ(captures_.slots[0].byte_count, 0);
             EXPECT_TRUE(file_bytes("session.rec.1").empty());
             EXPECT_EQ(begin_calls(), (std::vector<std::string>{"BEGIN_1 1", "BEGIN_2 1"}));
             EXPECT_EQ(setup()[0] & 1, 1);
         } else {
             EXPECT_TRUE(served_calls().empty());
-            EXPECT_EQ(capture_slots[0].active, c.active_before);
+            EXPECT_EQ(captures_.slots[0].active, c.active_before);
             if (c.active_before) {
                 EXPECT_EQ(file_bytes("session.rec.1"), old_data);
             } else {
@@ -159,9 +159,9 @@ TEST_F(CaptureTest, RestartRequestsByRangeAndSlotState) {
 TEST_F(CaptureTest, RestartOfModemTwoUsesItsOwnNameAndNumber) {
     activate(2);
     sim_clear_call_log();
-    restart_capture(2, 10000, line_);
-    EXPECT_TRUE(capture_slots[1].active);
-    EXPECT_FALSE(capture_slots[0].active);
+    restart_capture(captures_, 2, 10000, line_);
+    EXPECT_TRUE(captures_.slots[1].active);
+    EXPECT_FALSE(captures_.slots[0].active);
     EXPECT_TRUE(file_exists("session.rec.2"));
     EXPECT_EQ(begin_calls(), (std::vector<std::string>{"BEGIN_1 2", "BEGIN_2 2"}));
 }
@@ -169,13 +169,13 @@ TEST_F(CaptureTest, RestartOfModemTwoUsesItsOwnNameAndNumber) {
 TEST_F(CaptureTest, UnnamedCaptureFilesShareOneCounter) {
     activate(2);
     sim_clear_call_log();
-    open_named_capture(1, 1, 0, line_);
+    open_named_capture(captures_, 1, 1, 0, line_);
     EXPECT_STREQ(line_, "Created new log file 1.log");
-    open_named_capture(2, 1, 0, line_);
+    open_named_capture(captures_, 2, 1, 0, line_);
     EXPECT_STREQ(line_, "Created new log file 2.log");
-    EXPECT_EQ(log_counter, 3);
-    EXPECT_STREQ(capture_slots[0].file_name, "1.log");
-    EXPECT_STREQ(capture_slots[1].file_name, "2.log");
+    EXPECT_EQ(captures_.log_counter, 3);
+    EXPECT_STREQ(captures_.slots[0].file_name, "1.log");
+    EXPECT_STREQ(captures_.slots[1].file_name, "2.log");
     EXPECT_EQ(begin_calls(), (std::vector<std::string>{"BEGIN_1 1", "BEGIN_2 1", "BEGIN_1 2",
                                                        "BEGIN_2 2"}));
     // Each file holds exactly its own modem's data.
@@ -189,15 +189,15 @@ TEST_F(CaptureTest, UnnamedCaptureFilesShareOneCounter) {
 
 TEST_F(CaptureTest, FileRequestWithZeroSizeOnlyStops) {
     activate(1);
-    open_named_capture(1, 2, 0, line_);
+    open_named_capture(captures_, 1, 2, 0, line_);
     std::vector<unsigned char> data = patterned_bytes(777, 5);
     deliver(1, data);
     sim_clear_call_log();
     line_[0] = '\0';
-    open_named_capture(1, 0, 0, line_);
+    open_named_capture(captures_, 1, 0, 0, line_);
     EXPECT_STREQ(line_, "");
-    EXPECT_FALSE(capture_slots[0].active);
-    EXPECT_EQ(log_counter, 2);
+    EXPECT_FALSE(captures_.slots[0].active);
+    EXPECT_EQ(captures_.log_counter, 2);
     EXPECT_TRUE(begin_calls().empty());
     EXPECT_EQ(file_bytes("1.log"), data);
     EXPECT_EQ(setup()[0] & 1, 0);
@@ -208,45 +208,45 @@ TEST_F(CaptureTest, StoppingAnInactiveSlotTouchesNothing) {
     const unsigned char word[4] = {0x01, 0x00, 0x00, 0x00};
     sim_set_value(MONITOR_KEY, TARVEL_SETUP_VALUE, word, sizeof word);
     sim_clear_call_log();
-    EXPECT_TRUE(set_capture(false, 1));
-    EXPECT_TRUE(set_capture(false, 2));
-    open_named_capture(2, 0, 0, line_);
+    EXPECT_TRUE(set_capture(captures_, false, 1));
+    EXPECT_TRUE(set_capture(captures_, false, 2));
+    open_named_capture(captures_, 2, 0, 0, line_);
     EXPECT_EQ(setup(), (std::vector<unsigned char>{0x01, 0x00, 0x00, 0x00}));
     EXPECT_TRUE(served_calls().empty());
     EXPECT_TRUE(directory_names().empty());
     // Not even the key is opened: a stop succeeds with the key gone.
     sim_remove_key(MONITOR_KEY);
-    EXPECT_TRUE(set_capture(false, 1));
+    EXPECT_TRUE(set_capture(captures_, false, 1));
 }
 
 TEST_F(CaptureTest, BadModemNumbersAreRefused) {
     const int modems[] = {0, 3, -1, 1000};
     for (int modem : modems) {
         SCOPED_TRACE(modem);
-        EXPECT_FALSE(set_capture(true, modem, "x.bin", 100));
-        EXPECT_FALSE(set_capture(false, modem));
-        restart_capture(modem, 10003, line_);
-        open_named_capture(modem, 5, 0, line_);
+        EXPECT_FALSE(set_capture(captures_, true, modem, "x.bin", 100));
+        EXPECT_FALSE(set_capture(captures_, false, modem));
+        restart_capture(captures_, modem, 10003, line_);
+        open_named_capture(captures_, modem, 5, 0, line_);
         EXPECT_STREQ(line_, "");
     }
     EXPECT_TRUE(directory_names().empty());
     EXPECT_FALSE(setup_present());
-    EXPECT_EQ(log_counter, 1);
+    EXPECT_EQ(captures_.log_counter, 1);
 }
 
 TEST_F(CaptureTest, NoActiveModemStopsBothCapturesAndClearsTheFlag) {
     activate(2);
-    restart_capture(1, 10000, line_);
-    open_named_capture(2, 4, 0, line_);
+    restart_capture(captures_, 1, 10000, line_);
+    open_named_capture(captures_, 2, 4, 0, line_);
     std::vector<unsigned char> one = patterned_bytes(2048, 7);
     std::vector<unsigned char> two = patterned_bytes(4096, 8);
     sim_queue_capture(2, two.data(), two.size());
     deliver(1, one);
     EXPECT_EQ(setup()[0] & 1, 1);
     sim_set_active_modems(0);
-    drain_captures();
-    EXPECT_FALSE(capture_slots[0].active);
-    EXPECT_FALSE(capture_slots[1].active);
+    drain_captures(captures_);
+    EXPECT_FALSE(captures_.slots[0].active);
+    EXPECT_FALSE(captures_.slots[1].active);
     EXPECT_EQ(setup()[0] & 1, 0);
     EXPECT_EQ(file_bytes("session.rec.1"), one);
     EXPECT_EQ(file_bytes("1.log"), two);
@@ -255,30 +255,30 @@ TEST_F(CaptureTest, NoActiveModemStopsBothCapturesAndClearsTheFlag) {
 
 TEST_F(CaptureTest, OneActiveModemDrainsOnlyModemOne) {
     activate(2);
-    restart_capture(1, 10000, line_);
-    restart_capture(2, 10000, line_);
+    restart_capture(captures_, 1, 10000, line_);
+    restart_capture(captures_, 2, 10000, line_);
     sim_queue_capture_fill(2, 100, 0x22);
     sim_queue_capture_fill(1, 100, 0x11);
     sim_set_active_modems(1);
     sim_clear_call_log();
-    drain_captures();
-    drain_captures();
+    drain_captures(captures_);
+    drain_captures(captures_);
     EXPECT_EQ(capture_reads("1"), 0u);
     EXPECT_EQ(capture_reads("0"), 2u);
     EXPECT_EQ(file_bytes("session.rec.1"), std::vector<unsigned char>(100, 0x11));
     EXPECT_TRUE(file_bytes("session.rec.2").empty());
-    EXPECT_TRUE(capture_slots[1].active);
+    EXPECT_TRUE(captures_.slots[1].active);
 }
 
 TEST_F(CaptureTest, FlagFollowsTheLastStartOrStopOfEitherModem) {
     activate(2);
-    restart_capture(1, 10000, line_);
-    restart_capture(2, 10000, line_);
+    restart_capture(captures_, 1, 10000, line_);
+    restart_capture(captures_, 2, 10000, line_);
     EXPECT_EQ(setup()[0] & 1, 1);
-    open_named_capture(1, 0, 0, line_);  // stops modem 1 only
-    EXPECT_TRUE(capture_slots[1].active);
+    open_named_capture(captures_, 1, 0, 0, line_);  // stops modem 1 only
+    EXPECT_TRUE(captures_.slots[1].active);
     EXPECT_EQ(setup()[0] & 1, 0);
-    restart_capture(1, 10000, line_);
+    restart_capture(captures_, 1, 10000, line_);
     EXPECT_EQ(setup()[0] & 1, 1);
 }
 
@@ -305,9 +305,9 @@ TEST_F(CaptureTest, SetupValueIsChangedOnlyInBitZero) {
             sim_set_value(MONITOR_KEY, TARVEL_SETUP_VALUE, c.before.data(),
                           static_cast<uint32_t>(c.before.size()));
         }
-        ASSERT_TRUE(set_capture(true, 1, "a.bin", 1000));
+        ASSERT_TRUE(set_capture(captures_, true, 1, "a.bin", 1000));
         EXPECT_EQ(setup(), c.after_start);
-        ASSERT_TRUE(set_capture(false, 1));
+        ASSERT_TRUE(set_capture(captures_, false, 1));
         EXPECT_EQ(setup(), c.after_stop);
     }
 }
@@ -317,12 +317,12 @@ TEST_F(CaptureTest, LongSetupValueIsPreservedByteForByte) {
     value[0] &= 0xFE;
     sim_set_value(MONITOR_KEY, TARVEL_SETUP_VALUE, value.data(), SETUP_VALUE_MAX);
     activate(1);
-    open_named_capture(1, 1, 0, line_);
+    open_named_capture(captures_, 1, 1, 0, line_);
     EXPECT_STREQ(line_, "Created new log file 1.log");
     std::vector<unsigned char> expected = value;
     expected[0] |= 1;
     EXPECT_EQ(setup(), expected);
-    open_named_capture(1, 0, 0, line_);
+    open_named_capture(captures_, 1, 0, 0, line_);
     EXPECT_EQ(setup(), value);
 }
 
@@ -332,9 +332,9 @@ TEST_F(CaptureTest, SetupValueTooLongToKeepIsLeftUntouchedAndTheStartFails) {
                   static_cast<uint32_t>(value.size()));
     activate(1);
     sim_clear_call_log();
-    open_named_capture(1, 1, 0, line_);
+    open_named_capture(captures_, 1, 1, 0, line_);
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
-    EXPECT_FALSE(capture_slots[0].active);
+    EXPECT_FALSE(captures_.slots[0].active);
     EXPECT_TRUE(directory_names().empty());
     EXPECT_TRUE(begin_calls().empty());
     EXPECT_EQ(setup(), value);
@@ -344,18 +344,18 @@ TEST_F(CaptureTest, MissingRegistryKeyFailsTheStart) {
     activate(1);
     sim_remove_key(MONITOR_KEY);
     sim_clear_call_log();
-    open_named_capture(1, 5, 0, line_);
+    open_named_capture(captures_, 1, 5, 0, line_);
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
-    EXPECT_FALSE(capture_slots[0].active);
-    EXPECT_EQ(log_counter, 2);  // the name was taken before the start failed
+    EXPECT_FALSE(captures_.slots[0].active);
+    EXPECT_EQ(captures_.log_counter, 2);  // the name was taken before the start failed
     EXPECT_TRUE(begin_calls().empty());
     EXPECT_TRUE(directory_names().empty());
 
     // A restart reports nothing, starts nothing, but still issues the pair.
     line_[0] = '\0';
-    restart_capture(1, 10000, line_);
+    restart_capture(captures_, 1, 10000, line_);
     EXPECT_STREQ(line_, "");
-    EXPECT_FALSE(capture_slots[0].active);
+    EXPECT_FALSE(captures_.slots[0].active);
     EXPECT_TRUE(directory_names().empty());
     EXPECT_EQ(begin_calls(), (std::vector<std::string>{"BEGIN_1 1", "BEGIN_2 1"}));
 }
@@ -395,22 +395,22 @@ TEST_F(CaptureTest, DriverSuppliedNames) {
                            c.name.size() + 1);
         }
         sim_clear_call_log();
-        open_named_capture(1, 1, address, line_);
+        open_named_capture(captures_, 1, 1, address, line_);
         if (c.created) {
             EXPECT_EQ(std::string(line_), "Created new log file " + c.name);
-            EXPECT_TRUE(capture_slots[0].active);
+            EXPECT_TRUE(captures_.slots[0].active);
             EXPECT_TRUE(file_exists(c.name));
             EXPECT_EQ(begin_calls().size(), 2u);
         } else {
             EXPECT_EQ(std::string(line_),
                       "Failed to create new log file error = " + std::to_string(c.expected_error));
-            EXPECT_FALSE(capture_slots[0].active);
+            EXPECT_FALSE(captures_.slots[0].active);
             EXPECT_TRUE(begin_calls().empty());
         }
     }
     // Nothing was cut into another name, and the counter was never used.
     EXPECT_EQ(directory_names(), (std::vector<std::string>{longest, "trace.cap"}));
-    EXPECT_EQ(log_counter, 1);
+    EXPECT_EQ(captures_.log_counter, 1);
 }
 
 TEST_F(CaptureTest, SizeLimitsOfCaptureFileRequests) {
@@ -431,19 +431,19 @@ TEST_F(CaptureTest, SizeLimitsOfCaptureFileRequests) {
     activate(1);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.description);
-        open_named_capture(1, c.mebibytes, 0, line_);
-        ASSERT_TRUE(capture_slots[0].active);
-        EXPECT_EQ(capture_slots[0].byte_limit, c.expected_limit);
+        open_named_capture(captures_, 1, c.mebibytes, 0, line_);
+        ASSERT_TRUE(captures_.slots[0].active);
+        EXPECT_EQ(captures_.slots[0].byte_limit, c.expected_limit);
         std::vector<unsigned char> data = patterned_bytes(CHUNK, c.mebibytes);
         deliver(1, data);
-        EXPECT_TRUE(capture_slots[0].active);
-        EXPECT_EQ(file_bytes(capture_slots[0].file_name), data);
+        EXPECT_TRUE(captures_.slots[0].active);
+        EXPECT_EQ(file_bytes(captures_.slots[0].file_name), data);
     }
 }
 
 TEST_F(CaptureTest, SmallLimitDropsTheChunkThatReachesIt) {
     activate(1);
-    ASSERT_TRUE(set_capture(true, 1, "small.bin", 1000));
+    ASSERT_TRUE(set_capture(captures_, true, 1, "small.bin", 1000));
     struct Step {
         size_t bytes;
         bool active_after;
@@ -455,25 +455,25 @@ TEST_F(CaptureTest, SmallLimitDropsTheChunkThatReachesIt) {
         SCOPED_TRACE(step.bytes);
         sim_queue_capture(1, patterned_bytes(step.bytes, static_cast<unsigned>(++seed)).data(),
                           step.bytes);
-        drain_captures();
-        EXPECT_EQ(capture_slots[0].active, step.active_after);
+        drain_captures(captures_);
+        EXPECT_EQ(captures_.slots[0].active, step.active_after);
         EXPECT_EQ(file_bytes("small.bin").size(), step.file_size_after);
     }
-    EXPECT_EQ(capture_slots[0].byte_count, 1000);
+    EXPECT_EQ(captures_.slots[0].byte_count, 1000);
 }
 
 TEST_F(CaptureTest, RestartToTheNameTheCaptureAlreadyHasKeepsIt) {
     activate(1);
-    open_named_capture(1, 5, 0, line_);  // 1.log
-    ASSERT_STREQ(capture_slots[0].file_name, "1.log");
+    open_named_capture(captures_, 1, 5, 0, line_);  // 1.log
+    ASSERT_STREQ(captures_.slots[0].file_name, "1.log");
     std::vector<unsigned char> data = patterned_bytes(9000, 6);
     deliver(1, data);
     line_[0] = '\0';
-    restart_capture(1, 10001, line_);
+    restart_capture(captures_, 1, 10001, line_);
     EXPECT_STREQ(line_, "Created new log file 1.log");
     EXPECT_EQ(file_bytes("1.log"), data);
-    EXPECT_TRUE(capture_slots[0].active);
-    EXPECT_STREQ(capture_slots[0].file_name, "session.rec.1");
+    EXPECT_TRUE(captures_.slots[0].active);
+    EXPECT_STREQ(captures_.slots[0].file_name, "session.rec.1");
 }
 
 TEST_F(CaptureTest, RestartToAnotherSpellingOfTheCapturesNameKeepsIt) {
@@ -481,31 +481,31 @@ TEST_F(CaptureTest, RestartToAnotherSpellingOfTheCapturesNameKeepsIt) {
     const char name[] = "./3.log";
     const uint32_t address = 0x80006000;
     sim_map_memory(address, reinterpret_cast<const unsigned char *>(name), sizeof name);
-    open_named_capture(1, 5, address, line_);
-    ASSERT_STREQ(capture_slots[0].file_name, "./3.log");
+    open_named_capture(captures_, 1, 5, address, line_);
+    ASSERT_STREQ(captures_.slots[0].file_name, "./3.log");
     std::vector<unsigned char> data = patterned_bytes(9000, 18);
     deliver(1, data);
     line_[0] = '\0';
-    restart_capture(1, 10003, line_);
+    restart_capture(captures_, 1, 10003, line_);
     EXPECT_STREQ(line_, "Created new log file 3.log");
     EXPECT_EQ(file_bytes("3.log"), data);
-    EXPECT_TRUE(capture_slots[0].active);
-    EXPECT_STREQ(capture_slots[0].file_name, "session.rec.1");
+    EXPECT_TRUE(captures_.slots[0].active);
+    EXPECT_STREQ(captures_.slots[0].file_name, "session.rec.1");
 }
 
 TEST_F(CaptureTest, FailedRenameKeepsTheFinishedCapture) {
     activate(1);
-    restart_capture(1, 10000, line_);
+    restart_capture(captures_, 1, 10000, line_);
     std::vector<unsigned char> data = patterned_bytes(4000, 12);
     deliver(1, data);
     // A non-empty directory named 3.log can be neither deleted nor replaced.
     ASSERT_TRUE(make_directory_holding("3.log", "keep"));
     sim_clear_call_log();
-    restart_capture(1, 10003, line_);
+    restart_capture(captures_, 1, 10003, line_);
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
     EXPECT_STRNE(line_, "Failed to create new log file error = 0");
     EXPECT_EQ(file_bytes("session.rec.1"), data);
-    EXPECT_FALSE(capture_slots[0].active);
+    EXPECT_FALSE(captures_.slots[0].active);
     EXPECT_TRUE(begin_calls().empty());
 }
 
@@ -514,43 +514,43 @@ TEST_F(CaptureTest, FailedRenameKeepsAFinishedCaptureNamedSessionRecByAnotherSpe
     const char name[] = "./session.rec.1";
     const uint32_t address = 0x80007000;
     sim_map_memory(address, reinterpret_cast<const unsigned char *>(name), sizeof name);
-    open_named_capture(1, 5, address, line_);
-    ASSERT_TRUE(capture_slots[0].active);
+    open_named_capture(captures_, 1, 5, address, line_);
+    ASSERT_TRUE(captures_.slots[0].active);
     std::vector<unsigned char> data = patterned_bytes(4000, 19);
     deliver(1, data);
     ASSERT_TRUE(make_directory_holding("3.log", "keep"));
     sim_clear_call_log();
-    restart_capture(1, 10003, line_);
+    restart_capture(captures_, 1, 10003, line_);
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
     EXPECT_EQ(file_bytes("session.rec.1"), data);
-    EXPECT_FALSE(capture_slots[0].active);
+    EXPECT_FALSE(captures_.slots[0].active);
     EXPECT_TRUE(begin_calls().empty());
 }
 
 TEST_F(CaptureTest, FailedRenameOfANamedCaptureStillStartsSessionRec) {
     activate(1);
-    open_named_capture(1, 5, 0, line_);  // 1.log
+    open_named_capture(captures_, 1, 5, 0, line_);  // 1.log
     std::vector<unsigned char> data = patterned_bytes(4000, 13);
     deliver(1, data);
     ASSERT_TRUE(make_directory_holding("3.log", "keep"));
-    restart_capture(1, 10003, line_);
+    restart_capture(captures_, 1, 10003, line_);
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
     EXPECT_EQ(file_bytes("1.log"), data);
-    EXPECT_TRUE(capture_slots[0].active);
-    EXPECT_STREQ(capture_slots[0].file_name, "session.rec.1");
+    EXPECT_TRUE(captures_.slots[0].active);
+    EXPECT_STREQ(captures_.slots[0].file_name, "session.rec.1");
 }
 
 TEST_F(CaptureTest, RenameNeverDeletesTheOtherModemsRunningCapture) {
     activate(2);
-    open_named_capture(2, 5, 0, line_);  // modem 2 records into 1.log
-    ASSERT_STREQ(capture_slots[1].file_name, "1.log");
+    open_named_capture(captures_, 2, 5, 0, line_);  // modem 2 records into 1.log
+    ASSERT_STREQ(captures_.slots[1].file_name, "1.log");
     std::vector<unsigned char> two = patterned_bytes(6000, 14);
     deliver(2, two);
-    restart_capture(1, 10000, line_);
+    restart_capture(captures_, 1, 10000, line_);
     std::vector<unsigned char> one = patterned_bytes(3000, 15);
     deliver(1, one);
     line_[0] = '\0';
-    restart_capture(1, 10001, line_);  // 1.log is modem 2's open capture
+    restart_capture(captures_, 1, 10001, line_);  // 1.log is modem 2's open capture
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
     EXPECT_EQ(file_bytes("session.rec.1"), one);
     // Modem 2's capture keeps its data and goes on receiving more.
@@ -558,40 +558,40 @@ TEST_F(CaptureTest, RenameNeverDeletesTheOtherModemsRunningCapture) {
     deliver(2, more);
     std::vector<unsigned char> expected = two;
     expected.insert(expected.end(), more.begin(), more.end());
-    EXPECT_TRUE(capture_slots[1].active);
+    EXPECT_TRUE(captures_.slots[1].active);
     EXPECT_EQ(file_bytes("1.log"), expected);
 }
 
 TEST_F(CaptureTest, NamedCaptureNeverReplacesTheOtherModemsRunningCapture) {
     activate(2);
-    open_named_capture(1, 5, 0, line_);  // modem 1 records into 1.log
+    open_named_capture(captures_, 1, 5, 0, line_);  // modem 1 records into 1.log
     std::vector<unsigned char> one = patterned_bytes(7000, 17);
     deliver(1, one);
     const char name[] = "1.log";
     const uint32_t address = 0x80005000;
     sim_map_memory(address, reinterpret_cast<const unsigned char *>(name), sizeof name);
     sim_clear_call_log();
-    open_named_capture(2, 5, address, line_);
+    open_named_capture(captures_, 2, 5, address, line_);
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
-    EXPECT_FALSE(capture_slots[1].active);
+    EXPECT_FALSE(captures_.slots[1].active);
     EXPECT_TRUE(begin_calls().empty());
-    EXPECT_TRUE(capture_slots[0].active);
+    EXPECT_TRUE(captures_.slots[0].active);
     EXPECT_EQ(file_bytes("1.log"), one);
 }
 
 TEST_F(CaptureTest, CountAboveTheBufferIsCutToTheBuffer) {
     activate(1);
-    ASSERT_TRUE(set_capture(true, 1, "big.bin", CAPTURE_BYTE_LIMIT_MAX));
+    ASSERT_TRUE(set_capture(captures_, true, 1, "big.bin", CAPTURE_BYTE_LIMIT_MAX));
     sim_queue_capture_fill(1, CHUNK + 100, 0x5A);
     SimFaults faults{};
     faults.capture_count = 2 * CHUNK;
     sim_set_faults(faults);
-    drain_captures();
-    EXPECT_EQ(capture_slots[0].byte_count, static_cast<int64_t>(CHUNK));
+    drain_captures(captures_);
+    EXPECT_EQ(captures_.slots[0].byte_count, static_cast<int64_t>(CHUNK));
     EXPECT_EQ(file_bytes("big.bin"), std::vector<unsigned char>(CHUNK, 0x5A));
     // The second read delivers 100 bytes and claims a full buffer: what it
     // did not fill reads as zeros, never as the first read's bytes.
-    drain_captures();
+    drain_captures(captures_);
     std::vector<unsigned char> expected(2 * CHUNK, 0);
     std::fill(expected.begin(), expected.begin() + CHUNK + 100, 0x5A);
     EXPECT_EQ(file_bytes("big.bin"), expected);

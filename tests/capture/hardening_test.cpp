@@ -21,11 +21,11 @@ class CaptureHardeningTest : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        reset_captures();
+        reset_captures(captures_);
         line_[0] = '\0';
     }
     void TearDown() override {
-        reset_captures();
+        reset_captures(captures_);
         SimTest::TearDown();
     }
     StatusLine line_;
@@ -33,14 +33,14 @@ protected:
 
 TEST_F(CaptureHardeningTest, OverReportedCountNeverMixesTheModems) {
     activate(2);
-    ASSERT_TRUE(set_capture(true, 1, "one.bin", CAPTURE_BYTE_LIMIT_MAX));
-    ASSERT_TRUE(set_capture(true, 2, "two.bin", CAPTURE_BYTE_LIMIT_MAX));
+    ASSERT_TRUE(set_capture(captures_, true, 1, "one.bin", CAPTURE_BYTE_LIMIT_MAX));
+    ASSERT_TRUE(set_capture(captures_, true, 2, "two.bin", CAPTURE_BYTE_LIMIT_MAX));
     sim_queue_capture_fill(1, 4000, 0xAA);
     sim_queue_capture_fill(2, 100, 0xBB);
     SimFaults faults{};
     faults.capture_count = CHUNK;
     sim_set_faults(faults);
-    drain_captures();
+    drain_captures(captures_);
     std::vector<unsigned char> two = file_bytes("two.bin");
     ASSERT_EQ(two.size(), CHUNK);
     EXPECT_EQ(std::count(two.begin(), two.end(), 0xAA), 0) << "modem 1's bytes in modem 2's file";
@@ -49,16 +49,16 @@ TEST_F(CaptureHardeningTest, OverReportedCountNeverMixesTheModems) {
 
 TEST_F(CaptureHardeningTest, LastDataOfASessionIsReadBeforeTheDeviceCloses) {
     activate(2);
-    restart_capture(1, 10000, line_);
-    restart_capture(2, 10000, line_);
+    restart_capture(captures_, 1, 10000, line_);
+    restart_capture(captures_, 2, 10000, line_);
     std::vector<unsigned char> one = patterned_bytes(3000, 1);
     std::vector<unsigned char> two = patterned_bytes(5000, 2);
     sim_queue_capture(1, one.data(), one.size());
     sim_queue_capture(2, two.data(), two.size());
     sim_set_active_modems(0);  // in the same moment as the data
-    drain_captures();
-    EXPECT_FALSE(capture_slots[0].active);
-    EXPECT_FALSE(capture_slots[1].active);
+    drain_captures(captures_);
+    EXPECT_FALSE(captures_.slots[0].active);
+    EXPECT_FALSE(captures_.slots[1].active);
     EXPECT_EQ(file_bytes("session.rec.1"), one);
     EXPECT_EQ(file_bytes("session.rec.2"), two);
     EXPECT_FALSE(sim_device_open());
@@ -75,12 +75,12 @@ TEST_F(CaptureHardeningTest, PlantedLinkIsRefusedAndItsTargetUntouched) {
     }
     ASSERT_EQ(symlink("elsewhere/precious", "session.rec.1"), 0);
     ASSERT_EQ(symlink("elsewhere/precious", "7.log"), 0);
-    restart_capture(1, 10000, line_);
-    EXPECT_FALSE(capture_slots[0].active);
+    restart_capture(captures_, 1, 10000, line_);
+    EXPECT_FALSE(captures_.slots[0].active);
     sim_map_memory(0x80001000, reinterpret_cast<const unsigned char *>("7.log"), 6);
-    open_named_capture(1, 1, 0x80001000, line_);
+    open_named_capture(captures_, 1, 1, 0x80001000, line_);
     EXPECT_STREQ(line_, ("Failed to create new log file error = " + std::to_string(ELOOP)).c_str());
-    EXPECT_FALSE(capture_slots[0].active);
+    EXPECT_FALSE(captures_.slots[0].active);
     EXPECT_EQ(file_bytes("elsewhere/precious"), std::vector<unsigned char>({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
 }
 
@@ -89,7 +89,7 @@ TEST_F(CaptureHardeningTest, PlantedLinkIsRefusedAndItsTargetUntouched) {
 // when later, smaller chunks would fit again.
 TEST_F(CaptureHardeningTest, FailedWriteEndsTheFileAsAnExactPrefix) {
     activate(1);
-    ASSERT_TRUE(set_capture(true, 1, "limited.bin", CAPTURE_BYTE_LIMIT_MAX));
+    ASSERT_TRUE(set_capture(captures_, true, 1, "limited.bin", CAPTURE_BYTE_LIMIT_MAX));
     std::vector<unsigned char> data = patterned_bytes(2 * CHUNK + 1000, 3);
     rlimit previous;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
@@ -99,13 +99,13 @@ TEST_F(CaptureHardeningTest, FailedWriteEndsTheFileAsAnExactPrefix) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
     sim_queue_capture(1, data.data(), data.size());
     for (int tick = 0; tick < 3; ++tick) {
-        drain_captures();
+        drain_captures(captures_);
     }
     setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previous_handler);
     EXPECT_EQ(file_bytes("limited.bin"), std::vector<unsigned char>(data.begin(), data.begin() + CHUNK));
-    EXPECT_TRUE(capture_slots[0].write_failed);
-    EXPECT_EQ(capture_slots[0].bytes_written, static_cast<int64_t>(CHUNK));
+    EXPECT_TRUE(captures_.slots[0].file.write_failed);
+    EXPECT_EQ(captures_.slots[0].file.bytes_written, static_cast<int64_t>(CHUNK));
 }
 
 }  // namespace

@@ -13,12 +13,12 @@ class IntakeTest : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        reset_captures();
+        reset_captures(captures_);
         activate(2);
         sim_clear_call_log();
     }
     void TearDown() override {
-        reset_captures();
+        reset_captures(captures_);
         SimTest::TearDown();
     }
 };
@@ -53,12 +53,12 @@ TEST_F(IntakeTest, DriverInternalErrorsGetTheirTextWhateverTheParameters) {
         sim_queue_record(make_record(0, c.code, 10003, 0x1234));
         StatusLine line;
         std::memset(line, 'x', sizeof line);
-        EXPECT_EQ(next_status_line(line), 0);
+        EXPECT_EQ(next_status_line(captures_, line), 0);
         EXPECT_STREQ(line, c.expected);
     }
     // Neither code 77 nor 131 reached the capture operations.
-    EXPECT_FALSE(capture_slots[0].active);
-    EXPECT_FALSE(capture_slots[1].active);
+    EXPECT_FALSE(captures_.slots[0].active);
+    EXPECT_FALSE(captures_.slots[1].active);
     EXPECT_TRUE(directory_names().empty());
 }
 
@@ -84,7 +84,7 @@ TEST_F(IntakeTest, DeliveryOtherThanOneWholeRecordGivesNoLine) {
         }
         StatusLine line;
         std::memset(line, 'x', sizeof line);
-        EXPECT_EQ(next_status_line(line), -1);
+        EXPECT_EQ(next_status_line(captures_, line), -1);
         EXPECT_STREQ(line, "");
     }
 }
@@ -101,11 +101,11 @@ TEST_F(IntakeTest, RecordsOfAModemAboveTwoAreDropped) {
         for (const StatusRecord &record : records) {
             sim_queue_record(record);
             StatusLine line;
-            EXPECT_EQ(next_status_line(line), -1);
+            EXPECT_EQ(next_status_line(captures_, line), -1);
             EXPECT_STREQ(line, "");
         }
     }
-    EXPECT_EQ(log_counter, 1);
+    EXPECT_EQ(captures_.log_counter, 1);
     EXPECT_TRUE(directory_names().empty());
     for (const std::string &call : served_calls()) {
         EXPECT_EQ(call.rfind("GET_STATUS", 0), 0u) << call;
@@ -128,7 +128,7 @@ TEST_F(IntakeTest, RecordsOfModemsOneAndTwoGoToTheDecoder) {
         SCOPED_TRACE(c.description);
         sim_queue_record(c.record);
         StatusLine line;
-        EXPECT_EQ(next_status_line(line), c.expected_result);
+        EXPECT_EQ(next_status_line(captures_, line), c.expected_result);
         EXPECT_STREQ(line, c.expected);
     }
 }
@@ -137,9 +137,9 @@ TEST_F(IntakeTest, RecordWithoutLineEndsTheDrainButLeavesTheRestQueued) {
     sim_queue_record(make_record(1, 18));
     sim_queue_record(make_record(1, 13));
     StatusLine line;
-    EXPECT_EQ(next_status_line(line), -1);
+    EXPECT_EQ(next_status_line(captures_, line), -1);
     EXPECT_EQ(sim_pending_records(), 1u);
-    EXPECT_EQ(next_status_line(line), 1);
+    EXPECT_EQ(next_status_line(captures_, line), 1);
     EXPECT_STREQ(line, "Rx Data Mode Active! ");
 }
 
@@ -164,15 +164,15 @@ TEST_F(IntakeTest, CaptureRequestsNeverReachTheDecoder) {
         SCOPED_TRACE(c.description);
         sim_queue_record(c.record);
         StatusLine line;
-        EXPECT_EQ(next_status_line(line), c.expected_result);
+        EXPECT_EQ(next_status_line(captures_, line), c.expected_result);
         EXPECT_STREQ(line, c.expected_line);
-        EXPECT_EQ(capture_slots[0].active, c.modem1_active_after);
-        EXPECT_FALSE(capture_slots[1].active);
+        EXPECT_EQ(captures_.slots[0].active, c.modem1_active_after);
+        EXPECT_FALSE(captures_.slots[1].active);
         if (c.expected_file != nullptr) {
             EXPECT_TRUE(file_exists(c.expected_file));
         }
     }
-    EXPECT_EQ(capture_slots[0].byte_limit, 3 * 1048576);
+    EXPECT_EQ(captures_.slots[0].byte_limit, 3 * 1048576);
 }
 
 }  // namespace

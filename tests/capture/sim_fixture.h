@@ -22,8 +22,10 @@
 #include "driverlink/win32/win32_files.h"
 #endif
 
+#include "capture/capture.h"
 #include "decoder/driver_memory.h"
 #include "driverlink/device.h"
+#include "driverlink/driver_source.h"
 #include "driverlink/platform.h"
 #include "simulator/inproc/platform_inproc.h"
 #include "simulator/sim.h"
@@ -122,17 +124,15 @@ protected:
     void fresh_world() {
         sim_reset();
         inproc_reset();
-        device = NO_HANDLE;  // the reset closed the simulated device
-        choose_device_name(true, nullptr);
-        program_key = MONITOR_KEY;
+        // The reset closed the simulated device and forgot every handle.
+        driver_link_init(link_, &source_, MONITOR_KEY);
+        choose_device_name(link_, true, nullptr);
+        capture_set_init(captures_, link_);
     }
 
     void TearDown() override {
+        driver_link_close(link_);
         EXPECT_EQ(inproc_open_keys(), 0u) << "a registry key was left open";
-        if (device != NO_HANDLE) {
-            platform_close_device(device);
-            device = NO_HANDLE;
-        }
         set_driver_memory_reader(nullptr, nullptr);
         ASSERT_EQ(chdir(previous_directory_.c_str()), 0);
         ASSERT_TRUE(remove_tree(directory_));
@@ -141,9 +141,13 @@ protected:
     // Makes count modems active and opens the device the way the programs do.
     void activate(uint32_t count) {
         sim_set_active_modems(count);
-        ASSERT_EQ(modem_presence(), count > 2 ? 2 : static_cast<int>(count));
+        ASSERT_EQ(modem_presence(link_), count > 2 ? 2 : static_cast<int>(count));
     }
 
+    // The program's driver: the simulated one, through the platform layer.
+    PlatformDriverSource source_;
+    DriverLink link_;
+    CaptureSet captures_;
     std::string directory_;
     std::string previous_directory_;
 };

@@ -11,7 +11,6 @@
 #include "capture/intake.h"
 #include "capture/sim_fixture.h"
 #include "monitor/console.h"
-#include "monitor/drain.h"
 #include "monitor/eye.h"
 #include "monitor/monitor.h"
 #include "simulator/trace.h"
@@ -28,6 +27,7 @@ StatusRecord record(uint32_t modem, uint32_t code, uint32_t p1 = 0) {
 
 // Everything a drain hands to its sink, as "m: line" and "warning: line".
 struct Recorded {
+    Monitor *monitor;
     std::vector<std::string> events;
     std::vector<std::string> during_warning;  // what a re-entered drain handed over
     bool reenter = false;
@@ -42,9 +42,9 @@ void record_warning(void *context, const char *line) {
     recorded->events.push_back(std::string("warning: ") + line);
     if (recorded->reenter) {
         // A timer tick inside the warning box's own message loop.
-        Recorded inner;
+        Recorded inner{recorded->monitor};
         inner.reenter = true;
-        drain_status({&inner, record_line, record_warning});
+        monitor_status_tick(*recorded->monitor, {&inner, record_line, record_warning}, 0);
         recorded->during_warning = inner.events;
     }
 }
@@ -53,13 +53,18 @@ class MonitorCoreTest : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        monitor_start(nullptr);
-        reset_captures();
+        monitor_ = monitor_new(source_);
+        monitor_start(*monitor_, nullptr);
     }
     void TearDown() override {
-        monitor_shutdown();
+        monitor_delete(monitor_);
         SimTest::TearDown();
     }
+    uint64_t drain(Recorded &recorded) {
+        recorded.monitor = monitor_;
+        return monitor_status_tick(*monitor_, {&recorded, record_line, record_warning}, 0);
+    }
+    Monitor *monitor_ = nullptr;
 };
 
 TEST_F(MonitorCoreTest, DrainRoutesEachLineToItsModemUntilARecordGivesNone) {
@@ -69,17 +74,17 @@ TEST_F(MonitorCoreTest, DrainRoutesEachLineToItsModemUntilARecordGivesNone) {
         sim_queue_record(r);
     }
     Recorded first, second, third;
-    EXPECT_EQ(drain_status({&first, record_line, record_warning}), 3u);
+    EXPECT_EQ(drain(first), 3u);
     EXPECT_EQ(first.events, (std::vector<std::string>{"1: Rx Data Mode Active! ", "2: Tx Data Mode Active! ",
                                                       "2: Rx Data Mode Active! "}))
         << "a modem-3 record is dropped like a record without a line, which ends the drain";
-    drain_status({&second, record_line, record_warning});
+    drain(second);
     EXPECT_EQ(second.events, (std::vector<std::string>{"1: Tx Data Mode Active! "}))
         << "code 18 gives no line and ends the drain";
     Recorded rest;
-    drain_status({&rest, record_line, record_warning});
+    drain(rest);
     EXPECT_EQ(rest.events, (std::vector<std::string>{"2: Rx Data Mode Active! "}));
-    drain_status({&third, record_line, record_warning});
+    drain(third);
     EXPECT_TRUE(third.events.empty());
 }
 
@@ -90,25 +95,25 @@ TEST_F(MonitorCoreTest, OneWarningAtATimeWhileLinesKeepArriving) {
     }
     Recorded outer;
     outer.reenter = true;
-    drain_status({&outer, record_line, record_warning});
+    drain(outer);
     EXPECT_EQ(outer.events, (std::vector<std::string>{std::string("warning: ") + DATA_INTEGRITY_TEXT}));
     EXPECT_EQ(outer.during_warning,
               (std::vector<std::string>{"1: Rx Data Mode Active! ", "2: Tx Data Mode Active! "}));
-    EXPECT_EQ(warnings_discarded, 2u);
-    EXPECT_EQ(warning_open, 0);
+    EXPECT_EQ(monitor_->warnings_discarded, 2u);
+    EXPECT_EQ(monitor_->warning_open, 0);
     // With the box closed, the next error opens a box again.
     sim_queue_record(record(0, 2));
     Recorded later;
-    drain_status({&later, record_line, record_warning});
+    drain(later);
     EXPECT_EQ(later.events, (std::vector<std::string>{std::string("warning: ") + DMA_TIMEOUT_TEXT}));
 }
 
 TEST_F(MonitorCoreTest, NothingIsFetchedWhileNoModemIsActive) {
     sim_queue_record(record(1, 13));
     Recorded recorded;
-    EXPECT_EQ(drain_status({&recorded, record_line, record_warning}), 0u);
+    EXPECT_EQ(drain(recorded), 0u);
     EyePoint points[EYE_POINTS_WANTED];
-    EXPECT_EQ(eye_fetch(1, points), -1);
+    EXPECT_EQ(monitor_eye_tick(*monitor_, 1, points), -1);
     EXPECT_EQ(sim_pending_records(), 1u);
     EXPECT_TRUE(served_calls().empty());
 }
@@ -138,7 +143,7 @@ TEST_F(MonitorCoreTest, EyeFetchAsksItsModemsCallAndDrawsAtMost512) {
         }
         sim_clear_call_log();
         EyePoint points[EYE_POINTS_WANTED];
-        EXPECT_EQ(eye_fetch(c.modem, points), c.expected);
+        EXPECT_EQ(monitor_eye_tick(*monitor_, c.modem, points), c.expected);
         EXPECT_EQ(served_calls(), std::vector<std::string>{c.call});
         if (c.expected >= 3) {
             for (int i = 0; i < 3; ++i) {
@@ -225,7 +230,6 @@ TEST_F(ConsoleTest, LinesInFetchOrderErrorsApartAndCapturesClosedAtTheEnd) {
     std::vector<unsigned char> setup;
     ASSERT_TRUE(setup_value(MONITOR_KEY, &setup));
     EXPECT_EQ(setup, (std::vector<unsigned char>{0, 0, 0, 0})) << "the recording flag is cleared at the end";
-    EXPECT_FALSE(capture_slots[1].active);
 }
 
 TEST_F(ConsoleTest, PlainLinesStandAsTheyAre) {
@@ -255,7 +259,7 @@ TEST_F(ConsoleTest, DeviceArgumentNamesTheDevice) {
     play("active 1\nrec 1 13\n");
     EXPECT_EQ(run({"--console", "abc"}, 1), 0);
     EXPECT_EQ(text_of(out_), "1: Rx Data Mode Active! \n");
-    EXPECT_STREQ(device_name, "\\\\.\\abc");
+    EXPECT_STREQ(link_.device_name, "\\\\.\\abc");
     text_of(err_);
 }
 

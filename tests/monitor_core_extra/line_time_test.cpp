@@ -55,14 +55,15 @@ TEST(LineTime, EachFormatOnKnownTimes) {
 }
 
 TEST(LineTime, ActivityStartsFollowThePresenceCounts) {
-    activity_reset();
+    ModemActivity activity[2];
+    activity_reset(activity);
     // count seen at each time; modem 2 is active only while the count is 2.
     const struct {
         int count;
         int64_t now;
     } notes[] = {{0, 10}, {1, 20}, {2, 30}, {2, 40}, {1, 50}, {0, 60}, {2, 70}};
     for (const auto &n : notes) {
-        activity_note(n.count, n.now);
+        activity_note(activity, n.count, n.now);
     }
     struct Row {
         int modem;
@@ -72,22 +73,23 @@ TEST(LineTime, ActivityStartsFollowThePresenceCounts) {
         {2, 25, -1}, {2, 30, 30}, {2, 55, 30}, {2, 70, 70}, {3, 70, -1}, {0, 70, -1},
     };
     for (const Row &row : rows) {
-        EXPECT_EQ(activity_since(row.modem, row.time), row.since) << row.modem << " at " << row.time;
+        EXPECT_EQ(activity_since(activity, row.modem, row.time), row.since) << row.modem << " at " << row.time;
     }
     // Only the latest starts are kept; older lines fall back to none.
-    activity_reset();
+    activity_reset(activity);
     for (int64_t i = 0; i < int64_t(ACTIVATIONS_KEPT) + 3; ++i) {
-        activity_note(1, 100 * i);
-        activity_note(0, 100 * i + 50);
+        activity_note(activity, 1, 100 * i);
+        activity_note(activity, 0, 100 * i + 50);
     }
-    EXPECT_EQ(activity_since(1, 250), -1);
-    EXPECT_EQ(activity_since(1, 100 * 3 + 10), 300);
-    EXPECT_EQ(activity_since(1, 100 * (int64_t(ACTIVATIONS_KEPT) + 2) + 99), 100 * (int64_t(ACTIVATIONS_KEPT) + 2));
+    EXPECT_EQ(activity_since(activity, 1, 250), -1);
+    EXPECT_EQ(activity_since(activity, 1, 100 * 3 + 10), 300);
+    EXPECT_EQ(activity_since(activity, 1, 100 * (int64_t(ACTIVATIONS_KEPT) + 2) + 99), 100 * (int64_t(ACTIVATIONS_KEPT) + 2));
 }
 
 TEST(LineTime, StoreLineTimesUsePreviousLineAndActivity) {
-    activity_reset();
-    activity_note(1, 1000);
+    ModemActivity activity[2];
+    activity_reset(activity);
+    activity_note(activity, 1, 1000);
     static char text[256];
     static uint32_t offsets[2];
     static int64_t times[2];
@@ -97,13 +99,13 @@ TEST(LineTime, StoreLineTimesUsePreviousLineAndActivity) {
     line_store_add(&store, "b", 1000 + 2 * SECOND + 40000);
     line_store_add(&store, "c", 1000 + 3 * SECOND);  // drops "a": "b" is now first, without a previous
     char out[LINE_TIME_TEXT_BYTES];
-    store_line_time(store, 0, 1, LINE_TIME_DELTA, out);
+    store_line_time(store, 0, activity, 1, LINE_TIME_DELTA, out);
     EXPECT_STREQ(out, "");
-    store_line_time(store, 1, 1, LINE_TIME_DELTA, out);
+    store_line_time(store, 1, activity, 1, LINE_TIME_DELTA, out);
     EXPECT_STREQ(out, "+0.960");
-    store_line_time(store, 1, 1, LINE_TIME_SINCE_ACTIVE, out);
+    store_line_time(store, 1, activity, 1, LINE_TIME_SINCE_ACTIVE, out);
     EXPECT_STREQ(out, "3.000");
-    store_line_time(store, 1, 2, LINE_TIME_SINCE_ACTIVE, out);  // modem 2 never active
+    store_line_time(store, 1, activity, 2, LINE_TIME_SINCE_ACTIVE, out);  // modem 2 never active
     EXPECT_STREQ(out, "");
 }
 

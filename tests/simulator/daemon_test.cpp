@@ -22,6 +22,7 @@
 
 #include "decoder/driver_memory.h"
 #include "driverlink/device.h"
+#include "driverlink/driver_source.h"
 #include "driverlink/ioctl.h"
 #include "driverlink/platform.h"
 #include "simwire/sim_wire.h"
@@ -73,25 +74,21 @@ int raw_connect(const std::string &path) {
 struct DaemonTest : testing::Test {
     std::string dir;
     pid_t pid = -1;
+    PlatformDriverSource source_;
+    DriverLink link_ = {&source_, "", NO_HANDLE, MONITOR_KEY, NO_HANDLE, nullptr, nullptr};
 
     void SetUp() override {
         char pattern[] = "/tmp/tarvel-e2e-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = pattern;
         setenv("TARVEL_SIM_DIR", (dir + "/world").c_str(), 1);
-        if (device != NO_HANDLE) {
-            platform_close_device(device);
-        }
-        device = NO_HANDLE;
-        program_key = MONITOR_KEY;
-        choose_device_name(platform_is_nt_family(), nullptr);
+        driver_link_close(link_);
+        driver_link_init(link_, &source_, MONITOR_KEY);
+        choose_device_name(link_, platform_is_nt_family(), nullptr);
     }
 
     void TearDown() override {
-        if (device != NO_HANDLE) {
-            platform_close_device(device);
-            device = NO_HANDLE;
-        }
+        driver_link_close(link_);
         if (pid > 0) {
             kill(pid, SIGKILL);
             waitpid(pid, nullptr, 0);
@@ -160,9 +157,9 @@ struct DaemonTest : testing::Test {
     }
 };
 
-uint32_t status_call(unsigned char *record, uint32_t size = 40) {
+uint32_t status_call(const DriverLink &link, unsigned char *record, uint32_t size = 40) {
     uint32_t returned = 0;
-    platform_device_control(device, IOCTL_TARVEL_GET_STATUS, nullptr, 0, record, size, &returned);
+    platform_device_control(link.device, IOCTL_TARVEL_GET_STATUS, nullptr, 0, record, size, &returned);
     return returned;
 }
 
@@ -194,19 +191,19 @@ TEST_F(DaemonTest, ServesATraceToTheEnd) {
     EXPECT_EQ(mode_of(key + "/ActiveModems"), 0600u);
     EXPECT_EQ(mode_of(socket_path()), 0600u);
 
-    ASSERT_EQ(modem_presence(), 1);
-    ASSERT_NE(device, NO_HANDLE);
+    ASSERT_EQ(modem_presence(link_), 1);
+    ASSERT_NE(link_.device, NO_HANDLE);
 
     // Records in queue order: code and modem of each.
     const uint32_t expected[3][2] = {{97, 1}, {64, 2}, {5, 0}};
     for (const auto &row : expected) {
         unsigned char record[40];
-        ASSERT_EQ(status_call(record), 40u);
+        ASSERT_EQ(status_call(link_, record), 40u);
         EXPECT_EQ(word_at(record), row[0]);
         EXPECT_EQ(word_at(record + 36), row[1]);
     }
     unsigned char record[40];
-    EXPECT_EQ(status_call(record), 0u);
+    EXPECT_EQ(status_call(link_, record), 0u);
 
     platform_attach_driver_memory();
     char text[64];
@@ -218,7 +215,7 @@ TEST_F(DaemonTest, ServesATraceToTheEnd) {
     unsigned char points[EYE_BUFFER_SIZE];
     const uint32_t wanted = EYE_POINTS_WANTED;
     uint32_t returned = 0;
-    platform_device_control(device, IOCTL_TARVEL_GET_EYE_1, &wanted, 4, points, sizeof points, &returned);
+    platform_device_control(link_.device, IOCTL_TARVEL_GET_EYE_1, &wanted, 4, points, sizeof points, &returned);
     EXPECT_EQ(returned, 2u);
     // 1000 = e8 03, -1000 = 18 fc
     const unsigned char eye_bytes[8] = {0xE8, 0x03, 0x18, 0xFC, 0x18, 0xFC, 0xE8, 0x03};
@@ -226,23 +223,23 @@ TEST_F(DaemonTest, ServesATraceToTheEnd) {
 
     std::vector<unsigned char> capture(CAPTURE_BUFFER_SIZE);
     const uint32_t index0 = 0;
-    platform_device_control(device, IOCTL_TARVEL_READ_CAPTURE, &index0, 4, capture.data(), CAPTURE_BUFFER_SIZE, &returned);
+    platform_device_control(link_.device, IOCTL_TARVEL_READ_CAPTURE, &index0, 4, capture.data(), CAPTURE_BUFFER_SIZE, &returned);
     ASSERT_EQ(returned, 3u);
     EXPECT_EQ(capture[0], 0xE0);
     EXPECT_EQ(capture[2], 0x05);
     const uint32_t modem1 = 1;
-    platform_device_control(device, IOCTL_TARVEL_CAPTURE_BEGIN_1, &modem1, 4, nullptr, 0, &returned);
-    platform_device_control(device, IOCTL_TARVEL_CAPTURE_BEGIN_2, &modem1, 4, nullptr, 0, &returned);
+    platform_device_control(link_.device, IOCTL_TARVEL_CAPTURE_BEGIN_1, &modem1, 4, nullptr, 0, &returned);
+    platform_device_control(link_.device, IOCTL_TARVEL_CAPTURE_BEGIN_2, &modem1, 4, nullptr, 0, &returned);
 
-    // The trace sets ActiveModems to 0 after 3 s: presence closes the device,
+    // The trace sets ActiveModems to 0 after 3 s: presence closes the link_.device,
     // and the daemon ends by itself.
     int presence = 1;
     for (int i = 0; i < 600 && presence != 0; ++i) {
-        presence = modem_presence();
+        presence = modem_presence(link_);
         sleep_ms(10);
     }
     EXPECT_EQ(presence, 0);
-    EXPECT_EQ(device, NO_HANDLE);
+    EXPECT_EQ(link_.device, NO_HANDLE);
     EXPECT_EQ(wait_exit(5000), 0) << read_file(dir + "/stderr.txt");
     EXPECT_NE(access(socket_path().c_str(), F_OK), 0) << "socket removed at exit";
     EXPECT_EQ(read_file(key + "/ActiveModems"), std::string("\0\0\0\0", 4));
@@ -261,7 +258,7 @@ TEST_F(DaemonTest, LargeCaptureReadsArriveWhole) {
     // Replies larger than the socket buffer go out in pieces over several
     // rounds of the daemon's loop, for both modems in turn.
     start({"--stay"}, "active 2\ncap 1 fill 100000 11\ncap 2 fill 700000 21\ncap 2 5a\n");
-    ASSERT_EQ(modem_presence(), 2);
+    ASSERT_EQ(modem_presence(link_), 2);
     struct Read {
         uint32_t index;
         uint32_t expected;
@@ -279,7 +276,7 @@ TEST_F(DaemonTest, LargeCaptureReadsArriveWhole) {
         SCOPED_TRACE("index " + std::to_string(r.index) + ", " + std::to_string(r.expected) + " bytes");
         std::fill(buffer.begin(), buffer.end(), 0xCD);
         uint32_t returned = 12345;
-        EXPECT_TRUE(platform_device_control(device, IOCTL_TARVEL_READ_CAPTURE, &r.index, 4, buffer.data(),
+        EXPECT_TRUE(platform_device_control(link_.device, IOCTL_TARVEL_READ_CAPTURE, &r.index, 4, buffer.data(),
                                             CAPTURE_BUFFER_SIZE, &returned));
         ASSERT_EQ(returned, r.expected);
         if (r.expected != 0) {
@@ -382,9 +379,9 @@ TEST_F(DaemonTest, MalformedRequestsDropOnlyThatClient) {
     close(half);
 
     // The daemon is still serving: the queued record comes through.
-    ASSERT_EQ(modem_presence(), 1);
+    ASSERT_EQ(modem_presence(link_), 1);
     unsigned char record[40];
-    EXPECT_EQ(status_call(record), 40u);
+    EXPECT_EQ(status_call(link_, record), 40u);
     EXPECT_EQ(word_at(record), 97u);
     EXPECT_EQ(stop(), 0);
 }
@@ -410,10 +407,10 @@ TEST_F(DaemonTest, FaultOptions) {
         std::vector<std::string> args = c.args;
         args.push_back("--stay");
         start(args, "active 1\nrec 1 97\neye 1 1 2 3 4\ncap 1 fill 100 5a\n");
-        ASSERT_EQ(modem_presence(), 1);
+        ASSERT_EQ(modem_presence(link_), 1);
         std::vector<unsigned char> out(4096, 0xCD);
         uint32_t returned = 0;
-        platform_device_control(device, c.code, &c.input, 4, out.data(), c.out_size, &returned);
+        platform_device_control(link_.device, c.code, &c.input, 4, out.data(), c.out_size, &returned);
         EXPECT_EQ(returned, c.expected_count);
         for (size_t i = c.expected_bytes; i < out.size(); ++i) {
             ASSERT_EQ(out[i], 0xCD) << "byte " << i << " written past the data";
@@ -425,8 +422,8 @@ TEST_F(DaemonTest, FaultOptions) {
 TEST_F(DaemonTest, RefusedOpenIsRetried) {
     start({"--stay", "--fault-refuse-open", "--log", dir + "/calls.log"}, "active 2\nrec 1 97\n");
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(modem_presence(), 0);
-        EXPECT_EQ(device, NO_HANDLE);
+        EXPECT_EQ(modem_presence(link_), 0);
+        EXPECT_EQ(link_.device, NO_HANDLE);
     }
     EXPECT_EQ(stop(), 0);
     EXPECT_EQ(read_file(dir + "/calls.log"), "");
@@ -446,11 +443,11 @@ TEST_F(DaemonTest, DeviceNames) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.description);
-        choose_device_name(true, c.argument);
-        EXPECT_EQ(modem_presence(), c.expected);
-        if (device != NO_HANDLE) {
-            platform_close_device(device);
-            device = NO_HANDLE;
+        choose_device_name(link_, true, c.argument);
+        EXPECT_EQ(modem_presence(link_), c.expected);
+        if (link_.device != NO_HANDLE) {
+            platform_close_device(link_.device);
+            link_.device = NO_HANDLE;
         }
     }
     EXPECT_EQ(stop(), 0);
@@ -471,10 +468,10 @@ TEST_F(DaemonTest, DeviceOnlyInAPrivateDirectory) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.description);
         ASSERT_EQ(chmod((dir + "/world").c_str(), c.mode), 0);
-        EXPECT_EQ(modem_presence(), c.expected);
-        if (device != NO_HANDLE) {
-            platform_close_device(device);
-            device = NO_HANDLE;
+        EXPECT_EQ(modem_presence(link_), c.expected);
+        if (link_.device != NO_HANDLE) {
+            platform_close_device(link_.device);
+            link_.device = NO_HANDLE;
         }
     }
     EXPECT_EQ(stop(), 0);
@@ -511,7 +508,7 @@ TEST_F(DaemonTest, RegistryIsNeverReachedThroughLinksOrAnOpenDirectory) {
 
     ASSERT_EQ(chmod(world.c_str(), 0777), 0);
     EXPECT_EQ(platform_open_key(RECORDER_KEY, REGISTRY_QUERY | REGISTRY_SET), NO_HANDLE);
-    EXPECT_EQ(modem_presence(), 0);
+    EXPECT_EQ(modem_presence(link_), 0);
     ASSERT_EQ(chmod(world.c_str(), 0700), 0);
 
     // A key directory replaced by a link to a copy elsewhere.
@@ -523,15 +520,21 @@ TEST_F(DaemonTest, RegistryIsNeverReachedThroughLinksOrAnOpenDirectory) {
     ASSERT_EQ(rename((dir + "/elsewhere/Ostrand").c_str(), key.c_str()), 0);
 
     // A key opened while it was sound, then swapped for a link: the write
-    // does not land behind the link.
+    // does not land behind the link, and reads stay with the directory the
+    // handle opened (as a registry key handle stays with its key): a link
+    // planted later is never followed.
     PlatformHandle handle = platform_open_key(RECORDER_KEY, REGISTRY_QUERY | REGISTRY_SET);
     ASSERT_NE(handle, NO_HANDLE);
     ASSERT_EQ(rename((key + "/Tarvel").c_str(), (dir + "/elsewhere/Tarvel").c_str()), 0);
-    ASSERT_EQ(symlink((dir + "/elsewhere/Tarvel").c_str(), (key + "/Tarvel").c_str()), 0);
+    ASSERT_EQ(mkdir((dir + "/decoy").c_str(), 0700), 0);
+    const unsigned char decoy[4] = {2, 0, 0, 0};
+    write_file(dir + "/decoy/ActiveModems", std::string(reinterpret_cast<const char *>(decoy), 4));
+    ASSERT_EQ(symlink((dir + "/decoy").c_str(), (key + "/Tarvel").c_str()), 0);
     EXPECT_FALSE(platform_write_value(handle, TARVEL_SETUP_VALUE, on, 4));
     uint32_t size = 4;
-    unsigned char value[4];
-    EXPECT_EQ(platform_read_value(handle, ACTIVE_MODEMS_VALUE, value, &size), VALUE_FAILED);
+    unsigned char value[4] = {};
+    EXPECT_EQ(platform_read_value(handle, ACTIVE_MODEMS_VALUE, value, &size), VALUE_READ);
+    EXPECT_EQ(value[0], 1) << "read from the key the handle opened, not from behind the link";
     platform_close_key(handle);
     EXPECT_NE(access((dir + "/elsewhere/Tarvel/TarvelSetup").c_str(), F_OK), 0);
 
@@ -602,11 +605,11 @@ TEST_F(DaemonTest, IdleAndStalledClientsAreDropped) {
         held = sockets_of(pid);
     }
     ASSERT_GE(held, 65u) << "sockets the daemon holds";
-    EXPECT_EQ(modem_presence(), 0) << "the table of clients is full";
+    EXPECT_EQ(modem_presence(link_), 0) << "the table of clients is full";
     int present = 0;
     for (int waited = 0; waited < 6000 && present == 0; waited += 100) {
         sleep_ms(100);
-        present = modem_presence();
+        present = modem_presence(link_);
     }
     EXPECT_EQ(present, 1);
     for (int fd : idle) {
@@ -656,18 +659,18 @@ TEST_F(DaemonTest, DescriptorLimitDoesNotSpin) {
 TEST_F(DaemonTest, RestartedDaemonIsReachedAgain) {
     start({"--stay"}, "active 1\n");
     ASSERT_GT(pid, 0);  // never kill(-1, ...)
-    ASSERT_EQ(modem_presence(), 1);
+    ASSERT_EQ(modem_presence(link_), 1);
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     pid = -1;
     start({"--stay"}, "active 1\ncap 1 fill 100 5a\n");
     uint32_t total = 0;
     for (int call = 0; call < 3 && total == 0; ++call) {
-        ASSERT_EQ(modem_presence(), 1);
+        ASSERT_EQ(modem_presence(link_), 1);
         unsigned char out[4096];
         uint32_t index = 0;
         uint32_t returned = 0;
-        platform_device_control(device, IOCTL_TARVEL_READ_CAPTURE, &index, 4, out, sizeof out, &returned);
+        platform_device_control(link_.device, IOCTL_TARVEL_READ_CAPTURE, &index, 4, out, sizeof out, &returned);
         total += returned;
     }
     EXPECT_EQ(total, 100u);
@@ -712,11 +715,11 @@ TEST_F(DaemonTest, LoopReplaysAndSignalsEndIt) {
         SetUp();
         // One record every 50 ms of real time, for as long as the daemon runs.
         start({"--loop"}, "active 1\nrec 1 7\nwait 50\n");
-        ASSERT_EQ(modem_presence(), 1);
+        ASSERT_EQ(modem_presence(link_), 1);
         sleep_ms(400);
         unsigned char record[40];
         int records = 0;
-        while (records < 100 && status_call(record) == 40) {
+        while (records < 100 && status_call(link_, record) == 40) {
             EXPECT_EQ(word_at(record), 7u);
             ++records;
         }
@@ -727,7 +730,7 @@ TEST_F(DaemonTest, LoopReplaysAndSignalsEndIt) {
         }
         EXPECT_EQ(wait_exit(5000), 0);
         EXPECT_NE(access(socket_path().c_str(), F_OK), 0) << "socket removed";
-        EXPECT_EQ(status_call(record), 0u) << "the connection is gone";
+        EXPECT_EQ(status_call(link_, record), 0u) << "the connection is gone";
     }
 }
 
