@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include "driverlink/device.h"
+#include "driverlink/driver_source.h"
 #include "driverlink/ioctl.h"
 #include "driverlink/platform.h"
 #include "simulator/sim.h"
@@ -80,15 +81,16 @@ void BM_PresenceAndStatusDaemon(benchmark::State &state) {
     if (!wait_for_socket(dir + "/world/trvlmd")) {
         state.SkipWithError(("tarvel-sim did not start: " + program).c_str());
     } else {
-        program_key = MONITOR_KEY;
-        choose_device_name(platform_is_nt_family(), nullptr);
+        PlatformDriverSource source;
+        DriverLink link;
+        driver_link_init(link, &source, MONITOR_KEY);
+        choose_device_name(link, source.nt_family(), nullptr);
         int64_t records = 0;
         for (auto _ : state) {
             unsigned char record[STATUS_RECORD_BYTES];
             uint32_t returned = 0;
-            if (modem_presence() != 0) {
-                platform_device_control(device, IOCTL_TARVEL_GET_STATUS, nullptr, 0, record,
-                                        sizeof record, &returned);
+            if (modem_presence(link) != 0) {
+                driver_control(link, IOCTL_TARVEL_GET_STATUS, nullptr, 0, record, sizeof record, &returned);
             }
             if (returned != STATUS_RECORD_BYTES) {
                 state.SkipWithError("the daemon delivered no record");
@@ -97,10 +99,7 @@ void BM_PresenceAndStatusDaemon(benchmark::State &state) {
             ++records;
         }
         state.SetItemsProcessed(records);
-        if (device != NO_HANDLE) {
-            platform_close_device(device);
-            device = NO_HANDLE;
-        }
+        driver_link_close(link);
     }
     if (pid > 0) {  // never kill(-1, ...): that would reach every process
         kill(pid, SIGTERM);

@@ -47,8 +47,8 @@ void driver_link_init(DriverLink &link, DriverSource *source, const char *progra
 // the presence key).
 void driver_link_close(DriverLink &link);
 
-// Chooses the device name: \\.\TRVLM, \\.\trvlmd on the NT family, or \\.\
-// and the argument when one is given and not empty. An argument longer than
+// Chooses the device name: \\.\TRVLM, \\.\trvlmd on the NT family, or the
+// \\.\ prefix and the argument when one is given and not empty. An argument longer than
 // DEVICE_ARGUMENT_MAX characters is refused: the name keeps the platform's
 // default and the result is false.
 bool choose_device_name(DriverLink &link, bool nt_family, const char *argument);

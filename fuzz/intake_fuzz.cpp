@@ -28,7 +28,7 @@
 #include "capture/intake.h"
 #include "decoder/driver_memory.h"
 #include "driverlink/device.h"
-#include "simulator/inproc/platform_inproc.h"
+#include "simulator/inproc/inproc_source.h"
 #include "fuzz/fuzz_input.h"
 #include "simulator/sim.h"
 
@@ -87,14 +87,22 @@ void check_line(const StatusLine &line) {
 
 }  // namespace
 
+// The monitor's link and captures over the simulated driver in this
+// process, made anew for every input.
+struct FuzzWorld {
+    InprocDriverSource source;
+    DriverLink link;
+    CaptureSet captures;
+};
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    static FuzzWorld *world = new FuzzWorld;
     enter_scratch_directory();
     sim_reset();
-    inproc_reset();
-    reset_captures();
-    device = NO_HANDLE;
-    choose_device_name(true, nullptr);
-    program_key = MONITOR_KEY;
+    world->source.reset();
+    driver_link_init(world->link, &world->source, MONITOR_KEY);
+    choose_device_name(world->link, true, nullptr);
+    capture_set_init(world->captures, world->link);
     set_driver_memory_reader(read_sim, nullptr);
 
     FuzzInput in = {data, size, 0};
@@ -127,8 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
         case 4:
             memset(line, 0xA5, sizeof line);
-            if (modem_presence() > 0) {
-                const int modem = next_status_line(line);
+            if (modem_presence(world->link) > 0) {
+                const int modem = next_status_line(world->captures, line);
                 if (modem < -1 || modem > 2) {
                     __builtin_trap();
                 }
@@ -136,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             }
             break;
         case 5:
-            drain_captures();
+            drain_captures(world->captures);
             break;
         case 6:
             faults.capture_count = fuzz_word(in);
@@ -152,14 +160,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             break;
         }
     }
-    set_capture(false, 1);
-    set_capture(false, 2);
-    reset_captures();
-    if (device != NO_HANDLE) {
-        platform_close_device(device);
-        device = NO_HANDLE;
-    }
-    if (inproc_open_keys() != 0) {
+    set_capture(world->captures, false, 1);
+    set_capture(world->captures, false, 2);
+    reset_captures(world->captures);
+    driver_link_close(world->link);
+    if (world->source.open_keys() != 0 || world->source.open_devices() != 0) {
         __builtin_trap();  // a registry key was left open
     }
     set_driver_memory_reader(nullptr, nullptr);

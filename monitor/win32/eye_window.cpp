@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "monitor/eye.h"
+#include "monitor/monitor.h"
 #include "monitor/win32/win32_windows.h"
 #include "monitor/window_tables.h"
 
@@ -26,7 +27,7 @@ static int modem_of(HWND eye_window) { return eye_window == windows.eye[0] ? 1 :
 
 static void draw_picture(HWND window) {
     EyePoint points[EYE_POINTS_WANTED];
-    const int count = eye_fetch(modem_of(window), points);
+    const int count = monitor_eye_tick(*windows.monitor, modem_of(window), points);
     if (count < 0) {
         return;  // no modem active: the window is not touched
     }

@@ -1,6 +1,7 @@
 // LineWatch.exe: program entry, the three window classes and the main window.
 #include <windows.h>
 
+#include "driverlink/driver_source.h"
 #include "monitor/monitor.h"
 #include "monitor/win32/resource.h"
 #include "monitor/win32/win32_windows.h"
@@ -18,7 +19,7 @@ MonitorWindows windows;
 constexpr DWORD CHILD_STYLE = 0x54CC0000;
 static_assert(CHILD_STYLE == (WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME));
 
-static HWND child_window(int child_id) {
+HWND child_window(int child_id) {
     switch (child_id) {
     case CHILD_STATUS_1: return windows.status[0];
     case CHILD_STATUS_2: return windows.status[1];
@@ -30,6 +31,9 @@ static HWND child_window(int child_id) {
 
 static void on_create(HWND window, const CREATESTRUCTA *create) {
     windows.main = window;
+    // The main tick comes first in every round; the children set their
+    // timers as they are made, in the order of the core's ticks.
+    SetTimer(window, 1, TIMER_PERIOD_MS, nullptr);
     for (const ChildRow &row : CHILD_ROWS) {
         HWND child = CreateWindowExA(0, row.window_class, row.caption, CHILD_STYLE, 0, 0, 0, 0, window,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)),
@@ -41,7 +45,6 @@ static void on_create(HWND window, const CREATESTRUCTA *create) {
         if (row.id == CHILD_EYE_1) windows.eye[0] = child;
         if (row.id == CHILD_EYE_2) windows.eye[1] = child;
     }
-    SetTimer(window, 1, TIMER_PERIOD_MS, nullptr);
 }
 
 static void on_size(LPARAM lparam) {
@@ -53,7 +56,7 @@ static void on_size(LPARAM lparam) {
 }
 
 static bool on_command(HWND window, int id) {
-    const CommandEffect effect = menu_command(id);
+    const CommandEffect effect = monitor_command(*windows.monitor, id);
     switch (effect.kind) {
     case COMMAND_EXIT:
         SendMessageA(window, WM_CLOSE, 0, 0);
@@ -86,10 +89,10 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
         }
         break;
     case WM_TIMER:
-        monitor_main_tick();
+        monitor_main_tick(*windows.monitor);
         return 0;
     case WM_DESTROY:
-        monitor_shutdown();
+        monitor_close(*windows.monitor);
         PostQuitMessage(0);
         return 0;
     }
@@ -116,8 +119,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int show) 
     register_class(MAIN_CLASS, main_window_procedure, GRAY_BRUSH, MAIN_CLASS);
     register_class(STATUS_CLASS, status_window_procedure, GRAY_BRUSH, nullptr);
     register_class(EYE_CLASS, eye_window_procedure, BLACK_BRUSH, nullptr);
-    // log_counter, the device name from the whole command tail, the driver link.
-    if (!monitor_start(command_tail)) {
+    // The monitor over the platform's driver: log_counter, the device name
+    // from the whole command tail, the driver link.
+    PlatformDriverSource source;
+    windows.monitor = monitor_new(source);
+    if (!monitor_start(*windows.monitor, command_tail)) {
         MessageBoxA(nullptr, "The device name is too long: at most 75 characters.", ABOUT_CAPTION,
                     MB_ICONERROR | MB_OK);
         return 2;
@@ -132,5 +138,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int show) 
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    monitor_delete(windows.monitor);
+    windows.monitor = nullptr;
     return static_cast<int>(message.wParam);
 }

@@ -1,11 +1,11 @@
-// The status windows: a list box per modem over the core's line store, the
-// drain on every tick, the warning box and Ctrl+C.
+// The status windows: a list box per modem that shows the newest lines of
+// the core's line store, the status tick, the warning box and Ctrl+C.
 #include <windows.h>
 
 #include <cstring>
 
+#include "decoder/status.h"
 #include "monitor/clipboard_text.h"
-#include "monitor/drain.h"
 #include "monitor/monitor.h"
 #include "monitor/win32/win32_windows.h"
 #include "monitor/window_tables.h"
@@ -17,10 +17,6 @@ constexpr DWORD LIST_STYLE = 0x50300D48 | LBS_USETABSTOPS;
 static_assert((0x50300D48 & ~(WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | LBS_EXTENDEDSEL |
                               LBS_WANTKEYBOARDINPUT | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS |
                               LBS_MULTIPLESEL)) == 0);
-
-// The running numbers of the store lines that each list box mirrors.
-static uint64_t shown_first[2];
-static uint64_t shown_end[2];
 
 static int modem_of(HWND status_window) { return status_window == windows.status[0] ? 1 : 2; }
 
@@ -39,18 +35,13 @@ static LRESULT add_to_list(HWND list, const char *line) {
     return index;
 }
 
-// The widest line each list box has shown, in pixels: the horizontal
-// scroll bar reaches that far, so the end of a long line can be scrolled
-// into view. It only grows.
-static int widest[2];
-
 static void widen_for(int modem, HWND list, HDC dc, const char *line) {
     const DWORD size = GetTabbedTextExtentA(dc, line, static_cast<int>(strlen(line)), 0, nullptr);
     TEXTMETRICA metrics;
     GetTextMetricsA(dc, &metrics);
     const int width = LOWORD(size) + 2 * metrics.tmAveCharWidth;  // a margin past the last character
-    if (width > widest[modem - 1]) {
-        widest[modem - 1] = width;
+    if (width > windows.widest[modem - 1]) {
+        windows.widest[modem - 1] = width;
         SendMessageA(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(width), 0);
     }
 }
@@ -60,9 +51,10 @@ static void widen_for(int modem, HWND list, HDC dc, const char *line) {
 // whether the store or the list box itself dropped them), then the lines
 // the store gained are added at the end, the newest in view.
 static void sync_list(int modem) {
-    const LineStore &store = status_stores[modem - 1];
+    const LineStore &store = windows.monitor->stores[modem - 1];
     HWND list = windows.list[modem - 1];
-    const ViewChange change = line_view_catch_up(store, &shown_first[modem - 1], &shown_end[modem - 1]);
+    const ViewChange change =
+        line_view_catch_up(store, &windows.shown_first[modem - 1], &windows.shown_end[modem - 1]);
     const LRESULT still_stored = static_cast<LRESULT>(store.count - change.inserted);
     while (SendMessageA(list, LB_GETCOUNT, 0, 0) > still_stored) {
         SendMessageA(list, LB_DELETESTRING, 0, 0);
@@ -75,7 +67,19 @@ static void sync_list(int modem) {
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0));
     HGDIOBJ previous_font = font != nullptr ? SelectObject(dc, font) : nullptr;
     for (size_t n = store.count - change.inserted; n < store.count; ++n) {
+        // A line that ends in a line feed is shown without it: the list box
+        // would draw it as a box. The store keeps it, and copies take it.
         const char *line = line_store_text(store, n);
+        size_t length = strlen(line);
+        StatusLine shown;
+        if (length > 0 && line[length - 1] == '\n' && length < sizeof shown) {
+            while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r')) {
+                --length;
+            }
+            memcpy(shown, line, length);
+            shown[length] = '\0';
+            line = shown;
+        }
         const LRESULT index = add_to_list(list, line);
         if (index >= 0) {
             widen_for(modem, list, dc, line);
@@ -88,38 +92,33 @@ static void sync_list(int modem) {
     ReleaseDC(list, dc);
 }
 
-static void add_line(void *, int modem, const char *line) {
-    monitor_add_line(modem, line);
-    sync_list(modem);
+void sync_lists() {
+    sync_list(1);
+    sync_list(2);
 }
 
 static void show_warning(void *, const char *line) {
-    // The box's own message loop keeps every timer running underneath.
+    // The lists show what has arrived before the box takes over; the box's
+    // own message loop keeps every timer running underneath.
+    sync_lists();
     MessageBoxA(windows.main, line, WARNING_CAPTION, MB_ICONWARNING | MB_OK);
 }
 
-// The text of list line `index`, read back from the list box.
-static const char *list_line(const void *context, size_t index) {
-    static char text[512];
-    HWND list = static_cast<HWND>(const_cast<void *>(context));
-    const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, index, 0);
-    if (length < 0 || length >= static_cast<LRESULT>(sizeof text)) {
-        text[0] = '\0';
-        return text;
-    }
-    SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-static void copy_selection(HWND window, HWND list) {
+// Copies the selected lines of modem 1 or 2's list from the store: row i of
+// the list box shows store line count - rows + i, the newest at the bottom.
+static void copy_selection(HWND window, int modem) {
     static int selected[SELECTION_MAX];
     static size_t indexes[SELECTION_MAX];
+    HWND list = windows.list[modem - 1];
     const LRESULT count = SendMessageA(list, LB_GETSELITEMS, SELECTION_MAX, reinterpret_cast<LPARAM>(selected));
     if (count <= 0) {
         return;
     }
+    const size_t stored = windows.monitor->stores[modem - 1].count;
+    const LRESULT rows = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    const size_t first = rows >= 0 && static_cast<size_t>(rows) <= stored ? stored - static_cast<size_t>(rows) : 0;
     for (LRESULT n = 0; n < count; ++n) {
-        indexes[n] = static_cast<size_t>(selected[n]);
+        indexes[n] = first + static_cast<size_t>(selected[n]);
     }
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, CLIPBOARD_BLOCK_BYTES);
     if (block == nullptr) {
@@ -130,7 +129,7 @@ static void copy_selection(HWND window, HWND list) {
         GlobalFree(block);
         return;
     }
-    clipboard_text(list_line, list, indexes, static_cast<size_t>(count), text, CLIPBOARD_BLOCK_BYTES);
+    monitor_copy_lines(*windows.monitor, modem, indexes, static_cast<size_t>(count), text, CLIPBOARD_BLOCK_BYTES);
     GlobalUnlock(block);
     if (!OpenClipboard(window)) {
         GlobalFree(block);
@@ -150,7 +149,7 @@ static void on_create(HWND window, const CREATESTRUCTA *create) {
     windows.list[index] = CreateWindowExA(0, "LISTBOX", nullptr, LIST_STYLE, 0, 0, 0, 0, window,
                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(child)),
                                           create->hInstance, nullptr);
-    shown_first[index] = shown_end[index] = line_store_end_number(status_stores[index]);
+    windows.shown_first[index] = windows.shown_end[index] = line_store_end_number(windows.monitor->stores[index]);
     SetTimer(window, 1, TIMER_PERIOD_MS, nullptr);
 }
 
@@ -163,15 +162,17 @@ LRESULT CALLBACK status_window_procedure(HWND window, UINT message, WPARAM wpara
         MoveWindow(windows.list[modem_of(window) - 1], 0, 0, LOWORD(lparam), HIWORD(lparam), TRUE);
         return 0;
     case WM_TIMER: {
-        const DrainSink sink{nullptr, add_line, show_warning};
-        drain_status(sink);
+        // A burst drains over several ticks, so that the window keeps answering.
+        const MonitorSink sink{nullptr, nullptr, show_warning};
+        monitor_status_tick(*windows.monitor, sink, WINDOW_DRAIN_BUDGET_US);
+        sync_lists();
         return 0;
     }
     case WM_VKEYTOITEM:
         // Every key is dealt with here, so the list itself never moves its
         // selection on a key; Ctrl+C copies the selected lines.
         if (LOWORD(wparam) == 'C' && GetKeyState(VK_CONTROL) < 0) {
-            copy_selection(window, reinterpret_cast<HWND>(lparam));
+            copy_selection(window, modem_of(window));
         }
         return -2;
     case WM_CLOSE:

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driverlink/device.h"
+#include "driverlink/driver_source.h"
 #include "driverlink/ioctl.h"
 #include "driverlink/platform.h"
 #include "driverlink/recording_flag.h"
@@ -104,31 +105,33 @@ void open_control() {
 }
 
 struct DriverLinkTest : testing::Test {
+    PlatformDriverSource source_;
+    DriverLink link_;
     void SetUp() override {
+        driver_link_init(link_, &source_, RECORDER_KEY);
         if (control == INVALID_HANDLE_VALUE) {
             open_control();
         }
         ASSERT_NE(control, INVALID_HANDLE_VALUE) << "the tarvelsim service must be running";
         control_call(TARVELSIM_RESET, nullptr, 0);
         set_active(0);
-        program_key = RECORDER_KEY;
-        device = NO_HANDLE;
-        ASSERT_TRUE(choose_device_name(platform_is_nt_family(), nullptr));
+        ASSERT_TRUE(choose_device_name(link_, platform_is_nt_family(), nullptr));
     }
     void TearDown() override {
         set_active(0);
-        modem_presence();
-        EXPECT_EQ(device, NO_HANDLE) << "a count of 0 closes the device";
+        modem_presence(link_);
+        EXPECT_EQ(link_.device, NO_HANDLE) << "a count of 0 closes the device";
+        driver_link_close(link_);
     }
 };
 
 TEST_F(DriverLinkTest, NamesTheDeviceForTheNtFamilyOrByTheArgument) {
     EXPECT_TRUE(platform_is_nt_family());
-    EXPECT_STREQ(device_name, "\\\\.\\trvlmd");
-    EXPECT_TRUE(choose_device_name(true, "abc"));
-    EXPECT_STREQ(device_name, "\\\\.\\abc");
-    EXPECT_TRUE(choose_device_name(true, ""));
-    EXPECT_STREQ(device_name, "\\\\.\\trvlmd");
+    EXPECT_STREQ(link_.device_name, "\\\\.\\trvlmd");
+    EXPECT_TRUE(choose_device_name(link_, true, "abc"));
+    EXPECT_STREQ(link_.device_name, "\\\\.\\abc");
+    EXPECT_TRUE(choose_device_name(link_, true, ""));
+    EXPECT_STREQ(link_.device_name, "\\\\.\\trvlmd");
 }
 
 // ActiveModems is read as 4 bytes whatever its registry type.
@@ -145,8 +148,8 @@ TEST_F(DriverLinkTest, PresenceFollowsActiveModemsAndHoldsTheRealDeviceOpen) {
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.count << " type " << c.type);
         set_value(RECORDER_KEY, ACTIVE_MODEMS_VALUE, c.type, &c.count, sizeof c.count);
-        EXPECT_EQ(modem_presence(), c.presence);
-        EXPECT_EQ(device != NO_HANDLE, c.presence != 0);
+        EXPECT_EQ(modem_presence(link_), c.presence);
+        EXPECT_EQ(link_.device != NO_HANDLE, c.presence != 0);
         if (c.presence != 0) {
             // The handle is the driver's: one record queued is one record served.
             unsigned char record[40];
@@ -158,7 +161,7 @@ TEST_F(DriverLinkTest, PresenceFollowsActiveModemsAndHoldsTheRealDeviceOpen) {
             ASSERT_EQ(queued, 1u);
             unsigned char got[STATUS_RECORD_BYTES] = {};
             uint32_t count = 0;
-            platform_device_control(device, IOCTL_TARVEL_GET_STATUS, nullptr, 0, got, sizeof got, &count);
+            platform_device_control(link_.device, IOCTL_TARVEL_GET_STATUS, nullptr, 0, got, sizeof got, &count);
             EXPECT_EQ(count, STATUS_RECORD_BYTES);
             EXPECT_EQ(std::memcmp(got, record, sizeof got), 0);
         }
@@ -166,15 +169,15 @@ TEST_F(DriverLinkTest, PresenceFollowsActiveModemsAndHoldsTheRealDeviceOpen) {
 }
 
 TEST_F(DriverLinkTest, MissingKeyOrValueReadsAsNoModem) {
-    program_key = "SOFTWARE\\Ostrand\\NoSuchProgram";
-    EXPECT_EQ(modem_presence(), 0);
-    program_key = RECORDER_KEY;
+    link_.program_key = "SOFTWARE\\Ostrand\\NoSuchProgram";
+    EXPECT_EQ(modem_presence(link_), 0);
+    link_.program_key = RECORDER_KEY;
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, RECORDER_KEY, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
     RegDeleteValueA(key, ACTIVE_MODEMS_VALUE);
     RegCloseKey(key);
-    EXPECT_EQ(modem_presence(), 0);
-    EXPECT_EQ(device, NO_HANDLE);
+    EXPECT_EQ(modem_presence(link_), 0);
+    EXPECT_EQ(link_.device, NO_HANDLE);
 }
 
 TEST_F(DriverLinkTest, DeviceArgumentChoosesTheDevice) {
@@ -185,12 +188,12 @@ TEST_F(DriverLinkTest, DeviceArgumentChoosesTheDevice) {
     const Case cases[] = {{"TRVLM", 1}, {"trvlm", 1}, {"trvlmd", 1}, {"abc", 0}, {"TRVLMX", 0}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.argument);
-        ASSERT_TRUE(choose_device_name(true, c.argument));
+        ASSERT_TRUE(choose_device_name(link_, true, c.argument));
         set_active(1);
-        EXPECT_EQ(modem_presence(), c.presence);
-        EXPECT_EQ(modem_presence(), c.presence) << "and again on the next check";
+        EXPECT_EQ(modem_presence(link_), c.presence);
+        EXPECT_EQ(modem_presence(link_), c.presence) << "and again on the next check";
         set_active(0);
-        EXPECT_EQ(modem_presence(), 0);
+        EXPECT_EQ(modem_presence(link_), 0);
     }
 }
 
@@ -198,19 +201,19 @@ TEST_F(DriverLinkTest, DeviceThatCannotBeOpenedReadsAsNoModemUntilItCan) {
     const TarvelSimFaults refuse = {0, 0, 0, 1};
     control_call(TARVELSIM_SET_FAULTS, &refuse, sizeof refuse);
     set_active(2);
-    EXPECT_EQ(modem_presence(), 0);
-    EXPECT_EQ(device, NO_HANDLE);
+    EXPECT_EQ(modem_presence(link_), 0);
+    EXPECT_EQ(link_.device, NO_HANDLE);
     const TarvelSimFaults none = {};
     control_call(TARVELSIM_SET_FAULTS, &none, sizeof none);
-    EXPECT_EQ(modem_presence(), 2);
+    EXPECT_EQ(modem_presence(link_), 2);
 
-    // A count that drops to 0 closes the device; a later count opens it again.
+    // A count that drops to 0 closes the link_.device; a later count opens it again.
     set_active(0);
-    EXPECT_EQ(modem_presence(), 0);
-    EXPECT_EQ(device, NO_HANDLE);
+    EXPECT_EQ(modem_presence(link_), 0);
+    EXPECT_EQ(link_.device, NO_HANDLE);
     set_active(1);
-    EXPECT_EQ(modem_presence(), 1);
-    EXPECT_NE(device, NO_HANDLE);
+    EXPECT_EQ(modem_presence(link_), 1);
+    EXPECT_NE(link_.device, NO_HANDLE);
 }
 
 TEST_F(DriverLinkTest, OpenFailsWhileTheServiceIsStopped) {
@@ -219,31 +222,31 @@ TEST_F(DriverLinkTest, OpenFailsWhileTheServiceIsStopped) {
     ASSERT_TRUE(control_service(false)) << "sc stop";
     uint32_t one = 1;
     set_value(RECORDER_KEY, ACTIVE_MODEMS_VALUE, REG_DWORD, &one, sizeof one);
-    EXPECT_EQ(modem_presence(), 0);
-    EXPECT_EQ(device, NO_HANDLE);
+    EXPECT_EQ(modem_presence(link_), 0);
+    EXPECT_EQ(link_.device, NO_HANDLE);
     EXPECT_EQ(platform_open_device("\\\\.\\trvlmd"), NO_HANDLE);
     EXPECT_EQ(platform_last_error(), ERROR_FILE_NOT_FOUND);
     ASSERT_TRUE(control_service(true)) << "sc start";
     open_control();
     ASSERT_NE(control, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(modem_presence(), 1);
+    EXPECT_EQ(modem_presence(link_), 1);
 }
 
 // The six calls with their buffers and counts; a short buffer or an unknown
 // code yields a count of 0, and no count is ever above the caller's buffer.
 TEST_F(DriverLinkTest, CallsKeepToTheirBuffersAndCounts) {
     set_active(2);
-    ASSERT_EQ(modem_presence(), 2);
+    ASSERT_EQ(modem_presence(link_), 2);
     std::vector<unsigned char> data(700000);
     for (size_t i = 0; i < data.size(); ++i) {
         data[i] = (unsigned char)(i * 31 + (i >> 12));
     }
     queue_capture(1, data);
     static unsigned char buffer[CAPTURE_BUFFER_SIZE + 64];
-    auto call = [](uint32_t code, const void *input, uint32_t input_size, uint32_t output_size) {
+    auto call = [this](uint32_t code, const void *input, uint32_t input_size, uint32_t output_size) {
         std::memset(buffer, 0xA5, sizeof buffer);
         uint32_t count = 0;
-        platform_device_control(device, code, input, input_size, buffer, output_size, &count);
+        platform_device_control(link_.device, code, input, input_size, buffer, output_size, &count);
         for (size_t i = output_size; i < sizeof buffer; ++i) {
             if (buffer[i] != 0xA5) {
                 ADD_FAILURE() << "byte " << i << " past a " << output_size << "-byte buffer written";
@@ -281,7 +284,7 @@ TEST_F(DriverLinkTest, CallsKeepToTheirBuffersAndCounts) {
     control_call(TARVELSIM_QUEUE_RECORDS, record, sizeof record, &queued, sizeof queued);
     EXPECT_EQ(call(IOCTL_TARVEL_GET_STATUS, nullptr, 0, 64), 64u);
 
-    // The driver's log holds every call served on the device, in order.
+    // The driver's log holds every call served on the link_.device, in order.
     const std::vector<TarvelSimLogEntry> log = served_calls();
     ASSERT_GE(log.size(), 4u);
     EXPECT_EQ(log[0].code, IOCTL_TARVEL_READ_CAPTURE);
@@ -299,10 +302,10 @@ TEST_F(DriverLinkTest, RecordingFlagChangesOnlyBitZero) {
     set_value(RECORDER_KEY, TARVEL_SETUP_VALUE, REG_BINARY, before, sizeof before);
     const PlatformHandle key = platform_open_key(RECORDER_KEY, REGISTRY_QUERY | REGISTRY_SET);
     ASSERT_NE(key, NO_HANDLE);
-    EXPECT_TRUE(set_recording_flag(key, true));
+    EXPECT_TRUE(set_recording_flag(source_, key, true));
     EXPECT_EQ(get_value(RECORDER_KEY, TARVEL_SETUP_VALUE),
               (std::vector<unsigned char>{0x41, 0x41, 0x42, 0x43, 0x44, 0x45}));
-    EXPECT_TRUE(set_recording_flag(key, false));
+    EXPECT_TRUE(set_recording_flag(source_, key, false));
     EXPECT_EQ(get_value(RECORDER_KEY, TARVEL_SETUP_VALUE),
               std::vector<unsigned char>(before, before + sizeof before));
     platform_close_key(key);
