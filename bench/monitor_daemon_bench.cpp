@@ -8,6 +8,8 @@
 
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -19,6 +21,7 @@
 
 #include "bench/monitor_burst.h"
 #include "driverlink/device.h"
+#include "driverlink/driver_source.h"
 #include "driverlink/platform.h"
 #include "monitor/monitor.h"
 #include "monitor/qt/main_window.h"
@@ -172,6 +175,121 @@ void BM_DaemonStatusCalls(benchmark::State &state) {
     state.counters["records_last_run"] = double(fetched);
 }
 BENCHMARK(BM_DaemonStatusCalls)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+// The console monitor's status tick, which drains without a bound: the
+// burst from its first line to its last, each line written out as the
+// console writes it (to /dev/null here).
+struct LineTimes {
+    FILE *out;
+    int64_t first_us;
+    int64_t last_us;
+    uint64_t lines;
+};
+
+int64_t steady_us() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
+}
+
+void time_line(void *context, int modem, const char *line) {
+    LineTimes &times = *static_cast<LineTimes *>(context);
+    fprintf(times.out, "%d: %s\n", modem, line);
+    fflush(times.out);
+    times.last_us = steady_us();
+    if (times.lines++ == 0) {
+        times.first_us = times.last_us;
+    }
+}
+
+void ignore_warning(void *, const char *) {}
+
+void BM_DaemonConsoleBurst(benchmark::State &state) {
+    MonitorBurst burst;
+    Daemon daemon;
+    if (!build_burst(BURST, &burst) || !daemon.prepare(burst)) {
+        state.SkipWithError("scenario or temporary directory not available");
+        return;
+    }
+    PlatformDriverSource source;
+    double first_to_last_ms = 0;
+    uint64_t lines = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Monitor *monitor = monitor_new(source);
+        monitor_start(*monitor, nullptr);
+        if (!daemon.start()) {
+            state.SkipWithError("tarvel-sim did not start (build the release preset)");
+            monitor_delete(monitor);
+            break;
+        }
+        LineTimes times{std::fopen("/dev/null", "w"), 0, 0, 0};
+        state.ResumeTiming();
+        monitor_status_tick(*monitor, {&times, time_line, ignore_warning}, 0);
+        state.PauseTiming();
+        std::fclose(times.out);
+        first_to_last_ms = double(times.last_us - times.first_us) / 1000.0;
+        lines = times.lines;
+        monitor_delete(monitor);
+        daemon.stop();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(BURST));
+    state.counters["first_to_last_ms"] = first_to_last_ms;
+    state.counters["lines"] = double(lines);
+}
+BENCHMARK(BM_DaemonConsoleBurst)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+// A window's status ticks over the same burst: each drains for at most its
+// budget, the rest on the next ticks. The longest tick and how many ticks
+// the burst takes.
+void BM_DaemonWindowTicksBounded(benchmark::State &state) {
+    MonitorBurst burst;
+    Daemon daemon;
+    if (!build_burst(BURST, &burst) || !daemon.prepare(burst)) {
+        state.SkipWithError("scenario or temporary directory not available");
+        return;
+    }
+    PlatformDriverSource source;
+    double longest_ms = 0;
+    uint64_t ticks = 0;
+    uint64_t lines = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Monitor *monitor = monitor_new(source);
+        monitor_start(*monitor, nullptr);
+        if (!daemon.start()) {
+            state.SkipWithError("tarvel-sim did not start (build the release preset)");
+            monitor_delete(monitor);
+            break;
+        }
+        state.ResumeTiming();
+        longest_ms = 0;
+        ticks = 0;
+        lines = 0;
+        for (;;) {
+            const int64_t start = steady_us();
+            const uint64_t got =
+                monitor_status_tick(*monitor, {nullptr, nullptr, ignore_warning}, WINDOW_DRAIN_BUDGET_US);
+            const double spent = double(steady_us() - start) / 1000.0;
+            longest_ms = spent > longest_ms ? spent : longest_ms;
+            ++ticks;
+            lines += got;
+            if (got == 0 || lines >= BURST) {
+                break;
+            }
+        }
+        state.PauseTiming();
+        monitor_delete(monitor);
+        daemon.stop();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(BURST));
+    state.counters["longest_tick_ms"] = longest_ms;
+    state.counters["ticks"] = double(ticks);
+    state.counters["lines"] = double(lines);
+}
+BENCHMARK(BM_DaemonWindowTicksBounded)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 }  // namespace
 

@@ -2,6 +2,8 @@
 // through the window system only, as a user or another program sees it.
 //
 //   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--silence MS]
+//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--wait MS]
+//   linewatch_probe --list-costs LINES
 //
 // LineWatch.exe runs in WORKDIR (where its capture files go). The probe
 // waits until the status lists of modem 1 and 2 hold LINES1 and LINES2
@@ -21,6 +23,20 @@
 // follows the program name on LineWatch.exe's command line. With --silence
 // the lists must stay empty for MS milliseconds (a device that is not
 // there); only the close is checked after that.
+//
+// --burst N measures rather than checks: every line of the trace carries a
+// running number as its last figure, 0 first, on each modem. The probe
+// times how long the lists take to fill to LINES1 and LINES2 lines, creates
+// WORKDIR\full, then times N more lines per modem (numbered on from there)
+// into the full lists: from the first new line seen to the last, the longest
+// round trip of WM_NULL to the main window (sent every 2 ms) and the longest
+// gap between two polls. It checks only that the lists end at their bound,
+// the oldest lines gone. --wait MS bounds each of the two waits (default
+// 600000).
+//
+// --list-costs times, in a list box of LineWatch.exe's style made by the
+// probe itself, each list box call that the status windows make per line,
+// while filling it to LINES lines and then on the full list.
 // Prints "ok: ..." or "FAILED: ..." per check and exits 1 when one failed.
 #include <windows.h>
 
@@ -31,6 +47,7 @@
 #include <string>
 
 #include "formatting/escape.h"
+#include "monitor/line_store.h"
 
 static int passes = 0;
 static int failures = 0;
@@ -306,9 +323,259 @@ static WhitePixels white_pixels(HWND window) {
     return result;
 }
 
+// Microseconds on the performance counter.
+static long long now_us() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER count;
+    QueryPerformanceCounter(&count);
+    return count.QuadPart / frequency.QuadPart * 1000000 + count.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
+}
+
+// The last run of digits of a line, -1 when it has none.
+static long long last_number(const std::string &line) {
+    size_t end = line.find_last_of("0123456789");
+    if (end == std::string::npos) {
+        return -1;
+    }
+    size_t begin = end;
+    while (begin > 0 && line[begin - 1] >= '0' && line[begin - 1] <= '9') {
+        --begin;
+    }
+    return std::atoll(line.substr(begin, end - begin + 1).c_str());
+}
+
+// One look at the window: a WM_NULL round trip to the main window, then
+// each list's count and the number of its newest line.
+struct BurstPoll {
+    long long round_trip_us;  // -1 when the window did not answer within the wait
+    int count[2];
+    long long newest[2];
+};
+
+static BurstPoll poll_window(HWND main, const HWND list[2], DWORD wait_ms) {
+    BurstPoll poll{};
+    const long long start = now_us();
+    DWORD_PTR result = 0;
+    const bool answered = SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, wait_ms, &result) != 0;
+    poll.round_trip_us = answered ? now_us() - start : -1;
+    for (int m = 0; m < 2; ++m) {
+        poll.count[m] = list_count(list[m]);
+        poll.newest[m] = poll.count[m] > 0 ? last_number(list_line(list[m], poll.count[m] - 1)) : -1;
+    }
+    return poll;
+}
+
+// What a stretch of polls saw: its first and last times of interest, the
+// longest WM_NULL round trip and the longest gap between two polls' ends.
+struct Stretch {
+    long long first_us = -1, last_us = -1;
+    long long longest_round_trip_us = 0, longest_round_trip_at_us = 0;
+    long long longest_gap_us = 0;
+    long long polls = 0, slow_polls = 0;  // round trips over 100 ms
+};
+
+static void note_poll(Stretch &stretch, const BurstPoll &poll, long long start_us, long long end_us, long long previous_end_us) {
+    ++stretch.polls;
+    stretch.slow_polls += poll.round_trip_us > 100000;
+    if (poll.round_trip_us > stretch.longest_round_trip_us) {
+        stretch.longest_round_trip_us = poll.round_trip_us;
+        stretch.longest_round_trip_at_us = start_us;
+    }
+    if (previous_end_us > 0) {
+        stretch.longest_gap_us = std::max(stretch.longest_gap_us, end_us - previous_end_us);
+    }
+}
+
+static std::string ms(long long us) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f ms", double(us) / 1000.0);
+    return text;
+}
+
+// Polls until `done` holds for a poll, or wait_ms passes. Every poll goes
+// into `stretch`; `seen` marks the polls that count as its first and last.
+template <typename Seen, typename Done>
+static bool watch(HWND main, const HWND list[2], DWORD wait_ms, Stretch &stretch, BurstPoll &poll, Seen seen, Done done) {
+    const long long limit = now_us() + static_cast<long long>(wait_ms) * 1000;
+    long long previous_end = 0;
+    while (now_us() < limit) {
+        const long long start = now_us();
+        poll = poll_window(main, list, wait_ms);
+        const long long end = now_us();
+        note_poll(stretch, poll, start, end, previous_end);
+        previous_end = end;
+        if (seen(poll)) {
+            if (stretch.first_us < 0) {
+                stretch.first_us = end;
+            }
+            stretch.last_us = end;
+        }
+        if (done(poll)) {
+            return true;
+        }
+        Sleep(2);
+    }
+    return false;
+}
+
+// The fill, then the burst of `burst` lines per modem into the full lists.
+static void measure_burst(HWND main, const HWND list[2], const int wanted[2], int burst, const std::string &workdir, DWORD wait_ms) {
+    BurstPoll poll{};
+    Stretch fill;
+    const bool full = watch(
+        main, list, wait_ms, fill, poll, [](const BurstPoll &p) { return p.count[0] + p.count[1] > 0; },
+        [&](const BurstPoll &p) {
+            return p.count[0] == wanted[0] && p.count[1] == wanted[1] && p.newest[0] == wanted[0] - 1 &&
+                   p.newest[1] == wanted[1] - 1;
+        });
+    std::printf("fill: %d and %d lines in %s (first line to full, %.0f lines/s), longest WM_NULL round trip %s, longest gap %s, %lld polls, %lld over 100 ms\n",
+                poll.count[0], poll.count[1], ms(fill.last_us - fill.first_us).c_str(),
+                (poll.count[0] + poll.count[1]) * 1e6 / double(std::max(1LL, fill.last_us - fill.first_us)), ms(fill.longest_round_trip_us).c_str(),
+                ms(fill.longest_gap_us).c_str(), fill.polls, fill.slow_polls);
+    check(full, "the lists fill to the lines fed", number(poll.count[0]) + " and " + number(poll.count[1]) + ", newest " +
+                                                        number(poll.newest[0]) + " and " + number(poll.newest[1]));
+    if (!full) {
+        return;
+    }
+    FILE *marker = std::fopen((workdir + "\\full").c_str(), "w");
+    if (marker != nullptr) {
+        std::fclose(marker);
+    }
+
+    Stretch drain;
+    const long long last_wanted[2] = {wanted[0] + burst - 1, wanted[1] + burst - 1};
+    const bool all = watch(
+        main, list, wait_ms, drain, poll,
+        [&](const BurstPoll &p) { return p.newest[0] >= wanted[0] || p.newest[1] >= wanted[1]; },
+        [&](const BurstPoll &p) { return p.newest[0] == last_wanted[0] && p.newest[1] == last_wanted[1]; });
+    std::printf("burst: %d lines per modem into full lists: first to last new line %s (%.0f lines/s), longest WM_NULL round trip %s, longest gap between polls %s, %lld polls, %lld round trips over 100 ms\n",
+                burst, ms(drain.last_us - drain.first_us).c_str(), 2 * burst * 1e6 / double(std::max(1LL, drain.last_us - drain.first_us)),
+                ms(drain.longest_round_trip_us).c_str(),
+                ms(drain.longest_gap_us).c_str(), drain.polls, drain.slow_polls);
+    check(all, "every line of the burst reached the lists",
+          "newest " + number(poll.newest[0]) + " and " + number(poll.newest[1]));
+    for (int m = 0; m < 2; ++m) {
+        const long long oldest = poll.count[m] > 0 ? last_number(list_line(list[m], 0)) : -1;
+        const long long bound = std::min<long long>(wanted[m] + burst, LINE_STORE_LINES);
+        std::printf("burst: modem %d list ends with %d lines, numbered %lld to %lld\n", m + 1, poll.count[m], oldest, poll.newest[m]);
+        check(poll.count[m] == bound && oldest == last_wanted[m] + 1 - bound && poll.newest[m] == last_wanted[m],
+              ("modem " + number(m + 1) + " list stays at its bound, the oldest lines dropped").c_str(),
+              number(poll.count[m]) + " lines, oldest " + number(oldest));
+    }
+}
+
+// CPU time of this thread, microseconds.
+static long long thread_cpu_us() {
+    FILETIME created, ended, kernel, user;
+    GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user);
+    const auto us = [](FILETIME t) { return ((long long)t.dwHighDateTime << 32 | t.dwLowDateTime) / 10; };
+    return us(kernel) + us(user);
+}
+
+// Runs the window messages that are queued (paints among them).
+static void pump() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageA(&message);
+    }
+}
+
+// The cost of each list box operation that the status windows do per line,
+// in a list box of LineWatch.exe's style in a window of this process: adds
+// up to `lines` lines, then per line on the full list the oldest's delete,
+// the add, the scroll to the newest and the width measurement, each timed
+// over a block of lines, wall clock and CPU time of this thread.
+static int measure_list_costs(int lines) {
+    WNDCLASSA window_class{};
+    window_class.lpfnWndProc = DefWindowProcA;
+    window_class.hInstance = GetModuleHandleA(nullptr);
+    window_class.lpszClassName = "ListCostProbe";
+    RegisterClassA(&window_class);
+    HWND frame = CreateWindowExA(0, "ListCostProbe", "list costs", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 500, 300,
+                                 nullptr, nullptr, window_class.hInstance, nullptr);
+    HWND list = CreateWindowExA(0, "LISTBOX", nullptr, 0x50300D48 | LBS_USETABSTOPS, 0, 0, 480, 260, frame, nullptr,
+                                window_class.hInstance, nullptr);
+    pump();
+    char line[64];
+    long long number_fed = 0;
+    const auto text = [&] {
+        std::snprintf(line, sizeof line, "Equalizer center tap offset:\t%lld\t", number_fed++);
+        return line;
+    };
+    HDC dc = GetDC(list);
+    struct Block {
+        const char *what;
+        long long wall_us, cpu_us;
+    };
+    const auto timed = [](const char *what, int count, auto step) {
+        const long long wall = now_us(), cpu = thread_cpu_us();
+        for (int i = 0; i < count; ++i) {
+            step(i);
+        }
+        return Block{what, now_us() - wall, thread_cpu_us() - cpu};
+    };
+    const auto show = [](const Block &block, int count) {
+        std::printf("list costs: %-52s %8.1f us wall, %8.1f us CPU per line (%d lines)\n", block.what,
+                    double(block.wall_us) / count, double(block.cpu_us) / count, count);
+    };
+    // The fill, as the status windows do it during a fill, in blocks of 10,000.
+    for (int done = 0; done < lines; done += 10000) {
+        const int count = std::min(10000, lines - done);
+        char what[64];
+        std::snprintf(what, sizeof what, "add+scroll+measure at %d to %d lines", done, done + count);
+        show(timed(what, count,
+                   [&](int) {
+                       const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, LPARAM(text()));
+                       GetTabbedTextExtentA(dc, line, int(strlen(line)), 0, nullptr);
+                       SendMessageA(list, LB_SETTOPINDEX, WPARAM(index), 0);
+                   }),
+             count);
+        pump();
+    }
+    const int block = 1000;
+    std::printf("list costs: the list holds %d lines\n", list_count(list));
+    show(timed("LB_DELETESTRING of the oldest, full list", block, [&](int) { SendMessageA(list, LB_DELETESTRING, 0, 0); }), block);
+    show(timed("LB_ADDSTRING at the end, full list", block, [&](int) { SendMessageA(list, LB_ADDSTRING, 0, LPARAM(text())); }), block);
+    show(timed("LB_SETTOPINDEX to the newest, full list", block,
+               [&](int i) { SendMessageA(list, LB_SETTOPINDEX, WPARAM(list_count(list) - block + i), 0); }),
+         block);
+    show(timed("GetTabbedTextExtentA + GetTextMetricsA", block,
+               [&](int) {
+                   TEXTMETRICA metrics;
+                   GetTabbedTextExtentA(dc, line, int(strlen(line)), 0, nullptr);
+                   GetTextMetricsA(dc, &metrics);
+               }),
+         block);
+    show(timed("paint after those (messages pumped)", 1, [&](int) { UpdateWindow(list); pump(); }), 1);
+    // One tick's sync on the full list: the deletes first, then per line the add, the measure and the scroll.
+    show(timed("whole sync, full list: delete block, then add+measure+scroll", block,
+               [&](int) { SendMessageA(list, LB_DELETESTRING, 0, 0); }),
+         block);
+    show(timed("  (second half of it) add+measure+scroll, full list", block,
+               [&](int) {
+                   const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, LPARAM(text()));
+                   GetTabbedTextExtentA(dc, line, int(strlen(line)), 0, nullptr);
+                   SendMessageA(list, LB_SETTOPINDEX, WPARAM(index), 0);
+               }),
+         block);
+    std::printf("list costs: the list holds %d lines\n", list_count(list));
+    ReleaseDC(list, dc);
+    DestroyWindow(frame);
+    return 0;
+}
+
 int main(int argc, char **argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--list-costs") == 0) {
+        return measure_list_costs(std::atoi(argv[2]));
+    }
     if (argc < 5) {
-        std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--silence MS]\n");
+        std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--silence MS]\n"
+                             "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--wait MS]\n"
+                             "       linewatch_probe --list-costs LINES\n");
         return 2;
     }
     const std::string program = argv[1];
@@ -321,6 +588,8 @@ int main(int argc, char **argv) {
     const char *tail = nullptr;
     int silence_ms = 0;
     int hold_ms = 0;
+    int burst = 0;
+    DWORD burst_wait_ms = 600000;
     for (int i = 5; i < argc; ++i) {
         if (std::strcmp(argv[i], "--recording") == 0) {
             recording = true;
@@ -336,6 +605,10 @@ int main(int argc, char **argv) {
             silence_ms = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--hold") == 0 && i + 1 < argc) {
             hold_ms = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--burst") == 0 && i + 1 < argc) {
+            burst = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--wait") == 0 && i + 1 < argc) {
+            burst_wait_ms = DWORD(std::atoi(argv[++i]));
         }
     }
 
@@ -396,10 +669,14 @@ int main(int argc, char **argv) {
               }());
     }
 
-    if (silence_ms > 0) {
-        Sleep(DWORD(silence_ms));
-        check(list_count(list[0]) == 0 && list_count(list[1]) == 0, "no line from a device that is not there",
-              number(list_count(list[0])) + " and " + number(list_count(list[1])) + " lines");
+    if (silence_ms > 0 || burst > 0) {
+        if (burst > 0) {
+            measure_burst(main, list, wanted, burst, workdir, burst_wait_ms);
+        } else {
+            Sleep(DWORD(silence_ms));
+            check(list_count(list[0]) == 0 && list_count(list[1]) == 0, "no line from a device that is not there",
+                  number(list_count(list[0])) + " and " + number(list_count(list[1])) + " lines");
+        }
         PostMessageA(main, WM_CLOSE, 0, 0);
         DWORD code = 99;
         const bool ended = WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0;

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Measures LineWatch.exe under Wine (private Xvfb display, simulated kernel
+# driver tarvelsim.sys): how long both status lists take to fill to FILL
+# lines each, then how a burst of BURST more lines per modem goes into the
+# full lists: from the first new line to the last, and how long the window
+# stops answering (the longest WM_NULL round trip, polled every 2 ms by
+# linewatch_probe.exe --burst).
+#
+#   scripts/linewatch-exe-burst.sh [FILL [BURST]]    (defaults 100000 5000)
+#
+# Every record is a line measurement (code 65, selector 20) whose line
+# ends in the record's running number on its modem: 0 to FILL-1 for the
+# fill, FILL on for the burst. The fill is played, the player stopped once
+# the probe has seen the lists full, then the burst is played by a second
+# player. Prints the probe's figures; exits non-zero only when a sanity
+# check failed (the lists did not fill, a line went missing, a list did not
+# end at its bound).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+fill=${1:-100000}
+burst=${2:-5000}
+
+cmake --build --preset windows64 -j2 --target LineWatch linewatch_probe tarvel-sim tarvelsim >/dev/null
+
+wine64=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+w64=$root/build/windows64
+work=$(mktemp -d /tmp/tarvel-linewatch-burst.XXXXXX)
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+pids=()
+
+finish() {
+  status=$?
+  for (( i=${#pids[@]}-1; i>=0; i-- )); do
+    kill "${pids[$i]}" 2>/dev/null || true
+    wait "${pids[$i]}" 2>/dev/null || true
+  done
+  if [ -n "${WINEPREFIX:-}" ]; then
+    "$wineserver" -k 2>/dev/null || true
+    "$wineserver" -w 2>/dev/null || true
+  fi
+  rm -rf "$work"
+  exit $status
+}
+trap finish EXIT
+
+winpath() { echo "Z:${1//\//\\}"; }
+wait_for() {  # path, tenths of a second
+  for (( t=0; t<$2; t++ )); do [ -e "$1" ] && return 0; sleep 0.1; done
+  return 1
+}
+
+display=
+for n in $(shuf -i 50-99); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+done
+[ -n "$display" ] || { echo "no free display number"; exit 1; }
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+wait_for "/tmp/.X11-unix/X$display" 50 || { cat "$work/xvfb.log"; exit 1; }
+export DISPLAY=:$display
+
+export WINEPREFIX=$work/prefix WINEARCH=win64
+"$wine64" wineboot -i >/dev/null 2>&1
+"$wineserver" -w
+"$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+"$wineserver" -w
+"$wineserver" -p
+cp "$w64/simulator/win32/tarvelsim.sys" "$WINEPREFIX/tarvelsim.sys"
+"$wine64" sc create tarvelsim type= kernel binPath= "$(winpath "$WINEPREFIX/tarvelsim.sys")" >"$work/sc.log" 2>&1 </dev/null
+"$wine64" sc start tarvelsim >>"$work/sc.log" 2>&1 </dev/null || { cat "$work/sc.log"; exit 1; }
+"$wine64" reg add 'HKLM\SOFTWARE\Velmora\Tarvel' /v TarvelSetup /t REG_BINARY /d 00000000 /f >/dev/null 2>&1 </dev/null
+
+numbered() {  # FIRST COUNT: records numbered FIRST on, modem 1 and 2 in turn
+  awk -v first="$1" -v count="$2" 'BEGIN { for (i = first; i < first + count; i++) printf "rec 1 65 20 %d\nrec 2 65 20 %d\n", i, i }'
+}
+{ echo "active 2"; numbered 0 "$fill"; echo "wait 3600000"; } >"$work/fill.trace"
+{ echo "active 2"; numbered "$fill" "$burst"; echo "wait 3600000"; echo "active 0"; } >"$work/burst.trace"
+mkdir -p "$work/run"
+
+play() {  # TRACE: a player in the background; its pid in $player
+  (cd "$work" && exec "$wine64" "$w64/simulator/win32/tarvel-sim.exe" "$1" >>sim.out 2>&1 </dev/null) &
+  player=$!
+  pids+=($player)
+}
+
+play fill.trace
+started=$(date +%s.%N)
+(cd "$work" && exec timeout 1500 "$wine64" "$w64/tests/linewatch_probe.exe" "$(winpath "$w64/monitor/LineWatch.exe")" \
+   "$(winpath "$work/run")" "$fill" "$fill" --burst "$burst" --wait 600000 >probe.out 2>&1 </dev/null) &
+probe=$!
+pids+=($probe)
+# Once the lists are full: the fill's player goes, the burst's comes.
+until [ -e "$work/run/full" ] || ! kill -0 "$probe" 2>/dev/null; do sleep 0.1; done
+if [ -e "$work/run/full" ]; then
+  echo "lists full after $(echo "$(date +%s.%N) - $started" | bc) s from the start of LineWatch.exe"
+  kill "$player" 2>/dev/null || true
+  wait "$player" 2>/dev/null || true
+  play burst.trace
+fi
+rc=0
+wait "$probe" || rc=$?
+grep -v '^probe:' "$work/probe.out" | grep -Ev '^ok: (child|list box style|message hook|main window)' || true
+echo "linewatch_probe.exe --burst: exit $rc"
+exit $rc
