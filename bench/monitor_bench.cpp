@@ -22,7 +22,7 @@
 #include "monitor/monitor.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/main_window.h"
-#include "monitor/qt/status_list.h"
+#include "monitor/qt/status_view.h"
 #include "simulator/sim.h"
 
 namespace {

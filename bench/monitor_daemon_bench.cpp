@@ -22,7 +22,7 @@
 #include "driverlink/platform.h"
 #include "monitor/monitor.h"
 #include "monitor/qt/main_window.h"
-#include "monitor/qt/status_list.h"
+#include "monitor/qt/status_view.h"
 
 namespace {
 

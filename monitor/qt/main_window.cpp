@@ -20,7 +20,7 @@
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/status_save.h"
 #include "monitor/qt/window_settings.h"
-#include "monitor/qt/status_list.h"
+#include "monitor/qt/status_view.h"
 #include "monitor/windows.h"
 #include "driverlink/device.h"
 

@@ -6,7 +6,7 @@
 
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/main_window.h"
-#include "monitor/qt/status_list.h"
+#include "monitor/qt/status_view.h"
 #include "monitor/windows.h"
 
 static bool shown_flag(int child_id) {

@@ -15,7 +15,7 @@
 #include "monitor/monitor.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/main_window.h"
-#include "monitor/qt/status_list.h"
+#include "monitor/qt/status_view.h"
 #include "monitor/windows.h"
 
 inline StatusRecord status_record(uint32_t modem, uint32_t code, uint32_t param1 = 0) {

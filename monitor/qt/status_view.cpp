@@ -1,5 +1,5 @@
 // Status list model, view and TAB delegate.
-#include "monitor/qt/status_list.h"
+#include "monitor/qt/status_view.h"
 
 #include <QApplication>
 #include <QClipboard>
