@@ -22,6 +22,7 @@
 #include "driverlink/platform.h"
 #include "monitor/monitor.h"
 #include "monitor/qt/main_window.h"
+#include "monitor/qt/status_model.h"
 #include "monitor/qt/status_view.h"
 
 namespace {

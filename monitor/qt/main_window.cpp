@@ -19,8 +19,10 @@
 #include "monitor/monitor.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/status_save.h"
-#include "monitor/qt/window_settings.h"
+#include "monitor/qt/status_model.h"
+#include "monitor/qt/status_pane.h"
 #include "monitor/qt/status_view.h"
+#include "monitor/qt/window_settings.h"
 #include "monitor/windows.h"
 #include "driverlink/device.h"
 

@@ -6,6 +6,7 @@
 
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/main_window.h"
+#include "monitor/qt/status_pane.h"
 #include "monitor/qt/status_view.h"
 #include "monitor/windows.h"
 
