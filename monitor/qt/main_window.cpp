@@ -1,4 +1,4 @@
-// Main window, child windows and the client area.
+// Main window.
 #include "monitor/qt/main_window.h"
 
 #include <QAction>
@@ -10,13 +10,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPixmap>
-#include <QResizeEvent>
 #include <QSettings>
 
 #include <cstring>
 
 #include "monitor/monitor.h"
+#include "monitor/qt/child_area.h"
+#include "monitor/qt/child_window.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/status_save.h"
 #include "monitor/qt/status_model.h"
@@ -25,36 +25,6 @@
 #include "monitor/qt/window_settings.h"
 #include "monitor/windows.h"
 #include "driverlink/device.h"
-
-ChildWindow::ChildWindow(int child_id, MainWindow *main_window)
-    : QMdiSubWindow(nullptr, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      child_id_(child_id),
-      main_window_(main_window) {
-    // No toolkit logo in the caption bar: a blank icon in its place.
-    QPixmap blank(16, 16);
-    blank.fill(Qt::transparent);
-    setWindowIcon(QIcon(blank));
-}
-
-void ChildWindow::closeEvent(QCloseEvent *event) {
-    // The close button hides the child and unchecks its menu item, exactly
-    // as the menu command does; the child lives on and keeps ticking.
-    event->ignore();
-    main_window_->command(child_close_command(child_id_));
-}
-
-ChildArea::ChildArea(MainWindow *main_window) : QMdiArea(main_window), main_window_(main_window) {
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setOption(QMdiArea::DontMaximizeSubWindowOnActivation, true);
-    setBackground(QColor(128, 128, 128));
-}
-
-void ChildArea::resizeEvent(QResizeEvent *event) {
-    QMdiArea::resizeEvent(event);
-    main_window_->lay_out_children();
-}
 
 MainWindow::MainWindow(bool start) {
     setWindowTitle(QString::fromLatin1(MAIN_CAPTION));

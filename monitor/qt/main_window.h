@@ -5,8 +5,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QTimer>
 
 #include "monitor/drain.h"
@@ -17,41 +15,12 @@ class QActionGroup;
 class QLabel;
 class QMenu;
 class QSettings;
+class ChildArea;
+class ChildWindow;
 class EyeView;
 class StatusModel;
 class StatusView;
 class StatusPane;
-class MainWindow;
-
-// A child window: caption bar and close button; closing it hides it through
-// the main window's menu command, it is never destroyed by the user.
-class ChildWindow : public QMdiSubWindow {
-    Q_OBJECT
-public:
-    ChildWindow(int child_id, MainWindow *main_window);
-    int child_id() const { return child_id_; }
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    int child_id_;
-    MainWindow *main_window_;
-};
-
-// The client area: lays the children out itself on every resize and never
-// lets the MDI area arrange them.
-class ChildArea : public QMdiArea {
-    Q_OBJECT
-public:
-    explicit ChildArea(MainWindow *main_window);
-
-protected:
-    void resizeEvent(QResizeEvent *event) override;
-
-private:
-    MainWindow *main_window_;
-};
 
 class MainWindow : public QMainWindow {
     Q_OBJECT

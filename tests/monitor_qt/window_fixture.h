@@ -13,6 +13,8 @@
 #include "capture/sim_fixture.h"
 #include "monitor/drain.h"
 #include "monitor/monitor.h"
+#include "monitor/qt/child_area.h"
+#include "monitor/qt/child_window.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/main_window.h"
 #include "monitor/qt/status_filter.h"
