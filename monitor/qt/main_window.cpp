@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -285,14 +286,60 @@ void MainWindow::main_tick() {
     }
 }
 
+static bool shown_flag(int child_id) {
+    switch (child_id) {
+    case CHILD_STATUS_1:
+    case CHILD_STATUS_2:
+        return status_visible[child_id - CHILD_STATUS_1] != 0;
+    default:
+        return eye_visible[child_id - CHILD_EYE_1] != 0;
+    }
+}
+
+WindowOptions MainWindow::options() const {
+    WindowOptions options;
+    options.geometry = saveGeometry();
+    for (int i = 0; i < 4; ++i) {
+        options.child_shown[i] = shown_flag(CHILD_ROWS[i].id);
+    }
+    options.time_format = time_format_;
+    for (int m = 0; m < 2; ++m) {
+        options.lists[m].following = status_views_[m]->following();
+        options.lists[m].filter = status_panes_[m]->filter_field()->text();
+        const EyeView *eye = eye_views_[m];
+        options.eyes[m] = {eye->mode(), eye->fade_ticks(), eye->frozen(), eye->readouts()};
+    }
+    return options;
+}
+
+void MainWindow::apply_options(const WindowOptions &options) {
+    if (!options.geometry.isEmpty()) {
+        restoreGeometry(options.geometry);
+    }
+    for (int i = 0; i < 4; ++i) {
+        if (options.child_shown[i] != shown_flag(CHILD_ROWS[i].id)) {
+            command(CHILD_ROWS[i].menu_id);
+        }
+    }
+    set_time_format(options.time_format);
+    for (int m = 0; m < 2; ++m) {
+        status_panes_[m]->filter_field()->setText(options.lists[m].filter);
+        status_views_[m]->set_following(options.lists[m].following);
+        const EyeOptions &eye = options.eyes[m];
+        eye_views_[m]->set_mode(eye.mode, eye.fade_ticks);
+        eye_views_[m]->set_frozen(eye.frozen);
+        eye_views_[m]->set_readouts(eye.readouts);
+    }
+}
+
 void MainWindow::use_settings(QSettings *settings) {
     settings_ = settings;
-    load_window_settings(this, *settings);
+    apply_options(read_window_options(*settings));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
     if (settings_ != nullptr && !shut_down_) {
-        save_window_settings(*this, *settings_);
+        write_window_options(options(), *settings_);
         settings_->sync();
     }
     // Closing the main window ends the monitor: timers stopped, both

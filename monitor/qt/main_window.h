@@ -9,6 +9,7 @@
 
 #include "monitor/drain.h"
 #include "monitor/line_time.h"
+#include "monitor/qt/window_options.h"
 
 class QAction;
 class QActionGroup;
@@ -58,6 +59,10 @@ public:
     QString loss_text() const;
     // Options kept between runs: loaded now, saved when the window closes.
     void use_settings(QSettings *settings);
+    // Takes the options (in range, as read_window_options gives them): the
+    // children through the menu command, so that flags and check marks agree.
+    void apply_options(const WindowOptions &options);
+    WindowOptions options() const;
 
     // File > Save Modem N Status As...: asks for a file, then saves.
     void save_status_as(int modem);
