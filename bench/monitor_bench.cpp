@@ -22,7 +22,9 @@
 #include "monitor/monitor.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/main_window.h"
-#include "monitor/qt/status_list.h"
+#include "monitor/qt/status_model.h"
+#include "monitor/qt/status_pane.h"
+#include "monitor/qt/status_view.h"
 #include "simulator/sim.h"
 
 namespace {

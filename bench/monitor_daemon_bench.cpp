@@ -25,7 +25,8 @@
 #include "driverlink/platform.h"
 #include "monitor/monitor.h"
 #include "monitor/qt/main_window.h"
-#include "monitor/qt/status_list.h"
+#include "monitor/qt/status_model.h"
+#include "monitor/qt/status_view.h"
 
 namespace {
 

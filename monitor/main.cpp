@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "monitor/console.h"
-#include "monitor/qt/window_main.h"
+#include "monitor/qt/qt_program.h"
 
 int main(int argc, char **argv) {
     for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {

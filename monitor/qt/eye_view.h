@@ -20,6 +20,7 @@ enum EyeMode {
 };
 constexpr int EYE_FADE_MIN = 2;
 constexpr int EYE_FADE_MAX = 50;
+constexpr int EYE_FADE_DEFAULT = 8;
 
 // Draws `count` points into *image as white dots on black, for a client area
 // of `logical` size at device pixel ratio `ratio`: the image gets the area's
@@ -33,7 +34,7 @@ bool eye_render(QImage *image, QSize logical, qreal ratio, const EyePoint *point
 // and the picture drawn from it. Neither grows with time.
 struct EyePersistence {
     EyeMode mode = EYE_LAST_TICK;
-    int fade_ticks = 8;
+    int fade_ticks = EYE_FADE_DEFAULT;
     QImage state;
     uint16_t max_count = 0;
 };

@@ -1,58 +1,31 @@
-// Main window, child windows and the client area.
+// Main window.
 #include "monitor/qt/main_window.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPixmap>
-#include <QResizeEvent>
 #include <QSettings>
 
 #include <cstring>
 
 #include "monitor/monitor.h"
+#include "monitor/qt/child_area.h"
+#include "monitor/qt/child_window.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/status_save.h"
+#include "monitor/qt/status_model.h"
+#include "monitor/qt/status_pane.h"
+#include "monitor/qt/status_view.h"
 #include "monitor/qt/window_settings.h"
-#include "monitor/qt/status_list.h"
 #include "monitor/window_tables.h"
 #include "driverlink/device.h"
-
-ChildWindow::ChildWindow(int child_id, MainWindow *main_window)
-    : QMdiSubWindow(nullptr, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      child_id_(child_id),
-      main_window_(main_window) {
-    // No toolkit logo in the caption bar: a blank icon in its place.
-    QPixmap blank(16, 16);
-    blank.fill(Qt::transparent);
-    setWindowIcon(QIcon(blank));
-}
-
-void ChildWindow::closeEvent(QCloseEvent *event) {
-    // The close button hides the child and unchecks its menu item, exactly
-    // as the menu command does; the child lives on and keeps ticking.
-    event->ignore();
-    main_window_->command(child_close_command(child_id_));
-}
-
-ChildArea::ChildArea(MainWindow *main_window) : QMdiArea(main_window), main_window_(main_window) {
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setOption(QMdiArea::DontMaximizeSubWindowOnActivation, true);
-    setBackground(QColor(128, 128, 128));
-}
-
-void ChildArea::resizeEvent(QResizeEvent *event) {
-    QMdiArea::resizeEvent(event);
-    main_window_->lay_out_children();
-}
 
 MainWindow::MainWindow(bool start) {
     setWindowTitle(QString::fromLatin1(MAIN_CAPTION));
@@ -313,14 +286,60 @@ void MainWindow::main_tick() {
     }
 }
 
+static bool shown_flag(int child_id) {
+    switch (child_id) {
+    case CHILD_STATUS_1:
+    case CHILD_STATUS_2:
+        return status_visible[child_id - CHILD_STATUS_1] != 0;
+    default:
+        return eye_visible[child_id - CHILD_EYE_1] != 0;
+    }
+}
+
+WindowOptions MainWindow::options() const {
+    WindowOptions options;
+    options.geometry = saveGeometry();
+    for (int i = 0; i < 4; ++i) {
+        options.child_shown[i] = shown_flag(CHILD_ROWS[i].id);
+    }
+    options.time_format = time_format_;
+    for (int m = 0; m < 2; ++m) {
+        options.lists[m].following = status_views_[m]->following();
+        options.lists[m].filter = status_panes_[m]->filter_field()->text();
+        const EyeView *eye = eye_views_[m];
+        options.eyes[m] = {eye->mode(), eye->fade_ticks(), eye->frozen(), eye->readouts()};
+    }
+    return options;
+}
+
+void MainWindow::apply_options(const WindowOptions &options) {
+    if (!options.geometry.isEmpty()) {
+        restoreGeometry(options.geometry);
+    }
+    for (int i = 0; i < 4; ++i) {
+        if (options.child_shown[i] != shown_flag(CHILD_ROWS[i].id)) {
+            command(CHILD_ROWS[i].menu_id);
+        }
+    }
+    set_time_format(options.time_format);
+    for (int m = 0; m < 2; ++m) {
+        status_panes_[m]->filter_field()->setText(options.lists[m].filter);
+        status_views_[m]->set_following(options.lists[m].following);
+        const EyeOptions &eye = options.eyes[m];
+        eye_views_[m]->set_mode(eye.mode, eye.fade_ticks);
+        eye_views_[m]->set_frozen(eye.frozen);
+        eye_views_[m]->set_readouts(eye.readouts);
+    }
+}
+
 void MainWindow::use_settings(QSettings *settings) {
     settings_ = settings;
-    load_window_settings(this, *settings);
+    apply_options(read_window_options(*settings));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
     if (settings_ != nullptr && !shut_down_) {
-        save_window_settings(*this, *settings_);
+        write_window_options(options(), *settings_);
         settings_->sync();
     }
     // Closing the main window ends the monitor: timers stopped, both

@@ -5,53 +5,23 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QTimer>
 
 #include "monitor/drain.h"
 #include "monitor/line_time.h"
+#include "monitor/qt/window_options.h"
 
 class QAction;
 class QActionGroup;
 class QLabel;
 class QMenu;
 class QSettings;
+class ChildArea;
+class ChildWindow;
 class EyeView;
 class StatusModel;
 class StatusView;
 class StatusPane;
-class MainWindow;
-
-// A child window: caption bar and close button; closing it hides it through
-// the main window's menu command, it is never destroyed by the user.
-class ChildWindow : public QMdiSubWindow {
-    Q_OBJECT
-public:
-    ChildWindow(int child_id, MainWindow *main_window);
-    int child_id() const { return child_id_; }
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    int child_id_;
-    MainWindow *main_window_;
-};
-
-// The client area: lays the children out itself on every resize and never
-// lets the MDI area arrange them.
-class ChildArea : public QMdiArea {
-    Q_OBJECT
-public:
-    explicit ChildArea(MainWindow *main_window);
-
-protected:
-    void resizeEvent(QResizeEvent *event) override;
-
-private:
-    MainWindow *main_window_;
-};
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -89,6 +59,10 @@ public:
     QString loss_text() const;
     // Options kept between runs: loaded now, saved when the window closes.
     void use_settings(QSettings *settings);
+    // Takes the options (in range, as read_window_options gives them): the
+    // children through the menu command, so that flags and check marks agree.
+    void apply_options(const WindowOptions &options);
+    WindowOptions options() const;
 
     // File > Save Modem N Status As...: asks for a file, then saves.
     void save_status_as(int modem);

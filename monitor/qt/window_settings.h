@@ -1,12 +1,11 @@
-// The window's options kept between runs (QSettings): geometry, which
-// children are shown, the time format, each list's follow state and filter,
-// each eye's mode, fade, freeze and readouts.
+// The window's options kept between runs, in QSettings.
 #pragma once
 
-class MainWindow;
+#include "monitor/qt/window_options.h"
+
 class QSettings;
 
-// Applies what `settings` holds to a new window; values out of range are
-// ignored and leave the defaults.
-void load_window_settings(MainWindow *window, QSettings &settings);
-void save_window_settings(const MainWindow &window, QSettings &settings);
+// The options `settings` holds; a value missing or out of range is ignored
+// and leaves the default.
+WindowOptions read_window_options(const QSettings &settings);
+void write_window_options(const WindowOptions &options, QSettings &settings);

@@ -4,6 +4,7 @@
 #include <QSettings>
 
 #include "monitor/qt/command_line.h"
+#include "monitor/qt/window_settings.h"
 #include "window_fixture.h"
 
 TEST_F(WindowTest, SettingsRoundTripBetweenRuns) {
@@ -68,6 +69,28 @@ TEST_F(WindowTest, SettingsOutOfRangeLeaveTheDefaults) {
     for (int m : {0, 1}) {
         EXPECT_EQ(status_visible[m], 1);
         EXPECT_EQ(eye_visible[m], 1);
+    }
+}
+
+// Nothing kept: the options read are those of a new window, so applying
+// them changes nothing.
+TEST_F(WindowTest, SettingsDefaultsAreANewWindowsOptions) {
+    QSettings settings(QString::fromStdString(directory_ + "/LineWatch.ini"), QSettings::IniFormat);
+    const WindowOptions read = read_window_options(settings);
+    const WindowOptions shown = open_window()->options();
+    EXPECT_TRUE(read.geometry.isEmpty());
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(read.child_shown[i], shown.child_shown[i]) << "child " << i;
+    }
+    EXPECT_EQ(read.time_format, shown.time_format);
+    for (int m = 0; m < 2; ++m) {
+        SCOPED_TRACE(m + 1);
+        EXPECT_EQ(read.lists[m].following, shown.lists[m].following);
+        EXPECT_EQ(read.lists[m].filter, shown.lists[m].filter);
+        EXPECT_EQ(read.eyes[m].mode, shown.eyes[m].mode);
+        EXPECT_EQ(read.eyes[m].fade_ticks, shown.eyes[m].fade_ticks);
+        EXPECT_EQ(read.eyes[m].frozen, shown.eyes[m].frozen);
+        EXPECT_EQ(read.eyes[m].readouts, shown.eyes[m].readouts);
     }
 }
 

@@ -13,9 +13,14 @@
 #include "capture/sim_fixture.h"
 #include "monitor/drain.h"
 #include "monitor/monitor.h"
+#include "monitor/qt/child_area.h"
+#include "monitor/qt/child_window.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/main_window.h"
-#include "monitor/qt/status_list.h"
+#include "monitor/qt/status_filter.h"
+#include "monitor/qt/status_model.h"
+#include "monitor/qt/status_pane.h"
+#include "monitor/qt/status_view.h"
 #include "monitor/window_tables.h"
 
 inline StatusRecord status_record(uint32_t modem, uint32_t code, uint32_t param1 = 0) {

@@ -1,5 +1,5 @@
 // The window's program entry: command line, start-up, event loop, shutdown.
-#include "monitor/qt/window_main.h"
+#include "monitor/qt/qt_program.h"
 
 #include <QApplication>
 #include <QCoreApplication>
