@@ -13,7 +13,7 @@ static void read_last_data(void *context);
 
 void capture_set_init(CaptureSet &captures, DriverLink &link) {
     captures.link = &link;
-    for (CaptureSlot &slot : captures.slots) {
+    for (CaptureSlot &slot : captures.slot) {
         slot.file = NO_CAPTURE_FILE;
         slot.file_name[0] = '\0';
         slot.byte_limit = 0;
@@ -27,7 +27,7 @@ static CaptureSlot *slot_of(CaptureSet &captures, int modem) {
     if (modem != 1 && modem != 2) {
         return nullptr;
     }
-    return &captures.slots[modem - 1];
+    return &captures.slot[modem - 1];
 }
 
 static bool start_capture(CaptureSet &captures, PlatformHandle key, CaptureSlot *slot,
@@ -222,7 +222,7 @@ void open_named_capture(CaptureSet &captures, int modem, uint32_t limit_mib, uin
 // towards the limit, written unless the limit is reached (then the capture
 // stops) or an earlier write to this file failed.
 static void read_into_capture(CaptureSet &captures, int modem) {
-    CaptureSlot *slot = &captures.slots[modem - 1];
+    CaptureSlot *slot = &captures.slot[modem - 1];
     if (!slot->active) {
         return;
     }
@@ -262,7 +262,7 @@ void drain_captures(CaptureSet &captures) {
 }
 
 void reset_captures(CaptureSet &captures) {
-    for (CaptureSlot &slot : captures.slots) {
+    for (CaptureSlot &slot : captures.slot) {
         if (slot.active && slot.file.handle != NO_HANDLE) {
             platform_close_file(slot.file.handle);
         }

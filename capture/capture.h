@@ -47,7 +47,7 @@ struct CaptureSlot {
 // files shared by both modems, and the one buffer that capture reads fill.
 struct CaptureSet {
     DriverLink *link;
-    CaptureSlot slots[2];
+    CaptureSlot slot[2];  // modem 1 (index 0) and modem 2
     int32_t log_counter;
     SetupValue setup;  // scratch for the recording flag
     unsigned char buffer[CAPTURE_BUFFER_SIZE];

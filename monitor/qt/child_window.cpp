@@ -6,7 +6,7 @@
 #include <QPixmap>
 
 #include "monitor/qt/main_window.h"
-#include "monitor/windows.h"
+#include "monitor/window_tables.h"
 
 ChildWindow::ChildWindow(int child_id, MainWindow *main_window)
     : QMdiSubWindow(nullptr, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

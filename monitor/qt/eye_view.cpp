@@ -231,9 +231,7 @@ void EyeView::save_image_as() {
     }
 }
 
-void EyeView::tick() {
-    EyePoint points[EYE_POINTS_WANTED];
-    const int count = eye_fetch(modem_, points);
+void EyeView::show_points(const EyePoint *points, int count) {
     if (count < 0 || frozen_) {
         return;
     }

@@ -52,10 +52,11 @@ class EyeView : public QWidget {
 public:
     EyeView(int modem, QWidget *parent = nullptr);
 
-    // One tick: fetch up to 512 points of this modem and redraw. With no
-    // modem active the picture stays as it is; frozen, the points are
-    // fetched (the driver's queue never backs up) and not drawn.
-    void tick();
+    // One tick's points of this modem (the core fetched them): redraws.
+    // A negative count (no modem active) leaves the picture as it is;
+    // frozen, the points are not drawn (the core still fetched them, so the
+    // driver's queue never backs up).
+    void show_points(const EyePoint *points, int count);
     // The picture of the last tick that drew (null before the first).
     const QImage &picture() const { return picture_; }
     int modem() const { return modem_; }

@@ -27,10 +27,9 @@
 #include "monitor/window_tables.h"
 #include "driverlink/device.h"
 
-MainWindow::MainWindow(bool start) {
+MainWindow::MainWindow(Monitor &monitor, bool start) : monitor_(monitor) {
     setWindowTitle(QString::fromLatin1(MAIN_CAPTION));
-    sink_ = {this, sink_add_line, sink_show_warning};
-    activity_reset();
+    sink_ = {this, nullptr, sink_show_warning};
     create_children();
     create_menus();
     resize(960, 720);
@@ -48,7 +47,7 @@ void MainWindow::create_children() {
         QWidget *content = nullptr;
         if (row.id == CHILD_STATUS_1 || row.id == CHILD_STATUS_2) {
             const int m = row.id - CHILD_STATUS_1;
-            status_models_[m] = new StatusModel(&status_stores[m], m + 1, &time_format_, this);
+            status_models_[m] = new StatusModel(&monitor_.stores[m], monitor_.activity, m + 1, &time_format_, this);
             status_views_[m] = new StatusView(status_models_[m]);
             status_views_[m]->setContextMenuPolicy(Qt::ActionsContextMenu);
             status_panes_[m] = new StatusPane(status_views_[m]);
@@ -137,10 +136,10 @@ QString MainWindow::loss_text() const {
     for (int m = 0; m < 2; ++m) {
         text += QStringLiteral("Modem %1: %2 lines, %3 dropped    ")
                     .arg(m + 1)
-                    .arg(static_cast<qulonglong>(status_stores[m].count))
-                    .arg(static_cast<qulonglong>(status_stores[m].dropped));
+                    .arg(static_cast<qulonglong>(monitor_.stores[m].count))
+                    .arg(static_cast<qulonglong>(monitor_.stores[m].dropped));
     }
-    text += QStringLiteral("Warnings discarded: %1").arg(static_cast<qulonglong>(warnings_discarded));
+    text += QStringLiteral("Warnings discarded: %1").arg(static_cast<qulonglong>(monitor_.warnings_discarded));
     return text;
 }
 
@@ -154,7 +153,7 @@ void MainWindow::save_status_as(int modem) {
     }
     const ExportFormat format = filter.startsWith(QStringLiteral("CSV")) ? EXPORT_CSV : export_format_for(path);
     QString error;
-    if (!save_status(modem, path, format, time_format_, &error)) {
+    if (!save_status(monitor_, modem, path, format, time_format_, &error)) {
         QMessageBox::warning(this, QStringLiteral("Save Modem %1 Status").arg(modem),
                              QStringLiteral("Could not save %1:\n%2").arg(path, error));
     }
@@ -167,13 +166,24 @@ void MainWindow::update_loss() {
 }
 
 void MainWindow::start_timers() {
-    connect(&timers_[0], &QTimer::timeout, this, &MainWindow::status_tick);
-    connect(&timers_[1], &QTimer::timeout, this, &MainWindow::status_tick);
-    connect(&timers_[2], &QTimer::timeout, this, [this] { eye_tick(1); });
-    connect(&timers_[3], &QTimer::timeout, this, [this] { eye_tick(2); });
-    connect(&timers_[4], &QTimer::timeout, this, &MainWindow::main_tick);
-    for (QTimer &timer : timers_) {
-        timer.start(static_cast<int>(TIMER_PERIOD_MS));
+    for (int i = 0; i < 5; ++i) {
+        QTimer *timer = &timers_[i];
+        switch (MONITOR_TICKS[i]) {
+        case TICK_MAIN:
+            connect(timer, &QTimer::timeout, this, &MainWindow::main_tick);
+            break;
+        case TICK_STATUS_1:
+        case TICK_STATUS_2:
+            connect(timer, &QTimer::timeout, this, &MainWindow::status_tick);
+            break;
+        case TICK_EYE_1:
+            connect(timer, &QTimer::timeout, this, [this] { eye_tick(1); });
+            break;
+        case TICK_EYE_2:
+            connect(timer, &QTimer::timeout, this, [this] { eye_tick(2); });
+            break;
+        }
+        timer->start(static_cast<int>(TIMER_PERIOD_MS));
     }
 }
 
@@ -196,7 +206,7 @@ ChildWindow *MainWindow::child(int child_id) const {
 }
 
 void MainWindow::command(int id) {
-    const CommandEffect effect = menu_command(id);
+    const CommandEffect effect = monitor_command(monitor_, id);
     switch (effect.kind) {
     case COMMAND_EXIT:
         close();
@@ -237,7 +247,6 @@ void MainWindow::lay_out_children() {
     }
 }
 
-void MainWindow::sink_add_line(void *, int modem, const char *line) { monitor_add_line(modem, line); }
 
 void MainWindow::sink_show_warning(void *context, const char *line) {
     MainWindow *window = static_cast<MainWindow *>(context);
@@ -259,40 +268,33 @@ void MainWindow::sync_lists() {
 }
 
 void MainWindow::status_tick() {
-    if (shut_down_) {
+    if (monitor_.closed) {
         return;
     }
-    // When each modem became active, for the lines' times.
-    activity_note(modem_presence(), monitor_clock());
-    drain_status(sink_);
-    if (shut_down_) {
-        // The window was closed while a warning box held this drain; the
-        // records fetched after that may have started a capture again.
-        monitor_shutdown();
-        return;
+    // A burst drains over several ticks, so that the window keeps answering.
+    monitor_status_tick(monitor_, sink_, WINDOW_DRAIN_BUDGET_US);
+    if (!monitor_.closed) {
+        sync_lists();
     }
-    sync_lists();
 }
 
 void MainWindow::eye_tick(int modem) {
-    if (!shut_down_) {
-        eye_views_[modem - 1]->tick();
+    EyePoint points[EYE_POINTS_WANTED];
+    const int count = monitor_eye_tick(monitor_, modem, points);
+    if (count >= 0) {
+        eye_views_[modem - 1]->show_points(points, count);
     }
 }
 
-void MainWindow::main_tick() {
-    if (!shut_down_) {
-        monitor_main_tick();
-    }
-}
+void MainWindow::main_tick() { monitor_main_tick(monitor_); }
 
-static bool shown_flag(int child_id) {
+static bool shown_flag(const Monitor &monitor, int child_id) {
     switch (child_id) {
     case CHILD_STATUS_1:
     case CHILD_STATUS_2:
-        return status_visible[child_id - CHILD_STATUS_1] != 0;
+        return monitor.visible.status[child_id - CHILD_STATUS_1] != 0;
     default:
-        return eye_visible[child_id - CHILD_EYE_1] != 0;
+        return monitor.visible.eye[child_id - CHILD_EYE_1] != 0;
     }
 }
 
@@ -300,7 +302,7 @@ WindowOptions MainWindow::options() const {
     WindowOptions options;
     options.geometry = saveGeometry();
     for (int i = 0; i < 4; ++i) {
-        options.child_shown[i] = shown_flag(CHILD_ROWS[i].id);
+        options.child_shown[i] = shown_flag(monitor_, CHILD_ROWS[i].id);
     }
     options.time_format = time_format_;
     for (int m = 0; m < 2; ++m) {
@@ -317,7 +319,7 @@ void MainWindow::apply_options(const WindowOptions &options) {
         restoreGeometry(options.geometry);
     }
     for (int i = 0; i < 4; ++i) {
-        if (options.child_shown[i] != shown_flag(CHILD_ROWS[i].id)) {
+        if (options.child_shown[i] != shown_flag(monitor_, CHILD_ROWS[i].id)) {
             command(CHILD_ROWS[i].menu_id);
         }
     }
@@ -338,7 +340,7 @@ void MainWindow::use_settings(QSettings *settings) {
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
-    if (settings_ != nullptr && !shut_down_) {
+    if (settings_ != nullptr && !monitor_.closed) {
         write_window_options(options(), *settings_);
         settings_->sync();
     }
@@ -347,10 +349,7 @@ void MainWindow::closeEvent(QCloseEvent *event) {
     for (QTimer &timer : timers_) {
         timer.stop();
     }
-    if (!shut_down_) {
-        shut_down_ = true;
-        monitor_shutdown();
-    }
+    monitor_close(monitor_);
     // A warning box still open would keep the program (and its drain) going.
     for (QMessageBox *box : findChildren<QMessageBox *>()) {
         if (box->isVisible()) {

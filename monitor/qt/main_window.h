@@ -7,8 +7,8 @@
 #include <QMainWindow>
 #include <QTimer>
 
-#include "monitor/drain.h"
 #include "monitor/line_time.h"
+#include "monitor/monitor.h"
 #include "monitor/qt/window_options.h"
 
 class QAction;
@@ -26,16 +26,18 @@ class StatusPane;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // Tests drive the ticks themselves and pass start_timers false.
-    explicit MainWindow(bool start_timers = true);
+    // A window over `monitor`, which outlives it. Tests drive the ticks
+    // themselves and pass start_timers false.
+    explicit MainWindow(Monitor &monitor, bool start_timers = true);
+    Monitor &monitor() const { return monitor_; }
 
     // Carries out a menu command (ids of the menu table); unknown ids do nothing.
     void command(int id);
     // Moves the children to their places in the client area.
     void lay_out_children();
 
-    // One tick of a status list: the drain (either list's tick fills both
-    // lists), then both lists catch up with their stores.
+    // One tick of a status list: the core's bounded drain (either list's
+    // tick fills both lists), then both lists catch up with their stores.
     void status_tick();
     void eye_tick(int modem);
     void main_tick();
@@ -79,9 +81,9 @@ private:
     void start_timers();
     void show_message(int icon, const char *caption, const char *text);
 
-    static void sink_add_line(void *context, int modem, const char *line);
     static void sink_show_warning(void *context, const char *line);
 
+    Monitor &monitor_;
     ChildArea *area_ = nullptr;
     ChildWindow *children_[4] = {};
     QAction *actions_[6] = {};
@@ -89,13 +91,12 @@ private:
     StatusView *status_views_[2] = {};
     StatusPane *status_panes_[2] = {};
     EyeView *eye_views_[2] = {};
-    // Status 1, status 2, eye 1, eye 2, main.
+    // One per tick of the core, in its order (MONITOR_TICKS).
     QTimer timers_[5];
-    DrainSink sink_ = {};
+    MonitorSink sink_ = {};
     LineTimeFormat time_format_ = LINE_TIME_OFF;
     QAction *time_actions_[LINE_TIME_FORMATS] = {};
     QLabel *loss_label_ = nullptr;
     QAction *save_actions_[2] = {};
     QSettings *settings_ = nullptr;
-    bool shut_down_ = false;
 };

@@ -1,6 +1,8 @@
 // The window's program entry: command line, start-up, event loop, shutdown.
 #include "monitor/qt/qt_program.h"
 
+#include "driverlink/driver_source.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QSettings>
@@ -39,8 +41,12 @@ int run_window(int argc, char **argv) {
         return print_and_exit(command, message);
     }
     const QByteArray argument = device.toLocal8Bit();
-    if (!monitor_start(argument.isEmpty() ? nullptr : argument.constData())) {
+    // The monitor over the platform's own driver (the tarvel-sim daemon).
+    PlatformDriverSource source;
+    Monitor *monitor = monitor_new(source);
+    if (!monitor_start(*monitor, argument.isEmpty() ? nullptr : argument.constData())) {
         std::fputs("LineWatch: device name too long\n", stderr);
+        monitor_delete(monitor);
         return 2;
     }
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Tarvel"),
@@ -48,12 +54,16 @@ int run_window(int argc, char **argv) {
     if (reset_settings) {
         settings.clear();
     }
-    MainWindow window;
-    window.use_settings(&settings);
-    window.show();
-    window_stop_signals_install(&window);
-    // The window's close shuts the monitor down; the loop then ends with 0.
-    const int status = QApplication::exec();
-    window_stop_signals_remove();
+    int status = 0;
+    {
+        MainWindow window(*monitor);
+        window.use_settings(&settings);
+        window.show();
+        window_stop_signals_install(&window);
+        // The window's close shuts the monitor down; the loop then ends with 0.
+        status = QApplication::exec();
+        window_stop_signals_remove();
+    }
+    monitor_delete(monitor);
     return status;
 }

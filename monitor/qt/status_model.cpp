@@ -3,8 +3,9 @@
 
 #include "monitor/status_export.h"
 
-StatusModel::StatusModel(LineStore *store, int modem, const LineTimeFormat *format, QObject *parent)
-    : QAbstractListModel(parent), store_(store), modem_(modem), format_(format) {
+StatusModel::StatusModel(LineStore *store, const ModemActivity *activity, int modem,
+                         const LineTimeFormat *format, QObject *parent)
+    : QAbstractListModel(parent), store_(store), activity_(activity), modem_(modem), format_(format) {
     shown_first_ = store_->first_number;
     shown_end_ = store_->first_number;
 }
@@ -29,7 +30,8 @@ void StatusModel::time_text(int row, char text[LINE_TIME_TEXT_BYTES]) const {
     text[0] = '\0';
     if (line(row) != nullptr) {
         const uint64_t number = shown_first_ + static_cast<uint64_t>(row);
-        store_line_time(*store_, static_cast<size_t>(number - store_->first_number), modem_, *format_, text);
+        store_line_time(*store_, static_cast<size_t>(number - store_->first_number), activity_, modem_, *format_,
+                        text);
     }
 }
 

@@ -18,7 +18,10 @@ public:
     static constexpr int TIME_ROLE = Qt::UserRole + 1;
 
     // `format` is the window's time format, shared by both lists.
-    StatusModel(LineStore *store, int modem, const LineTimeFormat *format, QObject *parent = nullptr);
+    // A model over a monitor's store of modem 1 or 2; `activity` is the
+    // monitor's record of when each modem became active, for the times.
+    StatusModel(LineStore *store, const ModemActivity *activity, int modem, const LineTimeFormat *format,
+                QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -45,6 +48,7 @@ public:
 
 private:
     LineStore *store_;
+    const ModemActivity *activity_;
     int modem_;
     const LineTimeFormat *format_;
     ViewChange last_change_ = {0, 0};

@@ -9,13 +9,13 @@ ExportFormat export_format_for(const QString &path) {
     return path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ? EXPORT_CSV : EXPORT_TEXT;
 }
 
-bool save_status(int modem, const QString &path, ExportFormat format, LineTimeFormat time_format,
-                 QString *error) {
+bool save_status(const Monitor &monitor, int modem, const QString &path, ExportFormat format,
+                 LineTimeFormat time_format, QString *error) {
     if (modem != 1 && modem != 2) {
         *error = QStringLiteral("no such modem");
         return false;
     }
-    const LineStore &store = status_stores[modem - 1];
+    const LineStore &store = monitor.stores[modem - 1];
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = file.errorString();
@@ -29,7 +29,7 @@ bool save_status(int modem, const QString &path, ExportFormat format, LineTimeFo
     bool ok = true;
     for (size_t i = 0; ok && i < store.count; ++i) {
         char time[LINE_TIME_TEXT_BYTES];
-        store_line_time(store, i, modem, time_format, time);
+        store_line_time(store, i, monitor.activity, modem, time_format, time);
         char row[EXPORT_ROW_BYTES];
         const size_t n = export_row(format, time_format != LINE_TIME_OFF ? time : nullptr, modem,
                                     line_store_text(store, i), row, sizeof row);

@@ -13,5 +13,6 @@ ExportFormat export_format_for(const QString &path);
 // Writes modem 1's or 2's stored lines to path. The file is written under a
 // temporary name and renamed over path only when complete, so a failed save
 // never leaves a half file over an old one. False with the reason in *error.
-bool save_status(int modem, const QString &path, ExportFormat format, LineTimeFormat time_format,
-                 QString *error);
+struct Monitor;
+bool save_status(const Monitor &monitor, int modem, const QString &path, ExportFormat format,
+                 LineTimeFormat time_format, QString *error);

@@ -72,7 +72,7 @@ protected:
 TEST_F(CaptureTest, RestartCaptureWritesThirtyNineFullChunksThenStops) {
     activate(1);
     restart_capture(captures_, 1, 10000, line_);
-    ASSERT_TRUE(captures_.slots[0].active);
+    ASSERT_TRUE(captures_.slot[0].active);
     std::vector<unsigned char> data = patterned_bytes(41 * CHUNK, 3);
     sim_queue_capture(1, data.data(), data.size());
     sim_clear_call_log();
@@ -83,8 +83,8 @@ TEST_F(CaptureTest, RestartCaptureWritesThirtyNineFullChunksThenStops) {
     std::vector<unsigned char> written = file_bytes("session.rec.1");
     ASSERT_EQ(written.size(), 20447232u);
     EXPECT_TRUE(std::equal(written.begin(), written.end(), data.begin()));
-    EXPECT_FALSE(captures_.slots[0].active);
-    EXPECT_EQ(captures_.slots[0].byte_count, 20971520);
+    EXPECT_FALSE(captures_.slot[0].active);
+    EXPECT_EQ(captures_.slot[0].byte_count, 20971520);
     EXPECT_EQ(capture_reads("0"), 40u);
     EXPECT_EQ(sim_pending_capture(1), CHUNK);  // the 41st chunk was never read
     std::vector<unsigned char> flag = setup();
@@ -133,16 +133,16 @@ TEST_F(CaptureTest, RestartRequestsByRangeAndSlotState) {
 
         EXPECT_STREQ(line_, c.line);
         if (c.starts) {
-            EXPECT_TRUE(captures_.slots[0].active);
-            EXPECT_STREQ(captures_.slots[0].file_name, "session.rec.1");
-            EXPECT_EQ(captures_.slots[0].byte_limit, 20971520);
-            EXPECT_EQ(captures_.slots[0].byte_count, 0);
+            EXPECT_TRUE(captures_.slot[0].active);
+            EXPECT_STREQ(captures_.slot[0].file_name, "session.rec.1");
+            EXPECT_EQ(captures_.slot[0].byte_limit, 20971520);
+            EXPECT_EQ(captures_.slot[0].byte_count, 0);
             EXPECT_TRUE(file_bytes("session.rec.1").empty());
             EXPECT_EQ(begin_calls(), (std::vector<std::string>{"BEGIN_1 1", "BEGIN_2 1"}));
             EXPECT_EQ(setup()[0] & 1, 1);
         } else {
             EXPECT_TRUE(served_calls().empty());
-            EXPECT_EQ(captures_.slots[0].active, c.active_before);
+            EXPECT_EQ(captures_.slot[0].active, c.active_before);
             if (c.active_before) {
                 EXPECT_EQ(file_bytes("session.rec.1"), old_data);
             } else {
@@ -160,8 +160,8 @@ TEST_F(CaptureTest, RestartOfModemTwoUsesItsOwnNameAndNumber) {
     activate(2);
     sim_clear_call_log();
     restart_capture(captures_, 2, 10000, line_);
-    EXPECT_TRUE(captures_.slots[1].active);
-    EXPECT_FALSE(captures_.slots[0].active);
+    EXPECT_TRUE(captures_.slot[1].active);
+    EXPECT_FALSE(captures_.slot[0].active);
     EXPECT_TRUE(file_exists("session.rec.2"));
     EXPECT_EQ(begin_calls(), (std::vector<std::string>{"BEGIN_1 2", "BEGIN_2 2"}));
 }
@@ -174,8 +174,8 @@ TEST_F(CaptureTest, UnnamedCaptureFilesShareOneCounter) {
     open_named_capture(captures_, 2, 1, 0, line_);
     EXPECT_STREQ(line_, "Created new log file 2.log");
     EXPECT_EQ(captures_.log_counter, 3);
-    EXPECT_STREQ(captures_.slots[0].file_name, "1.log");
-    EXPECT_STREQ(captures_.slots[1].file_name, "2.log");
+    EXPECT_STREQ(captures_.slot[0].file_name, "1.log");
+    EXPECT_STREQ(captures_.slot[1].file_name, "2.log");
     EXPECT_EQ(begin_calls(), (std::vector<std::string>{"BEGIN_1 1", "BEGIN_2 1", "BEGIN_1 2",
                                                        "BEGIN_2 2"}));
     // Each file holds exactly its own modem's data.
@@ -196,7 +196,7 @@ TEST_F(CaptureTest, FileRequestWithZeroSizeOnlyStops) {
     line_[0] = '\0';
     open_named_capture(captures_, 1, 0, 0, line_);
     EXPECT_STREQ(line_, "");
-    EXPECT_FALSE(captures_.slots[0].active);
+    EXPECT_FALSE(captures_.slot[0].active);
     EXPECT_EQ(captures_.log_counter, 2);
     EXPECT_TRUE(begin_calls().empty());
     EXPECT_EQ(file_bytes("1.log"), data);
@@ -245,8 +245,8 @@ TEST_F(CaptureTest, NoActiveModemStopsBothCapturesAndClearsTheFlag) {
     EXPECT_EQ(setup()[0] & 1, 1);
     sim_set_active_modems(0);
     drain_captures(captures_);
-    EXPECT_FALSE(captures_.slots[0].active);
-    EXPECT_FALSE(captures_.slots[1].active);
+    EXPECT_FALSE(captures_.slot[0].active);
+    EXPECT_FALSE(captures_.slot[1].active);
     EXPECT_EQ(setup()[0] & 1, 0);
     EXPECT_EQ(file_bytes("session.rec.1"), one);
     EXPECT_EQ(file_bytes("1.log"), two);
@@ -267,7 +267,7 @@ TEST_F(CaptureTest, OneActiveModemDrainsOnlyModemOne) {
     EXPECT_EQ(capture_reads("0"), 2u);
     EXPECT_EQ(file_bytes("session.rec.1"), std::vector<unsigned char>(100, 0x11));
     EXPECT_TRUE(file_bytes("session.rec.2").empty());
-    EXPECT_TRUE(captures_.slots[1].active);
+    EXPECT_TRUE(captures_.slot[1].active);
 }
 
 TEST_F(CaptureTest, FlagFollowsTheLastStartOrStopOfEitherModem) {
@@ -276,7 +276,7 @@ TEST_F(CaptureTest, FlagFollowsTheLastStartOrStopOfEitherModem) {
     restart_capture(captures_, 2, 10000, line_);
     EXPECT_EQ(setup()[0] & 1, 1);
     open_named_capture(captures_, 1, 0, 0, line_);  // stops modem 1 only
-    EXPECT_TRUE(captures_.slots[1].active);
+    EXPECT_TRUE(captures_.slot[1].active);
     EXPECT_EQ(setup()[0] & 1, 0);
     restart_capture(captures_, 1, 10000, line_);
     EXPECT_EQ(setup()[0] & 1, 1);
@@ -334,7 +334,7 @@ TEST_F(CaptureTest, SetupValueTooLongToKeepIsLeftUntouchedAndTheStartFails) {
     sim_clear_call_log();
     open_named_capture(captures_, 1, 1, 0, line_);
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
-    EXPECT_FALSE(captures_.slots[0].active);
+    EXPECT_FALSE(captures_.slot[0].active);
     EXPECT_TRUE(directory_names().empty());
     EXPECT_TRUE(begin_calls().empty());
     EXPECT_EQ(setup(), value);
@@ -346,7 +346,7 @@ TEST_F(CaptureTest, MissingRegistryKeyFailsTheStart) {
     sim_clear_call_log();
     open_named_capture(captures_, 1, 5, 0, line_);
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
-    EXPECT_FALSE(captures_.slots[0].active);
+    EXPECT_FALSE(captures_.slot[0].active);
     EXPECT_EQ(captures_.log_counter, 2);  // the name was taken before the start failed
     EXPECT_TRUE(begin_calls().empty());
     EXPECT_TRUE(directory_names().empty());
@@ -355,7 +355,7 @@ TEST_F(CaptureTest, MissingRegistryKeyFailsTheStart) {
     line_[0] = '\0';
     restart_capture(captures_, 1, 10000, line_);
     EXPECT_STREQ(line_, "");
-    EXPECT_FALSE(captures_.slots[0].active);
+    EXPECT_FALSE(captures_.slot[0].active);
     EXPECT_TRUE(directory_names().empty());
     EXPECT_EQ(begin_calls(), (std::vector<std::string>{"BEGIN_1 1", "BEGIN_2 1"}));
 }
@@ -398,13 +398,13 @@ TEST_F(CaptureTest, DriverSuppliedNames) {
         open_named_capture(captures_, 1, 1, address, line_);
         if (c.created) {
             EXPECT_EQ(std::string(line_), "Created new log file " + c.name);
-            EXPECT_TRUE(captures_.slots[0].active);
+            EXPECT_TRUE(captures_.slot[0].active);
             EXPECT_TRUE(file_exists(c.name));
             EXPECT_EQ(begin_calls().size(), 2u);
         } else {
             EXPECT_EQ(std::string(line_),
                       "Failed to create new log file error = " + std::to_string(c.expected_error));
-            EXPECT_FALSE(captures_.slots[0].active);
+            EXPECT_FALSE(captures_.slot[0].active);
             EXPECT_TRUE(begin_calls().empty());
         }
     }
@@ -432,12 +432,12 @@ TEST_F(CaptureTest, SizeLimitsOfCaptureFileRequests) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.description);
         open_named_capture(captures_, 1, c.mebibytes, 0, line_);
-        ASSERT_TRUE(captures_.slots[0].active);
-        EXPECT_EQ(captures_.slots[0].byte_limit, c.expected_limit);
+        ASSERT_TRUE(captures_.slot[0].active);
+        EXPECT_EQ(captures_.slot[0].byte_limit, c.expected_limit);
         std::vector<unsigned char> data = patterned_bytes(CHUNK, c.mebibytes);
         deliver(1, data);
-        EXPECT_TRUE(captures_.slots[0].active);
-        EXPECT_EQ(file_bytes(captures_.slots[0].file_name), data);
+        EXPECT_TRUE(captures_.slot[0].active);
+        EXPECT_EQ(file_bytes(captures_.slot[0].file_name), data);
     }
 }
 
@@ -456,24 +456,24 @@ TEST_F(CaptureTest, SmallLimitDropsTheChunkThatReachesIt) {
         sim_queue_capture(1, patterned_bytes(step.bytes, static_cast<unsigned>(++seed)).data(),
                           step.bytes);
         drain_captures(captures_);
-        EXPECT_EQ(captures_.slots[0].active, step.active_after);
+        EXPECT_EQ(captures_.slot[0].active, step.active_after);
         EXPECT_EQ(file_bytes("small.bin").size(), step.file_size_after);
     }
-    EXPECT_EQ(captures_.slots[0].byte_count, 1000);
+    EXPECT_EQ(captures_.slot[0].byte_count, 1000);
 }
 
 TEST_F(CaptureTest, RestartToTheNameTheCaptureAlreadyHasKeepsIt) {
     activate(1);
     open_named_capture(captures_, 1, 5, 0, line_);  // 1.log
-    ASSERT_STREQ(captures_.slots[0].file_name, "1.log");
+    ASSERT_STREQ(captures_.slot[0].file_name, "1.log");
     std::vector<unsigned char> data = patterned_bytes(9000, 6);
     deliver(1, data);
     line_[0] = '\0';
     restart_capture(captures_, 1, 10001, line_);
     EXPECT_STREQ(line_, "Created new log file 1.log");
     EXPECT_EQ(file_bytes("1.log"), data);
-    EXPECT_TRUE(captures_.slots[0].active);
-    EXPECT_STREQ(captures_.slots[0].file_name, "session.rec.1");
+    EXPECT_TRUE(captures_.slot[0].active);
+    EXPECT_STREQ(captures_.slot[0].file_name, "session.rec.1");
 }
 
 TEST_F(CaptureTest, RestartToAnotherSpellingOfTheCapturesNameKeepsIt) {
@@ -482,15 +482,15 @@ TEST_F(CaptureTest, RestartToAnotherSpellingOfTheCapturesNameKeepsIt) {
     const uint32_t address = 0x80006000;
     sim_map_memory(address, reinterpret_cast<const unsigned char *>(name), sizeof name);
     open_named_capture(captures_, 1, 5, address, line_);
-    ASSERT_STREQ(captures_.slots[0].file_name, "./3.log");
+    ASSERT_STREQ(captures_.slot[0].file_name, "./3.log");
     std::vector<unsigned char> data = patterned_bytes(9000, 18);
     deliver(1, data);
     line_[0] = '\0';
     restart_capture(captures_, 1, 10003, line_);
     EXPECT_STREQ(line_, "Created new log file 3.log");
     EXPECT_EQ(file_bytes("3.log"), data);
-    EXPECT_TRUE(captures_.slots[0].active);
-    EXPECT_STREQ(captures_.slots[0].file_name, "session.rec.1");
+    EXPECT_TRUE(captures_.slot[0].active);
+    EXPECT_STREQ(captures_.slot[0].file_name, "session.rec.1");
 }
 
 TEST_F(CaptureTest, FailedRenameKeepsTheFinishedCapture) {
@@ -505,7 +505,7 @@ TEST_F(CaptureTest, FailedRenameKeepsTheFinishedCapture) {
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
     EXPECT_STRNE(line_, "Failed to create new log file error = 0");
     EXPECT_EQ(file_bytes("session.rec.1"), data);
-    EXPECT_FALSE(captures_.slots[0].active);
+    EXPECT_FALSE(captures_.slot[0].active);
     EXPECT_TRUE(begin_calls().empty());
 }
 
@@ -515,7 +515,7 @@ TEST_F(CaptureTest, FailedRenameKeepsAFinishedCaptureNamedSessionRecByAnotherSpe
     const uint32_t address = 0x80007000;
     sim_map_memory(address, reinterpret_cast<const unsigned char *>(name), sizeof name);
     open_named_capture(captures_, 1, 5, address, line_);
-    ASSERT_TRUE(captures_.slots[0].active);
+    ASSERT_TRUE(captures_.slot[0].active);
     std::vector<unsigned char> data = patterned_bytes(4000, 19);
     deliver(1, data);
     ASSERT_TRUE(make_directory_holding("3.log", "keep"));
@@ -523,7 +523,7 @@ TEST_F(CaptureTest, FailedRenameKeepsAFinishedCaptureNamedSessionRecByAnotherSpe
     restart_capture(captures_, 1, 10003, line_);
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
     EXPECT_EQ(file_bytes("session.rec.1"), data);
-    EXPECT_FALSE(captures_.slots[0].active);
+    EXPECT_FALSE(captures_.slot[0].active);
     EXPECT_TRUE(begin_calls().empty());
 }
 
@@ -536,14 +536,14 @@ TEST_F(CaptureTest, FailedRenameOfANamedCaptureStillStartsSessionRec) {
     restart_capture(captures_, 1, 10003, line_);
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
     EXPECT_EQ(file_bytes("1.log"), data);
-    EXPECT_TRUE(captures_.slots[0].active);
-    EXPECT_STREQ(captures_.slots[0].file_name, "session.rec.1");
+    EXPECT_TRUE(captures_.slot[0].active);
+    EXPECT_STREQ(captures_.slot[0].file_name, "session.rec.1");
 }
 
 TEST_F(CaptureTest, RenameNeverDeletesTheOtherModemsRunningCapture) {
     activate(2);
     open_named_capture(captures_, 2, 5, 0, line_);  // modem 2 records into 1.log
-    ASSERT_STREQ(captures_.slots[1].file_name, "1.log");
+    ASSERT_STREQ(captures_.slot[1].file_name, "1.log");
     std::vector<unsigned char> two = patterned_bytes(6000, 14);
     deliver(2, two);
     restart_capture(captures_, 1, 10000, line_);
@@ -558,7 +558,7 @@ TEST_F(CaptureTest, RenameNeverDeletesTheOtherModemsRunningCapture) {
     deliver(2, more);
     std::vector<unsigned char> expected = two;
     expected.insert(expected.end(), more.begin(), more.end());
-    EXPECT_TRUE(captures_.slots[1].active);
+    EXPECT_TRUE(captures_.slot[1].active);
     EXPECT_EQ(file_bytes("1.log"), expected);
 }
 
@@ -573,9 +573,9 @@ TEST_F(CaptureTest, NamedCaptureNeverReplacesTheOtherModemsRunningCapture) {
     sim_clear_call_log();
     open_named_capture(captures_, 2, 5, address, line_);
     EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
-    EXPECT_FALSE(captures_.slots[1].active);
+    EXPECT_FALSE(captures_.slot[1].active);
     EXPECT_TRUE(begin_calls().empty());
-    EXPECT_TRUE(captures_.slots[0].active);
+    EXPECT_TRUE(captures_.slot[0].active);
     EXPECT_EQ(file_bytes("1.log"), one);
 }
 
@@ -587,7 +587,7 @@ TEST_F(CaptureTest, CountAboveTheBufferIsCutToTheBuffer) {
     faults.capture_count = 2 * CHUNK;
     sim_set_faults(faults);
     drain_captures(captures_);
-    EXPECT_EQ(captures_.slots[0].byte_count, static_cast<int64_t>(CHUNK));
+    EXPECT_EQ(captures_.slot[0].byte_count, static_cast<int64_t>(CHUNK));
     EXPECT_EQ(file_bytes("big.bin"), std::vector<unsigned char>(CHUNK, 0x5A));
     // The second read delivers 100 bytes and claims a full buffer: what it
     // did not fill reads as zeros, never as the first read's bytes.

@@ -57,8 +57,8 @@ TEST_F(CaptureHardeningTest, LastDataOfASessionIsReadBeforeTheDeviceCloses) {
     sim_queue_capture(2, two.data(), two.size());
     sim_set_active_modems(0);  // in the same moment as the data
     drain_captures(captures_);
-    EXPECT_FALSE(captures_.slots[0].active);
-    EXPECT_FALSE(captures_.slots[1].active);
+    EXPECT_FALSE(captures_.slot[0].active);
+    EXPECT_FALSE(captures_.slot[1].active);
     EXPECT_EQ(file_bytes("session.rec.1"), one);
     EXPECT_EQ(file_bytes("session.rec.2"), two);
     EXPECT_FALSE(sim_device_open());
@@ -76,11 +76,11 @@ TEST_F(CaptureHardeningTest, PlantedLinkIsRefusedAndItsTargetUntouched) {
     ASSERT_EQ(symlink("elsewhere/precious", "session.rec.1"), 0);
     ASSERT_EQ(symlink("elsewhere/precious", "7.log"), 0);
     restart_capture(captures_, 1, 10000, line_);
-    EXPECT_FALSE(captures_.slots[0].active);
+    EXPECT_FALSE(captures_.slot[0].active);
     sim_map_memory(0x80001000, reinterpret_cast<const unsigned char *>("7.log"), 6);
     open_named_capture(captures_, 1, 1, 0x80001000, line_);
     EXPECT_STREQ(line_, ("Failed to create new log file error = " + std::to_string(ELOOP)).c_str());
-    EXPECT_FALSE(captures_.slots[0].active);
+    EXPECT_FALSE(captures_.slot[0].active);
     EXPECT_EQ(file_bytes("elsewhere/precious"), std::vector<unsigned char>({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
 }
 
@@ -104,8 +104,8 @@ TEST_F(CaptureHardeningTest, FailedWriteEndsTheFileAsAnExactPrefix) {
     setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previous_handler);
     EXPECT_EQ(file_bytes("limited.bin"), std::vector<unsigned char>(data.begin(), data.begin() + CHUNK));
-    EXPECT_TRUE(captures_.slots[0].file.write_failed);
-    EXPECT_EQ(captures_.slots[0].file.bytes_written, static_cast<int64_t>(CHUNK));
+    EXPECT_TRUE(captures_.slot[0].file.write_failed);
+    EXPECT_EQ(captures_.slot[0].file.bytes_written, static_cast<int64_t>(CHUNK));
 }
 
 }  // namespace

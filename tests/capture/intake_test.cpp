@@ -57,8 +57,8 @@ TEST_F(IntakeTest, DriverInternalErrorsGetTheirTextWhateverTheParameters) {
         EXPECT_STREQ(line, c.expected);
     }
     // Neither code 77 nor 131 reached the capture operations.
-    EXPECT_FALSE(captures_.slots[0].active);
-    EXPECT_FALSE(captures_.slots[1].active);
+    EXPECT_FALSE(captures_.slot[0].active);
+    EXPECT_FALSE(captures_.slot[1].active);
     EXPECT_TRUE(directory_names().empty());
 }
 
@@ -166,13 +166,13 @@ TEST_F(IntakeTest, CaptureRequestsNeverReachTheDecoder) {
         StatusLine line;
         EXPECT_EQ(next_status_line(captures_, line), c.expected_result);
         EXPECT_STREQ(line, c.expected_line);
-        EXPECT_EQ(captures_.slots[0].active, c.modem1_active_after);
-        EXPECT_FALSE(captures_.slots[1].active);
+        EXPECT_EQ(captures_.slot[0].active, c.modem1_active_after);
+        EXPECT_FALSE(captures_.slot[1].active);
         if (c.expected_file != nullptr) {
             EXPECT_TRUE(file_exists(c.expected_file));
         }
     }
-    EXPECT_EQ(captures_.slots[0].byte_limit, 3 * 1048576);
+    EXPECT_EQ(captures_.slot[0].byte_limit, 3 * 1048576);
 }
 
 }  // namespace

@@ -26,13 +26,14 @@
 //
 // --burst N measures rather than checks: every line of the trace carries a
 // running number as its last figure, 0 first, on each modem. The probe
-// times how long the lists take to fill to LINES1 and LINES2 lines, creates
-// WORKDIR\full, then times N more lines per modem (numbered on from there)
-// into the full lists: from the first new line seen to the last, the longest
-// round trip of WM_NULL to the main window (sent every 2 ms) and the longest
-// gap between two polls. It checks only that the lists end at their bound,
-// the oldest lines gone. --wait MS bounds each of the two waits (default
-// 600000).
+// hides both status windows, times how long the lists take to fill to
+// LINES1 and LINES2 lines, shows the windows, creates WORKDIR\full, then
+// times N more lines per modem (numbered on from there) into the full
+// lists: from the first new line seen to the last, the longest round trip
+// of WM_NULL to the main window (sent every 2 ms) and the longest gap
+// between two polls. It checks only that every line arrived and that the
+// lists end at their bound, the oldest lines gone. --wait MS bounds each of
+// the two waits (default 600000).
 //
 // --list-costs times, in a list box of LineWatch.exe's style made by the
 // probe itself, each list box call that the status windows make per line,
@@ -423,7 +424,15 @@ static bool watch(HWND main, const HWND list[2], DWORD wait_ms, Stretch &stretch
 }
 
 // The fill, then the burst of `burst` lines per modem into the full lists.
-static void measure_burst(HWND main, const HWND list[2], const int wanted[2], int burst, const std::string &workdir, DWORD wait_ms) {
+static void measure_burst(HWND main, const HWND status[2], const HWND list[2], const int wanted[2], int burst,
+                          const std::string &workdir, DWORD wait_ms) {
+    // The fill goes into hidden lists: a shown list box redraws its scroll
+    // bar and scrolls on every line, which under Wine costs milliseconds a
+    // line; the burst then goes into the shown, full lists.
+    for (int m = 0; m < 2; ++m) {
+        SendMessageA(main, WM_COMMAND, WPARAM(CHILDREN[m].menu_id), 0);
+    }
+    check(!IsWindowVisible(status[0]) && !IsWindowVisible(status[1]), "both status windows hidden for the fill");
     BurstPoll poll{};
     Stretch fill;
     const bool full = watch(
@@ -438,9 +447,14 @@ static void measure_burst(HWND main, const HWND list[2], const int wanted[2], in
                 ms(fill.longest_gap_us).c_str(), fill.polls, fill.slow_polls);
     check(full, "the lists fill to the lines fed", number(poll.count[0]) + " and " + number(poll.count[1]) + ", newest " +
                                                         number(poll.newest[0]) + " and " + number(poll.newest[1]));
+    for (int m = 0; m < 2; ++m) {
+        SendMessageA(main, WM_COMMAND, WPARAM(CHILDREN[m].menu_id), 0);
+    }
+    check(IsWindowVisible(status[0]) && IsWindowVisible(status[1]), "both status windows shown for the burst");
     if (!full) {
         return;
     }
+    Sleep(1000);  // the shown lists paint
     FILE *marker = std::fopen((workdir + "\\full").c_str(), "w");
     if (marker != nullptr) {
         std::fclose(marker);
@@ -522,25 +536,30 @@ static int measure_list_costs(int lines) {
         std::printf("list costs: %-52s %8.1f us wall, %8.1f us CPU per line (%d lines)\n", block.what,
                     double(block.wall_us) / count, double(block.cpu_us) / count, count);
     };
-    // The fill, as the status windows do it during a fill, in blocks of 10,000.
+    const auto add_measure_scroll = [&](int) {
+        const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, LPARAM(text()));
+        TEXTMETRICA metrics;
+        GetTabbedTextExtentA(dc, line, int(strlen(line)), 0, nullptr);
+        GetTextMetricsA(dc, &metrics);
+        SendMessageA(list, LB_SETTOPINDEX, WPARAM(index), 0);
+    };
+    // The fill as the status windows do it, the window hidden (blocks of
+    // 10,000), then the first block again with the window shown.
+    ShowWindow(frame, SW_HIDE);
     for (int done = 0; done < lines; done += 10000) {
         const int count = std::min(10000, lines - done);
         char what[64];
-        std::snprintf(what, sizeof what, "add+scroll+measure at %d to %d lines", done, done + count);
-        show(timed(what, count,
-                   [&](int) {
-                       const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, LPARAM(text()));
-                       GetTabbedTextExtentA(dc, line, int(strlen(line)), 0, nullptr);
-                       SendMessageA(list, LB_SETTOPINDEX, WPARAM(index), 0);
-                   }),
-             count);
-        pump();
+        std::snprintf(what, sizeof what, "hidden: add+measure+scroll, %d to %d lines", done, done + count);
+        show(timed(what, count, add_measure_scroll), count);
     }
+    ShowWindow(frame, SW_SHOW);
+    UpdateWindow(frame);
+    pump();
     const int block = 1000;
-    std::printf("list costs: the list holds %d lines\n", list_count(list));
-    show(timed("LB_DELETESTRING of the oldest, full list", block, [&](int) { SendMessageA(list, LB_DELETESTRING, 0, 0); }), block);
-    show(timed("LB_ADDSTRING at the end, full list", block, [&](int) { SendMessageA(list, LB_ADDSTRING, 0, LPARAM(text())); }), block);
-    show(timed("LB_SETTOPINDEX to the newest, full list", block,
+    std::printf("list costs: the list holds %d lines, shown\n", list_count(list));
+    show(timed("LB_DELETESTRING of the oldest", block, [&](int) { SendMessageA(list, LB_DELETESTRING, 0, 0); }), block);
+    show(timed("LB_ADDSTRING at the end", block, [&](int) { SendMessageA(list, LB_ADDSTRING, 0, LPARAM(text())); }), block);
+    show(timed("LB_SETTOPINDEX to the newest", block,
                [&](int i) { SendMessageA(list, LB_SETTOPINDEX, WPARAM(list_count(list) - block + i), 0); }),
          block);
     show(timed("GetTabbedTextExtentA + GetTextMetricsA", block,
@@ -551,17 +570,42 @@ static int measure_list_costs(int lines) {
                }),
          block);
     show(timed("paint after those (messages pumped)", 1, [&](int) { UpdateWindow(list); pump(); }), 1);
-    // One tick's sync on the full list: the deletes first, then per line the add, the measure and the scroll.
-    show(timed("whole sync, full list: delete block, then add+measure+scroll", block,
-               [&](int) { SendMessageA(list, LB_DELETESTRING, 0, 0); }),
-         block);
-    show(timed("  (second half of it) add+measure+scroll, full list", block,
-               [&](int) {
-                   const LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, LPARAM(text()));
-                   GetTabbedTextExtentA(dc, line, int(strlen(line)), 0, nullptr);
-                   SendMessageA(list, LB_SETTOPINDEX, WPARAM(index), 0);
-               }),
-         block);
+    // One tick's sync as the status windows do it: the oldest go, then per
+    // line the add, the width measure and the scroll to the newest.
+    {
+        const long long wall = now_us(), cpu = thread_cpu_us();
+        for (int i = 0; i < block; ++i) {
+            SendMessageA(list, LB_DELETESTRING, 0, 0);
+        }
+        for (int i = 0; i < block; ++i) {
+            add_measure_scroll(i);
+        }
+        UpdateWindow(list);
+        pump();
+        show(Block{"sync as today: deletes, add+measure+scroll per line, paint", now_us() - wall, thread_cpu_us() - cpu}, block);
+    }
+    // The same with the list's redraw off for the batch: one scroll to the
+    // newest at the end, then one repaint.
+    {
+        const long long wall = now_us(), cpu = thread_cpu_us();
+        SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+        LRESULT index = 0;
+        for (int i = 0; i < block; ++i) {
+            SendMessageA(list, LB_DELETESTRING, 0, 0);
+        }
+        for (int i = 0; i < block; ++i) {
+            index = SendMessageA(list, LB_ADDSTRING, 0, LPARAM(text()));
+            TEXTMETRICA metrics;
+            GetTabbedTextExtentA(dc, line, int(strlen(line)), 0, nullptr);
+            GetTextMetricsA(dc, &metrics);
+        }
+        SendMessageA(list, LB_SETTOPINDEX, WPARAM(index), 0);
+        SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list, nullptr, TRUE);
+        UpdateWindow(list);
+        pump();
+        show(Block{"sync, redraw off: deletes, adds, one scroll, paint", now_us() - wall, thread_cpu_us() - cpu}, block);
+    }
     std::printf("list costs: the list holds %d lines\n", list_count(list));
     ReleaseDC(list, dc);
     DestroyWindow(frame);
@@ -671,7 +715,7 @@ int main(int argc, char **argv) {
 
     if (silence_ms > 0 || burst > 0) {
         if (burst > 0) {
-            measure_burst(main, list, wanted, burst, workdir, burst_wait_ms);
+            measure_burst(main, child, list, wanted, burst, workdir, burst_wait_ms);
         } else {
             Sleep(DWORD(silence_ms));
             check(list_count(list[0]) == 0 && list_count(list[1]) == 0, "no line from a device that is not there",

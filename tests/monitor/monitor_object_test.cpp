@@ -82,12 +82,13 @@ protected:
         SimTest::TearDown();
     }
     std::vector<Monitor *> monitors_;
+    InprocDriverSource other_;  // a second program's handles on the same driver
+    SlowSource slow_{source_};
 };
 
 TEST_F(MonitorObjectTest, TwoMonitorsInOneProcessKeepTheirOwnState) {
-    InprocDriverSource other;
     Monitor *first = start(source_);
-    Monitor *second = start(other);
+    Monitor *second = start(other_);
     activate(2);
     sim_queue_record(sampling(1, 8000));
     EXPECT_EQ(monitor_status_tick(*first, {nullptr, nullptr, no_warning}, 0), 1u);
@@ -111,8 +112,7 @@ TEST_F(MonitorObjectTest, TwoMonitorsInOneProcessKeepTheirOwnState) {
 }
 
 TEST_F(MonitorObjectTest, WindowTicksDrainABurstWithinTheirBudgetInOrderAndLoseNothing) {
-    SlowSource slow(source_);
-    Monitor *monitor = start(slow);
+    Monitor *monitor = start(slow_);
     activate(2);
     constexpr uint32_t RECORDS = 60;  // 2 ms each: four budgets' worth
     std::vector<std::string> expected[2];
@@ -149,7 +149,7 @@ TEST_F(MonitorObjectTest, CloseUnderAWarningBoxEndsTheHeldTickWithCapturesStoppe
     restart.param1 = 10000;
     sim_queue_record(restart);  // would start a capture if the held tick went on
     monitor_status_tick(*monitor, {monitor, nullptr, close_on_warning}, 0);
-    EXPECT_FALSE(monitor->captures.slots[0].active);
+    EXPECT_FALSE(monitor->captures.slot[0].active);
     EXPECT_EQ(sim_pending_records(), 1u) << "the closed monitor fetched nothing after the box";
     std::vector<unsigned char> setup;
     ASSERT_TRUE(setup_value(MONITOR_KEY, &setup));

@@ -75,12 +75,12 @@ TEST_F(WindowTest, EyeViewOptionsClearFreezeAndSaveAtPixelRatioTwo) {
     view.set_mode(EYE_DENSITY, 8);
     const EyePoint feed[] = {P, P, Q};
     sim_queue_eye(1, feed, 3);
-    view.tick();
+    eye_tick(view, 1);
     EXPECT_EQ(grey_at(view.picture(), P_PIXEL), 255);
     EXPECT_EQ(grey_at(view.picture(), Q_PIXEL), 161);  // 1 of 2: ln 2 / ln 3
     view.clear();
     sim_queue_eye(1, &Q, 1);
-    view.tick();
+    eye_tick(view, 1);
     EXPECT_EQ(grey_at(view.picture(), P_PIXEL), 0);
     EXPECT_EQ(grey_at(view.picture(), Q_PIXEL), 255);
 
@@ -89,10 +89,10 @@ TEST_F(WindowTest, EyeViewOptionsClearFreezeAndSaveAtPixelRatioTwo) {
     const QImage before = view.picture().copy();
     sim_queue_eye(1, &P, 1);
     sim_clear_call_log();
-    view.tick();
+    eye_tick(view, 1);
     EXPECT_EQ(served_calls(), std::vector<std::string>{"GET_EYE_1 512 1"});
     EXPECT_EQ(view.picture(), before);
-    view.tick();
+    eye_tick(view, 1);
     EXPECT_EQ(served_calls().back(), "GET_EYE_1 512 0") << "the point was fetched while frozen";
     view.set_frozen(false);
 
@@ -100,7 +100,7 @@ TEST_F(WindowTest, EyeViewOptionsClearFreezeAndSaveAtPixelRatioTwo) {
     view.set_mode(EYE_LAST_TICK, 8);
     view.set_ratio_for_tests(2.0);
     sim_queue_eye(1, &P, 1);
-    view.tick();
+    eye_tick(view, 1);
     const QString path = QString::fromStdString(directory_ + "/eye.png");
     ASSERT_TRUE(view.save_image(path));
     QImage saved(path);
@@ -114,7 +114,7 @@ TEST_F(WindowTest, ReadoutsMarkTheAxesAndCountThePoints) {
     view.resize(400, 300);
     activate(1);
     sim_queue_eye(1, &P, 1);
-    view.tick();
+    eye_tick(view, 1);
     const QRgb mark = QColor(0, 160, 255).rgb();
     EXPECT_NE(view.grab().toImage().pixel(275, 148), mark);
     view.set_readouts(true);

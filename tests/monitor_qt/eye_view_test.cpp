@@ -64,8 +64,8 @@ TEST_F(WindowTest, EachEyeDrawsOnlyItsModemsPointsOfThisTick) {
     const EyePoint other[] = {{10000, 10000}};
     sim_queue_eye(2, other, 1);
     sim_clear_call_log();
-    one.tick();
-    two.tick();
+    eye_tick(one, 1);
+    eye_tick(two, 2);
     EXPECT_EQ(white_pixels(one.picture()), (QList<QPoint>{{50, 0}, {200, 150}}));
     EXPECT_EQ(white_pixels(two.picture()), (QList<QPoint>{{275, 75}}));
     const std::vector<std::string> calls = served_calls();
@@ -74,12 +74,12 @@ TEST_F(WindowTest, EachEyeDrawsOnlyItsModemsPointsOfThisTick) {
     EXPECT_EQ(calls[1].rfind("GET_EYE_2 512 ", 0), 0u) << calls[1];
 
     // The next tick clears the field: nothing carries over.
-    one.tick();
+    eye_tick(one, 1);
     EXPECT_TRUE(white_pixels(one.picture()).isEmpty());
 
     // No modem active: the picture stays as it is.
     sim_queue_eye(2, other, 1);
     sim_set_active_modems(0);
-    two.tick();
+    eye_tick(two, 2);
     EXPECT_EQ(white_pixels(two.picture()), (QList<QPoint>{{275, 75}}));
 }

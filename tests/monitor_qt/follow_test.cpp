@@ -83,7 +83,7 @@ TEST_F(WindowTest, ScrolledUpListKeepsItsTopLineWhileTheFullStoreDropsOldLines) 
     static char text[1 << 16];
     static uint32_t offsets[400];
     static int64_t times[400];
-    line_store_init(&status_stores[0], text, sizeof text, offsets, times, 400);
+    line_store_init(&monitor_->stores[0], text, sizeof text, offsets, times, 400);
     MainWindow *window = open_window();
     activate(1);
     StatusView *view = window->status_view(1);

@@ -35,11 +35,11 @@ void write_file(const QString &path, const std::string &bytes) {
 TEST_F(WindowTest, SavedStatusTextAndCsvByteForByte) {
     setenv("TZ", "UTC", 1);
     tzset();
-    activity_reset();
-    activity_note(2, NOON);
-    line_store_add(&status_stores[1], "Sampling rate:\t\t\t  9600 Hz\t", NOON + SECOND);
-    line_store_add(&status_stores[1], "Connection established! \n", NOON + SECOND + 250000);
-    line_store_add(&status_stores[1], "AT \"quoted\"", NOON + 2 * SECOND);
+    activity_reset(monitor_->activity);
+    activity_note(monitor_->activity, 2, NOON);
+    line_store_add(&monitor_->stores[1], "Sampling rate:\t\t\t  9600 Hz\t", NOON + SECOND);
+    line_store_add(&monitor_->stores[1], "Connection established! \n", NOON + SECOND + 250000);
+    line_store_add(&monitor_->stores[1], "AT \"quoted\"", NOON + 2 * SECOND);
     struct Row {
         const char *name;
         ExportFormat format;
@@ -63,19 +63,19 @@ TEST_F(WindowTest, SavedStatusTextAndCsvByteForByte) {
         const QString path = QString::fromStdString(directory_ + "/" + row.name);
         EXPECT_EQ(export_format_for(path), row.format);
         QString error;
-        ASSERT_TRUE(save_status(2, path, row.format, row.time, &error)) << error.toStdString();
+        ASSERT_TRUE(save_status(*monitor_, 2, path, row.format, row.time, &error)) << error.toStdString();
         EXPECT_EQ(read_file(path), row.bytes);
     }
     // An empty list saves a file with nothing but the header.
     QString error;
     const QString empty = QString::fromStdString(directory_ + "/m1.csv");
-    ASSERT_TRUE(save_status(1, empty, EXPORT_CSV, LINE_TIME_OFF, &error));
+    ASSERT_TRUE(save_status(*monitor_, 1, empty, EXPORT_CSV, LINE_TIME_OFF, &error));
     EXPECT_EQ(read_file(empty), "time,modem,text\r\n");
 }
 
 TEST_F(WindowTest, FailedSaveLeavesTheOldFileIntactAndSaysWhy) {
     for (int i = 0; i < 2000; ++i) {
-        line_store_add(&status_stores[0], "Sampling rate:\t\t\t  9600 Hz\t", NOON + i);
+        line_store_add(&monitor_->stores[0], "Sampling rate:\t\t\t  9600 Hz\t", NOON + i);
     }
     const QString path = QString::fromStdString(directory_ + "/old.txt");
     write_file(path, "the old file\n");
@@ -87,7 +87,7 @@ TEST_F(WindowTest, FailedSaveLeavesTheOldFileIntactAndSaysWhy) {
     void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     QString error;
-    const bool saved_ok = save_status(1, path, EXPORT_TEXT, LINE_TIME_OFF, &error);
+    const bool saved_ok = save_status(*monitor_, 1, path, EXPORT_TEXT, LINE_TIME_OFF, &error);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
     EXPECT_FALSE(saved_ok);
@@ -96,7 +96,7 @@ TEST_F(WindowTest, FailedSaveLeavesTheOldFileIntactAndSaysWhy) {
     // Nothing but the old file is left behind.
     EXPECT_EQ(directory_names(), std::vector<std::string>{"old.txt"});
     // A directory that does not exist: refused with a reason.
-    EXPECT_FALSE(save_status(1, QString::fromStdString(directory_ + "/no/such/dir.txt"), EXPORT_TEXT,
+    EXPECT_FALSE(save_status(*monitor_, 1, QString::fromStdString(directory_ + "/no/such/dir.txt"), EXPORT_TEXT,
                              LINE_TIME_OFF, &error));
     EXPECT_FALSE(error.isEmpty());
 }

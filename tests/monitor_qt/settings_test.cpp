@@ -27,15 +27,15 @@ TEST_F(WindowTest, SettingsRoundTripBetweenRuns) {
         window_.reset();
     }
     // The next run starts from the defaults, then takes the saved options.
-    ASSERT_TRUE(monitor_start(nullptr));
+    ASSERT_TRUE(monitor_start(*monitor_, nullptr));
     QSettings settings(path, QSettings::IniFormat);
     MainWindow *window = open_window();
     window->use_settings(&settings);
     EXPECT_EQ(window->size(), QSize(700, 500));
-    EXPECT_EQ(status_visible[0], 1);
-    EXPECT_EQ(status_visible[1], 0);
-    EXPECT_EQ(eye_visible[0], 0);
-    EXPECT_EQ(eye_visible[1], 1);
+    EXPECT_EQ(monitor_->visible.status[0], 1);
+    EXPECT_EQ(monitor_->visible.status[1], 0);
+    EXPECT_EQ(monitor_->visible.eye[0], 0);
+    EXPECT_EQ(monitor_->visible.eye[1], 1);
     EXPECT_FALSE(window->menu_action(IDM_MONITOR_2)->isChecked());
     EXPECT_FALSE(window->child(CHILD_EYE_1)->isVisible());
     EXPECT_EQ(window->time_format(), LINE_TIME_DELTA);
@@ -67,8 +67,8 @@ TEST_F(WindowTest, SettingsOutOfRangeLeaveTheDefaults) {
     EXPECT_EQ(window->eye_view(2)->mode(), EYE_FADE);
     EXPECT_EQ(window->eye_view(2)->fade_ticks(), 8);
     for (int m : {0, 1}) {
-        EXPECT_EQ(status_visible[m], 1);
-        EXPECT_EQ(eye_visible[m], 1);
+        EXPECT_EQ(monitor_->visible.status[m], 1);
+        EXPECT_EQ(monitor_->visible.eye[m], 1);
     }
 }
 

@@ -21,10 +21,10 @@ protected:
         WindowTest::SetUp();
         setenv("TZ", "UTC", 1);
         tzset();
-        monitor_clock = fake_clock;
+        monitor_->clock = fake_clock;
     }
     void TearDown() override {
-        monitor_clock = monitor_wall_clock;
+        monitor_->clock = monitor_wall_clock;
         WindowTest::TearDown();
     }
     // One status tick at `at` microseconds, fetching the records queued.
@@ -84,7 +84,7 @@ TEST_F(TimeColumnTest, StatusBarCountsStoredDroppedAndDiscarded) {
     static char text[4096];
     static uint32_t offsets[4];
     static int64_t times[4];
-    line_store_init(&status_stores[1], text, sizeof text, offsets, times, 4);
+    line_store_init(&monitor_->stores[1], text, sizeof text, offsets, times, 4);
     MainWindow *window = open_window();
     activate(2);
     for (int i = 0; i < 6; ++i) {

@@ -11,7 +11,6 @@
 #include <string>
 
 #include "capture/sim_fixture.h"
-#include "monitor/drain.h"
 #include "monitor/monitor.h"
 #include "monitor/qt/child_area.h"
 #include "monitor/qt/child_window.h"
@@ -60,19 +59,28 @@ class WindowTest : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        ASSERT_TRUE(monitor_start(nullptr));
+        monitor_ = monitor_new(source_);
+        ASSERT_TRUE(monitor_start(*monitor_, nullptr));
     }
     void TearDown() override {
         window_.reset();
+        monitor_delete(monitor_);
         SimTest::TearDown();
     }
 
+    // One eye tick of the monitor for modem 1 or 2, drawn by `view`.
+    void eye_tick(EyeView &view, int modem) {
+        EyePoint points[EYE_POINTS_WANTED];
+        view.show_points(points, monitor_eye_tick(*monitor_, modem, points));
+    }
+
     MainWindow *open_window(bool timers = false) {
-        window_ = std::make_unique<MainWindow>(timers);
+        window_ = std::make_unique<MainWindow>(*monitor_, timers);
         window_->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
         return window_.get();
     }
 
+    Monitor *monitor_ = nullptr;
     std::unique_ptr<MainWindow> window_;
 };

@@ -37,10 +37,10 @@ TEST_F(WindowTest, EachToggleHidesAndShowsItsChildWithItsCheckMark) {
         int child;
         int *flag;
     } rows[] = {
-        {IDM_MONITOR_1, CHILD_STATUS_1, &status_visible[0]},
-        {IDM_MONITOR_2, CHILD_STATUS_2, &status_visible[1]},
-        {IDM_EYE_1, CHILD_EYE_1, &eye_visible[0]},
-        {IDM_EYE_2, CHILD_EYE_2, &eye_visible[1]},
+        {IDM_MONITOR_1, CHILD_STATUS_1, &monitor_->visible.status[0]},
+        {IDM_MONITOR_2, CHILD_STATUS_2, &monitor_->visible.status[1]},
+        {IDM_EYE_1, CHILD_EYE_1, &monitor_->visible.eye[0]},
+        {IDM_EYE_2, CHILD_EYE_2, &monitor_->visible.eye[1]},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.id);
@@ -206,14 +206,14 @@ TEST_F(WindowTest, DeviceArgumentNamesTheDevice) {
     QString device;
     QString message;
     ASSERT_EQ(parse_window_command_line({"LineWatch", "abc"}, &device, &message), WINDOW_RUN);
-    ASSERT_TRUE(monitor_start(device.toLocal8Bit().constData()));
-    EXPECT_STREQ(device_name, "\\\\.\\abc");
+    ASSERT_TRUE(monitor_start(*monitor_, device.toLocal8Bit().constData()));
+    EXPECT_STREQ(monitor_->link.device_name, "\\\\.\\abc");
 }
 
 TEST_F(WindowTest, StopSignalsCloseTheWindowLikeItsCloseButton) {
     for (int number : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(number);
-        ASSERT_TRUE(monitor_start(nullptr));
+        ASSERT_TRUE(monitor_start(*monitor_, nullptr));
         MainWindow *window = open_window();
         activate(1);
         sim_queue_record(status_record(1, CAPTURE_RESTART_CODE, 10000));  // starts session.rec.1

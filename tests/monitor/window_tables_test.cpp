@@ -12,7 +12,8 @@
 namespace {
 
 const char *vector_line(const void *context, size_t index) {
-    return (*static_cast<const std::vector<std::string> *>(context))[index].c_str();
+    const std::vector<std::string> &lines = *static_cast<const std::vector<std::string> *>(context);
+    return index < lines.size() ? lines[index].c_str() : nullptr;
 }
 
 struct ClipCase {
@@ -35,6 +36,7 @@ TEST(ClipboardText, SelectedLinesEachWithCrLfAndAlwaysTerminated) {
         {"stops at the first misfit", {l5, l5 + l5, "a"}, {0, 1, 2}, 16, l5 + "\r\n"},
         {"a line whose CR LF does not fit", {"abc"}, {0}, 5, ""},
         {"block of one byte", {"a"}, {0}, 1, ""},
+        {"a line the source no longer holds is left out", {"a", "b"}, {0, 7, 1}, 64, "a\r\nb\r\n"},
     };
     for (const ClipCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -88,7 +90,8 @@ TEST(Layout, FourChildrenTwoByTwo) {
 }
 
 TEST(MenuCommands, TogglesFlagAndCheckMarkTogether) {
-    reset_visibility();
+    Visibility visible;
+    reset_visibility(visible);
     struct Step {
         int id;
         CommandKind kind;
@@ -110,25 +113,25 @@ TEST(MenuCommands, TogglesFlagAndCheckMarkTogether) {
     };
     for (const Step &s : steps) {
         SCOPED_TRACE(testing::Message() << "command " << s.id);
-        CommandEffect effect = menu_command(s.id);
+        CommandEffect effect = menu_command(visible, s.id);
         EXPECT_EQ(effect.kind, s.kind);
         EXPECT_EQ(effect.child, s.child);
         EXPECT_EQ(effect.shown, s.shown);
-        EXPECT_EQ(status_visible[0], s.status1);
-        EXPECT_EQ(status_visible[1], s.status2);
-        EXPECT_EQ(eye_visible[0], s.eye1);
-        EXPECT_EQ(eye_visible[1], s.eye2);
+        EXPECT_EQ(visible.status[0], s.status1);
+        EXPECT_EQ(visible.status[1], s.status2);
+        EXPECT_EQ(visible.eye[0], s.eye1);
+        EXPECT_EQ(visible.eye[1], s.eye2);
     }
-    reset_visibility();
 }
 
 TEST(MenuCommands, ChildrenAndMenuRowsAgree) {
     // A child's close button sends the command whose toggle acts on it.
     for (const ChildRow &row : CHILD_ROWS) {
         SCOPED_TRACE(row.caption);
-        reset_visibility();
+        Visibility visible;
+        reset_visibility(visible);
         EXPECT_EQ(child_close_command(row.id), row.menu_id);
-        CommandEffect effect = menu_command(child_close_command(row.id));
+        CommandEffect effect = menu_command(visible, child_close_command(row.id));
         EXPECT_EQ(effect.child, row.id);
         EXPECT_FALSE(effect.shown);
         bool in_menu = false;
@@ -139,7 +142,6 @@ TEST(MenuCommands, ChildrenAndMenuRowsAgree) {
     }
     EXPECT_EQ(child_close_command(0), 0);
     EXPECT_EQ(child_close_command(5), 0);
-    reset_visibility();
 }
 
 TEST(EyeMapping, IsotropicSquareCentredInTheClientArea) {
