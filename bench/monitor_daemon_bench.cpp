@@ -95,14 +95,6 @@ struct Daemon {
     }
 };
 
-// The previous daemon's connection is gone with it.
-void forget_device() {
-    if (device != NO_HANDLE) {
-        platform_close_device(device);
-        device = NO_HANDLE;
-    }
-}
-
 void BM_DaemonStatusTickBurst(benchmark::State &state) {
     MonitorBurst burst;
     Daemon daemon;
@@ -110,31 +102,42 @@ void BM_DaemonStatusTickBurst(benchmark::State &state) {
         state.SkipWithError("scenario or temporary directory not available");
         return;
     }
-    monitor_start(nullptr);
-    auto window = std::make_unique<MainWindow>(false);
+    PlatformDriverSource source;
+    Monitor *monitor = monitor_new(source);
+    monitor_start(*monitor, nullptr);
+    auto window = std::make_unique<MainWindow>(*monitor, false);
     window->show();
     QApplication::processEvents();
     uint64_t lines = 0;
+    double ticks = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        forget_device();
+        driver_link_close(monitor->link);  // the previous daemon's connection is gone with it
         if (!daemon.start()) {
             state.SkipWithError("tarvel-sim did not start (build the release preset)");
             break;
         }
         const int before = window->status_model(1)->rowCount() + window->status_model(2)->rowCount();
         state.ResumeTiming();
-        window->status_tick();
-        window->status_view(1)->viewport()->repaint();
-        window->status_view(2)->viewport()->repaint();
+        // Status ticks of at most 30 ms each, every one followed by the
+        // repaint of both lists, until the burst is in.
+        ticks = 0;
+        do {
+            window->status_tick();
+            window->status_view(1)->viewport()->repaint();
+            window->status_view(2)->viewport()->repaint();
+            ++ticks;
+            lines = uint64_t(window->status_model(1)->rowCount() + window->status_model(2)->rowCount() - before);
+        } while (lines < BURST && ticks < 1000);
         state.PauseTiming();
-        lines = uint64_t(window->status_model(1)->rowCount() + window->status_model(2)->rowCount() - before);
         daemon.stop();
         state.ResumeTiming();
     }
-    forget_device();
+    window.reset();
+    monitor_delete(monitor);
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(BURST));
-    state.counters["lines_last_tick"] = double(lines);
+    state.counters["lines"] = double(lines);
+    state.counters["ticks_per_burst"] = ticks;
 }
 BENCHMARK(BM_DaemonStatusTickBurst)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
@@ -147,12 +150,15 @@ void BM_DaemonStatusCalls(benchmark::State &state) {
         state.SkipWithError("scenario or temporary directory not available");
         return;
     }
-    monitor_start(nullptr);
+    PlatformDriverSource source;
+    DriverLink link;
+    driver_link_init(link, &source, MONITOR_KEY);
+    choose_device_name(link, source.nt_family(), nullptr);
     uint64_t fetched = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        forget_device();
-        if (!daemon.start() || modem_presence() == 0) {
+        driver_link_close(link);
+        if (!daemon.start() || modem_presence(link) == 0) {
             state.SkipWithError("tarvel-sim did not start (build the release preset)");
             break;
         }
@@ -161,7 +167,7 @@ void BM_DaemonStatusCalls(benchmark::State &state) {
         for (;;) {
             unsigned char record[STATUS_RECORD_BYTES];
             uint32_t returned = 0;
-            platform_device_control(device, IOCTL_TARVEL_GET_STATUS, nullptr, 0, record, sizeof record, &returned);
+            driver_control(link, IOCTL_TARVEL_GET_STATUS, nullptr, 0, record, sizeof record, &returned);
             if (returned != STATUS_RECORD_BYTES) {
                 break;
             }
@@ -171,7 +177,7 @@ void BM_DaemonStatusCalls(benchmark::State &state) {
         daemon.stop();
         state.ResumeTiming();
     }
-    forget_device();
+    driver_link_close(link);
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(BURST));
     state.counters["records_last_run"] = double(fetched);
 }

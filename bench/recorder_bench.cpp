@@ -61,7 +61,6 @@ struct ScratchDirectory {
 void prepare_driver() {
     sim_reset();
     inproc_reset();
-    device = NO_HANDLE;
     sim_set_active_modems(2);
     sim_queue_capture_fill(1, PER_MODEM, 0x11);
     sim_queue_capture_fill(2, PER_MODEM, 0x22);

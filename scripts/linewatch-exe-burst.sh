@@ -6,7 +6,15 @@
 # stops answering (the longest WM_NULL round trip, polled every 2 ms by
 # linewatch_probe.exe --burst).
 #
-#   scripts/linewatch-exe-burst.sh [FILL [BURST]]    (defaults 100000 5000)
+#   scripts/linewatch-exe-burst.sh [--redraw-off] [--list-costs] [FILL [BURST]]
+#
+# FILL and BURST are lines per modem (defaults 100000 and 5000: a burst of
+# 10,000 records into lists at their bound of 100,000 lines). The fill goes
+# into hidden status windows (shown ones cost milliseconds a line under
+# Wine); the burst into shown ones. --redraw-off has the probe turn the list
+# boxes' redraw off for the burst. --list-costs also times each list box
+# call the status windows make per line, in a list box of FILL lines made
+# by the probe itself.
 #
 # Every record is a line measurement (code 65, selector 20) whose line
 # ends in the record's running number on its modem: 0 to FILL-1 for the
@@ -18,6 +26,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+probe_options=()
+list_costs=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --redraw-off) probe_options+=(--redraw-off) ;;
+    --list-costs) list_costs=1 ;;
+    *) break ;;
+  esac
+  shift
+done
 fill=${1:-100000}
 burst=${2:-5000}
 
@@ -88,7 +106,7 @@ play() {  # TRACE: a player in the background; its pid in $player
 play fill.trace
 started=$(date +%s.%N)
 (cd "$work" && exec timeout 1500 "$wine64" "$w64/tests/linewatch_probe.exe" "$(winpath "$w64/monitor/LineWatch.exe")" \
-   "$(winpath "$work/run")" "$fill" "$fill" --burst "$burst" --wait 600000 >probe.out 2>&1 </dev/null) &
+   "$(winpath "$work/run")" "$fill" "$fill" --burst "$burst" "${probe_options[@]}" --wait 600000 >probe.out 2>&1 </dev/null) &
 probe=$!
 pids+=($probe)
 # Once the lists are full: the fill's player goes, the burst's comes.
@@ -103,4 +121,9 @@ rc=0
 wait "$probe" || rc=$?
 grep -v '^probe:' "$work/probe.out" | grep -Ev '^ok: (child|list box style|message hook|main window)' || true
 echo "linewatch_probe.exe --burst: exit $rc"
+if [ -n "$list_costs" ]; then
+  kill "$player" 2>/dev/null || true
+  wait "$player" 2>/dev/null || true
+  "$wine64" "$w64/tests/linewatch_probe.exe" --list-costs "$fill" </dev/null 2>&1 || rc=1
+fi
 exit $rc

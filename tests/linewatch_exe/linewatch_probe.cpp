@@ -2,7 +2,7 @@
 // through the window system only, as a user or another program sees it.
 //
 //   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--silence MS]
-//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--wait MS]
+//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--redraw-off] [--wait MS]
 //   linewatch_probe --list-costs LINES
 //
 // LineWatch.exe runs in WORKDIR (where its capture files go). The probe
@@ -32,8 +32,10 @@
 // lists: from the first new line seen to the last, the longest round trip
 // of WM_NULL to the main window (sent every 2 ms) and the longest gap
 // between two polls. It checks only that every line arrived and that the
-// lists end at their bound, the oldest lines gone. --wait MS bounds each of
-// the two waits (default 600000).
+// lists end at their bound, the oldest lines gone. --redraw-off turns the
+// list boxes' redraw off (WM_SETREDRAW) for the burst, to see what the
+// lists cost without their per-line scrolling and scroll-bar drawing.
+// --wait MS bounds each of the two waits (default 600000).
 //
 // --list-costs times, in a list box of LineWatch.exe's style made by the
 // probe itself, each list box call that the status windows make per line,
@@ -425,7 +427,7 @@ static bool watch(HWND main, const HWND list[2], DWORD wait_ms, Stretch &stretch
 
 // The fill, then the burst of `burst` lines per modem into the full lists.
 static void measure_burst(HWND main, const HWND status[2], const HWND list[2], const int wanted[2], int burst,
-                          const std::string &workdir, DWORD wait_ms) {
+                          bool redraw_off, const std::string &workdir, DWORD wait_ms) {
     // The fill goes into hidden lists: a shown list box redraws its scroll
     // bar and scrolls on every line, which under Wine costs milliseconds a
     // line; the burst then goes into the shown, full lists.
@@ -455,6 +457,12 @@ static void measure_burst(HWND main, const HWND status[2], const HWND list[2], c
         return;
     }
     Sleep(1000);  // the shown lists paint
+    if (redraw_off) {
+        for (int m = 0; m < 2; ++m) {
+            SendMessageA(list[m], WM_SETREDRAW, FALSE, 0);
+        }
+        std::printf("burst: the list boxes' redraw is off until the burst is in\n");
+    }
     FILE *marker = std::fopen((workdir + "\\full").c_str(), "w");
     if (marker != nullptr) {
         std::fclose(marker);
@@ -470,6 +478,12 @@ static void measure_burst(HWND main, const HWND status[2], const HWND list[2], c
                 burst, ms(drain.last_us - drain.first_us).c_str(), 2 * burst * 1e6 / double(std::max(1LL, drain.last_us - drain.first_us)),
                 ms(drain.longest_round_trip_us).c_str(),
                 ms(drain.longest_gap_us).c_str(), drain.polls, drain.slow_polls);
+    if (redraw_off) {
+        for (int m = 0; m < 2; ++m) {
+            SendMessageA(list[m], WM_SETREDRAW, TRUE, 0);
+            InvalidateRect(list[m], nullptr, TRUE);
+        }
+    }
     check(all, "every line of the burst reached the lists",
           "newest " + number(poll.newest[0]) + " and " + number(poll.newest[1]));
     for (int m = 0; m < 2; ++m) {
@@ -593,6 +607,7 @@ static int measure_list_costs(int lines) {
         for (int i = 0; i < block; ++i) {
             SendMessageA(list, LB_DELETESTRING, 0, 0);
         }
+        show(Block{"  of which the deletes, redraw off", now_us() - wall, thread_cpu_us() - cpu}, block);
         for (int i = 0; i < block; ++i) {
             index = SendMessageA(list, LB_ADDSTRING, 0, LPARAM(text()));
             TEXTMETRICA metrics;
@@ -618,7 +633,7 @@ int main(int argc, char **argv) {
     }
     if (argc < 5) {
         std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--silence MS]\n"
-                             "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--wait MS]\n"
+                             "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--redraw-off] [--wait MS]\n"
                              "       linewatch_probe --list-costs LINES\n");
         return 2;
     }
@@ -633,6 +648,7 @@ int main(int argc, char **argv) {
     int silence_ms = 0;
     int hold_ms = 0;
     int burst = 0;
+    bool redraw_off = false;
     DWORD burst_wait_ms = 600000;
     for (int i = 5; i < argc; ++i) {
         if (std::strcmp(argv[i], "--recording") == 0) {
@@ -651,6 +667,8 @@ int main(int argc, char **argv) {
             hold_ms = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--burst") == 0 && i + 1 < argc) {
             burst = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--redraw-off") == 0) {
+            redraw_off = true;
         } else if (std::strcmp(argv[i], "--wait") == 0 && i + 1 < argc) {
             burst_wait_ms = DWORD(std::atoi(argv[++i]));
         }
@@ -715,7 +733,7 @@ int main(int argc, char **argv) {
 
     if (silence_ms > 0 || burst > 0) {
         if (burst > 0) {
-            measure_burst(main, child, list, wanted, burst, workdir, burst_wait_ms);
+            measure_burst(main, child, list, wanted, burst, redraw_off, workdir, burst_wait_ms);
         } else {
             Sleep(DWORD(silence_ms));
             check(list_count(list[0]) == 0 && list_count(list[1]) == 0, "no line from a device that is not there",
