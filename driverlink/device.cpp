@@ -2,6 +2,7 @@
 // closes the device.
 #include "driverlink/device.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -24,6 +25,13 @@ void driver_link_init(DriverLink &link, DriverSource *source, const char *progra
     link.presence_key = NO_HANDLE;
     link.closing_hook = nullptr;
     link.closing_context = nullptr;
+    link.last_count = 0;
+    link.last_check_us = 0;
+}
+
+static int64_t steady_microseconds() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 void driver_link_close(DriverLink &link) {
@@ -76,8 +84,7 @@ static uint32_t active_modems_word(DriverLink &link) {
     return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (uint32_t(bytes[3]) << 24);
 }
 
-int modem_presence(DriverLink &link) {
-    const uint32_t word = active_modems_word(link);
+static int presence_from_word(DriverLink &link, uint32_t word) {
     const int active = word == 1 ? 1 : 2;
 
     if (word != 0) {
@@ -95,6 +102,21 @@ int modem_presence(DriverLink &link) {
         link.device = NO_HANDLE;
     }
     return 0;
+}
+
+int modem_presence(DriverLink &link) {
+    const int count = presence_from_word(link, active_modems_word(link));
+    link.last_count = count;
+    link.last_check_us = steady_microseconds();
+    return count;
+}
+
+int modem_presence_recent(DriverLink &link, int64_t max_age_us) {
+    if (link.device != NO_HANDLE && link.last_count > 0 &&
+        steady_microseconds() - link.last_check_us < max_age_us) {
+        return link.last_count;
+    }
+    return modem_presence(link);
 }
 
 bool driver_control(DriverLink &link, uint32_t code, const void *input, uint32_t input_size,

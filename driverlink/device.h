@@ -37,6 +37,9 @@ struct DriverLink {
     PlatformHandle presence_key;
     PresenceClosingHook closing_hook;
     void *closing_context;
+    // The count the last registry read gave, and when (steady clock, µs).
+    int last_count;
+    int64_t last_check_us;
 };
 
 // A link over `source` for the program whose key is program_key, with the
@@ -57,6 +60,15 @@ bool choose_device_name(DriverLink &link, bool nt_family, const char *argument);
 // device on the first call that sees a nonzero count (retrying while it
 // cannot be opened) and closes it on the first call that sees 0.
 int modem_presence(DriverLink &link);
+
+// The count of a registry read at most max_age_us microseconds old, while
+// the device is open and that read saw an active modem; otherwise a fresh
+// modem_presence. A drain that checks before every record reads the
+// registry about once a millisecond instead of once a record; opening and
+// closing the device are always decided on a fresh read.
+int modem_presence_recent(DriverLink &link, int64_t max_age_us);
+// The age that the monitor's drain allows.
+constexpr int64_t PRESENCE_REUSE_US = 1000;
 
 // One hook per link (the capture code or the recorder registers it);
 // nullptr removes it.

@@ -83,7 +83,9 @@ uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t 
     const int64_t deadline = budget_us > 0 ? steady_microseconds() + budget_us : 0;
     uint64_t lines = 0;
     StatusLine line;
-    while (modem_presence(monitor.link) != 0) {
+    // Presence before every record, from a registry read at most a
+    // millisecond old: a burst costs one read a millisecond, not one a record.
+    while (modem_presence_recent(monitor.link, PRESENCE_REUSE_US) != 0) {
         // The clock is asked before every record: far cheaper than a record,
         // and a slow driver cannot overrun the budget by more than one call.
         if (deadline != 0 && lines != 0 && steady_microseconds() >= deadline) {

@@ -196,4 +196,18 @@ TEST(ModemPresence, ReadsTheProgramsOwnKey) {
     fresh_world();
 }
 
+TEST(ModemPresence, RecentCountIsReusedOnlyWhileTheDeviceIsOpenAndTheReadYoung) {
+    fresh_world();
+    sim_set_active_modems(2);
+    EXPECT_EQ(modem_presence_recent(link_, 1000000000), 2) << "the first check reads the registry";
+    sim_set_active_modems(0);
+    EXPECT_EQ(modem_presence_recent(link_, 1000000000), 2) << "a young read is reused";
+    EXPECT_NE(link_.device, NO_HANDLE);
+    EXPECT_EQ(modem_presence_recent(link_, 0), 0) << "an old read is made again, and closes the device";
+    EXPECT_EQ(link_.device, NO_HANDLE);
+    sim_set_active_modems(1);
+    EXPECT_EQ(modem_presence_recent(link_, 1000000000), 1) << "a count of 0 is never reused";
+    driver_link_close(link_);
+}
+
 }  // namespace
