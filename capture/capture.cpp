@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "decoder/driver_memory.h"
+#include "driverlink/common/windows_names.h"
 #include "driverlink/device.h"
 #include "driverlink/recording_flag.h"
 
@@ -17,8 +18,22 @@ unsigned char capture_buffer[CAPTURE_BUFFER_SIZE];
 
 const char CREATED_LOG_TEXT[] = "Created new log file %s";
 const char FAILED_LOG_TEXT[] = "Failed to create new log file error = %d";
+const char CAPTURE_BUSY_TEXT[] =
+    "Failed to create new log file: another program is reading this device's capture data";
 
 static SetupValue setup_value;  // 1 KiB: kept off the stack, one thread only
+
+// The device's capture lock, held while either capture runs; and whether
+// the last start failed because another program holds it.
+static PlatformHandle capture_lock = NO_HANDLE;
+static bool start_refused_busy = false;
+
+static void release_capture_lock() {
+    if (capture_lock != NO_HANDLE && !capture_slots[0].active && !capture_slots[1].active) {
+        platform_unlock_capture(capture_lock);
+        capture_lock = NO_HANDLE;
+    }
+}
 
 static void read_last_data();
 
@@ -34,7 +49,17 @@ static bool start_capture(PlatformHandle key, CaptureSlot *slot, const char *fil
     if (file_name == nullptr || std::strlen(file_name) >= CAPTURE_NAME_BYTES) {
         return false;
     }
+    if (capture_lock == NO_HANDLE) {
+        // Another reader would take the data away from this capture (and
+        // this one from it): nothing is created and the flag is not touched.
+        capture_lock = platform_lock_capture(device_name);
+        if (capture_lock == NO_HANDLE) {
+            start_refused_busy = platform_last_error() == platform_capture_busy_error();
+            return false;
+        }
+    }
     if (!read_recording_flag(key, &setup_value)) {
+        release_capture_lock();
         return false;
     }
     change_recording_bit(&setup_value, true);
@@ -43,6 +68,9 @@ static bool start_capture(PlatformHandle key, CaptureSlot *slot, const char *fil
     }
     PlatformHandle file = platform_create_file(slot->file_name);
     if (file == NO_HANDLE) {
+        const int error = platform_last_error();
+        release_capture_lock();
+        platform_set_last_error(error);
         return false;
     }
     write_recording_flag(key, setup_value);
@@ -64,8 +92,11 @@ static bool stop_capture(PlatformHandle key, CaptureSlot *slot) {
     platform_close_file(slot->file);
     slot->file = NO_HANDLE;
     // The file is closed whatever happens to the flag: a value that cannot
-    // be read whole is left as it is.
-    return set_recording_flag(key, false);
+    // be read whole is left as it is. The lock goes once the flag is
+    // cleared, so that the next reader finds it as this one leaves it.
+    const bool cleared = set_recording_flag(key, false);
+    release_capture_lock();
+    return cleared;
 }
 
 bool set_capture(bool start, int modem, const char *file_name, int64_t byte_limit) {
@@ -80,6 +111,7 @@ bool set_capture(bool start, int modem, const char *file_name, int64_t byte_limi
     if (key == NO_HANDLE) {
         return false;
     }
+    start_refused_busy = false;
     bool done = start ? start_capture(key, slot, file_name, byte_limit) : stop_capture(key, slot);
     platform_close_key(key);
     return done;
@@ -136,16 +168,25 @@ void restart_capture(int modem, int32_t param1, StatusLine &line) {
         }
     }
     std::memcpy(slot->file_name, session_name, sizeof session_name);
-    set_capture(true, modem, slot->file_name, RESTART_BYTE_LIMIT);
+    if (!set_capture(true, modem, slot->file_name, RESTART_BYTE_LIMIT) && start_refused_busy) {
+        std::snprintf(line, STATUS_LINE_BYTES, "%s", CAPTURE_BUSY_TEXT);
+        return;
+    }
     begin_capture_calls(modem);
 }
 
 // A name from driver memory names a file in the current directory or below
-// it: not absolute (no leading slash or backslash, no drive letter), no ".."
-// that climbs above the start, and no control characters (a line break in
-// a name would also break the status line that reports it).
+// it: not absolute (no leading slash or backslash), no colon (a drive
+// letter, or a stream of a file on Windows), no ".." that climbs above the
+// start, no control characters (a line break in a name would also break the
+// status line that reports it), and no Windows device name such as NUL,
+// aux.txt or COM1 in any part: there the data would go to a device. The
+// driver is a Windows driver and its names are Windows names, so the same
+// names are refused on every host: a session replayed elsewhere gives the
+// same lines.
 static bool driver_name_valid(const char *name) {
-    if (name[0] == '/' || name[0] == '\\' || (name[0] != '\0' && name[1] == ':')) {
+    if (name[0] == '/' || name[0] == '\\' || std::strchr(name, ':') != nullptr ||
+        path_names_windows_device(name)) {
         return false;
     }
     int depth = 0;
@@ -209,6 +250,8 @@ void open_named_capture(int modem, uint32_t limit_mib, uint32_t name_address, St
     if (set_capture(true, modem, slot->file_name, limit)) {
         begin_capture_calls(modem);
         std::snprintf(line, STATUS_LINE_BYTES, CREATED_LOG_TEXT, slot->file_name);
+    } else if (start_refused_busy) {
+        std::snprintf(line, STATUS_LINE_BYTES, "%s", CAPTURE_BUSY_TEXT);
     } else {
         std::snprintf(line, STATUS_LINE_BYTES, FAILED_LOG_TEXT, platform_last_error());
     }
@@ -284,5 +327,6 @@ void reset_captures() {
         slot.bytes_written = 0;
         slot.write_failed = false;
     }
+    release_capture_lock();
     log_counter = 1;
 }

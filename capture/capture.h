@@ -27,7 +27,8 @@ constexpr int64_t CAPTURE_BYTE_LIMIT_MAX = static_cast<int64_t>(0xFFFFFFFFu) << 
 constexpr int CAPTURE_NAME_UNREADABLE_ERROR = 998;
 // The error number reported for a driver-supplied name that is absolute,
 // climbs out of the current directory through "..", or holds control
-// characters: ERROR_INVALID_NAME, on every platform.
+// characters, holds a colon or a Windows device name (NUL, aux.txt, COM1,
+// ...): ERROR_INVALID_NAME, on every platform.
 constexpr int CAPTURE_NAME_INVALID_ERROR = 123;
 
 // The capture of one modem. Counts are 64-bit so that no limit or total wraps.
@@ -54,8 +55,13 @@ extern unsigned char capture_buffer[CAPTURE_BUFFER_SIZE];
 // Message texts written into a StatusLine.
 extern const char CREATED_LOG_TEXT[];  // "Created new log file %s"
 extern const char FAILED_LOG_TEXT[];   // "Failed to create new log file error = %d"
+// The line of a capture that could not start because another program (a
+// recorder, another monitor) holds the device's capture lock.
+extern const char CAPTURE_BUSY_TEXT[];
 
-// Starts (start true) or stops the capture of modem 1 or 2. A start creates
+// Starts (start true) or stops the capture of modem 1 or 2. A start takes
+// the device's capture lock (held until both captures have stopped; when
+// another program holds it, nothing is created or changed), creates
 // file_name anew, sets bit 0 of TarvelSetup and counts towards byte_limit.
 // A stop closes the file and clears bit 0; stopping an inactive slot touches
 // nothing. False for a bad modem, when the registry key cannot be opened
@@ -66,7 +72,8 @@ bool set_capture(bool start, int modem, const char *file_name = nullptr, int64_t
 
 // Carries out a restart request (code 77): param1 from 10000 to 19999 stops
 // the capture, renames it to "<param1 - 10000>.log" when param1 is above
-// 10000, and starts session.rec.N. line receives a message only for a rename.
+// 10000, and starts session.rec.N. line receives a message only for a rename,
+// or CAPTURE_BUSY_TEXT when another program holds the capture lock.
 // When that rename fails and the finished capture is session.rec.N itself,
 // no new capture is started, so that the finished one is not replaced.
 void restart_capture(int modem, int32_t param1, StatusLine &line);

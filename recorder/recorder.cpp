@@ -35,9 +35,14 @@ void recorder_interrupt() { interrupted = 1; }
 static FILE *console() { return recorder_console != nullptr ? recorder_console : stdout; }
 static FILE *errors() { return recorder_errors != nullptr ? recorder_errors : stderr; }
 
+// Whether a console message could not be written (standard output closed
+// or full); the recorder goes on recording and reports it at the end.
+static bool console_failed = false;
+
 static void say(const char *text) {
-    std::fputs(text, console());
-    std::fflush(console());
+    if (std::fputs(text, console()) == EOF || std::fflush(console()) != 0 || std::ferror(console())) {
+        console_failed = true;
+    }
 }
 
 // One capture file of the recording: how many bytes reached it, and whether
@@ -50,8 +55,11 @@ struct RecordingFile {
 };
 
 static void report_create_failure(int modem) {
-    std::fprintf(errors(), "Creating %s failed, error = %d\n", RECORDING_FILE_NAMES[modem - 1],
-                 platform_last_error());
+    const int error = platform_last_error();
+    std::fprintf(errors(), "Creating %s failed, error = %d%s\n", RECORDING_FILE_NAMES[modem - 1], error,
+                 error == platform_not_regular_file_error()
+                     ? " (something other than a regular file has that name)"
+                     : "");
     std::fflush(errors());
 }
 
@@ -147,33 +155,13 @@ static void copy_sessions(RecordingFile files[2]) {
     modems_present = 0;
 }
 
-static int record(int argc, char **argv) {
-    const char *argument = argc > 1 ? argv[1] : nullptr;
-    if (!choose_device_name(platform_is_nt_family(), argument)) {
-        std::fprintf(errors(), "Device name too long: at most %d characters\n",
-                     static_cast<int>(DEVICE_ARGUMENT_MAX));
-        return 0;
-    }
-    program_key = RECORDER_KEY;
-
-    PlatformHandle key = platform_open_key(RECORDER_KEY, REGISTRY_QUERY | REGISTRY_SET);
-    if (key == NO_HANDLE) {
-        say(NOT_INSTALLED_TEXT);
-        return 0;
-    }
-    bool flag_set = set_recording_flag(key, true);
-    platform_close_key(key);
-    if (!flag_set) {
-        // The driver records nothing without the flag.
-        std::fprintf(errors(), "Cannot set the recording flag: TarvelSetup could not be read "
-                               "whole or written\n");
-        return 0;
-    }
-
+// Records with the device's capture lock held: the flag on, wait for a
+// modem, copy, flag off.
+static void record_locked() {
     while (modem_presence() == 0) {
         if (interrupted) {
             change_flag(false);
-            return 0;
+            return;
         }
         platform_sleep(WAIT_REST_MS);
     }
@@ -198,13 +186,62 @@ static int record(int argc, char **argv) {
             platform_close_file(file.handle);
         }
     }
+}
+
+static int record(int argc, char **argv) {
+    const char *argument = argc > 1 ? argv[1] : nullptr;
+    if (!choose_device_name(platform_is_nt_family(), argument)) {
+        std::fprintf(errors(), "Device name too long: at most %d characters\n",
+                     static_cast<int>(DEVICE_ARGUMENT_MAX));
+        return 0;
+    }
+    program_key = RECORDER_KEY;
+
+    PlatformHandle key = platform_open_key(RECORDER_KEY, REGISTRY_QUERY | REGISTRY_SET);
+    if (key == NO_HANDLE) {
+        say(NOT_INSTALLED_TEXT);
+        return 0;
+    }
+    // One program at a time reads the device's capture data: a second
+    // reader would take chunks away from the first one's files. Without the
+    // lock nothing is touched, the flag least of all.
+    const PlatformHandle lock = platform_lock_capture(device_name);
+    if (lock == NO_HANDLE) {
+        const int error = platform_last_error();
+        platform_close_key(key);
+        if (error == platform_capture_busy_error()) {
+            std::fprintf(errors(), "Another program is reading the capture data of %s; nothing "
+                                   "recorded\n", device_name);
+        } else {
+            std::fprintf(errors(), "Cannot take the capture lock of %s, error = %d; nothing recorded\n",
+                         device_name, error);
+        }
+        return 1;
+    }
+    bool flag_set = set_recording_flag(key, true);
+    platform_close_key(key);
+    if (!flag_set) {
+        // The driver records nothing without the flag.
+        std::fprintf(errors(), "Cannot set the recording flag: TarvelSetup could not be read "
+                               "whole or written\n");
+        platform_unlock_capture(lock);
+        return 0;
+    }
+    record_locked();
+    platform_unlock_capture(lock);
     return 0;
 }
 
 int run_recorder(int argc, char **argv) {
     interrupted = 0;
+    console_failed = false;
     catch_interrupts();
     int result = record(argc, argv);
     release_interrupts();
+    if (console_failed) {
+        std::fprintf(errors(), "Standard output could not be written\n");
+        std::fflush(errors());
+        return 1;
+    }
     return result;
 }

@@ -28,6 +28,13 @@ bool device_handle_open(PlatformHandle handle) {
            device_slots[handle - DEVICE_HANDLE_BASE];
 }
 
+// Capture locks: the device names whose lock a handle holds, so that a
+// second take in the same process fails as it fails across processes.
+constexpr PlatformHandle LOCK_HANDLE_BASE = 0x5000;
+constexpr size_t LOCK_SLOTS = 8;
+constexpr size_t LOCK_NAME_BYTES = 96;
+char lock_names[LOCK_SLOTS][LOCK_NAME_BYTES];  // empty: slot free
+
 }  // namespace
 
 void inproc_set_nt_family(bool nt) {
@@ -49,6 +56,7 @@ size_t inproc_open_devices() {
 void inproc_reset() {
     nt_family = true;
     memset(device_slots, 0, sizeof device_slots);
+    memset(lock_names, 0, sizeof lock_names);
     reset_key_slots();
     platform_set_last_error(0);
 }
@@ -144,6 +152,39 @@ bool platform_write_value(PlatformHandle key, const char *value_name, const void
     }
     sim_set_value(slot->path, value_name, data, size);
     return true;
+}
+
+PlatformHandle platform_lock_capture(const char *name) {
+    if (name == nullptr || name[0] == '\0' || strlen(name) >= LOCK_NAME_BYTES) {
+        platform_set_last_error(ENOENT);
+        return NO_HANDLE;
+    }
+    size_t free_slot = LOCK_SLOTS;
+    for (size_t i = 0; i < LOCK_SLOTS; ++i) {
+        if (strcmp(lock_names[i], name) == 0) {
+            platform_set_last_error(EBUSY);
+            return NO_HANDLE;
+        }
+        if (lock_names[i][0] == '\0' && free_slot == LOCK_SLOTS) {
+            free_slot = i;
+        }
+    }
+    if (free_slot == LOCK_SLOTS) {
+        platform_set_last_error(EMFILE);
+        return NO_HANDLE;
+    }
+    memcpy(lock_names[free_slot], name, strlen(name) + 1);
+    return LOCK_HANDLE_BASE + PlatformHandle(free_slot);
+}
+
+void platform_unlock_capture(PlatformHandle lock) {
+    if (lock >= LOCK_HANDLE_BASE && lock < LOCK_HANDLE_BASE + PlatformHandle(LOCK_SLOTS)) {
+        lock_names[lock - LOCK_HANDLE_BASE][0] = '\0';
+    }
+}
+
+int platform_capture_busy_error() {
+    return EBUSY;
 }
 
 // Sleeping lets virtual time pass at once: a program under test runs
