@@ -95,6 +95,17 @@ static void console_tick(const DrainSink &drain) {
     eye_fetch(2, points);
 }
 
+// A message on standard error once the run is over. Standard error may be
+// stalled too: it waits at most the grace of a stop, then the message goes
+// the way of the lost lines.
+static void report_after_run(FILE *err, const char *text) {
+    const volatile std::sig_atomic_t finished = 1;
+    ConsoleOutput report = console_output_open(err);
+    StopDeadline deadline{0};
+    console_output_write(report, text, std::strlen(text), finished, &deadline);
+    console_output_close(&report);
+}
+
 int run_console(int argc, char **argv) {
     FILE *out = console_out != nullptr ? console_out : stdout;
     FILE *err = console_err != nullptr ? console_err : stderr;
@@ -161,21 +172,14 @@ int run_console(int argc, char **argv) {
     console_output_close(&sink.out);
     console_output_close(&sink.err);
     if (sink.output_failed) {
-        fprintf(err, "LineWatch: standard output could not be written; stopped\n");
+        report_after_run(err, "LineWatch: standard output could not be written; stopped\n");
         return 1;
     }
     if (sink.lines_lost != 0) {
-        // Standard error may be stalled too: a short wait at most, then the
-        // message goes the way of the lines.
-        ConsoleOutput report = console_output_open(err);
-        StopDeadline deadline{0};
         char text[160];
-        const int length = std::snprintf(text, sizeof text,
-                                         "LineWatch: stopped; %llu lines could not be written in time "
-                                         "and are lost\n",
-                                         static_cast<unsigned long long>(sink.lines_lost));
-        console_output_write(report, text, size_t(length), stop_requested, &deadline);
-        console_output_close(&report);
+        std::snprintf(text, sizeof text, "LineWatch: stopped; %llu lines could not be written in time and are lost\n",
+                      static_cast<unsigned long long>(sink.lines_lost));
+        report_after_run(err, text);
         return 1;
     }
     return 0;
