@@ -5,11 +5,22 @@
 #include <cstring>
 
 #include "decoder/driver_memory.h"
+#include "driverlink/common/windows_names.h"
 
 const char CREATED_LOG_TEXT[] = "Created new log file %s";
 const char FAILED_LOG_TEXT[] = "Failed to create new log file error = %d";
+const char CAPTURE_BUSY_TEXT[] =
+    "Failed to create new log file: another program is reading this device's capture data";
 
 static void read_last_data(void *context);
+
+// The device's capture lock goes once neither capture runs.
+static void release_capture_lock(CaptureSet &captures) {
+    if (captures.lock != NO_HANDLE && !captures.slot[0].active && !captures.slot[1].active) {
+        captures.link->source->unlock_capture(captures.lock);
+        captures.lock = NO_HANDLE;
+    }
+}
 
 void capture_set_init(CaptureSet &captures, DriverLink &link) {
     captures.link = &link;
@@ -21,6 +32,8 @@ void capture_set_init(CaptureSet &captures, DriverLink &link) {
         slot.active = false;
     }
     captures.log_counter = 1;
+    captures.lock = NO_HANDLE;
+    captures.start_refused_busy = false;
 }
 
 static CaptureSlot *slot_of(CaptureSet &captures, int modem) {
@@ -36,8 +49,18 @@ static bool start_capture(CaptureSet &captures, PlatformHandle key, CaptureSlot 
         return false;
     }
     DriverSource &source = *captures.link->source;
+    if (captures.lock == NO_HANDLE) {
+        // Another reader would take the data away from this capture (and
+        // this one from it): nothing is created and the flag is not touched.
+        captures.lock = source.lock_capture(captures.link->device_name);
+        if (captures.lock == NO_HANDLE) {
+            captures.start_refused_busy = platform_last_error() == platform_capture_busy_error();
+            return false;
+        }
+    }
     SetupValue &setup_value = captures.setup;
     if (!read_recording_flag(source, key, &setup_value)) {
+        release_capture_lock(captures);
         return false;
     }
     change_recording_bit(&setup_value, true);
@@ -46,6 +69,9 @@ static bool start_capture(CaptureSet &captures, PlatformHandle key, CaptureSlot 
     }
     PlatformHandle file = platform_create_file(slot->file_name);
     if (file == NO_HANDLE) {
+        const int error = platform_last_error();
+        release_capture_lock(captures);
+        platform_set_last_error(error);
         return false;
     }
     write_recording_flag(source, key, setup_value);
@@ -65,8 +91,11 @@ static bool stop_capture(CaptureSet &captures, PlatformHandle key, CaptureSlot *
     platform_close_file(slot->file.handle);
     slot->file.handle = NO_HANDLE;
     // The file is closed whatever happens to the flag: a value that cannot
-    // be read whole is left as it is.
-    return set_recording_flag(*captures.link->source, key, false);
+    // be read whole is left as it is. The lock goes once the flag is
+    // cleared, so that the next reader finds it as this one leaves it.
+    const bool cleared = set_recording_flag(*captures.link->source, key, false);
+    release_capture_lock(captures);
+    return cleared;
 }
 
 bool set_capture(CaptureSet &captures, bool start, int modem, const char *file_name, int64_t byte_limit) {
@@ -82,6 +111,7 @@ bool set_capture(CaptureSet &captures, bool start, int modem, const char *file_n
     if (key == NO_HANDLE) {
         return false;
     }
+    captures.start_refused_busy = false;
     bool done = start ? start_capture(captures, key, slot, file_name, byte_limit)
                       : stop_capture(captures, key, slot);
     source.close_key(key);
@@ -138,16 +168,26 @@ void restart_capture(CaptureSet &captures, int modem, int32_t param1, StatusLine
         }
     }
     std::memcpy(slot->file_name, session_name, sizeof session_name);
-    set_capture(captures, true, modem, slot->file_name, RESTART_BYTE_LIMIT);
+    if (!set_capture(captures, true, modem, slot->file_name, RESTART_BYTE_LIMIT) &&
+        captures.start_refused_busy) {
+        std::snprintf(line, STATUS_LINE_BYTES, "%s", CAPTURE_BUSY_TEXT);
+        return;
+    }
     begin_capture_calls(captures, modem);
 }
 
 // A name from driver memory names a file in the current directory or below
-// it: not absolute (no leading slash or backslash, no drive letter), no ".."
-// that climbs above the start, and no control characters (a line break in
-// a name would also break the status line that reports it).
+// it: not absolute (no leading slash or backslash), no colon (a drive
+// letter, or a stream of a file on Windows), no ".." that climbs above the
+// start, no control characters (a line break in a name would also break the
+// status line that reports it), and no Windows device name such as NUL,
+// aux.txt or COM1 in any part: there the data would go to a device. The
+// driver is a Windows driver and its names are Windows names, so the same
+// names are refused on every host: a session replayed elsewhere gives the
+// same lines.
 static bool driver_name_valid(const char *name) {
-    if (name[0] == '/' || name[0] == '\\' || (name[0] != '\0' && name[1] == ':')) {
+    if (name[0] == '/' || name[0] == '\\' || std::strchr(name, ':') != nullptr ||
+        path_names_windows_device(name)) {
         return false;
     }
     int depth = 0;
@@ -213,6 +253,8 @@ void open_named_capture(CaptureSet &captures, int modem, uint32_t limit_mib, uin
     if (set_capture(captures, true, modem, slot->file_name, limit)) {
         begin_capture_calls(captures, modem);
         std::snprintf(line, STATUS_LINE_BYTES, CREATED_LOG_TEXT, slot->file_name);
+    } else if (captures.start_refused_busy) {
+        std::snprintf(line, STATUS_LINE_BYTES, "%s", CAPTURE_BUSY_TEXT);
     } else {
         std::snprintf(line, STATUS_LINE_BYTES, FAILED_LOG_TEXT, platform_last_error());
     }
@@ -266,7 +308,9 @@ void reset_captures(CaptureSet &captures) {
         if (slot.active && slot.file.handle != NO_HANDLE) {
             platform_close_file(slot.file.handle);
         }
+        slot.active = false;
     }
+    release_capture_lock(captures);
     DriverLink &link = *captures.link;
     capture_set_init(captures, link);
 }

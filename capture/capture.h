@@ -30,7 +30,8 @@ constexpr int64_t CAPTURE_BYTE_LIMIT_MAX = static_cast<int64_t>(0xFFFFFFFFu) << 
 constexpr int CAPTURE_NAME_UNREADABLE_ERROR = 998;
 // The error number reported for a driver-supplied name that is absolute,
 // climbs out of the current directory through "..", or holds control
-// characters: ERROR_INVALID_NAME, on every platform.
+// characters, holds a colon or a Windows device name (NUL, aux.txt, COM1,
+// ...): ERROR_INVALID_NAME, on every platform.
 constexpr int CAPTURE_NAME_INVALID_ERROR = 123;
 
 // The capture of one modem. Counts are 64-bit so that no limit or total wraps.
@@ -49,6 +50,10 @@ struct CaptureSet {
     DriverLink *link;
     CaptureSlot slot[2];  // modem 1 (index 0) and modem 2
     int32_t log_counter;
+    // The device's capture lock, held while either capture runs, and
+    // whether the last start failed because another program holds it.
+    PlatformHandle lock;
+    bool start_refused_busy;
     SetupValue setup;  // scratch for the recording flag
     unsigned char buffer[CAPTURE_BUFFER_SIZE];
 };
@@ -59,8 +64,13 @@ void capture_set_init(CaptureSet &captures, DriverLink &link);
 // Message texts written into a StatusLine.
 extern const char CREATED_LOG_TEXT[];  // "Created new log file %s"
 extern const char FAILED_LOG_TEXT[];   // "Failed to create new log file error = %d"
+// The line of a capture that could not start because another program (a
+// recorder, another monitor) holds the device's capture lock.
+extern const char CAPTURE_BUSY_TEXT[];
 
-// Starts (start true) or stops the capture of modem 1 or 2. A start creates
+// Starts (start true) or stops the capture of modem 1 or 2. A start takes
+// the device's capture lock (held until both captures have stopped; when
+// another program holds it, nothing is created or changed), creates
 // file_name anew, sets bit 0 of TarvelSetup and counts towards byte_limit.
 // A stop closes the file and clears bit 0; stopping an inactive slot touches
 // nothing. False for a bad modem, when the registry key cannot be opened
@@ -71,7 +81,8 @@ bool set_capture(CaptureSet &captures, bool start, int modem, const char *file_n
 
 // Carries out a restart request (code 77): param1 from 10000 to 19999 stops
 // the capture, renames it to "<param1 - 10000>.log" when param1 is above
-// 10000, and starts session.rec.N. line receives a message only for a rename.
+// 10000, and starts session.rec.N. line receives a message only for a rename,
+// or CAPTURE_BUSY_TEXT when another program holds the capture lock.
 // When that rename fails and the finished capture is session.rec.N itself,
 // no new capture is started, so that the finished one is not replaced.
 void restart_capture(CaptureSet &captures, int modem, int32_t param1, StatusLine &line);

@@ -43,6 +43,14 @@ public:
 
     // Lets milliseconds pass while the program waits on the driver.
     virtual void sleep(unsigned milliseconds) = 0;
+
+    // The device's capture lock: one program at a time reads a device's
+    // capture data, since each read takes the data away from every other
+    // reader (platform.h). NO_HANDLE when it cannot be taken, with
+    // platform_capture_busy_error() as the last error when another holder
+    // has it.
+    virtual PlatformHandle lock_capture(const char *device_name) = 0;
+    virtual void unlock_capture(PlatformHandle lock) = 0;
 };
 
 // Makes read_driver_block read the memory of this source's driver. A
@@ -66,4 +74,6 @@ public:
                      uint32_t size) override;
     size_t read_memory(uint32_t address, unsigned char *dest, size_t count) override;
     void sleep(unsigned milliseconds) override;
+    PlatformHandle lock_capture(const char *device_name) override;
+    void unlock_capture(PlatformHandle lock) override;
 };

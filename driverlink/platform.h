@@ -56,7 +56,12 @@ bool platform_write_value(PlatformHandle key, const char *value_name,
 // --- Files (in the current directory unless the name says otherwise) -----
 // Creates a file for writing only, not shared, replacing any file of that
 // name; NO_HANDLE when it cannot be created. While it is open it cannot be
-// created anew, deleted or renamed (the operation fails).
+// created anew, deleted or renamed (the operation fails). Only a regular
+// file is made or replaced: a name that holds anything else (a FIFO, a
+// device, a Windows device name such as NUL) fails at once, never blocking,
+// with platform_not_regular_file_error() or the platform's code for an
+// invalid name. The POSIX backends never follow a symbolic link in any
+// part of the name.
 PlatformHandle platform_create_file(const char *name);
 // Writes all size bytes; false when they could not all be written.
 bool platform_write_file(PlatformHandle file, const void *data, uint32_t size);
@@ -73,6 +78,24 @@ int platform_last_error();
 void platform_set_last_error(int code);
 // The platform's code for a file name that is too long.
 int platform_name_too_long_error();
+// The code for a name that holds something other than a regular file.
+int platform_not_regular_file_error();
+
+// --- Capture lock ---------------------------------------------------------
+// One program at a time reads a device's capture data: each read takes the
+// data away from every other reader. A program takes the device's capture
+// lock before it sets the recording flag or reads capture data, and keeps it
+// until it has stopped. The lock is held per process and handle: a second
+// take of the same device, even by the same process, fails. The system
+// drops it when the process ends, however it ends.
+//
+// Takes the lock of device_name (\\.\NAME); NO_HANDLE when it cannot be
+// taken, with platform_capture_busy_error() as the last error when another
+// holder has it.
+PlatformHandle platform_lock_capture(const char *device_name);
+void platform_unlock_capture(PlatformHandle lock);
+// The code for a capture lock that another program holds.
+int platform_capture_busy_error();
 
 void platform_sleep(unsigned milliseconds);
 

@@ -38,3 +38,9 @@ size_t PlatformDriverSource::read_memory(uint32_t address, unsigned char *dest, 
 }
 
 void PlatformDriverSource::sleep(unsigned milliseconds) { platform_sleep(milliseconds); }
+
+PlatformHandle PlatformDriverSource::lock_capture(const char *device_name) {
+    return platform_lock_capture(device_name);
+}
+
+void PlatformDriverSource::unlock_capture(PlatformHandle lock) { platform_unlock_capture(lock); }

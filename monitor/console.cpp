@@ -5,12 +5,15 @@
 #include <csignal>
 #include <cstring>
 
+#include "decoder/status.h"
 #include "driverlink/device.h"
 #include "driverlink/platform.h"
 #include "formatting/escape.h"
 #include "driverlink/driver_source.h"
+#include "monitor/console_output.h"
 #include "monitor/monitor.h"
 #include "monitor/window_tables.h"
+#include "process/stop_signals.h"
 
 FILE *console_out = nullptr;
 FILE *console_err = nullptr;
@@ -27,48 +30,65 @@ static const char CONSOLE_USAGE[] =
     "Monitors the Tarvel driver without a window: every status line goes to\n"
     "standard output as \"1: line\" or \"2: line\", every driver-internal error\n"
     "to standard error as \"0: line\". Capture files are written as in the window.\n"
-    "SIGINT, SIGTERM or SIGHUP stop it: captures closed, recording flag cleared.\n"
+    "SIGINT, SIGTERM, SIGHUP or any other signal that would end it stop it:\n"
+    "captures closed, recording flag cleared.\n"
     "\n"
     "  --escape   one output line per status line: backslash, TAB, line feed,\n"
     "             carriage return and other control bytes escaped\n"
     "  device     the driver device \\\\.\\device (at most 75 characters)\n";
 
 struct ConsoleSink {
-    FILE *out;
-    FILE *err;
+    ConsoleOutput out;
+    ConsoleOutput err;
     bool escape;
     bool output_failed;
+    StopDeadline deadline;  // shared by both outputs
+    uint64_t lines_lost;    // lines not written (whole) for want of time after a stop
 };
 
-static void put_line(FILE *stream, int modem, const char *line, bool escape) {
-    fprintf(stream, "%d: ", modem);
-    if (escape) {
-        put_escaped(line, stream);
+// "N: " and the line (escaped or as it is) and a newline, written at once,
+// line by line so that a pipe sees each line as it is decoded.
+static OutputResult put_line(ConsoleSink *sink, const ConsoleOutput &output, int modem,
+                             const char *line) {
+    char text[8 + 4 * STATUS_LINE_BYTES];
+    size_t length = std::snprintf(text, sizeof text, "%d: ", modem);
+    if (sink->escape) {
+        length += escape_line(line, text + length, sizeof text - length);
     } else {
-        fputs(line, stream);
-        putc('\n', stream);
+        const size_t line_length = strnlen(line, STATUS_LINE_BYTES - 1);
+        std::memcpy(text + length, line, line_length);
+        length += line_length;
+        text[length++] = '\n';
     }
-    // Line by line, so that a pipe sees each line as it is decoded.
-    fflush(stream);
+    const OutputResult result = console_output_write(output, text, length, stop_requested, &sink->deadline);
+    if (result == OUTPUT_LOST) {
+        ++sink->lines_lost;
+    }
+    return result;
 }
 
 static void console_add_line(void *context, int modem, const char *line) {
     ConsoleSink *sink = static_cast<ConsoleSink *>(context);
-    put_line(sink->out, modem, line, sink->escape);
-    if (ferror(sink->out)) {
+    if (put_line(sink, sink->out, modem, line) == OUTPUT_FAILED) {
         sink->output_failed = true;
     }
 }
 
 static void console_warning(void *context, const char *line) {
     ConsoleSink *sink = static_cast<ConsoleSink *>(context);
-    put_line(sink->err, 0, line, sink->escape);
+    put_line(sink, sink->err, 0, line);
 }
 
-struct SignalSaver {
-    int number;
-    struct sigaction previous;
-};
+// A message on standard error once the run is over. Standard error may be
+// stalled too: it waits at most the grace of a stop, then the message goes
+// the way of the lost lines.
+static void report_after_run(FILE *err, const char *text) {
+    const volatile std::sig_atomic_t finished = 1;
+    ConsoleOutput report = console_output_open(err);
+    StopDeadline deadline{0};
+    console_output_write(report, text, std::strlen(text), finished, &deadline);
+    console_output_close(&report);
+}
 
 int run_console(DriverSource &source, int argc, char **argv) {
     FILE *out = console_out != nullptr ? console_out : stdout;
@@ -85,6 +105,10 @@ int run_console(DriverSource &source, int argc, char **argv) {
             escape = true;
         } else if (!options_done && (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)) {
             fputs(CONSOLE_USAGE, out);
+            if (fflush(out) != 0 || ferror(out)) {
+                fprintf(err, "LineWatch: standard output could not be written\n");
+                return 1;
+            }
             return 0;
         } else if (!options_done && arg[0] == '-' && arg[1] != '\0') {
             fprintf(err, "LineWatch: unknown option %s\n%s", arg, CONSOLE_USAGE);
@@ -105,18 +129,14 @@ int run_console(DriverSource &source, int argc, char **argv) {
     }
 
     stop_requested = 0;
-    SignalSaver saved[] = {{SIGINT, {}}, {SIGTERM, {}}, {SIGHUP, {}}, {SIGPIPE, {}}, {SIGXFSZ, {}}};
-    for (SignalSaver &s : saved) {
-        struct sigaction action {};
-        // A closed standard output is an output error, and a file-size
-        // limit a failed capture write, not the end of the process: the
-        // captures must still be closed and the flag cleared.
-        action.sa_handler = s.number == SIGPIPE || s.number == SIGXFSZ ? SIG_IGN : on_stop_signal;
-        sigemptyset(&action.sa_mask);
-        sigaction(s.number, &action, &s.previous);
-    }
+    // Every signal that would end the process stops it instead, and none
+    // restarts a blocked call. A closed standard output is an output error,
+    // and a file-size limit a failed capture write, not the end of the
+    // process: the captures must still be closed and the flag cleared.
+    StopSignalRoute signals;
+    signals.install(on_stop_signal, false);
 
-    ConsoleSink sink{out, err, escape, false};
+    ConsoleSink sink{console_output_open(out), console_output_open(err), escape, false, {0}, 0};
     const MonitorSink monitor_sink{&sink, console_add_line, console_warning};
     using Clock = std::chrono::steady_clock;
     uint64_t ticks = 0;
@@ -135,11 +155,18 @@ int run_console(DriverSource &source, int argc, char **argv) {
     }
     monitor_delete(monitor);  // captures stopped, flag cleared
 
-    for (SignalSaver &s : saved) {
-        sigaction(s.number, &s.previous, nullptr);
-    }
+    signals.restore();
+    console_output_close(&sink.out);
+    console_output_close(&sink.err);
     if (sink.output_failed) {
-        fprintf(err, "LineWatch: standard output could not be written; stopped\n");
+        report_after_run(err, "LineWatch: standard output could not be written; stopped\n");
+        return 1;
+    }
+    if (sink.lines_lost != 0) {
+        char text[160];
+        std::snprintf(text, sizeof text, "LineWatch: stopped; %llu lines could not be written in time and are lost\n",
+                      static_cast<unsigned long long>(sink.lines_lost));
+        report_after_run(err, text);
         return 1;
     }
     return 0;

@@ -4,8 +4,12 @@
 
 #include "monitor/console.h"
 #include "monitor/qt/qt_program.h"
+#include "process/standard_fds.h"
 
 int main(int argc, char **argv) {
+    if (!ensure_standard_fds()) {
+        return 1;
+    }
     for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
         if (std::strcmp(argv[i], "--console") == 0) {
             return run_console(argc, argv);

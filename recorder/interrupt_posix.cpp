@@ -1,10 +1,11 @@
-// Interrupts on POSIX hosts: Ctrl+C, SIGTERM and a closed terminal (SIGHUP)
-// end the recorder like the end of recording. SIGPIPE (standard output
-// closed) and SIGXFSZ (a file-size limit) are ignored, so that they come
-// back as write errors instead of ending the program with the flag still set.
-#include <csignal>
-#include <cstddef>
-
+// Interrupts on POSIX hosts: Ctrl+C, SIGTERM, a closed terminal (SIGHUP) and
+// every other signal that would end the process (SIGQUIT, SIGUSR1, SIGALRM,
+// ...; see process/stop_signals.h) end the recorder like the end of
+// recording. SIGPIPE (standard output closed) and SIGXFSZ (a file-size
+// limit) are ignored, so that they come back as write errors instead of
+// ending the program with the flag still set. The handlers do not restart
+// a blocked call: it returns, and the recorder sees the request.
+#include "process/stop_signals.h"
 #include "recorder/interrupt.h"
 #include "recorder/recorder.h"
 
@@ -12,37 +13,11 @@ namespace {
 
 void on_interrupt(int) { recorder_interrupt(); }
 
-struct SignalChoice {
-    int number;
-    void (*handler)(int);
-};
-const SignalChoice signal_choices[] = {
-    {SIGINT, on_interrupt},
-    {SIGTERM, on_interrupt},
-#ifdef SIGHUP
-    {SIGHUP, on_interrupt},
-#endif
-#ifdef SIGPIPE
-    {SIGPIPE, SIG_IGN},
-#endif
-#ifdef SIGXFSZ
-    {SIGXFSZ, SIG_IGN},
-#endif
-};
-constexpr size_t SIGNAL_CHOICES = sizeof signal_choices / sizeof signal_choices[0];
-
-void (*previous[SIGNAL_CHOICES])(int);
+// The dispositions in force for the run of the recorder.
+StopSignalRoute route;
 
 }  // namespace
 
-void catch_interrupts() {
-    for (size_t i = 0; i < SIGNAL_CHOICES; ++i) {
-        previous[i] = std::signal(signal_choices[i].number, signal_choices[i].handler);
-    }
-}
+void catch_interrupts() { route.install(on_interrupt, false); }
 
-void release_interrupts() {
-    for (size_t i = 0; i < SIGNAL_CHOICES; ++i) {
-        std::signal(signal_choices[i].number, previous[i] == SIG_ERR ? SIG_DFL : previous[i]);
-    }
-}
+void release_interrupts() { route.restore(); }

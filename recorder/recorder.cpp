@@ -34,9 +34,14 @@ void recorder_interrupt() { interrupted = 1; }
 static FILE *console() { return recorder_console != nullptr ? recorder_console : stdout; }
 static FILE *errors() { return recorder_errors != nullptr ? recorder_errors : stderr; }
 
+// Whether a console message could not be written (standard output closed
+// or full); the recorder goes on recording and reports it at the end.
+static bool console_failed = false;
+
 static void say(const char *text) {
-    std::fputs(text, console());
-    std::fflush(console());
+    if (std::fputs(text, console()) == EOF || std::fflush(console()) != 0 || std::ferror(console())) {
+        console_failed = true;
+    }
 }
 
 // One run of the recorder: its link to the driver, the two capture files,
@@ -50,8 +55,11 @@ struct Recording {
 };
 
 static void report_create_failure(int modem) {
-    std::fprintf(errors(), "Creating %s failed, error = %d\n", RECORDING_FILE_NAMES[modem - 1],
-                 platform_last_error());
+    const int error = platform_last_error();
+    std::fprintf(errors(), "Creating %s failed, error = %d%s\n", RECORDING_FILE_NAMES[modem - 1], error,
+                 error == platform_not_regular_file_error()
+                     ? " (something other than a regular file has that name)"
+                     : "");
     std::fflush(errors());
 }
 
@@ -111,6 +119,8 @@ static void copy_sessions(Recording &recording) {
     recording.modems_present = 0;
 }
 
+static void record_locked(Recording &recording);
+
 static int record(Recording &recording, int argc, char **argv) {
     DriverLink &link = recording.link;
     DriverSource &source = *link.source;
@@ -126,19 +136,46 @@ static int record(Recording &recording, int argc, char **argv) {
         say(NOT_INSTALLED_TEXT);
         return 0;
     }
+    // One program at a time reads the device's capture data: a second
+    // reader would take chunks away from the first one's files. Without the
+    // lock nothing is touched, the flag least of all.
+    const PlatformHandle lock = source.lock_capture(link.device_name);
+    if (lock == NO_HANDLE) {
+        const int error = platform_last_error();
+        source.close_key(key);
+        if (error == platform_capture_busy_error()) {
+            std::fprintf(errors(), "Another program is reading the capture data of %s; nothing "
+                                   "recorded\n", link.device_name);
+        } else {
+            std::fprintf(errors(), "Cannot take the capture lock of %s, error = %d; nothing recorded\n",
+                         link.device_name, error);
+        }
+        return 1;
+    }
     bool flag_set = set_recording_flag(source, key, true);
     source.close_key(key);
     if (!flag_set) {
         // The driver records nothing without the flag.
         std::fprintf(errors(), "Cannot set the recording flag: TarvelSetup could not be read "
                                "whole or written\n");
+        source.unlock_capture(lock);
         return 0;
     }
+    record_locked(recording);
+    source.unlock_capture(lock);
+    return 0;
+}
+
+// Records with the device's capture lock held: wait for a modem, copy, flag
+// off.
+static void record_locked(Recording &recording) {
+    DriverLink &link = recording.link;
+    DriverSource &source = *link.source;
 
     while (modem_presence(link) == 0) {
         if (interrupted) {
             set_program_recording_flag(link, false);
-            return 0;
+            return;
         }
         source.sleep(WAIT_REST_MS);
     }
@@ -160,11 +197,11 @@ static int record(Recording &recording, int argc, char **argv) {
             platform_close_file(file.handle);
         }
     }
-    return 0;
 }
 
 int run_recorder(DriverSource &source, int argc, char **argv) {
     interrupted = 0;
+    console_failed = false;
     catch_interrupts();
     // 512 KiB of transfer buffer: on the heap, once per run.
     Recording *recording = new Recording;
@@ -175,6 +212,11 @@ int run_recorder(DriverSource &source, int argc, char **argv) {
     driver_link_close(recording->link);
     delete recording;
     release_interrupts();
+    if (console_failed) {
+        std::fprintf(errors(), "Standard output could not be written\n");
+        std::fflush(errors());
+        return 1;
+    }
     return result;
 }
 

@@ -18,12 +18,15 @@ extern const char PORTS_CLOSED_TEXT[];   // "Port(s) closed\n"
 // Capture files, modem 1 and modem 2.
 extern const char *const RECORDING_FILE_NAMES[2];
 
-// The whole program: `recorder [device]`. Always returns 0. An interrupt
-// (SIGINT, SIGTERM and SIGHUP on POSIX hosts; Ctrl+C, Ctrl+Break and closing
-// the console on Windows) ends it the way the end of recording does (flag
-// cleared, files closed with everything written so far); on POSIX hosts
-// SIGPIPE and SIGXFSZ are ignored (output and write errors instead); the
-// previous handlers are restored on return.
+// The whole program: `recorder [device]`. Returns 0, or 1 when another
+// program holds the device's capture lock (then nothing is recorded and the
+// flag is left alone) or when a console message could not be written
+// (recording itself goes on). An interrupt (on POSIX hosts every signal that
+// would end the process: SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, ...; on
+// Windows Ctrl+C, Ctrl+Break and closing the console) ends it the way the
+// end of recording does (flag cleared, files closed with everything written
+// so far); on POSIX hosts SIGPIPE and SIGXFSZ are ignored (output and write
+// errors instead); the previous handlers are restored on return.
 int run_recorder(int argc, char **argv);
 // The same over a driver source chosen by the caller (run_recorder uses the
 // platform's own driver).

@@ -64,6 +64,15 @@ bool sim_device_control_bytes(uint32_t code, const void *input, uint32_t input_s
                               void *output, uint32_t output_size, uint32_t *returned,
                               uint32_t *bytes_written);
 
+// --- Capture locks ---------------------------------------------------------
+// One reader of a device's capture data at a time, for the programs of this
+// process: a lock number, or SIM_LOCK_BUSY when the device's lock is held,
+// SIM_LOCK_FULL when every slot is taken. sim_reset frees them all.
+constexpr int SIM_LOCK_BUSY = -1;
+constexpr int SIM_LOCK_FULL = -2;
+int sim_lock_capture(const char *device_path);
+void sim_unlock_capture(int lock);
+
 // --- Playing traces ----------------------------------------------------
 // Time in the core is virtual: directives of a played trace take effect when
 // the core's clock reaches them. The daemon advances the clock with real time;

@@ -91,17 +91,48 @@ int listen_on(const char *socket_path, const char *device_name) {
     return fd;
 }
 
-// Accepts every pending connection. False when accept ran out of
-// descriptors or memory: the caller then rests the listener for a while.
+// Keeps only the clients still connected, in order.
+void compact_clients(std::vector<Client> *clients) {
+    size_t kept = 0;
+    for (size_t i = 0; i < clients->size(); ++i) {
+        if ((*clients)[i].fd >= 0) {
+            if (kept != i) {  // a vector moved onto itself would lose its contents
+                (*clients)[kept] = std::move((*clients)[i]);
+            }
+            ++kept;
+        }
+    }
+    clients->resize(kept);
+}
+
+// Drops the connected client that has made no progress for the longest
+// time, making room for a new one.
+void drop_longest_idle(std::vector<Client> *clients) {
+    Client *oldest = nullptr;
+    for (Client &client : *clients) {
+        if (client.fd >= 0 && (oldest == nullptr || client.last_progress_ms < oldest->last_progress_ms)) {
+            oldest = &client;
+        }
+    }
+    if (oldest != nullptr) {
+        wire_client_drop(oldest);
+    }
+}
+
+// Accepts every pending connection. With the table full, the client idle
+// longest makes room: connections that say nothing never keep a program
+// that talks out. False when accept ran out of descriptors or memory: the
+// caller then rests the listener for a while.
 bool accept_clients(int listener, std::vector<Client> *clients) {
     for (;;) {
         const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) {
             return !(errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM);
         }
+        compact_clients(clients);
         if (clients->size() >= MAX_CLIENTS) {
-            close(fd);
-            continue;
+            drop_longest_idle(clients);
+            compact_clients(clients);
         }
         clients->push_back(Client{fd, false, {}, 0, {}, 0, now_ms()});
     }
@@ -129,20 +160,6 @@ int64_t drop_stalled_clients(std::vector<Client> *clients, uint64_t now) {
         }
     }
     return next;
-}
-
-// Keeps only the clients still connected, in order.
-void compact_clients(std::vector<Client> *clients) {
-    size_t kept = 0;
-    for (size_t i = 0; i < clients->size(); ++i) {
-        if ((*clients)[i].fd >= 0) {
-            if (kept != i) {  // a vector moved onto itself would lose its contents
-                (*clients)[kept] = std::move((*clients)[i]);
-            }
-            ++kept;
-        }
-    }
-    clients->resize(kept);
 }
 
 // Writes what the core logged outside any call (dropped capture data) and

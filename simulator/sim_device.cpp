@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 #include <string>
 
 #include "simulator/sim_internal.h"
@@ -110,9 +111,42 @@ void serve_capture(bool has_input, uint32_t index, unsigned char *out, uint32_t 
     }
 }
 
+// Capture locks by device path; an empty name is a free slot.
+constexpr size_t LOCK_SLOTS = 8;
+constexpr size_t LOCK_NAME_BYTES = 96;
+char lock_names[LOCK_SLOTS][LOCK_NAME_BYTES];
+
 }  // namespace
 
+int sim_lock_capture(const char *device_path) {
+    if (device_path == nullptr || device_path[0] == '\0' || strlen(device_path) >= LOCK_NAME_BYTES) {
+        return SIM_LOCK_FULL;
+    }
+    int free_slot = -1;
+    for (size_t i = 0; i < LOCK_SLOTS; ++i) {
+        // Device names compare without regard to letter case.
+        if (strcasecmp(lock_names[i], device_path) == 0) {
+            return SIM_LOCK_BUSY;
+        }
+        if (lock_names[i][0] == '\0' && free_slot < 0) {
+            free_slot = int(i);
+        }
+    }
+    if (free_slot < 0) {
+        return SIM_LOCK_FULL;
+    }
+    snprintf(lock_names[free_slot], LOCK_NAME_BYTES, "%s", device_path);
+    return free_slot;
+}
+
+void sim_unlock_capture(int lock) {
+    if (lock >= 0 && size_t(lock) < LOCK_SLOTS) {
+        lock_names[lock][0] = '\0';
+    }
+}
+
 void sim_reset_device() {
+    memset(lock_names, 0, sizeof lock_names);
     snprintf(sim_device_name, sizeof sim_device_name, "%s", "trvlmd");
     open_handles = 0;
     open_attempts = 0;

@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include "process/standard_fds.h"
 #include "simulator/sim_daemon.h"
 #include "simulator/trace.h"
 
@@ -42,7 +43,21 @@ const char USAGE[] =
 
 }  // namespace
 
+// Flushes standard output after --help or --version; 1 with a message on
+// standard error when it could not be written (closed or full).
+static int finish_output() {
+    if (fflush(stdout) != 0 || ferror(stdout)) {
+        fprintf(stderr, "tarvel-sim: standard output could not be written: %s\n",
+                strerror(errno != 0 ? errno : EIO));
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char **argv) {
+    if (!ensure_standard_fds()) {
+        return 1;
+    }
     std::set_new_handler(out_of_memory);
     DaemonOptions options = {};
     options.device_name = "trvlmd";
@@ -55,10 +70,10 @@ int main(int argc, char **argv) {
         uint32_t *count_option = nullptr;
         if (strcmp(arg, "--help") == 0) {
             fputs(USAGE, stdout);
-            return 0;
+            return finish_output();
         } else if (strcmp(arg, "--version") == 0) {
             printf("tarvel-sim %s\n", TARVEL_VERSION);
-            return 0;
+            return finish_output();
         } else if (strcmp(arg, "--loop") == 0) {
             options.loop = true;
         } else if (strcmp(arg, "--stay") == 0) {

@@ -177,6 +177,41 @@ int sim_world_open_key(const char *key_path, bool create) {
     return fd;
 }
 
+int sim_world_open_lock(const char *device_name) {
+    char dir[PATH_MAX];
+    if (device_name == nullptr || !component_valid(device_name, strlen(device_name)) ||
+        strlen(device_name) > NAME_MAX) {
+        set_error(EINVAL);
+        return -1;
+    }
+    if (!sim_world_dir(dir, sizeof dir)) {
+        return -1;
+    }
+    const int top = open_trusted_dir(dir);
+    if (top < 0) {
+        return -1;
+    }
+    const int locks = open_child_dir(top, "locks", true);
+    close(top);
+    if (locks < 0) {
+        return -1;
+    }
+    const int fd = openat(locks, device_name, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+    const int error = errno;
+    close(locks);
+    if (fd < 0) {
+        set_error(error);
+        return -1;
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        set_error(EINVAL);
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 bool sim_world_socket_path(const char *device_name, char *path, size_t size) {
     char dir[PATH_MAX];
     if (device_name == nullptr || !component_valid(device_name, strlen(device_name))) {

@@ -5,6 +5,9 @@
 //                                  XDG_RUNTIME_DIR is set, else
 //                                  /tmp/tarvel-sim-<uid>), mode 0700
 //   $TARVEL_SIM_DIR/<NAME>        Unix socket of device \\.\NAME, mode 0600
+//   $TARVEL_SIM_DIR/locks/<NAME>  capture lock file of device \\.\NAME (0600):
+//                                  whoever holds its flock reads the
+//                                  device's capture data
 //   $TARVEL_SIM_DIR/registry/     the registry: a key is a directory (path
 //                                  components split at backslashes, 0700), a
 //                                  value is a file holding its raw bytes (0600)
@@ -43,4 +46,8 @@ bool sim_world_create_key(const char *key_path);
 // Writes a value atomically (temporary file, then rename), 0600.
 bool sim_world_write_value(const char *key_path, const char *value_name,
                            const void *data, uint32_t size);
+// An open descriptor (read-write) of the capture lock file of a device name
+// (without \\.\), made when missing, reached without following any link
+// from a trusted runtime directory that exists. -1 with the last error set.
+int sim_world_open_lock(const char *device_name);
 bool sim_world_remove_value(const char *key_path, const char *value_name);

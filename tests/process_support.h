@@ -26,16 +26,24 @@ inline std::string text_of(const std::string &name) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// Starts a program with TARVEL_SIM_DIR set and its output in files.
+// Starts a program with TARVEL_SIM_DIR set and its output in files (an
+// empty out_name: standard output closed), in folder when one is given.
 inline pid_t spawn(const std::vector<std::string> &arguments, const std::string &world,
-            const std::string &out_name, const std::string &err_name) {
+            const std::string &out_name, const std::string &err_name,
+            const std::string &folder = "") {
     pid_t pid = fork();
     if (pid == 0) {
         setenv("TARVEL_SIM_DIR", world.c_str(), 1);
-        int out = open(out_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         int err = open(err_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
         dup2(err, 2);
+        if (out_name.empty()) {
+            close(1);
+        } else {
+            dup2(open(out_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        }
+        if (!folder.empty() && chdir(folder.c_str()) != 0) {
+            _exit(127);
+        }
         std::vector<char *> argv;
         for (const std::string &argument : arguments) {
             argv.push_back(const_cast<char *>(argument.c_str()));

@@ -26,6 +26,7 @@
 #include "decoder/driver_memory.h"
 #include "decoder/status.h"
 #include "formatting/escape.h"
+#include "process/standard_fds.h"
 #include "simulator/sparse_memory.h"
 #include "simulator/trace.h"
 
@@ -139,6 +140,9 @@ bool finish_output(FILE *out) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    if (!ensure_standard_fds()) {
+        return 1;
+    }
     std::set_new_handler(out_of_memory);
     static char output_buffer[1 << 16];
     setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);

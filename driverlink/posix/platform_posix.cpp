@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -432,6 +433,34 @@ bool platform_write_value(PlatformHandle key, const char *value_name, const void
         return false;
     }
     return true;
+}
+
+PlatformHandle platform_lock_capture(const char *name) {
+    if (name == nullptr || strncmp(name, "\\\\.\\", 4) != 0) {
+        platform_set_last_error(ENOENT);
+        return NO_HANDLE;
+    }
+    const int fd = sim_world_open_lock(name + 4);
+    if (fd < 0) {
+        platform_set_last_error(errno);
+        return NO_HANDLE;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        platform_set_last_error(errno == EWOULDBLOCK ? EBUSY : errno);
+        close(fd);
+        return NO_HANDLE;
+    }
+    return fd;
+}
+
+void platform_unlock_capture(PlatformHandle lock) {
+    if (lock >= 0 && lock <= INT_MAX) {
+        close(int(lock));  // drops the flock
+    }
+}
+
+int platform_capture_busy_error() {
+    return EBUSY;
 }
 
 void platform_sleep(unsigned milliseconds) {

@@ -9,13 +9,24 @@
 // exclusive lock (flock) while it is open, and a second create, a delete or a
 // rename by anyone who honours the lock fails with EBUSY.
 //
-// A capture file is never reached through a symbolic link (O_NOFOLLOW): a
-// link planted under its name fails the create with ELOOP instead of
-// letting the program write where the link points.
+// A capture file is never reached through a symbolic link: every
+// directory of its path is opened on its own, relative to the one before,
+// with O_NOFOLLOW, and the file itself is opened relative to the last one,
+// with O_NOFOLLOW too. A link planted under its name, or in place of any
+// directory on the way (`sub` of "sub/victim"), fails the create with ELOOP
+// instead of letting the program write where the link points.
+// Deleting and renaming walk the path the same way.
+//
+// A capture file is a regular file: anything else under its name (a FIFO, a
+// socket, a device, a directory) is refused with EINVAL, or EISDIR for a
+// directory, without blocking: the open does not wait for a FIFO's reader
+// (O_NONBLOCK), and blocking writes are turned back on only once the file
+// is known to be a regular one.
 #include <cerrno>
 #include <climits>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -57,6 +68,59 @@ bool file_in_use(const char *name) {
     return false;
 }
 
+// Opens the directory that holds the last component of name, one directory
+// component at a time and never through a symbolic link; *last points to
+// the last component within name. -1 with the last error set when a
+// directory on the way is missing, is a link or is no directory. The
+// descriptor only names the directory (O_PATH): the walk needs no right to
+// read it.
+int open_parent(const char *name, const char **last) {
+#ifdef O_PATH
+    constexpr int DIRECTORY_FLAGS = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+#else
+    constexpr int DIRECTORY_FLAGS = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+#endif
+    const char *part = name;
+    int dir = open(name[0] == '/' ? "/" : ".", DIRECTORY_FLAGS);
+    while (dir >= 0) {
+        while (*part == '/') {
+            ++part;
+        }
+        const char *end = std::strchr(part, '/');
+        const char *next = end;
+        while (next != nullptr && *next == '/') {
+            ++next;
+        }
+        if (end == nullptr || *next == '\0') {
+            *last = part;  // a trailing slash stays with the last component
+            return dir;
+        }
+        char component[NAME_MAX + 1];
+        const size_t length = size_t(end - part);
+        if (length > NAME_MAX) {
+            close(dir);
+            errno = ENAMETOOLONG;
+            dir = -1;
+            break;
+        }
+        std::memcpy(component, part, length);
+        component[length] = '\0';
+        const int child = openat(dir, component, DIRECTORY_FLAGS);
+        struct stat info;
+        if (child < 0 && errno == ENOTDIR && fstatat(dir, component, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(info.st_mode)) {
+            errno = ELOOP;  // a link in place of a directory, said as for the file itself
+        }
+        const int error = errno;
+        close(dir);
+        errno = error;
+        dir = child;
+        part = next;
+    }
+    platform_set_last_error(errno);
+    return -1;
+}
+
 // True when another process holds the lock of the file called name; then
 // EBUSY is the last error. A name that is a link or no file is not locked.
 bool locked_elsewhere(const char *name) {
@@ -71,6 +135,44 @@ bool locked_elsewhere(const char *name) {
     }
     return locked;
 }
+
+// Opens (creating it when missing) the regular file name in dir for
+// writing, blocking writes on, not emptied yet. Opened without O_TRUNC: the
+// file is emptied only once its lock is ours, so a file that another
+// process is writing keeps every byte. -1 with the last error set; EINVAL
+// for anything but a regular file, EISDIR for a directory.
+int open_regular_file(int dir, const char *name) {
+    struct stat info;
+    if (fstatat(dir, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISREG(info.st_mode) &&
+        !S_ISLNK(info.st_mode)) {
+        // Not even opened: opening a device can act on it.
+        platform_set_last_error(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+        return -1;
+    }
+    const int fd = openat(dir, name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+                          0644);
+    if (fd < 0) {
+        // ENXIO: a FIFO without a reader or a socket put there meanwhile.
+        platform_set_last_error(errno == ENXIO ? EINVAL : errno);
+        return -1;
+    }
+    int error = 0;
+    int flags = 0;
+    if (fstat(fd, &info) != 0) {
+        error = errno;
+    } else if (!S_ISREG(info.st_mode)) {
+        error = EINVAL;
+    } else if ((flags = fcntl(fd, F_GETFL)) < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        platform_set_last_error(error);
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
 
 void platform_set_last_error(int code) {
@@ -85,12 +187,13 @@ int platform_name_too_long_error() {
     return ENAMETOOLONG;
 }
 
+int platform_not_regular_file_error() {
+    return EINVAL;
+}
+
 PlatformHandle platform_create_file(const char *name) {
     if (name == nullptr || name[0] == '\0') {
         platform_set_last_error(ENOENT);
-        return NO_HANDLE;
-    }
-    if (file_in_use(name)) {
         return NO_HANDLE;
     }
     OpenFile *entry = nullptr;
@@ -104,20 +207,35 @@ PlatformHandle platform_create_file(const char *name) {
         platform_set_last_error(EMFILE);
         return NO_HANDLE;
     }
-    // Opened without O_TRUNC: the file is emptied only once its lock is
-    // ours, so a file that another process is writing keeps every byte.
-    const int fd = open(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0644);
-    if (fd < 0) {
-        platform_set_last_error(errno);
+    const char *last = nullptr;
+    const int dir = open_parent(name, &last);
+    if (dir < 0) {
         return NO_HANDLE;
+    }
+    const int fd = open_regular_file(dir, last);
+    close(dir);
+    if (fd < 0) {
+        return NO_HANDLE;
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0) {
+        platform_set_last_error(errno);
+        close(fd);
+        return NO_HANDLE;
+    }
+    for (const OpenFile &file : open_files) {
+        if (file.used && file.dev == info.st_dev && file.ino == info.st_ino) {
+            platform_set_last_error(EBUSY);
+            close(fd);
+            return NO_HANDLE;
+        }
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         platform_set_last_error(errno == EWOULDBLOCK ? EBUSY : errno);
         close(fd);
         return NO_HANDLE;
     }
-    struct stat info;
-    if (fstat(fd, &info) != 0 || (S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0)) {
+    if (ftruncate(fd, 0) != 0) {
         platform_set_last_error(errno);
         close(fd);
         return NO_HANDLE;
@@ -170,11 +288,21 @@ bool platform_delete_file(const char *name) {
     if (name != nullptr && (file_in_use(name) || locked_elsewhere(name))) {
         return false;
     }
-    if (name == nullptr || unlink(name) != 0) {
-        platform_set_last_error(name == nullptr ? ENOENT : errno);
+    if (name == nullptr) {
+        platform_set_last_error(ENOENT);
         return false;
     }
-    return true;
+    const char *last = nullptr;
+    const int dir = open_parent(name, &last);
+    if (dir < 0) {
+        return false;
+    }
+    const bool deleted = unlinkat(dir, last, 0) == 0;
+    if (!deleted) {
+        platform_set_last_error(errno);
+    }
+    close(dir);
+    return deleted;
 }
 
 // Renaming never replaces an existing file (as MoveFile refuses to): the
@@ -187,20 +315,31 @@ bool platform_rename_file(const char *from, const char *to) {
     if (file_in_use(from) || locked_elsewhere(from)) {
         return false;
     }
-    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        platform_set_last_error(errno);
+    const char *from_last = nullptr;
+    const char *to_last = nullptr;
+    const int from_dir = open_parent(from, &from_last);
+    if (from_dir < 0) {
         return false;
     }
-    // The file system cannot rename without replacing: link, then unlink.
-    if (link(from, to) != 0) {
-        platform_set_last_error(errno);
+    const int to_dir = open_parent(to, &to_last);
+    if (to_dir < 0) {
+        close(from_dir);
         return false;
     }
-    unlink(from);
-    return true;
+    bool renamed = renameat2(from_dir, from_last, to_dir, to_last, RENAME_NOREPLACE) == 0;
+    if (!renamed && (errno == EINVAL || errno == ENOSYS)) {
+        // The file system cannot rename without replacing: link, then unlink.
+        renamed = linkat(from_dir, from_last, to_dir, to_last, 0) == 0;
+        if (renamed) {
+            unlinkat(from_dir, from_last, 0);
+        }
+    }
+    if (!renamed) {
+        platform_set_last_error(errno);
+    }
+    close(from_dir);
+    close(to_dir);
+    return renamed;
 }
 
 bool platform_same_file(const char *first, const char *second) {

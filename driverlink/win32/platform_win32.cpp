@@ -3,6 +3,8 @@
 // registry under HKEY_LOCAL_MACHINE through the Reg*A calls.
 #include <windows.h>
 
+#include <cstring>
+
 #include "driverlink/platform.h"
 
 namespace {
@@ -121,4 +123,46 @@ bool platform_write_value(PlatformHandle key, const char *value_name, const void
 
 void platform_sleep(unsigned milliseconds) {
     Sleep(milliseconds);
+}
+
+// The capture lock is a named mutex per device: its name holds the device
+// path in capitals (device names are not case-sensitive) with each
+// backslash made a slash (a backslash would name a namespace). Whoever
+// created it holds the lock until the handle is closed, by the program or
+// by the system at its end; a create that finds it already there gets a
+// handle to the same object, closed again at once.
+PlatformHandle platform_lock_capture(const char *device_name) {
+    static const char PREFIX[] = "TarvelCaptureLock ";
+    char name[sizeof PREFIX + 128];
+    size_t length = sizeof PREFIX - 1;
+    if (device_name == nullptr || std::strlen(device_name) >= sizeof name - length) {
+        SetLastError(ERROR_INVALID_NAME);
+        return NO_HANDLE;
+    }
+    std::memcpy(name, PREFIX, length);
+    for (const char *c = device_name; *c != '\0'; ++c) {
+        const char upper = *c >= 'a' && *c <= 'z' ? char(*c - 'a' + 'A') : *c;
+        name[length++] = upper == '\\' ? '/' : upper;
+    }
+    name[length] = '\0';
+    const HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    if (mutex == nullptr) {
+        return NO_HANDLE;
+    }
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        SetLastError(ERROR_BUSY);
+        return NO_HANDLE;
+    }
+    return reinterpret_cast<PlatformHandle>(mutex);
+}
+
+void platform_unlock_capture(PlatformHandle lock) {
+    if (lock != NO_HANDLE) {
+        CloseHandle(as_handle(lock));
+    }
+}
+
+int platform_capture_busy_error() {
+    return ERROR_BUSY;
 }

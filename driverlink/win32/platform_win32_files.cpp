@@ -5,6 +5,7 @@
 // its name is the same file.
 #include <windows.h>
 
+#include "driverlink/common/windows_names.h"
 #include "driverlink/platform.h"
 #include "driverlink/win32/win32_files.h"
 
@@ -50,14 +51,34 @@ int platform_name_too_long_error() {
     return ERROR_FILENAME_EXCED_RANGE;
 }
 
+int platform_not_regular_file_error() {
+    return ERROR_BAD_FILE_TYPE;
+}
+
 // Write only, not shared, replacing any file of that name, attributes 0.
+// A device name (NUL, aux.txt, COM1, ...) in any part of the name is
+// refused before anything is opened: opening a port or a printer acts on
+// it, and data written there never reaches a file. Whatever else turns out
+// not to be a file on disk (a named pipe) is closed again and refused.
 PlatformHandle platform_create_file(const char *name) {
     if (name == nullptr || name[0] == '\0') {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return NO_HANDLE;
     }
+    if (path_names_windows_device(name)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return NO_HANDLE;
+    }
     const HANDLE file = CreateFileA(name, GENERIC_WRITE, create_share_mode, nullptr, CREATE_ALWAYS, 0, nullptr);
-    return file == INVALID_HANDLE_VALUE ? NO_HANDLE : reinterpret_cast<PlatformHandle>(file);
+    if (file == INVALID_HANDLE_VALUE) {
+        return NO_HANDLE;
+    }
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        SetLastError(ERROR_BAD_FILE_TYPE);
+        return NO_HANDLE;
+    }
+    return reinterpret_cast<PlatformHandle>(file);
 }
 
 bool platform_write_file(PlatformHandle file, const void *data, uint32_t size) {

@@ -4,21 +4,17 @@
 #include <QSocketNotifier>
 #include <QWidget>
 
-#include <csignal>
-
 #include <fcntl.h>
 #include <unistd.h>
+
+#include "process/stop_signals.h"
 
 namespace {
 
 int stop_pipe[2] = {-1, -1};
 QSocketNotifier *notifier = nullptr;
 
-struct SavedHandler {
-    int number;
-    struct sigaction previous;
-};
-SavedHandler saved[] = {{SIGINT, {}}, {SIGTERM, {}}, {SIGHUP, {}}};
+StopSignalRoute route;
 
 void on_stop_signal(int) {
     // Only async-signal-safe work here: one byte into the pipe.
@@ -40,13 +36,8 @@ bool window_stop_signals_install(QWidget *window) {
         }
         window->close();
     });
-    for (SavedHandler &s : saved) {
-        struct sigaction action {};
-        action.sa_handler = on_stop_signal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        sigaction(s.number, &action, &s.previous);
-    }
+    // The event loop and Qt's own calls retry what a signal interrupts.
+    route.install(on_stop_signal, true);
     return true;
 }
 
@@ -54,9 +45,7 @@ void window_stop_signals_remove() {
     if (stop_pipe[0] < 0) {
         return;
     }
-    for (SavedHandler &s : saved) {
-        sigaction(s.number, &s.previous, nullptr);
-    }
+    route.restore();
     delete notifier;
     notifier = nullptr;
     close(stop_pipe[0]);

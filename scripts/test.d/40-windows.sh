@@ -3,6 +3,7 @@
 # in Wine prefixes of its own (removed afterwards), each with one wineserver
 # kept for the run, runs
 #   - the portable unit tests built for Windows (64-bit and 32-bit),
+#   - tarvel-sim.exe's service handling while the service database is locked,
 #   - the Win32 backend against Wine's registry and the simulated kernel
 #     driver tarvelsim.sys, installed as a service with sc,
 #   - recorder.exe end to end against tarvel-sim.exe and the driver,
@@ -80,7 +81,7 @@ unit_tests() {  # BUILD
   for test in "$1"/tests/test_*.exe; do
     local name
     name=$(basename "$test" .exe)
-    [ "$name" = test_win32_driver ] && continue
+    case $name in test_win32_driver | test_win32_service) continue ;; esac
     if run "$work/$name.log" "$test"; then
       pass "$(basename "$1") $name ($(tests_ran "$work/$name.log"))"
     else
@@ -94,6 +95,17 @@ install_driver() {  # BUILD
   local path="Z:${WINEPREFIX//\//\\}\\tarvelsim.sys"  # Wine's drive Z: is the root
   run_sc create tarvelsim type= kernel binPath= "$path" || { cat "$work/sc.log"; fail "sc create"; }
   run_sc start tarvelsim || { cat "$work/sc.log"; fail "sc start"; }
+}
+
+# tarvel-sim.exe's service handling while the service control manager is
+# busy starting another service (as during a boot): installs and removes
+# the service itself.
+service_tests() {  # BUILD
+  if run "$work/service.log" "$1/tests/test_win32_service.exe"; then
+    pass "$(basename "$1") test_win32_service: a locked service database is waited for ($(tests_ran "$work/service.log"))"
+  else
+    cat "$work/service.log"; fail "$(basename "$1") test_win32_service"
+  fi
 }
 
 backend_tests() {  # BUILD
@@ -202,6 +214,7 @@ w32=$root/build/windows32
 echo "--- the 64-bit programs and driver"
 make_prefix prefix64 win64
 unit_tests "$w64"
+service_tests "$w64"
 install_driver "$w64"
 backend_tests "$w64"
 not_installed "$w64"

@@ -13,6 +13,7 @@ namespace {
 // one kind is never taken for another.
 constexpr PlatformHandle DEVICE_HANDLE_BASE = 0x4000;
 constexpr PlatformHandle KEY_HANDLE_BASE = 0x5000;
+constexpr PlatformHandle LOCK_HANDLE_BASE = 0x6000;
 }  // namespace
 
 bool InprocDriverSource::device_open(PlatformHandle handle) const {
@@ -163,3 +164,20 @@ size_t InprocDriverSource::read_memory(uint32_t address, unsigned char *dest, si
 
 // Sleeping lets virtual time pass at once.
 void InprocDriverSource::sleep(unsigned milliseconds) { sim_advance(milliseconds); }
+
+// The simulated driver keeps the capture locks of every program in this
+// process, so that a second take fails here as it fails across processes.
+PlatformHandle InprocDriverSource::lock_capture(const char *device_name) {
+    const int lock = sim_lock_capture(device_name);
+    if (lock < 0) {
+        platform_set_last_error(lock == SIM_LOCK_BUSY ? EBUSY : EMFILE);
+        return NO_HANDLE;
+    }
+    return LOCK_HANDLE_BASE + PlatformHandle(lock);
+}
+
+void InprocDriverSource::unlock_capture(PlatformHandle lock) {
+    if (lock >= LOCK_HANDLE_BASE) {
+        sim_unlock_capture(int(lock - LOCK_HANDLE_BASE));
+    }
+}

@@ -25,6 +25,8 @@ public:
                      uint32_t size) override;
     size_t read_memory(uint32_t address, unsigned char *dest, size_t count) override;
     void sleep(unsigned milliseconds) override;
+    PlatformHandle lock_capture(const char *device_name) override;
+    void unlock_capture(PlatformHandle lock) override;
 
     // The platform family that nt_family reports (default NT).
     void set_nt_family(bool nt_family) { nt_family_ = nt_family; }

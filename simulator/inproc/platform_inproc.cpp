@@ -4,6 +4,8 @@
 // files library).
 #include "simulator/inproc/platform_inproc.h"
 
+#include <cerrno>
+
 #include "decoder/driver_memory.h"
 #include "driverlink/platform.h"
 #include "simulator/inproc/inproc_source.h"
@@ -53,3 +55,11 @@ size_t platform_read_driver_memory(uint32_t address, unsigned char *dest, size_t
 }
 
 void platform_attach_driver_memory() { use_driver_memory(inproc_source()); }
+
+PlatformHandle platform_lock_capture(const char *device_name) {
+    return inproc_source().lock_capture(device_name);
+}
+
+void platform_unlock_capture(PlatformHandle lock) { inproc_source().unlock_capture(lock); }
+
+int platform_capture_busy_error() { return EBUSY; }

@@ -9,6 +9,29 @@
 
 namespace {
 
+// The service control manager answers ERROR_SERVICE_DATABASE_LOCKED while
+// another party holds its database, as it does on a system (or a fresh Wine
+// prefix) that is still booting. Such a call is tried again, for this long
+// at most, before it counts as failed.
+constexpr DWORD DATABASE_LOCKED_WAIT_MS = 30000;
+constexpr DWORD DATABASE_LOCKED_PAUSE_MS = 200;
+
+// Calls call() until it succeeds, fails for another reason, or the database
+// has stayed locked for DATABASE_LOCKED_WAIT_MS; its last result, with the
+// last error as the call left it.
+template <typename Call>
+auto while_database_locked(Call call) {
+    const DWORD started = GetTickCount();
+    for (;;) {
+        const auto result = call();
+        if (result || GetLastError() != ERROR_SERVICE_DATABASE_LOCKED ||
+            GetTickCount() - started >= DATABASE_LOCKED_WAIT_MS) {
+            return result;
+        }
+        Sleep(DATABASE_LOCKED_PAUSE_MS);
+    }
+}
+
 void report(const char *what) {
     std::fprintf(stderr, "tarvel-sim: %s failed, error = %lu\n", what, GetLastError());
 }
@@ -30,17 +53,20 @@ bool wait_for_state(SC_HANDLE service, DWORD wanted) {
 }  // namespace
 
 ServiceResult ensure_driver_service(const char *driver_path) {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE manager = while_database_locked(
+        [] { return OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS); });
     if (manager == nullptr) {
         report("Opening the service control manager (run as administrator)");
         return SERVICE_FAILED;
     }
     SC_HANDLE service = OpenServiceA(manager, TARVELSIM_SERVICE_NAME, SERVICE_ALL_ACCESS);
     if (service == nullptr) {
-        service = CreateServiceA(manager, TARVELSIM_SERVICE_NAME, "Tarvel modem driver (simulated)",
-                                 SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
-                                 SERVICE_ERROR_NORMAL, driver_path, nullptr, nullptr, nullptr,
-                                 nullptr, nullptr);
+        service = while_database_locked([manager, driver_path] {
+            return CreateServiceA(manager, TARVELSIM_SERVICE_NAME, "Tarvel modem driver (simulated)",
+                                  SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
+                                  SERVICE_ERROR_NORMAL, driver_path, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr);
+        });
         if (service == nullptr) {
             report("Creating the driver service");
             CloseServiceHandle(manager);
@@ -55,7 +81,10 @@ ServiceResult ensure_driver_service(const char *driver_path) {
         report("Asking for the driver service's state");
         result = SERVICE_FAILED;
     } else if (status.dwCurrentState != SERVICE_RUNNING) {
-        if (!StartServiceA(service, 0, nullptr) && GetLastError() != ERROR_SERVICE_ALREADY_RUNNING) {
+        const bool started = while_database_locked([service] {
+            return StartServiceA(service, 0, nullptr) != 0 || GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
+        });
+        if (!started) {
             report("Starting the driver service");
             result = SERVICE_FAILED;
         } else if (!wait_for_state(service, SERVICE_RUNNING)) {
@@ -77,7 +106,8 @@ ServiceResult ensure_driver_service(const char *driver_path) {
 }
 
 bool remove_driver_service() {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE manager = while_database_locked(
+        [] { return OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS); });
     if (manager == nullptr) {
         report("Opening the service control manager (run as administrator)");
         return false;

@@ -384,6 +384,22 @@ TEST_F(CaptureTest, DriverSuppliedNames) {
         {"line break", "evil\nCreated new log file x", true, false, CAPTURE_NAME_INVALID_ERROR},
         {"control character", "bell\x07.log", true, false, CAPTURE_NAME_INVALID_ERROR},
         {"delete character", "del\x7f.log", true, false, CAPTURE_NAME_INVALID_ERROR},
+        // Windows device names, in any part, any case, with any extension
+        // or trailing dots and blanks, and colons, are refused everywhere.
+        {"device with extension", "NUL.log", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"device in lower case", "nul", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"aux.txt", "aux.txt", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"port", "COM1", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"printer port, mixed case", "sub/lPt9.cap", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"device reached through ..", "sub\\..\\NUL", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"device as a directory", "con/x.log", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"trailing dots and blanks", "PRN. .", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"blank before the extension", "aux .log", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"console output", "CONOUT$", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"superscript port digit", "COM\xc2\xb9.log", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"stream of a file", "trace.cap:hidden", true, false, CAPTURE_NAME_INVALID_ERROR},
+        {"device name inside a longer one", "console.log", true, true, 0},
+        {"port number 10", "COM10", true, true, 0},
     };
     activate(1);
     uint32_t address = 0x80001000;
@@ -409,7 +425,7 @@ TEST_F(CaptureTest, DriverSuppliedNames) {
         }
     }
     // Nothing was cut into another name, and the counter was never used.
-    EXPECT_EQ(directory_names(), (std::vector<std::string>{longest, "trace.cap"}));
+    EXPECT_EQ(directory_names(), (std::vector<std::string>{"COM10", "console.log", longest, "trace.cap"}));
     EXPECT_EQ(captures_.log_counter, 1);
 }
 
@@ -595,6 +611,58 @@ TEST_F(CaptureTest, CountAboveTheBufferIsCutToTheBuffer) {
     std::vector<unsigned char> expected(2 * CHUNK, 0);
     std::fill(expected.begin(), expected.begin() + CHUNK + 100, 0x5A);
     EXPECT_EQ(file_bytes("big.bin"), expected);
+}
+
+}  // namespace
+
+namespace {
+
+// One program at a time reads a device's capture data. While another holds
+// the device's capture lock, no capture starts: a clear line, no file, no
+// flag change, no read. The monitor's own lock is held while either capture
+// runs and given back when both have stopped.
+TEST_F(CaptureTest, CaptureLockOfTheDevice) {
+    activate(2);
+    sim_map_memory(0x80001000, reinterpret_cast<const unsigned char *>("named.cap"), 10);
+    PlatformHandle other = platform_lock_capture(link_.device_name);
+    ASSERT_NE(other, NO_HANDLE);
+    const std::vector<unsigned char> before = setup();
+    struct Request {
+        const char *description;
+        void (*send)(CaptureSet &captures, StatusLine &line);
+    } requests[] = {
+        {"capture-file request",
+         [](CaptureSet &captures, StatusLine &line) { open_named_capture(captures, 1, 1, 0x80001000, line); }},
+        {"restart request", [](CaptureSet &captures, StatusLine &line) { restart_capture(captures, 2, 10000, line); }},
+    };
+    sim_queue_capture_fill(1, 1000, 0x41);
+    for (const Request &request : requests) {
+        SCOPED_TRACE(request.description);
+        line_[0] = '\0';
+        request.send(captures_, line_);
+        EXPECT_STREQ(line_, CAPTURE_BUSY_TEXT);
+        EXPECT_FALSE(captures_.slot[0].active || captures_.slot[1].active);
+    }
+    drain_captures(captures_);
+    EXPECT_EQ(sim_pending_capture(1), 1000u) << "nothing read";
+    EXPECT_TRUE(directory_names().empty());
+    EXPECT_EQ(setup(), before);
+
+    // Once the other program is gone the captures start, and the lock is
+    // the monitor's until both have stopped.
+    platform_unlock_capture(other);
+    open_named_capture(captures_, 1, 1, 0x80001000, line_);
+    EXPECT_STREQ(line_, "Created new log file named.cap");
+    restart_capture(captures_, 2, 10000, line_);
+    EXPECT_TRUE(captures_.slot[1].active);
+    EXPECT_EQ(platform_lock_capture(link_.device_name), NO_HANDLE);
+    EXPECT_EQ(platform_last_error(), platform_capture_busy_error());
+    set_capture(captures_, false, 1);
+    EXPECT_EQ(platform_lock_capture(link_.device_name), NO_HANDLE) << "modem 2 still captures";
+    set_capture(captures_, false, 2);
+    other = platform_lock_capture(link_.device_name);
+    EXPECT_NE(other, NO_HANDLE) << "given back after both stopped";
+    platform_unlock_capture(other);
 }
 
 }  // namespace

@@ -75,13 +75,20 @@ TEST_F(CaptureHardeningTest, PlantedLinkIsRefusedAndItsTargetUntouched) {
     }
     ASSERT_EQ(symlink("elsewhere/precious", "session.rec.1"), 0);
     ASSERT_EQ(symlink("elsewhere/precious", "7.log"), 0);
+    ASSERT_EQ(symlink("elsewhere", "sub"), 0);  // a directory part of a driver's name
     restart_capture(captures_, 1, 10000, line_);
     EXPECT_FALSE(captures_.slot[0].active);
-    sim_map_memory(0x80001000, reinterpret_cast<const unsigned char *>("7.log"), 6);
-    open_named_capture(captures_, 1, 1, 0x80001000, line_);
-    EXPECT_STREQ(line_, ("Failed to create new log file error = " + std::to_string(ELOOP)).c_str());
-    EXPECT_FALSE(captures_.slot[0].active);
+    uint32_t address = 0x80001000;
+    for (const char *name : {"7.log", "sub/precious", "sub/victim", "sub/./victim"}) {
+        SCOPED_TRACE(name);
+        address += 0x1000;
+        sim_map_memory(address, reinterpret_cast<const unsigned char *>(name), std::strlen(name) + 1);
+        open_named_capture(captures_, 1, 1, address, line_);
+        EXPECT_STREQ(line_, ("Failed to create new log file error = " + std::to_string(ELOOP)).c_str());
+        EXPECT_FALSE(captures_.slot[0].active);
+    }
     EXPECT_EQ(file_bytes("elsewhere/precious"), std::vector<unsigned char>({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
+    EXPECT_FALSE(file_exists("elsewhere/victim"));
 }
 
 // A write that fails (here a file-size limit, as with a full disk) ends

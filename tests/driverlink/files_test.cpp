@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -81,10 +85,51 @@ TEST_F(FilesTest, Failures) {
     EXPECT_FALSE(platform_write_file(NO_HANDLE, "x", 1));
     EXPECT_FALSE(platform_delete_file((dir + "/missing").c_str()));
     EXPECT_EQ(platform_last_error(), ENOENT);
-    const PlatformHandle full = platform_create_file("/dev/full");
-    EXPECT_FALSE(platform_write_file(full, "abc", 3));
-    EXPECT_EQ(platform_last_error(), ENOSPC);
-    platform_close_file(full);
+}
+
+// Only a regular file is made or replaced, and the create never blocks: a
+// FIFO planted under a capture name, with or without a reader, a socket, a
+// device or a directory fails at once and is left as it was.
+TEST_F(FilesTest, AnythingButARegularFileIsRefusedWithoutBlocking) {
+    const std::string fifo = dir + "/session.rec.1";
+    const std::string read_fifo = dir + "/session.rec.2";
+    const std::string socket_name = dir + "/1.log";
+    const std::string directory = dir + "/2.log";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(read_fifo.c_str(), 0600), 0);
+    ASSERT_EQ(mkdir(directory.c_str(), 0700), 0);
+    const int reader = open(read_fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_name.c_str());
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    struct Case {
+        const char *description;
+        std::string name;
+        int expected_error;
+    } cases[] = {
+        {"FIFO without a reader", fifo, EINVAL},
+        {"FIFO with a reader", read_fifo, EINVAL},
+        {"socket", socket_name, EINVAL},
+        {"device", "/dev/null", EINVAL},
+        {"directory", directory, EISDIR},
+    };
+    alarm(10);  // a create that blocks ends the test program
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.description);
+        const PlatformHandle file = platform_create_file(c.name.c_str());
+        EXPECT_EQ(file, NO_HANDLE);
+        EXPECT_EQ(platform_last_error(), c.expected_error);
+        platform_close_file(file);
+    }
+    alarm(0);
+    EXPECT_EQ(platform_not_regular_file_error(), EINVAL);
+    char byte;
+    EXPECT_EQ(read(reader, &byte, 1), 0) << "nothing was written into the FIFO";
+    close(reader);
+    close(listener);
 }
 
 TEST_F(FilesTest, OpenFileIsNotShared) {
@@ -156,21 +201,43 @@ TEST_F(FilesTest, OpenFileIsNotSharedWithOtherProcesses) {
 }
 
 // A capture file is never reached through a symbolic link: one planted
-// under its name (dangling or not) fails the create and its target is left
-// as it was.
-TEST_F(FilesTest, LinkUnderTheNameIsRefused) {
+// under its name (dangling or not), or in place of a directory on its path,
+// fails the create, the delete and the rename, and what it points to is
+// left as it was.
+TEST_F(FilesTest, LinkAnywhereOnThePathIsRefused) {
     const std::string target = dir + "/target";
+    const std::string elsewhere = dir + "/elsewhere";
     ASSERT_TRUE(write_whole(target, "keep"));
-    const std::string names[] = {dir + "/link", dir + "/dangling"};
+    ASSERT_EQ(mkdir(elsewhere.c_str(), 0700), 0);
+    ASSERT_TRUE(write_whole(elsewhere + "/victim", "victim"));
+    ASSERT_EQ(mkdir((dir + "/real").c_str(), 0700), 0);
+    const std::string names[] = {dir + "/link", dir + "/dangling", dir + "/sub/victim",
+                                 dir + "/sub/new", dir + "/real/../sub/victim"};
     ASSERT_EQ(symlink(target.c_str(), names[0].c_str()), 0);
     ASSERT_EQ(symlink((dir + "/nowhere").c_str(), names[1].c_str()), 0);
-    for (const std::string &name : names) {
+    ASSERT_EQ(symlink(elsewhere.c_str(), (dir + "/sub").c_str()), 0);
+    ASSERT_EQ(chdir(dir.c_str()), 0);  // relative names take the same walk
+    for (const std::string &name : {names[0], names[1], names[2], names[3], names[4],
+                                    std::string("sub/victim"), std::string("./sub//victim")}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(platform_create_file(name.c_str()), NO_HANDLE);
         EXPECT_EQ(platform_last_error(), ELOOP);
     }
+    EXPECT_FALSE(platform_delete_file("sub/victim"));
+    EXPECT_EQ(platform_last_error(), ELOOP);
+    EXPECT_FALSE(platform_rename_file("sub/victim", "moved"));
+    EXPECT_EQ(platform_last_error(), ELOOP);
+    EXPECT_FALSE(platform_rename_file("target", "sub/moved"));
+    EXPECT_EQ(platform_last_error(), ELOOP);
+    ASSERT_EQ(chdir("/"), 0);
     EXPECT_EQ(read_file(target), "keep");
+    EXPECT_EQ(read_file(elsewhere + "/victim"), "victim");
+    EXPECT_NE(access((elsewhere + "/new").c_str(), F_OK), 0);
+    EXPECT_NE(access((elsewhere + "/moved").c_str(), F_OK), 0);
     EXPECT_NE(access((dir + "/nowhere").c_str(), F_OK), 0);
+    // A real directory on the way is fine.
+    EXPECT_TRUE(write_whole(dir + "/real/file", "fine"));
+    EXPECT_EQ(read_file(dir + "/real/file"), "fine");
 }
 
 TEST_F(FilesTest, RenameNeverReplaces) {

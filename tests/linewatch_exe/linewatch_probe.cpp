@@ -621,6 +621,19 @@ static int measure_list_costs(int lines) {
         pump();
         show(Block{"sync, redraw off: deletes, adds, one scroll, paint", now_us() - wall, thread_cpu_us() - cpu}, block);
     }
+    // Redraw off, but still a scroll to the newest per line.
+    {
+        SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+        show(timed("redraw off: delete+add+measure+scroll per line", block,
+                   [&](int i) {
+                       SendMessageA(list, LB_DELETESTRING, 0, 0);
+                       add_measure_scroll(i);
+                   }),
+             block);
+        SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list, nullptr, TRUE);
+        pump();
+    }
     std::printf("list costs: the list holds %d lines\n", list_count(list));
     ReleaseDC(list, dc);
     DestroyWindow(frame);

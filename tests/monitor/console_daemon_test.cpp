@@ -1,11 +1,16 @@
 // LineWatch --console as a separate process against the tarvel-sim daemon:
 // the lines on standard output and standard error, the capture files byte
-// for byte, and the shutdown on each stop signal.
+// for byte, the shutdown on each stop signal whatever standard output does,
+// and (for every program) a closed standard output.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
 #include <fstream>
 
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
@@ -86,7 +91,7 @@ TEST_F(ConsoleDaemonTest, ScenarioGivesItsLinesAndCaptureFiles) {
 }
 
 TEST_F(ConsoleDaemonTest, EachStopSignalClosesTheCaptureAndClearsTheFlag) {
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF}) {
         SCOPED_TRACE(strsignal(signal));
         std::ofstream("stay.trace") << "active 1\nrec 1 77 10000\nwait 300\ncap 1 fill 4321 5c\n";
         start_daemon({"--stay", "stay.trace"});
@@ -123,6 +128,105 @@ TEST_F(ConsoleDaemonTest, FileSizeLimitIsAWriteFailure) {
     EXPECT_EQ(stop_monitor(SIGTERM), 0);
     EXPECT_EQ(file_bytes("session.rec.1"), fill({{60000, 0x5c}}));
     EXPECT_EQ(monitor_setup(), (std::vector<unsigned char>{0, 0, 0, 0}));
+}
+
+// The hangs: a FIFO under the name the driver asks for is refused at once
+// and the monitor goes on; a standard output whose reader stopped reading
+// (a full pipe) does not hold up a stop: within a second of SIGTERM the
+// capture is closed and the flag cleared, and the lost lines are reported.
+TEST_F(ConsoleDaemonTest, FifoUnderADriverNameIsRefusedAtOnce) {
+    ASSERT_EQ(mkfifo("pipe.cap", 0600), 0);
+    std::ofstream("fifo.trace") << "active 1\nstr 0x80340000 \"pipe.cap\"\nrec 1 131 3 0x80340000\n"
+                                   "wait 300\nrec 1 22 1\n";
+    start_daemon({"--stay", "fifo.trace"});
+    start_monitor({"--console"});
+    for (int step = 0; step < 300 && text_of("monitor.out").find("Hook") == std::string::npos; ++step) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(stop_monitor(SIGTERM), 0);
+    EXPECT_EQ(text_of("monitor.out"), "1: Failed to create new log file error = " + std::to_string(EINVAL) +
+                                          "\n1: Hook switch  ON \n");
+    const std::vector<unsigned char> setup = monitor_setup();
+    EXPECT_TRUE(setup.empty() || (setup[0] & 1) == 0) << "recording flag set";
+}
+
+TEST_F(ConsoleDaemonTest, StalledStandardOutputDoesNotHoldUpTheStop) {
+    ASSERT_EQ(mkfifo("stalled", 0600), 0);
+    const int held = open("stalled", O_RDWR | O_NONBLOCK);  // a reader that never reads
+    ASSERT_GE(held, 0);
+    std::string trace = "active 1\nrec 1 77 10000\nwait 300\ncap 1 fill 4321 5c\nwait 300\n";
+    for (int block = 0; block < 40; ++block) {
+        for (int line = 0; line < 200; ++line) {
+            trace += "rec 1 22 1\n";
+        }
+        trace += "wait 20\n";
+    }
+    std::ofstream("flood.trace") << trace;
+    start_daemon({"--stay", "flood.trace"});
+    monitor_pid_ = spawn({monitor_, "--console"}, world_, "stalled", "monitor.err");
+    int queued = 0;
+    for (int step = 0; step < 1000 && queued < 60000; ++step) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ioctl(held, FIONREAD, &queued);
+    }
+    ASSERT_GE(queued, 60000) << "the pipe filled up";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the monitor waits on the pipe
+    const auto signalled = std::chrono::steady_clock::now();
+    send_signal(monitor_pid_, SIGTERM);
+    const int status = wait_for(monitor_pid_, 1);
+    monitor_pid_ = -1;
+    const auto took = std::chrono::steady_clock::now() - signalled;
+    EXPECT_EQ(status, 1);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 1000);
+    EXPECT_EQ(file_bytes("session.rec.1"), fill({{4321, 0x5c}}));
+    EXPECT_EQ(monitor_setup(), (std::vector<unsigned char>{0, 0, 0, 0}));
+    EXPECT_NE(text_of("monitor.err").find("lines could not be written in time and are lost"), std::string::npos)
+        << text_of("monitor.err");
+    close(held);
+}
+
+// Lost data: a program started with standard output closed must not let
+// the first file or connection it opens take descriptor 1. Each one finds
+// its output closed, says so on standard error and exits with status 1; the
+// recorder still records the session and clears the flag.
+TEST_F(ConsoleDaemonTest, ClosedStandardOutputIsAnError) {
+    const char *source = std::getenv("TARVEL_SOURCE_DIR");
+    const std::string golden = std::string(source != nullptr ? source : ".") + "/tests/tools/data/golden.trace";
+    struct Case {
+        const char *description;
+        std::vector<std::string> command;
+        std::string trace;  // for a daemon that runs meanwhile, or empty
+        const char *error_part;
+    } cases[] = {
+        {"console monitor", {monitor_, "--console"}, "active 1\nrec 1 22 1\n",
+         "LineWatch: standard output could not be written; stopped\n"},
+        {"recorder", {binary_path("recorder/recorder")},
+         "active 1\ncap 1 fill 1000 31\nwait 500\nactive 0\nwait 300\n",
+         "Standard output could not be written\n"},
+        {"decoder", {binary_path("tools/tarvel-decode"), golden}, "", "tarvel-decode: write error"},
+        {"simulator", {daemon_, "--version"}, "", "tarvel-sim: standard output could not be written"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.description);
+        if (!c.trace.empty()) {
+            std::ofstream("closed.trace") << c.trace;
+            start_daemon({"--stay", "closed.trace"});
+            ASSERT_TRUE(wait_for_file(world_ + "/trvlmd", 5));
+        }
+        const pid_t pid = spawn(c.command, world_, "", "program.err");
+        EXPECT_EQ(wait_for(pid, 10), 1);
+        EXPECT_NE(text_of("program.err").find(c.error_part), std::string::npos) << text_of("program.err");
+        if (c.command[0] == binary_path("recorder/recorder")) {
+            EXPECT_EQ(file_bytes("session.rec.1"), fill({{1000, 0x31}}));
+            EXPECT_EQ(file_bytes(world_ + "/registry/SOFTWARE/Ostrand/Tarvel/TarvelSetup"),
+                      (std::vector<unsigned char>{0, 0, 0, 0}));
+        }
+        if (daemon_pid_ > 0) {
+            send_signal(daemon_pid_, SIGTERM);
+            EXPECT_EQ(wait_for(daemon_pid_, 10), 0);
+            daemon_pid_ = -1;
+        }
+    }
 }
 
 }  // namespace

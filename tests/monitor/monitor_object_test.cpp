@@ -62,6 +62,8 @@ public:
         return inner_.read_memory(address, dest, count);
     }
     void sleep(unsigned milliseconds) override { inner_.sleep(milliseconds); }
+    PlatformHandle lock_capture(const char *device_name) override { return inner_.lock_capture(device_name); }
+    void unlock_capture(PlatformHandle lock) override { inner_.unlock_capture(lock); }
 
 private:
     DriverSource &inner_;

@@ -9,6 +9,7 @@
 #include "monitor/qt/stop_signals.h"
 
 #include <csignal>
+#include <cstring>
 #include "window_fixture.h"
 
 TEST_F(WindowTest, MenusFollowTheMenuTableWithTogglesCheckedAtStart) {
@@ -211,8 +212,8 @@ TEST_F(WindowTest, DeviceArgumentNamesTheDevice) {
 }
 
 TEST_F(WindowTest, StopSignalsCloseTheWindowLikeItsCloseButton) {
-    for (int number : {SIGTERM, SIGINT, SIGHUP}) {
-        SCOPED_TRACE(number);
+    for (int number : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF}) {
+        SCOPED_TRACE(strsignal(number));
         ASSERT_TRUE(monitor_start(*monitor_, nullptr));
         MainWindow *window = open_window();
         activate(1);

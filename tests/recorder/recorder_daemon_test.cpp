@@ -1,6 +1,7 @@
 // The recorder program as a separate process against the tarvel-sim daemon:
 // files byte-identical to what the trace delivered, the flag in the daemon's
-// registry, a missing driver, and SIGTERM.
+// registry, a missing driver, every termination signal, a FIFO under a
+// capture name, and a second reader of the same device.
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -9,7 +10,10 @@
 #include <thread>
 #include <vector>
 
+#include <cstring>
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,6 +51,13 @@ protected:
     }
 
     std::string setup_file() { return world_ + "/registry/SOFTWARE/Ostrand/Tarvel/TarvelSetup"; }
+    std::string monitor_setup_file() { return world_ + "/registry/SOFTWARE/Velmora/Tarvel/TarvelSetup"; }
+
+    void stop_daemon() {
+        send_signal(daemon_pid_, SIGTERM);
+        EXPECT_EQ(wait_for(daemon_pid_, 10), 0);
+        daemon_pid_ = -1;
+    }
 
     std::string world_;
     std::string recorder_;
@@ -97,22 +108,131 @@ TEST_F(RecorderDaemonTest, NoDriverMeansNotInstalled) {
     EXPECT_FALSE(file_exists("session.rec.2"));
 }
 
-TEST_F(RecorderDaemonTest, TermSignalEndsRecordingCleanly) {
-    start_daemon("active 1\ncap 1 fill 100000 5a\ncap 1 01 02 03\n", {"--stay"});
+// Every signal that would end the recorder ends it the way SIGTERM does:
+// everything copied, files closed, flag cleared, status 0.
+TEST_F(RecorderDaemonTest, EveryTerminationSignalEndsRecordingCleanly) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF}) {
+        SCOPED_TRACE(strsignal(signal));
+        start_daemon("active 1\ncap 1 fill 100000 5a\ncap 1 01 02 03\n", {"--stay"});
+        pid_t pid = spawn({recorder_}, world_, "recorder.out", "recorder.err");
+        for (int step = 0; step < 500 && text_of("recorder.out").empty(); ++step) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        // Let the pending data be copied before the signal comes.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        send_signal(pid, signal);
+        EXPECT_EQ(wait_for(pid, 10), 0);
+        EXPECT_EQ(text_of("recorder.out"), "Port(s) opened\nPort(s) closed\n");
+        std::vector<unsigned char> expected(100000, 0x5a);
+        expected.insert(expected.end(), {0x01, 0x02, 0x03});
+        EXPECT_EQ(file_bytes("session.rec.1"), expected);
+        EXPECT_TRUE(file_bytes("session.rec.2").empty());
+        EXPECT_EQ(file_bytes(setup_file()), (std::vector<unsigned char>{0, 0, 0, 0}));
+        stop_daemon();
+    }
+}
+
+// A FIFO planted as session.rec.1: the create fails at once with a clear
+// error instead of waiting for a reader, modem 2 is still recorded, and
+// SIGTERM ends the recorder with the flag cleared.
+TEST_F(RecorderDaemonTest, FifoUnderTheCaptureNameNeverBlocks) {
+    ASSERT_EQ(mkfifo("session.rec.1", 0600), 0);
+    start_daemon("active 2\ncap 2 fill 5000 22\n", {"--stay"});
     pid_t pid = spawn({recorder_}, world_, "recorder.out", "recorder.err");
-    for (int step = 0; step < 500 && text_of("recorder.out").empty(); ++step) {
+    for (int step = 0; step < 500 && file_bytes("session.rec.2").size() < 5000; ++step) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    // Let the pending data be copied before the signal comes.
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     send_signal(pid, SIGTERM);
-    EXPECT_EQ(wait_for(pid, 10), 0);
-    EXPECT_EQ(text_of("recorder.out"), "Port(s) opened\nPort(s) closed\n");
-    std::vector<unsigned char> expected(100000, 0x5a);
-    expected.insert(expected.end(), {0x01, 0x02, 0x03});
-    EXPECT_EQ(file_bytes("session.rec.1"), expected);
-    EXPECT_TRUE(file_bytes("session.rec.2").empty());
+    EXPECT_EQ(wait_for(pid, 5), 0);
+    EXPECT_EQ(text_of("recorder.err"), "Creating session.rec.1 failed, error = " + std::to_string(EINVAL) +
+                                           " (something other than a regular file has that name)\n");
+    EXPECT_EQ(file_bytes("session.rec.2"), std::vector<unsigned char>(5000, 0x22));
     EXPECT_EQ(file_bytes(setup_file()), (std::vector<unsigned char>{0, 0, 0, 0}));
+    struct stat info;
+    EXPECT_TRUE(lstat("session.rec.1", &info) == 0 && S_ISFIFO(info.st_mode));
+}
+
+// One program at a time reads a device's capture data. A second recorder (in
+// the same folder or another) or a recorder beside a capturing monitor says
+// so, exits with status 1 and touches nothing: the first reader's file gets
+// every byte and the flag stays set until the first reader ends. A monitor
+// beside a recorder cannot start its capture and says so in its status line.
+TEST_F(RecorderDaemonTest, SecondReaderOfTheDeviceReadsNothingAndChangesNothing) {
+    const std::string monitor = binary_path("monitor/LineWatch");
+    ASSERT_TRUE(file_exists(monitor)) << "LineWatch not built";
+    ASSERT_EQ(mkdir("other", 0700), 0);
+    const std::string refused = "Another program is reading the capture data of \\\\.\\trvlmd; nothing recorded\n";
+    struct Case {
+        const char *description;
+        bool monitor_first;   // else a recorder is the first reader
+        bool second_is_monitor;
+        const char *second_folder;
+    } cases[] = {
+        {"two recorders in one folder", false, false, "."},
+        {"two recorders in two folders", false, false, "other"},
+        {"a recorder beside the monitor", true, false, "other"},
+        {"the monitor beside a recorder", false, true, "other"},
+    };
+    // Capture data arrives in chunks for a while, after a restart request
+    // that starts a monitor's capture.
+    std::string trace = "active 1\nrec 1 77 10000\nwait 600\n";
+    std::vector<unsigned char> all;
+    for (unsigned chunk = 0; chunk < 16; ++chunk) {
+        char line[64];
+        std::snprintf(line, sizeof line, "cap 1 fill 50000 %02x\nwait 100\n", 0x10 + chunk);
+        trace += line;
+        all.insert(all.end(), 50000, static_cast<unsigned char>(0x10 + chunk));
+    }
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.description);
+        start_daemon(trace + "active 0\nwait 300\n");
+        const std::vector<std::string> first_program =
+            c.monitor_first ? std::vector<std::string>{monitor, "--console"} : std::vector<std::string>{recorder_};
+        const pid_t first = spawn(first_program, world_, "first.out", "first.err");
+        const std::string first_flag = c.monitor_first ? monitor_setup_file() : setup_file();
+        for (int step = 0; step < 500 && file_bytes(first_flag) != std::vector<unsigned char>{1, 0, 0, 0}; ++step) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_EQ(file_bytes(first_flag), (std::vector<unsigned char>{1, 0, 0, 0}));
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        const std::string second_out = directory_ + "/second.out";
+        const std::string second_err = directory_ + "/second.err";
+        const std::vector<std::string> second_program =
+            c.second_is_monitor ? std::vector<std::string>{monitor, "--console"} : std::vector<std::string>{recorder_};
+        const pid_t second = spawn(second_program, world_, second_out, second_err, c.second_folder);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        EXPECT_EQ(file_bytes(first_flag), (std::vector<unsigned char>{1, 0, 0, 0})) << "flag left as it was";
+        if (c.second_is_monitor) {
+            // The monitor sees the restart request and cannot start its capture.
+            ASSERT_EQ(wait_for(daemon_pid_, 20), 0);
+            daemon_pid_ = -1;
+            send_signal(second, SIGTERM);
+            EXPECT_EQ(wait_for(second, 10), 0);
+            EXPECT_NE(text_of(second_out).find("1: Failed to create new log file: another program is "
+                                               "reading this device's capture data\n"),
+                      std::string::npos)
+                << text_of(second_out);
+            EXPECT_FALSE(file_exists("other/session.rec.1"));
+        } else {
+            EXPECT_EQ(wait_for(second, 10), 1);
+            EXPECT_EQ(text_of(second_err), refused);
+            EXPECT_EQ(text_of(second_out), "");
+            ASSERT_EQ(wait_for(daemon_pid_, 20), 0);
+            daemon_pid_ = -1;
+        }
+        if (c.monitor_first) {
+            send_signal(first, SIGTERM);
+        }
+        EXPECT_EQ(wait_for(first, 10), 0);
+        const std::vector<unsigned char> got = file_bytes("session.rec.1");
+        EXPECT_EQ(got.size(), all.size());
+        EXPECT_TRUE(got == all) << "the first reader got every byte, in order";
+        EXPECT_EQ(file_bytes(first_flag), (std::vector<unsigned char>{0, 0, 0, 0}));
+        std::remove("session.rec.1");
+        std::remove("session.rec.2");
+        std::remove("other/session.rec.1");
+        std::remove("other/session.rec.2");
+    }
 }
 
 }  // namespace

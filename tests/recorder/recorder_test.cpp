@@ -350,7 +350,8 @@ TEST_F(RecorderTest, FailedWriteIsReportedOnceAndTheOtherModemIsStillCopied) {
 }
 
 // Standard output closed (recorder | head -1): the console message is an
-// output error, not the end of the program; the flag is still cleared.
+// output error, not the end of the program: the session is still recorded
+// and the flag cleared, and the error is reported at the end (status 1).
 TEST_F(RecorderTest, ClosedStandardOutputStillClearsTheFlag) {
     int ends[2];
     ASSERT_EQ(pipe(ends), 0);
@@ -361,9 +362,10 @@ TEST_F(RecorderTest, ClosedStandardOutputStillClearsTheFlag) {
     sim_queue_capture_fill(1, 1000, 0x31);
     sim_set_active_modems(1);
     end_after_idle();
-    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(run(), 1);
     recorder_console = console_;
     std::fclose(closed);
+    EXPECT_EQ(file_text(errors_), "Standard output could not be written\n");
     EXPECT_EQ(setup_writes, (std::vector<std::vector<unsigned char>>{WORD_ON, WORD_OFF}));
     EXPECT_EQ(file_bytes("session.rec.1"), std::vector<unsigned char>(1000, 0x31));
 }

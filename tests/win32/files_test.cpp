@@ -124,6 +124,29 @@ TEST_F(Win32FilesTest, NameTooLongIsTheWindowsCode) {
     EXPECT_EQ(platform_last_error(), ERROR_FILENAME_EXCED_RANGE);
 }
 
+// A device name in any part of the name is refused before anything is
+// opened (ERROR_INVALID_NAME): the data would go to the device, never into
+// a file. Longer names that merely start like one are files.
+TEST_F(Win32FilesTest, DeviceNamesAreRefused) {
+    const std::string sub = at("sub");
+    ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
+    for (const char *name : {"NUL.log", "nul", "aux.txt", "COM1", "sub\\..\\NUL", "lpt9. .", "con\\x.log",
+                             "CONOUT$"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(platform_create_file(at(name).c_str()), NO_HANDLE);
+        EXPECT_EQ(platform_last_error(), ERROR_INVALID_NAME);
+        EXPECT_EQ(platform_create_file(name), NO_HANDLE);
+        EXPECT_EQ(platform_last_error(), ERROR_INVALID_NAME);
+    }
+    for (const char *name : {"console.log", "COM10", "nullish"}) {
+        SCOPED_TRACE(name);
+        const PlatformHandle file = platform_create_file(at(name).c_str());
+        EXPECT_NE(file, NO_HANDLE);
+        platform_close_file(file);
+        EXPECT_EQ(GetFileAttributesA(at(name).c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    }
+}
+
 TEST_F(Win32FilesTest, BadHandlesAndNamesFailCleanly) {
     EXPECT_EQ(platform_create_file(""), NO_HANDLE);
     EXPECT_EQ(platform_create_file(nullptr), NO_HANDLE);
