@@ -4,6 +4,11 @@
 //
 //   tarvel-decode [--escape] [FILE...]
 //
+// A session (a trace that starts with a session directive, as the monitor
+// records it) prints what the monitor showed instead: "MODEM: line" for
+// every record that gave a line, in fetch order, the monitor's own line
+// where a shown directive gives one. Files may be gzip-compressed.
+//
 // Standard input is read when no FILE is given and for "-" (named "<stdin>"
 // in messages). Each FILE is read and checked whole before anything of it is
 // printed: a malformed file prints nothing, its error goes to standard error
@@ -13,6 +18,7 @@
 // Exit status: 0 when every file was decoded; 2 when a file was malformed or
 // an option unknown; 1 when a file could not be opened or read, or the output
 // could not be written.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,7 +42,9 @@ const char PROGRAM[] = "tarvel-decode";
 const char USAGE[] =
     "Usage: tarvel-decode [--escape] [FILE...]\n"
     "Prints the decoded line of every status record of Tarvel traces.\n"
-    "Reads standard input when no FILE is given, or for FILE \"-\".\n"
+    "Reads standard input when no FILE is given, or for FILE \"-\"; FILE may be\n"
+    "gzip-compressed. A recorded session prints \"MODEM: line\" for every line\n"
+    "the monitor showed.\n"
     "\n"
     "  --escape   one output line per record, with backslash, TAB, line feed,\n"
     "             carriage return and other control bytes written as \\\\, \\t,\n"
@@ -71,9 +79,26 @@ size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t 
     _exit(1);
 }
 
+// The line the monitor showed for a session's record: its shown text when
+// the session gives one, none for a modem above 2 (the monitor drops those
+// records), else the decoder's line.
+void shown_line(const TraceDirective &directive, StatusLine &line) {
+    line[0] = '\0';
+    if (directive.has_shown) {
+        const size_t length = directive.bytes.size() < STATUS_LINE_BYTES - 1
+                                  ? directive.bytes.size()
+                                  : STATUS_LINE_BYTES - 1;
+        memcpy(line, directive.bytes.data(), length);
+        line[length] = '\0';
+    } else if (directive.record.modem <= 2) {
+        decode_status(directive.record, line);
+    }
+}
+
 void decode_trace(const std::vector<TraceDirective> &trace, bool escape, FILE *out) {
     SparseMemory memory;
     set_driver_memory_reader(read_memory, &memory);
+    const bool session = !trace.empty() && trace.front().op == TRACE_SESSION;
     StatusLine line;
     for (const TraceDirective &directive : trace) {
         if (ferror(out)) break;
@@ -82,7 +107,23 @@ void decode_trace(const std::vector<TraceDirective> &trace, bool escape, FILE *o
         case TRACE_STR:
             write_memory(memory, directive.address, directive.bytes);
             break;
+        case TRACE_UNREADABLE:
+            sparse_unmap(memory, directive.address, directive.value);
+            break;
         case TRACE_REC:
+            if (session) {
+                shown_line(directive, line);
+                if (line[0] != '\0') {
+                    fprintf(out, "%u: ", static_cast<unsigned>(directive.record.modem));
+                    if (escape) {
+                        put_escaped(line, out);
+                    } else {
+                        fputs(line, out);
+                        putc('\n', out);
+                    }
+                }
+                break;
+            }
             decode_status(directive.record, line);
             if (escape) {
                 put_escaped(line, out);
@@ -102,27 +143,33 @@ enum FileResult { FILE_DECODED = 0, FILE_UNREADABLE = 1, FILE_MALFORMED = 2 };
 
 FileResult decode_file(const char *path, bool escape, FILE *out) {
     std::vector<TraceDirective> trace;
-    FILE *input = stdin;
+    int input = -1;
     const char *name = "<stdin>";
     if (strcmp(path, "-") != 0) {
         name = path;
-        input = fopen(path, "r");
-        if (input == nullptr) {
+        input = open(path, O_RDONLY);
+        if (input < 0) {
             fprintf(stderr, "%s: %s: %s\n", PROGRAM, path, strerror(errno));
             return FILE_UNREADABLE;
         }
         struct stat info;
-        if (fstat(fileno(input), &info) == 0 && S_ISDIR(info.st_mode)) {
+        if (fstat(input, &info) == 0 && S_ISDIR(info.st_mode)) {
             fprintf(stderr, "%s: %s: %s\n", PROGRAM, path, strerror(EISDIR));
-            fclose(input);
+            close(input);
+            return FILE_UNREADABLE;
+        }
+    } else {
+        input = dup(STDIN_FILENO);
+        if (input < 0) {
+            fprintf(stderr, "%s: %s: %s\n", PROGRAM, name, strerror(errno));
             return FILE_UNREADABLE;
         }
     }
-    bool ok = read_trace(input, name, &trace);
-    bool read_failed = !ok && ferror(input);
-    if (input != stdin) fclose(input);
-    if (read_failed) return FILE_UNREADABLE;
-    if (!ok) return FILE_MALFORMED;
+    switch (read_trace_descriptor(input, name, &trace)) {
+    case TRACE_READ_OK: break;
+    case TRACE_READ_MALFORMED: return FILE_MALFORMED;
+    case TRACE_READ_FAILED: return FILE_UNREADABLE;
+    }
     decode_trace(trace, escape, out);
     return FILE_DECODED;
 }
