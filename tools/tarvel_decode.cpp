@@ -29,10 +29,9 @@
 #include <new>
 #include <vector>
 
-#include "decoder/driver_memory.h"
 #include "decoder/status.h"
 #include "formatting/escape.h"
-#include "simulator/sparse_memory.h"
+#include "session/session_lines.h"
 #include "simulator/trace.h"
 
 namespace {
@@ -55,20 +54,6 @@ const char USAGE[] =
     "\n"
     "Exit status: 0 decoded, 1 file or output error, 2 malformed trace or bad option.\n";
 
-// Driver memory of one trace: the bytes that its mem and str directives
-// wrote, no more.
-void write_memory(SparseMemory &memory, uint32_t address, const std::vector<unsigned char> &bytes) {
-    // The trace reader refuses blocks that would run past 0xFFFFFFFF.
-    sparse_write(memory, address, bytes.data(), bytes.size());
-}
-
-// The DriverMemoryReader over a trace's memory: copies the mapped prefix of
-// the block. Address 0 is never mapped.
-size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t count) {
-    if (address == 0) return 0;
-    return sparse_read(*static_cast<const SparseMemory *>(context), address, dest, count);
-}
-
 // Running out of memory ends the program with status 1 and a message, like
 // any read error: never an abort, and never a clean end with part of the
 // input silently missing. What earlier files printed is kept.
@@ -79,64 +64,33 @@ size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t 
     _exit(1);
 }
 
-// The line the monitor showed for a session's record: its shown text when
-// the session gives one, none for a modem above 2 (the monitor drops those
-// records), else the decoder's line.
-void shown_line(const TraceDirective &directive, StatusLine &line) {
-    line[0] = '\0';
-    if (directive.has_shown) {
-        const size_t length = directive.bytes.size() < STATUS_LINE_BYTES - 1
-                                  ? directive.bytes.size()
-                                  : STATUS_LINE_BYTES - 1;
-        memcpy(line, directive.bytes.data(), length);
-        line[length] = '\0';
-    } else if (directive.record.modem <= 2) {
-        decode_status(directive.record, line);
+struct PrintContext {
+    FILE *out;
+    bool escape;
+    bool session;
+};
+
+// Prints one record's line: a session's as "MODEM: line", only when the
+// monitor showed one; a plain trace's as the line alone (with --escape, an
+// empty line for a record without one).
+bool print_line(void *context, const TraceDirective &directive, const char *line) {
+    const PrintContext &print = *static_cast<const PrintContext *>(context);
+    if (print.session) {
+        if (line[0] == '\0') return !ferror(print.out);
+        fprintf(print.out, "%u: ", static_cast<unsigned>(directive.record.modem));
     }
+    if (print.escape) {
+        put_escaped(line, print.out);
+    } else if (line[0] != '\0') {
+        fputs(line, print.out);
+        putc('\n', print.out);
+    }
+    return !ferror(print.out);
 }
 
 void decode_trace(const std::vector<TraceDirective> &trace, bool escape, FILE *out) {
-    SparseMemory memory;
-    set_driver_memory_reader(read_memory, &memory);
-    const bool session = !trace.empty() && trace.front().op == TRACE_SESSION;
-    StatusLine line;
-    for (const TraceDirective &directive : trace) {
-        if (ferror(out)) break;
-        switch (directive.op) {
-        case TRACE_MEM:
-        case TRACE_STR:
-            write_memory(memory, directive.address, directive.bytes);
-            break;
-        case TRACE_UNREADABLE:
-            sparse_unmap(memory, directive.address, directive.value);
-            break;
-        case TRACE_REC:
-            if (session) {
-                shown_line(directive, line);
-                if (line[0] != '\0') {
-                    fprintf(out, "%u: ", static_cast<unsigned>(directive.record.modem));
-                    if (escape) {
-                        put_escaped(line, out);
-                    } else {
-                        fputs(line, out);
-                        putc('\n', out);
-                    }
-                }
-                break;
-            }
-            decode_status(directive.record, line);
-            if (escape) {
-                put_escaped(line, out);
-            } else if (line[0] != '\0') {
-                fputs(line, out);
-                putc('\n', out);
-            }
-            break;
-        default:
-            break;  // activity, eye points, capture data, pauses: no line
-        }
-    }
-    set_driver_memory_reader(nullptr, nullptr);
+    PrintContext print{out, escape, is_session(trace)};
+    trace_lines(trace, print_line, &print);
 }
 
 enum FileResult { FILE_DECODED = 0, FILE_UNREADABLE = 1, FILE_MALFORMED = 2 };
