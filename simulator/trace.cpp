@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <string>
 
 #include <fcntl.h>
@@ -602,33 +603,135 @@ struct StreamSource {
     }
 };
 
-// Lines through zlib, which reads gzip data and passes any other file
-// through as it is.
-struct GzipSource {
-    gzFile file;
-    int get() { return gzgetc(file); }
-    SourceEnd end(std::string *message) {
-        const int saved_errno = errno;
-        int code = Z_OK;
-        const char *text = gzerror(file, &code);
-        switch (code) {
-        case Z_OK:
-        case Z_STREAM_END:
-            return SOURCE_END_CLEAN;
-        case Z_BUF_ERROR:   // "unexpected end of file": the data was cut
-        case Z_DATA_ERROR: {  // the data turned bad from here on
-            // zlib puts the stream's name ("<fd:3>") before its message.
-            const char *colon = strstr(text, ": ");
-            *message = colon != nullptr ? colon + 2 : text;
-            return SOURCE_END_CUT;
+// Lines from a file descriptor: gzip data (told by its first two bytes) is
+// inflated, anything else passed through as it is. Inflating is done here
+// rather than through gzread so that data that turns bad midway still gives
+// every byte inflated before the damage, and concatenated gzip members are
+// read one after another as gzip does.
+struct DescriptorSource {
+    static constexpr size_t CHUNK = 1 << 16;
+    int descriptor;
+    z_stream stream{};
+    bool gzip = false;
+    bool started = false;
+    bool inflating = false;   // stream initialised
+    bool input_done = false;  // the descriptor has no more bytes
+    SourceEnd state = SOURCE_END_CLEAN;
+    bool ended = false;
+    std::string message;
+    std::vector<unsigned char> in = std::vector<unsigned char>(CHUNK);
+    std::vector<unsigned char> out = std::vector<unsigned char>(CHUNK);
+    size_t out_at = 0, out_length = 0;
+
+    explicit DescriptorSource(int fd) : descriptor(fd) {}
+    ~DescriptorSource() {
+        if (inflating) inflateEnd(&stream);
+    }
+
+    int get() {
+        if (out_at < out_length) return out[out_at++];
+        if (!refill()) return EOF;
+        return out[out_at++];
+    }
+
+    SourceEnd end(std::string *text) {
+        *text = message;
+        return state;
+    }
+
+    void finish(SourceEnd how, const char *text) {
+        ended = true;
+        state = how;
+        message = text != nullptr ? text : "";
+    }
+
+    // Reads more input into in; false at its end or on an error.
+    bool read_input(size_t *count) {
+        for (;;) {
+#ifdef _WIN32
+            const int n = _read(descriptor, in.data(), unsigned(CHUNK));
+#else
+            const ssize_t n = read(descriptor, in.data(), CHUNK);
+#endif
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                finish(SOURCE_END_FAILED, strerror(errno));
+                return false;
+            }
+            if (n == 0) input_done = true;
+            *count = size_t(n);
+            return n > 0;
         }
-        case Z_ERRNO:
-            *message = strerror(saved_errno != 0 ? saved_errno : EIO);
-            return SOURCE_END_FAILED;
-        default:
-            *message = text;
-            return SOURCE_END_FAILED;
+    }
+
+    bool refill() {
+        out_at = out_length = 0;
+        while (!ended) {
+            if (!started) {
+                started = true;
+                size_t count = 0;
+                if (!read_input(&count) && !input_done) continue;
+                gzip = count >= 2 && in[0] == 0x1f && in[1] == 0x8b;
+                if (!gzip) {  // a plain file: what was read is the first output
+                    if (count == 0) {
+                        if (input_done) finish(SOURCE_END_CLEAN, nullptr);
+                        continue;
+                    }
+                    std::copy(in.begin(), in.begin() + std::ptrdiff_t(count), out.begin());
+                    out_length = count;
+                    return true;
+                }
+                if (inflateInit2(&stream, 15 + 16) != Z_OK) {
+                    finish(SOURCE_END_FAILED, strerror(ENOMEM));
+                    continue;
+                }
+                inflating = true;
+                stream.next_in = in.data();
+                stream.avail_in = unsigned(count);
+            }
+            if (!gzip) {
+                size_t count = 0;
+                if (!read_input(&count)) {
+                    if (input_done) finish(SOURCE_END_CLEAN, nullptr);
+                    continue;
+                }
+                std::swap(in, out);
+                out_length = count;
+                return true;
+            }
+            if (stream.avail_in == 0 && !input_done) {
+                size_t count = 0;
+                if (!read_input(&count) && !input_done) continue;
+                stream.next_in = in.data();
+                stream.avail_in = unsigned(count);
+            }
+            stream.next_out = out.data();
+            stream.avail_out = unsigned(CHUNK);
+            const int result = inflate(&stream, Z_NO_FLUSH);
+            out_length = CHUNK - stream.avail_out;
+            if (result == Z_STREAM_END) {
+                // Another member may follow; the end of the input ends the file.
+                if (stream.avail_in == 0 && !input_done) {
+                    size_t count = 0;
+                    if (read_input(&count)) {
+                        stream.next_in = in.data();
+                        stream.avail_in = unsigned(count);
+                    }
+                }
+                if (stream.avail_in == 0) {
+                    finish(SOURCE_END_CLEAN, nullptr);
+                } else {
+                    inflateReset(&stream);
+                }
+            } else if (result == Z_BUF_ERROR || (result == Z_OK && out_length == 0)) {
+                if (input_done && stream.avail_in == 0) finish(SOURCE_END_CUT, "unexpected end of file");
+            } else if (result != Z_OK) {
+                finish(result == Z_MEM_ERROR ? SOURCE_END_FAILED : SOURCE_END_CUT,
+                       stream.msg != nullptr ? stream.msg : "invalid compressed data");
+            }
+            if (out_length > 0) return true;
         }
+        return false;
     }
 };
 
@@ -785,16 +888,17 @@ bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> 
 TraceReadResult read_trace_descriptor(int descriptor, const char *file_name,
                                       std::vector<TraceDirective> *out) {
     out->clear();
-    gzFile file = gzdopen(descriptor, "rb");
-    if (file == nullptr) {
-        fprintf(stderr, "%s: %s\n", file_name, strerror(errno != 0 ? errno : ENOMEM));
-        close(descriptor);
+    if (descriptor < 0) {
+        fprintf(stderr, "%s: %s\n", file_name, strerror(errno != 0 ? errno : EBADF));
         return TRACE_READ_FAILED;
     }
-    gzbuffer(file, 1 << 16);
-    GzipSource source{file};
+    DescriptorSource source(descriptor);
     const TraceReadResult result = read_lines(source, file_name, out);
-    gzclose(file);
+#ifdef _WIN32
+    _close(descriptor);
+#else
+    close(descriptor);
+#endif
     return result;
 }
 
