@@ -22,7 +22,9 @@ size_t logging_memory_reader(void *context, uint32_t address, unsigned char *des
         got = log.reader(log.context, address, dest, count);
         if (got > count) got = count;  // never trust a reader to give more than asked
     }
-    if (count > UINT32_MAX || log.read_count == MEMORY_LOG_READS ||
+    // A read larger than the whole buffer is no read of the decoder's; its
+    // failed rest could not be marked in bounded time either.
+    if (count > MEMORY_LOG_BYTES || log.read_count == MEMORY_LOG_READS ||
         got > MEMORY_LOG_BYTES - log.data_used) {
         log.overflowed = true;
         return got;

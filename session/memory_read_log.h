@@ -35,7 +35,8 @@ struct MemoryReadLog {
     size_t read_count;
     unsigned char data[MEMORY_LOG_BYTES];
     size_t data_used;
-    // A read did not fit the buffers: it was passed on but not logged.
+    // A read did not fit the buffers (or asked for more than MEMORY_LOG_BYTES):
+    // it was passed on but not logged.
     bool overflowed;
 };
 

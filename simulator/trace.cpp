@@ -482,7 +482,7 @@ int parse_shown(Line &line, TraceDirective *out) {
     }
     int result = 1;
     if (!parse_quoted_text(line, t[1], "shown", &out->bytes, &result)) return result;
-    if (memchr(out->bytes.data(), 0, out->bytes.size()) != nullptr) {
+    if (!out->bytes.empty() && memchr(out->bytes.data(), 0, out->bytes.size()) != nullptr) {
         return fail(line, "shown: TEXT must not hold a NUL");
     }
     return check_no_more(line, "shown", 2);

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "session_fixture.h"
 
@@ -185,6 +186,11 @@ TEST(SessionDamage, MemoryReadLogKeepsWithinItsBuffers) {
         EXPECT_EQ(log.overflowed, r.overflowed_after);
         EXPECT_LE(log.data_used, MEMORY_LOG_BYTES);
     }
+    memory_read_log_clear(log);
+    std::vector<unsigned char> huge(MEMORY_LOG_BYTES + 1);
+    logging_memory_reader(&log, 0x1000, huge.data(), huge.size());
+    EXPECT_EQ(log.read_count, 0u);
+    EXPECT_TRUE(log.overflowed);
     memory_read_log_clear(log);
     for (size_t i = 0; i <= MEMORY_LOG_READS; ++i) logging_memory_reader(&log, 0x1000, dest, 1);
     EXPECT_EQ(log.read_count, MEMORY_LOG_READS);
