@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,7 +27,10 @@ using ShownLines = std::vector<std::pair<uint32_t, std::string>>;  // modem, lin
 
 inline std::string temp_path(const char *suffix) {
     static int counter = 0;
-    return "/tmp/session_test_" + std::to_string(getpid()) + "_" + std::to_string(counter++) + suffix;
+    std::error_code error;
+    const std::filesystem::path dir = std::filesystem::temp_directory_path(error);
+    const std::string name = "session_test_" + std::to_string(getpid()) + "_" + std::to_string(counter++) + suffix;
+    return error ? name : (dir / name).string();
 }
 
 inline size_t read_live(void *context, uint32_t address, unsigned char *dest, size_t count) {
@@ -108,4 +114,33 @@ inline ShownLines session_file_lines(const std::string &path, TraceReadResult *r
     trace_lines(trace, collect_line, &lines);
     if (trace_out != nullptr) *trace_out = std::move(trace);
     return lines;
+}
+
+inline std::string file_bytes(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void put_file(const std::string &path, const std::string &bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline constexpr uint32_t TEXT = 0x80001000;
+
+// Records whose lines show each one's number, four a tick; returns how many
+// lines the monitor had shown when the file was last flushed.
+inline size_t record_texts(LiveMonitor &live, int records) {
+    size_t flushed_lines = 0;
+    for (int i = 0; i < records && live.writer.recording(); ++i) {
+        const std::string text = "text " + std::to_string(i);
+        sparse_write(live.memory, TEXT, reinterpret_cast<const unsigned char *>(text.c_str()),
+                     text.size() + 1);
+        live.fetch(1 + i % 2, StatusRecord{97, TEXT, 0, 0, 0, 0, 0, 0, 0, uint32_t(1 + i % 2)});
+        if (i % 4 == 3) {
+            const uint64_t before = live.writer.file_bytes();
+            live.tick(100000);
+            if (live.writer.file_bytes() != before) flushed_lines = live.shown.size();
+        }
+    }
+    return flushed_lines;
 }
