@@ -38,6 +38,34 @@ constexpr int64_t MAX_WAIT_MS = 0xFFFFFFFF;
 
 constexpr int64_t FLUSH_INTERVAL_US = 1000000;
 
+// Number formatting straight into a line being built; each returns the end.
+char *append_decimal(char *out, uint64_t value) {
+    char digits[20];
+    size_t n = 0;
+    do {
+        digits[n++] = char('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (n > 0) *out++ = digits[--n];
+    return out;
+}
+
+char *append_hex_word(char *out, uint32_t value) {
+    int shift = 28;
+    while (shift > 0 && (value >> shift) == 0) shift -= 4;
+    for (; shift >= 0; shift -= 4) *out++ = HEX_DIGITS[(value >> shift) & 0xF];
+    return out;
+}
+
+// A record's word: decimal while short, hexadecimal for addresses, flags
+// and negative values, which read better so.
+char *append_word(char *out, uint32_t value) {
+    if (value < 100000) return append_decimal(out, value);
+    *out++ = '0';
+    *out++ = 'x';
+    return append_hex_word(out, value);
+}
+
 }  // namespace
 
 SessionWriter::~SessionWriter() { close(); }
@@ -65,7 +93,7 @@ bool SessionWriter::open(const char *path, int64_t start_us, const SessionOption
     }
     char mode[8];
     int level = options_.compression_level;
-    if (level < 1 || level > 9) level = 6;
+    if (level < 1 || level > 9) level = 3;
     if (ends_with(path_.c_str(), ".gz")) {
         snprintf(mode, sizeof mode, "wb%d", level);
     } else {
@@ -211,15 +239,19 @@ void SessionWriter::record(int fetching_modem, const StatusRecord &record,
                                 record.param5, record.param6, record.param7, record.param8};
     size_t given = 8;
     while (given > 0 && params[given - 1] == 0) --given;  // trailing zeros go without saying
-    put_text("rec ");
-    put_word(record.modem);
-    put_char(' ');
-    put_word(record.code);
+    // "rec " and ten words of at most 10 characters, blanks and line feed.
+    char line[4 + 10 * 11 + 1];
+    char *end = line;
+    memcpy(end, "rec ", 4);
+    end = append_word(end + 4, record.modem);
+    *end++ = ' ';
+    end = append_word(end, record.code);
     for (size_t i = 0; i < given; ++i) {
-        put_char(' ');
-        put_word(params[i]);
+        *end++ = ' ';
+        end = append_word(end, params[i]);
     }
-    put_char('\n');
+    *end++ = '\n';
+    put(line, size_t(end - line));
     ++records_;
 }
 
@@ -310,6 +342,11 @@ void SessionWriter::flush_now() {
 }
 
 void SessionWriter::put(const char *text, size_t length) {
+    if (length <= sizeof buffer_ - used_) {  // the usual case
+        memcpy(buffer_ + used_, text, length);
+        used_ += length;
+        return;
+    }
     while (length > 0 && recording()) {
         if (used_ == sizeof buffer_ && !write_buffer()) return;
         size_t n = sizeof buffer_ - used_;
@@ -329,40 +366,13 @@ void SessionWriter::put_char(char c) {
 }
 
 void SessionWriter::put_decimal(uint64_t value) {
-    char digits[20];
-    size_t n = 0;
-    do {
-        digits[n++] = char('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
     char text[20];
-    for (size_t i = 0; i < n; ++i) text[i] = digits[n - 1 - i];
-    put(text, n);
-}
-
-// A record's word: decimal while short, hexadecimal for addresses, flags
-// and negative values, which read better so.
-void SessionWriter::put_word(uint32_t value) {
-    if (value < 100000) {
-        put_decimal(value);
-        return;
-    }
-    put_text("0x");
-    put_hex_word(value);
+    put(text, size_t(append_decimal(text, value) - text));
 }
 
 void SessionWriter::put_hex_word(uint32_t value) {
     char text[8];
-    size_t n = 0;
-    bool started = false;
-    for (int shift = 28; shift >= 0; shift -= 4) {
-        const unsigned digit = (value >> shift) & 0xF;
-        if (digit != 0 || started || shift == 0) {
-            text[n++] = HEX_DIGITS[digit];
-            started = true;
-        }
-    }
-    put(text, n);
+    put(text, size_t(append_hex_word(text, value) - text));
 }
 
 void SessionWriter::put_hex_bytes(const unsigned char *bytes, size_t count) {
