@@ -6,7 +6,9 @@
 // bytes and fails where the live read failed.
 //
 //   MemoryReadLog log;
-//   memory_read_log_init(log, platform_reader, platform_context);
+//   DriverMemoryReader reader; void *context;
+//   get_driver_memory_reader(&reader, &context);   // the platform's reader
+//   memory_read_log_init(log, reader, context);
 //   set_driver_memory_reader(logging_memory_reader, &log);
 //   ... for each record: memory_read_log_clear(log); decode it; hand log to the session
 #pragma once

@@ -47,7 +47,12 @@ struct LiveMonitor {
     uint64_t writer_ticks = 0;          // ticks begun, for the eye points a test expects
 
     bool open(const std::string &path, uint32_t eye_every = 1) {
-        memory_read_log_init(log, read_live, &memory);
+        // The log wraps whatever reader the host had installed.
+        set_driver_memory_reader(read_live, &memory);
+        DriverMemoryReader reader = nullptr;
+        void *context = nullptr;
+        get_driver_memory_reader(&reader, &context);
+        memory_read_log_init(log, reader, context);
         SessionOptions options;
         options.program = "LineWatch test";
         options.eye_every = eye_every;
