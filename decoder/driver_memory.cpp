@@ -30,6 +30,12 @@ void set_driver_memory_reader(DriverMemoryReader reader, void *context)
     installed_context = reader != nullptr ? context : nullptr;
 }
 
+void get_driver_memory_reader(DriverMemoryReader *reader, void **context)
+{
+    *reader = installed_reader;
+    *context = installed_context;
+}
+
 bool read_driver_block(uint32_t address, size_t count, unsigned char *dest)
 {
     if (count == 0)

@@ -16,6 +16,9 @@ using DriverMemoryReader = size_t (*)(void *context, uint32_t address,
 
 // Installs the program-wide reader (nullptr removes it).
 void set_driver_memory_reader(DriverMemoryReader reader, void *context);
+// The reader installed now and its context (null when none), so that a
+// host can wrap it, as a session recording does to log what is read.
+void get_driver_memory_reader(DriverMemoryReader *reader, void **context);
 
 // The text shown where a block's content would stand when it cannot be read.
 extern const char UNREADABLE_TEXT[];  // "<unreadable>"

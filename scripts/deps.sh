@@ -5,10 +5,12 @@ set -euo pipefail
 
 packages=(
   cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev  # the portable core
+  zlib1g-dev                                                 # compressed traces and sessions
   qt6-base-dev libgl-dev                                     # the Qt monitor
   xvfb xauth imagemagick                                     # headless windows, screenshots
   clang libclang-rt-14-dev                                   # fuzzing
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64             # the Windows build under Wine
+  libz-mingw-w64-dev                                         # zlib for the Windows build
   fonts-wine                                                 # Wine's own fonts: caption buttons, dialogs
 )
 

@@ -42,6 +42,7 @@ void sim_queue_eye(int modem, const EyePoint *points, size_t count);            
 void sim_queue_capture(int modem, const unsigned char *bytes, size_t count);    // modem 1 or 2
 void sim_queue_capture_fill(int modem, size_t count, unsigned char byte);
 void sim_map_memory(uint32_t address, const unsigned char *bytes, size_t count);
+void sim_unmap_memory(uint32_t address, size_t count);  // reading these bytes fails again
 // Driver memory reads: how many leading bytes at address are mapped (and copied).
 size_t sim_read_memory(uint32_t address, unsigned char *dest, size_t count);
 size_t sim_pending_records();

@@ -197,6 +197,10 @@ void sim_map_memory(uint32_t address, const unsigned char *bytes, size_t count) 
     sparse_write(memory, address, bytes, count);
 }
 
+void sim_unmap_memory(uint32_t address, size_t count) {
+    sparse_unmap(memory, address, count);
+}
+
 size_t sim_read_memory(uint32_t address, unsigned char *dest, size_t count) {
     return sparse_read(memory, address, dest, count);
 }

@@ -50,8 +50,15 @@ void apply(const TraceDirective &directive) {
     case TRACE_FAULT:
         apply_fault(directive);
         break;
+    case TRACE_UNREADABLE:
+        sim_unmap_memory(directive.address, directive.value);
+        break;
     case TRACE_WAIT:
         break;  // handled by the clock
+    case TRACE_SESSION:
+    case TRACE_FETCH:
+    case TRACE_SHOWN:
+        break;  // what the monitor saw: nothing for the driver to do
     }
 }
 

@@ -52,3 +52,27 @@ size_t sparse_read(const SparseMemory &memory, uint32_t address, unsigned char *
     }
     return done;
 }
+
+void sparse_unmap(SparseMemory &memory, uint32_t address, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        const uint64_t at = uint64_t(address) + done;
+        if (at > 0xFFFFFFFFu) {
+            break;
+        }
+        const uint32_t number = uint32_t(at / SPARSE_BLOCK_BYTES);
+        const uint32_t offset = uint32_t(at % SPARSE_BLOCK_BYTES);
+        const size_t in_block = SPARSE_BLOCK_BYTES - offset < count - done
+                                    ? SPARSE_BLOCK_BYTES - offset
+                                    : count - done;
+        auto found = memory.blocks.find(number);
+        if (found != memory.blocks.end()) {
+            const uint32_t bits = ((1u << in_block) - 1u) << offset;
+            found->second.mapped = uint16_t(found->second.mapped & ~bits);
+            if (found->second.mapped == 0) {
+                memory.blocks.erase(found);
+            }
+        }
+        done += in_block;
+    }
+}

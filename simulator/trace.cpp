@@ -15,7 +15,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <string>
+
+#include <fcntl.h>
+#include <zlib.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -399,6 +408,86 @@ int parse_wait(Line &line, TraceDirective *out) {
     return check_no_more(line, "wait", 2);
 }
 
+// Eye points in their compact form: each point is eight hex digits, the
+// little-endian 16-bit X and then Y as they come from the driver
+// ("e803 18fc" is X 1000, Y -1000). Tokens may split the digits anywhere.
+int parse_eyehex(Line &line, TraceDirective *out) {
+    const std::vector<Token> &t = line.tokens;
+    if (t.size() < 2) return missing(line, "eyehex", "MODEM");
+    if (t.size() < 3) return missing(line, "eyehex", "POINTS");
+    out->op = TRACE_EYE;
+    int result = 1;
+    if (!parse_modem(line, t[1], "eyehex MODEM", &out->modem, &result)) return result;
+    std::vector<unsigned char> bytes;
+    for (size_t i = 2; i < t.size(); ++i) {
+        if (!parse_hex_bytes(line, t[i], "eyehex", &bytes, &result)) return result;
+    }
+    if (bytes.size() % 4 != 0) return fail(line, "eyehex: points must be 8 hex digits each");
+    out->points.reserve(bytes.size() / 4);
+    for (size_t i = 0; i < bytes.size(); i += 4) {
+        const uint16_t x = static_cast<uint16_t>(bytes[i] | (bytes[i + 1] << 8));
+        const uint16_t y = static_cast<uint16_t>(bytes[i + 2] | (bytes[i + 3] << 8));
+        out->points.push_back(EyePoint{static_cast<int16_t>(x), static_cast<int16_t>(y)});
+    }
+    return 1;
+}
+
+int parse_session(Line &line, TraceDirective *out) {
+    const std::vector<Token> &t = line.tokens;
+    if (t.size() < 2) return missing(line, "session", "TIME");
+    if (t.size() < 3) return missing(line, "session", "\"PROGRAM\"");
+    out->op = TRACE_SESSION;
+    if (t[1].quoted || !parse_session_time(t[1].raw, t[1].length, &out->time_ms)) {
+        return fail(line, "session: TIME must be YYYY-MM-DDTHH:MM:SS.mmmZ, not '%.*s'",
+                    shown_length(t[1]), t[1].raw);
+    }
+    if (!t[2].quoted) {
+        return fail(line, "session: PROGRAM must be in double quotes, not '%.*s'",
+                    shown_length(t[2]), t[2].raw);
+    }
+    int result = 1;
+    if (!parse_quoted_text(line, t[2], "session", &out->bytes, &result)) return result;
+    return check_no_more(line, "session", 3);
+}
+
+int parse_unreadable(Line &line, TraceDirective *out) {
+    const std::vector<Token> &t = line.tokens;
+    if (t.size() < 2) return missing(line, "unreadable", "ADDR");
+    if (t.size() < 3) return missing(line, "unreadable", "LENGTH");
+    out->op = TRACE_UNREADABLE;
+    int result = 1;
+    if (!parse_word(line, t[1], "unreadable ADDR", &out->address, &result)) return result;
+    if (!parse_count(line, t[2], "unreadable LENGTH", &out->value, &result)) return result;
+    if (out->value == 0) return fail(line, "unreadable: LENGTH must not be 0");
+    if (!check_block(line, "unreadable", out->address, out->value, &result)) return result;
+    return check_no_more(line, "unreadable", 3);
+}
+
+int parse_fetch(Line &line, TraceDirective *out) {
+    const std::vector<Token> &t = line.tokens;
+    if (t.size() < 2) return missing(line, "fetch", "MODEM");
+    out->op = TRACE_FETCH;
+    int result = 1;
+    if (!parse_modem(line, t[1], "fetch MODEM", &out->modem, &result)) return result;
+    return check_no_more(line, "fetch", 2);
+}
+
+int parse_shown(Line &line, TraceDirective *out) {
+    const std::vector<Token> &t = line.tokens;
+    if (t.size() < 2) return missing(line, "shown", "\"TEXT\"");
+    out->op = TRACE_SHOWN;
+    if (!t[1].quoted) {
+        return fail(line, "shown: TEXT must be in double quotes, not '%.*s'", shown_length(t[1]),
+                    t[1].raw);
+    }
+    int result = 1;
+    if (!parse_quoted_text(line, t[1], "shown", &out->bytes, &result)) return result;
+    if (!out->bytes.empty() && memchr(out->bytes.data(), 0, out->bytes.size()) != nullptr) {
+        return fail(line, "shown: TEXT must not hold a NUL");
+    }
+    return check_no_more(line, "shown", 2);
+}
+
 // Faults of the simulated driver, one row per name as a trace writes it.
 struct FaultName {
     const char *name;
@@ -454,6 +543,11 @@ constexpr DirectiveParser directive_parsers[] = {
     {"cap",    parse_cap},
     {"wait",   parse_wait},
     {"fault",  parse_fault},
+    {"eyehex", parse_eyehex},
+    {"session", parse_session},
+    {"unreadable", parse_unreadable},
+    {"fetch",  parse_fetch},
+    {"shown",  parse_shown},
 };
 
 }  // namespace
@@ -482,82 +576,356 @@ int parse_trace_line(const char *text, size_t length, TraceDirective *out, char 
     return fail(line, "unknown directive '%.*s'", shown_length(name), name.raw);
 }
 
-// One character of the input; without the stream's lock where the platform
-// has such a call.
-static int next_char(FILE *input) {
-#ifdef _WIN32
-    return getc(input);
-#else
-    return getc_unlocked(input);
-#endif
-}
+namespace {
 
-// Reads one line (without its line feed) into text. 1: a line, 0: end of
-// input, -1: longer than TRACE_LINE_MAX (what was read is dropped). The
-// length is counted, not found by a NUL, so a NUL inside is kept and seen.
-static int read_line(FILE *input, std::string &text) {
+// How the input behind a trace ended once no more characters come.
+enum SourceEnd {
+    SOURCE_END_CLEAN,  // the whole input was read
+    SOURCE_END_CUT,    // compressed data stopped short or turned bad: what came before is kept
+    SOURCE_END_FAILED, // a read error
+};
+
+// Lines from a stdio stream, without the stream's lock where the platform
+// has such a call.
+struct StreamSource {
+    FILE *input;
+    int get() {
+#ifdef _WIN32
+        return getc(input);
+#else
+        return getc_unlocked(input);
+#endif
+    }
+    SourceEnd end(std::string *message) {
+        if (!ferror(input)) return SOURCE_END_CLEAN;
+        *message = strerror(errno != 0 ? errno : EIO);
+        return SOURCE_END_FAILED;
+    }
+};
+
+// Lines from a file descriptor: gzip data (told by its first two bytes) is
+// inflated, anything else passed through as it is. Inflating is done here
+// rather than through gzread so that data that turns bad midway still gives
+// every byte inflated before the damage, and concatenated gzip members are
+// read one after another as gzip does.
+struct DescriptorSource {
+    static constexpr size_t CHUNK = 1 << 16;
+    int descriptor;
+    z_stream stream{};
+    bool gzip = false;
+    bool started = false;
+    bool inflating = false;   // stream initialised
+    bool input_done = false;  // the descriptor has no more bytes
+    SourceEnd state = SOURCE_END_CLEAN;
+    bool ended = false;
+    std::string message;
+    std::vector<unsigned char> in = std::vector<unsigned char>(CHUNK);
+    std::vector<unsigned char> out = std::vector<unsigned char>(CHUNK);
+    size_t out_at = 0, out_length = 0;
+
+    explicit DescriptorSource(int fd) : descriptor(fd) {}
+    ~DescriptorSource() {
+        if (inflating) inflateEnd(&stream);
+    }
+
+    int get() {
+        if (out_at < out_length) return out[out_at++];
+        if (!refill()) return EOF;
+        return out[out_at++];
+    }
+
+    SourceEnd end(std::string *text) {
+        *text = message;
+        return state;
+    }
+
+    void finish(SourceEnd how, const char *text) {
+        ended = true;
+        state = how;
+        message = text != nullptr ? text : "";
+    }
+
+    // Reads more input into in; false at its end or on an error.
+    bool read_input(size_t *count) {
+        for (;;) {
+#ifdef _WIN32
+            const int n = _read(descriptor, in.data(), unsigned(CHUNK));
+#else
+            const ssize_t n = read(descriptor, in.data(), CHUNK);
+#endif
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                finish(SOURCE_END_FAILED, strerror(errno));
+                return false;
+            }
+            if (n == 0) input_done = true;
+            *count = size_t(n);
+            return n > 0;
+        }
+    }
+
+    bool refill() {
+        out_at = out_length = 0;
+        while (!ended) {
+            if (!started) {
+                started = true;
+                size_t count = 0;
+                if (!read_input(&count) && !input_done) continue;
+                gzip = count >= 2 && in[0] == 0x1f && in[1] == 0x8b;
+                if (!gzip) {  // a plain file: what was read is the first output
+                    if (count == 0) {
+                        if (input_done) finish(SOURCE_END_CLEAN, nullptr);
+                        continue;
+                    }
+                    std::copy(in.begin(), in.begin() + std::ptrdiff_t(count), out.begin());
+                    out_length = count;
+                    return true;
+                }
+                if (inflateInit2(&stream, 15 + 16) != Z_OK) {
+                    finish(SOURCE_END_FAILED, strerror(ENOMEM));
+                    continue;
+                }
+                inflating = true;
+                stream.next_in = in.data();
+                stream.avail_in = unsigned(count);
+            }
+            if (!gzip) {
+                size_t count = 0;
+                if (!read_input(&count)) {
+                    if (input_done) finish(SOURCE_END_CLEAN, nullptr);
+                    continue;
+                }
+                std::swap(in, out);
+                out_length = count;
+                return true;
+            }
+            if (stream.avail_in == 0 && !input_done) {
+                size_t count = 0;
+                if (!read_input(&count) && !input_done) continue;
+                stream.next_in = in.data();
+                stream.avail_in = unsigned(count);
+            }
+            stream.next_out = out.data();
+            stream.avail_out = unsigned(CHUNK);
+            const int result = inflate(&stream, Z_NO_FLUSH);
+            out_length = CHUNK - stream.avail_out;
+            if (result == Z_STREAM_END) {
+                // Another member may follow; the end of the input ends the file.
+                if (stream.avail_in == 0 && !input_done) {
+                    size_t count = 0;
+                    if (read_input(&count)) {
+                        stream.next_in = in.data();
+                        stream.avail_in = unsigned(count);
+                    }
+                }
+                if (stream.avail_in == 0) {
+                    finish(SOURCE_END_CLEAN, nullptr);
+                } else {
+                    inflateReset(&stream);
+                }
+            } else if (result == Z_BUF_ERROR || (result == Z_OK && out_length == 0)) {
+                if (input_done && stream.avail_in == 0) finish(SOURCE_END_CUT, "unexpected end of file");
+            } else if (result != Z_OK) {
+                finish(result == Z_MEM_ERROR ? SOURCE_END_FAILED : SOURCE_END_CUT,
+                       stream.msg != nullptr ? stream.msg : "invalid compressed data");
+            }
+            if (out_length > 0) return true;
+        }
+        return false;
+    }
+};
+
+// How reading one line ended.
+enum LineEnd {
+    LINE_COMPLETE,      // up to its line feed
+    LINE_UNTERMINATED,  // the input ended inside the line
+    LINE_NONE,          // the input ended before the line
+    LINE_TOO_LONG,      // longer than TRACE_LINE_MAX (what was read is dropped)
+};
+
+// Reads one line (without its line feed) into text. The length is counted,
+// not found by a NUL, so a NUL inside is kept and seen.
+template <class Source>
+LineEnd read_line(Source &source, std::string &text) {
     text.clear();
     int c;
-    while ((c = next_char(input)) != EOF) {
-        if (c == '\n') return 1;
-        if (text.size() >= TRACE_LINE_MAX) return -1;
+    while ((c = source.get()) != EOF) {
+        if (c == '\n') return LINE_COMPLETE;
+        if (text.size() >= TRACE_LINE_MAX) return LINE_TOO_LONG;
         text.push_back(static_cast<char>(c));
     }
-    return text.empty() ? 0 : 1;
+    return text.empty() ? LINE_NONE : LINE_UNTERMINATED;
 }
 
-bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out) {
+// What the directives read so far carry over to the ones that follow.
+struct FoldState {
+    int fetch_modem;      // of the latest fetch directive, 0 before any
+    bool seen;            // a directive has been read
+    bool shown_pending;   // a shown directive waits for its record
+    std::vector<unsigned char> shown;
+};
+
+// Folds a parsed directive into the trace read so far: fetch sets the
+// fetching modem of the records after it, shown belongs to the record right
+// after it, session may only open the trace. Returns false with the message
+// written for a directive out of place.
+bool add_directive(TraceDirective &directive, std::vector<TraceDirective> *out, FoldState &state,
+                   char *error, size_t error_size) {
+    const bool first = !state.seen;
+    state.seen = true;
+    if (state.shown_pending && directive.op != TRACE_REC) {
+        snprintf(error, error_size, "shown: not followed by its record");
+        return false;
+    }
+    switch (directive.op) {
+    case TRACE_SESSION:
+        if (!first) {
+            snprintf(error, error_size, "session: only as the first directive of a trace");
+            return false;
+        }
+        break;
+    case TRACE_FETCH:
+        state.fetch_modem = directive.modem;
+        return true;
+    case TRACE_SHOWN:
+        state.shown_pending = true;
+        state.shown = std::move(directive.bytes);
+        return true;
+    case TRACE_REC:
+        directive.fetched_by = state.fetch_modem;
+        if (state.shown_pending) {
+            directive.has_shown = true;
+            directive.bytes = std::move(state.shown);
+            state.shown_pending = false;
+            state.shown.clear();
+        }
+        break;
+    default:
+        break;
+    }
+    out->push_back(std::move(directive));
+    return true;
+}
+
+template <class Source>
+TraceReadResult read_lines(Source &source, const char *file_name, std::vector<TraceDirective> *out) {
     out->clear();
     if (file_name == nullptr) file_name = "<trace>";
     std::string text;
+    std::string message;
     int line_number = 0;
-    bool ok = true;
+    FoldState state{};
+    TraceReadResult result = TRACE_READ_OK;
     for (;;) {
         errno = 0;
-        int got = read_line(input, text);
-        if (got == 0) break;
+        const LineEnd got = read_line(source, text);
+        if (got == LINE_NONE) break;
         ++line_number;
-        if (got < 0) {
+        if (got == LINE_TOO_LONG) {
             fprintf(stderr, "%s:%d: line longer than %lu bytes\n", file_name, line_number,
                     static_cast<unsigned long>(TRACE_LINE_MAX));
-            ok = false;
+            result = TRACE_READ_MALFORMED;
             break;
+        }
+        if (got == LINE_UNTERMINATED) {
+            // A session's writer ends every line it writes; a compressed
+            // stream that was cut ends wherever the cut fell. Either way the
+            // last line may be a fragment and is left out.
+            const SourceEnd end = source.end(&message);
+            const bool session = !out->empty() && out->front().op == TRACE_SESSION;
+            if (end == SOURCE_END_CUT || (end == SOURCE_END_CLEAN && session)) {
+                fprintf(stderr, "%s:%d: warning: file cut short inside this line (%s); read up to line %d\n",
+                        file_name, line_number,
+                        end == SOURCE_END_CUT ? message.c_str() : "no line feed", line_number - 1);
+                return TRACE_READ_OK;
+            }
         }
         TraceDirective directive;
         char error[256];
-        int result = parse_trace_line(text.data(), text.size(), &directive, error, sizeof error);
-        if (result < 0) {
+        int parsed = parse_trace_line(text.data(), text.size(), &directive, error, sizeof error);
+        if (parsed > 0) {
+            directive.line_number = line_number;
+            if (!add_directive(directive, out, state, error, sizeof error)) parsed = -1;
+        }
+        if (parsed < 0) {
             fprintf(stderr, "%s:%d: %s\n", file_name, line_number, error);
-            ok = false;
+            result = TRACE_READ_MALFORMED;
             break;
         }
-        if (result > 0) {
-            directive.line_number = line_number;
-            out->push_back(std::move(directive));
+    }
+    if (result == TRACE_READ_OK) {
+        switch (source.end(&message)) {
+        case SOURCE_END_CLEAN:
+            if (state.shown_pending) {
+                fprintf(stderr, "%s:%d: shown: not followed by its record\n", file_name, line_number);
+                result = TRACE_READ_MALFORMED;
+            }
+            break;
+        case SOURCE_END_CUT:
+            fprintf(stderr, "%s: warning: %s; read up to line %d\n", file_name, message.c_str(),
+                    line_number);
+            break;
+        case SOURCE_END_FAILED:
+            fprintf(stderr, "%s: %s\n", file_name, message.c_str());
+            result = TRACE_READ_FAILED;
+            break;
         }
     }
-    if (ok && ferror(input)) {
-        fprintf(stderr, "%s: %s\n", file_name, strerror(errno != 0 ? errno : EIO));
-        ok = false;
-    }
-    if (!ok) {
+    if (result != TRACE_READ_OK) {
         out->clear();
         out->shrink_to_fit();
     }
-    return ok;
+    return result;
+}
+
+}  // namespace
+
+bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out) {
+    StreamSource source{input};
+    return read_lines(source, file_name, out) == TRACE_READ_OK;
+}
+
+TraceReadResult read_trace_descriptor(int descriptor, const char *file_name,
+                                      std::vector<TraceDirective> *out) {
+    out->clear();
+    if (descriptor < 0) {
+        fprintf(stderr, "%s: %s\n", file_name, strerror(errno != 0 ? errno : EBADF));
+        return TRACE_READ_FAILED;
+    }
+    DescriptorSource source(descriptor);
+    const TraceReadResult result = read_lines(source, file_name, out);
+#ifdef _WIN32
+    _close(descriptor);
+#else
+    close(descriptor);
+#endif
+    return result;
+}
+
+TraceReadResult read_trace_path(const char *path, std::vector<TraceDirective> *out) {
+    if (strcmp(path, "-") == 0) {
+#ifdef _WIN32
+        _setmode(_fileno(stdin), _O_BINARY);
+        return read_trace_descriptor(_dup(_fileno(stdin)), "<stdin>", out);
+#else
+        return read_trace_descriptor(dup(fileno(stdin)), "<stdin>", out);
+#endif
+    }
+#ifdef _WIN32
+    const int descriptor = _open(path, _O_RDONLY | _O_BINARY);
+#else
+    const int descriptor = open(path, O_RDONLY);
+#endif
+    if (descriptor < 0) {
+        fprintf(stderr, "%s: %s\n", path, strerror(errno));
+        out->clear();
+        return TRACE_READ_FAILED;
+    }
+    return read_trace_descriptor(descriptor, path, out);
 }
 
 bool read_trace_file(const char *path, std::vector<TraceDirective> *out) {
-    if (strcmp(path, "-") == 0) return read_trace(stdin, "<stdin>", out);
-    FILE *input = fopen(path, "r");
-    if (input == nullptr) {
-        fprintf(stderr, "%s: %s\n", path, strerror(errno));
-        out->clear();
-        return false;
-    }
-    bool ok = read_trace(input, path, out);
-    fclose(input);
-    return ok;
+    return read_trace_path(path, out) == TRACE_READ_OK;
 }
 
 bool parse_count(const char *text, uint32_t *value) {
@@ -582,5 +950,72 @@ bool read_trace_files(const std::vector<const char *> &paths, std::vector<TraceD
         }
         out->insert(out->end(), directives.begin(), directives.end());
     }
+    return true;
+}
+
+// Days since 1970-01-01 of a date in the proleptic Gregorian calendar, and
+// back (Howard Hinnant's civil-date algorithms).
+static int64_t days_from_civil(int64_t year, int month, int day) {
+    year -= month <= 2;
+    const int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const int64_t year_of_era = year - era * 400;
+    const int64_t day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int64_t day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    return era * 146097 + day_of_era - 719468;
+}
+
+static void civil_from_days(int64_t days, int64_t *year, int *month, int *day) {
+    days += 719468;
+    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const int64_t day_of_era = days - era * 146097;
+    const int64_t year_of_era =
+        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+    const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+    const int64_t mp = (5 * day_of_year + 2) / 153;
+    *day = static_cast<int>(day_of_year - (153 * mp + 2) / 5 + 1);
+    *month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    *year = year_of_era + era * 400 + (*month <= 2);
+}
+
+void format_session_time(int64_t time_ms, char *text, size_t size) {
+    if (size == 0) return;
+    // Years 1970 to 9999: what four digits hold.
+    const int64_t last_ms = days_from_civil(10000, 1, 1) * 86400000 - 1;
+    if (time_ms < 0) time_ms = 0;
+    if (time_ms > last_ms) time_ms = last_ms;
+    const int64_t days = time_ms / 86400000;
+    const int64_t in_day = time_ms % 86400000;
+    int64_t year = 0;
+    int month = 0, day = 0;
+    civil_from_days(days, &year, &month, &day);
+    snprintf(text, size, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", static_cast<int>(year), month, day,
+             static_cast<int>(in_day / 3600000), static_cast<int>(in_day / 60000 % 60),
+             static_cast<int>(in_day / 1000 % 60), static_cast<int>(in_day % 1000));
+}
+
+bool parse_session_time(const char *text, size_t length, int64_t *time_ms) {
+    // Positions of the digits and separators of "YYYY-MM-DDTHH:MM:SS.mmmZ".
+    static const char pattern[] = "dddd-dd-ddTdd:dd:dd.dddZ";
+    if (length != sizeof pattern - 1) return false;
+    for (size_t i = 0; i < length; ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (pattern[i] == 'd' ? !digit : text[i] != pattern[i]) return false;
+    }
+    auto number = [text](size_t at, size_t digits) {
+        int value = 0;
+        for (size_t i = 0; i < digits; ++i) value = value * 10 + (text[at + i] - '0');
+        return value;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+    const int ms = number(20, 3);
+    if (year < 1970 || month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59) {
+        return false;
+    }
+    static const int month_days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (day > month_days[month - 1] || (month == 2 && day == 29 && !leap)) return false;
+    *time_ms = ((days_from_civil(year, month, day) * 24 + hour) * 60 + minute) * 60000 +
+               second * 1000 + ms;
     return true;
 }

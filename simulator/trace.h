@@ -1,7 +1,8 @@
 // Reader of Tarvel trace files: one directive per line (rec, mem, str,
-// active, eye, cap, wait, and the simulator's own fault directive).
-// Used by the simulated driver, which plays traces, and by the offline
-// decoder, which decodes their records.
+// active, eye, eyehex, cap, wait, the simulator's own fault directive, and
+// the session directives session, unreadable, fetch and shown). Used by the
+// simulated driver, which plays traces, and by the offline decoder, which
+// decodes their records. Files are read plain or gzip-compressed alike.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +24,12 @@ enum TraceOp {
     TRACE_CAP_FILL,  // capture data: modem, value = count, fill_byte
     TRACE_WAIT,      // pause: value = milliseconds
     TRACE_FAULT,     // simulator fault: fault, value
+    TRACE_SESSION,   // session header: time_ms = start (ms since 1970, UTC), bytes = writer's text
+    TRACE_UNREADABLE,  // driver memory that cannot be read: address, value = length
+    // Only parse_trace_line returns these two; read_trace folds them into
+    // the record they belong to (fetched_by, has_shown and bytes of a TRACE_REC).
+    TRACE_FETCH,     // the status tick that fetches the records that follow: modem
+    TRACE_SHOWN,     // the line the monitor showed for the record right after: bytes
 };
 
 // Faults that the simulated driver can be told to commit, as a trace names
@@ -41,12 +48,22 @@ struct TraceDirective {
     TraceOp op;
     int line_number;             // 1-based line of the trace
     StatusRecord record;         // TRACE_REC
-    uint32_t address;            // TRACE_MEM, TRACE_STR
-    int modem;                   // TRACE_EYE, TRACE_CAP, TRACE_CAP_FILL
-    uint32_t value;              // TRACE_ACTIVE, TRACE_WAIT, TRACE_CAP_FILL (count), TRACE_FAULT
+    uint32_t address;            // TRACE_MEM, TRACE_STR, TRACE_UNREADABLE
+    int modem;                   // TRACE_EYE, TRACE_CAP, TRACE_CAP_FILL, TRACE_FETCH
+    uint32_t value;              // TRACE_ACTIVE, TRACE_WAIT, TRACE_CAP_FILL (count), TRACE_FAULT,
+                                 // TRACE_UNREADABLE (length)
     unsigned char fill_byte;     // TRACE_CAP_FILL
     TraceFault fault;            // TRACE_FAULT
-    std::vector<unsigned char> bytes;  // TRACE_MEM, TRACE_STR, TRACE_CAP
+    // TRACE_REC: the modem whose status tick fetched the record (1 or 2, from
+    // the latest fetch directive), 0 when the trace does not say.
+    int fetched_by;
+    // TRACE_REC: a shown directive just before it gave the line the monitor
+    // showed for this record (in bytes, without NUL; empty: no line), in place of the line
+    // that decoding the record gives.
+    bool has_shown;
+    int64_t time_ms;             // TRACE_SESSION
+    std::vector<unsigned char> bytes;  // TRACE_MEM, TRACE_STR, TRACE_CAP, TRACE_SESSION, TRACE_SHOWN,
+                                       // TRACE_REC with has_shown
     std::vector<EyePoint> points;      // TRACE_EYE
 };
 
@@ -61,12 +78,34 @@ int parse_trace_line(const char *text, size_t length, TraceDirective *out,
 // malformed line rather than a reason to exhaust memory.
 constexpr size_t TRACE_LINE_MAX = size_t(16) << 20;
 
+// How reading a whole trace ended.
+enum TraceReadResult {
+    TRACE_READ_OK,         // every directive read (a cut file: up to its last complete line)
+    TRACE_READ_MALFORMED,  // a malformed line; reported as "FILE:LINE: message"
+    TRACE_READ_FAILED,     // the file could not be opened or read; reported as "FILE: message"
+};
+
 // Reads a whole trace. On the first malformed line prints "FILE:LINE: message"
 // to standard error and returns false; out then holds nothing. A read error
 // is reported as "FILE: message" and also returns false (ferror(input) then
 // tells it apart). Memory is taken through operator new: a program that
 // reads traces installs a new-handler that reports running out of memory.
+//
+// A file that ends early is read up to its last complete line, with a
+// warning "FILE:LINE: warning: ..." on standard error, and counts as read:
+// a compressed file whose data stops short or turns bad, and a session file
+// (one that starts with a session directive) whose last line has no line
+// feed, as a writer that was killed leaves them. A plain trace that is not a
+// session may end without a line feed, as before.
 bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out);
+
+// Reads the trace at path, plain or gzip-compressed (told by its content);
+// "-" is standard input, named "<stdin>" in messages.
+TraceReadResult read_trace_path(const char *path, std::vector<TraceDirective> *out);
+// Reads the trace from an open file descriptor, which it takes over and
+// closes; file_name names it in messages.
+TraceReadResult read_trace_descriptor(int descriptor, const char *file_name,
+                                      std::vector<TraceDirective> *out);
 bool read_trace_file(const char *path, std::vector<TraceDirective> *out);
 
 // Reads traces one after another into one script; false (the reader has
@@ -75,4 +114,10 @@ bool read_trace_files(const std::vector<const char *> &paths, std::vector<TraceD
 
 // A count given on a player's command line (a fault's N): a 32-bit word in
 // decimal or 0x hexadecimal, nothing else (no sign, no trailing text).
-bool parse_count(const char *text, uint32_t *value);  // "-" is standard input
+bool parse_count(const char *text, uint32_t *value);
+
+// The session directive's time: "YYYY-MM-DDTHH:MM:SS.mmmZ" (UTC) for ms since
+// 1970. format_session_time writes the 24 characters and a NUL (size >= 25);
+// parse_session_time takes exactly that form.
+void format_session_time(int64_t time_ms, char *text, size_t size);
+bool parse_session_time(const char *text, size_t length, int64_t *time_ms);

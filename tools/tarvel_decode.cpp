@@ -4,6 +4,11 @@
 //
 //   tarvel-decode [--escape] [FILE...]
 //
+// A session (a trace that starts with a session directive, as the monitor
+// records it) prints what the monitor showed instead: "MODEM: line" for
+// every record that gave a line, in fetch order, the monitor's own line
+// where a shown directive gives one. Files may be gzip-compressed.
+//
 // Standard input is read when no FILE is given and for "-" (named "<stdin>"
 // in messages). Each FILE is read and checked whole before anything of it is
 // printed: a malformed file prints nothing, its error goes to standard error
@@ -13,6 +18,7 @@
 // Exit status: 0 when every file was decoded; 2 when a file was malformed or
 // an option unknown; 1 when a file could not be opened or read, or the output
 // could not be written.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,11 +29,10 @@
 #include <new>
 #include <vector>
 
-#include "decoder/driver_memory.h"
 #include "decoder/status.h"
 #include "formatting/escape.h"
 #include "process/standard_fds.h"
-#include "simulator/sparse_memory.h"
+#include "session/session_lines.h"
 #include "simulator/trace.h"
 
 namespace {
@@ -37,7 +42,9 @@ const char PROGRAM[] = "tarvel-decode";
 const char USAGE[] =
     "Usage: tarvel-decode [--escape] [FILE...]\n"
     "Prints the decoded line of every status record of Tarvel traces.\n"
-    "Reads standard input when no FILE is given, or for FILE \"-\".\n"
+    "Reads standard input when no FILE is given, or for FILE \"-\"; FILE may be\n"
+    "gzip-compressed. A recorded session prints \"MODEM: line\" for every line\n"
+    "the monitor showed.\n"
     "\n"
     "  --escape   one output line per record, with backslash, TAB, line feed,\n"
     "             carriage return and other control bytes written as \\\\, \\t,\n"
@@ -47,20 +54,6 @@ const char USAGE[] =
     "  --         end of options\n"
     "\n"
     "Exit status: 0 decoded, 1 file or output error, 2 malformed trace or bad option.\n";
-
-// Driver memory of one trace: the bytes that its mem and str directives
-// wrote, no more.
-void write_memory(SparseMemory &memory, uint32_t address, const std::vector<unsigned char> &bytes) {
-    // The trace reader refuses blocks that would run past 0xFFFFFFFF.
-    sparse_write(memory, address, bytes.data(), bytes.size());
-}
-
-// The DriverMemoryReader over a trace's memory: copies the mapped prefix of
-// the block. Address 0 is never mapped.
-size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t count) {
-    if (address == 0) return 0;
-    return sparse_read(*static_cast<const SparseMemory *>(context), address, dest, count);
-}
 
 // Running out of memory ends the program with status 1 and a message, like
 // any read error: never an abort, and never a clean end with part of the
@@ -72,58 +65,66 @@ size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t 
     _exit(1);
 }
 
-void decode_trace(const std::vector<TraceDirective> &trace, bool escape, FILE *out) {
-    SparseMemory memory;
-    set_driver_memory_reader(read_memory, &memory);
-    StatusLine line;
-    for (const TraceDirective &directive : trace) {
-        if (ferror(out)) break;
-        switch (directive.op) {
-        case TRACE_MEM:
-        case TRACE_STR:
-            write_memory(memory, directive.address, directive.bytes);
-            break;
-        case TRACE_REC:
-            decode_status(directive.record, line);
-            if (escape) {
-                put_escaped(line, out);
-            } else if (line[0] != '\0') {
-                fputs(line, out);
-                putc('\n', out);
-            }
-            break;
-        default:
-            break;  // activity, eye points, capture data, pauses: no line
-        }
+struct PrintContext {
+    FILE *out;
+    bool escape;
+    bool session;
+};
+
+// Prints one record's line: a session's as "MODEM: line", only when the
+// monitor showed one; a plain trace's as the line alone (with --escape, an
+// empty line for a record without one).
+bool print_line(void *context, const TraceDirective &directive, const char *line) {
+    const PrintContext &print = *static_cast<const PrintContext *>(context);
+    if (print.session) {
+        if (line[0] == '\0') return !ferror(print.out);
+        fprintf(print.out, "%u: ", static_cast<unsigned>(directive.record.modem));
     }
-    set_driver_memory_reader(nullptr, nullptr);
+    if (print.escape) {
+        put_escaped(line, print.out);
+    } else if (line[0] != '\0') {
+        fputs(line, print.out);
+        putc('\n', print.out);
+    }
+    return !ferror(print.out);
+}
+
+void decode_trace(const std::vector<TraceDirective> &trace, bool escape, FILE *out) {
+    PrintContext print{out, escape, is_session(trace)};
+    trace_lines(trace, print_line, &print);
 }
 
 enum FileResult { FILE_DECODED = 0, FILE_UNREADABLE = 1, FILE_MALFORMED = 2 };
 
 FileResult decode_file(const char *path, bool escape, FILE *out) {
     std::vector<TraceDirective> trace;
-    FILE *input = stdin;
+    int input = -1;
     const char *name = "<stdin>";
     if (strcmp(path, "-") != 0) {
         name = path;
-        input = fopen(path, "r");
-        if (input == nullptr) {
+        input = open(path, O_RDONLY);
+        if (input < 0) {
             fprintf(stderr, "%s: %s: %s\n", PROGRAM, path, strerror(errno));
             return FILE_UNREADABLE;
         }
         struct stat info;
-        if (fstat(fileno(input), &info) == 0 && S_ISDIR(info.st_mode)) {
+        if (fstat(input, &info) == 0 && S_ISDIR(info.st_mode)) {
             fprintf(stderr, "%s: %s: %s\n", PROGRAM, path, strerror(EISDIR));
-            fclose(input);
+            close(input);
+            return FILE_UNREADABLE;
+        }
+    } else {
+        input = dup(STDIN_FILENO);
+        if (input < 0) {
+            fprintf(stderr, "%s: %s: %s\n", PROGRAM, name, strerror(errno));
             return FILE_UNREADABLE;
         }
     }
-    bool ok = read_trace(input, name, &trace);
-    bool read_failed = !ok && ferror(input);
-    if (input != stdin) fclose(input);
-    if (read_failed) return FILE_UNREADABLE;
-    if (!ok) return FILE_MALFORMED;
+    switch (read_trace_descriptor(input, name, &trace)) {
+    case TRACE_READ_OK: break;
+    case TRACE_READ_MALFORMED: return FILE_MALFORMED;
+    case TRACE_READ_FAILED: return FILE_UNREADABLE;
+    }
     decode_trace(trace, escape, out);
     return FILE_DECODED;
 }

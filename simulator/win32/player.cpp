@@ -268,10 +268,14 @@ bool play_once(const std::vector<TraceDirective> &script) {
         case TRACE_FAULT: apply_fault(directive); break;
         case TRACE_MEM:
         case TRACE_STR:
+        case TRACE_UNREADABLE:
             // The NT family never maps driver memory into a program: there
             // is nothing to place it in.
             break;
         case TRACE_REC: break;
+        case TRACE_SESSION:
+        case TRACE_FETCH:
+        case TRACE_SHOWN: break;  // what the monitor saw: nothing for the driver to do
         }
         if (!fed) {
             return false;

@@ -133,6 +133,8 @@ TEST(TraceParse, EyeDirectives) {
         {"two points", "eye 1 1000 -1000 -1000 1000", 1, {1000, -1000, -1000, 1000}},
         {"the extremes of 16 bits", "eye 2 -32768 32767", 2, {-32768, 32767}},
         {"hexadecimal values", "eye 2 0x7fff -0x8000 0 +5", 2, {32767, -32768, 0, 5}},
+        {"compact points, little-endian", "eyehex 1 e80318fc 0080ff7f", 1, {1000, -1000, -32768, 32767}},
+        {"compact points split anywhere", "eyehex 2 e803 18 fc0100 0000", 2, {1000, -1000, 1, 0}},
     };
     for (const EyeCase &c : cases) {
         SCOPED_TRACE(c.description);
@@ -180,6 +182,15 @@ TEST(TraceParse, ActiveWaitCaptureAndFaultDirectives) {
         {"long setup value", "fault setup-size 8", TRACE_FAULT, 0, 8, 0, FAULT_SETUP_SIZE, {}},
         {"setup fault off", "fault setup-size 0", TRACE_FAULT, 0, 0, 0, FAULT_SETUP_SIZE, {}},
         {"all faults off", "fault off", TRACE_FAULT, 0, 0, 0, FAULT_OFF, {}},
+        {"unreadable memory", "unreadable 0x80001000 511", TRACE_UNREADABLE, 0, 511, 0, FAULT_OFF, {}},
+        {"unreadable last byte", "unreadable 0xFFFFFFFF 1", TRACE_UNREADABLE, 0, 1, 0, FAULT_OFF, {}},
+        {"fetching modem", "fetch 2", TRACE_FETCH, 2, 0, 0, FAULT_OFF, {}},
+        {"line shown", "shown \"Created new log file 3.log\"", TRACE_SHOWN, 0, 0, 0, FAULT_OFF,
+         bytes_of({'C', 'r', 'e', 'a', 't', 'e', 'd', ' ', 'n', 'e', 'w', ' ', 'l', 'o', 'g', ' ', 'f',
+                   'i', 'l', 'e', ' ', '3', '.', 'l', 'o', 'g'})},
+        {"no line shown", "shown \"\"", TRACE_SHOWN, 0, 0, 0, FAULT_OFF, {}},
+        {"session header", "session 2026-12-08T17:46:16.123Z \"LW\"", TRACE_SESSION, 0, 0, 0, FAULT_OFF,
+         bytes_of({'L', 'W'})},
     };
     for (const ValueCase &c : cases) {
         SCOPED_TRACE(c.description);
@@ -193,8 +204,11 @@ TEST(TraceParse, ActiveWaitCaptureAndFaultDirectives) {
         if (c.op == TRACE_CAP_FILL) {
             EXPECT_EQ(r.directive.fill_byte, c.fill_byte);
         }
-        if (c.op == TRACE_CAP) {
+        if (c.op == TRACE_CAP || c.op == TRACE_SHOWN || c.op == TRACE_SESSION) {
             EXPECT_EQ(r.directive.bytes, c.bytes);
+        }
+        if (c.op == TRACE_FETCH) {
+            EXPECT_EQ(r.directive.modem, c.modem);
         }
         if (c.op == TRACE_FAULT) {
             EXPECT_EQ(r.directive.fault, c.fault);
@@ -299,6 +313,26 @@ TEST(TraceParse, MalformedLinesAreRefusedWithTheirMessage) {
         {"fault off with a value", "fault off 1", "fault off: unexpected '1' after the directive"},
         {"fault with two values", "fault eye-count 1 2", "fault: unexpected '2' after the directive"},
         {"negative count", "fault status-count -40", "fault: -40 is outside 0 to 4294967295"},
+        // eyehex
+        {"eyehex without points", "eyehex 1", "eyehex: missing POINTS"},
+        {"eyehex half a point", "eyehex 1 e80318", "eyehex: points must be 8 hex digits each"},
+        {"eyehex modem 0", "eyehex 0 e80318fc", "eyehex MODEM: 0 is outside 1 to 2"},
+        // unreadable
+        {"unreadable without length", "unreadable 0x10", "unreadable: missing LENGTH"},
+        {"unreadable of nothing", "unreadable 0x10 0", "unreadable: LENGTH must not be 0"},
+        {"unreadable at 0", "unreadable 0 4", "unreadable: address must not be 0"},
+        {"unreadable past 2^32", "unreadable 0xFFFFFFFF 2",
+         "unreadable: block of 2 bytes at 0xffffffff runs past address 0xffffffff"},
+        // fetch, shown
+        {"fetch modem 0", "fetch 0", "fetch MODEM: 0 is outside 1 to 2"},
+        {"shown unquoted", "shown abc", "shown: TEXT must be in double quotes, not 'abc'"},
+        {"shown with a NUL", "shown \"a\\0b\"", "shown: TEXT must not hold a NUL"},
+        // session
+        {"session without program", "session 2026-12-08T17:46:16.123Z", "session: missing \"PROGRAM\""},
+        {"session time without ms", "session 2026-12-08T17:46:16Z \"LW\"",
+         "session: TIME must be YYYY-MM-DDTHH:MM:SS.mmmZ, not '2026-12-08T17:46:16Z'"},
+        {"session on 30 February", "session 2026-02-30T00:00:00.000Z \"LW\"",
+         "session: TIME must be YYYY-MM-DDTHH:MM:SS.mmmZ, not '2026-02-30T00:00:00.000Z'"},
     };
     for (const ErrorCase &c : cases) {
         SCOPED_TRACE(c.description);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,11 @@ TEST(TraceRead, FirstMalformedLineIsReportedWithFileAndLine) {
         {"comment lines count", "# header\n# more\nstr 0x10 \"open\n",
          "t.trace:3: unterminated quoted text\n"},
         {"CRLF file", "rec 1 13\r\nrec 1 14 junk\r\n", "t.trace:2: rec parameter: bad number 'junk'\n"},
+        {"session after a directive", "rec 1 13\nsession 2026-12-08T17:46:16.123Z \"LW\"\n",
+         "t.trace:2: session: only as the first directive of a trace\n"},
+        {"shown before a pause", "shown \"x\"\nwait 1\n", "t.trace:2: shown: not followed by its record\n"},
+        {"shown at the end", "rec 1 13\nshown \"x\"\n", "t.trace:2: shown: not followed by its record\n"},
+        {"an unterminated last line of a plain trace is still parsed", "wait 1\nrec", "t.trace:2: rec: missing MODEM\n"},
     };
     for (const ReadErrorCase &c : cases) {
         SCOPED_TRACE(c.description);
@@ -82,6 +88,53 @@ TEST(TraceRead, DirectivesKeepTheirLineNumbers) {
     EXPECT_EQ(out[0].value, 1u);
     EXPECT_EQ(out[6].value, 0u);
     EXPECT_EQ(out[4].value, 4096u);
+}
+
+// fetch and shown belong to the records after them; a session's last line
+// without a line feed is a fragment of a cut file.
+TEST(TraceRead, SessionDirectivesFoldIntoTheirRecords) {
+    const std::string header = "session 2026-12-08T17:46:16.123Z \"LineWatch 0.1.0\"\n";
+    const std::string text = header + "rec 1 1\nfetch 2\nshown \"x\\ty\"\nrec 1 2\nrec 2 3\nrec 1 4 0x8";
+    std::vector<TraceDirective> out;
+    std::string err;
+    ASSERT_TRUE(read_text(text, &out, &err)) << err;
+    EXPECT_EQ(err, "t.trace:7: warning: file cut short inside this line (no line feed); read up to line 6\n");
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_EQ(out[0].op, TRACE_SESSION);
+    EXPECT_EQ(out[0].time_ms, 1796751976123);
+    const struct {
+        uint32_t code;
+        int fetched_by;
+        bool has_shown;
+        std::string shown;
+    } expected[] = {{1, 0, false, ""}, {2, 2, true, "x\ty"}, {3, 2, false, ""}};
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE(i);
+        const TraceDirective &rec = out[i + 1];
+        EXPECT_EQ(rec.op, TRACE_REC);
+        EXPECT_EQ(rec.record.code, expected[i].code);
+        EXPECT_EQ(rec.fetched_by, expected[i].fetched_by);
+        EXPECT_EQ(rec.has_shown, expected[i].has_shown);
+        EXPECT_EQ(std::string(rec.bytes.begin(), rec.bytes.end()), expected[i].shown);
+    }
+}
+
+TEST(TraceRead, SessionTimesReadBackAsWritten) {
+    const struct {
+        const char *text;
+        int64_t ms;
+    } cases[] = {{"1970-01-01T00:00:00.000Z", 0},
+                 {"2000-02-29T23:59:59.999Z", 951868799999},
+                 {"2026-12-08T17:46:16.123Z", 1796751976123}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        int64_t ms = -1;
+        ASSERT_TRUE(parse_session_time(c.text, strlen(c.text), &ms));
+        EXPECT_EQ(ms, c.ms);
+        char text[32];
+        format_session_time(c.ms, text, sizeof text);
+        EXPECT_STREQ(text, c.text);
+    }
 }
 
 TEST(TraceRead, VeryLongLinesAreReadWhole) {

@@ -1,0 +1,21 @@
+// The lines of a trace, as tarvel-decode prints them and a monitor opening a
+// session shows them: each record decoded against the driver memory that
+// the trace has defined up to it. In a session (a trace opened by a session
+// directive) a record's line is the one the monitor showed: its shown text
+// where the session gives one, nothing for a modem above 2, else the
+// decoder's line. In any other trace every record gets the decoder's line.
+#pragma once
+
+#include <vector>
+
+#include "decoder/status.h"
+#include "simulator/trace.h"
+
+// Called for each record in trace order; line is "" for a record that
+// yields no line. Returns false to stop.
+using TraceLineSink = bool (*)(void *context, const TraceDirective &record, const char *line);
+
+// Installs its own driver memory reader for the walk and removes it after.
+void trace_lines(const std::vector<TraceDirective> &trace, TraceLineSink sink, void *context);
+
+bool is_session(const std::vector<TraceDirective> &trace);

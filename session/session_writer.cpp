@@ -1,0 +1,414 @@
+// Writing a session: directives formatted into a fixed buffer, handed to
+// zlib (compressed, or passed through for a plain file) when the buffer
+// fills and at each flush.
+#include "session/session_writer.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <zlib.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "simulator/trace.h"
+
+namespace {
+
+gzFile as_gz(void *file) { return static_cast<gzFile>(file); }
+
+bool ends_with(const char *text, const char *suffix) {
+    const size_t n = strlen(text), m = strlen(suffix);
+    return n >= m && strcmp(text + n - m, suffix) == 0;
+}
+
+const char HEX_DIGITS[] = "0123456789abcdef";
+
+// Changed bytes closer than this are written as one mem directive: the
+// unchanged bytes between them cost less than a new line would.
+constexpr size_t MEM_GAP_BYTES = 8;
+
+// Waits longer than a directive's 32-bit count are split.
+constexpr int64_t MAX_WAIT_MS = 0xFFFFFFFF;
+
+constexpr int64_t FLUSH_INTERVAL_US = 1000000;
+
+// Number formatting straight into a line being built; each returns the end.
+char *append_decimal(char *out, uint64_t value) {
+    char digits[20];
+    size_t n = 0;
+    do {
+        digits[n++] = char('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (n > 0) *out++ = digits[--n];
+    return out;
+}
+
+char *append_hex_word(char *out, uint32_t value) {
+    int shift = 28;
+    while (shift > 0 && (value >> shift) == 0) shift -= 4;
+    for (; shift >= 0; shift -= 4) *out++ = HEX_DIGITS[(value >> shift) & 0xF];
+    return out;
+}
+
+// A record's word: decimal while short, hexadecimal for addresses, flags
+// and negative values, which read better so.
+char *append_word(char *out, uint32_t value) {
+    if (value < 100000) return append_decimal(out, value);
+    *out++ = '0';
+    *out++ = 'x';
+    return append_hex_word(out, value);
+}
+
+}  // namespace
+
+SessionWriter::~SessionWriter() { close(); }
+
+bool SessionWriter::open(const char *path, int64_t start_us, const SessionOptions &options) {
+    close();
+    error_.clear();
+    path_ = path != nullptr ? path : "";
+    options_ = options;
+    memory_.blocks.clear();
+    used_ = 0;
+    start_us_ = last_tick_us_ = last_flush_us_ = start_us < 0 ? 0 : start_us;
+    written_ms_ = tick_ms_ = start_us_ / 1000;
+    tick_count_ = records_ = file_bytes_ = 0;
+    last_fetch_ = 0;
+    active_known_ = false;
+#ifdef _WIN32
+    descriptor_ = _open(path_.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0666);
+#else
+    descriptor_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+#endif
+    if (descriptor_ < 0) {
+        error_ = path_ + ": " + strerror(errno);
+        return false;
+    }
+    char mode[8];
+    int level = options_.compression_level;
+    if (level < 1 || level > 9) level = 3;
+    if (ends_with(path_.c_str(), ".gz")) {
+        snprintf(mode, sizeof mode, "wb%d", level);
+    } else {
+        snprintf(mode, sizeof mode, "wbT");  // zlib passes a plain file through
+    }
+    gzFile file = gzdopen(descriptor_, mode);
+    if (file == nullptr) {
+        error_ = path_ + ": " + strerror(ENOMEM);
+#ifdef _WIN32
+        _close(descriptor_);
+#else
+        ::close(descriptor_);
+#endif
+        descriptor_ = -1;
+        return false;
+    }
+    gzbuffer(file, 1 << 16);
+    file_ = file;
+
+    char time_text[32];
+    format_session_time(start_us_ / 1000, time_text, sizeof time_text);
+    put_text("session ");
+    put_text(time_text);
+    put_char(' ');
+    put_quoted(options_.program != nullptr ? options_.program : "");
+    put_char('\n');
+    flush_now();
+    return recording();
+}
+
+void SessionWriter::begin_tick(int64_t time_us) {
+    if (!recording()) return;
+    ++tick_count_;
+    last_tick_us_ = time_us;
+    tick_ms_ = time_us / 1000;
+    // A clock set back: the file's time carries on from here.
+    if (tick_ms_ < written_ms_) written_ms_ = tick_ms_;
+}
+
+// The time between ticks is written only before what happened at the later
+// tick (and at the end), so that idle ticks cost nothing; the waits add up
+// to the tick's time in whole milliseconds, without drifting.
+void SessionWriter::put_pending_wait() {
+    while (tick_ms_ > written_ms_) {
+        int64_t step = tick_ms_ - written_ms_;
+        if (step > MAX_WAIT_MS) step = MAX_WAIT_MS;
+        put_text("wait ");
+        put_decimal(uint64_t(step));
+        put_char('\n');
+        written_ms_ += step;
+    }
+}
+
+void SessionWriter::active(uint32_t active_modems) {
+    if (!recording() || (active_known_ && active_modems == last_active_)) return;
+    put_pending_wait();
+    put_text("active ");
+    put_decimal(active_modems);
+    put_char('\n');
+    active_known_ = true;
+    last_active_ = active_modems;
+}
+
+// The bytes of one read that the file does not hold yet, as mem directives;
+// the failed rest of a read as one unreadable directive.
+void SessionWriter::put_memory(const MemoryRead &read, const unsigned char *bytes) {
+    uint32_t address = read.address;
+    size_t got = read.got;
+    size_t count = read.count;
+    // Address 0 is never mapped: nothing to say about it.
+    if (address == 0) {
+        if (count == 0) return;
+        ++address;
+        if (got > 0) {
+            ++bytes;
+            --got;
+        }
+        --count;
+    }
+    if (got > 0 && written_changes(memory_, address, bytes, got, changed_) > 0) {
+        size_t i = 0;
+        while (i < got) {
+            if (!changed_[i]) {
+                ++i;
+                continue;
+            }
+            size_t end = i + 1;  // one past the last changed byte of this run
+            for (size_t j = end; j < got && j - end <= MEM_GAP_BYTES; ++j) {
+                if (changed_[j]) end = j + 1;
+            }
+            const uint64_t at = uint64_t(address) + i;
+            if (at > 0xFFFFFFFFu) break;
+            size_t n = end - i;
+            if (at + n - 1 > 0xFFFFFFFFu) n = size_t(0x100000000u - at);
+            put_text("mem 0x");
+            put_hex_word(uint32_t(at));
+            put_char(' ');
+            put_hex_bytes(bytes + i, n);
+            put_char('\n');
+            i = end;
+        }
+        written_store(memory_, address, bytes, got);
+    }
+    if (got < count) {
+        const uint64_t at = uint64_t(address) + got;
+        if (at > 0xFFFFFFFFu) return;
+        size_t n = count - got;
+        if (at + n - 1 > 0xFFFFFFFFu) n = size_t(0x100000000u - at);
+        if (written_unreadable(memory_, uint32_t(at), n)) return;
+        put_text("unreadable 0x");
+        put_hex_word(uint32_t(at));
+        put_char(' ');
+        put_decimal(n);
+        put_char('\n');
+        written_mark_unreadable(memory_, uint32_t(at), n);
+    }
+}
+
+void SessionWriter::record(int fetching_modem, const StatusRecord &record,
+                           const MemoryReadLog *reads, const char *shown) {
+    if (!recording()) return;
+    put_pending_wait();
+    if (reads != nullptr) {
+        for (size_t i = 0; i < reads->read_count && i < MEMORY_LOG_READS; ++i) {
+            const MemoryRead &read = reads->reads[i];
+            if (read.offset > MEMORY_LOG_BYTES || read.got > MEMORY_LOG_BYTES - read.offset) continue;
+            put_memory(read, reads->data + read.offset);
+        }
+        if (reads->overflowed) put_text("# driver memory reads of the next record not all kept\n");
+    }
+    if ((fetching_modem == 1 || fetching_modem == 2) && fetching_modem != last_fetch_) {
+        put_text("fetch ");
+        put_decimal(uint64_t(fetching_modem));
+        put_char('\n');
+        last_fetch_ = fetching_modem;
+    }
+    if (shown != nullptr) {
+        put_text("shown ");
+        put_quoted(shown);
+        put_char('\n');
+    }
+    const uint32_t params[8] = {record.param1, record.param2, record.param3, record.param4,
+                                record.param5, record.param6, record.param7, record.param8};
+    size_t given = 8;
+    while (given > 0 && params[given - 1] == 0) --given;  // trailing zeros go without saying
+    // "rec " and ten words of at most 10 characters, blanks and line feed.
+    char line[4 + 10 * 11 + 1];
+    char *end = line;
+    memcpy(end, "rec ", 4);
+    end = append_word(end + 4, record.modem);
+    *end++ = ' ';
+    end = append_word(end, record.code);
+    for (size_t i = 0; i < given; ++i) {
+        *end++ = ' ';
+        end = append_word(end, params[i]);
+    }
+    *end++ = '\n';
+    put(line, size_t(end - line));
+    ++records_;
+}
+
+void SessionWriter::eye(int modem, const EyePoint *points, size_t count) {
+    if (!recording() || options_.eye_every == 0 || points == nullptr || count == 0) return;
+    if (modem != 1 && modem != 2) return;
+    const uint64_t tick = tick_count_ > 0 ? tick_count_ - 1 : 0;
+    if (tick % options_.eye_every != 0) return;
+    put_pending_wait();
+    put_text("eyehex ");
+    put_decimal(uint64_t(modem));
+    put_char(' ');
+    for (size_t i = 0; i < count; ++i) {
+        const uint16_t x = uint16_t(points[i].x), y = uint16_t(points[i].y);
+        const unsigned char bytes[4] = {uint8_t(x), uint8_t(x >> 8), uint8_t(y), uint8_t(y >> 8)};
+        put_hex_bytes(bytes, 4);
+    }
+    put_char('\n');
+}
+
+void SessionWriter::flush_if_due(int64_t now_us) {
+    if (!recording()) return;
+    if (now_us - last_flush_us_ < FLUSH_INTERVAL_US && now_us >= last_flush_us_) return;
+    last_flush_us_ = now_us;
+    flush_now();
+#ifndef _WIN32
+    // A file removed under the recording would swallow everything after.
+    struct stat info;
+    if (recording() && fstat(descriptor_, &info) == 0 && info.st_nlink == 0) {
+        error_ = path_ + ": the file was removed; recording stopped";
+        gzclose(as_gz(file_));
+        file_ = nullptr;
+        descriptor_ = -1;
+    }
+#endif
+}
+
+bool SessionWriter::close() {
+    if (recording()) {
+        put_pending_wait();
+        if (write_buffer()) {
+            const int result = gzclose(as_gz(file_));
+            file_ = nullptr;
+            descriptor_ = -1;
+            if (result != Z_OK) {
+                error_ = path_ + ": " + strerror(result == Z_ERRNO && errno != 0 ? errno : EIO);
+            }
+        }
+    }
+    return !failed();
+}
+
+void SessionWriter::fail(const char *what) {
+    int code = Z_OK;
+    const char *message = gzerror(as_gz(file_), &code);
+    const int saved_errno = errno;
+    error_ = path_ + ": " + what + ": " +
+             (code == Z_ERRNO ? strerror(saved_errno != 0 ? saved_errno : EIO) : message);
+    error_ += "; recording stopped";
+    gzclose(as_gz(file_));  // what reached the file stays
+    file_ = nullptr;
+    descriptor_ = -1;
+    used_ = 0;
+}
+
+bool SessionWriter::write_buffer() {
+    if (!recording()) return false;
+    if (used_ > 0) {
+        errno = 0;
+        if (gzwrite(as_gz(file_), buffer_, unsigned(used_)) != int(used_)) {
+            fail("write error");
+            return false;
+        }
+        used_ = 0;
+    }
+    return true;
+}
+
+void SessionWriter::flush_now() {
+    if (!write_buffer()) return;
+    errno = 0;
+    if (gzflush(as_gz(file_), Z_SYNC_FLUSH) != Z_OK) {
+        fail("write error");
+        return;
+    }
+    const z_off_t offset = gzoffset(as_gz(file_));
+    if (offset >= 0) file_bytes_ = uint64_t(offset);
+}
+
+void SessionWriter::put(const char *text, size_t length) {
+    if (length <= sizeof buffer_ - used_) {  // the usual case
+        memcpy(buffer_ + used_, text, length);
+        used_ += length;
+        return;
+    }
+    while (length > 0 && recording()) {
+        if (used_ == sizeof buffer_ && !write_buffer()) return;
+        size_t n = sizeof buffer_ - used_;
+        if (n > length) n = length;
+        memcpy(buffer_ + used_, text, n);
+        used_ += n;
+        text += n;
+        length -= n;
+    }
+}
+
+void SessionWriter::put_text(const char *text) { put(text, strlen(text)); }
+
+void SessionWriter::put_char(char c) {
+    if (used_ == sizeof buffer_ && !write_buffer()) return;
+    buffer_[used_++] = c;
+}
+
+void SessionWriter::put_decimal(uint64_t value) {
+    char text[20];
+    put(text, size_t(append_decimal(text, value) - text));
+}
+
+void SessionWriter::put_hex_word(uint32_t value) {
+    char text[8];
+    put(text, size_t(append_hex_word(text, value) - text));
+}
+
+void SessionWriter::put_hex_bytes(const unsigned char *bytes, size_t count) {
+    char text[256];
+    while (count > 0) {
+        size_t n = count > sizeof text / 2 ? sizeof text / 2 : count;
+        for (size_t i = 0; i < n; ++i) {
+            text[2 * i] = HEX_DIGITS[bytes[i] >> 4];
+            text[2 * i + 1] = HEX_DIGITS[bytes[i] & 0xF];
+        }
+        put(text, 2 * n);
+        bytes += n;
+        count -= n;
+    }
+}
+
+// A quoted text of the trace format: control bytes, bytes from 0x7f up,
+// the quote and the backslash escaped, so the line reads back exactly.
+void SessionWriter::put_quoted(const char *text) {
+    put_char('"');
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p != 0; ++p) {
+        const unsigned char c = *p;
+        switch (c) {
+        case '\\': put_text("\\\\"); break;
+        case '"': put_text("\\\""); break;
+        case '\t': put_text("\\t"); break;
+        case '\n': put_text("\\n"); break;
+        case '\r': put_text("\\r"); break;
+        default:
+            if (c < 0x20 || c >= 0x7f) {
+                const char escape[4] = {'\\', 'x', HEX_DIGITS[c >> 4], HEX_DIGITS[c & 0xF]};
+                put(escape, 4);
+            } else {
+                put_char(char(c));
+            }
+        }
+    }
+    put_char('"');
+}
