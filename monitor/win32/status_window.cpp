@@ -46,27 +46,41 @@ static void widen_for(int modem, HWND list, HDC dc, const char *line) {
     }
 }
 
+// The longest one list's catch-up takes in one go; the lines it had no time
+// for are added on the next one, in order.
+constexpr ULONGLONG SYNC_BUDGET_MS = 30;
+
 // Brings a list box up to its store: the list keeps no more of the lines it
 // already showed than the store still holds (the oldest go from the top,
 // whether the store or the list box itself dropped them), then the lines
-// the store gained are added at the end, the newest in view.
+// the store gained are added at the end, the newest in view. A shown list
+// box redraws on every add, delete and scroll, which costs milliseconds a
+// line at 100,000 lines: the whole catch-up runs with drawing off and one
+// repaint at the end, and stops at its budget.
 static void sync_list(int modem) {
     const LineStore &store = windows.monitor->stores[modem - 1];
     HWND list = windows.list[modem - 1];
     const ViewChange change =
         line_view_catch_up(store, &windows.shown_first[modem - 1], &windows.shown_end[modem - 1]);
     const LRESULT still_stored = static_cast<LRESULT>(store.count - change.inserted);
+    if (change.inserted == 0 && SendMessageA(list, LB_GETCOUNT, 0, 0) <= still_stored) {
+        return;
+    }
+    const ULONGLONG deadline = GetTickCount64() + SYNC_BUDGET_MS;
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     while (SendMessageA(list, LB_GETCOUNT, 0, 0) > still_stored) {
         SendMessageA(list, LB_DELETESTRING, 0, 0);
-    }
-    if (change.inserted == 0) {
-        return;
     }
     HDC dc = GetDC(list);
     // The list's own font; none set means the system font the DC starts with.
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0));
     HGDIOBJ previous_font = font != nullptr ? SelectObject(dc, font) : nullptr;
-    for (size_t n = store.count - change.inserted; n < store.count; ++n) {
+    LRESULT newest = -1;
+    size_t n = store.count - change.inserted;
+    for (; n < store.count; ++n) {
+        if (newest >= 0 && GetTickCount64() >= deadline) {
+            break;  // the rest on the next catch-up
+        }
         // A line that ends in a line feed is shown without it: the list box
         // would draw it as a box. The store keeps it, and copies take it.
         const char *line = line_store_text(store, n);
@@ -83,13 +97,20 @@ static void sync_list(int modem) {
         const LRESULT index = add_to_list(list, line);
         if (index >= 0) {
             widen_for(modem, list, dc, line);
-            SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
+            newest = index;
         }
     }
+    // Lines not added yet count as not shown: the next catch-up adds them.
+    windows.shown_end[modem - 1] -= store.count - n;
     if (previous_font != nullptr) {
         SelectObject(dc, previous_font);
     }
     ReleaseDC(list, dc);
+    if (newest >= 0) {
+        SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(newest), 0);
+    }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
 }
 
 void sync_lists() {
@@ -104,8 +125,9 @@ static void show_warning(void *, const char *line) {
     MessageBoxA(windows.main, line, WARNING_CAPTION, MB_ICONWARNING | MB_OK);
 }
 
-// Copies the selected lines of modem 1 or 2's list from the store: row i of
-// the list box shows store line count - rows + i, the newest at the bottom.
+// Copies the selected lines of modem 1 or 2's list from the store: the list
+// box shows the lines up to shown_end (the newest at the bottom), so row i
+// shows store line shown_end - rows + i.
 static void copy_selection(HWND window, int modem) {
     static int selected[SELECTION_MAX];
     static size_t indexes[SELECTION_MAX];
@@ -114,9 +136,11 @@ static void copy_selection(HWND window, int modem) {
     if (count <= 0) {
         return;
     }
-    const size_t stored = windows.monitor->stores[modem - 1].count;
+    const LineStore &store = windows.monitor->stores[modem - 1];
+    const uint64_t end = windows.shown_end[modem - 1];
+    const uint64_t shown = end > store.first_number ? end - store.first_number : 0;  // lines up to the last row
     const LRESULT rows = SendMessageA(list, LB_GETCOUNT, 0, 0);
-    const size_t first = rows >= 0 && static_cast<size_t>(rows) <= stored ? stored - static_cast<size_t>(rows) : 0;
+    const size_t first = rows >= 0 && static_cast<uint64_t>(rows) <= shown ? size_t(shown - uint64_t(rows)) : 0;
     for (LRESULT n = 0; n < count; ++n) {
         indexes[n] = first + static_cast<size_t>(selected[n]);
     }
