@@ -51,7 +51,7 @@ const char *error_control_name(ErrorControlProtocol protocol) {
     case EC_MNP: return "MNP";
     case EC_V80: return "V.80";
     case EC_CONFLICT: return "conflicting";
-    default: return "none";
+    default: return "unknown";
     }
 }
 

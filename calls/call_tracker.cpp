@@ -487,7 +487,9 @@ void on_caller_id(CallTracker &t, const StatusRecord &r, int64_t time_us) {
 void apply(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_us) {
     Call &call = t.call;
     switch (r.code) {
-    case 2: on_modulation(call, r.param1, time_us); break;
+    case 2:
+        if (r.param1 != 0) on_modulation(call, r.param1, time_us);  // idle ends the call (see the feed)
+        break;
     case 3:
     case 4: {
         const std::optional<long> hz = symbol_rate_of(r.param1);
