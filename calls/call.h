@@ -97,12 +97,12 @@ struct SeriesPoint {
 };
 
 // A measurement over the call. All samples count in the statistics (first,
-// last, lowest, highest); the points keep at most SERIES_POINTS_MAX samples:
-// when full, every other point is dropped and from then on one sample in
-// `stride` is kept, so the points always span the whole call. The median is
-// taken over the points kept, exact while no point has been dropped.
+// last, lowest, highest); the points (Call::series_points) keep at most
+// SERIES_POINTS_MAX samples: when full, every other point is dropped and from
+// then on one sample in `stride` is kept, so the points always span the whole
+// call. The median is taken over the points kept, exact while no point has
+// been dropped.
 struct Series {
-    std::vector<SeriesPoint> points;
     uint64_t samples = 0;
     uint32_t stride = 1;
     uint32_t since_kept = 0;  // samples since the last one kept
@@ -231,13 +231,16 @@ struct CallerId {
 
 // ---- The call -----------------------------------------------------------------
 
-struct Call {
+// The fixed-size part of a call (plain values, so that a call is emptied
+// for reuse with one copy), and the call with its bounded lists.
+struct CallData {
     int modem = 0;           // 1 or 2
     uint32_t number = 0;     // 1, 2, ... per modem, in order of start
     int64_t start_us = 0, end_us = 0;            // since the session start
     int64_t start_wall_us = -1, end_wall_us = -1;  // since the epoch, -1 when unknown
     bool ended = false;      // false: still running (or running when the session ended)
     uint32_t records = 0;    // records that belonged to the call
+    bool cleared = false;    // a cleardown code (34, 35, 44) has been seen
 
     CallDirection direction = DIRECTION_UNKNOWN;
     uint8_t direction_evidence = 0;  // bit 1 originate, bit 2 answer
@@ -250,8 +253,6 @@ struct Call {
     RateStats rx_rate, tx_rate;                           // codes 11, 12
     // Rates offered: the maximum data rates of training (64 events 38-41), bit/s.
     std::optional<long> max_local_rx, max_local_tx, max_remote_rx, max_remote_tx;
-    uint8_t projected_count = 0;
-    ProjectedRate projected[PROJECTED_RATES_MAX];
     bool carrier = false;        // carrier present at the moment
     bool data_mode = false;      // Rx or Tx data mode reached, or connection established
     std::optional<int64_t> connected_us;  // first data mode / connection established
@@ -263,23 +264,26 @@ struct Call {
     uint32_t retrains = 0, retrains_remote = 0;
     uint32_t renegotiations = 0, renegotiations_remote = 0;
     uint32_t fallbacks = 0, fallforwards = 0, carrier_losses = 0;
-    std::vector<CallEvent> events;  // at most CALL_EVENTS_MAX
     uint32_t events_seen = 0;
-    std::vector<FrozenEye> eyes;    // at most FROZEN_EYES_MAX
 
     ErrorControl ec;
     ErrorStatistics stats;
     FaxInfo fax;
     CallerId caller;
 
-    bool cleared = false;  // a cleardown code (34, 35, 44) has been seen
     CleardownCause cleardown = CLEARDOWN_NONE;
     uint16_t cleardown_code = 0;  // the record that decided the cause (34, 35, 44, 37, 22; 0 none)
     std::optional<int64_t> cleardown_us;
 
-    uint8_t anomaly_count = 0;  // notes kept (at most ANOMALIES_MAX)
     uint32_t anomalies_seen = 0;
-    Anomaly anomalies[ANOMALIES_MAX];
+};
+
+struct Call : CallData {
+    std::vector<SeriesPoint> series_points[SERIES_KINDS];  // the kept points of each series
+    std::vector<ProjectedRate> projected;  // at most PROJECTED_RATES_MAX
+    std::vector<CallEvent> events;         // at most CALL_EVENTS_MAX
+    std::vector<FrozenEye> eyes;           // at most FROZEN_EYES_MAX
+    std::vector<Anomaly> anomalies;        // notes kept, at most ANOMALIES_MAX
 };
 
 // ---- Names --------------------------------------------------------------------
@@ -302,10 +306,24 @@ struct SeriesInfo {
     bool sixteenths;  // values in 1/16 units, else whole numbers
     bool negated;     // the record gives the magnitude of a level below 0 dBm
 };
-extern const SeriesInfo SERIES_INFO[SERIES_KINDS];
+// One row per series: code-65 selector, export key, label, unit, 1/16 units, negated.
+inline constexpr SeriesInfo SERIES_INFO[SERIES_KINDS] = {
+    {SERIES_ROUND_TRIP,   1,  "round_trip_ms",   "Round trip delay",   "ms",    true,  false},
+    {SERIES_RX_LEVEL,     2,  "rx_level_dbm",    "Rx level",           "dBm",   true,  true},
+    {SERIES_SNR,          6,  "snr_db",          "SNR",                "dB",    true,  false},
+    {SERIES_NEAR_ECHO,    7,  "near_echo_dbm",   "Near echo level",    "dBm",   true,  true},
+    {SERIES_SIGNAL_ECHO,  8,  "signal_echo_db",  "Signal/echo",        "dB",    true,  false},
+    {SERIES_HYBRID_DELAY, 9,  "hybrid_delay_ms", "Hybrid delay",       "ms",    true,  false},
+    {SERIES_FAR_ECHO,     10, "far_echo_dbm",    "Far echo level",     "dBm",   true,  true},
+    {SERIES_RX_POWER,     13, "rx_power_dbm",    "Total Rx power",     "dBm",   true,  true},
+    {SERIES_RX_RATE,      0,  "rx_rate_bps",     "Rx rate",            "bit/s", false, false},
+    {SERIES_TX_RATE,      0,  "tx_rate_bps",     "Tx rate",            "bit/s", false, false},
+};
 
-// The series' median over its kept points; nullopt when it has none.
-std::optional<int32_t> series_median(const Series &series);
+
+// The median of a series' kept points (the lower one of an even count, a
+// value that was measured); nullopt when it has none.
+std::optional<int32_t> series_median(const std::vector<SeriesPoint> &points);
 
 // A short English text of one anomaly note into text (at most size-1
 // characters, always terminated).

@@ -145,7 +145,8 @@ void series_json(JsonObject &o, const Call &call, bool with_points) {
         JsonObject j(o.out);
         j.number("samples", static_cast<int64_t>(s.samples));
         char text[24];
-        const int32_t values[5] = {s.first, s.lowest, *series_median(s), s.last, s.highest};
+        const std::vector<SeriesPoint> &points = call.series_points[info.kind];
+        const int32_t values[5] = {s.first, s.lowest, series_median(points).value_or(s.last), s.last, s.highest};
         const char *names[5] = {"first", "lowest", "median", "last", "highest"};
         for (int i = 0; i < 5; ++i) {
             series_value(info, values[i], text, sizeof text);
@@ -154,10 +155,10 @@ void series_json(JsonObject &o, const Call &call, bool with_points) {
         if (with_points) {
             j.key("points");
             o.out += '[';
-            for (size_t i = 0; i < s.points.size(); ++i) {
+            for (size_t i = 0; i < points.size(); ++i) {
                 char t[32];
-                format_seconds(s.points[i].time_us - call.start_us, t, sizeof t);
-                series_value(info, s.points[i].value, text, sizeof text);
+                format_seconds(points[i].time_us - call.start_us, t, sizeof t);
+                series_value(info, points[i].value, text, sizeof text);
                 o.out += i ? ",[" : "[";
                 o.out += t;
                 o.out += ',';
@@ -399,7 +400,7 @@ void call_detail_csv(const Call &call, std::string &out) {
         csv_row(out, {"event", event_name(e.kind), time, origin_name(e.origin)});
     }
     for (const SeriesInfo &info : SERIES_INFO) {
-        for (const SeriesPoint &p : call.series[info.kind].points) {
+        for (const SeriesPoint &p : call.series_points[info.kind]) {
             format_seconds(p.time_us - call.start_us, time, sizeof time);
             series_value(info, p.value, value, sizeof value);
             csv_row(out, {"series", info.key, time, value});
@@ -444,7 +445,7 @@ void call_json(const Call &call, bool with_points, std::string &out) {
     }
     o.key("projected");
     out += '[';
-    for (uint8_t i = 0; i < call.projected_count; ++i) {
+    for (size_t i = 0; i < call.projected.size(); ++i) {
         const ProjectedRate &p = call.projected[i];
         if (i) out += ',';
         JsonObject j(out);
@@ -479,7 +480,7 @@ void call_json(const Call &call, bool with_points, std::string &out) {
     }
     o.key("anomaly_notes");
     out += '[';
-    for (uint8_t i = 0; i < call.anomaly_count; ++i) {
+    for (size_t i = 0; i < call.anomalies.size(); ++i) {
         char text[SUMMARY_VALUE_BYTES];
         anomaly_text(call.anomalies[i], text, sizeof text);
         if (i) out += ',';

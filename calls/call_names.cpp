@@ -55,28 +55,15 @@ const char *error_control_name(ErrorControlProtocol protocol) {
     }
 }
 
-// One row per series: code-65 selector, export key, label, unit, 1/16 units, negated.
-const SeriesInfo SERIES_INFO[SERIES_KINDS] = {
-    {SERIES_ROUND_TRIP,   1,  "round_trip_ms",   "Round trip delay",   "ms",    true,  false},
-    {SERIES_RX_LEVEL,     2,  "rx_level_dbm",    "Rx level",           "dBm",   true,  true},
-    {SERIES_SNR,          6,  "snr_db",          "SNR",                "dB",    true,  false},
-    {SERIES_NEAR_ECHO,    7,  "near_echo_dbm",   "Near echo level",    "dBm",   true,  true},
-    {SERIES_SIGNAL_ECHO,  8,  "signal_echo_db",  "Signal/echo",        "dB",    true,  false},
-    {SERIES_HYBRID_DELAY, 9,  "hybrid_delay_ms", "Hybrid delay",       "ms",    true,  false},
-    {SERIES_FAR_ECHO,     10, "far_echo_dbm",    "Far echo level",     "dBm",   true,  true},
-    {SERIES_RX_POWER,     13, "rx_power_dbm",    "Total Rx power",     "dBm",   true,  true},
-    {SERIES_RX_RATE,      0,  "rx_rate_bps",     "Rx rate",            "bit/s", false, false},
-    {SERIES_TX_RATE,      0,  "tx_rate_bps",     "Tx rate",            "bit/s", false, false},
-};
-
-std::optional<int32_t> series_median(const Series &series) {
-    const size_t n = series.points.size();
+std::optional<int32_t> series_median(const std::vector<SeriesPoint> &points) {
+    const size_t n = points.size();
     if (n == 0) return std::nullopt;
     int32_t values[SERIES_POINTS_MAX];
-    for (size_t i = 0; i < n; ++i) values[i] = series.points[i].value;
+    for (size_t i = 0; i < n && i < SERIES_POINTS_MAX; ++i) values[i] = points[i].value;
     // The lower median for an even count: a value that was measured.
-    std::nth_element(values, values + (n - 1) / 2, values + n);
-    return values[(n - 1) / 2];
+    const size_t m = n < SERIES_POINTS_MAX ? n : SERIES_POINTS_MAX;
+    std::nth_element(values, values + (m - 1) / 2, values + m);
+    return values[(m - 1) / 2];
 }
 
 void anomaly_text(const Anomaly &a, char *text, size_t size) {

@@ -53,7 +53,7 @@ void add_series(std::vector<SummaryRow> &rows, const Call &call, const SeriesInf
     char first[24], lowest[24], median[24], last[24];
     format_sixteenths(s.first, first, sizeof first);
     format_sixteenths(s.lowest, lowest, sizeof lowest);
-    format_sixteenths(*series_median(s), median, sizeof median);
+    format_sixteenths(series_median(call.series_points[info.kind]).value_or(s.last), median, sizeof median);
     format_sixteenths(s.last, last, sizeof last);
     if (s.samples == 1)
         add_row(rows, info.label, "%s %s", first, info.unit);
@@ -289,10 +289,10 @@ void call_summary(const Call &call, std::vector<SummaryRow> &rows) {
     add_optional(rows, "Max local Tx rate", call.max_local_tx, "bit/s");
     add_optional(rows, "Max remote Rx rate", call.max_remote_rx, "bit/s");
     add_optional(rows, "Max remote Tx rate", call.max_remote_tx, "bit/s");
-    for (uint8_t i = 0; i < call.projected_count; ++i) {
+    for (size_t i = 0; i < call.projected.size(); ++i) {
         const ProjectedRate &p = call.projected[i];
         char key[SUMMARY_KEY_BYTES];
-        snprintf(key, sizeof key, "Projected rate %u", i + 1u);
+        snprintf(key, sizeof key, "Projected rate %u", static_cast<unsigned>(i + 1));
         format_sixteenths(p.snr16, a, sizeof a);
         if (p.symbol_rate)
             add_row(rows, key, "%ld Bd: %ld bit/s, in-band SNR %s dB", *p.symbol_rate, p.rate, a);
@@ -332,7 +332,7 @@ void call_summary(const Call &call, std::vector<SummaryRow> &rows) {
     for (size_t i = 0; i < call.events.size(); ++i) {
         const CallEvent &e = call.events[i];
         char key[SUMMARY_KEY_BYTES];
-        snprintf(key, sizeof key, "Event %zu", i + 1);
+        snprintf(key, sizeof key, "Event %u", static_cast<unsigned>(i + 1));
         format_seconds(e.time_us - call.start_us, a, sizeof a);
         b[0] = '\0';
         if (e.frozen_eye >= 0) snprintf(b, sizeof b, ", eye of %u ticks", call.eyes[e.frozen_eye].ticks);
@@ -341,9 +341,9 @@ void call_summary(const Call &call, std::vector<SummaryRow> &rows) {
     if (call.events_seen > call.events.size())
         add_row(rows, "Events not listed", "%zu", call.events_seen - call.events.size());
     add_row(rows, "Anomalies", "%" PRIu32, call.anomalies_seen);
-    for (uint8_t i = 0; i < call.anomaly_count; ++i) {
+    for (size_t i = 0; i < call.anomalies.size(); ++i) {
         char key[SUMMARY_KEY_BYTES];
-        snprintf(key, sizeof key, "Anomaly %u", i + 1u);
+        snprintf(key, sizeof key, "Anomaly %u", static_cast<unsigned>(i + 1));
         char text[SUMMARY_VALUE_BYTES];
         anomaly_text(call.anomalies[i], text, sizeof text);
         format_seconds(call.anomalies[i].time_us - call.start_us, a, sizeof a);

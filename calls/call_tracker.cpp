@@ -1,5 +1,6 @@
 #include "calls/call_tracker.h"
 
+#include <array>
 #include <cstring>
 #include <utility>
 
@@ -55,7 +56,7 @@ bool contradicts_cleardown(uint32_t code) {
 
 // ---- Small helpers --------------------------------------------------------------
 
-void series_add(Series &s, int64_t time_us, int32_t value) {
+void series_add(Series &s, std::vector<SeriesPoint> &points, int64_t time_us, int32_t value) {
     if (s.samples == 0) {
         s.first = s.lowest = s.highest = value;
     } else {
@@ -66,15 +67,15 @@ void series_add(Series &s, int64_t time_us, int32_t value) {
     ++s.samples;
     if (++s.since_kept < s.stride) return;
     s.since_kept = 0;
-    if (s.points.size() >= SERIES_POINTS_MAX) {
+    if (points.size() >= SERIES_POINTS_MAX) {
         // Thin to every other point, keeping the first: the points go on
         // spanning the whole call at half the density.
         size_t kept = 0;
-        for (size_t i = 0; i < s.points.size(); i += 2) s.points[kept++] = s.points[i];
-        s.points.resize(kept);
+        for (size_t i = 0; i < points.size(); i += 2) points[kept++] = points[i];
+        points.resize(kept);
         s.stride *= 2;
     }
-    s.points.push_back({time_us, value});
+    points.push_back({time_us, value});
 }
 
 void rate_add(RateStats &stats, long bps) {
@@ -88,9 +89,6 @@ void rate_add(RateStats &stats, long bps) {
     stats.final = bps;
 }
 
-// A rate code that names a rate: rate_bps gives 33600 both for its own code
-// and for every code without an entry.
-bool rate_known(uint32_t code) { return rate_bps(code) != 33600 || code == 0x40000; }
 
 std::optional<long> symbol_rate_of(uint32_t index) {
     if (index < static_cast<uint32_t>(SYMBOL_RATE_COUNT)) return symbol_rates[index];
@@ -133,17 +131,35 @@ bool read_caller_text(const DriverMemoryAccess &memory, uint32_t address, int32_
 
 // ---- The tracker's state changes ------------------------------------------------
 
-void start_call(CallTracker &t, int64_t time_us, int64_t wall_us) {
-    t.call = Call{};
-    t.call.modem = t.modem;
-    t.call.number = ++t.calls_started;
-    t.call.start_us = t.call.end_us = time_us;
-    t.call.start_wall_us = t.call.end_wall_us = wall_us;
-    t.in_call = true;
+// Empties a retired call for reuse: its plain values are set afresh with
+// one copy, its lists emptied keeping their storage, so that a long session
+// stops allocating once its call log is full.
+void reset_call(Call &call) {
+    static const CallData fresh{};
+    static_cast<CallData &>(call) = fresh;
+    for (std::vector<SeriesPoint> &points : call.series_points) points.clear();
+    call.projected.clear();
+    call.events.clear();
+    call.eyes.clear();
+    call.anomalies.clear();
 }
 
-void end_call(CallTracker &t, CleardownCause cause_without_cleardown, uint16_t code, Call *ended) {
-    Call &call = t.call;
+void start_call(CallTracker &t, int64_t time_us, int64_t wall_us) {
+    if (t.spare) {
+        reset_call(*t.spare);
+        t.call = std::move(t.spare);
+    } else {
+        t.call.reset(new Call);
+    }
+    Call &call = *t.call;
+    call.modem = t.modem;
+    call.number = ++t.calls_started;
+    call.start_us = call.end_us = time_us;
+    call.start_wall_us = call.end_wall_us = wall_us;
+}
+
+void end_call(CallTracker &t, CleardownCause cause_without_cleardown, uint16_t code, std::unique_ptr<Call> *ended) {
+    Call &call = *t.call;
     call.ended = true;
     if (!call.cleared) {
         if (call.carrier_losses > 0 && !call.carrier) {
@@ -154,14 +170,12 @@ void end_call(CallTracker &t, CleardownCause cause_without_cleardown, uint16_t c
             call.cleardown_code = code;
         }
     }
-    *ended = std::move(call);
-    t.call = Call{};
-    t.in_call = false;
+    *ended = std::move(t.call);
 }
 
 void add_event(CallTracker &t, CallEventKind kind, EventOrigin origin, const StatusRecord &r,
                int64_t time_us, int64_t wall_us, bool freeze) {
-    Call &call = t.call;
+    Call &call = *t.call;
     ++call.events_seen;
     int16_t eye_index = -1;
     if (freeze) {
@@ -199,20 +213,22 @@ void on_modulation(Call &call, uint32_t modulation, int64_t time_us) {
     }
 }
 
-void on_rate(Call &call, const StatusRecord &r, int64_t time_us) {
-    if (!rate_known(r.param1)) {
+[[gnu::noinline]] void on_rate(Call &call, const StatusRecord &r, int64_t time_us) {
+    // rate_bps gives 33600 both for its own code and for every code without an entry.
+    const long bps = rate_bps(r.param1);
+    if (bps == 33600 && r.param1 != 0x40000) {
         call_add_anomaly(call, ANOMALY_RATE_UNKNOWN, time_us, r.code, r.param1);
         return;
     }
     if (!call.modulation && !call.modulation_conflict)
         call_add_anomaly(call, ANOMALY_RATE_BEFORE_MODULATION, time_us, r.code, 0);
-    const long bps = rate_bps(r.param1);
     const bool rx = r.code == 11;
     rate_add(rx ? call.rx_rate : call.tx_rate, bps);
-    series_add(call.series[rx ? SERIES_RX_RATE : SERIES_TX_RATE], time_us, static_cast<int32_t>(bps));
+    const SeriesKind kind = rx ? SERIES_RX_RATE : SERIES_TX_RATE;
+    series_add(call.series[kind], call.series_points[kind], time_us, static_cast<int32_t>(bps));
 }
 
-void on_training(Call &call, const StatusRecord &r, int64_t time_us) {
+[[gnu::noinline]] void on_training(Call &call, const StatusRecord &r, int64_t time_us) {
     const int32_t value = static_cast<int32_t>(r.param2);
     switch (r.param1) {
     case 38: call.max_local_rx = long(value) * 2400; break;
@@ -224,7 +240,7 @@ void on_training(Call &call, const StatusRecord &r, int64_t time_us) {
         ProjectedRate p{time_us, symbol_rate_of(index), long((r.param2 >> 16) & 0xFF) * 2400,
                         static_cast<int32_t>(r.param2 & 0xFFFF)};
         if (!p.symbol_rate) call_add_anomaly(call, ANOMALY_SYMBOL_RATE_INDEX, time_us, 64, index);
-        if (call.projected_count < PROJECTED_RATES_MAX) call.projected[call.projected_count++] = p;
+        if (call.projected.size() < PROJECTED_RATES_MAX) call.projected.push_back(p);
         break;
     }
     default:
@@ -232,18 +248,26 @@ void on_training(Call &call, const StatusRecord &r, int64_t time_us) {
     }
 }
 
-void on_measurement(Call &call, const StatusRecord &r, int64_t time_us) {
+// The series of each code-65 selector, -1 for none.
+constexpr auto SERIES_OF_SELECTOR = [] {
+    std::array<int8_t, 35> table{};
+    table.fill(-1);
+    for (const SeriesInfo &info : SERIES_INFO)
+        if (info.selector != 0) table[info.selector] = static_cast<int8_t>(info.kind);
+    return table;
+}();
+
+[[gnu::noinline]] void on_measurement(Call &call, const StatusRecord &r, int64_t time_us) {
     if (r.param1 == 0 || r.param1 > 34) return;
     const int32_t value = static_cast<int32_t>(r.param2);
     call.measurement[r.param1] = value;
-    for (const SeriesInfo &info : SERIES_INFO) {
-        if (info.selector != r.param1) continue;
-        // Negating the most negative value would overflow; a level that
-        // large is no measurement to chart.
-        if (info.negated && value == INT32_MIN) return;
-        series_add(call.series[info.kind], time_us, info.negated ? -value : value);
-        return;
-    }
+    const int kind = SERIES_OF_SELECTOR[r.param1];
+    if (kind < 0) return;
+    const SeriesInfo &info = SERIES_INFO[kind];
+    // Negating the most negative value would overflow; a level that large is
+    // no measurement to chart.
+    if (info.negated && value == INT32_MIN) return;
+    series_add(call.series[kind], call.series_points[kind], time_us, info.negated ? -value : value);
 }
 
 void establish(Call &call, uint8_t bit, int64_t time_us) {
@@ -275,7 +299,7 @@ void disconnected(ErrorControl &ec, const StatusRecord &r, uint32_t reasons) {
     ec.disconnect_code = static_cast<uint16_t>(r.code);
 }
 
-void on_error_control(Call &call, const StatusRecord &r, int64_t time_us) {
+[[gnu::noinline]] void on_error_control(Call &call, const StatusRecord &r, int64_t time_us) {
     ErrorControl &ec = call.ec;
     switch (r.code) {
     case 69:  // LAPM
@@ -332,7 +356,7 @@ void on_error_control(Call &call, const StatusRecord &r, int64_t time_us) {
     }
 }
 
-void on_error_statistics(Call &call, const StatusRecord &r, int64_t time_us) {
+[[gnu::noinline]] void on_error_statistics(Call &call, const StatusRecord &r, int64_t time_us) {
     ErrorStatistics &s = call.stats;
     s.known = true;
     s.bits = r.param1;
@@ -387,22 +411,26 @@ struct FaxReceived {
     uint32_t event;
     uint8_t fcf;
 };
-const FaxReceived FAX_RECEIVED[] = {
+constexpr FaxReceived FAX_RECEIVED[] = {
     {4, FCF_DIS}, {5, FCF_DCS}, {6, FCF_DTC}, {7, FCF_CFR}, {8, FCF_FTT}, {15, FAX_TCF},
     {18, FCF_MCF}, {19, FCF_RTN}, {20, FCF_RTP}, {22, FCF_EOM}, {23, FCF_MPS}, {24, FCF_EOP},
     {29, FCF_DCN}, {31, FCF_CRP},
 };
+// The same rows by event code: the frame's FCF plus one, 0 for events that are no received frame.
+constexpr auto FAX_RECEIVED_BY_EVENT = [] {
+    std::array<uint16_t, 64> table{};
+    for (const FaxReceived &row : FAX_RECEIVED) table[row.event] = uint16_t(row.fcf + 1);
+    return table;
+}();
 
-void on_fax(Call &call, const StatusRecord &r, int64_t time_us) {
+[[gnu::noinline]] void on_fax(Call &call, const StatusRecord &r, int64_t time_us) {
     FaxInfo &fax = call.fax;
     fax.seen = true;
     const uint32_t event = r.param3;
     if (r.param2 == 0) {  // the FAX layer
-        for (const FaxReceived &row : FAX_RECEIVED) {
-            if (row.event == event) {
-                fax_frame(fax, false, row.fcf);
-                return;
-            }
+        if (event < FAX_RECEIVED_BY_EVENT.size() && FAX_RECEIVED_BY_EVENT[event] != 0) {
+            fax_frame(fax, false, static_cast<uint8_t>(FAX_RECEIVED_BY_EVENT[event] - 1));
+            return;
         }
         switch (event) {
         case 1: fax.phases |= FAX_PHASE_A; break;
@@ -445,8 +473,8 @@ void on_fax(Call &call, const StatusRecord &r, int64_t time_us) {
 
 // ---- Caller ID ---------------------------------------------------------------------
 
-void on_caller_id(CallTracker &t, const StatusRecord &r, int64_t time_us) {
-    Call &call = t.call;
+[[gnu::noinline]] void on_caller_id(CallTracker &t, const StatusRecord &r, int64_t time_us) {
+    Call &call = *t.call;
     CallerId &id = call.caller;
     id.seen = true;
     add_direction(call, DIRECTION_ANSWER, time_us);
@@ -484,41 +512,11 @@ void on_caller_id(CallTracker &t, const StatusRecord &r, int64_t time_us) {
 
 // ---- One record of a running call ----------------------------------------------
 
-void apply(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_us) {
-    Call &call = t.call;
+// The records that list an event: cleardowns, carrier loss, retrains,
+// renegotiations, fallbacks.
+[[gnu::noinline]] void on_link_event(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_us) {
+    Call &call = *t.call;
     switch (r.code) {
-    case 2:
-        if (r.param1 != 0) on_modulation(call, r.param1, time_us);  // idle ends the call (see the feed)
-        break;
-    case 3:
-    case 4: {
-        const std::optional<long> hz = symbol_rate_of(r.param1);
-        if (!hz) {
-            call_add_anomaly(call, ANOMALY_SYMBOL_RATE_INDEX, time_us, r.code, r.param1);
-        } else {
-            (r.code == 3 ? call.rx_symbol_rate : call.tx_symbol_rate) = hz;
-        }
-        break;
-    }
-    case 11:
-    case 12: on_rate(call, r, time_us); break;
-    case 13:
-    case 14:
-    case 129:
-        call.data_mode = true;
-        if (!call.connected_us) call.connected_us = time_us;
-        break;
-    case 22:
-        if (r.param1 != 0) {
-            if (call.off_hook) call_add_anomaly(call, ANOMALY_OFF_HOOK_TWICE, time_us, 0, 0);
-            call.off_hook = true;
-        }
-        break;
-    case 26:
-        ++call.rings;
-        add_direction(call, DIRECTION_ANSWER, time_us);
-        break;
-    case 66: add_direction(call, DIRECTION_ORIGINATE, time_us); break;
     case 34:
     case 35:
     case 44: {
@@ -533,7 +531,6 @@ void apply(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_
         add_event(t, EVENT_CLEARDOWN, origin, r, time_us, wall_us, first);
         break;
     }
-    case 36: call.carrier = true; break;
     case 37:
         call.carrier = false;
         ++call.carrier_losses;
@@ -560,32 +557,82 @@ void apply(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_
         ++call.fallforwards;
         add_event(t, EVENT_FALLFORWARD, ORIGIN_UNKNOWN, r, time_us, wall_us, false);
         break;
-    case 64: on_training(call, r, time_us); break;
-    case 65: on_measurement(call, r, time_us); break;
-    case 69: case 70: case 71: case 80: case 81: case 89: on_error_control(call, r, time_us); break;
-    case 72: on_caller_id(t, r, time_us); break;
-    case 84: on_fax(call, r, time_us); break;
-    case 88: call.caller.seen = true; break;
-    case 128: on_error_statistics(call, r, time_us); break;
+    default:
+        break;
+    }
+}
+
+// Host and line states: modulation, symbol rates, data mode, hook, rings, dialing.
+[[gnu::noinline]] void on_line_state(Call &call, const StatusRecord &r, int64_t time_us) {
+    switch (r.code) {
+    case 2:
+        if (r.param1 != 0) on_modulation(call, r.param1, time_us);  // idle ends the call (see the feed)
+        break;
+    case 3:
+    case 4: {
+        const std::optional<long> hz = symbol_rate_of(r.param1);
+        if (!hz) {
+            call_add_anomaly(call, ANOMALY_SYMBOL_RATE_INDEX, time_us, r.code, r.param1);
+        } else {
+            (r.code == 3 ? call.rx_symbol_rate : call.tx_symbol_rate) = hz;
+        }
+        break;
+    }
+    case 22:
+        if (r.param1 != 0) {
+            if (call.off_hook) call_add_anomaly(call, ANOMALY_OFF_HOOK_TWICE, time_us, 0, 0);
+            call.off_hook = true;
+        }
+        break;
+    case 26:
+        ++call.rings;
+        add_direction(call, DIRECTION_ANSWER, time_us);
+        break;
+    case 66: add_direction(call, DIRECTION_ORIGINATE, time_us); break;
     default: break;
     }
 }
 
 }  // namespace
 
+// A thin dispatcher: each family's handler is a call of its own, so that the
+// frequent records pay for no more than their own work.
+void call_tracker_apply(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_us) {
+    Call &call = *t.call;
+    switch (r.code) {
+    case 2: case 3: case 4: case 22: case 26: case 66: return on_line_state(call, r, time_us);
+    case 11: case 12: return on_rate(call, r, time_us);
+    case 13:
+    case 14:
+    case 129:
+        call.data_mode = true;
+        if (!call.connected_us) call.connected_us = time_us;
+        return;
+    case 36: call.carrier = true; return;
+    case 34: case 35: case 37: case 38: case 39: case 40: case 41: case 42: case 43: case 44:
+        return on_link_event(t, r, time_us, wall_us);
+    case 64: return on_training(call, r, time_us);
+    case 65: return on_measurement(call, r, time_us);
+    case 69: case 70: case 71: case 80: case 81: case 89: return on_error_control(call, r, time_us);
+    case 72: return on_caller_id(t, r, time_us);
+    case 84: return on_fax(call, r, time_us);
+    case 88: call.caller.seen = true; return;
+    case 128: return on_error_statistics(call, r, time_us);
+    default: return;
+    }
+}
+
+
 void call_add_anomaly(Call &call, AnomalyKind kind, int64_t time_us, uint32_t value, uint32_t other) {
     ++call.anomalies_seen;
-    for (uint8_t i = 0; i < call.anomaly_count; ++i) {
-        const Anomaly &a = call.anomalies[i];
+    for (const Anomaly &a : call.anomalies)
         if (a.kind == kind && a.value == value && a.other == other) return;
-    }
-    if (call.anomaly_count < ANOMALIES_MAX) call.anomalies[call.anomaly_count++] = {kind, time_us, value, other};
+    if (call.anomalies.size() < ANOMALIES_MAX) call.anomalies.push_back({kind, time_us, value, other});
 }
 
 void call_tracker_init(CallTracker &tracker, int modem, DriverMemoryAccess memory) {
     tracker.modem = modem;
-    tracker.in_call = false;
-    tracker.call = Call{};
+    tracker.call.reset();
     tracker.calls_started = 0;
     tracker.records_outside_calls = 0;
     tracker.eye = EyeRing{};
@@ -593,14 +640,15 @@ void call_tracker_init(CallTracker &tracker, int modem, DriverMemoryAccess memor
 }
 
 unsigned call_tracker_feed(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_us,
-                           Call *ended) {
+                           std::unique_ptr<Call> *ended) {
+    if (call_tracker_feed_running(t, r, time_us, wall_us)) return FEED_NONE;
     if (is_capture_control(r.code)) return FEED_NONE;
     unsigned result = FEED_NONE;
-    if (t.in_call && t.call.cleared && begins_call(r)) {
+    if (t.call && t.call->cleared && begins_call(r)) {
         end_call(t, CLEARDOWN_UNKNOWN, 0, ended);  // cause already set by the cleardown
         result |= FEED_ENDED;
     }
-    if (!t.in_call) {
+    if (!t.call) {
         if (is_cleardown_type(r)) {
             ++t.records_outside_calls;
             return result | FEED_STRAY;
@@ -612,7 +660,7 @@ unsigned call_tracker_feed(CallTracker &t, const StatusRecord &r, int64_t time_u
         start_call(t, time_us, wall_us);
         result |= FEED_STARTED;
     }
-    Call &call = t.call;
+    Call &call = *t.call;
     ++call.records;
     call.end_us = time_us;
     call.end_wall_us = wall_us;
@@ -620,7 +668,7 @@ unsigned call_tracker_feed(CallTracker &t, const StatusRecord &r, int64_t time_u
         call_add_anomaly(call, ANOMALY_RECORD_AFTER_CLEARDOWN, time_us, r.code, r.param1);
         return result;
     }
-    apply(t, r, time_us, wall_us);
+    call_tracker_apply(t, r, time_us, wall_us);
     if (r.code == 22 && r.param1 == 0) {
         end_call(t, CLEARDOWN_ON_HOOK, 22, ended);
         result |= FEED_ENDED;
@@ -631,20 +679,18 @@ unsigned call_tracker_feed(CallTracker &t, const StatusRecord &r, int64_t time_u
     return result;
 }
 
-bool call_tracker_idle(CallTracker &t, int64_t time_us, int64_t wall_us, Call *ended) {
-    if (!t.in_call) return false;
-    t.call.end_us = time_us;
-    t.call.end_wall_us = wall_us;
+bool call_tracker_idle(CallTracker &t, int64_t time_us, int64_t wall_us, std::unique_ptr<Call> *ended) {
+    if (!t.call) return false;
+    t.call->end_us = time_us;
+    t.call->end_wall_us = wall_us;
     end_call(t, CLEARDOWN_IDLE, 0, ended);
     return true;
 }
 
-bool call_tracker_finish(CallTracker &t, Call *out) {
-    if (!t.in_call) return false;
+bool call_tracker_finish(CallTracker &t, std::unique_ptr<Call> *out) {
+    if (!t.call) return false;
     *out = std::move(t.call);
-    out->ended = false;
-    t.call = Call{};
-    t.in_call = false;
+    (*out)->ended = false;
     return true;
 }
 

@@ -15,8 +15,10 @@
 // through the reader the caller supplies, and keeps no global state.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "calls/call.h"
 #include "calls/eye_ring.h"
@@ -33,8 +35,8 @@ struct DriverMemoryAccess {
 
 struct CallTracker {
     int modem = 0;
-    bool in_call = false;
-    Call call;                // the running call while in_call
+    std::unique_ptr<Call> call;   // the running call; null while the modem is idle
+    std::unique_ptr<Call> spare;  // a retired call whose storage the next call reuses
     uint32_t calls_started = 0;
     uint64_t records_outside_calls = 0;  // records on an idle modem that started no call
     EyeRing eye;
@@ -46,7 +48,7 @@ void call_tracker_init(CallTracker &tracker, int modem, DriverMemoryAccess memor
 // What feeding a record did, as bits.
 enum CallFeedResult : unsigned {
     FEED_NONE = 0,
-    FEED_ENDED = 1,    // the record ended the running call: it was moved to *ended
+    FEED_ENDED = 1,    // the record ended the running call: it was handed to *ended
     FEED_STARTED = 2,  // the record started a call (it may also have ended one)
     FEED_STRAY = 4,    // a cleardown-type record on an idle modem: a note for the modem's last call
 };
@@ -55,14 +57,49 @@ enum CallFeedResult : unsigned {
 // and wall_us (since the epoch, -1 when unknown). Codes 77 and 131 (capture
 // control) are ignored.
 unsigned call_tracker_feed(CallTracker &tracker, const StatusRecord &record, int64_t time_us,
-                           int64_t wall_us, Call *ended);
+                           int64_t wall_us, std::unique_ptr<Call> *ended);
 
-// The modem is no longer active: ends the running call (true, moved to *ended).
-bool call_tracker_idle(CallTracker &tracker, int64_t time_us, int64_t wall_us, Call *ended);
+// What a record of a running call that has not cleared down asks for, by
+// code: only its count and times (the codes call_tracker_apply ignores, a
+// third of a usual session), call_tracker_apply, or call_tracker_feed (the
+// codes that end a call or belong to no call: 2, 22, 77, 131). One table
+// lookup keeps the common path to one data-dependent branch.
+enum RunningRecord : uint8_t { RUNNING_COUNT_ONLY, RUNNING_APPLY, RUNNING_FEED };
+inline constexpr auto RUNNING_RECORD = [] {
+    std::array<uint8_t, 256> table{};  // codes 130 to 255 (and above) only count
+    for (uint32_t code : {3, 4, 11, 12, 13, 14, 26, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 64, 65, 66, 69, 70,
+                          71, 72, 80, 81, 84, 88, 89, 128, 129})
+        table[code] = RUNNING_APPLY;
+    for (uint32_t code : {2, 22, 77, 131}) table[code] = RUNNING_FEED;
+    return table;
+}();
+
+// A record of the running call, applied to it: the part of feeding that
+// follows once the call a record belongs to is settled.
+void call_tracker_apply(CallTracker &tracker, const StatusRecord &record, int64_t time_us, int64_t wall_us);
+
+// The common case, inline: a record of a running call that has not cleared
+// down and that neither ends nor starts a call (anything but codes 2, 22 and
+// capture control) goes straight to the call. False when the record needs
+// call_tracker_feed.
+inline bool call_tracker_feed_running(CallTracker &tracker, const StatusRecord &record, int64_t time_us,
+                                      int64_t wall_us) {
+    Call *call = tracker.call.get();
+    const uint8_t kind = record.code < RUNNING_RECORD.size() ? RUNNING_RECORD[record.code] : uint8_t(RUNNING_COUNT_ONLY);
+    if (call == nullptr || call->cleared || kind == RUNNING_FEED) return false;
+    ++call->records;
+    call->end_us = time_us;
+    call->end_wall_us = wall_us;
+    if (kind == RUNNING_APPLY) call_tracker_apply(tracker, record, time_us, wall_us);
+    return true;
+}
+
+// The modem is no longer active: ends the running call (true, handed to *ended).
+bool call_tracker_idle(CallTracker &tracker, int64_t time_us, int64_t wall_us, std::unique_ptr<Call> *ended);
 
 // The session ends (shutdown, end of a file): hands out the running call as
-// it stands, still marked as not ended (true, moved to *out).
-bool call_tracker_finish(CallTracker &tracker, Call *out);
+// it stands, still marked as not ended (true, handed to *out).
+bool call_tracker_finish(CallTracker &tracker, std::unique_ptr<Call> *out);
 
 // One tick of eye points (at most EYE_POINTS_MAX are kept; more are cut).
 void call_tracker_eye_tick(CallTracker &tracker, const EyeXY *points, size_t count, int64_t time_us);

@@ -7,7 +7,8 @@
 
 namespace {
 
-void log_add(CallLog &log, Call &&call) {
+// Adds a call; when the log is full, returns the oldest call, which gave way.
+std::unique_ptr<Call> log_add(CallLog &log, std::unique_ptr<Call> call) {
     if (log.count < log.capacity) {
         if (log.slots.size() < log.capacity) {
             log.slots.push_back(std::move(call));
@@ -15,22 +16,25 @@ void log_add(CallLog &log, Call &&call) {
             log.slots[(log.first + log.count) % log.capacity] = std::move(call);
         }
         ++log.count;
-        return;
+        return nullptr;
     }
+    std::unique_ptr<Call> oldest = std::move(log.slots[log.first]);
     log.slots[log.first] = std::move(call);
     log.first = (log.first + 1) % log.capacity;
     ++log.dropped;
+    return oldest;
 }
 
-void hand_out(CallWatch &watch, Call &&call) {
-    if (watch.sink.call_ended != nullptr) watch.sink.call_ended(watch.sink.context, call);
-    log_add(watch.log, std::move(call));
+void hand_out(CallWatch &watch, CallTracker &tracker, std::unique_ptr<Call> call) {
+    if (watch.sink.call_ended != nullptr) watch.sink.call_ended(watch.sink.context, *call);
+    std::unique_ptr<Call> oldest = log_add(watch.log, std::move(call));
+    if (oldest && !tracker.spare) tracker.spare = std::move(oldest);
 }
 
 // The newest call of a modem in the log, for notes about records that came after it.
 Call *last_call_of(CallLog &log, int modem) {
     for (size_t i = log.count; i-- > 0;) {
-        Call &call = log.slots[(log.first + i) % log.capacity];
+        Call &call = *log.slots[(log.first + i) % log.capacity];
         if (call.modem == modem) return &call;
     }
     return nullptr;
@@ -45,11 +49,11 @@ void call_watch_init(CallWatch &watch, DriverMemoryAccess memory, size_t capacit
     watch.sink = sink;
 }
 
-void call_watch_record(CallWatch &watch, const StatusRecord &record, int64_t time_us, int64_t wall_us) {
-    if (record.modem != 1 && record.modem != 2) return;
-    CallTracker &tracker = watch.tracker[record.modem - 1];
-    const unsigned result = call_tracker_feed(tracker, record, time_us, wall_us, &watch.ended);
-    if (result & FEED_ENDED) hand_out(watch, std::move(watch.ended));
+void call_watch_record_other(CallWatch &watch, CallTracker &tracker, const StatusRecord &record, int64_t time_us,
+                             int64_t wall_us) {
+    std::unique_ptr<Call> ended;
+    const unsigned result = call_tracker_feed(tracker, record, time_us, wall_us, &ended);
+    if (result & FEED_ENDED) hand_out(watch, tracker, std::move(ended));
     if (result & FEED_STRAY) {
         Call *last = last_call_of(watch.log, static_cast<int>(record.modem));
         if (last != nullptr)
@@ -65,28 +69,29 @@ void call_watch_eye_tick(CallWatch &watch, int modem, const EyeXY *points, size_
 void call_watch_presence(CallWatch &watch, int active, int64_t time_us, int64_t wall_us) {
     for (int m = 1; m <= 2; ++m) {
         if (active >= m) continue;
-        Call ended;
-        if (call_tracker_idle(watch.tracker[m - 1], time_us, wall_us, &ended)) hand_out(watch, std::move(ended));
+        std::unique_ptr<Call> ended;
+        if (call_tracker_idle(watch.tracker[m - 1], time_us, wall_us, &ended))
+            hand_out(watch, watch.tracker[m - 1], std::move(ended));
     }
 }
 
 void call_watch_finish(CallWatch &watch) {
     for (CallTracker &tracker : watch.tracker) {
-        Call running;
-        if (call_tracker_finish(tracker, &running)) hand_out(watch, std::move(running));
+        std::unique_ptr<Call> running;
+        if (call_tracker_finish(tracker, &running)) hand_out(watch, tracker, std::move(running));
     }
 }
 
 const Call *call_watch_running(const CallWatch &watch, int modem) {
     if (modem != 1 && modem != 2) return nullptr;
     const CallTracker &tracker = watch.tracker[modem - 1];
-    return tracker.in_call ? &tracker.call : nullptr;
+    return tracker.call.get();
 }
 
 size_t call_log_size(const CallLog &log) { return log.count; }
 
 const Call &call_log_at(const CallLog &log, size_t index) {
-    return log.slots[(log.first + index) % log.capacity];
+    return *log.slots[(log.first + index) % log.capacity];
 }
 
 bool call_write_json_line(FILE *file, const Call &call) {

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "calls/call.h"
@@ -28,7 +29,7 @@ struct CallEndSink {
 };
 
 struct CallLog {
-    std::vector<Call> slots;  // ring, grows to capacity
+    std::vector<std::unique_ptr<Call>> slots;  // ring, grows to capacity
     size_t capacity = 0;
     size_t first = 0;         // slot of the oldest call
     size_t count = 0;
@@ -41,13 +42,24 @@ struct CallWatch {
     CallTracker tracker[2];
     CallLog log;
     CallEndSink sink{nullptr, nullptr};
-    Call ended;  // where a tracker moves the call that a record ends
 };
 
 // Starts empty. capacity 0 takes CALL_LOG_DEFAULT_CAPACITY.
 void call_watch_init(CallWatch &watch, DriverMemoryAccess memory, size_t capacity, CallEndSink sink);
 
-void call_watch_record(CallWatch &watch, const StatusRecord &record, int64_t time_us, int64_t wall_us);
+// The records that start, end or follow a call (see call_watch_record).
+void call_watch_record_other(CallWatch &watch, CallTracker &tracker, const StatusRecord &record, int64_t time_us,
+                             int64_t wall_us);
+
+// Feeds one fetched record; records of modem 0 (driver-internal errors) and
+// of no modem are ignored. Inline, so that the records of a running call
+// cost a test and the call's own update.
+inline void call_watch_record(CallWatch &watch, const StatusRecord &record, int64_t time_us, int64_t wall_us) {
+    if (record.modem != 1 && record.modem != 2) return;
+    CallTracker &tracker = watch.tracker[record.modem - 1];
+    if (call_tracker_feed_running(tracker, record, time_us, wall_us)) return;
+    call_watch_record_other(watch, tracker, record, time_us, wall_us);
+}
 void call_watch_eye_tick(CallWatch &watch, int modem, const EyeXY *points, size_t count, int64_t time_us);
 // active: the count of active modems (0 to 2); modem m is idle while it is below m.
 void call_watch_presence(CallWatch &watch, int active, int64_t time_us, int64_t wall_us);

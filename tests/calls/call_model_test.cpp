@@ -133,7 +133,7 @@ TEST(CallModel, SessionsMakeTheirCalls) {
             EXPECT_EQ(got.renegotiations_remote, want.renegotiations_remote);
             EXPECT_EQ(got.cleardown, want.cleardown);
             std::vector<AnomalyKind> kinds;
-            for (uint8_t a = 0; a < got.anomaly_count; ++a) kinds.push_back(got.anomalies[a].kind);
+            for (const Anomaly &a : got.anomalies) kinds.push_back(a.kind);
             EXPECT_EQ(kinds, want.anomalies);
         }
     }
