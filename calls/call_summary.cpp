@@ -389,18 +389,21 @@ void calls_compare_text(const Call &a, const Call &b, std::string &out) {
     call_summary(b, rb);
     std::vector<CompareRow> rows;
     compare_summaries(ra, rb, rows);
+    // The first call's column is as wide as its values, up to a cap: a
+    // longer value (a parameter list) pushes only its own row's bar along.
+    constexpr size_t A_WIDTH_MAX = 44;
     size_t key_width = 0, a_width = 0;
     for (const CompareRow &row : rows) {
         key_width = std::max(key_width, strlen(row.key));
-        a_width = std::max(a_width, strlen(row.a));
+        a_width = std::max(a_width, std::min(strlen(row.a), A_WIDTH_MAX));
     }
     for (const CompareRow &row : rows) {
         out += row.differs ? "* " : "  ";
         out += row.key;
         out.append(key_width + 2 - strlen(row.key), ' ');
         out += row.a;
-        out.append(a_width + 2 - strlen(row.a), ' ');
-        out += "| ";
+        out.append(strlen(row.a) < a_width ? a_width - strlen(row.a) + 1 : 1, ' ');
+        out += row.b[0] != '\0' ? "| " : "|";
         out += row.b;
         out += '\n';
     }

@@ -40,8 +40,9 @@ void compare_summaries(const std::vector<SummaryRow> &a, const std::vector<Summa
                        std::vector<CompareRow> &rows);
 
 // The comparison as a text table: a marker column ("*" where the values
-// differ), the key, the first call's value and the second's, each column
-// padded to its widest entry. Identity rows (modem, call, start, end) are
+// differ), the key, the first call's value and, after a bar, the second's;
+// the columns are padded to their widest entry (the first call's values up
+// to 44 characters). Identity rows (modem, call, start, end) are
 // compared like any other.
 void calls_compare_text(const Call &a, const Call &b, std::string &out);
 
