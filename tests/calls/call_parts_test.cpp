@@ -179,3 +179,54 @@ TEST(CallParts, ComparisonMarksTheDifferences) {
 }
 
 }  // namespace
+
+namespace {
+
+// Records of every kind the tracker reads, with parameters near their
+// meaningful values and anywhere in 32 bits, eye ticks and changes of the
+// active count: nothing may crash, and every list stays within its bound.
+TEST(CallParts, RandomSessionsStayBounded) {
+    const uint32_t codes[] = {2,  3,  4,  11, 12, 13, 14, 22, 22, 26, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
+                              44, 64, 65, 65, 66, 69, 70, 71, 72, 77, 80, 81, 84, 88, 89, 97, 128, 129, 131, 500};
+    uint32_t state = 12345;
+    auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return state >> 8;
+    };
+    WatchedSession session;
+    session.memory.push_back({0x1000, std::vector<unsigned char>(64, 'x')});
+    std::vector<Step> steps;
+    for (int i = 0; i < 100000; ++i) {
+        const uint32_t pick = next() % 100;
+        if (pick == 0) {
+            steps.push_back(active(i, next() % 3));
+        } else if (pick < 4) {
+            steps.push_back(eye(i, 1 + next() % 2, next() % 600));
+        } else {
+            const uint32_t code = codes[next() % (sizeof codes / sizeof codes[0])];
+            auto param = [&] { return next() % 4 == 0 ? next() * 2654435761u : next() % 50; };
+            const uint32_t p3 = next() % 2 ? 0x1000 + next() % 80 : param();
+            steps.push_back(rec(i, 1 + next() % 2, code, param(), param(), p3, param(), param()));
+        }
+    }
+    session.play(steps);
+    const std::vector<const Call *> calls = session.finish();
+    ASSERT_FALSE(calls.empty());
+    std::string text;
+    for (const Call *call : calls) {
+        for (const std::vector<SeriesPoint> &points : call->series_points) ASSERT_LE(points.size(), SERIES_POINTS_MAX);
+        ASSERT_LE(call->events.size(), CALL_EVENTS_MAX);
+        ASSERT_LE(call->eyes.size(), FROZEN_EYES_MAX);
+        ASSERT_LE(call->anomalies.size(), ANOMALIES_MAX);
+        ASSERT_LE(call->projected.size(), PROJECTED_RATES_MAX);
+        for (const CallEvent &e : call->events) ASSERT_LT(e.frozen_eye, int(call->eyes.size()));
+        text.clear();
+        call_summary_text(*call, text);
+        call_json(*call, true, text);
+        call_detail_csv(*call, text);
+    }
+    EXPECT_LE(call_log_size(session.watch->log), CALL_LOG_DEFAULT_CAPACITY);
+    EXPECT_GT(session.watch->log.dropped, 0u);  // retired calls were reused
+}
+
+}  // namespace
