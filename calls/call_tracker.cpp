@@ -38,6 +38,20 @@ bool is_cleardown_type(const StatusRecord &r) {
     }
 }
 
+// Reports about an established link (error control, compression,
+// statistics, retrains and rate changes): on an idle modem that has had a
+// call they came after that call's end; on a modem whose calls the tracker
+// has not seen begin (watching started mid-call) they start the call.
+bool is_link_report(uint32_t code) {
+    switch (code) {
+    case 38: case 39: case 40: case 41: case 42: case 43:
+    case 69: case 70: case 71: case 80: case 81: case 89: case 128:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Records that begin a new call when the running one has cleared down.
 bool begins_call(const StatusRecord &r) {
     return (r.code == 22 && r.param1 != 0) || r.code == 26 || r.code == 66;
@@ -649,7 +663,7 @@ unsigned call_tracker_feed(CallTracker &t, const StatusRecord &r, int64_t time_u
         result |= FEED_ENDED;
     }
     if (!t.call) {
-        if (is_cleardown_type(r)) {
+        if (is_cleardown_type(r) || (is_link_report(r.code) && t.calls_started > 0)) {
             ++t.records_outside_calls;
             return result | FEED_STRAY;
         }

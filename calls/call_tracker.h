@@ -4,7 +4,9 @@
 // A call starts at the first record of a session on an idle modem (off hook,
 // ring, dialing, V.8 or training, or any link record when watching starts in
 // the middle of a call); host-interface records (AT responses, driver texts,
-// V.24 circuits, resets, capture control) start none. After a cleardown code
+// V.24 circuits, resets, capture control) start none, and cleardown records
+// or link reports (error control, statistics, retrains) that come after a
+// call has ended are noted on that call as anomalies. After a cleardown code
 // (34, 35, 44) the call winds down: statistics and disconnect reports still
 // belong to it, link records (rates, training, data mode, retrains) are noted
 // as anomalies and change nothing. The call ends on hook, when the
@@ -50,7 +52,7 @@ enum CallFeedResult : unsigned {
     FEED_NONE = 0,
     FEED_ENDED = 1,    // the record ended the running call: it was handed to *ended
     FEED_STARTED = 2,  // the record started a call (it may also have ended one)
-    FEED_STRAY = 4,    // a cleardown-type record on an idle modem: a note for the modem's last call
+    FEED_STRAY = 4,    // a cleardown or link report on an idle modem after a call: a note for that call
 };
 
 // Feeds one record of this modem, taken at time_us (since the session start)
