@@ -655,7 +655,7 @@ void call_tracker_init(CallTracker &tracker, int modem, DriverMemoryAccess memor
 
 unsigned call_tracker_feed(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_us,
                            std::unique_ptr<Call> *ended) {
-    if (call_tracker_feed_running(t, r, time_us, wall_us)) return FEED_NONE;
+    if (call_tracker_feed_open(t, call_tracker_open_call(t), r, time_us, wall_us)) return FEED_NONE;
     if (is_capture_control(r.code)) return FEED_NONE;
     unsigned result = FEED_NONE;
     if (t.call && t.call->cleared && begins_call(r)) {

@@ -64,15 +64,16 @@ unsigned call_tracker_feed(CallTracker &tracker, const StatusRecord &record, int
 // What a record of a running call that has not cleared down asks for, by
 // code: only its count and times (the codes call_tracker_apply ignores, a
 // third of a usual session), call_tracker_apply, or call_tracker_feed (the
-// codes that end a call or belong to no call: 2, 22, 77, 131). One table
-// lookup keeps the common path to one data-dependent branch.
+// codes that clear down or end a call, or belong to no call: 2, 22, 34, 35,
+// 44, 77, 131). One table lookup keeps the common path to one
+// data-dependent branch.
 enum RunningRecord : uint8_t { RUNNING_COUNT_ONLY, RUNNING_APPLY, RUNNING_FEED };
 inline constexpr auto RUNNING_RECORD = [] {
     std::array<uint8_t, 256> table{};  // codes 130 to 255 (and above) only count
-    for (uint32_t code : {3, 4, 11, 12, 13, 14, 26, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 64, 65, 66, 69, 70,
-                          71, 72, 80, 81, 84, 88, 89, 128, 129})
+    for (uint32_t code : {3, 4, 11, 12, 13, 14, 26, 36, 37, 38, 39, 40, 41, 42, 43, 64, 65, 66, 69, 70, 71, 72, 80,
+                          81, 84, 88, 89, 128, 129})
         table[code] = RUNNING_APPLY;
-    for (uint32_t code : {2, 22, 77, 131}) table[code] = RUNNING_FEED;
+    for (uint32_t code : {2, 22, 34, 35, 44, 77, 131}) table[code] = RUNNING_FEED;
     return table;
 }();
 
@@ -80,18 +81,27 @@ inline constexpr auto RUNNING_RECORD = [] {
 // follows once the call a record belongs to is settled.
 void call_tracker_apply(CallTracker &tracker, const StatusRecord &record, int64_t time_us, int64_t wall_us);
 
-// The common case, inline: a record of a running call that has not cleared
-// down and that neither ends nor starts a call (anything but codes 2, 22 and
-// capture control) goes straight to the call. False when the record needs
-// call_tracker_feed.
-inline bool call_tracker_feed_running(CallTracker &tracker, const StatusRecord &record, int64_t time_us,
-                                      int64_t wall_us) {
+inline RunningRecord running_record(uint32_t code) {
+    return code < RUNNING_RECORD.size() ? RunningRecord(RUNNING_RECORD[code]) : RUNNING_COUNT_ONLY;
+}
+
+// The call that the common path may update: the running call while it has
+// not cleared down, else nullptr.
+inline Call *call_tracker_open_call(const CallTracker &tracker) {
     Call *call = tracker.call.get();
-    const uint8_t kind = record.code < RUNNING_RECORD.size() ? RUNNING_RECORD[record.code] : uint8_t(RUNNING_COUNT_ONLY);
-    if (call == nullptr || call->cleared || kind == RUNNING_FEED) return false;
-    ++call->records;
-    call->end_us = time_us;
-    call->end_wall_us = wall_us;
+    return call != nullptr && !call->cleared ? call : nullptr;
+}
+
+// The common case, inline: a record of the open call (see
+// call_tracker_open_call) that neither clears down, ends nor starts a call
+// goes straight to the call. False when the record needs call_tracker_feed.
+inline bool call_tracker_feed_open(CallTracker &tracker, Call *open, const StatusRecord &record, int64_t time_us,
+                                   int64_t wall_us) {
+    const RunningRecord kind = running_record(record.code);
+    if (open == nullptr || kind == RUNNING_FEED) return false;
+    ++open->records;
+    open->end_us = time_us;
+    open->end_wall_us = wall_us;
     if (kind == RUNNING_APPLY) call_tracker_apply(tracker, record, time_us, wall_us);
     return true;
 }

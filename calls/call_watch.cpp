@@ -44,6 +44,7 @@ Call *last_call_of(CallLog &log, int modem) {
 
 void call_watch_init(CallWatch &watch, DriverMemoryAccess memory, size_t capacity, CallEndSink sink) {
     for (int m = 0; m < 2; ++m) call_tracker_init(watch.tracker[m], m + 1, memory);
+    watch.open[0] = watch.open[1] = watch.open[2] = nullptr;
     watch.log = CallLog{};
     watch.log.capacity = capacity != 0 ? capacity : CALL_LOG_DEFAULT_CAPACITY;
     watch.sink = sink;
@@ -53,6 +54,7 @@ void call_watch_record_other(CallWatch &watch, CallTracker &tracker, const Statu
                              int64_t wall_us) {
     std::unique_ptr<Call> ended;
     const unsigned result = call_tracker_feed(tracker, record, time_us, wall_us, &ended);
+    watch.open[tracker.modem] = call_tracker_open_call(tracker);
     if (result & FEED_ENDED) hand_out(watch, tracker, std::move(ended));
     if (result & FEED_STRAY) {
         Call *last = last_call_of(watch.log, static_cast<int>(record.modem));
@@ -72,6 +74,7 @@ void call_watch_presence(CallWatch &watch, int active, int64_t time_us, int64_t 
         std::unique_ptr<Call> ended;
         if (call_tracker_idle(watch.tracker[m - 1], time_us, wall_us, &ended))
             hand_out(watch, watch.tracker[m - 1], std::move(ended));
+        watch.open[m] = nullptr;
     }
 }
 
@@ -79,6 +82,7 @@ void call_watch_finish(CallWatch &watch) {
     for (CallTracker &tracker : watch.tracker) {
         std::unique_ptr<Call> running;
         if (call_tracker_finish(tracker, &running)) hand_out(watch, tracker, std::move(running));
+        watch.open[tracker.modem] = nullptr;
     }
 }
 

@@ -39,6 +39,7 @@ struct CallLog {
 constexpr size_t CALL_LOG_DEFAULT_CAPACITY = 1000;
 
 struct CallWatch {
+    Call *open[3] = {};  // by modem number: the call the common path updates (see call_tracker_open_call)
     CallTracker tracker[2];
     CallLog log;
     CallEndSink sink{nullptr, nullptr};
@@ -55,9 +56,10 @@ void call_watch_record_other(CallWatch &watch, CallTracker &tracker, const Statu
 // of no modem are ignored. Inline, so that the records of a running call
 // cost a test and the call's own update.
 inline void call_watch_record(CallWatch &watch, const StatusRecord &record, int64_t time_us, int64_t wall_us) {
-    if (record.modem != 1 && record.modem != 2) return;
-    CallTracker &tracker = watch.tracker[record.modem - 1];
-    if (call_tracker_feed_running(tracker, record, time_us, wall_us)) return;
+    const uint32_t modem = record.modem;
+    if (modem != 1 && modem != 2) return;
+    CallTracker &tracker = watch.tracker[modem - 1];
+    if (call_tracker_feed_open(tracker, watch.open[modem], record, time_us, wall_us)) return;
     call_watch_record_other(watch, tracker, record, time_us, wall_us);
 }
 void call_watch_eye_tick(CallWatch &watch, int modem, const EyeXY *points, size_t count, int64_t time_us);
