@@ -279,8 +279,9 @@ void fax_json(JsonObject &o, const FaxInfo &fax) {
     }
     JsonObject j(o.out);
     char phases[8] = "";
+    size_t letters = 0;
     for (int i = 0; i < 5; ++i)
-        if (fax.phases & (1u << i)) strncat(phases, &"ABCDE"[i], 1);
+        if (fax.phases & (1u << i)) phases[letters++] = "ABCDE"[i];
     j.text("phases", phases);
     j.key("frames");
     o.out += '[';

@@ -339,7 +339,7 @@ void call_summary(const Call &call, std::vector<SummaryRow> &rows) {
         add_row(rows, key, "+%s s %s (%s, code %u)%s", a, event_name(e.kind), origin_name(e.origin), e.code, b);
     }
     if (call.events_seen > call.events.size())
-        add_row(rows, "Events not listed", "%zu", call.events_seen - call.events.size());
+        add_row(rows, "Events not listed", "%u", static_cast<unsigned>(call.events_seen - call.events.size()));
     add_row(rows, "Anomalies", "%" PRIu32, call.anomalies_seen);
     for (size_t i = 0; i < call.anomalies.size(); ++i) {
         char key[SUMMARY_KEY_BYTES];

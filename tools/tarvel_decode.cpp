@@ -178,7 +178,7 @@ void print_call_list(const std::vector<Call> &calls, FILE *out) {
         format_seconds(c.end_us - c.start_us, duration, sizeof duration);
         if (c.rx_rate.final) snprintf(rx, sizeof rx, "%ld", *c.rx_rate.final);
         if (c.tx_rate.final) snprintf(tx, sizeof tx, "%ld", *c.tx_rate.final);
-        fprintf(out, "%3zu  %5d  %10s  %10s  %-9s  %-22s  %8s  %8s  %8u  %-12s  %u\n", i + 1, c.modem, start, duration,
+        fprintf(out, "%3lu  %5d  %10s  %10s  %-9s  %-22s  %8s  %8s  %8u  %-12s  %u\n", static_cast<unsigned long>(i + 1), c.modem, start, duration,
                 direction_name(c.direction), c.modulation ? modulation_name(*c.modulation) : "unknown", rx, tx,
                 c.retrains, cleardown_name(c.cleardown), c.anomalies_seen);
     }
@@ -292,8 +292,9 @@ int main(int argc, char **argv) {
         const char *other_name = files.size() == 2 ? files[1] : files[0];
         if (compare_a > first.size() || compare_b > other.size()) {
             const bool a_missing = compare_a > first.size();
-            fprintf(stderr, "%s: %s has %zu calls; there is no call %zu\n", PROGRAM, a_missing ? files[0] : other_name,
-                    a_missing ? first.size() : other.size(), a_missing ? compare_a : compare_b);
+            fprintf(stderr, "%s: %s has %lu calls; there is no call %lu\n", PROGRAM, a_missing ? files[0] : other_name,
+                    static_cast<unsigned long>(a_missing ? first.size() : other.size()),
+                    static_cast<unsigned long>(a_missing ? compare_a : compare_b));
             return 2;
         }
         std::string text;
