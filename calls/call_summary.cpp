@@ -145,6 +145,17 @@ void add_fax(std::vector<SummaryRow> &rows, const FaxInfo &fax) {
                                              : "no DCN");
 }
 
+// The caller-ID errors the driver names (code 72, sub-code 0).
+const char *caller_error_name(int32_t error) {
+    switch (error) {
+    case 1: return "mark signal error";
+    case 2: return "too many mark bits between message words";
+    case 3: return "message too long, truncated";
+    case 4: return "checksum error";
+    default: return nullptr;
+    }
+}
+
 void add_caller_id(std::vector<SummaryRow> &rows, const CallerId &id) {
     if (id.time_known)
         add_row(rows, "Caller ID time", "%c%c/%c%c %c%c:%c%c", id.time[0], id.time[1], id.time[2], id.time[3],
@@ -153,8 +164,10 @@ void add_caller_id(std::vector<SummaryRow> &rows, const CallerId &id) {
         add_row(rows, "Caller ID time", "%s", UNKNOWN);
     add_row(rows, "Caller ID number", "%s", id.number_known ? id.number : UNKNOWN);
     add_row(rows, "Caller ID name", "%s", id.name_known ? id.name : UNKNOWN);
-    if (id.last_error)
-        add_row(rows, "Caller ID errors", "%u (last %d)", id.errors, *id.last_error);
+    if (id.last_error && caller_error_name(*id.last_error) != nullptr)
+        add_row(rows, "Caller ID errors", "%u (last: %s)", id.errors, caller_error_name(*id.last_error));
+    else if (id.last_error)
+        add_row(rows, "Caller ID errors", "%u (last: error %d)", id.errors, *id.last_error);
     else
         add_row(rows, "Caller ID errors", "0");
     if (id.message_bytes)

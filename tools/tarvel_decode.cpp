@@ -178,7 +178,8 @@ void print_call_list(const std::vector<Call> &calls, FILE *out) {
         format_seconds(c.end_us - c.start_us, duration, sizeof duration);
         if (c.rx_rate.final) snprintf(rx, sizeof rx, "%ld", *c.rx_rate.final);
         if (c.tx_rate.final) snprintf(tx, sizeof tx, "%ld", *c.tx_rate.final);
-        fprintf(out, "%3lu  %5d  %10s  %10s  %-9s  %-22s  %8s  %8s  %8u  %-12s  %u\n", static_cast<unsigned long>(i + 1), c.modem, start, duration,
+        fprintf(out, "%3lu  %5d  %10s  %10s  %-9s  %-22s  %8s  %8s  %8u  %-12s  %u\n", static_cast<unsigned long>(i + 1),
+                c.modem, start, duration,
                 direction_name(c.direction), c.modulation ? modulation_name(*c.modulation) : "unknown", rx, tx,
                 c.retrains, cleardown_name(c.cleardown), c.anomalies_seen);
     }

@@ -165,7 +165,7 @@ const Field FIELDS[] = {
     {"caller-id-ring.trace", 2, "Direction", "answer"},
     {"caller-id-ring.trace", 2, "Rings", "2"},
     {"caller-id-ring.trace", 2, "Caller ID number", "unknown"},
-    {"caller-id-ring.trace", 2, "Caller ID errors", "3 (last 3)"},
+    {"caller-id-ring.trace", 2, "Caller ID errors", "3 (last: message too long, truncated)"},
     {"caller-id-ring.trace", 2, "Caller ID message", "1 unknown, finished"},
     {"caller-id-ring.trace", 2, "Cleardown", "went idle"},
 
