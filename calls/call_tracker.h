@@ -20,6 +20,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 
 #include "calls/call.h"
@@ -61,28 +62,46 @@ enum CallFeedResult : unsigned {
 unsigned call_tracker_feed(CallTracker &tracker, const StatusRecord &record, int64_t time_us,
                            int64_t wall_us, std::unique_ptr<Call> *ended);
 
-// What a record of a running call that has not cleared down asks for, by
-// code: only its count and times (the codes call_tracker_apply ignores, a
-// third of a usual session), call_tracker_apply, or call_tracker_feed (the
-// codes that clear down or end a call, or belong to no call: 2, 22, 34, 35,
-// 44, 77, 131). One table lookup keeps the common path to one
-// data-dependent branch.
-enum RunningRecord : uint8_t { RUNNING_COUNT_ONLY, RUNNING_APPLY, RUNNING_FEED };
-inline constexpr auto RUNNING_RECORD = [] {
-    std::array<uint8_t, 256> table{};  // codes 130 to 255 (and above) only count
-    for (uint32_t code : {3, 4, 11, 12, 13, 14, 26, 36, 37, 38, 39, 40, 41, 42, 43, 64, 65, 66, 69, 70, 71, 72, 80,
-                          81, 84, 88, 89, 128, 129})
-        table[code] = RUNNING_APPLY;
-    for (uint32_t code : {2, 22, 34, 35, 44, 77, 131}) table[code] = RUNNING_FEED;
-    return table;
-}();
-
 // A record of the running call, applied to it: the part of feeding that
 // follows once the call a record belongs to is settled.
 void call_tracker_apply(CallTracker &tracker, const StatusRecord &record, int64_t time_us, int64_t wall_us);
 
-inline RunningRecord running_record(uint32_t code) {
-    return code < RUNNING_RECORD.size() ? RunningRecord(RUNNING_RECORD[code]) : RUNNING_COUNT_ONLY;
+// What a record of a running call that has not cleared down asks for, by
+// code: only its count and times (the codes and events call_tracker_apply
+// ignores, nearly half of a usual session), call_tracker_apply, or
+// call_tracker_feed (the codes that clear down or end a call, or belong to
+// no call: 2, 22, 34, 35, 44, 77, 131). Codes whose events (param1) matter
+// only in part look the event up in a mask of their own: training (64) for
+// its rate reports, the error-control events (69, 80, 89) for connection,
+// errors, statistics and disconnection.
+enum RunningRecord : uint8_t { RUNNING_COUNT_ONLY, RUNNING_APPLY, RUNNING_FEED, RUNNING_BY_EVENT };
+inline constexpr auto RUNNING_RECORD = [] {
+    std::array<uint8_t, 256> table{};  // codes 130 to 255 (and above) only count
+    for (uint32_t code : {3, 4, 11, 12, 13, 14, 26, 36, 37, 38, 39, 40, 41, 42, 43, 65, 66, 70, 71, 72, 81, 84, 88,
+                          128, 129})
+        table[code] = RUNNING_APPLY;
+    for (uint32_t code : {2, 22, 34, 35, 44, 77, 131}) table[code] = RUNNING_FEED;
+    for (uint32_t code : {64, 69, 80, 89}) table[code] = RUNNING_BY_EVENT;
+    return table;
+}();
+
+inline constexpr uint64_t event_bits(std::initializer_list<uint32_t> events) {
+    uint64_t bits = 0;
+    for (uint32_t e : events) bits |= uint64_t(1) << e;
+    return bits;
+}
+
+inline RunningRecord running_record(const StatusRecord &record) {
+    const uint32_t code = record.code;
+    if (code >= RUNNING_RECORD.size()) return RUNNING_COUNT_ONLY;
+    const RunningRecord kind = RunningRecord(RUNNING_RECORD[code]);
+    if (kind != RUNNING_BY_EVENT) return kind;
+    constexpr uint64_t training = event_bits({38, 39, 40, 41, 42});
+    constexpr uint64_t lapm = event_bits({0, 1, 8, 12, 13});
+    constexpr uint64_t mnp = event_bits({0, 1, 3, 4, 10, 11});
+    constexpr uint64_t v80 = event_bits({0, 1, 2, 14, 15});
+    const uint64_t events = code == 64 ? training : code == 69 ? lapm : code == 80 ? mnp : v80;
+    return record.param1 < 64 && ((events >> record.param1) & 1) ? RUNNING_APPLY : RUNNING_COUNT_ONLY;
 }
 
 // The call that the common path may update: the running call while it has
@@ -97,7 +116,7 @@ inline Call *call_tracker_open_call(const CallTracker &tracker) {
 // goes straight to the call. False when the record needs call_tracker_feed.
 inline bool call_tracker_feed_open(CallTracker &tracker, Call *open, const StatusRecord &record, int64_t time_us,
                                    int64_t wall_us) {
-    const RunningRecord kind = running_record(record.code);
+    const RunningRecord kind = running_record(record);
     if (open == nullptr || kind == RUNNING_FEED) return false;
     ++open->records;
     open->end_us = time_us;
