@@ -1,6 +1,9 @@
 // The call tracker's cost per record against the decoder's, over the same
-// session mix: decode_status alone, the call watch fed alone, and both as the
-// monitor runs them. The tracker is meant to cost under 5% of decoding.
+// session mix: decode_status alone, the call watch fed alone (one call per
+// pass over the mix, and the mix within one long call), and both as the
+// monitor runs them. The aim is a tracker that costs under 5% of decoding;
+// compare the items per second. Noisy machines: run with
+//   --benchmark_repetitions=15 --benchmark_enable_random_interleaving=true
 #include <benchmark/benchmark.h>
 
 #include <memory>
