@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "decoder/families.h"
+#include "decoder/fax_frames.h"
 #include "decoder/line_text.h"
 
 namespace {
@@ -178,6 +179,8 @@ const TextRow t30_frames[] = {
 const char *or_unknown(const char *name, const char *unknown) { return name != nullptr ? name : unknown; }
 
 }  // namespace
+
+const char *t30_frame_name(uint32_t fcf) { return find_text(t30_frames, fcf); }
 
 void decode_fax(const StatusRecord &record, StatusLine &line) {
     const char *direction = record.param1 != 0 ? "got" : "put";

@@ -29,11 +29,15 @@
 #include <new>
 #include <vector>
 
+#include "calls/call_export.h"
+#include "calls/call_summary.h"
 #include "decoder/status.h"
 #include "formatting/escape.h"
+#include "formatting/formatting.h"
 #include "process/standard_fds.h"
 #include "session/session_lines.h"
 #include "simulator/trace.h"
+#include "tools/trace_calls.h"
 
 namespace {
 
@@ -41,7 +45,10 @@ const char PROGRAM[] = "tarvel-decode";
 
 const char USAGE[] =
     "Usage: tarvel-decode [--escape] [FILE...]\n"
-    "Prints the decoded line of every status record of Tarvel traces.\n"
+    "       tarvel-decode --calls [--json] [FILE...]\n"
+    "       tarvel-decode --compare A B FILE [FILE2]\n"
+    "Prints the decoded line of every status record of Tarvel traces, or the\n"
+    "calls that the records make.\n"
     "Reads standard input when no FILE is given, or for FILE \"-\"; FILE may be\n"
     "gzip-compressed. A recorded session prints \"MODEM: line\" for every line\n"
     "the monitor showed.\n"
@@ -49,6 +56,15 @@ const char USAGE[] =
     "  --escape   one output line per record, with backslash, TAB, line feed,\n"
     "             carriage return and other control bytes written as \\\\, \\t,\n"
     "             \\n, \\r and \\xHH; a record without a line prints an empty line\n"
+    "  --calls    the calls of each FILE: a numbered list, then each call's\n"
+    "             summary (start, rates, line measurements, retrains, error\n"
+    "             control, cleardown, events, anomalies)\n"
+    "  --json     with --calls: one JSON array of the calls per FILE, with the\n"
+    "             series points and the frozen eyes\n"
+    "  --compare A B FILE [FILE2]\n"
+    "             the summaries of two calls side by side, \"*\" where they\n"
+    "             differ: calls A and B of FILE, or call A of FILE and call B\n"
+    "             of FILE2; A and B are the numbers --calls lists\n"
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n"
     "  --         end of options\n"
@@ -96,8 +112,8 @@ void decode_trace(const std::vector<TraceDirective> &trace, bool escape, FILE *o
 
 enum FileResult { FILE_DECODED = 0, FILE_UNREADABLE = 1, FILE_MALFORMED = 2 };
 
-FileResult decode_file(const char *path, bool escape, FILE *out) {
-    std::vector<TraceDirective> trace;
+// Reads and checks a whole trace or session ("-" is standard input).
+FileResult read_input(const char *path, std::vector<TraceDirective> &trace) {
     int input = -1;
     const char *name = "<stdin>";
     if (strcmp(path, "-") != 0) {
@@ -125,8 +141,72 @@ FileResult decode_file(const char *path, bool escape, FILE *out) {
     case TRACE_READ_MALFORMED: return FILE_MALFORMED;
     case TRACE_READ_FAILED: return FILE_UNREADABLE;
     }
-    decode_trace(trace, escape, out);
     return FILE_DECODED;
+}
+
+FileResult decode_file(const char *path, bool escape, FILE *out) {
+    std::vector<TraceDirective> trace;
+    FileResult result = read_input(path, trace);
+    if (result == FILE_DECODED) decode_trace(trace, escape, out);
+    return result;
+}
+
+
+// ---- Calls -------------------------------------------------------------------------
+
+FileResult read_calls(const char *path, std::vector<Call> &calls) {
+    std::vector<TraceDirective> trace;
+    FileResult result = read_input(path, trace);
+    if (result == FILE_DECODED) trace_calls(trace, calls);
+    return result;
+}
+
+void print_call_list(const std::vector<Call> &calls, FILE *out) {
+    fprintf(out, "%3s  %5s  %10s  %10s  %-9s  %-22s  %8s  %8s  %8s  %-12s  %s\n", "#", "modem", "start s",
+            "duration s", "direction", "modulation", "rx bit/s", "tx bit/s", "retrains", "cleardown", "anomalies");
+    for (size_t i = 0; i < calls.size(); ++i) {
+        const Call &c = calls[i];
+        char start[32], duration[32], rx[16] = "-", tx[16] = "-";
+        format_seconds(c.start_us, start, sizeof start);
+        format_seconds(c.end_us - c.start_us, duration, sizeof duration);
+        if (c.rx_rate.final) snprintf(rx, sizeof rx, "%ld", *c.rx_rate.final);
+        if (c.tx_rate.final) snprintf(tx, sizeof tx, "%ld", *c.tx_rate.final);
+        fprintf(out, "%3lu  %5d  %10s  %10s  %-9s  %-22s  %8s  %8s  %8u  %-12s  %u\n", static_cast<unsigned long>(i + 1),
+                c.modem, start, duration,
+                direction_name(c.direction), c.modulation ? modulation_name(*c.modulation) : "unknown", rx, tx,
+                c.retrains, cleardown_name(c.cleardown), c.anomalies_seen);
+    }
+}
+
+FileResult calls_file(const char *path, bool json, FILE *out) {
+    std::vector<Call> calls;
+    FileResult result = read_calls(path, calls);
+    if (result != FILE_DECODED) return result;
+    std::string text;
+    if (json) {
+        text += '[';
+        for (size_t i = 0; i < calls.size(); ++i) {
+            if (i) text += ",\n";
+            call_json(calls[i], true, text);
+        }
+        text += "]\n";
+    } else {
+        for (size_t i = 0; i < calls.size(); ++i) {
+            text += "\nCall " + std::to_string(i + 1) + "\n";
+            call_summary_text(calls[i], text);
+        }
+        print_call_list(calls, out);
+    }
+    fwrite(text.data(), 1, text.size(), out);
+    return FILE_DECODED;
+}
+
+// A call number as --calls lists it: 1 to count.
+bool parse_call_number(const char *text, size_t *number) {
+    uint32_t value;
+    if (!parse_count(text, &value) || value == 0) return false;
+    *number = value;
+    return true;
 }
 
 // Flushes the output and reports a failed write; false when it failed.
@@ -149,6 +229,10 @@ int main(int argc, char **argv) {
     setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
 
     bool escape = false;
+    bool calls = false;
+    bool json = false;
+    bool compare = false;
+    size_t compare_a = 0, compare_b = 0;
     bool options_done = false;
     std::vector<const char *> files;
     for (int i = 1; i < argc; ++i) {
@@ -159,6 +243,19 @@ int main(int argc, char **argv) {
             options_done = true;
         } else if (strcmp(arg, "--escape") == 0) {
             escape = true;
+        } else if (strcmp(arg, "--calls") == 0) {
+            calls = true;
+        } else if (strcmp(arg, "--json") == 0) {
+            json = true;
+        } else if (strcmp(arg, "--compare") == 0) {
+            if (i + 2 >= argc || !parse_call_number(argv[i + 1], &compare_a) ||
+                !parse_call_number(argv[i + 2], &compare_b)) {
+                fprintf(stderr, "%s: --compare needs two call numbers (1, 2, ...) before the files\n", PROGRAM);
+                fputs(USAGE, stderr);
+                return 2;
+            }
+            compare = true;
+            i += 2;
         } else if (strcmp(arg, "--help") == 0) {
             fputs(USAGE, stdout);
             return finish_output(stdout) ? 0 : 1;
@@ -171,12 +268,42 @@ int main(int argc, char **argv) {
             return 2;
         }
     }
+    const char *conflict = nullptr;
+    if (calls && compare) conflict = "--calls and --compare exclude each other";
+    else if (escape && (calls || compare)) conflict = "--escape applies to decoded lines only";
+    else if (json && !calls) conflict = "--json needs --calls";
+    else if (compare && (files.empty() || files.size() > 2)) conflict = "--compare needs one or two files";
+    if (conflict != nullptr) {
+        fprintf(stderr, "%s: %s\n", PROGRAM, conflict);
+        fputs(USAGE, stderr);
+        return 2;
+    }
     if (files.empty()) files.push_back("-");
+
+    if (compare) {
+        std::vector<Call> first, second;
+        FileResult result = read_calls(files[0], first);
+        if (result == FILE_DECODED && files.size() == 2) result = read_calls(files[1], second);
+        if (result != FILE_DECODED) return result;
+        const std::vector<Call> &other = files.size() == 2 ? second : first;
+        const char *other_name = files.size() == 2 ? files[1] : files[0];
+        if (compare_a > first.size() || compare_b > other.size()) {
+            const bool a_missing = compare_a > first.size();
+            fprintf(stderr, "%s: %s has %lu calls; there is no call %lu\n", PROGRAM, a_missing ? files[0] : other_name,
+                    static_cast<unsigned long>(a_missing ? first.size() : other.size()),
+                    static_cast<unsigned long>(a_missing ? compare_a : compare_b));
+            return 2;
+        }
+        std::string text;
+        calls_compare_text(first[compare_a - 1], other[compare_b - 1], text);
+        fwrite(text.data(), 1, text.size(), stdout);
+        return finish_output(stdout) ? 0 : 1;
+    }
 
     bool malformed = false;
     bool unreadable = false;
     for (const char *path : files) {
-        FileResult result = decode_file(path, escape, stdout);
+        FileResult result = calls ? calls_file(path, json, stdout) : decode_file(path, escape, stdout);
         if (result == FILE_MALFORMED) malformed = true;
         if (result == FILE_UNREADABLE) unreadable = true;
         if (ferror(stdout)) break;

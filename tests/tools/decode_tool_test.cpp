@@ -266,3 +266,66 @@ TEST_F(DecodeTool, EveryScenarioIsAccepted) {
 }
 
 }  // namespace
+
+namespace {
+
+struct CallsCase {
+    const char *description;
+    std::string args;
+    int status;
+    std::vector<std::string> out_has;  // lines the output must hold, runs of blanks as one
+    std::string err_has;
+};
+
+// The output's lines with every run of blanks made one blank.
+std::vector<std::string> squeezed_lines(const std::string &text) {
+    std::vector<std::string> lines(1);
+    for (char c : text) {
+        if (c == '\n') {
+            lines.emplace_back();
+        } else if (c != ' ' || lines.back().empty() || lines.back().back() != ' ') {
+            lines.back() += c;
+        }
+    }
+    return lines;
+}
+
+TEST_F(DecodeTool, CallsAndComparisons) {
+    const std::string s = "'" + env_or_empty("TARVEL_SOURCE_DIR") + "/scenarios/";
+    const CallsCase cases[] = {
+        {"calls: the list, then each summary", "--calls " + s + "error-control-call.trace'", 0,
+         {" 1 1 0.000 1.500 originate v.32/v.32bis/v.32terbo 14400 14400 1 local 0", "Call 2",
+          "Link disconnect retry failed (MNP)"},
+         ""},
+        {"two calls of one file side by side",
+         "--compare 1 2 " + s + "error-control-call.trace'", 0,
+         {"* Modem 1 | 2", " Direction originate | originate", "* Link disconnect local requested disconnect (LAPM) | retry failed (MNP)"},
+         ""},
+        {"calls of two files", "--compare 1 1 " + s + "v34-call.trace' " + s + "v90-call.trace'", 0,
+         {"* Modulation v.34 | v.90", " Direction originate | originate"}, ""},
+        {"no such call", "--compare 1 3 " + s + "v34-call.trace'", 2, {}, "has 1 calls; there is no call 3"},
+        {"a call number that is no number", "--compare 1 x " + s + "v34-call.trace'", 2, {},
+         "--compare needs two call numbers"},
+        {"call 0", "--compare 0 1 " + s + "v34-call.trace'", 2, {}, "--compare needs two call numbers"},
+        {"three files", "--compare 1 1 " + s + "v34-call.trace' " + s + "v34-call.trace' " + s + "v34-call.trace'",
+         2, {}, "--compare needs one or two files"},
+        {"json without calls", "--json " + s + "v34-call.trace'", 2, {}, "--json needs --calls"},
+        {"escape with calls", "--calls --escape " + s + "v34-call.trace'", 2, {}, "--escape applies"},
+    };
+    for (const CallsCase &c : cases) {
+        SCOPED_TRACE(c.description);
+        RunResult r = run_tool(c.args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        const std::vector<std::string> lines = squeezed_lines(r.out);
+        for (const std::string &line : c.out_has) {
+            bool found = false;
+            for (const std::string &l : lines) found = found || l == line;
+            EXPECT_TRUE(found) << "missing: " << line << "\n" << r.out;
+        }
+        if (!c.err_has.empty()) {
+            EXPECT_NE(r.err.find(c.err_has), std::string::npos) << r.err;
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,713 @@
+#include "calls/call_tracker.h"
+
+#include <array>
+#include <cstring>
+#include <utility>
+
+#include "decoder/fax_frames.h"
+#include "formatting/formatting.h"
+
+namespace {
+
+// ---- Which records do what ----------------------------------------------------
+
+// Capture control: taken by the status intake, never part of a call.
+bool is_capture_control(uint32_t code) { return code == 77 || code == 131; }
+
+// Records of the host interface (and the end of a session) that start no
+// call on an idle modem; inside a call they count as its records.
+bool starts_no_call(const StatusRecord &r) {
+    switch (r.code) {
+    case 2: return r.param1 == 0;   // modulation idle
+    case 22: return r.param1 == 0;  // on hook
+    case 21: case 32: case 33: case 73: case 75: case 76: case 78: case 87:
+    case 91: case 92: case 93: case 94: case 97: case 130:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Records that end a link: on an idle modem they belong to the call that has
+// just ended and are noted there.
+bool is_cleardown_type(const StatusRecord &r) {
+    switch (r.code) {
+    case 34: case 35: case 37: case 44: return true;
+    case 69: case 80: case 89: return r.param1 == 0;  // disconnected
+    default: return false;
+    }
+}
+
+// Reports about an established link (error control, compression,
+// statistics, retrains and rate changes): on an idle modem that has had a
+// call they came after that call's end; on a modem whose calls the tracker
+// has not seen begin (watching started mid-call) they start the call.
+bool is_link_report(uint32_t code) {
+    switch (code) {
+    case 38: case 39: case 40: case 41: case 42: case 43:
+    case 69: case 70: case 71: case 80: case 81: case 89: case 128:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Records that begin a new call when the running one has cleared down.
+bool begins_call(const StatusRecord &r) {
+    return (r.code == 22 && r.param1 != 0) || r.code == 26 || r.code == 66;
+}
+
+// Link records that contradict a call that has cleared down.
+bool contradicts_cleardown(uint32_t code) {
+    switch (code) {
+    case 2: case 3: case 4: case 11: case 12: case 13: case 14: case 36:
+    case 38: case 39: case 40: case 41: case 42: case 43: case 64: case 129:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---- Small helpers --------------------------------------------------------------
+
+void series_add(Series &s, std::vector<SeriesPoint> &points, int64_t time_us, int32_t value) {
+    if (s.samples == 0) {
+        s.first = s.lowest = s.highest = value;
+    } else {
+        if (value < s.lowest) s.lowest = value;
+        if (value > s.highest) s.highest = value;
+    }
+    s.last = value;
+    ++s.samples;
+    if (++s.since_kept < s.stride) return;
+    s.since_kept = 0;
+    if (points.size() >= SERIES_POINTS_MAX) {
+        // Thin to every other point, keeping the first: the points go on
+        // spanning the whole call at half the density.
+        size_t kept = 0;
+        for (size_t i = 0; i < points.size(); i += 2) points[kept++] = points[i];
+        points.resize(kept);
+        s.stride *= 2;
+    }
+    points.push_back({time_us, value});
+}
+
+void rate_add(RateStats &stats, long bps) {
+    if (!stats.initial) {
+        stats.initial = stats.lowest = stats.highest = bps;
+    } else {
+        if (bps != *stats.final) ++stats.changes;
+        if (bps < *stats.lowest) stats.lowest = bps;
+        if (bps > *stats.highest) stats.highest = bps;
+    }
+    stats.final = bps;
+}
+
+
+std::optional<long> symbol_rate_of(uint32_t index) {
+    if (index < static_cast<uint32_t>(SYMBOL_RATE_COUNT)) return symbol_rates[index];
+    return std::nullopt;
+}
+
+void add_direction(Call &call, CallDirection direction, int64_t time_us) {
+    const uint8_t bit = direction == DIRECTION_ORIGINATE ? 1 : 2;
+    if (call.direction_evidence & bit) return;
+    call.direction_evidence |= bit;
+    if (call.direction_evidence == 3) {
+        call.direction = DIRECTION_UNKNOWN;
+        call_add_anomaly(call, ANOMALY_DIRECTION_CONFLICT, time_us, 0, 0);
+    } else {
+        call.direction = direction;
+    }
+}
+
+// Reads a caller-ID text of at most count characters (cut to the field's
+// room) into dest: the characters before a NUL, or all count of them. False
+// when the block cannot be read that far.
+bool read_caller_text(const DriverMemoryAccess &memory, uint32_t address, int32_t count, char *dest,
+                      size_t room) {
+    size_t n = count > 0 ? static_cast<size_t>(count) : 0;
+    if (n > room - 1) n = room - 1;
+    if (n == 0) {
+        dest[0] = '\0';
+        return true;
+    }
+    if (memory.read == nullptr || address == 0) return false;
+    unsigned char bytes[CALLER_NAME_BYTES];
+    const size_t got = memory.read(memory.context, address, bytes, n);
+    size_t length = 0;
+    while (length < got && length < n && bytes[length] != 0) ++length;
+    if (length == got && got < n) return false;  // ran into unreadable memory before a NUL
+    std::memcpy(dest, bytes, length);
+    dest[length] = '\0';
+    return true;
+}
+
+// ---- The tracker's state changes ------------------------------------------------
+
+// Empties a retired call for reuse: its plain values are set afresh with
+// one copy, its lists emptied keeping their storage, so that a long session
+// stops allocating once its call log is full.
+void reset_call(Call &call) {
+    static const CallData fresh{};
+    static_cast<CallData &>(call) = fresh;
+    for (std::vector<SeriesPoint> &points : call.series_points) points.clear();
+    call.projected.clear();
+    call.events.clear();
+    call.eyes.clear();
+    call.anomalies.clear();
+}
+
+void start_call(CallTracker &t, int64_t time_us, int64_t wall_us) {
+    if (t.spare) {
+        reset_call(*t.spare);
+        t.call = std::move(t.spare);
+    } else {
+        t.call.reset(new Call);
+    }
+    Call &call = *t.call;
+    call.modem = t.modem;
+    call.number = ++t.calls_started;
+    call.start_us = call.end_us = time_us;
+    call.start_wall_us = call.end_wall_us = wall_us;
+}
+
+void end_call(CallTracker &t, CleardownCause cause_without_cleardown, uint16_t code, std::unique_ptr<Call> *ended) {
+    Call &call = *t.call;
+    call.ended = true;
+    if (!call.cleared) {
+        if (call.carrier_losses > 0 && !call.carrier) {
+            call.cleardown = CLEARDOWN_CARRIER_LOST;
+            call.cleardown_code = 37;
+        } else {
+            call.cleardown = cause_without_cleardown;
+            call.cleardown_code = code;
+        }
+    }
+    *ended = std::move(t.call);
+}
+
+void add_event(CallTracker &t, CallEventKind kind, EventOrigin origin, const StatusRecord &r,
+               int64_t time_us, int64_t wall_us, bool freeze) {
+    Call &call = *t.call;
+    ++call.events_seen;
+    int16_t eye_index = -1;
+    if (freeze) {
+        FrozenEye frozen;
+        frozen.kind = kind;
+        frozen.time_us = time_us;
+        if (eye_ring_freeze(t.eye, call.start_us, frozen) > 0) {
+            if (call.eyes.size() < FROZEN_EYES_MAX) {
+                call.eyes.push_back(frozen);
+            } else {
+                // Full: the latest event takes the last slot from the event before it.
+                for (CallEvent &e : call.events)
+                    if (e.frozen_eye == static_cast<int16_t>(FROZEN_EYES_MAX - 1)) e.frozen_eye = -1;
+                call.eyes.back() = frozen;
+            }
+            eye_index = static_cast<int16_t>(call.eyes.size() - 1);
+        }
+    }
+    if (call.events.size() < CALL_EVENTS_MAX)
+        call.events.push_back({time_us, wall_us, kind, origin, static_cast<uint16_t>(r.code), eye_index});
+}
+
+void on_modulation(Call &call, uint32_t modulation, int64_t time_us) {
+    if (std::strcmp(modulation_name(modulation), "unknown") == 0) {
+        call_add_anomaly(call, ANOMALY_MODULATION_UNKNOWN, time_us, modulation, 0);
+        return;
+    }
+    if (call.modulation_conflict) return;
+    if (!call.modulation) {
+        call.modulation = modulation;
+    } else if (*call.modulation != modulation) {
+        call_add_anomaly(call, ANOMALY_MODULATION_CONFLICT, time_us, *call.modulation, modulation);
+        call.modulation.reset();
+        call.modulation_conflict = true;
+    }
+}
+
+[[gnu::noinline]] void on_rate(Call &call, const StatusRecord &r, int64_t time_us) {
+    // rate_bps gives 33600 both for its own code and for every code without an entry.
+    const long bps = rate_bps(r.param1);
+    if (bps == 33600 && r.param1 != 0x40000) {
+        call_add_anomaly(call, ANOMALY_RATE_UNKNOWN, time_us, r.code, r.param1);
+        return;
+    }
+    if (!call.modulation && !call.modulation_conflict)
+        call_add_anomaly(call, ANOMALY_RATE_BEFORE_MODULATION, time_us, r.code, 0);
+    const bool rx = r.code == 11;
+    rate_add(rx ? call.rx_rate : call.tx_rate, bps);
+    const SeriesKind kind = rx ? SERIES_RX_RATE : SERIES_TX_RATE;
+    series_add(call.series[kind], call.series_points[kind], time_us, static_cast<int32_t>(bps));
+}
+
+[[gnu::noinline]] void on_training(Call &call, const StatusRecord &r, int64_t time_us) {
+    const int32_t value = static_cast<int32_t>(r.param2);
+    switch (r.param1) {
+    case 38: call.max_local_rx = long(value) * 2400; break;
+    case 39: call.max_local_tx = long(value) * 2400; break;
+    case 40: call.max_remote_rx = long(value) * 2400; break;
+    case 41: call.max_remote_tx = long(value) * 2400; break;
+    case 42: {
+        const uint32_t index = (r.param2 >> 24) & 0xF;
+        ProjectedRate p{time_us, symbol_rate_of(index), long((r.param2 >> 16) & 0xFF) * 2400,
+                        static_cast<int32_t>(r.param2 & 0xFFFF)};
+        if (!p.symbol_rate) call_add_anomaly(call, ANOMALY_SYMBOL_RATE_INDEX, time_us, 64, index);
+        if (call.projected.size() < PROJECTED_RATES_MAX) call.projected.push_back(p);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// The series of each code-65 selector, -1 for none.
+constexpr auto SERIES_OF_SELECTOR = [] {
+    std::array<int8_t, 35> table{};
+    table.fill(-1);
+    for (const SeriesInfo &info : SERIES_INFO)
+        if (info.selector != 0) table[info.selector] = static_cast<int8_t>(info.kind);
+    return table;
+}();
+
+[[gnu::noinline]] void on_measurement(Call &call, const StatusRecord &r, int64_t time_us) {
+    if (r.param1 == 0 || r.param1 > 34) return;
+    const int32_t value = static_cast<int32_t>(r.param2);
+    call.measurement[r.param1] = value;
+    const int kind = SERIES_OF_SELECTOR[r.param1];
+    if (kind < 0) return;
+    const SeriesInfo &info = SERIES_INFO[kind];
+    // Negating the most negative value would overflow; a level that large is
+    // no measurement to chart.
+    if (info.negated && value == INT32_MIN) return;
+    series_add(call.series[kind], call.series_points[kind], time_us, info.negated ? -value : value);
+}
+
+void establish(Call &call, uint8_t bit, int64_t time_us) {
+    ErrorControl &ec = call.ec;
+    if (ec.established & bit) return;
+    ec.established |= bit;
+    if (ec.protocol == EC_CONFLICT) return;
+    if (ec.protocol != EC_UNKNOWN) {
+        call_add_anomaly(call, ANOMALY_ERROR_CONTROL_CONFLICT, time_us, ec.established, 0);
+        ec.protocol = EC_CONFLICT;
+        return;
+    }
+    ec.protocol = bit == 1 ? EC_LAPM : bit == 2 ? EC_MNP : EC_V80;
+}
+
+void frame_statistics(ErrorControl &ec, bool tx, const StatusRecord &r) {
+    if (tx) {
+        ec.tx_frames = r.param2;
+        ec.tx_retransmitted = r.param3;
+    } else {
+        ec.rx_frames = r.param2;
+        ec.rx_rejected = r.param3;
+    }
+}
+
+void disconnected(ErrorControl &ec, const StatusRecord &r, uint32_t reasons) {
+    if (r.param2 >= reasons) return;  // a reason without a name: the decoder shows no line either
+    ec.disconnect_reason = static_cast<int32_t>(r.param2);
+    ec.disconnect_code = static_cast<uint16_t>(r.code);
+}
+
+[[gnu::noinline]] void on_error_control(Call &call, const StatusRecord &r, int64_t time_us) {
+    ErrorControl &ec = call.ec;
+    switch (r.code) {
+    case 69:  // LAPM
+        switch (r.param1) {
+        case 0: disconnected(ec, r, 7); break;
+        case 1: establish(call, 1, time_us); break;
+        case 8: ++ec.errors; break;
+        case 12: frame_statistics(ec, true, r); break;
+        case 13: frame_statistics(ec, false, r); break;
+        default: break;
+        }
+        break;
+    case 70:
+        if (r.param1 < 9) ec.lapm[r.param1] = static_cast<int32_t>(r.param2);
+        break;
+    case 71:  // V.42bis
+        switch (r.param1) {
+        case 0: ec.v42bis_encoder = 0; break;
+        case 1: ec.v42bis_encoder = 1; break;
+        case 2: ec.v42bis_decoder = 0; break;
+        case 3: ec.v42bis_decoder = 1; break;
+        case 4: ++ec.errors; break;
+        case 5: ec.encoder_in = r.param2; ec.encoder_out = r.param3; break;
+        case 6: ec.decoder_in = r.param2; ec.decoder_out = r.param3; break;
+        default: break;
+        }
+        break;
+    case 80:  // MNP
+        switch (r.param1) {
+        case 0: disconnected(ec, r, 7); break;
+        case 1: establish(call, 2, time_us); break;
+        case 3: ++ec.errors; break;
+        case 4: ++ec.timeouts; break;
+        case 10: frame_statistics(ec, true, r); break;
+        case 11: frame_statistics(ec, false, r); break;
+        default: break;
+        }
+        break;
+    case 81:
+        if (r.param1 < 6) ec.mnp[r.param1] = static_cast<int32_t>(r.param2);
+        break;
+    case 89:  // V.80
+        switch (r.param1) {
+        case 0: disconnected(ec, r, 2); break;
+        case 1: establish(call, 4, time_us); break;
+        case 2: ++ec.errors; break;
+        case 14: frame_statistics(ec, true, r); break;
+        case 15: frame_statistics(ec, false, r); break;
+        default: break;
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+[[gnu::noinline]] void on_error_statistics(Call &call, const StatusRecord &r, int64_t time_us) {
+    ErrorStatistics &s = call.stats;
+    s.known = true;
+    s.bits = r.param1;
+    s.blocks = r.param2;
+    s.bit_errors = r.param3;
+    s.block_errors = r.param4;
+    s.audio = r.param5 != 0;
+    s.audio_bits = r.param5;
+    s.audio_blocks = r.param6;
+    s.sync_errors = r.param7;
+    s.audio_block_errors = r.param8;
+    s.time_us = time_us;
+}
+
+// ---- Fax ---------------------------------------------------------------------------
+
+// T.30 facsimile control fields the fax reports name.
+constexpr uint8_t FCF_DIS = 0x01, FCF_CFR = 0x21, FCF_FTT = 0x22, FCF_MCF = 0x31, FCF_RTN = 0x32,
+                  FCF_RTP = 0x33, FCF_DCS = 0x41, FCF_CRP = 0x58, FCF_DCN = 0x5F, FCF_EOM = 0x71,
+                  FCF_MPS = 0x72, FCF_EOP = 0x74, FCF_DTC = 0x81;
+
+uint8_t phase_of_frame(uint8_t fcf) {
+    switch (fcf) {
+    case FCF_DIS: case FCF_DCS: case FCF_DTC: case FCF_CFR: case FCF_FTT: case FAX_TCF:
+        return FAX_PHASE_B;
+    case FCF_DCN:
+        return FAX_PHASE_E;
+    case FCF_CRP:
+        return 0;
+    default:
+        return FAX_PHASE_D;  // post-message commands and responses, partial-page frames
+    }
+}
+
+void fax_frame(FaxInfo &fax, bool sent, uint8_t fcf) {
+    ++fax.frames_seen;
+    if (fax.frame_count < FAX_FRAMES_MAX) fax.frames[fax.frame_count++] = {sent, fcf};
+    fax.phases |= phase_of_frame(fcf);
+    switch (fcf) {
+    case FCF_MCF: ++fax.confirmed; break;
+    case FCF_RTN: ++fax.rejected; break;
+    case FCF_RTP: ++fax.retrain_positive; break;
+    case FCF_FTT: ++fax.failed_training; break;
+    case FCF_CRP: ++fax.repeats; break;
+    case FCF_DCN: (sent ? fax.dcn_sent : fax.dcn_received) = true; break;
+    default: break;
+    }
+}
+
+// Frames the FAX source reports as received, by its event code.
+struct FaxReceived {
+    uint32_t event;
+    uint8_t fcf;
+};
+constexpr FaxReceived FAX_RECEIVED[] = {
+    {4, FCF_DIS}, {5, FCF_DCS}, {6, FCF_DTC}, {7, FCF_CFR}, {8, FCF_FTT}, {15, FAX_TCF},
+    {18, FCF_MCF}, {19, FCF_RTN}, {20, FCF_RTP}, {22, FCF_EOM}, {23, FCF_MPS}, {24, FCF_EOP},
+    {29, FCF_DCN}, {31, FCF_CRP},
+};
+// The same rows by event code: the frame's FCF plus one, 0 for events that are no received frame.
+constexpr auto FAX_RECEIVED_BY_EVENT = [] {
+    std::array<uint16_t, 64> table{};
+    for (const FaxReceived &row : FAX_RECEIVED) table[row.event] = uint16_t(row.fcf + 1);
+    return table;
+}();
+
+[[gnu::noinline]] void on_fax(Call &call, const StatusRecord &r, int64_t time_us) {
+    FaxInfo &fax = call.fax;
+    fax.seen = true;
+    const uint32_t event = r.param3;
+    if (r.param2 == 0) {  // the FAX layer
+        if (event < FAX_RECEIVED_BY_EVENT.size() && FAX_RECEIVED_BY_EVENT[event] != 0) {
+            fax_frame(fax, false, static_cast<uint8_t>(FAX_RECEIVED_BY_EVENT[event] - 1));
+            return;
+        }
+        switch (event) {
+        case 1: fax.phases |= FAX_PHASE_A; break;
+        case 2: fax.phases |= FAX_PHASE_A; add_direction(call, DIRECTION_ORIGINATE, time_us); break;
+        case 3: fax.phases |= FAX_PHASE_A; add_direction(call, DIRECTION_ANSWER, time_us); break;
+        case 9: case 10: case 11: case 12: case 13: fax.phases |= FAX_PHASE_B; break;
+        case 14: fax_frame(fax, true, FAX_TCF); break;
+        case 16: case 21: case 33: case 34: case 41: case 42: fax.phases |= FAX_PHASE_C; break;
+        case 17: case 25: case 26: case 27: fax.phases |= FAX_PHASE_D; break;
+        case 28: fax.dcn_sent = true; fax.phases |= FAX_PHASE_E; break;
+        case 32: case 59: ++fax.bad_frames; break;
+        case 36: fax.phases |= FAX_PHASE_E; break;
+        case 61: ++fax.training_ok; break;
+        case 62: ++fax.failed_training; break;
+        default: break;
+        }
+    } else if (r.param2 == 1) {  // the line monitor
+        switch (event) {
+        case 3: case 13: fax.phases |= FAX_PHASE_A; break;
+        case 4: fax.phases |= FAX_PHASE_E; break;
+        case 8: case 9: case 10: fax.phases |= FAX_PHASE_B; break;
+        case 11: case 12: fax.phases |= FAX_PHASE_C; break;
+        case 16: ++fax.training_ok; fax.phases |= FAX_PHASE_B; break;
+        case 19: case 21: add_direction(call, DIRECTION_ORIGINATE, time_us); break;
+        case 20: case 22: add_direction(call, DIRECTION_ANSWER, time_us); break;
+        default: break;
+        }
+    } else {  // T.30
+        switch (event) {
+        case 19:
+            if (r.param4 <= 0xFF && t30_frame_name(r.param4) != nullptr)
+                fax_frame(fax, true, static_cast<uint8_t>(r.param4));
+            break;
+        case 20: ++fax.repeats; break;
+        case 32: ++fax.pages_counted; break;
+        default: break;
+        }
+    }
+}
+
+// ---- Caller ID ---------------------------------------------------------------------
+
+[[gnu::noinline]] void on_caller_id(CallTracker &t, const StatusRecord &r, int64_t time_us) {
+    Call &call = *t.call;
+    CallerId &id = call.caller;
+    id.seen = true;
+    add_direction(call, DIRECTION_ANSWER, time_us);
+    const int32_t p2 = static_cast<int32_t>(r.param2);
+    switch (r.param1) {
+    case 0: ++id.errors; id.last_error = p2; break;
+    case 1: id.seizure_bytes = p2; break;
+    case 2: id.mark_bytes = p2; break;
+    case 3: {
+        unsigned char bytes[8];
+        if (t.memory.read != nullptr && r.param3 != 0 &&
+            t.memory.read(t.memory.context, r.param3, bytes, 8) == 8) {
+            std::memcpy(id.time, bytes, 8);
+            id.time[8] = '\0';
+            id.time_known = true;
+        } else {
+            call_add_anomaly(call, ANOMALY_DRIVER_MEMORY, time_us, r.code, r.param1);
+        }
+        break;
+    }
+    case 4:
+        id.number_known = read_caller_text(t.memory, r.param3, p2, id.number, sizeof id.number);
+        if (!id.number_known) call_add_anomaly(call, ANOMALY_DRIVER_MEMORY, time_us, r.code, r.param1);
+        break;
+    case 5:
+        id.name_known = read_caller_text(t.memory, r.param3, p2, id.name, sizeof id.name);
+        if (!id.name_known) call_add_anomaly(call, ANOMALY_DRIVER_MEMORY, time_us, r.code, r.param1);
+        break;
+    case 6: id.finished = true; break;
+    case 7: ++id.unknown_messages; break;
+    case 8: id.message_bytes = p2; break;
+    default: break;
+    }
+}
+
+// ---- One record of a running call ----------------------------------------------
+
+// The records that list an event: cleardowns, carrier loss, retrains,
+// renegotiations, fallbacks.
+[[gnu::noinline]] void on_link_event(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_us) {
+    Call &call = *t.call;
+    switch (r.code) {
+    case 34:
+    case 35:
+    case 44: {
+        const EventOrigin origin = r.code == 35 ? ORIGIN_REMOTE : ORIGIN_LOCAL;
+        const bool first = !call.cleared;
+        if (first) {
+            call.cleared = true;
+            call.cleardown = r.code == 35 ? CLEARDOWN_REMOTE : CLEARDOWN_LOCAL;
+            call.cleardown_code = static_cast<uint16_t>(r.code);
+            call.cleardown_us = time_us;
+        }
+        add_event(t, EVENT_CLEARDOWN, origin, r, time_us, wall_us, first);
+        break;
+    }
+    case 37:
+        call.carrier = false;
+        ++call.carrier_losses;
+        add_event(t, EVENT_CARRIER_LOST, ORIGIN_UNKNOWN, r, time_us, wall_us, true);
+        break;
+    case 38:
+    case 39:
+        ++call.retrains;
+        if (r.code == 39) ++call.retrains_remote;
+        add_event(t, EVENT_RETRAIN, r.code == 39 ? ORIGIN_REMOTE : ORIGIN_LOCAL, r, time_us, wall_us, true);
+        break;
+    case 40:
+    case 41:
+        ++call.renegotiations;
+        if (r.code == 41) ++call.renegotiations_remote;
+        add_event(t, EVENT_RENEGOTIATION, r.code == 41 ? ORIGIN_REMOTE : ORIGIN_LOCAL, r, time_us, wall_us,
+                  true);
+        break;
+    case 42:
+        ++call.fallbacks;
+        add_event(t, EVENT_FALLBACK, ORIGIN_UNKNOWN, r, time_us, wall_us, false);
+        break;
+    case 43:
+        ++call.fallforwards;
+        add_event(t, EVENT_FALLFORWARD, ORIGIN_UNKNOWN, r, time_us, wall_us, false);
+        break;
+    default:
+        break;
+    }
+}
+
+// Host and line states: modulation, symbol rates, data mode, hook, rings, dialing.
+[[gnu::noinline]] void on_line_state(Call &call, const StatusRecord &r, int64_t time_us) {
+    switch (r.code) {
+    case 2:
+        if (r.param1 != 0) on_modulation(call, r.param1, time_us);  // idle ends the call (see the feed)
+        break;
+    case 3:
+    case 4: {
+        const std::optional<long> hz = symbol_rate_of(r.param1);
+        if (!hz) {
+            call_add_anomaly(call, ANOMALY_SYMBOL_RATE_INDEX, time_us, r.code, r.param1);
+        } else {
+            (r.code == 3 ? call.rx_symbol_rate : call.tx_symbol_rate) = hz;
+        }
+        break;
+    }
+    case 22:
+        if (r.param1 != 0) {
+            if (call.off_hook) call_add_anomaly(call, ANOMALY_OFF_HOOK_TWICE, time_us, 0, 0);
+            call.off_hook = true;
+        }
+        break;
+    case 26:
+        ++call.rings;
+        add_direction(call, DIRECTION_ANSWER, time_us);
+        break;
+    case 66: add_direction(call, DIRECTION_ORIGINATE, time_us); break;
+    default: break;
+    }
+}
+
+}  // namespace
+
+// A thin dispatcher: each family's handler is a call of its own, so that the
+// frequent records pay for no more than their own work.
+void call_tracker_apply(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_us) {
+    Call &call = *t.call;
+    switch (r.code) {
+    case 2: case 3: case 4: case 22: case 26: case 66: return on_line_state(call, r, time_us);
+    case 11: case 12: return on_rate(call, r, time_us);
+    case 13:
+    case 14:
+    case 129:
+        call.data_mode = true;
+        if (!call.connected_us) call.connected_us = time_us;
+        return;
+    case 36: call.carrier = true; return;
+    case 34: case 35: case 37: case 38: case 39: case 40: case 41: case 42: case 43: case 44:
+        return on_link_event(t, r, time_us, wall_us);
+    case 64: return on_training(call, r, time_us);
+    case 65: return on_measurement(call, r, time_us);
+    case 69: case 70: case 71: case 80: case 81: case 89: return on_error_control(call, r, time_us);
+    case 72: return on_caller_id(t, r, time_us);
+    case 84: return on_fax(call, r, time_us);
+    case 88: call.caller.seen = true; return;
+    case 128: return on_error_statistics(call, r, time_us);
+    default: return;
+    }
+}
+
+
+void call_add_anomaly(Call &call, AnomalyKind kind, int64_t time_us, uint32_t value, uint32_t other) {
+    ++call.anomalies_seen;
+    for (const Anomaly &a : call.anomalies)
+        if (a.kind == kind && a.value == value && a.other == other) return;
+    if (call.anomalies.size() < ANOMALIES_MAX) call.anomalies.push_back({kind, time_us, value, other});
+}
+
+void call_tracker_init(CallTracker &tracker, int modem, DriverMemoryAccess memory) {
+    tracker.modem = modem;
+    tracker.call.reset();
+    tracker.calls_started = 0;
+    tracker.records_outside_calls = 0;
+    tracker.eye = EyeRing{};
+    tracker.memory = memory;
+}
+
+unsigned call_tracker_feed(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_us,
+                           std::unique_ptr<Call> *ended) {
+    if (call_tracker_feed_open(t, call_tracker_open_call(t), r, time_us, wall_us)) return FEED_NONE;
+    if (is_capture_control(r.code)) return FEED_NONE;
+    unsigned result = FEED_NONE;
+    if (t.call && t.call->cleared && begins_call(r)) {
+        end_call(t, CLEARDOWN_UNKNOWN, 0, ended);  // cause already set by the cleardown
+        result |= FEED_ENDED;
+    }
+    if (!t.call) {
+        if (is_cleardown_type(r) || (is_link_report(r.code) && t.calls_started > 0)) {
+            ++t.records_outside_calls;
+            return result | FEED_STRAY;
+        }
+        if (starts_no_call(r)) {
+            ++t.records_outside_calls;
+            return result;
+        }
+        start_call(t, time_us, wall_us);
+        result |= FEED_STARTED;
+    }
+    Call &call = *t.call;
+    ++call.records;
+    call.end_us = time_us;
+    call.end_wall_us = wall_us;
+    if (call.cleared && contradicts_cleardown(r.code) && !(r.code == 2 && r.param1 == 0)) {
+        call_add_anomaly(call, ANOMALY_RECORD_AFTER_CLEARDOWN, time_us, r.code, r.param1);
+        return result;
+    }
+    call_tracker_apply(t, r, time_us, wall_us);
+    if (r.code == 22 && r.param1 == 0) {
+        end_call(t, CLEARDOWN_ON_HOOK, 22, ended);
+        result |= FEED_ENDED;
+    } else if (r.code == 2 && r.param1 == 0) {
+        end_call(t, CLEARDOWN_IDLE, 2, ended);
+        result |= FEED_ENDED;
+    }
+    return result;
+}
+
+bool call_tracker_idle(CallTracker &t, int64_t time_us, int64_t wall_us, std::unique_ptr<Call> *ended) {
+    if (!t.call) return false;
+    t.call->end_us = time_us;
+    t.call->end_wall_us = wall_us;
+    end_call(t, CLEARDOWN_IDLE, 0, ended);
+    return true;
+}
+
+bool call_tracker_finish(CallTracker &t, std::unique_ptr<Call> *out) {
+    if (!t.call) return false;
+    *out = std::move(t.call);
+    (*out)->ended = false;
+    return true;
+}
+
+void call_tracker_eye_tick(CallTracker &t, const EyeXY *points, size_t count, int64_t time_us) {
+    eye_ring_add(t.eye, points, count, time_us);
+}

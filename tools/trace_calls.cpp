@@ -1,0 +1,57 @@
+#include "tools/trace_calls.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "calls/call_watch.h"
+#include "simulator/sparse_memory.h"
+
+namespace {
+
+size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t count) {
+    if (address == 0) return 0;
+    return sparse_read(*static_cast<const SparseMemory *>(context), address, dest, count);
+}
+
+}  // namespace
+
+void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &calls) {
+    SparseMemory memory;
+    std::unique_ptr<CallWatch> watch(new CallWatch);
+    call_watch_init(*watch, DriverMemoryAccess{read_memory, &memory}, TRACE_CALLS_MAX, {nullptr, nullptr});
+    int64_t time_us = 0;
+    std::vector<EyeXY> points;
+    for (const TraceDirective &directive : trace) {
+        switch (directive.op) {
+        case TRACE_MEM:
+        case TRACE_STR:
+            sparse_write(memory, directive.address, directive.bytes.data(), directive.bytes.size());
+            break;
+        case TRACE_REC:
+            call_watch_record(*watch, directive.record, time_us, -1);
+            break;
+        case TRACE_ACTIVE:
+            call_watch_presence(*watch, directive.value > 2 ? 2 : static_cast<int>(directive.value), time_us, -1);
+            break;
+        case TRACE_EYE: {
+            const size_t n = directive.points.size();
+            const size_t from = n > EYE_POINTS_MAX ? n - EYE_POINTS_MAX : 0;
+            points.clear();
+            for (size_t i = from; i < n; ++i) points.push_back({directive.points[i].x, directive.points[i].y});
+            call_watch_eye_tick(*watch, directive.modem, points.data(), points.size(), time_us);
+            break;
+        }
+        case TRACE_WAIT:
+            time_us += int64_t(directive.value) * 1000;
+            break;
+        default:
+            break;
+        }
+    }
+    call_watch_finish(*watch);
+    for (size_t i = 0; i < call_log_size(watch->log); ++i) calls.push_back(call_log_at(watch->log, i));
+    std::stable_sort(calls.begin(), calls.end(), [](const Call &a, const Call &b) {
+        if (a.start_us != b.start_us) return a.start_us < b.start_us;
+        return a.modem < b.modem;
+    });
+}

@@ -1,0 +1,20 @@
+// The calls of a trace: its records followed through the call tracker, as
+// the offline decoder prints them and as tests check them.
+#pragma once
+
+#include <vector>
+
+#include "calls/call.h"
+#include "simulator/trace.h"
+
+// The most calls kept of one trace: far beyond any session, and a bound on memory.
+constexpr size_t TRACE_CALLS_MAX = 1000000;
+
+// Follows the trace's records through a call watch: time is the sum of its
+// waits, each eye directive one tick of its modem (its newest 512 points),
+// each active directive a count of active modems; the records read the
+// driver memory that the trace's mem and str directives wrote up to them.
+// Traces carry no wall clock (it stays unknown). A call still running at the
+// end is kept as not ended. The calls come out in order of start, modem 1
+// first at the same moment.
+void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &calls);
