@@ -211,53 +211,20 @@ void time_line(void *context, int modem, const char *line) {
 
 void ignore_warning(void *, const char *) {}
 
-void BM_DaemonConsoleBurst(benchmark::State &state) {
+// The burst through the monitor's status ticks, with the console's drain
+// (argument 0: no budget) or a window's (argument 30000: 30 ms a tick; the
+// rest on the next ticks): the time from the first line to the last, the
+// longest tick and how many ticks the burst takes.
+void BM_DaemonMonitorBurst(benchmark::State &state) {
     MonitorBurst burst;
     Daemon daemon;
     if (!build_burst(BURST, &burst) || !daemon.prepare(burst)) {
         state.SkipWithError("scenario or temporary directory not available");
         return;
     }
+    const int64_t budget_us = state.range(0);
     PlatformDriverSource source;
     double first_to_last_ms = 0;
-    uint64_t lines = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        Monitor *monitor = monitor_new(source);
-        monitor_start(*monitor, nullptr);
-        if (!daemon.start()) {
-            state.SkipWithError("tarvel-sim did not start (build the release preset)");
-            monitor_delete(monitor);
-            break;
-        }
-        LineTimes times{std::fopen("/dev/null", "w"), 0, 0, 0};
-        state.ResumeTiming();
-        monitor_status_tick(*monitor, {&times, time_line, ignore_warning}, 0);
-        state.PauseTiming();
-        std::fclose(times.out);
-        first_to_last_ms = double(times.last_us - times.first_us) / 1000.0;
-        lines = times.lines;
-        monitor_delete(monitor);
-        daemon.stop();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(BURST));
-    state.counters["first_to_last_ms"] = first_to_last_ms;
-    state.counters["lines"] = double(lines);
-}
-BENCHMARK(BM_DaemonConsoleBurst)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
-
-// A window's status ticks over the same burst: each drains for at most its
-// budget, the rest on the next ticks. The longest tick and how many ticks
-// the burst takes.
-void BM_DaemonWindowTicksBounded(benchmark::State &state) {
-    MonitorBurst burst;
-    Daemon daemon;
-    if (!build_burst(BURST, &burst) || !daemon.prepare(burst)) {
-        state.SkipWithError("scenario or temporary directory not available");
-        return;
-    }
-    PlatformDriverSource source;
     double longest_ms = 0;
     uint64_t ticks = 0;
     uint64_t lines = 0;
@@ -270,33 +237,35 @@ void BM_DaemonWindowTicksBounded(benchmark::State &state) {
             monitor_delete(monitor);
             break;
         }
+        LineTimes times{std::fopen("/dev/null", "w"), 0, 0, 0};
         state.ResumeTiming();
         longest_ms = 0;
         ticks = 0;
-        lines = 0;
-        for (;;) {
+        while (times.lines < BURST && ticks < 1000) {
             const int64_t start = steady_us();
-            const uint64_t got =
-                monitor_status_tick(*monitor, {nullptr, nullptr, ignore_warning}, WINDOW_DRAIN_BUDGET_US);
+            const uint64_t got = monitor_status_tick(*monitor, {&times, time_line, ignore_warning}, budget_us);
             const double spent = double(steady_us() - start) / 1000.0;
             longest_ms = spent > longest_ms ? spent : longest_ms;
             ++ticks;
-            lines += got;
-            if (got == 0 || lines >= BURST) {
+            if (got == 0) {
                 break;
             }
         }
         state.PauseTiming();
+        std::fclose(times.out);
+        first_to_last_ms = double(times.last_us - times.first_us) / 1000.0;
+        lines = times.lines;
         monitor_delete(monitor);
         daemon.stop();
         state.ResumeTiming();
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(BURST));
+    state.counters["first_to_last_ms"] = first_to_last_ms;
     state.counters["longest_tick_ms"] = longest_ms;
     state.counters["ticks"] = double(ticks);
     state.counters["lines"] = double(lines);
 }
-BENCHMARK(BM_DaemonWindowTicksBounded)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_DaemonMonitorBurst)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime()->Arg(0)->Arg(WINDOW_DRAIN_BUDGET_US);
 
 }  // namespace
 

@@ -63,28 +63,13 @@ finish() {
 }
 trap finish EXIT
 
-winpath() { echo "Z:${1//\//\\}"; }
-wait_for() {  # path, tenths of a second
-  for (( t=0; t<$2; t++ )); do [ -e "$1" ] && return 0; sleep 0.1; done
-  return 1
-}
+. scripts/lib/wine-checks.sh  # from the checkout, the current directory
 
-display=
-for n in $(shuf -i 50-99); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-done
-[ -n "$display" ] || { echo "no free display number"; exit 1; }
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for "/tmp/.X11-unix/X$display" 50 || { cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=:$display
+
+start_private_display "$work" || exit 1
 
 export WINEPREFIX=$work/prefix WINEARCH=win64
-"$wine64" wineboot -i >/dev/null 2>&1
-"$wineserver" -w
-"$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-"$wineserver" -w
-"$wineserver" -p
+make_unmanaged_prefix
 cp "$w64/simulator/win32/tarvelsim.sys" "$WINEPREFIX/tarvelsim.sys"
 "$wine64" sc create tarvelsim type= kernel binPath= "$(winpath "$WINEPREFIX/tarvelsim.sys")" >"$work/sc.log" 2>&1 </dev/null
 "$wine64" sc start tarvelsim >>"$work/sc.log" 2>&1 </dev/null || { cat "$work/sc.log"; exit 1; }

@@ -10,3 +10,32 @@ pe_machine() {
   at=$(od -An -tu4 -j 60 -N 4 "$1" | tr -d ' ')
   od -An -tx2 -j $((at + 4)) -N 2 "$1" | tr -d ' '
 }
+# A Unix path as Wine names it.
+winpath() { echo "Z:${1//\//\\}"; }
+# Waits until a path exists: path, tenths of a second.
+wait_for() {
+  for (( t=0; t<$2; t++ )); do [ -e "$1" ] && return 0; sleep 0.1; done
+  return 1
+}
+# A private display: Xvfb on a free number between 50 and 99, its log in
+# WORKDIR/xvfb.log; exports DISPLAY and adds Xvfb to the caller's pids.
+start_private_display() {
+  local n display=
+  for n in $(shuf -i 50-99); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+  done
+  [ -n "$display" ] || { echo "no free display number"; return 1; }
+  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$1/xvfb.log" 2>&1 &
+  pids+=($!)
+  wait_for "/tmp/.X11-unix/X$display" 50 || { cat "$1/xvfb.log"; return 1; }
+  export DISPLAY=:$display
+}
+# A fresh 64-bit prefix at WINEPREFIX whose windows Wine frames itself,
+# with one server kept until the end.
+make_unmanaged_prefix() {
+  WINEARCH=win64 "$wine64" wineboot -i >/dev/null 2>&1
+  "$wineserver" -w
+  "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  "$wineserver" -w
+  "$wineserver" -p
+}

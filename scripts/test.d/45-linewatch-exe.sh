@@ -62,31 +62,13 @@ trap finish EXIT
 
 . scripts/lib/wine-checks.sh  # from the checkout, the current directory
 loader_of() { if [ "$(pe_machine "$1")" = 014c ]; then echo "$wine32"; else echo "$wine64"; fi; }
-winpath() { echo "Z:${1//\//\\}"; }
-wait_for() {  # path, tenths of a second
-  for (( t=0; t<$2; t++ )); do [ -e "$1" ] && return 0; sleep 0.1; done
-  return 1
-}
 
-# A private display: Xvfb on a free number between 50 and 99.
-display=
-for n in $(shuf -i 50-99); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-done
-[ -n "$display" ] || { echo "no free display number"; exit 1; }
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for "/tmp/.X11-unix/X$display" 50 || { cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=:$display
+start_private_display "$work" || exit 1
 
 # A fresh 64-bit prefix (it runs the 32-bit programs too) whose windows
 # Wine frames itself; one server kept until the end; the driver installed.
 export WINEPREFIX=$work/prefix WINEARCH=win64
-"$wine64" wineboot -i >/dev/null 2>&1
-"$wineserver" -w
-"$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-"$wineserver" -w
-"$wineserver" -p
+make_unmanaged_prefix
 # The caption buttons are glyphs of Wine's symbol font Marlett (fonts-wine),
 # which Wine takes from the Windows fonts folder.
 cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" ||
