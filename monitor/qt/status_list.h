@@ -4,13 +4,15 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QDeadlineTimer>
 #include <QListView>
-#include <QRegularExpression>
 #include <QSortFilterProxyModel>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 #include <cstdint>
 
+#include "monitor/line_filter.h"
 #include "monitor/line_store.h"
 #include "monitor/line_time.h"
 
@@ -46,6 +48,11 @@ public:
     // a time is shown. Empty when the line has left the store.
     void copy_text(int row, char *out, size_t size) const;
     int modem() const { return modem_; }
+    // The running number of row 0.
+    uint64_t first_number() const { return shown_first_; }
+    // Rows to be looked at again by whoever shows them (a filter that has
+    // decided them since).
+    void recheck(int first, int last);
     LineTimeFormat time_format() const { return *format_; }
     // The time column changed format: every row's time is new.
     void times_changed();
@@ -64,29 +71,50 @@ private:
 // The lines of a list that a filter lets through: plain text, matched
 // without regard to case, or a regular expression when the filter starts
 // with "/". An invalid expression filters nothing. The store, copies of the
-// selection and captures are never changed by it.
+// selection and captures are never changed by it. A new filter, and each
+// batch of lines that arrives, has SLICE_MS to decide lines; the rest are
+// decided in slices of SLICE_MS between the window's events, hidden until
+// then, and come into view every SHOW_MS. A line whose match needs more work
+// than a line may take is undecided, and shown.
 class StatusFilter : public QSortFilterProxyModel {
     Q_OBJECT
 public:
+    static constexpr int SLICE_MS = 10;
+    static constexpr int SHOW_MS = 100;
+
     explicit StatusFilter(StatusModel *source, QObject *parent = nullptr);
     void set_filter(const QString &text);
     QString filter() const { return text_; }
-    bool active() const { return mode_ != NONE; }
+    bool active() const { return lines_.active(); }
     // False for an expression that does not compile; error() says why.
     bool valid() const { return valid_; }
     QString error() const { return error_; }
+    // Lines still waiting for their slice, and lines that stay undecided.
+    size_t pending() const { return lines_.pending(); }
+    size_t undecided() const { return lines_.undecided(); }
+
+signals:
+    // A new filter, or a slice decided lines: the rows and counts changed.
+    void verdicts_changed();
 
 protected:
     bool filterAcceptsRow(int source_row, const QModelIndex &source_parent) const override;
 
 private:
-    enum Mode { NONE, PLAIN, EXPRESSION };
+    void decide_slice();
+
     StatusModel *source_;
     QString text_;
-    Mode mode_ = NONE;
     bool valid_ = true;
     QString error_;
-    QRegularExpression expression_;
+    // The proxy asks for rows through a const call, which decides them.
+    mutable LineFilter lines_;
+    mutable QDeadlineTimer slice_end_;
+    mutable QTimer slicer_;
+    // Lines decided in slices since the rows were last looked at again.
+    uint64_t unshown_from_ = UINT64_MAX;
+    uint64_t unshown_end_ = 0;
+    QDeadlineTimer show_next_{0};
 };
 
 // Draws a row with its TABs expanded to stops eight character cells apart,
