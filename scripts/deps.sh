@@ -7,6 +7,7 @@ packages=(
   cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev  # the portable core
   zlib1g-dev                                                 # compressed traces and sessions
   qt6-base-dev libgl-dev                                     # the Qt monitor
+  libpcre2-dev                                               # its status lists' filter
   xvfb xauth imagemagick                                     # headless windows, screenshots
   clang libclang-rt-14-dev                                   # fuzzing
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64             # the Windows build under Wine

@@ -20,6 +20,7 @@
 #include "monitor/qt/child_window.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/status_save.h"
+#include "monitor/qt/status_filter.h"
 #include "monitor/qt/status_model.h"
 #include "monitor/qt/status_pane.h"
 #include "monitor/qt/status_view.h"
@@ -121,6 +122,13 @@ void MainWindow::create_view_menu(QMenu *before) {
     loss_label_ = new QLabel(this);
     statusBar()->addWidget(loss_label_);
     update_loss();
+    filter_label_ = new QLabel(this);
+    filter_label_->setToolTip(QStringLiteral(
+        "Undecided lines needed more work to match the filter's expression than one line may take; they are shown."));
+    statusBar()->addPermanentWidget(filter_label_);
+    for (StatusView *list : status_views_) {
+        connect(list->status_filter(), &StatusFilter::verdicts_changed, this, &MainWindow::update_filter_status);
+    }
 }
 
 void MainWindow::set_time_format(LineTimeFormat format) {
@@ -141,6 +149,38 @@ QString MainWindow::loss_text() const {
     }
     text += QStringLiteral("Warnings discarded: %1").arg(static_cast<qulonglong>(monitor_.warnings_discarded));
     return text;
+}
+
+static QString line_count(size_t lines) {
+    return QStringLiteral("%1 line%2").arg(static_cast<qulonglong>(lines)).arg(lines == 1 ? "" : "s");
+}
+
+QString MainWindow::filter_text() const {
+    // "Modem 1 filter: 250 lines to match, 1750 undecided (shown)"
+    QStringList modems;
+    for (int m = 0; m < 2; ++m) {
+        const size_t pending = status_views_[m]->status_filter()->pending();
+        const size_t undecided = status_views_[m]->status_filter()->undecided();
+        if (pending == 0 && undecided == 0) {
+            continue;
+        }
+        QString text = QStringLiteral("Modem %1 filter: ").arg(m + 1);
+        if (pending > 0) {
+            text += line_count(pending) + QStringLiteral(" to match");
+        }
+        if (undecided > 0) {
+            text += pending > 0 ? QStringLiteral(", %1").arg(static_cast<qulonglong>(undecided)) : line_count(undecided);
+            text += QStringLiteral(" undecided (shown)");
+        }
+        modems += text;
+    }
+    return modems.join(QStringLiteral("    "));
+}
+
+void MainWindow::update_filter_status() {
+    if (filter_label_ != nullptr) {
+        filter_label_->setText(filter_text());
+    }
 }
 
 void MainWindow::save_status_as(int modem) {
@@ -265,6 +305,7 @@ void MainWindow::sync_lists() {
         }
     }
     update_loss();
+    update_filter_status();
 }
 
 void MainWindow::status_tick() {

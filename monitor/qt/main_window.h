@@ -59,6 +59,9 @@ public:
     // The status bar's account of both lists: stored, dropped at the bound,
     // warnings discarded while a box was open.
     QString loss_text() const;
+    // The status bar's account of the lists' filters: lines still to match,
+    // lines undecided (shown). Empty when there is nothing to say.
+    QString filter_text() const;
     // Options kept between runs: loaded now, saved when the window closes.
     void use_settings(QSettings *settings);
     // Takes the options (in range, as read_window_options gives them): the
@@ -78,6 +81,7 @@ private:
     void create_menus();
     void create_view_menu(QMenu *before);
     void update_loss();
+    void update_filter_status();
     void start_timers();
     void show_message(int icon, const char *caption, const char *text);
 
@@ -97,6 +101,7 @@ private:
     LineTimeFormat time_format_ = LINE_TIME_OFF;
     QAction *time_actions_[LINE_TIME_FORMATS] = {};
     QLabel *loss_label_ = nullptr;
+    QLabel *filter_label_ = nullptr;
     QAction *save_actions_[2] = {};
     QSettings *settings_ = nullptr;
 };

@@ -48,6 +48,8 @@ void StatusModel::copy_text(int row, char *out, size_t size) const {
     line_with_time(*format_ != LINE_TIME_OFF ? time : nullptr, text, out, size);
 }
 
+void StatusModel::recheck(int first, int last) { emit dataChanged(index(first), index(last)); }
+
 void StatusModel::times_changed() {
     if (rowCount() > 0) {
         emit dataChanged(index(0), index(rowCount() - 1), {TIME_ROLE});

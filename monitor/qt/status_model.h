@@ -40,6 +40,11 @@ public:
     // a time is shown. Empty when the line has left the store.
     void copy_text(int row, char *out, size_t size) const;
     int modem() const { return modem_; }
+    // The running number of row 0.
+    uint64_t first_number() const { return shown_first_; }
+    // Rows to be looked at again by whoever shows them (a filter that has
+    // decided them since).
+    void recheck(int first, int last);
     LineTimeFormat time_format() const { return *format_; }
     // The time column changed format: every row's time is new.
     void times_changed();

@@ -23,6 +23,11 @@ StatusPane::StatusPane(StatusView *view, QWidget *parent)
     layout->addLayout(bar);
     layout->addWidget(view_, 1);
     connect(field_, &QLineEdit::textChanged, this, &StatusPane::apply_filter);
+    // A new filter, or lines decided between events: new rows, not new lines.
+    connect(view_->status_filter(), &StatusFilter::verdicts_changed, this, [this] {
+        update_count();
+        view_->filter_changed();
+    });
     update_count();
 }
 
@@ -32,8 +37,6 @@ void StatusPane::apply_filter(const QString &text) {
     // An invalid expression is marked and filters nothing.
     field_->setStyleSheet(filter->valid() ? QString() : QStringLiteral("QLineEdit { background: #ffd6d6; }"));
     field_->setToolTip(filter->valid() ? QString() : QStringLiteral("Invalid expression: %1").arg(filter->error()));
-    update_count();
-    view_->filter_changed();
 }
 
 QString StatusPane::count_text() const {

@@ -5,6 +5,21 @@
 
 #include "monitor/monitor.h"
 
+// Writes all of bytes. A short write (the disk filled up or the file reached
+// its size limit part way) is followed by a write of the rest, which fails
+// with the system's reason; the short one alone leaves no reason to show.
+static bool write_all(QSaveFile *file, const QByteArray &bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const qint64 written = file->write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0) {
+            return false;
+        }
+        done += static_cast<qsizetype>(written);
+    }
+    return true;
+}
+
 ExportFormat export_format_for(const QString &path) {
     return path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ? EXPORT_CSV : EXPORT_TEXT;
 }
@@ -17,7 +32,9 @@ bool save_status(const Monitor &monitor, int modem, const QString &path, ExportF
     }
     const LineStore &store = monitor.stores[modem - 1];
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: every block reaches the file in write_all, where a failure
+    // keeps its reason, never later in a flush that cannot tell it.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         *error = file.errorString();
         return false;
     }
@@ -35,12 +52,12 @@ bool save_status(const Monitor &monitor, int modem, const QString &path, ExportF
                                     line_store_text(store, i), row, sizeof row);
         block.append(row, static_cast<qsizetype>(n));
         if (block.size() >= BLOCK_BYTES) {
-            ok = file.write(block) == block.size();
+            ok = write_all(&file, block);
             block.clear();
         }
     }
     if (ok && !block.isEmpty()) {
-        ok = file.write(block) == block.size();
+        ok = write_all(&file, block);
     }
     if (!ok) {
         *error = file.errorString();

@@ -1,9 +1,14 @@
 // The filter of a status list: counts, plain text without regard to case,
-// regular expressions, an invalid expression, and copies and the store left
-// as they are.
+// regular expressions, an invalid expression, copies and the store left as
+// they are, and an expression too costly to match that never holds the window.
 #include <QClipboard>
+#include <QEventLoop>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QSettings>
+
+#include <algorithm>
+#include <ctime>
 
 #include "window_fixture.h"
 
@@ -87,4 +92,77 @@ TEST_F(WindowTest, NewFilterIsNotCountedAsNewLinesWhileTheListStaysStill) {
     window->status_tick();
     EXPECT_EQ(view->unseen_lines(), 1u) << "only the one matching line arrived";
     EXPECT_FALSE(view->following());
+}
+
+namespace {
+
+// The CPU time of the calling thread, the window's: what it spends between
+// two turns of its event loop, without the waits a busy machine adds.
+double thread_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+}  // namespace
+
+// An expression that backtracks without end on long lines, typed or restored
+// from the settings at start: the window never works 100 ms without turning
+// its event loop (a 10 ms timer keeps firing) while the lines are matched in
+// slices, rows come into view as they are decided, and the status bar counts
+// the lines that could not be decided, which are shown.
+TEST_F(WindowTest, BacktrackingFilterKeepsTheWindowAnsweringAndCountsUndecidedLines) {
+    constexpr int LINES = 2000;
+    const std::string line = std::string(510, 'a') + "!";
+    for (int i = 0; i < LINES; ++i) {
+        line_store_add(&monitor_->stores[0], line.c_str(), i);
+    }
+    const QString expression = QStringLiteral("/(a+)+$");
+    const QString ini = QString::fromStdString(directory_ + "/settings.ini");
+    QSettings(ini, QSettings::IniFormat).setValue(QStringLiteral("lists/1/filter"), expression);
+    for (bool restored : {false, true}) {
+        SCOPED_TRACE(restored ? "restored from the settings" : "typed");
+        MainWindow *window = open_window();
+        StatusFilter *filter = window->status_view(1)->status_filter();
+        QSettings settings(ini, QSettings::IniFormat);
+        if (!restored) {
+            window->status_tick();
+        }
+        double busy_ms = thread_ms();
+        if (restored) {
+            window->use_settings(&settings);
+            window->status_tick();  // the lines arrive under the filter
+        } else {
+            window->status_pane(1)->filter_field()->setText(expression);
+        }
+        busy_ms = thread_ms() - busy_ms;
+        EXPECT_LT(busy_ms, 100.0) << "the filter held the window";
+        ASSERT_EQ(filter->filter(), expression);
+
+        QEventLoop loop;
+        QTimer probe;
+        double previous = thread_ms();
+        double busiest_ms = 0;
+        bool partly_shown = false;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            busiest_ms = std::max(busiest_ms, thread_ms() - previous);
+            previous = thread_ms();
+            const int rows = window->status_view(1)->model()->rowCount();
+            partly_shown = partly_shown || (rows > 0 && rows < LINES &&
+                                            window->filter_text().contains(QStringLiteral("to match")));
+            if (filter->pending() == 0) {
+                loop.quit();
+            }
+        });
+        probe.start(10);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        loop.exec();
+        EXPECT_EQ(filter->pending(), 0u) << "not all decided within a minute";
+        EXPECT_LT(busiest_ms, 100.0) << "the window worked this long between two turns of its event loop";
+        EXPECT_TRUE(partly_shown) << "the rows decided so far were not shown while the rest waited";
+        EXPECT_EQ(filter->undecided(), static_cast<size_t>(LINES));
+        EXPECT_EQ(window->status_view(1)->model()->rowCount(), LINES) << "undecided lines are shown";
+        EXPECT_EQ(window->status_pane(1)->count_text(), QStringLiteral("2000 / 2000"));
+        EXPECT_EQ(window->filter_text(), QStringLiteral("Modem 1 filter: 2000 lines undecided (shown)"));
+    }
 }

@@ -1,12 +1,18 @@
 // Saving a status list: text and CSV byte for byte, and a failed save that
-// leaves the old file as it was.
+// leaves the old file as it was and says why.
 #include <QFile>
 
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <cstdlib>
 #include <ctime>
 
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "monitor/qt/status_save.h"
 #include "window_fixture.h"
@@ -73,30 +79,63 @@ TEST_F(WindowTest, SavedStatusTextAndCsvByteForByte) {
     EXPECT_EQ(read_file(empty), "time,modem,text\r\n");
 }
 
+// A failed save names the system's reason, keeps the old file as it was and
+// leaves no temporary file: files limited to 4 KiB (EFBIG), a file system
+// that is full (ENOSPC, a small tmpfs mounted when the tests may mount), and
+// a directory that does not exist (ENOENT).
 TEST_F(WindowTest, FailedSaveLeavesTheOldFileIntactAndSaysWhy) {
     for (int i = 0; i < 2000; ++i) {
         line_store_add(&monitor_->stores[0], "Sampling rate:\t\t\t  9600 Hz\t", NOON + i);
     }
-    const QString path = QString::fromStdString(directory_ + "/old.txt");
-    write_file(path, "the old file\n");
-    // Files may not grow past 4 KiB: the save fails part way.
-    struct rlimit saved {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    QString error;
-    const bool saved_ok = save_status(*monitor_, 1, path, EXPORT_TEXT, LINE_TIME_OFF, &error);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
-    EXPECT_FALSE(saved_ok);
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(read_file(path), "the old file\n");
-    // Nothing but the old file is left behind.
-    EXPECT_EQ(directory_names(), std::vector<std::string>{"old.txt"});
-    // A directory that does not exist: refused with a reason.
-    EXPECT_FALSE(save_status(*monitor_, 1, QString::fromStdString(directory_ + "/no/such/dir.txt"), EXPORT_TEXT,
-                             LINE_TIME_OFF, &error));
-    EXPECT_FALSE(error.isEmpty());
+    ASSERT_EQ(mkdir("limited", 0700), 0);
+    ASSERT_EQ(mkdir("full", 0700), 0);
+    struct Row {
+        const char *where;
+        const char *directory;
+        int reason;
+    } rows[] = {
+        {"files limited to 4 KiB", "limited", EFBIG},
+        {"a full file system", "full", ENOSPC},
+        {"no such directory", "no/such", ENOENT},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.where);
+        // Unmounted at the end of the row, whatever fails in it.
+        struct Mounted {
+            bool on;
+            ~Mounted() { EXPECT_TRUE(!on || umount("full") == 0); }
+        } mounted{false};
+        if (row.reason == ENOSPC) {
+            mounted.on = mount("tmpfs", "full", "tmpfs", 0, "size=16k") == 0;
+            if (!mounted.on) {
+                std::printf("not run: mounting a small file system: %s\n", std::strerror(errno));
+                continue;
+            }
+        }
+        const std::string directory = directory_ + "/" + row.directory;
+        const QString path = QString::fromStdString(directory + "/old.txt");
+        const bool old_file = row.reason != ENOENT;
+        if (old_file) {
+            write_file(path, "the old file\n");
+        }
+        struct rlimit saved {};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        struct rlimit small = saved;
+        small.rlim_cur = 4096;
+        void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        if (row.reason == EFBIG) {
+            ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        }
+        QString error;
+        const bool saved_ok = save_status(*monitor_, 1, path, EXPORT_TEXT, LINE_TIME_OFF, &error);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previous);
+        EXPECT_FALSE(saved_ok);
+        EXPECT_TRUE(error.contains(QString::fromLocal8Bit(std::strerror(row.reason)))) << error.toStdString();
+        if (old_file) {
+            EXPECT_EQ(read_file(path), "the old file\n");
+            // Nothing but the old file is left behind.
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), 1);
+        }
+    }
 }
