@@ -10,6 +10,8 @@ packages=(
   clang libclang-rt-14-dev                                   # fuzzing
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64             # the Windows build under Wine
   fonts-wine                                                 # Wine's own fonts: caption buttons, dialogs
+  dpkg-dev fakeroot librsvg2-bin icoutils nsis               # the packages: cpack DEB, icons, installers
+  mmdebstrap lintian                                         # testing the Debian package
 )
 
 missing=()
