@@ -52,8 +52,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_LANGUAGE "English"
 
 ; Everything is installed for all users: the machine's program folder,
-; Start menu and file types, and the 64-bit registry view for the 64-bit
-; programs.
+; Start menu and file types. On 64-bit Windows both installers write the
+; 64-bit registry view, which the shell (file types) and Add/Remove
+; Programs read.
 !macro UseMachineViews
   SetShellVarContext all
   !if "${ARCH}" == "win64"
@@ -61,8 +62,10 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
       MessageBox MB_ICONSTOP "This is the 64-bit LineWatch; this Windows runs 32-bit programs only." /SD IDOK
       Abort
     ${EndIf}
-    SetRegView 64
   !endif
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
 !macroend
 
 Function .onInit
