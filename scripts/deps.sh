@@ -13,6 +13,8 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64             # the Windows build under Wine
   libz-mingw-w64-dev                                         # zlib for the Windows build
   fonts-wine                                                 # Wine's own fonts: caption buttons, dialogs
+  dpkg-dev fakeroot librsvg2-bin icoutils nsis               # the packages: cpack DEB, icons, installers
+  mmdebstrap lintian                                         # testing the Debian package
 )
 
 missing=()

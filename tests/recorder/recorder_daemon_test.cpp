@@ -108,6 +108,17 @@ TEST_F(RecorderDaemonTest, NoDriverMeansNotInstalled) {
     EXPECT_FALSE(file_exists("session.rec.2"));
 }
 
+TEST_F(RecorderDaemonTest, VersionPrintsThePackageVersionAndTouchesNothing) {
+    // A driver with no active modem: a recorder that went on to record
+    // would set the flag and wait for a modem instead of ending.
+    start_daemon("active 0\nwait 5000\n");
+    const bool flag_existed = file_exists(setup_file());
+    pid_t pid = spawn({recorder_, "--version"}, world_, "recorder.out", "recorder.err");
+    EXPECT_EQ(wait_for(pid, 10), 0);
+    EXPECT_EQ(text_of("recorder.out"), std::string("recorder ") + TARVEL_VERSION + "\n");
+    EXPECT_EQ(file_exists(setup_file()), flag_existed) << "the recording flag was touched";
+}
+
 // Every signal that would end the recorder ends it the way SIGTERM does:
 // everything copied, files closed, flag cleared, status 0.
 TEST_F(RecorderDaemonTest, EveryTerminationSignalEndsRecordingCleanly) {
