@@ -73,7 +73,9 @@ void SessionDriverSource::advance() {
 
 bool SessionDriverSource::next_status(unsigned char *output, uint32_t output_size, uint32_t *returned) {
     advance();
-    if (next_ >= trace_.size() || output == nullptr || output_size < STATUS_RECORD_BYTES) {
+    // No record before the end or before a wait whose time has not come.
+    if (next_ >= trace_.size() || trace_[next_].op != TRACE_REC || output == nullptr ||
+        output_size < STATUS_RECORD_BYTES) {
         drain_ended_ = true;
         return true;
     }

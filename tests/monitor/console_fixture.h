@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "capture/sim_fixture.h"
+#include "driverlink/driver_source.h"
 #include "monitor/console.h"
 #include "simulator/trace.h"
 
@@ -33,7 +34,8 @@ protected:
         sim_play(script.data(), script.size());
     }
 
-    int run(std::vector<std::string> arguments, uint64_t ticks) {
+    // Over the platform's driver (the simulated one), or over source.
+    int run(std::vector<std::string> arguments, uint64_t ticks, DriverSource *source = nullptr) {
         out_ = std::tmpfile();
         err_ = std::tmpfile();
         console_out = out_;
@@ -43,7 +45,8 @@ protected:
         std::vector<char *> argv;
         for (std::string &argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
-        int status = run_console(static_cast<int>(arguments.size()), argv.data());
+        int status = source != nullptr ? run_console(*source, static_cast<int>(arguments.size()), argv.data())
+                                       : run_console(static_cast<int>(arguments.size()), argv.data());
         console_out = console_err = nullptr;
         console_tick_limit = 0;
         return status;

@@ -11,6 +11,7 @@
 
 #include "console_fixture.h"
 #include "process_support.h"
+#include "session/session_source.h"
 #include "simulator/trace.h"
 
 namespace {
@@ -71,6 +72,16 @@ TEST_P(RoundTripTest, OpenAndDecodeGiveTheLinesTheLiveConsolePrinted) {
     const std::string decoded = ::text_of("decoded.out");
     EXPECT_EQ(lines_with(decoded, false), live_out);
     EXPECT_EQ(lines_with(decoded, true), live_err);
+
+    // The session played as a driver, through the monitor's own path.
+    const std::vector<std::string> files = directory_names();
+    SessionDriverSource player;
+    ASSERT_EQ(player.open(session.c_str()), TRACE_READ_OK);
+    EXPECT_EQ(run({"--console", "--escape"}, ticks, &player), 0);
+    EXPECT_TRUE(player.finished());
+    EXPECT_EQ(text_of(out_), live_out);
+    EXPECT_EQ(text_of(err_), live_err);
+    EXPECT_EQ(directory_names(), files) << "a played session writes no capture file";
     EXPECT_EQ(file_bytes(session), bytes) << "opening never changes the session";
 }
 
