@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "console_fixture.h"
@@ -44,6 +45,18 @@ protected:
         sim_play(trace.data(), trace.size());
         return wait_ms / 100 + 5;
     }
+
+    // The eye points of a trace's eye directives, modem by modem, in order.
+    static std::vector<std::vector<std::pair<int, int>>> eye_points(const std::string &path) {
+        std::vector<TraceDirective> trace;
+        EXPECT_EQ(read_trace_path(path.c_str(), &trace), TRACE_READ_OK);
+        std::vector<std::vector<std::pair<int, int>>> points(2);
+        for (const TraceDirective &d : trace) {
+            if (d.op != TRACE_EYE || (d.modem != 1 && d.modem != 2)) continue;
+            for (const EyePoint &p : d.points) points[d.modem - 1].emplace_back(p.x, p.y);
+        }
+        return points;
+    }
 };
 
 class RoundTripTest : public SessionConsoleTest,
@@ -61,6 +74,8 @@ TEST_P(RoundTripTest, OpenAndDecodeGiveTheLinesTheLiveConsolePrinted) {
     const std::vector<unsigned char> bytes = file_bytes(session);
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(bytes[0] == 0x1f && bytes[1] == 0x8b, compressed) << "compressed exactly when named .gz";
+    EXPECT_EQ(eye_points(session), eye_points(source_path("scenarios/" + scenario + ".trace")))
+        << "every eye point the driver delivered";
 
     EXPECT_EQ(run({"--console", "--escape", "--open", session}, 0), 0);
     EXPECT_EQ(text_of(out_), live_out);

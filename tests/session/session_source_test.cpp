@@ -21,7 +21,9 @@
 namespace {
 
 std::string play_calls(const char *trace_text, const char *calls) {
-    FILE *input = fmemopen(const_cast<char *>(trace_text), std::strlen(trace_text), "r");
+    FILE *input = std::tmpfile();
+    std::fputs(trace_text, input);
+    std::rewind(input);
     std::vector<TraceDirective> trace;
     EXPECT_TRUE(read_trace(input, "case", &trace));
     std::fclose(input);
