@@ -106,14 +106,10 @@ static void put_message(ConsoleSink *sink, const char *text) {
     console_output_write(sink->err, text, std::strlen(text), stop_requested, &sink->deadline);
 }
 
-struct OpenedLines {
-    ConsoleSink *sink;
-};
-
 // A line of an opened session: modem 0's to standard error, the others to
 // standard output, as the live console wrote them.
 static bool print_opened_line(void *context, const TraceDirective &record, const char *line) {
-    ConsoleSink *sink = static_cast<OpenedLines *>(context)->sink;
+    ConsoleSink *sink = static_cast<ConsoleSink *>(context);
     if (line[0] == '\0') {
         return true;
     }
@@ -155,8 +151,7 @@ static int open_session(const char *path, ConsoleSink &sink, FILE *err) {
         console_output_close(&sink.err);
         return 2;
     }
-    OpenedLines opened{&sink};
-    trace_lines(trace, print_opened_line, &opened);
+    trace_lines(trace, print_opened_line, &sink);
     return finish_run(sink, err, false);
 }
 
