@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <ctime>
 #include <memory>
 
@@ -25,6 +26,7 @@
 #include "monitor/qt/status_model.h"
 #include "monitor/qt/status_pane.h"
 #include "monitor/qt/status_view.h"
+#include "session/session_writer.h"
 #include "simulator/sim.h"
 
 namespace {
@@ -203,6 +205,44 @@ void BM_IdleWindowCpu(benchmark::State &state) {
     state.counters["cpu_percent_of_core"] = percent;
 }
 BENCHMARK(BM_IdleWindowCpu)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// The core's drain of a 10,000-record burst in one status tick (no window
+// drawing), without a recording (argument 0) and recording it into a plain
+// (1) or a compressed (2) session file: the recording's share of the drain.
+void BM_CoreDrainRecording(benchmark::State &state) {
+    MonitorBurst burst;
+    if (!build_burst(BURST, &burst)) {
+        state.SkipWithError("scenario not readable");
+        return;
+    }
+    std::unique_ptr<MainWindow> window = fresh_monitor(burst, 2, false);
+    Monitor &monitor = bench_monitor();
+    const std::string path = std::string("/tmp/monitor_bench_session") + (state.range(0) == 2 ? ".trace.gz" : ".trace");
+    SessionWriter writer;
+    MonitorRecording recording;
+    if (state.range(0) != 0) {
+        writer.open(path.c_str(), monitor.clock(), SessionOptions{"monitor_bench", 1, 3});
+        monitor_record(monitor, recording, writer);
+    }
+    const MonitorSink sink{nullptr, nullptr, [](void *, const char *) {}};
+    for (auto _ : state) {
+        state.PauseTiming();
+        queue(burst);
+        state.ResumeTiming();
+        monitor_main_tick(monitor);
+        monitor_status_tick(monitor, sink, 0);
+    }
+    if (state.range(0) != 0) {
+        monitor_stop_recording(monitor);
+        writer.close();
+        std::error_code error;
+        state.counters["file_bytes"] = double(std::filesystem::file_size(path, error));
+        state.counters["records"] = double(writer.records());
+        std::remove(path.c_str());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(BURST));
+}
+BENCHMARK(BM_CoreDrainRecording)->Unit(benchmark::kMillisecond)->Arg(0)->Arg(1)->Arg(2);
 
 }  // namespace
 

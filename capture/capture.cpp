@@ -34,6 +34,8 @@ void capture_set_init(CaptureSet &captures, DriverLink &link) {
     captures.log_counter = 1;
     captures.lock = NO_HANDLE;
     captures.start_refused_busy = false;
+    captures.memory_tap = nullptr;
+    captures.memory_tap_context = nullptr;
 }
 
 static CaptureSlot *slot_of(CaptureSet &captures, int modem) {
@@ -312,5 +314,9 @@ void reset_captures(CaptureSet &captures) {
     }
     release_capture_lock(captures);
     DriverLink &link = *captures.link;
+    const DriverMemoryReader tap = captures.memory_tap;
+    void *const tap_context = captures.memory_tap_context;
     capture_set_init(captures, link);
+    captures.memory_tap = tap;  // a recording outlives a restart of the captures
+    captures.memory_tap_context = tap_context;
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "decoder/driver_memory.h"
 #include "decoder/status.h"
 #include "capture/capture_copy.h"
 #include "driverlink/device.h"
@@ -55,6 +56,11 @@ struct CaptureSet {
     PlatformHandle lock;
     bool start_refused_busy;
     SetupValue setup;  // scratch for the recording flag
+    // While set, decoding reads driver memory through this reader instead of
+    // the link's own (a session recording's logging reader, which passes each
+    // read on to the source and keeps what it read). Null: the link's reader.
+    DriverMemoryReader memory_tap;
+    void *memory_tap_context;
     unsigned char buffer[CAPTURE_BUFFER_SIZE];
 };
 

@@ -33,7 +33,20 @@ static void internal_error_line(uint32_t code, StatusLine &line) {
     std::snprintf(line, STATUS_LINE_BYTES, UNKNOWN_INTERNAL_TEXT, static_cast<int32_t>(code));
 }
 
-int next_status_line(CaptureSet &captures, StatusLine &line, StatusRecord *fetched) {
+// Decoding reads the memory of the link's driver, through the tap when one
+// is set.
+static void use_link_memory(CaptureSet &captures) {
+    if (captures.memory_tap != nullptr) {
+        set_driver_memory_reader(captures.memory_tap, captures.memory_tap_context);
+    } else {
+        use_driver_memory(*captures.link->source);
+    }
+}
+
+int next_status_line(CaptureSet &captures, StatusLine &line, StatusRecord *fetched, bool *delivered) {
+    if (delivered != nullptr) {
+        *delivered = false;
+    }
     line[0] = '\0';
     unsigned char bytes[STATUS_RECORD_BYTES];
     uint32_t returned = 0;
@@ -44,6 +57,9 @@ int next_status_line(CaptureSet &captures, StatusLine &line, StatusRecord *fetch
     StatusRecord record = status_record_from_bytes(bytes);
     if (fetched != nullptr) {
         *fetched = record;
+    }
+    if (delivered != nullptr) {
+        *delivered = true;
     }
     if (record.modem == 0) {
         internal_error_line(record.code, line);
@@ -56,10 +72,10 @@ int next_status_line(CaptureSet &captures, StatusLine &line, StatusRecord *fetch
     if (record.code == CAPTURE_RESTART_CODE) {
         restart_capture(captures, modem, static_cast<int32_t>(record.param1), line);
     } else if (record.code == CAPTURE_FILE_CODE) {
-        use_driver_memory(*captures.link->source);
+        use_link_memory(captures);
         open_named_capture(captures, modem, record.param1, record.param2, line);
     } else {
-        use_driver_memory(*captures.link->source);
+        use_link_memory(captures);
         decode_status(record, line);
     }
     return line[0] == '\0' ? -1 : modem;

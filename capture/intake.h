@@ -21,5 +21,6 @@ constexpr uint32_t CAPTURE_FILE_CODE = 131;
 // Capture requests are carried out on `captures`, whose link the record is
 // fetched through; records are decoded against that link's driver memory.
 // fetched, when given, receives the record as delivered (left alone when
-// none was).
-int next_status_line(CaptureSet &captures, StatusLine &line, StatusRecord *fetched = nullptr);
+// none was); delivered, when given, says whether a whole record came.
+int next_status_line(CaptureSet &captures, StatusLine &line, StatusRecord *fetched = nullptr,
+                     bool *delivered = nullptr);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <vector>
 
 #include "decoder/status.h"
 #include "driverlink/device.h"
@@ -14,6 +15,9 @@
 #include "monitor/monitor.h"
 #include "monitor/window_tables.h"
 #include "process/stop_signals.h"
+#include "session/session_lines.h"
+#include "session/session_writer.h"
+#include "simulator/trace.h"
 
 FILE *console_out = nullptr;
 FILE *console_err = nullptr;
@@ -26,7 +30,8 @@ void console_request_stop() { stop_requested = 1; }
 static void on_stop_signal(int) { stop_requested = 1; }
 
 static const char CONSOLE_USAGE[] =
-    "Usage: LineWatch --console [--escape] [device]\n"
+    "Usage: LineWatch --console [--escape] [--record FILE [--eye-every N]] [device]\n"
+    "       LineWatch --console [--escape] --open FILE\n"
     "Monitors the Tarvel driver without a window: every status line goes to\n"
     "standard output as \"1: line\" or \"2: line\", every driver-internal error\n"
     "to standard error as \"0: line\". Capture files are written as in the window.\n"
@@ -35,6 +40,11 @@ static const char CONSOLE_USAGE[] =
     "\n"
     "  --escape   one output line per status line: backslash, TAB, line feed,\n"
     "             carriage return and other control bytes escaped\n"
+    "  --record FILE  records the session into FILE (compressed when FILE ends\n"
+    "             in .gz): every record, the driver memory it read, the eye points\n"
+    "  --eye-every N  records the eye points of one tick in N (0: none; default 1)\n"
+    "  --open FILE    prints the lines of a recorded session (or any trace) as the\n"
+    "             console showed them, and exits\n"
     "  device     the driver device \\\\.\\device (at most 75 characters)\n";
 
 struct ConsoleSink {
@@ -90,11 +100,80 @@ static void report_after_run(FILE *err, const char *text) {
     console_output_close(&report);
 }
 
+// A message of the console itself on standard error, in order with the
+// "0: " lines.
+static void put_message(ConsoleSink *sink, const char *text) {
+    console_output_write(sink->err, text, std::strlen(text), stop_requested, &sink->deadline);
+}
+
+// A line of an opened session: modem 0's to standard error, the others to
+// standard output, as the live console wrote them.
+static bool print_opened_line(void *context, const TraceDirective &record, const char *line) {
+    ConsoleSink *sink = static_cast<ConsoleSink *>(context);
+    if (line[0] == '\0') {
+        return true;
+    }
+    const int modem = static_cast<int>(record.record.modem);
+    if (modem == 0) {
+        put_line(sink, sink->err, 0, line);
+    } else if (put_line(sink, sink->out, modem, line) == OUTPUT_FAILED) {
+        sink->output_failed = true;
+    }
+    return !stop_requested && !sink->output_failed;
+}
+
+// The end of a run: streams closed and the status the run ended with.
+static int finish_run(ConsoleSink &sink, FILE *err, bool recording_failed) {
+    console_output_close(&sink.out);
+    console_output_close(&sink.err);
+    if (sink.output_failed) {
+        report_after_run(err, "LineWatch: standard output could not be written; stopped\n");
+        return 1;
+    }
+    if (sink.lines_lost != 0) {
+        char text[160];
+        std::snprintf(text, sizeof text, "LineWatch: stopped; %llu lines could not be written in time and are lost\n",
+                      static_cast<unsigned long long>(sink.lines_lost));
+        report_after_run(err, text);
+        return 1;
+    }
+    return recording_failed ? 1 : 0;
+}
+
+// --open: the lines of a session file, then the end.
+static int open_session(const char *path, ConsoleSink &sink, FILE *err) {
+    std::vector<TraceDirective> trace;
+    // The reader names the file and the line on standard error.
+    const TraceReadResult result = read_trace_path(path, &trace);
+    if (result != TRACE_READ_OK) {
+        fprintf(err, "LineWatch: %s cannot be opened as a session\n", path);
+        console_output_close(&sink.out);
+        console_output_close(&sink.err);
+        return 2;
+    }
+    trace_lines(trace, print_opened_line, &sink);
+    return finish_run(sink, err, false);
+}
+
+// Stops a recording that failed, with the writer's reason on standard error;
+// monitoring goes on.
+static void stop_failed_recording(Monitor &monitor, SessionWriter &writer, ConsoleSink &sink) {
+    monitor_stop_recording(monitor);
+    writer.close();
+    char text[600];
+    std::snprintf(text, sizeof text, "LineWatch: %s; monitoring goes on\n", writer.error());
+    put_message(&sink, text);
+}
+
 int run_console(DriverSource &source, int argc, char **argv) {
     FILE *out = console_out != nullptr ? console_out : stdout;
     FILE *err = console_err != nullptr ? console_err : stderr;
     bool escape = false;
     const char *argument = nullptr;
+    const char *record_path = nullptr;
+    const char *open_path = nullptr;
+    uint32_t eye_every = 1;
+    bool eye_every_given = false;
     bool options_done = false;
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
@@ -103,6 +182,23 @@ int run_console(DriverSource &source, int argc, char **argv) {
         } else if (!options_done && std::strcmp(arg, "--console") == 0) {
         } else if (!options_done && std::strcmp(arg, "--escape") == 0) {
             escape = true;
+        } else if (!options_done && (std::strcmp(arg, "--record") == 0 || std::strcmp(arg, "--open") == 0 ||
+                                     std::strcmp(arg, "--eye-every") == 0)) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                fprintf(err, "LineWatch: %s needs a value\n%s", arg, CONSOLE_USAGE);
+                return 2;
+            }
+            const char *value = argv[++i];
+            if (arg[2] == 'r') {
+                record_path = value;
+            } else if (arg[2] == 'o') {
+                open_path = value;
+            } else if (!parse_count(value, &eye_every)) {
+                fprintf(err, "LineWatch: --eye-every takes a count, not %s\n", value);
+                return 2;
+            } else {
+                eye_every_given = true;
+            }
         } else if (!options_done && (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)) {
             fputs(CONSOLE_USAGE, out);
             if (fflush(out) != 0 || ferror(out)) {
@@ -120,11 +216,12 @@ int run_console(DriverSource &source, int argc, char **argv) {
             return 2;
         }
     }
-    Monitor *monitor = monitor_new(source);
-    if (!monitor_start(*monitor, argument)) {
-        fprintf(err, "LineWatch: device name too long: at most %d characters\n",
-                static_cast<int>(DEVICE_ARGUMENT_MAX));
-        monitor_delete(monitor);
+    if (open_path != nullptr && (record_path != nullptr || argument != nullptr)) {
+        fprintf(err, "LineWatch: --open takes neither --record nor a device\n");
+        return 2;
+    }
+    if (eye_every_given && record_path == nullptr) {
+        fprintf(err, "LineWatch: --eye-every goes with --record\n");
         return 2;
     }
 
@@ -135,8 +232,43 @@ int run_console(DriverSource &source, int argc, char **argv) {
     // process: the captures must still be closed and the flag cleared.
     StopSignalRoute signals;
     signals.install(on_stop_signal, false);
-
     ConsoleSink sink{console_output_open(out), console_output_open(err), escape, false, {0}, 0};
+    if (open_path != nullptr) {
+        const int status = open_session(open_path, sink, err);
+        signals.restore();
+        return status;
+    }
+
+    Monitor *monitor = monitor_new(source);
+    if (!monitor_start(*monitor, argument)) {
+        fprintf(err, "LineWatch: device name too long: at most %d characters\n",
+                static_cast<int>(DEVICE_ARGUMENT_MAX));
+        monitor_delete(monitor);
+        signals.restore();
+        console_output_close(&sink.out);
+        console_output_close(&sink.err);
+        return 2;
+    }
+
+    // The session file, when one is asked for. A file that cannot be
+    // written stops the recording, never the monitoring.
+    SessionWriter *writer = nullptr;
+    MonitorRecording *recording = nullptr;
+    bool recording_failed = false;
+    if (record_path != nullptr) {
+        writer = new SessionWriter;
+        recording = new MonitorRecording;
+        SessionOptions options;
+        options.program = "LineWatch " TARVEL_VERSION;
+        options.eye_every = eye_every;
+        if (writer->open(record_path, monitor->clock(), options)) {
+            monitor_record(*monitor, *recording, *writer);
+        } else {
+            recording_failed = true;
+            stop_failed_recording(*monitor, *writer, sink);
+        }
+    }
+
     const MonitorSink monitor_sink{&sink, console_add_line, console_warning};
     using Clock = std::chrono::steady_clock;
     uint64_t ticks = 0;
@@ -144,6 +276,10 @@ int run_console(DriverSource &source, int argc, char **argv) {
         const Clock::time_point started = Clock::now();
         // No window to keep answering: each status tick drains all there is.
         monitor_round(*monitor, monitor_sink, 0);
+        if (monitor->recording != nullptr && writer->failed()) {
+            recording_failed = true;
+            stop_failed_recording(*monitor, *writer, sink);
+        }
         ++ticks;
         if (console_tick_limit != 0 && ticks >= console_tick_limit) {
             break;
@@ -153,23 +289,21 @@ int run_console(DriverSource &source, int argc, char **argv) {
             source.sleep(TIMER_PERIOD_MS - static_cast<unsigned>(spent.count()));
         }
     }
+    if (monitor->recording != nullptr) {
+        monitor_stop_recording(*monitor);
+        if (!writer->close()) {
+            recording_failed = true;
+            char text[600];
+            std::snprintf(text, sizeof text, "LineWatch: %s; the recording is incomplete\n", writer->error());
+            put_message(&sink, text);
+        }
+    }
     monitor_delete(monitor);  // captures stopped, flag cleared
+    delete recording;
+    delete writer;
 
     signals.restore();
-    console_output_close(&sink.out);
-    console_output_close(&sink.err);
-    if (sink.output_failed) {
-        report_after_run(err, "LineWatch: standard output could not be written; stopped\n");
-        return 1;
-    }
-    if (sink.lines_lost != 0) {
-        char text[160];
-        std::snprintf(text, sizeof text, "LineWatch: stopped; %llu lines could not be written in time and are lost\n",
-                      static_cast<unsigned long long>(sink.lines_lost));
-        report_after_run(err, text);
-        return 1;
-    }
-    return 0;
+    return finish_run(sink, err, recording_failed);
 }
 
 int run_console(int argc, char **argv) {

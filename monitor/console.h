@@ -1,4 +1,6 @@
-// The monitor without a window: `LineWatch --console [--escape] [device]`.
+// The monitor without a window: `LineWatch --console [--escape] [--record
+// FILE [--eye-every N]] [device]`, or `--open FILE` to print the lines of a
+// recorded session as the live console printed them.
 // It runs the same core and the same five 100 ms ticks as the window. Each
 // status line goes to standard output as "1: " or "2: " and the line;
 // driver-internal errors go to standard error as "0: " and the line, every
@@ -22,8 +24,9 @@ extern uint64_t console_tick_limit;
 
 // The whole console mode; argv[0] is the program name and the options
 // follow it (--console among them). Returns the exit status: 0 after a
-// requested stop, 1 when the output could not be written, 2 for a bad
-// command line.
+// requested stop (or the end of an opened session), 1 when the output or
+// the session being recorded could not be written, 2 for a bad command line
+// or a file to open that is not a trace.
 int run_console(int argc, char **argv);
 // The same over a driver source chosen by the caller (run_console uses the
 // platform's own driver).

@@ -6,6 +6,7 @@
 #include "capture/intake.h"
 #include "monitor/clipboard_text.h"
 #include "monitor/eye.h"
+#include "session/session_writer.h"
 
 struct MonitorBuffers {
     char text[2][LINE_STORE_TEXT_BYTES];
@@ -34,6 +35,7 @@ Monitor *monitor_new(DriverSource &source) {
     Monitor *monitor = new Monitor;
     monitor->buffers = new MonitorBuffers;
     monitor->clock = monitor_wall_clock;
+    monitor->recording = nullptr;
     driver_link_init(monitor->link, &source, MONITOR_KEY);
     capture_set_init(monitor->captures, monitor->link);
     reset_state(*monitor);
@@ -64,9 +66,54 @@ void monitor_add_line(Monitor &monitor, int modem, const char *line) {
 }
 
 void monitor_main_tick(Monitor &monitor) {
-    if (!monitor.closed) {
-        drain_captures(monitor.captures);
+    if (monitor.closed) {
+        return;
     }
+    if (MonitorRecording *recording = monitor.recording) {
+        const int64_t now = monitor.clock();
+        recording->writer->begin_tick(now);
+        recording->writer->flush_if_due(now);
+        recording->status_ticks = 0;
+    }
+    drain_captures(monitor.captures);
+}
+
+void monitor_record(Monitor &monitor, MonitorRecording &recording, SessionWriter &writer) {
+    // The log passes each read on to the reader of the link's driver.
+    use_driver_memory(*monitor.link.source);
+    DriverMemoryReader reader = nullptr;
+    void *context = nullptr;
+    get_driver_memory_reader(&reader, &context);
+    memory_read_log_init(recording.reads, reader, context);
+    recording.writer = &writer;
+    recording.status_ticks = 0;
+    monitor.captures.memory_tap = logging_memory_reader;
+    monitor.captures.memory_tap_context = &recording.reads;
+    monitor.recording = &recording;
+}
+
+void monitor_stop_recording(Monitor &monitor) {
+    monitor.captures.memory_tap = nullptr;
+    monitor.captures.memory_tap_context = nullptr;
+    monitor.recording = nullptr;
+}
+
+// next_status_line, and the record it fetched written to the session with
+// the memory its decoding read and the line shown when that is not the
+// decoder's own.
+static int next_recorded_line(Monitor &monitor, MonitorRecording &recording, int fetching_modem,
+                              StatusLine &line) {
+    StatusRecord record;
+    bool delivered = false;
+    memory_read_log_clear(recording.reads);
+    const int modem = next_status_line(monitor.captures, line, &record, &delivered);
+    if (delivered) {
+        const bool own_line = record.modem == 0 ||
+                              (record.modem <= 2 && (record.code == CAPTURE_RESTART_CODE ||
+                                                     record.code == CAPTURE_FILE_CODE));
+        recording.writer->record(fetching_modem, record, &recording.reads, own_line ? line : nullptr);
+    }
+    return modem;
 }
 
 // Microseconds on a steady clock, for the drain's budget.
@@ -79,19 +126,34 @@ uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t 
     if (monitor.closed) {
         return 0;
     }
-    activity_note(monitor.activity, modem_presence(monitor.link), monitor.clock());
+    MonitorRecording *const recording = monitor.recording;
+    const int fetching_modem = recording != nullptr ? (++recording->status_ticks == 1 ? 1 : 2) : 0;
+    const int present = modem_presence(monitor.link);
+    activity_note(monitor.activity, present, monitor.clock());
+    if (recording != nullptr) {
+        recording->writer->active(static_cast<uint32_t>(present));
+    }
     const int64_t deadline = budget_us > 0 ? steady_microseconds() + budget_us : 0;
     uint64_t lines = 0;
     StatusLine line;
     // Presence before every record, from a registry read at most a
     // millisecond old: a burst costs one read a millisecond, not one a record.
-    while (modem_presence_recent(monitor.link, PRESENCE_REUSE_US) != 0) {
+    for (;;) {
+        const int count = modem_presence_recent(monitor.link, PRESENCE_REUSE_US);
+        if (recording != nullptr) {
+            recording->writer->active(static_cast<uint32_t>(count));
+        }
+        if (count == 0) {
+            break;
+        }
         // The clock is asked before every record: far cheaper than a record,
         // and a slow driver cannot overrun the budget by more than one call.
         if (deadline != 0 && lines != 0 && steady_microseconds() >= deadline) {
             break;
         }
-        const int modem = next_status_line(monitor.captures, line);
+        const int modem = recording == nullptr
+                              ? next_status_line(monitor.captures, line)
+                              : next_recorded_line(monitor, *recording, fetching_modem, line);
         if (modem == -1) {
             break;
         }
@@ -123,7 +185,11 @@ int monitor_eye_tick(Monitor &monitor, int modem, EyePoint points[EYE_POINTS_WAN
     if (monitor.closed) {
         return -1;
     }
-    return eye_fetch(monitor.link, modem, points);
+    const int count = eye_fetch(monitor.link, modem, points);
+    if (monitor.recording != nullptr && count > 0) {
+        monitor.recording->writer->eye(modem, points, static_cast<size_t>(count));
+    }
+    return count;
 }
 
 void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us) {

@@ -16,6 +16,9 @@
 #include "monitor/line_store.h"
 #include "monitor/line_time.h"
 #include "monitor/window_tables.h"
+#include "session/memory_read_log.h"
+
+class SessionWriter;
 
 // What a front end does with what a status tick brings.
 struct MonitorSink {
@@ -30,6 +33,17 @@ struct MonitorSink {
 
 struct MonitorBuffers;
 
+// A session being recorded from a monitor: the writer it feeds and the log
+// of the driver memory that decoding each record read. The front end owns
+// both; see monitor_record.
+struct MonitorRecording {
+    SessionWriter *writer;
+    MemoryReadLog reads;
+    // Status ticks since the round's main tick: the first is modem 1's list,
+    // the second modem 2's, as a round runs them.
+    int status_ticks;
+};
+
 struct Monitor {
     DriverLink link;
     CaptureSet captures;
@@ -43,6 +57,7 @@ struct Monitor {
     // epoch. Tests replace it.
     int64_t (*clock)();
     MonitorBuffers *buffers;     // the stores' text, offsets and times
+    MonitorRecording *recording; // null while nothing is recorded
 };
 
 int64_t monitor_wall_clock();
@@ -97,6 +112,20 @@ int monitor_eye_tick(Monitor &monitor, int modem, EyePoint points[EYE_POINTS_WAN
 // without timers of its own runs it. points receives each eye's points in
 // turn (a front end that draws them uses the eye ticks itself).
 void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us);
+
+// --- Recording a session ----------------------------------------------------
+// Starts feeding `writer` (already open) from the ticks: each round's start
+// (the main tick, which also lets the writer flush once a second), every
+// record a status tick fetches with the modem of that tick, the driver
+// memory its decoding read and the line shown when it is not the decoder's
+// (a driver-internal error's text, a capture request's message, "" for none),
+// the count of active modems that presence sees, and each eye tick's points.
+// A window that runs its five timers on its own gets the same: its status
+// ticks follow the main tick in the order of MONITOR_TICKS. `recording` must
+// outlive the recording. While nothing is recorded a tick pays one null check.
+void monitor_record(Monitor &monitor, MonitorRecording &recording, SessionWriter &writer);
+// Stops feeding the writer, which its owner closes.
+void monitor_stop_recording(Monitor &monitor);
 
 // --- Commands, selection, close -------------------------------------------
 // Carries out a menu command on the visibility flags and says what the

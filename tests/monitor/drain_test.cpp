@@ -10,6 +10,7 @@
 #include "capture/capture.h"
 #include "capture/intake.h"
 #include "capture/sim_fixture.h"
+#include "console_fixture.h"
 #include "monitor/console.h"
 #include "monitor/eye.h"
 #include "monitor/monitor.h"
@@ -155,54 +156,6 @@ TEST_F(MonitorCoreTest, EyeFetchAsksItsModemsCallAndDrawsAtMost512) {
 }
 
 // The console mode in this process over a played trace, its output in files.
-class ConsoleTest : public MonitorCoreTest {
-protected:
-    void play(const char *trace) {
-        std::vector<TraceDirective> script;
-        const char *line = trace;
-        while (*line != '\0') {
-            const char *end = std::strchr(line, '\n');
-            TraceDirective directive;
-            char error[128];
-            ASSERT_GE(parse_trace_line(line, static_cast<size_t>(end - line), &directive, error, sizeof error), 0)
-                << error;
-            if (parse_trace_line(line, static_cast<size_t>(end - line), &directive, error, sizeof error) == 1) {
-                script.push_back(directive);
-            }
-            line = end + 1;
-        }
-        sim_play(script.data(), script.size());
-    }
-
-    int run(std::vector<std::string> arguments, uint64_t ticks) {
-        out_ = std::tmpfile();
-        err_ = std::tmpfile();
-        console_out = out_;
-        console_err = err_;
-        console_tick_limit = ticks;
-        arguments.insert(arguments.begin(), "LineWatch");
-        std::vector<char *> argv;
-        for (std::string &argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        int status = run_console(static_cast<int>(arguments.size()), argv.data());
-        console_out = console_err = nullptr;
-        console_tick_limit = 0;
-        return status;
-    }
-
-    static std::string text_of(FILE *file) {
-        std::string text;
-        std::rewind(file);
-        int c;
-        while ((c = std::fgetc(file)) != EOF) text.push_back(static_cast<char>(c));
-        std::fclose(file);
-        return text;
-    }
-
-    FILE *out_ = nullptr;
-    FILE *err_ = nullptr;
-};
-
 TEST_F(ConsoleTest, LinesInFetchOrderErrorsApartAndCapturesClosedAtTheEnd) {
     play("active 2\n"
          "rec 1 13\n"
