@@ -94,17 +94,6 @@ TEST_F(WindowTest, NewFilterIsNotCountedAsNewLinesWhileTheListStaysStill) {
     EXPECT_FALSE(view->following());
 }
 
-namespace {
-
-// The CPU time of the calling thread, the window's: what it spends between
-// two turns of its event loop, without the waits a busy machine adds.
-double thread_ms() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
-}  // namespace
 
 // An expression that backtracks without end on long lines, typed or restored
 // from the settings at start: the window never works 100 ms without turning

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QTest>
 
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -39,6 +40,15 @@ inline std::string sampling_line(int hz) {
 
 inline std::string row_text(StatusModel *model, int row) {
     return model->data(model->index(row), Qt::DisplayRole).toString().toStdString();
+}
+
+// The CPU time of the calling thread, the window's, in milliseconds: what it
+// spends between two turns of its event loop, without the waits a busy
+// machine adds.
+inline double thread_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
 // Runs `inspect` on the next message box that opens (from inside its own
