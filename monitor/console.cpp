@@ -1,6 +1,7 @@
 // The console monitor: ticks, output and shutdown.
 #include "monitor/console.h"
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "driverlink/platform.h"
 #include "formatting/escape.h"
 #include "driverlink/driver_source.h"
+#include "calls/call_watch.h"
 #include "monitor/console_output.h"
 #include "monitor/monitor.h"
 #include "monitor/window_tables.h"
@@ -30,7 +32,7 @@ void console_request_stop() { stop_requested = 1; }
 static void on_stop_signal(int) { stop_requested = 1; }
 
 static const char CONSOLE_USAGE[] =
-    "Usage: LineWatch --console [--escape] [--record FILE [--eye-every N]] [device]\n"
+    "Usage: LineWatch --console [--escape] [--record FILE [--eye-every N]] [--calls FILE] [device]\n"
     "       LineWatch --console [--escape] --open FILE\n"
     "Monitors the Tarvel driver without a window: every status line goes to\n"
     "standard output as \"1: line\" or \"2: line\", every driver-internal error\n"
@@ -43,9 +45,17 @@ static const char CONSOLE_USAGE[] =
     "  --record FILE  records the session into FILE (compressed when FILE ends\n"
     "             in .gz): every record, the driver memory it read, the eye points\n"
     "  --eye-every N  records the eye points of one tick in N (0: none; default 1)\n"
+    "  --calls FILE   appends each call's summary to FILE as one JSON line when\n"
+    "                 the call ends (and at the end for a call still running)\n"
     "  --open FILE    prints the lines of a recorded session (or any trace) as the\n"
     "             console showed them, and exits\n"
     "  device     the driver device \\\\.\\device (at most 75 characters)\n";
+
+// The driver memory of the console's source, for the call watch (caller-ID
+// texts).
+static size_t read_source_memory(void *context, uint32_t address, unsigned char *dest, size_t count) {
+    return static_cast<DriverSource *>(context)->read_memory(address, dest, count);
+}
 
 struct ConsoleSink {
     ConsoleOutput out;
@@ -172,6 +182,7 @@ int run_console(DriverSource &source, int argc, char **argv) {
     const char *argument = nullptr;
     const char *record_path = nullptr;
     const char *open_path = nullptr;
+    const char *calls_path = nullptr;
     uint32_t eye_every = 1;
     bool eye_every_given = false;
     bool options_done = false;
@@ -183,13 +194,15 @@ int run_console(DriverSource &source, int argc, char **argv) {
         } else if (!options_done && std::strcmp(arg, "--escape") == 0) {
             escape = true;
         } else if (!options_done && (std::strcmp(arg, "--record") == 0 || std::strcmp(arg, "--open") == 0 ||
-                                     std::strcmp(arg, "--eye-every") == 0)) {
+                                     std::strcmp(arg, "--eye-every") == 0 || std::strcmp(arg, "--calls") == 0)) {
             if (i + 1 >= argc || argv[i + 1][0] == '\0') {
                 fprintf(err, "LineWatch: %s needs a value\n%s", arg, CONSOLE_USAGE);
                 return 2;
             }
             const char *value = argv[++i];
-            if (arg[2] == 'r') {
+            if (arg[2] == 'c') {
+                calls_path = value;
+            } else if (arg[2] == 'r') {
                 record_path = value;
             } else if (arg[2] == 'o') {
                 open_path = value;
@@ -216,8 +229,8 @@ int run_console(DriverSource &source, int argc, char **argv) {
             return 2;
         }
     }
-    if (open_path != nullptr && (record_path != nullptr || argument != nullptr)) {
-        fprintf(err, "LineWatch: --open takes neither --record nor a device\n");
+    if (open_path != nullptr && (record_path != nullptr || calls_path != nullptr || argument != nullptr)) {
+        fprintf(err, "LineWatch: --open takes neither --record, --calls nor a device\n");
         return 2;
     }
     if (eye_every_given && record_path == nullptr) {
@@ -249,6 +262,19 @@ int run_console(DriverSource &source, int argc, char **argv) {
         console_output_close(&sink.err);
         return 2;
     }
+    // The calls file is appended to: the summaries of earlier runs stay.
+    FILE *calls_file = nullptr;
+    if (calls_path != nullptr) {
+        calls_file = std::fopen(calls_path, "a");
+        if (calls_file == nullptr) {
+            fprintf(err, "LineWatch: %s: %s\n", calls_path, std::strerror(errno));
+            monitor_delete(monitor);
+            signals.restore();
+            console_output_close(&sink.out);
+            console_output_close(&sink.err);
+            return 2;
+        }
+    }
 
     // The session file, when one is asked for. A file that cannot be
     // written stops the recording, never the monitoring.
@@ -267,6 +293,14 @@ int run_console(DriverSource &source, int argc, char **argv) {
             recording_failed = true;
             stop_failed_recording(*monitor, *writer, sink);
         }
+    }
+
+    // The calls of both modems, each summary written as its call ends.
+    CallWatch *calls = nullptr;
+    if (calls_file != nullptr) {
+        calls = new CallWatch;
+        call_watch_init(*calls, {read_source_memory, &source}, 0, {calls_file, call_json_line_sink});
+        monitor_watch_calls(*monitor, calls);
     }
 
     const MonitorSink monitor_sink{&sink, console_add_line, console_warning};
@@ -298,12 +332,27 @@ int run_console(DriverSource &source, int argc, char **argv) {
             put_message(&sink, text);
         }
     }
+    bool calls_failed = false;
+    if (calls != nullptr) {
+        monitor_watch_calls(*monitor, nullptr);
+        call_watch_finish(*calls);  // a call still running is written too
+        delete calls;
+        if (std::fflush(calls_file) != 0 || std::ferror(calls_file)) {
+            calls_failed = true;
+            char text[600];
+            std::snprintf(text, sizeof text, "LineWatch: %s: the call summaries could not be written\n", calls_path);
+            put_message(&sink, text);
+        }
+    }
+    if (calls_file != nullptr) {
+        std::fclose(calls_file);
+    }
     monitor_delete(monitor);  // captures stopped, flag cleared
     delete recording;
     delete writer;
 
     signals.restore();
-    return finish_run(sink, err, recording_failed);
+    return finish_run(sink, err, recording_failed || calls_failed);
 }
 
 int run_console(int argc, char **argv) {

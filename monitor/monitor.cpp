@@ -3,6 +3,7 @@
 
 #include <chrono>
 
+#include "calls/call_watch.h"
 #include "capture/intake.h"
 #include "monitor/clipboard_text.h"
 #include "monitor/eye.h"
@@ -36,6 +37,8 @@ Monitor *monitor_new(DriverSource &source) {
     monitor->buffers = new MonitorBuffers;
     monitor->clock = monitor_wall_clock;
     monitor->recording = nullptr;
+    monitor->calls = nullptr;
+    monitor->calls_since = 0;
     driver_link_init(monitor->link, &source, MONITOR_KEY);
     capture_set_init(monitor->captures, monitor->link);
     reset_state(*monitor);
@@ -112,6 +115,27 @@ static int next_recorded_line(Monitor &monitor, MonitorRecording &recording, int
                               (record.modem <= 2 && (record.code == CAPTURE_RESTART_CODE ||
                                                      record.code == CAPTURE_FILE_CODE));
         recording.writer->record(fetching_modem, record, &recording.reads, own_line ? line : nullptr);
+        if (monitor.calls != nullptr) {
+            const int64_t now = monitor.clock();
+            call_watch_record(*monitor.calls, record, now - monitor.calls_since, now);
+        }
+    }
+    return modem;
+}
+
+void monitor_watch_calls(Monitor &monitor, CallWatch *watch) {
+    monitor.calls = watch;
+    monitor.calls_since = monitor.clock();
+}
+
+// The next line, and the record behind it handed to the call watch.
+static int next_followed_line(Monitor &monitor, StatusLine &line) {
+    StatusRecord record;
+    bool delivered = false;
+    const int modem = next_status_line(monitor.captures, line, &record, &delivered);
+    if (delivered) {
+        const int64_t now = monitor.clock();
+        call_watch_record(*monitor.calls, record, now - monitor.calls_since, now);
     }
     return modem;
 }
@@ -133,6 +157,10 @@ uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t 
     if (recording != nullptr) {
         recording->writer->active(static_cast<uint32_t>(present));
     }
+    if (monitor.calls != nullptr) {
+        const int64_t now = monitor.clock();
+        call_watch_presence(*monitor.calls, present, now - monitor.calls_since, now);
+    }
     const int64_t deadline = budget_us > 0 ? steady_microseconds() + budget_us : 0;
     uint64_t lines = 0;
     StatusLine line;
@@ -151,9 +179,9 @@ uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t 
         if (deadline != 0 && lines != 0 && steady_microseconds() >= deadline) {
             break;
         }
-        const int modem = recording == nullptr
-                              ? next_status_line(monitor.captures, line)
-                              : next_recorded_line(monitor, *recording, fetching_modem, line);
+        const int modem = recording != nullptr        ? next_recorded_line(monitor, *recording, fetching_modem, line)
+                          : monitor.calls != nullptr ? next_followed_line(monitor, line)
+                                                     : next_status_line(monitor.captures, line);
         if (modem == -1) {
             break;
         }
@@ -188,6 +216,11 @@ int monitor_eye_tick(Monitor &monitor, int modem, EyePoint points[EYE_POINTS_WAN
     const int count = eye_fetch(monitor.link, modem, points);
     if (monitor.recording != nullptr && count > 0) {
         monitor.recording->writer->eye(modem, points, static_cast<size_t>(count));
+    }
+    if (monitor.calls != nullptr && count > 0) {
+        static_assert(sizeof(EyeXY) == sizeof(EyePoint), "one layout of a point");
+        call_watch_eye_tick(*monitor.calls, modem, reinterpret_cast<const EyeXY *>(points),
+                            static_cast<size_t>(count), monitor.clock() - monitor.calls_since);
     }
     return count;
 }

@@ -32,6 +32,7 @@ struct MonitorSink {
 };
 
 struct MonitorBuffers;
+struct CallWatch;
 
 // A session being recorded from a monitor: the writer it feeds and the log
 // of the driver memory that decoding each record read. The front end owns
@@ -58,6 +59,8 @@ struct Monitor {
     int64_t (*clock)();
     MonitorBuffers *buffers;     // the stores' text, offsets and times
     MonitorRecording *recording; // null while nothing is recorded
+    CallWatch *calls;            // null while no one follows the calls
+    int64_t calls_since;         // clock time the calls are timed from
 };
 
 int64_t monitor_wall_clock();
@@ -126,6 +129,11 @@ void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us)
 void monitor_record(Monitor &monitor, MonitorRecording &recording, SessionWriter &writer);
 // Stops feeding the writer, which its owner closes.
 void monitor_stop_recording(Monitor &monitor);
+
+// Follows the calls of both modems in `watch` (which must outlive it): every
+// record fetched, every count of active modems and every tick's eye points
+// go to it, timed from now. A null watch stops following.
+void monitor_watch_calls(Monitor &monitor, CallWatch *watch);
 
 // --- Commands, selection, close -------------------------------------------
 // Carries out a menu command on the visibility flags and says what the
