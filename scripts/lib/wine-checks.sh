@@ -39,3 +39,16 @@ make_unmanaged_prefix() {
   "$wineserver" -w
   "$wineserver" -p
 }
+# At the end of a run: the caller's background processes (pids, newest
+# first) stopped, and the prefix's server, if one was started, ended.
+stop_run_processes() {
+  local i
+  for (( i=${#pids[@]}-1; i>=0; i-- )); do
+    kill "${pids[$i]}" 2>/dev/null || true
+    wait "${pids[$i]}" 2>/dev/null || true
+  done
+  if [ -n "${WINEPREFIX:-}" ]; then
+    "$wineserver" -k 2>/dev/null || true
+    "$wineserver" -w 2>/dev/null || true
+  fi
+}

@@ -46,14 +46,7 @@ pids=()
 
 finish() {
   status=$?
-  for (( i=${#pids[@]}-1; i>=0; i-- )); do
-    kill "${pids[$i]}" 2>/dev/null || true
-    wait "${pids[$i]}" 2>/dev/null || true
-  done
-  if [ -n "${WINEPREFIX:-}" ]; then
-    "$wineserver" -k 2>/dev/null || true
-    "$wineserver" -w 2>/dev/null || true
-  fi
+  stop_run_processes
   rm -rf "$work"
   echo "LineWatch.exe part: $(( $(date +%s) - started )) s in all"
   exit $status

@@ -41,14 +41,7 @@ wineserver=/usr/lib/wine/wineserver
 
 finish() {
   status=$?
-  for (( i=${#pids[@]}-1; i>=0; i-- )); do
-    kill "${pids[$i]}" 2>/dev/null || true
-    wait "${pids[$i]}" 2>/dev/null || true
-  done
-  if [ -n "${WINEPREFIX:-}" ]; then
-    "$wineserver" -k 2>/dev/null || true
-    "$wineserver" -w 2>/dev/null || true
-  fi
+  stop_run_processes
   rm -rf "$work"
   echo "packages part: $(( $(date +%s) - started )) s in all"
   exit $status
@@ -176,28 +169,16 @@ wine32=/usr/lib/wine/wine
 loader_of() { if [ "$(pe_machine "$1")" = 014c ]; then echo "$wine32"; else echo "$wine64"; fi; }
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 winpath() { echo "Z:${1//\//\\}"; }
-wait_for() {  # command, tenths of a second
+wait_until() {  # command, tenths of a second
   for (( t=0; t<$2; t++ )); do eval "$1" && return 0; sleep 0.1; done
   return 1
 }
 
 # A private display and a 64-bit prefix (it runs the 32-bit programs too),
 # with one server kept until the end.
-display=
-for n in $(shuf -i 50-99); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-done
-[ -n "$display" ] || { echo "no free display number"; exit 1; }
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for '[ -e /tmp/.X11-unix/X$display ]' 50 || { cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=:$display
+start_private_display "$work" || exit 1
 export WINEPREFIX=$work/prefix WINEARCH=win64
-"$wine64" wineboot -i >/dev/null 2>&1
-"$wineserver" -w
-"$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-"$wineserver" -w
-"$wineserver" -p
+make_unmanaged_prefix
 echo "Wine prefix ready after $(( $(date +%s) - started )) s"
 # Another program's .gz file type, which the installers must leave alone.
 "$wine64" reg add 'HKLM\Software\Classes\.gz' /ve /d Archiver.gz /f >/dev/null 2>&1 </dev/null
@@ -289,7 +270,7 @@ installer_round() {  # ARCH BUILD PROGRAM_FILES
   timeout 60 "$(loader_of "$dir/uninstall.exe")" "$dir/uninstall.exe" /S >"$work/$arch-uninstall.out" 2>&1 </dev/null || rc=$?
   # The uninstaller runs on from a copy in the temporary folder: wait until
   # its last step, the Add/Remove Programs entry, is gone.
-  wait_for '[ "$(reg_value "$uninstall_key" DisplayVersion)" = missing ] && [ ! -e "$dir" ]' 300 || true
+  wait_until '[ "$(reg_value "$uninstall_key" DisplayVersion)" = missing ] && [ ! -e "$dir" ]' 300 || true
   sleep 1
   check '[ $rc -eq 0 ] && [ ! -e "$dir" ] && [ ! -e "$start_menu" ]' "$label uninstall.exe /S removed the program folder and the Start menu entry in $(( $(date +%s) - t0 )) s"
   check '! "$wine64" uninstaller --list 2>/dev/null </dev/null | grep -q LineWatch' "$label Add/Remove Programs no longer lists LineWatch"
