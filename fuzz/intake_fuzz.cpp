@@ -79,7 +79,11 @@ void check_line(const StatusLine &line) {
     static const char created[] = "Created new log file ";
     if (strncmp(line, created, sizeof created - 1) == 0) {
         const char *name = line + sizeof created - 1;
-        if (name[0] == '/' || name[0] == '\\' || strstr(name, "..") == name) {
+        // Absolute, or a first part that is ".." itself ("..x" is a name
+        // like any other in the directory).
+        const bool parent = name[0] == '.' && name[1] == '.' &&
+                            (name[2] == '\0' || name[2] == '/' || name[2] == '\\');
+        if (name[0] == '/' || name[0] == '\\' || parent) {
             __builtin_trap();  // a driver-supplied name escaped the directory
         }
     }
