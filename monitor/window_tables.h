@@ -8,6 +8,9 @@
 
 // Menu command ids.
 constexpr int IDM_EXIT = 10;
+constexpr int IDM_RECORD_SESSION = 11;
+constexpr int IDM_STOP_RECORDING = 12;
+constexpr int IDM_OPEN_SESSION = 13;
 constexpr int IDM_MONITOR_1 = 20;
 constexpr int IDM_MONITOR_2 = 21;
 constexpr int IDM_EYE_1 = 30;

@@ -19,6 +19,7 @@
 #include "monitor/qt/child_area.h"
 #include "monitor/qt/child_window.h"
 #include "monitor/qt/eye_view.h"
+#include "monitor/qt/session_recording.h"
 #include "monitor/qt/status_save.h"
 #include "monitor/qt/status_filter.h"
 #include "monitor/qt/status_model.h"
@@ -28,7 +29,7 @@
 #include "monitor/window_tables.h"
 #include "driverlink/device.h"
 
-MainWindow::MainWindow(Monitor &monitor, bool start) : monitor_(monitor) {
+MainWindow::MainWindow(Monitor &monitor, bool start, WindowRole role) : monitor_(monitor), role_(role) {
     setWindowTitle(QString::fromLatin1(MAIN_CAPTION));
     sink_ = {this, nullptr, sink_show_warning};
     create_children();
@@ -82,6 +83,12 @@ void MainWindow::create_menus() {
             }
         }
         if (row.id == IDM_EXIT) {
+            // Sessions first: open one, and in a live window record one.
+            if (role_ == WINDOW_LIVE) {
+                recording_ = new SessionRecording(monitor_, this);
+                recording_->add_menu_items(menu, nullptr);
+            }
+            menu->addSeparator();
             // Save each list, above Exit.
             for (int m = 1; m <= 2; ++m) {
                 save_actions_[m - 1] = menu->addAction(QStringLiteral("Save Modem &%1 Status As...").arg(m));
@@ -389,6 +396,9 @@ void MainWindow::closeEvent(QCloseEvent *event) {
     // captures stopped (files complete, recording flag cleared).
     for (QTimer &timer : timers_) {
         timer.stop();
+    }
+    if (recording_ != nullptr) {
+        recording_->stop();  // the session file complete and closed
     }
     monitor_close(monitor_);
     // A warning box still open would keep the program (and its drain) going.

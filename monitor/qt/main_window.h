@@ -22,13 +22,19 @@ class EyeView;
 class StatusModel;
 class StatusView;
 class StatusPane;
+class SessionRecording;
+
+// A live window monitors a driver and records sessions; a session window
+// shows an opened session over its own monitor and records nothing.
+enum WindowRole { WINDOW_LIVE, WINDOW_SESSION };
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     // A window over `monitor`, which outlives it. Tests drive the ticks
     // themselves and pass start_timers false.
-    explicit MainWindow(Monitor &monitor, bool start_timers = true);
+    explicit MainWindow(Monitor &monitor, bool start_timers = true, WindowRole role = WINDOW_LIVE);
+    WindowRole role() const { return role_; }
     Monitor &monitor() const { return monitor_; }
 
     // Carries out a menu command (ids of the menu table); unknown ids do nothing.
@@ -73,6 +79,10 @@ public:
     void save_status_as(int modem);
     QAction *save_action(int modem) const { return save_actions_[modem - 1]; }
 
+    // File > Record Session... and Stop Recording (live windows; null in a
+    // session window).
+    SessionRecording *session_recording() const { return recording_; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -104,4 +114,6 @@ private:
     QLabel *filter_label_ = nullptr;
     QAction *save_actions_[2] = {};
     QSettings *settings_ = nullptr;
+    WindowRole role_ = WINDOW_LIVE;
+    SessionRecording *recording_ = nullptr;
 };

@@ -1,0 +1,156 @@
+// Recording a session from the live window.
+#include "monitor/qt/session_recording.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMessageBox>
+#include <QStatusBar>
+
+QString recording_status_text(const QString &name, uint64_t bytes, int64_t recorded_us) {
+    QString size;
+    if (bytes < 1024) {
+        size = QStringLiteral("%1 bytes").arg(bytes);
+    } else if (bytes < 1024 * 1024) {
+        size = QStringLiteral("%1 KB").arg(static_cast<double>(bytes) / 1024.0, 0, 'f', 1);
+    } else {
+        size = QStringLiteral("%1 MB").arg(static_cast<double>(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
+    }
+    const int64_t seconds = recorded_us > 0 ? recorded_us / 1000000 : 0;
+    return QStringLiteral("Recording %1  %2  %3:%4:%5")
+        .arg(name, size)
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+SessionRecording::SessionRecording(Monitor &monitor, QMainWindow *window)
+    : QObject(window), monitor_(monitor), window_(window) {
+    label_ = new QLabel(window);
+    label_->hide();
+    window->statusBar()->addPermanentWidget(label_);
+    timer_.setInterval(1000);
+    connect(&timer_, &QTimer::timeout, this, &SessionRecording::check);
+}
+
+SessionRecording::~SessionRecording() {
+    if (recording()) {
+        monitor_stop_recording(monitor_);
+    }
+    if (writer_ != nullptr) {
+        writer_->close();
+    }
+}
+
+void SessionRecording::add_menu_items(QMenu *file_menu, QAction *before) {
+    record_ = new QAction(QStringLiteral("&Record Session..."), file_menu);
+    stop_ = new QAction(QStringLiteral("S&top Recording"), file_menu);
+    file_menu->insertAction(before, record_);
+    file_menu->insertAction(before, stop_);
+    connect(record_, &QAction::triggered, this, &SessionRecording::record_as);
+    connect(stop_, &QAction::triggered, this, &SessionRecording::stop);
+    update_actions();
+}
+
+void SessionRecording::update_actions() {
+    if (record_ != nullptr) {
+        record_->setEnabled(!recording());
+        stop_->setEnabled(recording());
+    }
+}
+
+void SessionRecording::record_as() {
+    if (recording()) {
+        return;
+    }
+    const QString path = QFileDialog::getSaveFileName(
+        window_, QStringLiteral("Record Session"), QStringLiteral("session.trace.gz"),
+        QStringLiteral("Compressed session (*.trace.gz *.gz);;Session (*.trace);;All files (*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    QString error;
+    if (!start(path, 1, &error)) {
+        QMessageBox::warning(window_, QStringLiteral("Record Session"),
+                             QStringLiteral("Could not record into %1:\n%2").arg(path, error));
+    }
+}
+
+bool SessionRecording::start(const QString &path, uint32_t eye_every, QString *error) {
+    if (recording()) {
+        stop();
+    }
+    writer_ = std::make_unique<SessionWriter>();
+    SessionOptions options;
+    options.program = "LineWatch " TARVEL_VERSION;
+    options.eye_every = eye_every;
+    if (!writer_->open(QFile::encodeName(path).constData(), monitor_.clock(), options)) {
+        *error = QString::fromLocal8Bit(writer_->error());
+        writer_.reset();
+        return false;
+    }
+    name_ = QFileInfo(path).fileName();
+    monitor_record(monitor_, tap_, *writer_);
+    label_->setStyleSheet(QString());
+    label_->setText(status_text());
+    label_->show();
+    timer_.start();
+    update_actions();
+    return true;
+}
+
+void SessionRecording::stop() {
+    if (!recording()) {
+        return;
+    }
+    monitor_stop_recording(monitor_);
+    timer_.stop();
+    const bool complete = writer_->close();
+    if (!complete) {
+        report_failure(QString::fromLocal8Bit(writer_->error()));
+    } else {
+        label_->hide();
+    }
+    update_actions();
+}
+
+QString SessionRecording::status_text() const {
+    if (writer_ == nullptr) {
+        return QString();
+    }
+    return recording_status_text(name_, writer_->file_bytes(), writer_->recorded_us());
+}
+
+void SessionRecording::check() {
+    if (!recording()) {
+        return;
+    }
+    if (writer_->failed()) {
+        monitor_stop_recording(monitor_);
+        timer_.stop();
+        writer_->close();
+        update_actions();
+        report_failure(QString::fromLocal8Bit(writer_->error()));
+        return;
+    }
+    label_->setText(status_text());
+}
+
+void SessionRecording::report_failure(const QString &reason) {
+    // The status bar keeps the reason until the next recording; the box does
+    // not hold anything up: the monitor's timers go on under it.
+    const QString text = QStringLiteral("%1; monitoring goes on").arg(reason);
+    label_->setStyleSheet(QStringLiteral("color: #b00000"));
+    label_->setText(text);
+    label_->show();
+    QMessageBox *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Recording Stopped"), text,
+                                       QMessageBox::Ok, window_);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}

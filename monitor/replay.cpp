@@ -1,0 +1,129 @@
+// Replaying a session through a monitor.
+#include "monitor/replay.h"
+
+#include <chrono>
+
+const char *const REPLAY_SPEED_NAMES[REPLAY_SPEEDS] = {"1x", "10x", "As fast as possible"};
+
+static int64_t steady_us() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void replay_init(Replay &replay, Monitor &monitor, SessionDriverSource &source,
+                 const std::vector<TraceDirective> &trace) {
+    replay.monitor = &monitor;
+    replay.source = &source;
+    replay.trace = &trace;
+    replay.state = REPLAY_STOPPED;
+    replay.speed = REPLAY_1X;
+    replay.ended = false;
+    replay.rounds = 0;
+    replay.eye_count[0] = replay.eye_count[1] = -1;
+    replay.clock = steady_us;
+}
+
+// A new replay: the stores emptied and the session played from its start.
+static void begin(Replay &replay) {
+    // The window's children stay as the user set them.
+    const Visibility visible = replay.monitor->visible;
+    monitor_start(*replay.monitor, nullptr);
+    replay.monitor->visible = visible;
+    replay.source->play(*replay.trace);
+    replay.rounds = 0;
+    replay.ended = false;
+    replay.eye_count[0] = replay.eye_count[1] = -1;
+}
+
+void replay_play(Replay &replay) {
+    if (replay.state == REPLAY_STOPPED) {
+        begin(replay);
+    }
+    replay.state = REPLAY_PLAYING;
+}
+
+void replay_pause(Replay &replay) {
+    if (replay.state == REPLAY_PLAYING) {
+        replay.state = REPLAY_PAUSED;
+    }
+}
+
+void replay_stop(Replay &replay) { replay.state = REPLAY_STOPPED; }
+
+void replay_set_speed(Replay &replay, ReplaySpeed speed) { replay.speed = speed; }
+
+// One round of the five ticks as the live window runs them (each status
+// tick drains what the session's time has brought), then one timer period
+// of the session's time. True while the session has more to give.
+static bool round(Replay &replay, const MonitorSink &sink) {
+    Monitor &monitor = *replay.monitor;
+    EyePoint points[EYE_POINTS_WANTED];
+    for (MonitorTick tick : MONITOR_TICKS) {
+        switch (tick) {
+        case TICK_MAIN:
+            monitor_main_tick(monitor);
+            break;
+        case TICK_STATUS_1:
+        case TICK_STATUS_2:
+            monitor_status_tick(monitor, sink, 0);
+            break;
+        case TICK_EYE_1:
+        case TICK_EYE_2: {
+            const int modem = tick == TICK_EYE_1 ? 1 : 2;
+            const int count = monitor_eye_tick(monitor, modem, points);
+            if (count >= 0) {
+                for (int i = 0; i < count; ++i) {
+                    replay.eye[modem - 1][i] = points[i];
+                }
+                replay.eye_count[modem - 1] = count;
+            }
+            break;
+        }
+        }
+    }
+    ++replay.rounds;
+    replay.source->sleep(TIMER_PERIOD_MS);
+    return !replay.source->finished();
+}
+
+static void reach_end(Replay &replay) {
+    replay.state = REPLAY_STOPPED;
+    replay.ended = true;
+}
+
+uint64_t replay_tick(Replay &replay, const MonitorSink &sink) {
+    replay.eye_count[0] = replay.eye_count[1] = -1;
+    if (replay.state != REPLAY_PLAYING) {
+        return 0;
+    }
+    const int64_t deadline = replay.clock() + REPLAY_TICK_BUDGET_US;
+    const uint64_t wanted = replay.speed == REPLAY_1X ? 1 : replay.speed == REPLAY_10X ? 10 : UINT64_MAX;
+    uint64_t rounds = 0;
+    while (rounds < wanted) {
+        ++rounds;
+        if (!round(replay, sink)) {
+            reach_end(replay);
+            break;
+        }
+        if (replay.speed == REPLAY_MAX && replay.clock() >= deadline) {
+            break;
+        }
+    }
+    return rounds;
+}
+
+uint64_t replay_step(Replay &replay, const MonitorSink &sink) {
+    replay.eye_count[0] = replay.eye_count[1] = -1;
+    if (replay.state == REPLAY_STOPPED) {
+        begin(replay);
+    }
+    replay.state = REPLAY_PAUSED;
+    if (replay.source->finished() && replay.rounds > 0) {
+        reach_end(replay);
+        return 0;
+    }
+    if (!round(replay, sink)) {
+        reach_end(replay);
+    }
+    return 1;
+}

@@ -1,0 +1,61 @@
+// The replay of an opened session through the monitor's own path: a monitor
+// over a SessionDriverSource runs its rounds as it did live, the source's
+// time advancing by one timer period per round. A window calls replay_tick
+// from a timer of TIMER_PERIOD_MS; the speed sets the rounds each call
+// runs. Nothing here knows of a window: a test drives it alone.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "driverlink/ioctl.h"
+#include "monitor/monitor.h"
+#include "session/session_source.h"
+#include "simulator/trace.h"
+
+enum ReplayState { REPLAY_STOPPED, REPLAY_PLAYING, REPLAY_PAUSED };
+enum ReplaySpeed {
+    REPLAY_1X,    // one round per tick: the recorded pace
+    REPLAY_10X,   // ten rounds per tick
+    REPLAY_MAX,   // rounds until the tick's budget is spent
+};
+constexpr int REPLAY_SPEEDS = 3;
+// Menu texts of the speeds, in their order.
+extern const char *const REPLAY_SPEED_NAMES[REPLAY_SPEEDS];
+// What a tick at the highest speed may spend on rounds (microseconds).
+constexpr int64_t REPLAY_TICK_BUDGET_US = 30000;
+
+struct Replay {
+    Monitor *monitor;
+    SessionDriverSource *source;
+    const std::vector<TraceDirective> *trace;  // the session as read, replayed from its start
+    ReplayState state;
+    ReplaySpeed speed;
+    bool ended;        // the last replay ran to the session's end
+    uint64_t rounds;   // rounds of the current replay
+    // The points of each modem's latest eye tick that found a modem active
+    // (count -1: none since the last call of replay_tick or replay_step).
+    EyePoint eye[2][EYE_POINTS_WANTED];
+    int eye_count[2];
+    // Microseconds on a steady clock, for the budget; tests replace it.
+    int64_t (*clock)();
+};
+
+void replay_init(Replay &replay, Monitor &monitor, SessionDriverSource &source,
+                 const std::vector<TraceDirective> &trace);
+
+// Play: from stopped, a new replay from the session's start (the monitor's
+// stores emptied, the source playing the session anew); from paused, on
+// from where it stands.
+void replay_play(Replay &replay);
+void replay_pause(Replay &replay);
+// Back to stopped; the lists keep what the replay showed.
+void replay_stop(Replay &replay);
+void replay_set_speed(Replay &replay, ReplaySpeed speed);
+
+// A timer tick: while playing, the rounds of the speed (at least one); the
+// end of the session stops the replay (ended set). Returns the rounds run.
+uint64_t replay_tick(Replay &replay, const MonitorSink &sink);
+// One round and no more: from stopped it starts a new replay, paused. From
+// playing it pauses first. Returns the rounds run (0 at the end).
+uint64_t replay_step(Replay &replay, const MonitorSink &sink);

@@ -1,0 +1,82 @@
+// A live window over the in-process simulated driver that plays traces,
+// runs its rounds by hand and compares what its lists show with what
+// tarvel-decode prints of a session.
+#pragma once
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "formatting/escape.h"
+#include "process_support.h"
+#include "simulator/trace.h"
+#include "window_fixture.h"
+
+inline std::string source_file(const std::string &relative) { return std::string(TARVEL_SOURCE_DIR) + "/" + relative; }
+
+// Each line of a list, escaped as tarvel-decode --escape writes it, with "N: ".
+inline std::string escaped_rows(StatusModel *model) {
+    std::string text;
+    std::vector<char> escaped;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const char *line = model->line(row);
+        escaped.resize(4 * std::strlen(line) + 2);
+        escape_line(line, escaped.data(), escaped.size());
+        text += std::to_string(model->modem()) + ": " + escaped.data();
+    }
+    return text;
+}
+
+// The lines of a decoder's output that start with "N: ".
+inline std::string lines_of_modem(const std::string &text, int modem) {
+    std::istringstream in(text);
+    std::string line, kept;
+    const std::string prefix = std::to_string(modem) + ": ";
+    while (std::getline(in, line)) {
+        if (line.rfind(prefix, 0) == 0) kept += line + "\n";
+    }
+    return kept;
+}
+
+// tarvel-decode --escape FILE, as its standard output.
+inline std::string decoded(const std::string &path) {
+    const pid_t decoder = spawn({std::string(TARVEL_BINARY_DIR) + "/tools/tarvel-decode", "--escape", path}, ".",
+                                "decoded.out", "decoded.err");
+    EXPECT_EQ(wait_for(decoder, 30), 0) << text_of("decoded.err");
+    return text_of("decoded.out");
+}
+
+class SessionWindowTest : public WindowTest {
+protected:
+    // Plays a trace file into the simulated driver; the rounds it takes,
+    // with a few to spare.
+    uint64_t play_file(const std::string &path) {
+        std::vector<TraceDirective> trace;
+        EXPECT_EQ(read_trace_path(path.c_str(), &trace), TRACE_READ_OK);
+        uint64_t wait_ms = 0;
+        for (const TraceDirective &d : trace) wait_ms += d.op == TRACE_WAIT ? d.value : 0;
+        sim_play(trace.data(), trace.size());
+        return wait_ms / TIMER_PERIOD_MS + 5;
+    }
+
+    // Rounds of the window's five ticks in their order, each followed by a
+    // timer period of the simulated driver's time. The warning boxes of
+    // driver-internal errors are closed as they open.
+    void rounds(uint64_t count) {
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [] {
+            if (QMessageBox *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                box->done(QMessageBox::Ok);
+            }
+        });
+        closer.start(0);
+        for (uint64_t i = 0; i < count; ++i) {
+            window_->main_tick();
+            window_->status_tick();
+            window_->status_tick();
+            window_->eye_tick(1);
+            window_->eye_tick(2);
+            source_.sleep(TIMER_PERIOD_MS);
+        }
+    }
+};
