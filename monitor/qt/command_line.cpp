@@ -3,13 +3,14 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <cstring>
 
 #include "driverlink/device.h"
 
 WindowCommand parse_window_command_line(const QStringList &arguments, QString *device, QString *message,
-                                        bool *reset_settings) {
+                                        bool *reset_settings, QString *session) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Monitors the Tarvel modem driver: the status lines and eye diagrams of both modems,\n"
@@ -21,9 +22,10 @@ WindowCommand parse_window_command_line(const QStringList &arguments, QString *d
                                    QStringLiteral("Forget the saved window layout and list and eye options."));
     parser.addOption(reset);
     parser.addPositionalArgument(QStringLiteral("device"),
-                                 QStringLiteral("The driver device \\\\.\\device (at most %1 characters).")
+                                 QStringLiteral("The driver device \\\\.\\device (at most %1 characters),\n"
+                                                "or a recorded session (a file) to open instead.")
                                      .arg(DEVICE_ARGUMENT_MAX),
-                                 QStringLiteral("[device]"));
+                                 QStringLiteral("[device | FILE]"));
     device->clear();
     message->clear();
     if (!parser.parse(arguments)) {
@@ -45,6 +47,10 @@ WindowCommand parse_window_command_line(const QStringList &arguments, QString *d
     if (positional.size() > 1) {
         *message = QStringLiteral("LineWatch: one device name at most, got %1\n").arg(positional.size());
         return WINDOW_ERROR;
+    }
+    if (!positional.isEmpty() && session != nullptr && QFileInfo(positional.first()).isFile()) {
+        *session = positional.first();
+        return WINDOW_OPEN;
     }
     if (!positional.isEmpty()) {
         *device = positional.first();

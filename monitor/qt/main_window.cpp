@@ -20,6 +20,7 @@
 #include "monitor/qt/child_window.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/session_recording.h"
+#include "monitor/qt/session_window.h"
 #include "monitor/qt/status_save.h"
 #include "monitor/qt/status_filter.h"
 #include "monitor/qt/status_model.h"
@@ -37,6 +38,9 @@ MainWindow::MainWindow(Monitor &monitor, bool start, WindowRole role) : monitor_
     resize(960, 720);
     if (start) {
         start_timers();
+    }
+    if (role_ == WINDOW_LIVE) {
+        accept_session_drops(this);
     }
 }
 
@@ -84,6 +88,8 @@ void MainWindow::create_menus() {
         }
         if (row.id == IDM_EXIT) {
             // Sessions first: open one, and in a live window record one.
+            open_session_ = menu->addAction(QStringLiteral("&Open Session..."));
+            connect(open_session_, &QAction::triggered, this, &MainWindow::open_session_as);
             if (role_ == WINDOW_LIVE) {
                 recording_ = new SessionRecording(monitor_, this);
                 recording_->add_menu_items(menu, nullptr);
@@ -203,6 +209,15 @@ void MainWindow::save_status_as(int modem) {
     if (!save_status(monitor_, modem, path, format, time_format_, &error)) {
         QMessageBox::warning(this, QStringLiteral("Save Modem %1 Status").arg(modem),
                              QStringLiteral("Could not save %1:\n%2").arg(path, error));
+    }
+}
+
+void MainWindow::open_session_as() {
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Open Session"), QString(),
+        QStringLiteral("Sessions and traces (*.trace *.trace.gz *.gz);;All files (*)"));
+    if (!path.isEmpty()) {
+        open_session_window(path, this);
     }
 }
 

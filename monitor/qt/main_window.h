@@ -82,6 +82,9 @@ public:
     // File > Record Session... and Stop Recording (live windows; null in a
     // session window).
     SessionRecording *session_recording() const { return recording_; }
+    // File > Open Session...: asks for a file and opens it in a window of its own.
+    void open_session_as();
+    QAction *open_session_action() const { return open_session_; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -116,4 +119,5 @@ private:
     QSettings *settings_ = nullptr;
     WindowRole role_ = WINDOW_LIVE;
     SessionRecording *recording_ = nullptr;
+    QAction *open_session_ = nullptr;
 };

@@ -12,6 +12,7 @@
 #include "monitor/monitor.h"
 #include "monitor/qt/command_line.h"
 #include "monitor/qt/main_window.h"
+#include "monitor/qt/session_window.h"
 #include "monitor/qt/stop_signals.h"
 
 static int print_and_exit(WindowCommand command, const QString &message) {
@@ -35,8 +36,24 @@ int run_window(int argc, char **argv) {
     QApplication::setApplicationName(QStringLiteral("LineWatch"));
     QApplication::setApplicationVersion(QStringLiteral(TARVEL_VERSION));
     bool reset_settings = false;
+    QString session;
     const WindowCommand command =
-        parse_window_command_line(QApplication::arguments(), &device, &message, &reset_settings);
+        parse_window_command_line(QApplication::arguments(), &device, &message, &reset_settings, &session);
+    if (command == WINDOW_OPEN) {
+        // Just the session: no live monitor, no driver.
+        QString error;
+        std::unique_ptr<SessionParts> parts = SessionWindow::read(session, &error);
+        if (parts == nullptr) {
+            std::fprintf(stderr, "LineWatch: %s\n", error.toLocal8Bit().constData());
+            return 2;
+        }
+        SessionWindow window(std::move(parts));
+        window.show();
+        window_stop_signals_install(&window);
+        const int status = QApplication::exec();
+        window_stop_signals_remove();
+        return status;
+    }
     if (command != WINDOW_RUN) {
         return print_and_exit(command, message);
     }

@@ -81,6 +81,9 @@ TEST_F(SessionWindowTest, AWriteErrorStopsTheRecordingSaysWhyAndMonitoringGoesOn
         {"full.trace", false, 2000, "full.trace: write error: File too large"},
         {"full.trace.gz", false, 2000, "full.trace.gz: write error: File too large"},
     };
+    // The window's own timers run it, on the wall clock: the file reaches
+    // the disk once a second of it.
+    monitor_->clock = monitor_wall_clock;
     MainWindow *window = open_window(true);
     activate(1);
     SessionRecording *recording = window->session_recording();

@@ -189,7 +189,7 @@ TEST(WindowCommandLine, DeviceArgumentHelpVersionAndRefusals) {
         {{"LineWatch", QString::fromStdString(too_long)}, WINDOW_ERROR, "", "too long"},
         {{"LineWatch", "abc", "def"}, WINDOW_ERROR, "", "one device name"},
         {{"LineWatch", "--bogus"}, WINDOW_ERROR, "", "bogus"},
-        {{"LineWatch", "--help"}, WINDOW_PRINT, "", "[device]"},
+        {{"LineWatch", "--help"}, WINDOW_PRINT, "", "[device | FILE]"},
         {{"LineWatch", "--version"}, WINDOW_PRINT, "", "LineWatch " TARVEL_VERSION},
         {{"LineWatch", "--", "-x"}, WINDOW_RUN, "-x", ""},
     };

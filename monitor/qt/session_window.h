@@ -1,0 +1,92 @@
+// The window of an opened session: a top-level window of its own over a
+// monitor of its own, whose driver is the session played back
+// (SessionDriverSource, which refuses every write), so that a live window
+// goes on monitoring beside it. All lines appear at once with their
+// recorded times; selecting a line moves both eye displays to the points
+// recorded at that moment; a toolbar replays the session through the
+// monitor's own path. Its File menu records nothing.
+#pragma once
+
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+#include "monitor/qt/main_window.h"
+#include "monitor/replay.h"
+#include "monitor/session_open.h"
+#include "session/session_source.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QToolBar;
+
+// What a session window shows, made before the window: the session as
+// read, the source that plays it and the monitor over that source.
+struct SessionParts {
+    OpenedSession session;
+    SessionDriverSource source;
+    Monitor *monitor = nullptr;
+    std::string warning;  // a cut file's warning, else empty
+    ~SessionParts() { monitor_delete(monitor); }
+};
+
+class SessionWindow : public MainWindow {
+public:
+    // Reads the session at path. Null, with *error holding the reader's
+    // message (naming the line), for a file that is not a trace.
+    static std::unique_ptr<SessionParts> read(const QString &path, QString *error);
+    explicit SessionWindow(std::unique_ptr<SessionParts> parts);
+    ~SessionWindow() override;
+
+    const OpenedSession &session() const { return parts_->session; }
+    const Replay &replay() const { return replay_; }
+
+    // The toolbar's commands.
+    void play();
+    void pause();
+    void step();
+    void set_speed(ReplaySpeed speed);
+    // One tick of the replay timer (tests call it without the timer).
+    void replay_tick();
+    QAction *play_action() const { return play_; }
+    QAction *pause_action() const { return pause_; }
+    QAction *step_action() const { return step_; }
+    QAction *speed_action(ReplaySpeed speed) const { return speed_actions_[speed]; }
+    QToolBar *replay_bar() const { return bar_; }
+    QTimer *replay_timer() { return &timer_; }
+    QString replay_text() const;
+
+    // Both eye displays to the points recorded at the record behind a line
+    // of modem 1 or 2 (its row in the store). False for a row the session
+    // does not have.
+    bool show_eyes_at_line(int modem, int row);
+
+private:
+    void create_replay_bar();
+    void after_rounds(bool new_replay);
+    void update_replay_state();
+    static void replay_warning(void *context, const char *line);
+
+    std::unique_ptr<SessionParts> parts_;
+    Replay replay_ = {};
+    MonitorSink replay_sink_ = {};
+    QTimer timer_;
+    QToolBar *bar_ = nullptr;
+    QAction *play_ = nullptr;
+    QAction *pause_ = nullptr;
+    QAction *step_ = nullptr;
+    QAction *speed_actions_[REPLAY_SPEEDS] = {};
+    QLabel *replay_label_ = nullptr;
+    QString last_warning_;
+};
+
+// Opens the session at path in a window of its own, shown, owned by `owner`
+// (closed with it; null: a window of its own that ends the program when
+// closed). A file that is not a trace gets a message box with the reader's
+// message and nothing else changes; null then.
+SessionWindow *open_session_window(const QString &path, QWidget *owner);
+
+// Lets files dropped on `window` open as sessions.
+void accept_session_drops(QMainWindow *window);
