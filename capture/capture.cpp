@@ -36,6 +36,7 @@ void capture_set_init(CaptureSet &captures, DriverLink &link) {
     captures.start_refused_busy = false;
     captures.memory_tap = nullptr;
     captures.memory_tap_context = nullptr;
+    captures.replaying = false;
 }
 
 static CaptureSlot *slot_of(CaptureSet &captures, int modem) {
@@ -69,15 +70,16 @@ static bool start_capture(CaptureSet &captures, PlatformHandle key, CaptureSlot 
     if (file_name != slot->file_name) {
         std::memcpy(slot->file_name, file_name, std::strlen(file_name) + 1);
     }
-    PlatformHandle file = platform_create_file(slot->file_name);
-    if (file == NO_HANDLE) {
+    // A replay's capture has no file: the session holds no capture data.
+    PlatformHandle file = captures.replaying ? NO_HANDLE : platform_create_file(slot->file_name);
+    if (file == NO_HANDLE && !captures.replaying) {
         const int error = platform_last_error();
         release_capture_lock(captures);
         platform_set_last_error(error);
         return false;
     }
     write_recording_flag(source, key, setup_value);
-    if (slot->active) {
+    if (slot->active && slot->file.handle != NO_HANDLE) {
         platform_close_file(slot->file.handle);  // never leak a capture started twice
     }
     slot->file = {file, 0, false};
@@ -90,7 +92,9 @@ static bool start_capture(CaptureSet &captures, PlatformHandle key, CaptureSlot 
 
 static bool stop_capture(CaptureSet &captures, PlatformHandle key, CaptureSlot *slot) {
     slot->active = false;
-    platform_close_file(slot->file.handle);
+    if (slot->file.handle != NO_HANDLE) {
+        platform_close_file(slot->file.handle);
+    }
     slot->file.handle = NO_HANDLE;
     // The file is closed whatever happens to the flag: a value that cannot
     // be read whole is left as it is. The lock goes once the flag is
@@ -132,14 +136,14 @@ static void begin_capture_calls(CaptureSet &captures, int modem) {
 
 // Renames the capture just stopped to "<n>.log" and says so in line. False
 // when the rename failed and the capture still has its old name.
-static bool rename_finished_capture(CaptureSlot *slot, int32_t n, StatusLine &line) {
+static bool rename_finished_capture(const CaptureSet &captures, CaptureSlot *slot, int32_t n, StatusLine &line) {
     char log_name[CAPTURE_NAME_BYTES];
     std::snprintf(log_name, sizeof log_name, "%d.log", static_cast<int>(n));
-    if (std::strcmp(log_name, slot->file_name) == 0 ||
+    if (captures.replaying || std::strcmp(log_name, slot->file_name) == 0 ||
         platform_same_file(log_name, slot->file_name)) {
         // The finished capture already is that file (by the same or another
-        // spelling of its name); deleting the target first would delete the
-        // capture itself.
+        // spelling of its name): deleting the target first would delete the
+        // capture itself. A replay touches no file at all.
         std::snprintf(line, STATUS_LINE_BYTES, CREATED_LOG_TEXT, log_name);
         return true;
     }
@@ -161,7 +165,7 @@ void restart_capture(CaptureSet &captures, int modem, int32_t param1, StatusLine
     std::snprintf(session_name, sizeof session_name, "session.rec.%d", modem);
     if (slot->active) {
         set_capture(captures, false, modem);
-        if (param1 > 10000 && !rename_finished_capture(slot, param1 - 10000, line) &&
+        if (param1 > 10000 && !rename_finished_capture(captures, slot, param1 - 10000, line) &&
             (std::strcmp(slot->file_name, session_name) == 0 ||
              platform_same_file(slot->file_name, session_name))) {
             // The finished capture could not be renamed and still is
@@ -279,7 +283,9 @@ static void read_into_capture(CaptureSet &captures, int modem) {
         set_capture(captures, false, modem);
         return;
     }
-    write_capture_data(slot->file, captures.buffer, count);
+    if (slot->file.handle != NO_HANDLE) {
+        write_capture_data(slot->file, captures.buffer, count);
+    }
 }
 
 // The device is about to close because no modem is active any more: each
@@ -316,7 +322,9 @@ void reset_captures(CaptureSet &captures) {
     DriverLink &link = *captures.link;
     const DriverMemoryReader tap = captures.memory_tap;
     void *const tap_context = captures.memory_tap_context;
+    const bool replaying = captures.replaying;
     capture_set_init(captures, link);
+    captures.replaying = replaying;
     captures.memory_tap = tap;  // a recording outlives a restart of the captures
     captures.memory_tap_context = tap_context;
 }

@@ -61,6 +61,12 @@ struct CaptureSet {
     // read on to the source and keeps what it read). Null: the link's reader.
     DriverMemoryReader memory_tap;
     void *memory_tap_context;
+    // Set for a monitor that replays a recorded session: every capture and
+    // restart request gives the line it gave live, but no file is created,
+    // written, renamed or deleted (the files in the current directory may
+    // be the very captures that the session's driver wrote). Kept by
+    // reset_captures.
+    bool replaying;
     unsigned char buffer[CAPTURE_BUFFER_SIZE];
 };
 

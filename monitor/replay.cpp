@@ -29,6 +29,8 @@ static void begin(Replay &replay) {
     const Visibility visible = replay.monitor->visible;
     monitor_start(*replay.monitor, nullptr);
     replay.monitor->visible = visible;
+    // Capture requests give their lines; no file is touched.
+    replay.monitor->captures.replaying = true;
     replay.source->play(*replay.trace);
     replay.rounds = 0;
     replay.ended = false;

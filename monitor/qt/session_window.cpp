@@ -29,6 +29,7 @@ std::unique_ptr<SessionParts> SessionWindow::read(const QString &path, QString *
     }
     parts->monitor = monitor_new(parts->source, opened_session_bounds(parts->session));
     monitor_start(*parts->monitor, nullptr);
+    parts->monitor->captures.replaying = true;
     monitor_show_session(*parts->monitor, parts->session);
     return parts;
 }

@@ -46,6 +46,13 @@ inline std::string decoded(const std::string &path) {
     return text_of("decoded.out");
 }
 
+// Every file of the current directory with its content.
+inline std::vector<std::pair<std::string, std::vector<unsigned char>>> directory_files() {
+    std::vector<std::pair<std::string, std::vector<unsigned char>>> files;
+    for (const std::string &name : directory_names()) files.emplace_back(name, file_bytes(name));
+    return files;
+}
+
 class SessionWindowTest : public WindowTest {
 protected:
     void SetUp() override {

@@ -45,8 +45,7 @@ class OpenedSessionTest : public SessionWindowTest, public testing::WithParamInt
 TEST_P(OpenedSessionTest, AllLinesAtOnceWithRecordedTimesAndTheEyesOfASelectedLine) {
     const std::string live = record_scenario(GetParam(), "s.trace.gz");
     MainWindow *live_window = window_.get();
-    const std::vector<std::string> files = directory_names();
-    const std::vector<unsigned char> bytes = file_bytes("s.trace.gz");
+    const auto files = directory_files();
 
     SessionWindow *window = open_session_window(QStringLiteral("s.trace.gz"), live_window);
     ASSERT_NE(window, nullptr);
@@ -97,8 +96,7 @@ TEST_P(OpenedSessionTest, AllLinesAtOnceWithRecordedTimesAndTheEyesOfASelectedLi
         }
     }
     EXPECT_GT(moved, 0) << "the scenario has eye points";
-    EXPECT_EQ(directory_names(), files) << "opening writes no file";
-    EXPECT_EQ(file_bytes("s.trace.gz"), bytes);
+    EXPECT_EQ(directory_files(), files) << "opening writes no file and changes none";
     window->close();
 }
 
@@ -108,8 +106,7 @@ class ReplayedSessionTest : public SessionWindowTest, public testing::WithParamI
 
 TEST_P(ReplayedSessionTest, PlayedToTheEndAtFullSpeedTheListsHoldTheOpenedLines) {
     record_scenario(GetParam(), "s.trace");
-    const std::vector<std::string> files = directory_names();
-    const std::vector<unsigned char> bytes = file_bytes("s.trace");
+    const auto files = directory_files();
     SessionWindow *window = open_session_window(QStringLiteral("s.trace"), window_.get());
     ASSERT_NE(window, nullptr);
     const std::string opened = shown_rows(window);
@@ -138,8 +135,7 @@ TEST_P(ReplayedSessionTest, PlayedToTheEndAtFullSpeedTheListsHoldTheOpenedLines)
     EXPECT_TRUE(window->play_action()->isEnabled());
     EXPECT_TRUE(window->replay_text().startsWith(QStringLiteral("Replay ended"))) << window->replay_text().toStdString();
     EXPECT_EQ(shown_rows(window), opened);
-    EXPECT_EQ(directory_names(), files) << "a replay writes no capture file";
-    EXPECT_EQ(file_bytes("s.trace"), bytes);
+    EXPECT_EQ(directory_files(), files) << "a replay writes no capture file and changes none";
     window->close();
 }
 
