@@ -11,8 +11,9 @@ static int64_t steady_us() {
 }
 
 void replay_init(Replay &replay, Monitor &monitor, SessionDriverSource &source,
-                 const std::vector<TraceDirective> &trace) {
+                 const std::vector<TraceDirective> &trace, int64_t start_us) {
     replay.monitor = &monitor;
+    replay.start_us = start_us;
     replay.source = &source;
     replay.trace = &trace;
     replay.state = REPLAY_STOPPED;
@@ -54,12 +55,23 @@ void replay_stop(Replay &replay) { replay.state = REPLAY_STOPPED; }
 
 void replay_set_speed(Replay &replay, ReplaySpeed speed) { replay.speed = speed; }
 
+// The lines a round added (running numbers from `from` on) get the round's
+// session time in place of the clock's.
+static void restamp(LineStore &store, uint64_t from, int64_t time) {
+    const uint64_t first = from > store.first_number ? from : store.first_number;
+    for (uint64_t number = first; number < line_store_end_number(store); ++number) {
+        store.times[(store.first + (number - store.first_number)) % store.capacity] = time;
+    }
+}
+
 // One round of the five ticks as the live window runs them (each status
 // tick drains what the session's time has brought), then one timer period
 // of the session's time. True while the session has more to give.
 static bool round(Replay &replay, const MonitorSink &sink) {
     Monitor &monitor = *replay.monitor;
     EyePoint points[EYE_POINTS_WANTED];
+    const uint64_t ends[2] = {line_store_end_number(monitor.stores[0]), line_store_end_number(monitor.stores[1])};
+    ModemActivity activity[2] = {monitor.activity[0], monitor.activity[1]};
     for (MonitorTick tick : MONITOR_TICKS) {
         switch (tick) {
         case TICK_MAIN:
@@ -81,6 +93,15 @@ static bool round(Replay &replay, const MonitorSink &sink) {
             }
             break;
         }
+        }
+    }
+    const int64_t time = replay.start_us + static_cast<int64_t>(replay.rounds) * TIMER_PERIOD_MS * 1000;
+    for (int m = 0; m < 2; ++m) {
+        restamp(monitor.stores[m], ends[m], time);
+        // A modem that became active in this round did so at its time.
+        ModemActivity &now = monitor.activity[m];
+        if (now.count > 0 && (now.count != activity[m].count || now.first != activity[m].first)) {
+            now.starts[(now.first + now.count - 1) % ACTIVATIONS_KEPT] = time;
         }
     }
     ++replay.rounds;

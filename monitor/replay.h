@@ -29,6 +29,10 @@ struct Replay {
     Monitor *monitor;
     SessionDriverSource *source;
     const std::vector<TraceDirective> *trace;  // the session as read, replayed from its start
+    // The session's start (microseconds since 1970): a line replayed in
+    // round k is stamped start + k timer periods, its recorded time within
+    // a tick, whatever the replay's own pace.
+    int64_t start_us;
     ReplayState state;
     ReplaySpeed speed;
     bool ended;        // the last replay ran to the session's end
@@ -42,7 +46,7 @@ struct Replay {
 };
 
 void replay_init(Replay &replay, Monitor &monitor, SessionDriverSource &source,
-                 const std::vector<TraceDirective> &trace);
+                 const std::vector<TraceDirective> &trace, int64_t start_us);
 
 // Play: from stopped, a new replay from the session's start (the monitor's
 // stores emptied, the source playing the session anew); from paused, on

@@ -54,7 +54,7 @@ SessionWindow::SessionWindow(std::unique_ptr<SessionParts> parts)
                     }
                 });
     }
-    replay_init(replay_, *parts_->monitor, parts_->source, parts_->session.trace);
+    replay_init(replay_, *parts_->monitor, parts_->source, parts_->session.trace, parts_->session.start_us);
     replay_sink_ = {this, nullptr, replay_warning};
     create_replay_bar();
     timer_.setInterval(static_cast<int>(TIMER_PERIOD_MS));
@@ -132,8 +132,8 @@ void SessionWindow::replay_tick() {
     after_rounds(false);
     if (replay_.state != REPLAY_PLAYING) {
         timer_.stop();
-        update_replay_state();
     }
+    update_replay_state();
 }
 
 void SessionWindow::after_rounds(bool new_replay) {
@@ -177,7 +177,11 @@ QString SessionWindow::replay_text() const {
         break;
     }
     if (replay_.state != REPLAY_STOPPED || replay_.ended) {
-        text += QStringLiteral(" (%1 s)").arg(static_cast<double>(replay_.rounds) * TIMER_PERIOD_MS / 1000.0, 0, 'f', 1);
+        // Where the replay stands in the session.
+        const double length = session.time_ms.empty() ? 0.0 : static_cast<double>(session.time_ms.back()) / 1000.0;
+        text += QStringLiteral(": %1 s of %2 s")
+                    .arg(static_cast<double>(replay_.rounds) * TIMER_PERIOD_MS / 1000.0, 0, 'f', 1)
+                    .arg(length, 0, 'f', 1);
     }
     if (!last_warning_.isEmpty()) {
         text += QStringLiteral("    ") + last_warning_;

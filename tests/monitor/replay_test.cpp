@@ -34,11 +34,12 @@ std::vector<TraceDirective> one_record_a_tick(int ticks) {
 class ReplayTest : public testing::Test {
 protected:
     static constexpr int TICKS = 40;
+    static constexpr int64_t START_US = 1700000000000000;
     void SetUp() override {
         trace_ = one_record_a_tick(TICKS);
         monitor_ = monitor_new(source_);
         monitor_start(*monitor_, nullptr);
-        replay_init(replay_, *monitor_, source_, trace_);
+        replay_init(replay_, *monitor_, source_, trace_, START_US);
     }
     void TearDown() override { monitor_delete(monitor_); }
     size_t lines() const { return monitor_->stores[0].count; }
@@ -79,6 +80,10 @@ TEST_F(ReplayTest, EachSpeedRunsItsRoundsATickAndTheEndStopsTheReplay) {
         EXPECT_TRUE(replay_.ended);
         EXPECT_EQ(replay_.rounds, uint64_t(TICKS));
         EXPECT_EQ(lines(), size_t(TICKS));
+        // Each line at its time in the session, however fast it was replayed.
+        for (size_t i = 0; i < lines(); ++i) {
+            EXPECT_EQ(line_store_time(monitor_->stores[0], i), START_US + int64_t(i) * 100000) << i;
+        }
         EXPECT_EQ(replay_tick(replay_, sink_), 0u) << "a stopped replay does nothing";
     }
 }

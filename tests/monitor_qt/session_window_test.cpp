@@ -112,6 +112,11 @@ TEST_P(ReplayedSessionTest, PlayedToTheEndAtFullSpeedTheListsHoldTheOpenedLines)
     const std::string opened = shown_rows(window);
     const std::string opened1 = escaped_rows(window->status_model(1));
     ASSERT_FALSE(opened.empty());
+    std::vector<int64_t> opened_times[2];
+    for (int m = 0; m < 2; ++m) {
+        const LineStore &store = window->monitor().stores[m];
+        for (size_t i = 0; i < store.count; ++i) opened_times[m].push_back(line_store_time(store, i));
+    }
 
     // A step starts a replay from empty lists: one tick of the session,
     // paused (or at its end, for a session whose records all came in its
@@ -135,6 +140,15 @@ TEST_P(ReplayedSessionTest, PlayedToTheEndAtFullSpeedTheListsHoldTheOpenedLines)
     EXPECT_TRUE(window->play_action()->isEnabled());
     EXPECT_TRUE(window->replay_text().startsWith(QStringLiteral("Replay ended"))) << window->replay_text().toStdString();
     EXPECT_EQ(shown_rows(window), opened);
+    // Each replayed line at its recorded time, within a tick.
+    for (int m = 0; m < 2; ++m) {
+        const LineStore &store = window->monitor().stores[m];
+        ASSERT_EQ(store.count, opened_times[m].size());
+        for (size_t i = 0; i < store.count; ++i) {
+            EXPECT_LE(std::llabs(line_store_time(store, i) - opened_times[m][i]), int64_t(TIMER_PERIOD_MS) * 1000)
+                << "modem " << m + 1 << " line " << i;
+        }
+    }
     EXPECT_EQ(directory_files(), files) << "a replay writes no capture file and changes none";
     window->close();
 }
