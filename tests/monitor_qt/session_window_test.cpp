@@ -2,7 +2,11 @@
 // at once and its recorded time, the eyes at a selected line's moment, the
 // replay through the monitor's own path, and a file that is not a trace
 // refused without touching anything.
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
+#include <QUrl>
+#include <QDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
@@ -184,6 +188,41 @@ TEST_F(SessionWindowTest, AFileThatIsNotATraceIsNamedByLineAndTheLiveWindowGoesO
         const int rows = window->status_model(1)->rowCount();
         sim_queue_record(status_record(1, 1, 9600));
         EXPECT_TRUE(QTest::qWaitFor([&] { return window->status_model(1)->rowCount() == rows + 1; }, 3000));
+    }
+}
+
+TEST_F(SessionWindowTest, AFileDroppedOnTheLiveWindowOpensInAWindowOfItsOwn) {
+    record_scenario("v34-call", "dropped.trace.gz");
+    MainWindow *live = window_.get();
+    const struct {
+        QUrl url;
+        bool accepted;
+    } cases[] = {
+        {QUrl::fromLocalFile(QDir::current().absoluteFilePath(QStringLiteral("dropped.trace.gz"))), true},
+        {QUrl(QStringLiteral("https://example.org/dropped.trace.gz")), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.url.toString().toStdString());
+        QMimeData data;
+        data.setUrls({c.url});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(live, &enter);
+        EXPECT_EQ(enter.isAccepted(), c.accepted);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(live, &drop);
+        QApplication::processEvents();
+        QList<MainWindow *> opened;
+        for (MainWindow *window : live->findChildren<MainWindow *>()) {
+            if (window->isVisible() && window->role() == WINDOW_SESSION) opened << window;
+        }
+        ASSERT_EQ(opened.size(), c.accepted ? 1 : 0);
+        if (c.accepted) {
+            EXPECT_TRUE(opened.first()->isWindow());
+            EXPECT_EQ(opened.first()->windowTitle().section(QLatin1Char(' '), 0, 0), QStringLiteral("dropped.trace.gz"));
+            EXPECT_EQ(shown_rows(opened.first()), shown_rows(live));
+            opened.first()->close();
+            QApplication::processEvents();
+        }
     }
 }
 
