@@ -68,21 +68,29 @@ std::string make_session(bool compressed) {
     return writer.close() ? path : std::string();
 }
 
-const std::string &session_file(bool compressed) {
-    static const std::string files[2] = {make_session(false), make_session(true)};
-    return files[compressed ? 1 : 0];
-}
+// The generated sessions, each form made when a benchmark first asks for
+// it, removed with their folders at the end of the run.
+struct SessionFiles {
+    std::string path[2];
+    bool made[2] = {false, false};
 
-// The generated files and their folders go at the end of the run.
-void remove_session_files() {
-    for (bool compressed : {false, true}) {
-        const std::string &path = session_file(compressed);
-        if (!path.empty()) {
-            std::remove(path.c_str());
-            rmdir(path.substr(0, path.rfind('/')).c_str());
+    const std::string &get(bool compressed) {
+        const int form = compressed ? 1 : 0;
+        if (!made[form]) {
+            path[form] = make_session(compressed);
+            made[form] = true;
+        }
+        return path[form];
+    }
+    ~SessionFiles() {
+        for (const std::string &file : path) {
+            if (!file.empty()) {
+                std::remove(file.c_str());
+                rmdir(file.substr(0, file.rfind('/')).c_str());
+            }
         }
     }
-}
+};
 
 double peak_mib() {
     rusage usage{};
@@ -91,8 +99,8 @@ double peak_mib() {
 }
 
 // The file read alone: the trace reader and the index of lines and eyes.
-void BM_ReadSession(benchmark::State &state) {
-    const std::string &path = session_file(state.range(0) != 0);
+void BM_ReadSession(benchmark::State &state, SessionFiles *files) {
+    const std::string &path = files->get(state.range(0) != 0);
     if (path.empty()) {
         state.SkipWithError("the session could not be generated");
         return;
@@ -107,11 +115,10 @@ void BM_ReadSession(benchmark::State &state) {
         benchmark::DoNotOptimize(session.records);
     }
 }
-BENCHMARK(BM_ReadSession)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The file read and every line in the stores, with its recorded time.
-void BM_OpenSessionCore(benchmark::State &state) {
-    const std::string &path = session_file(state.range(0) != 0);
+void BM_OpenSessionCore(benchmark::State &state, SessionFiles *files) {
+    const std::string &path = files->get(state.range(0) != 0);
     if (path.empty()) {
         state.SkipWithError("the session could not be generated");
         return;
@@ -134,11 +141,10 @@ void BM_OpenSessionCore(benchmark::State &state) {
     state.counters["lines"] = static_cast<double>(lines);
     state.counters["peak_MiB"] = peak_mib();
 }
-BENCHMARK(BM_OpenSessionCore)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // As the user sees it: the session window shown with both lists filled.
-void BM_OpenSessionWindow(benchmark::State &state) {
-    const std::string &path = session_file(state.range(0) != 0);
+void BM_OpenSessionWindow(benchmark::State &state, SessionFiles *files) {
+    const std::string &path = files->get(state.range(0) != 0);
     if (path.empty()) {
         state.SkipWithError("the session could not be generated");
         return;
@@ -159,7 +165,6 @@ void BM_OpenSessionWindow(benchmark::State &state) {
     state.counters["rows"] = static_cast<double>(rows);
     state.counters["peak_MiB"] = peak_mib();
 }
-BENCHMARK(BM_OpenSessionWindow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
@@ -168,9 +173,21 @@ int main(int argc, char **argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
+    SessionFiles files;
+    const struct {
+        const char *name;
+        void (*run)(benchmark::State &, SessionFiles *);
+    } benchmarks[] = {
+        {"BM_ReadSession", BM_ReadSession},
+        {"BM_OpenSessionCore", BM_OpenSessionCore},
+        {"BM_OpenSessionWindow", BM_OpenSessionWindow},
+    };
+    for (const auto &b : benchmarks) {
+        // Argument 0: a plain file, 1: compressed.
+        benchmark::RegisterBenchmark(b.name, b.run, &files)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    remove_session_files();
     return 0;
 }

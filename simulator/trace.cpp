@@ -557,6 +557,7 @@ int parse_trace_line(const char *text, size_t length, TraceDirective *out, char 
     if (error != nullptr && error_size > 0) error[0] = '\0';
     *out = TraceDirective{};
     Line line{{}, error, error_size};
+    line.tokens.reserve(8);  // a record line and its parameters in one allocation
     if (text == nullptr) return 0;
     // The line as read may still carry its line feed and, in a CRLF file,
     // the CR before it.
