@@ -160,6 +160,23 @@ TEST_P(ReplayedSessionTest, PlayedToTheEndAtFullSpeedTheListsHoldTheOpenedLines)
 INSTANTIATE_TEST_SUITE_P(Scenarios, ReplayedSessionTest,
                          testing::Values("v34-call", "capture-session", "internal-errors", "caller-id-ring"));
 
+TEST_F(SessionWindowTest, TheLiveWindowGoesOnMonitoringWhileASessionReplaysBesideIt) {
+    MainWindow *live = open_window(true);
+    activate(1);
+    // Any trace opens; this one's lines read driver memory of its own.
+    SessionWindow *window = open_session_window(QString::fromStdString(source_file("scenarios/v90-call.trace")), live);
+    ASSERT_NE(window, nullptr);
+    const std::string opened = shown_rows(window);
+    window->speed_action(REPLAY_10X)->trigger();
+    window->play_action()->trigger();
+    for (int i = 0; i < 40; ++i) sim_queue_record(status_record(1, 1, 7200 + i));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->replay().state == REPLAY_STOPPED; }, 20000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return live->status_model(1)->rowCount() == 40; }, 5000));
+    EXPECT_EQ(row_text(live->status_model(1), 39), sampling_line(7239));
+    EXPECT_EQ(shown_rows(window), opened) << "each monitor decodes against its own driver's memory";
+    window->close();
+}
+
 TEST_F(SessionWindowTest, AFileThatIsNotATraceIsNamedByLineAndTheLiveWindowGoesOn) {
     const struct {
         const char *name;
