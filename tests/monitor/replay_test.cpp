@@ -1,6 +1,5 @@
 // The replay controller, without a window: the rounds each tick runs at
-// each speed, play / pause / step / stop, and a replay that starts over from
-// empty stores.
+// each speed, the lines' times, and play / pause / step / stop.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -124,13 +123,6 @@ TEST_F(ReplayTest, PlayPauseStepAndStopMoveBetweenTheStates) {
         EXPECT_EQ(replay_.rounds, s.rounds);
         EXPECT_EQ(lines(), s.lines);
     }
-}
-
-TEST_F(ReplayTest, ANewReplayKeepsTheChildrenTheUserHid) {
-    monitor_command(*monitor_, IDM_EYE_2);
-    replay_play(replay_);
-    EXPECT_EQ(monitor_->visible.eye[1], 0);
-    EXPECT_EQ(monitor_->visible.eye[0], 1);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "formatting/escape.h"
+#include "monitor/qt/session_recording.h"
 #include "process_support.h"
 #include "simulator/trace.h"
 #include "window_fixture.h"
