@@ -38,8 +38,10 @@ SessionWindow::SessionWindow(std::unique_ptr<SessionParts> parts)
     : MainWindow(*parts->monitor, false, WINDOW_SESSION), parts_(std::move(parts)) {
     const QString name = QFileInfo(QFile::decodeName(parts_->session.path.c_str())).fileName();
     setWindowTitle(QStringLiteral("%1 - %2").arg(name, QString::fromLatin1(MAIN_CAPTION)));
-    // The recorded times, as the user most often wants them first.
-    set_time_format(LINE_TIME_WALL);
+    // The recorded times first: the wall clock of a session, which knows
+    // when it started; the time since the modem became active for a trace,
+    // which does not (its wall clock would read 1970).
+    set_time_format(parts_->session.start_us != 0 ? LINE_TIME_WALL : LINE_TIME_SINCE_ACTIVE);
     sync_lists();
     for (int m = 1; m <= 2; ++m) {
         const std::vector<EyePoint> *points = opened_session_last_eye(parts_->session, m);
