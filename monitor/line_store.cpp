@@ -78,6 +78,23 @@ int64_t line_store_time(const LineStore &store, size_t i) {
     return store.times[(store.first + i) % store.capacity];
 }
 
+size_t line_store_find_time(const LineStore &store, int64_t time) {
+    if (store.count == 0) {
+        return store.count;
+    }
+    // First line after `time`, by halving; the one before it is the answer.
+    size_t low = 0, high = store.count;
+    while (low < high) {
+        const size_t mid = low + (high - low) / 2;
+        if (line_store_time(store, mid) <= time) {
+            low = mid + 1;
+        } else {
+            high = mid;
+        }
+    }
+    return low > 0 ? low - 1 : 0;
+}
+
 ViewChange line_view_catch_up(const LineStore &store, uint64_t *shown_first, uint64_t *shown_end) {
     ViewChange change{0, 0};
     const uint64_t first = store.first_number;

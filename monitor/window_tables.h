@@ -10,6 +10,7 @@
 constexpr int IDM_EXIT = 10;
 constexpr int IDM_MONITOR_1 = 20;
 constexpr int IDM_MONITOR_2 = 21;
+constexpr int IDM_CALLS = 22;  // the Calls view (Qt) or the call summary (Win32)
 constexpr int IDM_EYE_1 = 30;
 constexpr int IDM_EYE_2 = 31;
 constexpr int IDM_ABOUT = 40;
@@ -19,6 +20,8 @@ constexpr int CHILD_STATUS_1 = 1;
 constexpr int CHILD_STATUS_2 = 2;
 constexpr int CHILD_EYE_1 = 3;
 constexpr int CHILD_EYE_2 = 4;
+// The calls child: no modem of its own, outside the 2 x 2 layout.
+constexpr int CHILD_CALLS = 5;
 
 // Every timer of the monitor ticks at this period.
 constexpr unsigned TIMER_PERIOD_MS = 100;

@@ -15,7 +15,9 @@
 
 #include <cstring>
 
+#include "calls/call_watch.h"
 #include "monitor/monitor.h"
+#include "monitor/qt/calls_view.h"
 #include "monitor/qt/child_area.h"
 #include "monitor/qt/child_window.h"
 #include "monitor/qt/eye_view.h"
@@ -32,11 +34,103 @@ MainWindow::MainWindow(Monitor &monitor, bool start) : monitor_(monitor) {
     setWindowTitle(QString::fromLatin1(MAIN_CAPTION));
     sink_ = {this, nullptr, sink_show_warning};
     create_children();
+    create_calls_child();
     create_menus();
     resize(960, 720);
     if (start) {
         start_timers();
     }
+}
+
+MainWindow::~MainWindow() {
+    // The monitor outlives the window and its call watch.
+    if (monitor_.calls == live_calls_.get()) {
+        monitor_watch_calls(monitor_, nullptr);
+    }
+}
+
+void MainWindow::create_calls_child() {
+    // The window follows the calls from its start.
+    live_calls_ = std::make_unique<CallWatch>();
+    call_watch_init(*live_calls_, monitor_memory_access(monitor_), 0, {nullptr, nullptr});
+    monitor_watch_calls(monitor_, live_calls_.get());
+    calls_origin_us_ = monitor_.calls_since;
+    calls_view_ = new CallsView;
+    calls_view_->set_watch(live_calls_.get(), calls_origin_us_);
+    calls_view_->set_clock([this] { return monitor_.clock() - monitor_.calls_since; });
+    connect(calls_view_, &CallsView::moment_chosen, this,
+            [this](int modem, int64_t time_us) { select_status_moment(modem, time_us); });
+    // A fifth child outside the 2 x 2 layout, hidden until asked for.
+    calls_child_ = new ChildWindow(CHILD_CALLS, this);
+    calls_child_->setWindowFlags(calls_child_->windowFlags() | Qt::WindowMinMaxButtonsHint);
+    calls_child_->setWidget(calls_view_);
+    calls_child_->setWindowTitle(QStringLiteral("Calls"));
+    calls_child_->setAttribute(Qt::WA_DeleteOnClose, false);
+    area_->addSubWindow(calls_child_);
+    calls_child_->hide();
+    connect(&calls_timer_, &QTimer::timeout, calls_view_, &CallsView::refresh);
+}
+
+void MainWindow::toggle_calls() {
+    const bool shown = !calls_child_->isVisible();
+    if (shown) {
+        place_calls_child();
+        calls_view_->refresh();
+    }
+    calls_child_->setVisible(shown);
+    if (shown) {
+        calls_child_->raise();
+    }
+    calls_action_->setChecked(shown);
+}
+
+void MainWindow::place_calls_child() {
+    // Over the eye displays (the top half), so that the status lines a
+    // click on the timeline picks stay in view below it.
+    const QSize client = area_->viewport()->size();
+    calls_child_->setGeometry(0, 0, client.width(), std::max(client.height() / 2, calls_child_->minimumSizeHint().height()));
+}
+
+void MainWindow::show_session_calls(std::unique_ptr<CallWatch> watch, int64_t origin_us) {
+    if (watch) {
+        session_calls_ = std::move(watch);
+        calls_origin_us_ = origin_us;
+        calls_view_->set_clock(nullptr);
+        calls_view_->set_watch(session_calls_.get(), origin_us);
+    } else {
+        calls_origin_us_ = monitor_.calls_since;
+        calls_view_->set_clock([this] { return monitor_.clock() - monitor_.calls_since; });
+        calls_view_->set_watch(live_calls_.get(), calls_origin_us_);
+        session_calls_.reset();
+    }
+}
+
+bool MainWindow::select_status_moment(int modem, int64_t time_us) {
+    if (modem != 1 && modem != 2) {
+        return false;
+    }
+    sync_lists();
+    const LineStore &store = monitor_.stores[modem - 1];
+    const size_t line = line_store_find_time(store, calls_origin_us_ + time_us);
+    if (line >= store.count) {
+        return false;
+    }
+    StatusModel *model = status_models_[modem - 1];
+    StatusView *view = status_views_[modem - 1];
+    const uint64_t number = store.first_number + line;
+    if (number < model->first_number()) {
+        return false;
+    }
+    const QModelIndex source = model->index(static_cast<int>(number - model->first_number()));
+    const QModelIndex shown = view->status_filter()->mapFromSource(source);
+    if (!shown.isValid()) {
+        return false;  // the filter hides it
+    }
+    view->set_following(false);
+    view->setCurrentIndex(shown);
+    view->selectionModel()->select(shown, QItemSelectionModel::ClearAndSelect);
+    view->scrollTo(shown, QAbstractItemView::PositionAtCenter);
+    return true;
 }
 
 void MainWindow::create_children() {
@@ -95,6 +189,12 @@ void MainWindow::create_menus() {
         const int id = row.id;
         connect(action, &QAction::triggered, this, [this, id] { command(id); });
         actions_[i] = action;
+        if (row.id == IDM_MONITOR_2) {
+            // The Calls view, after the lists; it starts hidden.
+            calls_action_ = menu->addAction(QStringLiteral("&Calls"));
+            calls_action_->setCheckable(true);
+            connect(calls_action_, &QAction::triggered, this, [this] { command(IDM_CALLS); });
+        }
     }
 }
 
@@ -225,9 +325,13 @@ void MainWindow::start_timers() {
         }
         timer->start(static_cast<int>(TIMER_PERIOD_MS));
     }
+    calls_timer_.start(1000);
 }
 
 QAction *MainWindow::menu_action(int id) const {
+    if (id == IDM_CALLS) {
+        return calls_action_;
+    }
     for (size_t i = 0; i < sizeof MENU_ROWS / sizeof MENU_ROWS[0]; ++i) {
         if (MENU_ROWS[i].id == id) {
             return actions_[i];
@@ -246,6 +350,10 @@ ChildWindow *MainWindow::child(int child_id) const {
 }
 
 void MainWindow::command(int id) {
+    if (id == IDM_CALLS) {
+        toggle_calls();
+        return;
+    }
     const CommandEffect effect = monitor_command(monitor_, id);
     switch (effect.kind) {
     case COMMAND_EXIT:
@@ -285,6 +393,9 @@ void MainWindow::lay_out_children() {
             c->setGeometry(place.x, place.y, place.width, place.height);
         }
     }
+    if (calls_child_ != nullptr && calls_child_->isVisible()) {
+        place_calls_child();
+    }
 }
 
 
@@ -304,6 +415,7 @@ void MainWindow::sync_lists() {
             status_panes_[m]->update_count();
         }
     }
+    calls_view_->sync();
     update_loss();
     update_filter_status();
 }
@@ -390,6 +502,7 @@ void MainWindow::closeEvent(QCloseEvent *event) {
     for (QTimer &timer : timers_) {
         timer.stop();
     }
+    calls_timer_.stop();
     monitor_close(monitor_);
     // A warning box still open would keep the program (and its drain) going.
     for (QMessageBox *box : findChildren<QMessageBox *>()) {

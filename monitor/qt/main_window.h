@@ -7,6 +7,8 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <memory>
+
 #include "monitor/line_time.h"
 #include "monitor/monitor.h"
 #include "monitor/qt/window_options.h"
@@ -22,6 +24,8 @@ class EyeView;
 class StatusModel;
 class StatusView;
 class StatusPane;
+class CallsView;
+struct CallWatch;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -29,6 +33,7 @@ public:
     // A window over `monitor`, which outlives it. Tests drive the ticks
     // themselves and pass start_timers false.
     explicit MainWindow(Monitor &monitor, bool start_timers = true);
+    ~MainWindow() override;
     Monitor &monitor() const { return monitor_; }
 
     // Carries out a menu command (ids of the menu table); unknown ids do nothing.
@@ -50,6 +55,20 @@ public:
     StatusPane *status_pane(int modem) const { return status_panes_[modem - 1]; }
     EyeView *eye_view(int modem) const { return eye_views_[modem - 1]; }
     ChildArea *child_area() const { return area_; }
+
+    // The Calls view (Monitor > Calls): the calls the monitor follows live,
+    // or those an opened session's trace gave (see trace_call_watch), which
+    // the window then keeps; origin_us is the wall clock of the watch's time
+    // 0 (the session's start). A null watch goes back to the live calls.
+    CallsView *calls_view() const { return calls_view_; }
+    ChildWindow *calls_child() const { return calls_child_; }
+    void show_session_calls(std::unique_ptr<CallWatch> watch, int64_t origin_us);
+    const CallWatch *live_calls() const { return live_calls_.get(); }
+    // Selects the status line of modem 1 or 2 shown at `time_us` of the
+    // calls' time (the newest line at or before it); false when the list
+    // has no line. The list stops following the newest line.
+    bool select_status_moment(int modem, int64_t time_us);
+    QTimer *calls_timer() { return &calls_timer_; }
     QTimer *timer(int index) { return &timers_[index]; }
 
     // The time column of both lists (off by default).
@@ -80,6 +99,9 @@ private:
     void create_children();
     void create_menus();
     void create_view_menu(QMenu *before);
+    void create_calls_child();
+    void toggle_calls();
+    void place_calls_child();
     void update_loss();
     void update_filter_status();
     void start_timers();
@@ -104,4 +126,12 @@ private:
     QLabel *filter_label_ = nullptr;
     QAction *save_actions_[2] = {};
     QSettings *settings_ = nullptr;
+    std::unique_ptr<CallWatch> live_calls_;
+    std::unique_ptr<CallWatch> session_calls_;
+    int64_t calls_origin_us_ = 0;  // wall clock of the shown calls' time 0
+    CallsView *calls_view_ = nullptr;
+    ChildWindow *calls_child_ = nullptr;
+    QAction *calls_action_ = nullptr;
+    // The running calls' durations, once a second.
+    QTimer calls_timer_;
 };
