@@ -294,6 +294,7 @@ void CallTimeline::mousePressEvent(QMouseEvent *event) {
     const double base = relative_ ? double(call.start_us) : 0;
     // The nearest mark within a few pixels wins over the time under the pointer.
     int64_t chosen = int64_t(chart()->mapToValue(item, marks_[0]).x() * SECOND + base);
+    int code = 0;
     double nearest = SNAP_PIXELS + 1;
     for (const CallEvent &e : call.events) {
         if (timeline_mark(e) == TIMELINE_MARKS) continue;
@@ -302,9 +303,10 @@ void CallTimeline::mousePressEvent(QMouseEvent *event) {
         if (distance < nearest) {
             nearest = distance;
             chosen = e.time_us;
+            code = e.code;
         }
     }
-    emit moment_chosen(std::max<int64_t>(chosen, 0));
+    emit moment_chosen(std::max<int64_t>(chosen, 0), code);
 }
 
 void CallTimeline::resizeEvent(QResizeEvent *event) {

@@ -58,8 +58,9 @@ public:
 
 signals:
     // A click on the plot: the moment of call 0 (the nearest mark within a
-    // few pixels, else the time under the pointer), since the session start.
-    void moment_chosen(int64_t time_us);
+    // few pixels, else the time under the pointer), since the session start,
+    // and the record code of the mark's event (0 for a plain moment).
+    void moment_chosen(int64_t time_us, int code);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

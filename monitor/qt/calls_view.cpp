@@ -161,8 +161,8 @@ CallsView::CallsView(QWidget *parent) : QWidget(parent) {
     });
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CallsView::show_selection);
     connect(events_, &QTableWidget::currentCellChanged, this, [this](int row) { show_event_eye(row); });
-    connect(timeline_, &CallTimeline::moment_chosen, this, [this](int64_t time_us) {
-        if (shown_[0]) emit moment_chosen(shown_[0]->modem, time_us);
+    connect(timeline_, &CallTimeline::moment_chosen, this, [this](int64_t time_us, int code) {
+        if (shown_[0]) emit moment_chosen(shown_[0]->modem, time_us, code);
     });
     create_actions();
     show_selection();
@@ -353,7 +353,7 @@ void CallsView::show_event_eye(int row) {
         caption += QStringLiteral("the last %1 ticks before it.").arg(eye->ticks);
     }
     eye_->show_eye(call.modem, eye, caption);
-    emit moment_chosen(call.modem, e.time_us);
+    emit moment_chosen(call.modem, e.time_us, e.code);
 }
 
 bool CallsView::export_list(const QString &path, QString *error) const {

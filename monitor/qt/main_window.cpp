@@ -28,6 +28,7 @@
 #include "monitor/qt/status_view.h"
 #include "monitor/qt/window_settings.h"
 #include "monitor/window_tables.h"
+#include "decoder/status.h"
 #include "driverlink/device.h"
 
 MainWindow::MainWindow(Monitor &monitor, bool start) : monitor_(monitor) {
@@ -59,7 +60,7 @@ void MainWindow::create_calls_child() {
     calls_view_->set_watch(live_calls_.get(), calls_origin_us_);
     calls_view_->set_clock([this] { return monitor_.clock() - monitor_.calls_since; });
     connect(calls_view_, &CallsView::moment_chosen, this,
-            [this](int modem, int64_t time_us) { select_status_moment(modem, time_us); });
+            [this](int modem, int64_t time_us, int code) { select_status_moment(modem, time_us, code); });
     // A fifth child outside the 2 x 2 layout, hidden until asked for.
     calls_child_ = new ChildWindow(CHILD_CALLS, this);
     calls_child_->setWindowFlags(calls_child_->windowFlags() | Qt::WindowMinMaxButtonsHint);
@@ -105,13 +106,27 @@ void MainWindow::show_session_calls(std::unique_ptr<CallWatch> watch, int64_t or
     }
 }
 
-bool MainWindow::select_status_moment(int modem, int64_t time_us) {
+bool MainWindow::select_status_moment(int modem, int64_t time_us, int code) {
     if (modem != 1 && modem != 2) {
         return false;
     }
     sync_lists();
     const LineStore &store = monitor_.stores[modem - 1];
-    const size_t line = line_store_find_time(store, calls_origin_us_ + time_us);
+    const int64_t at = calls_origin_us_ + time_us;
+    size_t line = store.count;
+    if (code != 0) {
+        // The event's own line: its record's text (the event codes carry no
+        // parameters), near the moment.
+        StatusRecord record{};
+        record.modem = static_cast<uint32_t>(modem);
+        record.code = static_cast<uint32_t>(code);
+        StatusLine text;
+        decode_status(record, text);
+        line = line_store_find_text_near(store, at, TIMER_PERIOD_MS * 1000, text);
+    }
+    if (line >= store.count) {
+        line = line_store_find_time(store, at);
+    }
     if (line >= store.count) {
         return false;
     }

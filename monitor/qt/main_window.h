@@ -65,9 +65,11 @@ public:
     void show_session_calls(std::unique_ptr<CallWatch> watch, int64_t origin_us);
     const CallWatch *live_calls() const { return live_calls_.get(); }
     // Selects the status line of modem 1 or 2 shown at `time_us` of the
-    // calls' time (the newest line at or before it); false when the list
-    // has no line. The list stops following the newest line.
-    bool select_status_moment(int modem, int64_t time_us);
+    // calls' time: the line of the event's record for a nonzero code (when
+    // the list has it within a tick), else the newest line at or before
+    // that time. False when the list has no such line or its filter hides
+    // it. The list stops following the newest line.
+    bool select_status_moment(int modem, int64_t time_us, int code = 0);
     QTimer *calls_timer() { return &calls_timer_; }
     QTimer *timer(int index) { return &timers_[index]; }
 
