@@ -43,10 +43,10 @@ struct LineRow {
     bool rate;  // right axis
 };
 constexpr LineRow LINE_ROWS[TIMELINE_LINES] = {
-    {LINE_SNR,      SERIES_SNR,      "SNR (dB)",        0x1f77b4, false},
-    {LINE_RX_LEVEL, SERIES_RX_LEVEL, "Rx level (dBm)",  0x2ca02c, false},
-    {LINE_RX_RATE,  SERIES_RX_RATE,  "Rx rate (bit/s)", 0x17becf, true},
-    {LINE_TX_RATE,  SERIES_TX_RATE,  "Tx rate (bit/s)", 0xbcbd22, true},
+    {LINE_SNR,      SERIES_SNR,      "SNR",      0x1f77b4, false},
+    {LINE_RX_LEVEL, SERIES_RX_LEVEL, "Rx level", 0x2ca02c, false},
+    {LINE_RX_RATE,  SERIES_RX_RATE,  "Rx rate",  0x17becf, true},
+    {LINE_TX_RATE,  SERIES_TX_RATE,  "Tx rate",  0xbcbd22, true},
 };
 
 constexpr double SECOND = 1e6;
@@ -66,9 +66,18 @@ int64_t call_end_us(const Call &call) {
     return end;
 }
 
-// A round step for an axis spanning `span`: 1, 2 or 5 times a power of ten.
-double nice_ceiling(double value, double step) { return std::ceil(value / step) * step; }
-double nice_floor(double value, double step) { return std::floor(value / step) * step; }
+// A round step at least `raw`: 1, 2 or 5 times a power of ten.
+double nice_step(double raw) {
+    if (!(raw > 0)) return 1;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    const double f = raw / power;
+    return (f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10) * power;
+}
+double nice_floor(double value, double step) { return std::floor(value / step + 1e-9) * step; }
+
+// Grid lines of the value axes: few enough that every label fits.
+constexpr int VALUE_INTERVALS = 5;
+constexpr int TIME_INTERVALS = 8;
 
 }  // namespace
 
@@ -174,11 +183,10 @@ void CallTimeline::rebuild() {
             QLineSeries *series = lines_[c][row.line];
             const bool used = c < count_ && !calls_[c]->series_points[row.series].empty();
             series->setVisible(used);
-            QString name = QString::fromLatin1(row.label);
-            if (count_ == 2) name = (c == 0 ? QStringLiteral("A: ") : QStringLiteral("B: ")) + name;
-            series->setName(name);
-            // Legend entries only for the lines that have points.
-            for (QLegendMarker *marker : chart->legend()->markers(series)) marker->setVisible(used);
+            series->setName(QString::fromLatin1(row.label));
+            // Legend entries only for the lines that have points; the second
+            // call's lines are the first's colours, dashed (the title says so).
+            for (QLegendMarker *marker : chart->legend()->markers(series)) marker->setVisible(used && c == 0);
         }
     }
     // Axes: the time of the call(s), the levels and the rates they reached.
@@ -214,21 +222,40 @@ void CallTimeline::rebuild() {
         level_low = -40;
         level_high = 40;
     }
-    level_low = nice_floor(std::min(level_low, 0.0), 10);
-    level_high = nice_ceiling(std::max(level_high, level_low + 10), 10);
-    time_axis_->setRange(t_start, t_end);
+    // The levels from 0 dB down to the lowest level, up to the highest SNR,
+    // in VALUE_INTERVALS round steps; the rates share the same grid lines.
+    level_low = std::min(level_low, 0.0);
+    level_high = std::max(level_high, level_low + 10);
+    double level_step = nice_step((level_high - level_low) / VALUE_INTERVALS);
+    while (nice_floor(level_low, level_step) + level_step * VALUE_INTERVALS < level_high)
+        level_step = nice_step(level_step * 1.01);
+    level_low = nice_floor(level_low, level_step);
+    level_high = level_low + level_step * VALUE_INTERVALS;
+    const double rate_step = nice_step((rate_high > 0 ? rate_high * 1.05 : 40000) / VALUE_INTERVALS);
+    // Time: a little room on both sides for the marks at the ends.
+    const double pad = (t_end - t_start) * 0.02;
+    const double time_step = nice_step((t_end - t_start) / TIME_INTERVALS);
+    time_axis_->setRange(t_start - pad, t_end + pad);
+    time_axis_->setTickType(QValueAxis::TicksDynamic);
+    time_axis_->setTickAnchor(0);
+    time_axis_->setTickInterval(time_step);
+    time_axis_->setLabelFormat(time_step >= 1 ? QStringLiteral("%.0f") : time_step >= 0.1 ? QStringLiteral("%.1f")
+                                                                                            : QStringLiteral("%.2f"));
     level_axis_->setRange(level_low, level_high);
-    level_axis_->setTickCount(int((level_high - level_low) / 10) + 1 <= 11 ? int((level_high - level_low) / 10) + 1 : 6);
-    rate_axis_->setRange(0, rate_high > 0 ? nice_ceiling(rate_high * 1.05, 4000) : 40000);
+    level_axis_->setTickCount(int(std::lround((level_high - level_low) / level_step)) + 1);
+    rate_axis_->setRange(0, rate_step * (level_axis_->tickCount() - 1));
     rate_axis_->setTickCount(level_axis_->tickCount());
-    // Marks at the top of the level axis, one legend entry per kind shown.
+    // Marks just under the top of the level axis, one legend entry per kind shown.
+    const double mark_y = level_high - level_step * 0.15;
     QList<QPointF> marks[TIMELINE_MARKS];
     if (count_ > 0) {
         for (const CallEvent &event : calls_[0]->events) {
             const TimelineMark mark = timeline_mark(event);
             if (mark == TIMELINE_MARKS) continue;
             const double base = relative_ ? double(calls_[0]->start_us) : 0;
-            marks[mark].append(QPointF((double(event.time_us) - base) / SECOND, level_high));
+            // Each kind a little lower than the one before: events of one
+            // moment (carrier lost, then cleardown) stay apart.
+            marks[mark].append(QPointF((double(event.time_us) - base) / SECOND, mark_y - level_step * 0.25 * int(mark)));
         }
     }
     for (int m = 0; m < TIMELINE_MARKS; ++m) {
@@ -236,11 +263,12 @@ void CallTimeline::rebuild() {
         for (QLegendMarker *marker : chart->legend()->markers(marks_[m])) marker->setVisible(!marks[m].isEmpty());
     }
     if (count_ == 0) chart->setTitle(QStringLiteral("No call selected"));
+    if (count_ == 2) chart->setTitle(QStringLiteral("A solid, B dashed; time since each call's start"));
     redraw_lines();
 }
 
 void CallTimeline::redraw_lines() {
-    const int columns = plot_columns();
+    const int columns = thinning_ ? plot_columns() : 0;
     const double t_from = time_axis_->min(), t_to = time_axis_->max();
     for (int c = 0; c < count_; ++c) {
         const Call &call = *calls_[c];
@@ -264,6 +292,8 @@ void CallTimeline::redraw_lines() {
             }
             if (row.rate && !drawn.isEmpty()) drawn.append(QPointF(double(call_end_us(call) - base) / SECOND, previous));
             lines_[c][row.line]->replace(drawn);
+            // A few samples show as dots too: one alone draws no line.
+            lines_[c][row.line]->setPointsVisible(points.size() <= 64);
         }
     }
     for (int c = count_; c < 2; ++c) {

@@ -47,6 +47,8 @@ public:
     void show_pair(const Call &a, const Call &b);
     void clear_calls();
 
+    // Thinning on (the default) or off, for measuring what it saves.
+    void set_thinning(bool on) { thinning_ = on; redraw_lines(); }
     // The points of line `line` of call 0 or 1 as drawn now (after thinning).
     int drawn_points(int call, TimelineLine line) const;
     // Where a moment of call 0 is drawn, in viewport pixels.
@@ -74,7 +76,8 @@ private:
 
     std::unique_ptr<Call> calls_[2];
     int count_ = 0;
-    bool relative_ = false;  // time since each call's start
+    bool relative_ = false;
+    bool thinning_ = true;  // time since each call's start
     QValueAxis *time_axis_ = nullptr;
     QValueAxis *level_axis_ = nullptr;
     QValueAxis *rate_axis_ = nullptr;

@@ -33,6 +33,8 @@ const QColor DIFFERS_BACKGROUND(255, 236, 179);
 QTableWidgetItem *text_item(const QString &text) {
     QTableWidgetItem *item = new QTableWidgetItem(text);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    // Long values may be cut by the column: the whole text on hover.
+    if (text.size() > 24) item->setToolTip(text);
     return item;
 }
 
@@ -45,6 +47,8 @@ QTableWidget *read_only_table(const QStringList &headers, QWidget *parent) {
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setWordWrap(false);
     table->horizontalHeader()->setStretchLastSection(true);
+    // Headers over the start of their values, which may run past the view.
+    table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return table;
 }
 
@@ -88,7 +92,7 @@ CallsView::CallsView(QWidget *parent) : QWidget(parent) {
         metrics.horizontalAdvance(QStringLiteral("Modem")) + 16,
         metrics.horizontalAdvance(QStringLiteral("2026-12-08 17:50:00")) + 16,
         metrics.horizontalAdvance(QStringLiteral("10:00:00")) + 16,
-        metrics.horizontalAdvance(QStringLiteral("Modulation")) + 24,
+        metrics.horizontalAdvance(QStringLiteral("v.32/v.32bis/v.32terbo")) + 16,
         metrics.horizontalAdvance(QStringLiteral("Rx bit/s")) + 16,
         metrics.horizontalAdvance(QStringLiteral("Tx bit/s")) + 16,
         metrics.horizontalAdvance(QStringLiteral("12 (12 remote)")) + 12,
@@ -123,7 +127,7 @@ CallsView::CallsView(QWidget *parent) : QWidget(parent) {
     tabs_->addTab(timeline_, QStringLiteral("Timeline"));
     tabs_->addTab(eye_tab, QStringLiteral("Events and Eye"));
 
-    QSplitter *details = new QSplitter(Qt::Horizontal, this);
+    QSplitter *details = details_ = new QSplitter(Qt::Horizontal, this);
     details->addWidget(summary_);
     details->addWidget(tabs_);
     details->setStretchFactor(0, 2);
@@ -244,6 +248,13 @@ void CallsView::show_selection() {
     if (shown_[1] && shown_[1]->start_us < shown_[0]->start_us) std::swap(shown_[0], shown_[1]);
     export_call_button_->setEnabled(shown_[0] != nullptr);
     image_button_->setEnabled(shown_[0] != nullptr);
+    // A comparison needs the room of two value columns.
+    const bool comparing = shown_[0] && shown_[1];
+    if (comparing != comparing_) {
+        comparing_ = comparing;
+        const int width = details_->width();
+        details_->setSizes({comparing ? width / 2 : width * 2 / 5, comparing ? width / 2 : width * 3 / 5});
+    }
     if (shown_[0] && shown_[1]) {
         show_comparison(*shown_[0], *shown_[1]);
         timeline_->show_pair(*shown_[0], *shown_[1]);
@@ -274,6 +285,7 @@ void CallsView::show_summary(const Call &call) {
         summary_->setItem(int(i), 1, text_item(QString::fromUtf8(rows[i].value)));
     }
     summary_->resizeColumnToContents(0);
+    summary_->resizeColumnToContents(1);
     summary_->setUpdatesEnabled(true);
 }
 
@@ -286,8 +298,8 @@ void CallsView::show_comparison(const Call &a, const Call &b) {
     summary_->setUpdatesEnabled(false);
     summary_->setColumnCount(4);
     summary_->setHorizontalHeaderLabels({QString(), QStringLiteral("Key"),
-                                         QStringLiteral("A: modem %1 call %2").arg(a.modem).arg(a.number),
-                                         QStringLiteral("B: modem %1 call %2").arg(b.modem).arg(b.number)});
+                                         QStringLiteral("A (modem %1 #%2)").arg(a.modem).arg(a.number),
+                                         QStringLiteral("B (modem %1 #%2)").arg(b.modem).arg(b.number)});
     summary_->setRowCount(int(rows.size()));
     for (size_t i = 0; i < rows.size(); ++i) {
         const CompareRow &row = rows[i];
@@ -302,7 +314,8 @@ void CallsView::show_comparison(const Call &a, const Call &b) {
     summary_->resizeColumnToContents(0);
     summary_->resizeColumnToContents(1);
     summary_->resizeColumnToContents(2);
-    summary_->setColumnWidth(2, std::min(summary_->columnWidth(2), 260));
+    summary_->setColumnWidth(2, std::min(summary_->columnWidth(2), 280));
+    summary_->resizeColumnToContents(3);
     summary_->setUpdatesEnabled(true);
 }
 

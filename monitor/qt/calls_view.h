@@ -17,6 +17,7 @@ class CallTimeline;
 class FrozenEyePane;
 class QLabel;
 class QPushButton;
+class QSplitter;
 class QTabWidget;
 class QTableView;
 class QTableWidget;
@@ -93,6 +94,8 @@ private:
     CallTimeline *timeline_;
     FrozenEyePane *eye_;
     QTabWidget *tabs_;
+    QSplitter *details_;
+    bool comparing_ = false;
     QLabel *count_;
     QPushButton *export_call_button_;
     QPushButton *image_button_;
