@@ -235,10 +235,13 @@ void CallTimeline::rebuild() {
     // Time: a little room on both sides for the marks at the ends.
     const double pad = (t_end - t_start) * 0.02;
     const double time_step = nice_step((t_end - t_start) / TIME_INTERVALS);
+    // Fixed ticks while range, anchor and step change: dynamic ticks of the
+    // old step over the new range could number in the millions.
+    time_axis_->setTickType(QValueAxis::TicksFixed);
     time_axis_->setRange(t_start - pad, t_end + pad);
-    time_axis_->setTickType(QValueAxis::TicksDynamic);
-    time_axis_->setTickAnchor(0);
+    time_axis_->setTickAnchor(nice_floor(t_start, time_step));
     time_axis_->setTickInterval(time_step);
+    time_axis_->setTickType(QValueAxis::TicksDynamic);
     time_axis_->setLabelFormat(time_step >= 1 ? QStringLiteral("%.0f") : time_step >= 0.1 ? QStringLiteral("%.1f")
                                                                                             : QStringLiteral("%.2f"));
     level_axis_->setRange(level_low, level_high);

@@ -12,6 +12,8 @@
 #include "calls/call_summary.h"
 #include "monitor/qt/call_timeline.h"
 #include "monitor/qt/calls_view.h"
+#include "monitor/session_open.h"
+#include "tools/trace_calls.h"
 #include "simulator/trace.h"
 #include "window_fixture.h"
 
@@ -59,6 +61,22 @@ protected:
         return view;
     }
 
+    // The scenario opened as a session instead: its lines in the stores
+    // with their recorded times, its calls from the trace.
+    CallsView *open_session(const char *name) {
+        MainWindow *window = open_window();
+        const std::string path = std::string(TARVEL_SOURCE_DIR "/scenarios/") + name + ".trace";
+        std::string error, warning;
+        EXPECT_TRUE(opened_session_read(path.c_str(), session_, error, warning)) << error;
+        monitor_show_session(*monitor_, session_);
+        for (int m = 1; m <= 2; ++m) window->status_model(m)->reset();
+        window->show_session_calls(trace_call_watch(session_.trace, 0), session_.start_us);
+        window->command(IDM_CALLS);
+        return window->calls_view();
+    }
+
+    OpenedSession session_;
+
     static std::string cell(const QAbstractItemModel *model, int row, int column) {
         return model->index(row, column).data().toString().toStdString();
     }
@@ -99,35 +117,42 @@ TEST_F(CallsViewTest, RowsAreNewestFirstWithTheirCallsFields) {
     EXPECT_FALSE(window_->menu_action(IDM_CALLS)->isChecked());
 }
 
+// Live, and in the same scenario opened as a session.
 TEST_F(CallsViewTest, AClickOnTheTimelineSelectsTheStatusLineOfThatMoment) {
-    CallsView *view = play({"error-control-call"});
-    const int row = view->model()->row_of({1, 1});
-    ASSERT_GE(row, 0);
-    view->select_rows({row});
-    view->tabs()->setCurrentWidget(view->timeline());
-    QApplication::processEvents();
-    const Call &call = *view->shown_call();
-    // The events' marks, and a moment between them, which takes the newest
-    // line at or before it: the retrain's second's last line.
-    const struct {
-        int event;          // index into the call's events, -1: a moment
-        int64_t moment_us;  // since the call's start, for a moment
-        const char *line;
-    } clicks[] = {
-        {0, 0, "Retraining! "},
-        {1, 0, "Cleardown! "},
-        {-1, 1250000, "V42bis Decoder statistic: 77040 bytes in"},
-    };
-    ASSERT_EQ(call.events.size(), 2u);
-    for (const auto &click : clicks) {
-        SCOPED_TRACE(click.line);
-        const int64_t at = click.event >= 0 ? call.events[size_t(click.event)].time_us : call.start_us + click.moment_us;
-        const QPoint point = view->timeline()->position_of(at).toPoint() + QPoint(0, 40);
-        QTest::mouseClick(view->timeline()->viewport(), Qt::LeftButton, {}, point);
-        StatusView *list = window_->status_view(1);
-        ASSERT_TRUE(list->currentIndex().isValid());
-        EXPECT_EQ(list->currentIndex().data().toString().toStdString().rfind(click.line, 0), 0u)
-            << list->currentIndex().data().toString().toStdString();
+    for (bool opened : {false, true}) {
+        SCOPED_TRACE(opened ? "opened session" : "live");
+        if (opened) {
+            window_.reset();
+        }
+        CallsView *view = opened ? open_session("error-control-call") : play({"error-control-call"});
+        const int row = view->model()->row_of({1, 1});
+        ASSERT_GE(row, 0);
+        view->select_rows({row});
+        view->tabs()->setCurrentWidget(view->timeline());
+        QApplication::processEvents();
+        const Call &call = *view->shown_call();
+        // The events' marks, and a moment between them, which takes the newest
+        // line at or before it: the retrain's second's last line.
+        const struct {
+            int event;          // index into the call's events, -1: a moment
+            int64_t moment_us;  // since the call's start, for a moment
+            const char *line;
+        } clicks[] = {
+            {0, 0, "Retraining! "},
+            {1, 0, "Cleardown! "},
+            {-1, 1250000, "V42bis Decoder statistic: 77040 bytes in"},
+        };
+        ASSERT_EQ(call.events.size(), 2u);
+        for (const auto &click : clicks) {
+            SCOPED_TRACE(click.line);
+            const int64_t at = click.event >= 0 ? call.events[size_t(click.event)].time_us : call.start_us + click.moment_us;
+            const QPoint point = view->timeline()->position_of(at).toPoint() + QPoint(0, 40);
+            QTest::mouseClick(view->timeline()->viewport(), Qt::LeftButton, {}, point);
+            StatusView *list = window_->status_view(1);
+            ASSERT_TRUE(list->currentIndex().isValid());
+            EXPECT_EQ(list->currentIndex().data().toString().toStdString().rfind(click.line, 0), 0u)
+                << list->currentIndex().data().toString().toStdString();
+        }
     }
 }
 
