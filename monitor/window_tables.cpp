@@ -55,9 +55,6 @@ CommandEffect menu_command(Visibility &visible, int id) {
 }
 
 int child_close_command(int child_id) {
-    if (child_id == CHILD_CALLS) {
-        return IDM_CALLS;
-    }
     for (const ChildRow &row : CHILD_ROWS) {
         if (row.id == child_id) {
             return row.menu_id;

@@ -23,8 +23,6 @@ constexpr int CHILD_STATUS_1 = 1;
 constexpr int CHILD_STATUS_2 = 2;
 constexpr int CHILD_EYE_1 = 3;
 constexpr int CHILD_EYE_2 = 4;
-// The calls child: no modem of its own, outside the 2 x 2 layout.
-constexpr int CHILD_CALLS = 5;
 
 // Every timer of the monitor ticks at this period.
 constexpr unsigned TIMER_PERIOD_MS = 100;

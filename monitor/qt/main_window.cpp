@@ -18,6 +18,8 @@
 #include "calls/call_watch.h"
 #include "monitor/monitor.h"
 #include "monitor/qt/calls_view.h"
+#include "monitor/session_open.h"
+#include "tools/trace_calls.h"
 #include "monitor/qt/child_area.h"
 #include "monitor/qt/child_window.h"
 #include "monitor/qt/eye_view.h"
@@ -44,6 +46,9 @@ MainWindow::MainWindow(Monitor &monitor, bool start) : monitor_(monitor) {
 }
 
 MainWindow::~MainWindow() {
+    // The children go after the members: the Calls view lets go of the
+    // watch first.
+    calls_view_->set_watch(nullptr, 0);
     // The monitor outlives the window and its call watch.
     if (monitor_.calls == live_calls_.get()) {
         monitor_watch_calls(monitor_, nullptr);
@@ -104,6 +109,10 @@ void MainWindow::show_session_calls(std::unique_ptr<CallWatch> watch, int64_t or
         calls_view_->set_watch(live_calls_.get(), calls_origin_us_);
         session_calls_.reset();
     }
+}
+
+void MainWindow::show_session_calls(const OpenedSession &session) {
+    show_session_calls(trace_call_watch(session.trace, 0), session.start_us);
 }
 
 bool MainWindow::select_status_moment(int modem, int64_t time_us, int code) {

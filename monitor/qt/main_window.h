@@ -26,6 +26,7 @@ class StatusView;
 class StatusPane;
 class CallsView;
 struct CallWatch;
+struct OpenedSession;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -63,6 +64,9 @@ public:
     CallsView *calls_view() const { return calls_view_; }
     ChildWindow *calls_child() const { return calls_child_; }
     void show_session_calls(std::unique_ptr<CallWatch> watch, int64_t origin_us);
+    // The calls of a session the monitor shows (monitor_show_session): its
+    // trace's calls, timed from the session's start.
+    void show_session_calls(const OpenedSession &session);
     const CallWatch *live_calls() const { return live_calls_.get(); }
     // Selects the status line of modem 1 or 2 shown at `time_us` of the
     // calls' time: the line of the event's record for a nonzero code (when

@@ -13,7 +13,6 @@
 #include "monitor/qt/call_timeline.h"
 #include "monitor/qt/calls_view.h"
 #include "monitor/session_open.h"
-#include "tools/trace_calls.h"
 #include "simulator/trace.h"
 #include "window_fixture.h"
 
@@ -70,7 +69,7 @@ protected:
         EXPECT_TRUE(opened_session_read(path.c_str(), session_, error, warning)) << error;
         monitor_show_session(*monitor_, session_);
         for (int m = 1; m <= 2; ++m) window->status_model(m)->reset();
-        window->show_session_calls(trace_call_watch(session_.trace, 0), session_.start_us);
+        window->show_session_calls(session_);
         window->command(IDM_CALLS);
         return window->calls_view();
     }
