@@ -97,8 +97,10 @@ TimelineMark timeline_mark(const CallEvent &event) {
     }
 }
 
-CallTimeline::CallTimeline(QWidget *parent) : QChartView(parent) {
-    QChart *chart = new QChart;
+// The chart goes to the base at once: a view made without one makes its own,
+// which a later setChart would hand back to be deleted.
+CallTimeline::CallTimeline(QWidget *parent) : QChartView(new QChart, parent) {
+    QChart *chart = this->chart();
     chart->setMargins(QMargins(4, 4, 4, 4));
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->legend()->setFont(QFont(font().family(), font().pointSize() - 1));
@@ -139,7 +141,6 @@ CallTimeline::CallTimeline(QWidget *parent) : QChartView(parent) {
         series->attachAxis(level_axis_);
         marks_[row.mark] = series;
     }
-    setChart(chart);
     setRenderHint(QPainter::Antialiasing, false);
     setMinimumSize(320, 200);
     clear_calls();

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -391,11 +392,16 @@ bool CallsView::save_timeline_image(const QString &path, QString *error) const {
     return timeline_->save_image(path, error);
 }
 
-// The dialogs: a file name, then the save; a failure says why.
+// The dialogs: a file name, then the save; a failure says why. A name
+// without an extension takes the one of the chosen filter ("JSON (*.json)").
 static void save_with_dialog(QWidget *parent, const QString &title, const QString &name, const QString &filters,
                              const std::function<bool(const QString &, QString *)> &save) {
-    const QString path = QFileDialog::getSaveFileName(parent, title, name, filters);
+    QString filter;
+    QString path = QFileDialog::getSaveFileName(parent, title, name, filters, &filter);
     if (path.isEmpty()) return;
+    const qsizetype star = filter.indexOf(QStringLiteral("*."));
+    if (QFileInfo(path).suffix().isEmpty() && star >= 0)
+        path += filter.mid(star + 1, filter.indexOf(QLatin1Char(')'), star) - star - 1);
     QString error;
     if (!save(path, &error))
         QMessageBox::warning(parent, title, QStringLiteral("Could not save %1:\n%2").arg(path, error));
