@@ -10,16 +10,16 @@ namespace {
 // Adds a call; when the log is full, returns the oldest call, which gave way.
 std::unique_ptr<Call> log_add(CallLog &log, std::unique_ptr<Call> call) {
     if (log.count < log.capacity) {
-        if (log.slots.size() < log.capacity) {
-            log.slots.push_back(std::move(call));
+        if (log.calls.size() < log.capacity) {
+            log.calls.push_back(std::move(call));
         } else {
-            log.slots[(log.first + log.count) % log.capacity] = std::move(call);
+            log.calls[(log.first + log.count) % log.capacity] = std::move(call);
         }
         ++log.count;
         return nullptr;
     }
-    std::unique_ptr<Call> oldest = std::move(log.slots[log.first]);
-    log.slots[log.first] = std::move(call);
+    std::unique_ptr<Call> oldest = std::move(log.calls[log.first]);
+    log.calls[log.first] = std::move(call);
     log.first = (log.first + 1) % log.capacity;
     ++log.dropped;
     return oldest;
@@ -34,7 +34,7 @@ void hand_out(CallWatch &watch, CallTracker &tracker, std::unique_ptr<Call> call
 // The newest call of a modem in the log, for notes about records that came after it.
 Call *last_call_of(CallLog &log, int modem) {
     for (size_t i = log.count; i-- > 0;) {
-        Call &call = *log.slots[(log.first + i) % log.capacity];
+        Call &call = *log.calls[(log.first + i) % log.capacity];
         if (call.modem == modem) return &call;
     }
     return nullptr;
@@ -95,7 +95,7 @@ const Call *call_watch_running(const CallWatch &watch, int modem) {
 size_t call_log_size(const CallLog &log) { return log.count; }
 
 const Call &call_log_at(const CallLog &log, size_t index) {
-    return *log.slots[(log.first + index) % log.capacity];
+    return *log.calls[(log.first + index) % log.capacity];
 }
 
 bool call_write_json_line(FILE *file, const Call &call) {

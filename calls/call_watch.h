@@ -29,7 +29,8 @@ struct CallEndSink {
 };
 
 struct CallLog {
-    std::vector<std::unique_ptr<Call>> slots;  // ring, grows to capacity
+    // A ring that grows to capacity. (Not named "slots": Qt defines that word.)
+    std::vector<std::unique_ptr<Call>> calls;
     size_t capacity = 0;
     size_t first = 0;         // slot of the oldest call
     size_t count = 0;

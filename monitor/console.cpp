@@ -51,12 +51,6 @@ static const char CONSOLE_USAGE[] =
     "             console showed them, and exits\n"
     "  device     the driver device \\\\.\\device (at most 75 characters)\n";
 
-// The driver memory of the console's source, for the call watch (caller-ID
-// texts).
-static size_t read_source_memory(void *context, uint32_t address, unsigned char *dest, size_t count) {
-    return static_cast<DriverSource *>(context)->read_memory(address, dest, count);
-}
-
 struct ConsoleSink {
     ConsoleOutput out;
     ConsoleOutput err;
@@ -299,7 +293,7 @@ int run_console(DriverSource &source, int argc, char **argv) {
     CallWatch *calls = nullptr;
     if (calls_file != nullptr) {
         calls = new CallWatch;
-        call_watch_init(*calls, {read_source_memory, &source}, 0, {calls_file, call_json_line_sink});
+        call_watch_init(*calls, monitor_memory_access(*monitor), 0, {calls_file, call_json_line_sink});
         monitor_watch_calls(*monitor, calls);
     }
 

@@ -78,6 +78,48 @@ int64_t line_store_time(const LineStore &store, size_t i) {
     return store.times[(store.first + i) % store.capacity];
 }
 
+size_t line_store_find_time(const LineStore &store, int64_t time) {
+    if (store.count == 0) {
+        return store.count;
+    }
+    // First line after `time`, by halving; the one before it is the answer.
+    size_t low = 0, high = store.count;
+    while (low < high) {
+        const size_t mid = low + (high - low) / 2;
+        if (line_store_time(store, mid) <= time) {
+            low = mid + 1;
+        } else {
+            high = mid;
+        }
+    }
+    return low > 0 ? low - 1 : 0;
+}
+
+size_t line_store_find_text_near(const LineStore &store, int64_t time, int64_t window, const char *text) {
+    size_t best = store.count;
+    int64_t best_distance = window + 1;
+    size_t i = line_store_find_time(store, time + window);
+    if (i >= store.count) {
+        return best;
+    }
+    // Back from the last line in the window to the first.
+    for (;; --i) {
+        const int64_t t = line_store_time(store, i);
+        if (t < time - window) {
+            break;
+        }
+        const int64_t distance = t > time ? t - time : time - t;
+        if (t <= time + window && distance < best_distance && std::strcmp(line_store_text(store, i), text) == 0) {
+            best = i;
+            best_distance = distance;
+        }
+        if (i == 0) {
+            break;
+        }
+    }
+    return best;
+}
+
 ViewChange line_view_catch_up(const LineStore &store, uint64_t *shown_first, uint64_t *shown_end) {
     ViewChange change{0, 0};
     const uint64_t first = store.first_number;

@@ -41,6 +41,14 @@ bool line_store_add(LineStore *store, const char *line, int64_t time);
 // Line i of the store, 0 the oldest; i must be below store.count.
 const char *line_store_text(const LineStore &store, size_t i);
 int64_t line_store_time(const LineStore &store, size_t i);
+// The line of a moment: the newest line stored at or before `time` (times
+// ascending, as lines arrive), or the oldest line when all came later.
+// store.count when the store is empty.
+size_t line_store_find_time(const LineStore &store, int64_t time);
+// The line with exactly `text` stored nearest to `time`, no further than
+// `window` from it (a record's line is stamped when it was fetched, a
+// moment or two after the record was read); store.count when none is.
+size_t line_store_find_text_near(const LineStore &store, int64_t time, int64_t window, const char *text);
 
 // The running number one past the newest line.
 inline uint64_t line_store_end_number(const LineStore &store) {

@@ -140,6 +140,12 @@ void monitor_watch_calls(Monitor &monitor, CallWatch *watch) {
     monitor.calls_since = monitor.clock();
 }
 
+static size_t read_source_memory(void *context, uint32_t address, unsigned char *dest, size_t count) {
+    return static_cast<DriverSource *>(context)->read_memory(address, dest, count);
+}
+
+DriverMemoryAccess monitor_memory_access(Monitor &monitor) { return {read_source_memory, monitor.link.source}; }
+
 // The next line, and the record behind it handed to the call watch.
 static int next_followed_line(Monitor &monitor, StatusLine &line) {
     StatusRecord record;

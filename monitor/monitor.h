@@ -16,6 +16,7 @@
 #include "monitor/line_store.h"
 #include "monitor/line_time.h"
 #include "monitor/window_tables.h"
+#include "calls/call_tracker.h"
 #include "session/memory_read_log.h"
 
 class SessionWriter;
@@ -143,6 +144,9 @@ void monitor_stop_recording(Monitor &monitor);
 // record fetched, every count of active modems and every tick's eye points
 // go to it, timed from now. A null watch stops following.
 void monitor_watch_calls(Monitor &monitor, CallWatch *watch);
+// The driver memory of the monitor's source, as a call watch reads it
+// (caller-ID texts).
+DriverMemoryAccess monitor_memory_access(Monitor &monitor);
 
 // --- Commands, selection, close -------------------------------------------
 // Carries out a menu command on the visibility flags and says what the

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev  # the portable core
   zlib1g-dev                                                 # compressed traces and sessions
-  qt6-base-dev libgl-dev qt6-charts-dev                      # the Qt monitor, its call timelines
+  qt6-base-dev libgl-dev qt6-charts-dev libqt6opengl6-dev    # the Qt monitor, its call timelines (Charts needs OpenGL's CMake files)
   libpcre2-dev                                               # its status lists' filter
   xvfb xauth imagemagick                                     # headless windows, screenshots
   clang libclang-rt-14-dev                                   # fuzzing

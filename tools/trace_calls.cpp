@@ -15,10 +15,10 @@ size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t 
 
 }  // namespace
 
-void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &calls) {
+std::unique_ptr<CallWatch> trace_call_watch(const std::vector<TraceDirective> &trace, size_t capacity) {
     SparseMemory memory;
     std::unique_ptr<CallWatch> watch(new CallWatch);
-    call_watch_init(*watch, DriverMemoryAccess{read_memory, &memory}, TRACE_CALLS_MAX, {nullptr, nullptr});
+    call_watch_init(*watch, DriverMemoryAccess{read_memory, &memory}, capacity, {nullptr, nullptr});
     int64_t time_us = 0;
     std::vector<EyeXY> points;
     for (const TraceDirective &directive : trace) {
@@ -49,6 +49,13 @@ void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &ca
         }
     }
     call_watch_finish(*watch);
+    // The memory goes with this call; the finished trackers never read again.
+    for (CallTracker &tracker : watch->tracker) tracker.memory = DriverMemoryAccess{nullptr, nullptr};
+    return watch;
+}
+
+void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &calls) {
+    std::unique_ptr<CallWatch> watch = trace_call_watch(trace, TRACE_CALLS_MAX);
     for (size_t i = 0; i < call_log_size(watch->log); ++i) calls.push_back(call_log_at(watch->log, i));
     std::stable_sort(calls.begin(), calls.end(), [](const Call &a, const Call &b) {
         if (a.start_us != b.start_us) return a.start_us < b.start_us;

@@ -2,9 +2,11 @@
 // the offline decoder prints them and as tests check them.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "calls/call.h"
+#include "calls/call_watch.h"
 #include "simulator/trace.h"
 
 // The most calls kept of one trace: far beyond any session, and a bound on memory.
@@ -18,3 +20,9 @@ constexpr size_t TRACE_CALLS_MAX = 1000000;
 // end is kept as not ended. The calls come out in order of start, modem 1
 // first at the same moment.
 void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &calls);
+
+// The same calls in a call watch, as a window shows those of an opened
+// session: the watch keeps up to `capacity` calls (0: the watch's default),
+// in order of their end, and is finished (its trackers read no more memory;
+// feed it nothing more).
+std::unique_ptr<CallWatch> trace_call_watch(const std::vector<TraceDirective> &trace, size_t capacity);

@@ -23,5 +23,5 @@ void ChildWindow::closeEvent(QCloseEvent *event) {
     // The close button hides the child and unchecks its menu item, exactly
     // as the menu command does; the child lives on and keeps ticking.
     event->ignore();
-    main_window_->command(child_close_command(child_id_));
+    main_window_->command(child_id_ == CHILD_CALLS ? IDM_CALLS : child_close_command(child_id_));
 }

@@ -5,6 +5,10 @@
 
 class MainWindow;
 
+// The Calls child of the Qt window, beside the four of the window tables;
+// its close button sends IDM_CALLS.
+constexpr int CHILD_CALLS = 5;
+
 // A child window: caption bar and close button; closing it hides it through
 // the main window's menu command, it is never destroyed by the user.
 class ChildWindow : public QMdiSubWindow {

@@ -15,7 +15,11 @@
 
 #include <cstring>
 
+#include "calls/call_watch.h"
 #include "monitor/monitor.h"
+#include "monitor/qt/calls_view.h"
+#include "monitor/session_open.h"
+#include "tools/trace_calls.h"
 #include "monitor/qt/child_area.h"
 #include "monitor/qt/child_window.h"
 #include "monitor/qt/eye_view.h"
@@ -28,12 +32,14 @@
 #include "monitor/qt/status_view.h"
 #include "monitor/qt/window_settings.h"
 #include "monitor/window_tables.h"
+#include "decoder/status.h"
 #include "driverlink/device.h"
 
 MainWindow::MainWindow(Monitor &monitor, bool start, WindowRole role) : monitor_(monitor), role_(role) {
     setWindowTitle(QString::fromLatin1(MAIN_CAPTION));
     sink_ = {this, nullptr, sink_show_warning};
     create_children();
+    create_calls_child();
     create_menus();
     resize(960, 720);
     if (start) {
@@ -42,6 +48,125 @@ MainWindow::MainWindow(Monitor &monitor, bool start, WindowRole role) : monitor_
     if (role_ == WINDOW_LIVE) {
         accept_session_drops(this);
     }
+}
+
+MainWindow::~MainWindow() {
+    release_calls();
+}
+
+void MainWindow::release_calls() {
+    if (calls_released_) {
+        return;
+    }
+    calls_released_ = true;
+    // The children go after the members: the Calls view lets go of the
+    // watch first.
+    calls_view_->set_watch(nullptr, 0);
+    if (monitor_.calls == live_calls_.get()) {
+        monitor_watch_calls(monitor_, nullptr);
+    }
+}
+
+void MainWindow::create_calls_child() {
+    // The window follows the calls from its start.
+    live_calls_ = std::make_unique<CallWatch>();
+    call_watch_init(*live_calls_, monitor_memory_access(monitor_), 0, {nullptr, nullptr});
+    monitor_watch_calls(monitor_, live_calls_.get());
+    calls_origin_us_ = monitor_.calls_since;
+    calls_view_ = new CallsView;
+    calls_view_->set_watch(live_calls_.get(), calls_origin_us_);
+    calls_view_->set_clock([this] { return monitor_.clock() - monitor_.calls_since; });
+    connect(calls_view_, &CallsView::moment_chosen, this,
+            [this](int modem, int64_t time_us, int code) { select_status_moment(modem, time_us, code); });
+    // A fifth child outside the 2 x 2 layout, hidden until asked for.
+    calls_child_ = new ChildWindow(CHILD_CALLS, this);
+    calls_child_->setWindowFlags(calls_child_->windowFlags() | Qt::WindowMinMaxButtonsHint);
+    calls_child_->setWidget(calls_view_);
+    calls_child_->setWindowTitle(QStringLiteral("Calls"));
+    calls_child_->setAttribute(Qt::WA_DeleteOnClose, false);
+    area_->addSubWindow(calls_child_);
+    calls_child_->hide();
+    connect(&calls_timer_, &QTimer::timeout, calls_view_, &CallsView::refresh);
+}
+
+void MainWindow::toggle_calls() {
+    const bool shown = !calls_child_->isVisible();
+    if (shown) {
+        place_calls_child();
+        calls_view_->refresh();
+    }
+    calls_child_->setVisible(shown);
+    if (shown) {
+        calls_child_->raise();
+    }
+    calls_action_->setChecked(shown);
+}
+
+void MainWindow::place_calls_child() {
+    // Over the eye displays (the top half), so that the status lines a
+    // click on the timeline picks stay in view below it.
+    const QSize client = area_->viewport()->size();
+    calls_child_->setGeometry(0, 0, client.width(), std::max(client.height() / 2, calls_child_->minimumSizeHint().height()));
+}
+
+void MainWindow::show_session_calls(std::unique_ptr<CallWatch> watch, int64_t origin_us) {
+    if (watch) {
+        session_calls_ = std::move(watch);
+        calls_origin_us_ = origin_us;
+        calls_view_->set_clock(nullptr);
+        calls_view_->set_watch(session_calls_.get(), origin_us);
+    } else {
+        calls_origin_us_ = monitor_.calls_since;
+        calls_view_->set_clock([this] { return monitor_.clock() - monitor_.calls_since; });
+        calls_view_->set_watch(live_calls_.get(), calls_origin_us_);
+        session_calls_.reset();
+    }
+}
+
+void MainWindow::show_session_calls(const OpenedSession &session) {
+    show_session_calls(trace_call_watch(session.trace, 0), session.start_us);
+}
+
+bool MainWindow::select_status_moment(int modem, int64_t time_us, int code) {
+    if (modem != 1 && modem != 2) {
+        return false;
+    }
+    sync_lists();
+    const LineStore &store = monitor_.stores[modem - 1];
+    const int64_t at = calls_origin_us_ + time_us;
+    size_t line = store.count;
+    if (code != 0) {
+        // The event's own line: its record's text (the event codes carry no
+        // parameters), near the moment.
+        StatusRecord record{};
+        record.modem = static_cast<uint32_t>(modem);
+        record.code = static_cast<uint32_t>(code);
+        StatusLine text;
+        decode_status(record, text);
+        line = line_store_find_text_near(store, at, TIMER_PERIOD_MS * 1000, text);
+    }
+    if (line >= store.count) {
+        line = line_store_find_time(store, at);
+    }
+    if (line >= store.count) {
+        return false;
+    }
+    StatusModel *model = status_models_[modem - 1];
+    StatusView *view = status_views_[modem - 1];
+    const uint64_t number = store.first_number + line;
+    if (number < model->first_number()) {
+        return false;
+    }
+    const QModelIndex source = model->index(static_cast<int>(number - model->first_number()));
+    const QModelIndex shown = view->status_filter()->mapFromSource(source);
+    if (!shown.isValid()) {
+        return false;  // the filter hides it
+    }
+    view->set_following(false);
+    view->setCurrentIndex(shown);
+    view->selectionModel()->select(shown, QItemSelectionModel::ClearAndSelect);
+    view->scrollTo(shown, QAbstractItemView::PositionAtCenter);
+    return true;
 }
 
 void MainWindow::create_children() {
@@ -108,6 +233,12 @@ void MainWindow::create_menus() {
         const int id = row.id;
         connect(action, &QAction::triggered, this, [this, id] { command(id); });
         actions_[i] = action;
+        if (row.id == IDM_MONITOR_2) {
+            // The Calls view, after the lists; it starts hidden.
+            calls_action_ = menu->addAction(QStringLiteral("&Calls"));
+            calls_action_->setCheckable(true);
+            connect(calls_action_, &QAction::triggered, this, [this] { command(IDM_CALLS); });
+        }
     }
 }
 
@@ -247,9 +378,13 @@ void MainWindow::start_timers() {
         }
         timer->start(static_cast<int>(TIMER_PERIOD_MS));
     }
+    calls_timer_.start(1000);
 }
 
 QAction *MainWindow::menu_action(int id) const {
+    if (id == IDM_CALLS) {
+        return calls_action_;
+    }
     for (size_t i = 0; i < sizeof MENU_ROWS / sizeof MENU_ROWS[0]; ++i) {
         if (MENU_ROWS[i].id == id) {
             return actions_[i];
@@ -268,6 +403,10 @@ ChildWindow *MainWindow::child(int child_id) const {
 }
 
 void MainWindow::command(int id) {
+    if (id == IDM_CALLS) {
+        toggle_calls();
+        return;
+    }
     const CommandEffect effect = monitor_command(monitor_, id);
     switch (effect.kind) {
     case COMMAND_EXIT:
@@ -307,6 +446,9 @@ void MainWindow::lay_out_children() {
             c->setGeometry(place.x, place.y, place.width, place.height);
         }
     }
+    if (calls_child_ != nullptr && calls_child_->isVisible()) {
+        place_calls_child();
+    }
 }
 
 
@@ -326,6 +468,7 @@ void MainWindow::sync_lists() {
             status_panes_[m]->update_count();
         }
     }
+    calls_view_->sync();
     update_loss();
     update_filter_status();
 }
@@ -415,6 +558,7 @@ void MainWindow::closeEvent(QCloseEvent *event) {
     if (recording_ != nullptr) {
         recording_->stop();  // the session file complete and closed
     }
+    calls_timer_.stop();
     monitor_close(monitor_);
     // A warning box still open would keep the program (and its drain) going.
     for (QMessageBox *box : findChildren<QMessageBox *>()) {

@@ -7,6 +7,8 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <memory>
+
 #include "monitor/line_time.h"
 #include "monitor/monitor.h"
 #include "monitor/qt/window_options.h"
@@ -23,6 +25,9 @@ class StatusModel;
 class StatusView;
 class StatusPane;
 class SessionRecording;
+class CallsView;
+struct CallWatch;
+struct OpenedSession;
 
 // A live window monitors a driver and records sessions; a session window
 // shows an opened session over its own monitor and records nothing.
@@ -35,6 +40,7 @@ public:
     // themselves and pass start_timers false.
     explicit MainWindow(Monitor &monitor, bool start_timers = true, WindowRole role = WINDOW_LIVE);
     WindowRole role() const { return role_; }
+    ~MainWindow() override;
     Monitor &monitor() const { return monitor_; }
 
     // Carries out a menu command (ids of the menu table); unknown ids do nothing.
@@ -56,6 +62,25 @@ public:
     StatusPane *status_pane(int modem) const { return status_panes_[modem - 1]; }
     EyeView *eye_view(int modem) const { return eye_views_[modem - 1]; }
     ChildArea *child_area() const { return area_; }
+
+    // The Calls view (Monitor > Calls): the calls the monitor follows live,
+    // or those an opened session's trace gave (see trace_call_watch), which
+    // the window then keeps; origin_us is the wall clock of the watch's time
+    // 0 (the session's start). A null watch goes back to the live calls.
+    CallsView *calls_view() const { return calls_view_; }
+    ChildWindow *calls_child() const { return calls_child_; }
+    void show_session_calls(std::unique_ptr<CallWatch> watch, int64_t origin_us);
+    // The calls of a session the monitor shows (monitor_show_session): its
+    // trace's calls, timed from the session's start.
+    void show_session_calls(const OpenedSession &session);
+    const CallWatch *live_calls() const { return live_calls_.get(); }
+    // Selects the status line of modem 1 or 2 shown at `time_us` of the
+    // calls' time: the line of the event's record for a nonzero code (when
+    // the list has it within a tick), else the newest line at or before
+    // that time. False when the list has no such line or its filter hides
+    // it. The list stops following the newest line.
+    bool select_status_moment(int modem, int64_t time_us, int code = 0);
+    QTimer *calls_timer() { return &calls_timer_; }
     QTimer *timer(int index) { return &timers_[index]; }
 
     // The time column of both lists (off by default).
@@ -88,11 +113,18 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // The Calls view lets go of the call watches, and the monitor stops
+    // feeding the window's own: before a subclass deletes the children or
+    // the monitor it owns. The destructor does it otherwise.
+    void release_calls();
 
 private:
     void create_children();
     void create_menus();
     void create_view_menu(QMenu *before);
+    void create_calls_child();
+    void toggle_calls();
+    void place_calls_child();
     void update_loss();
     void update_filter_status();
     void start_timers();
@@ -120,4 +152,13 @@ private:
     WindowRole role_ = WINDOW_LIVE;
     SessionRecording *recording_ = nullptr;
     QAction *open_session_ = nullptr;
+    std::unique_ptr<CallWatch> live_calls_;
+    std::unique_ptr<CallWatch> session_calls_;
+    int64_t calls_origin_us_ = 0;  // wall clock of the shown calls' time 0
+    CallsView *calls_view_ = nullptr;
+    ChildWindow *calls_child_ = nullptr;
+    QAction *calls_action_ = nullptr;
+    bool calls_released_ = false;
+    // The running calls' durations, once a second.
+    QTimer calls_timer_;
 };

@@ -43,6 +43,9 @@ SessionWindow::SessionWindow(std::unique_ptr<SessionParts> parts)
     // which does not (its wall clock would read 1970).
     set_time_format(parts_->session.start_us != 0 ? LINE_TIME_WALL : LINE_TIME_SINCE_ACTIVE);
     sync_lists();
+    // The Calls view shows the calls of the whole file; a moment chosen in
+    // it selects its line, and the line's selection moves the eyes there.
+    show_session_calls(parts_->session);
     for (int m = 1; m <= 2; ++m) {
         const std::vector<EyePoint> *points = opened_session_last_eye(parts_->session, m);
         if (points != nullptr) {
@@ -69,6 +72,9 @@ SessionWindow::SessionWindow(std::unique_ptr<SessionParts> parts)
 
 SessionWindow::~SessionWindow() {
     timer_.stop();
+    // The monitor and the children go here, before the window's own
+    // destructor runs.
+    release_calls();
     // The lists go before the monitor whose stores they show.
     delete takeCentralWidget();
 }

@@ -70,3 +70,21 @@ bool save_status(const Monitor &monitor, int modem, const QString &path, ExportF
     }
     return true;
 }
+
+bool save_bytes(const QString &path, const QByteArray &bytes, QString *error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        *error = file.errorString();
+        return false;
+    }
+    if (!write_all(&file, bytes)) {
+        *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}

@@ -16,3 +16,7 @@ ExportFormat export_format_for(const QString &path);
 struct Monitor;
 bool save_status(const Monitor &monitor, int modem, const QString &path, ExportFormat format,
                  LineTimeFormat time_format, QString *error);
+
+// Writes bytes to path the same way: under a temporary name, renamed over
+// path only when complete. False with the reason in *error.
+bool save_bytes(const QString &path, const QByteArray &bytes, QString *error);

@@ -140,4 +140,39 @@ TEST(LineView, CatchesUpWithFrontDropsAndNewLines) {
     }
 }
 
+// The line of a moment, in a store that has wrapped (its oldest lines gave
+// way): by time alone, and by an event's text near its time.
+TEST(LineStore, FindsTheLineOfAMoment) {
+    SmallStore small(4096, 6);
+    const struct {
+        const char *text;
+        int64_t time;
+    } added[] = {{"gone", 50}, {"gone", 60}, {"a", 100}, {"b", 200}, {"c", 200}, {"Retraining! ", 200},
+                 {"d", 300}, {"Retraining! ", 420}};
+    for (const auto &line : added) line_store_add(&small.store, line.text, line.time);
+    ASSERT_EQ(small.store.count, 6u);  // a, b, c, Retraining!, d, Retraining!
+    const struct {
+        int64_t time;
+        const char *text;  // null: by time alone
+        int64_t window;
+        size_t line;       // 6: none
+    } finds[] = {
+        {99, nullptr, 0, 0},    // before every line: the oldest
+        {100, nullptr, 0, 0},
+        {250, nullptr, 0, 3},   // the newest of three at 200
+        {1000, nullptr, 0, 5},
+        {200, "Retraining! ", 100, 3},
+        {390, "Retraining! ", 100, 5},  // nearer than the one at 200
+        {300, "Retraining! ", 50, 6},   // none within 50
+        {200, "gone", 1000, 6},         // left the store
+    };
+    for (const auto &find : finds) {
+        SCOPED_TRACE(find.time);
+        const size_t line = find.text != nullptr
+                                ? line_store_find_text_near(small.store, find.time, find.window, find.text)
+                                : line_store_find_time(small.store, find.time);
+        EXPECT_EQ(line, find.line);
+    }
+}
+
 }  // namespace

@@ -1,0 +1,87 @@
+// The timeline of a call: SNR and receive level (dB and dBm, left axis) and
+// the Rx and Tx rates (bit/s, right axis) over the call's time, with a mark
+// and a dashed vertical line at each retrain, renegotiation, carrier loss
+// and cleardown. Two calls share one axis of time since each call's start.
+// Series are thinned to two points per pixel column for drawing, so that a
+// repaint costs the same for a hundred points or a hundred thousand.
+#pragma once
+
+#include <QChartView>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "calls/call.h"
+
+class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+
+// The kinds of mark, each with its legend entry and colour.
+enum TimelineMark : uint8_t {
+    MARK_RETRAIN,
+    MARK_RETRAIN_REMOTE,
+    MARK_RENEGOTIATION,
+    MARK_RENEGOTIATION_REMOTE,
+    MARK_CARRIER_LOST,
+    MARK_CLEARDOWN,
+    TIMELINE_MARKS,
+};
+// The mark of an event, or TIMELINE_MARKS for an event without one
+// (fallback and fall-forward show in the rate line itself).
+TimelineMark timeline_mark(const CallEvent &event);
+
+// The lines drawn per call.
+enum TimelineLine : uint8_t { LINE_SNR, LINE_RX_LEVEL, LINE_RX_RATE, LINE_TX_RATE, TIMELINE_LINES };
+
+class CallTimeline : public QChartView {
+    Q_OBJECT
+public:
+    explicit CallTimeline(QWidget *parent = nullptr);
+    ~CallTimeline() override;
+
+    // One call over its own time (seconds since the session start).
+    void show_call(const Call &call);
+    // Two calls over the time since each one's start; the second dashed.
+    void show_pair(const Call &a, const Call &b);
+    void clear_calls();
+
+    // Thinning on (the default) or off, for measuring what it saves.
+    void set_thinning(bool on) { thinning_ = on; redraw_lines(); }
+    // The points of line `line` of call 0 or 1 as drawn now (after thinning).
+    int drawn_points(int call, TimelineLine line) const;
+    // Where a moment of call 0 is drawn, in viewport pixels.
+    QPointF position_of(int64_t time_us) const;
+    // The timeline as PNG at its size on screen; empty when it cannot be drawn.
+    QByteArray png_bytes() const;
+    // Writes png_bytes to path, atomically. False with the reason.
+    bool save_image(const QString &path, QString *error) const;
+
+signals:
+    // A click on the plot: the moment of call 0 (the nearest mark within a
+    // few pixels, else the time under the pointer), since the session start,
+    // and the record code of the mark's event (0 for a plain moment).
+    void moment_chosen(int64_t time_us, int code);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void drawForeground(QPainter *painter, const QRectF &rect) override;
+
+private:
+    void rebuild();
+    void redraw_lines();
+    int plot_columns() const;
+
+    std::unique_ptr<Call> calls_[2];
+    int count_ = 0;
+    bool relative_ = false;
+    bool thinning_ = true;  // time since each call's start
+    QValueAxis *time_axis_ = nullptr;
+    QValueAxis *level_axis_ = nullptr;
+    QValueAxis *rate_axis_ = nullptr;
+    QLineSeries *lines_[2][TIMELINE_LINES] = {};
+    QScatterSeries *marks_[TIMELINE_MARKS] = {};
+    std::vector<SeriesPoint> scratch_;
+};

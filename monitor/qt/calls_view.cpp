@@ -1,0 +1,430 @@
+// Calls view.
+#include "monitor/qt/calls_view.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "calls/call_export.h"
+#include "calls/call_summary.h"
+#include "calls/call_watch.h"
+#include "monitor/qt/call_timeline.h"
+#include "monitor/qt/frozen_eye.h"
+#include "monitor/qt/status_save.h"
+
+namespace {
+
+const QColor DIFFERS_BACKGROUND(255, 236, 179);
+
+QTableWidgetItem *text_item(const QString &text) {
+    QTableWidgetItem *item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    // Long values may be cut by the column: the whole text on hover.
+    if (text.size() > 24) item->setToolTip(text);
+    return item;
+}
+
+QTableWidget *read_only_table(const QStringList &headers, QWidget *parent) {
+    QTableWidget *table = new QTableWidget(0, int(headers.size()), parent);
+    table->setHorizontalHeaderLabels(headers);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setWordWrap(false);
+    table->horizontalHeader()->setStretchLastSection(true);
+    // Headers over the start of their values, which may run past the view.
+    table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    return table;
+}
+
+QString seconds_text(int64_t us) {
+    char text[32];
+    format_seconds(us, text, sizeof text);
+    return QString::fromLatin1(text);
+}
+
+QByteArray list_bytes(const std::vector<const Call *> &calls, CallFileFormat format) {
+    std::string out;
+    if (format == CALL_FILE_JSON) {
+        calls_list_json(calls, out);
+    } else {
+        calls_list_csv(calls, out);
+    }
+    return QByteArray(out.data(), qsizetype(out.size()));
+}
+
+}  // namespace
+
+CallFileFormat call_file_format(const QString &path) {
+    return path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive) ? CALL_FILE_JSON : CALL_FILE_CSV;
+}
+
+CallsView::CallsView(QWidget *parent) : QWidget(parent) {
+    model_ = new CallsModel(this);
+    table_ = new QTableView(this);
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setWordWrap(false);
+    table_->setToolTip(QStringLiteral("Select a call to see its summary and timeline; Ctrl+click a second to compare."));
+    // Fixed widths from the font: measuring a thousand rows would cost a tick.
+    const QFontMetrics metrics = table_->fontMetrics();
+    const int widths[CallsModel::COLUMNS] = {
+        metrics.horizontalAdvance(QStringLiteral("Modem")) + 16,
+        metrics.horizontalAdvance(QStringLiteral("2026-12-08 17:50:00")) + 16,
+        metrics.horizontalAdvance(QStringLiteral("10:00:00")) + 16,
+        metrics.horizontalAdvance(QStringLiteral("v.32/v.32bis/v.32terbo")) + 16,
+        metrics.horizontalAdvance(QStringLiteral("Rx bit/s")) + 16,
+        metrics.horizontalAdvance(QStringLiteral("Tx bit/s")) + 16,
+        metrics.horizontalAdvance(QStringLiteral("12 (12 remote)")) + 12,
+        metrics.horizontalAdvance(QStringLiteral("12 (12 remote)")) + 12,
+        metrics.horizontalAdvance(QStringLiteral("carrier lost")) + 16,
+    };
+    for (int c = 0; c < CallsModel::COLUMNS; ++c) table_->setColumnWidth(c, widths[c]);
+
+    summary_ = read_only_table({QStringLiteral("Key"), QStringLiteral("Value")}, this);
+    events_ = read_only_table(
+        {QStringLiteral("Time (s)"), QStringLiteral("Event"), QStringLiteral("Asked by"), QStringLiteral("Code"),
+         QStringLiteral("Eye")},
+        this);
+    events_->setSelectionMode(QAbstractItemView::SingleSelection);
+    timeline_ = new CallTimeline(this);
+    eye_ = new FrozenEyePane(this);
+
+    count_ = new QLabel(this);
+    QPushButton *export_list_button = new QPushButton(QStringLiteral("Export List..."), this);
+    export_call_button_ = new QPushButton(QStringLiteral("Export Call..."), this);
+    image_button_ = new QPushButton(QStringLiteral("Save Timeline Image..."), this);
+    connect(export_list_button, &QPushButton::clicked, this, &CallsView::export_list_as);
+    connect(export_call_button_, &QPushButton::clicked, this, &CallsView::export_call_as);
+    connect(image_button_, &QPushButton::clicked, this, &CallsView::save_image_as);
+
+    QWidget *eye_tab = new QWidget(this);
+    QHBoxLayout *eye_layout = new QHBoxLayout(eye_tab);
+    eye_layout->setContentsMargins(2, 2, 2, 2);
+    eye_layout->addWidget(events_, 3);
+    eye_layout->addWidget(eye_, 2);
+    tabs_ = new QTabWidget(this);
+    tabs_->addTab(timeline_, QStringLiteral("Timeline"));
+    tabs_->addTab(eye_tab, QStringLiteral("Events and Eye"));
+
+    QSplitter *details = details_ = new QSplitter(Qt::Horizontal, this);
+    details->addWidget(summary_);
+    details->addWidget(tabs_);
+    details->setStretchFactor(0, 2);
+    details->setStretchFactor(1, 3);
+    QSplitter *split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(table_);
+    split->addWidget(details);
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 3);
+
+    QHBoxLayout *bar = new QHBoxLayout;
+    bar->addWidget(count_, 1);
+    bar->addWidget(export_list_button);
+    bar->addWidget(export_call_button_);
+    bar->addWidget(image_button_);
+    QVBoxLayout *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addLayout(bar);
+    layout->addWidget(split, 1);
+
+    // The selection stays on its calls over a rebuild of the rows.
+    connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, [this] { kept_selection_ = selected_keys(); });
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+        QList<int> rows;
+        for (const CallKey &key : kept_selection_) {
+            const int row = model_->row_of(key);
+            if (row >= 0) rows.append(row);
+        }
+        const QSignalBlocker blocker(table_->selectionModel());
+        table_->selectionModel()->clearSelection();
+        for (int row : rows)
+            table_->selectionModel()->select(model_->index(row, 0),
+                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        update_count();
+    });
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CallsView::show_selection);
+    connect(events_, &QTableWidget::currentCellChanged, this, [this](int row) { show_event_eye(row); });
+    connect(timeline_, &CallTimeline::moment_chosen, this, [this](int64_t time_us, int code) {
+        if (shown_[0]) emit moment_chosen(shown_[0]->modem, time_us, code);
+    });
+    create_actions();
+    show_selection();
+}
+
+CallsView::~CallsView() = default;
+
+void CallsView::create_actions() {
+    // The same commands on the list's context menu.
+    table_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    const struct {
+        const char *text;
+        void (CallsView::*run)();
+    } rows[] = {
+        {"Export List...", &CallsView::export_list_as},
+        {"Export Call...", &CallsView::export_call_as},
+        {"Save Timeline Image...", &CallsView::save_image_as},
+    };
+    for (const auto &row : rows) {
+        QAction *action = new QAction(QString::fromLatin1(row.text), table_);
+        connect(action, &QAction::triggered, this, row.run);
+        table_->addAction(action);
+    }
+}
+
+void CallsView::set_watch(const CallWatch *watch, int64_t origin_us) {
+    model_->set_watch(watch, origin_us);
+    update_count();
+}
+
+void CallsView::sync() { model_->sync(); }
+
+void CallsView::refresh() {
+    model_->refresh_running(now_ ? now_() : -1);
+    // A selected call that is still running has new details.
+    const QList<CallKey> keys = selected_keys();
+    for (const CallKey &key : keys) {
+        const Call *call = model_->call(model_->row_of(key));
+        if (call != nullptr && !call->ended) {
+            show_selection();
+            break;
+        }
+    }
+}
+
+void CallsView::update_count() {
+    const CallWatch *watch = model_->watch();
+    QString text = QStringLiteral("%1 calls").arg(model_->rowCount());
+    if (watch != nullptr && watch->log.dropped > 0)
+        text += QStringLiteral(" (%1 older calls gave way)").arg(watch->log.dropped);
+    count_->setText(text);
+}
+
+QList<CallKey> CallsView::selected_keys() const {
+    QList<int> rows;
+    for (const QModelIndex &index : table_->selectionModel()->selectedRows()) rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    QList<CallKey> keys;
+    for (int row : rows) keys.append(model_->key(row));
+    return keys;
+}
+
+void CallsView::select_rows(const QList<int> &rows) {
+    QItemSelection selection;
+    for (int row : rows) {
+        if (row >= 0 && row < model_->rowCount())
+            selection.select(model_->index(row, 0), model_->index(row, CallsModel::COLUMNS - 1));
+    }
+    table_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void CallsView::show_selection() {
+    const QList<CallKey> keys = selected_keys();
+    const Call *a = keys.size() > 0 ? model_->call(model_->row_of(keys[0])) : nullptr;
+    const Call *b = keys.size() > 1 ? model_->call(model_->row_of(keys[1])) : nullptr;
+    shown_[0] = a != nullptr ? std::make_unique<Call>(*a) : nullptr;
+    // Two calls compare: the older as A, over the time since each start.
+    shown_[1] = b != nullptr ? std::make_unique<Call>(*b) : nullptr;
+    if (shown_[1] && shown_[1]->start_us < shown_[0]->start_us) std::swap(shown_[0], shown_[1]);
+    export_call_button_->setEnabled(shown_[0] != nullptr);
+    image_button_->setEnabled(shown_[0] != nullptr);
+    // A comparison needs the room of two value columns.
+    const bool comparing = shown_[0] && shown_[1];
+    if (comparing != comparing_) {
+        comparing_ = comparing;
+        const int width = details_->width();
+        details_->setSizes({comparing ? width / 2 : width * 2 / 5, comparing ? width / 2 : width * 3 / 5});
+    }
+    if (shown_[0] && shown_[1]) {
+        show_comparison(*shown_[0], *shown_[1]);
+        timeline_->show_pair(*shown_[0], *shown_[1]);
+        show_events(*shown_[0]);
+    } else if (shown_[0]) {
+        show_summary(*shown_[0]);
+        timeline_->show_call(*shown_[0]);
+        show_events(*shown_[0]);
+    } else {
+        summary_->setColumnCount(2);
+        summary_->setHorizontalHeaderLabels({QStringLiteral("Key"), QStringLiteral("Value")});
+        summary_->setRowCount(0);
+        timeline_->clear_calls();
+        events_->setRowCount(0);
+        eye_->clear();
+    }
+}
+
+void CallsView::show_summary(const Call &call) {
+    std::vector<SummaryRow> rows;
+    call_summary(call, rows);
+    summary_->setUpdatesEnabled(false);
+    summary_->setColumnCount(2);
+    summary_->setHorizontalHeaderLabels({QStringLiteral("Key"), QStringLiteral("Value")});
+    summary_->setRowCount(int(rows.size()));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        summary_->setItem(int(i), 0, text_item(QString::fromUtf8(rows[i].key)));
+        summary_->setItem(int(i), 1, text_item(QString::fromUtf8(rows[i].value)));
+    }
+    summary_->resizeColumnToContents(0);
+    summary_->resizeColumnToContents(1);
+    summary_->setUpdatesEnabled(true);
+}
+
+void CallsView::show_comparison(const Call &a, const Call &b) {
+    std::vector<SummaryRow> rows_a, rows_b;
+    call_summary(a, rows_a);
+    call_summary(b, rows_b);
+    std::vector<CompareRow> rows;
+    compare_summaries(rows_a, rows_b, rows);
+    summary_->setUpdatesEnabled(false);
+    summary_->setColumnCount(4);
+    summary_->setHorizontalHeaderLabels({QString(), QStringLiteral("Key"),
+                                         QStringLiteral("A (modem %1 #%2)").arg(a.modem).arg(a.number),
+                                         QStringLiteral("B (modem %1 #%2)").arg(b.modem).arg(b.number)});
+    summary_->setRowCount(int(rows.size()));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const CompareRow &row = rows[i];
+        QTableWidgetItem *items[4] = {text_item(row.differs ? QStringLiteral("*") : QString()),
+                                      text_item(QString::fromUtf8(row.key)), text_item(QString::fromUtf8(row.a)),
+                                      text_item(QString::fromUtf8(row.b))};
+        for (int c = 0; c < 4; ++c) {
+            if (row.differs) items[c]->setBackground(DIFFERS_BACKGROUND);
+            summary_->setItem(int(i), c, items[c]);
+        }
+    }
+    summary_->resizeColumnToContents(0);
+    summary_->resizeColumnToContents(1);
+    summary_->resizeColumnToContents(2);
+    summary_->setColumnWidth(2, std::min(summary_->columnWidth(2), 280));
+    summary_->resizeColumnToContents(3);
+    summary_->setUpdatesEnabled(true);
+}
+
+void CallsView::show_events(const Call &call) {
+    const int current = events_->currentRow();
+    events_->setUpdatesEnabled(false);
+    {
+        const QSignalBlocker blocker(events_);
+        events_->setRowCount(int(call.events.size()));
+        for (size_t i = 0; i < call.events.size(); ++i) {
+            const CallEvent &e = call.events[i];
+            const int row = int(i);
+            events_->setItem(row, 0, text_item(seconds_text(e.time_us)));
+            events_->setItem(row, 1, text_item(QString::fromLatin1(event_name(e.kind))));
+            events_->setItem(row, 2, text_item(QString::fromLatin1(origin_name(e.origin))));
+            events_->setItem(row, 3, text_item(QString::number(e.code)));
+            int ticks = 0;
+            if (e.frozen_eye >= 0 && size_t(e.frozen_eye) < call.eyes.size()) ticks = call.eyes[size_t(e.frozen_eye)].ticks;
+            events_->setItem(row, 4, text_item(ticks > 0 ? QStringLiteral("%1 ticks").arg(ticks) : QStringLiteral("-")));
+        }
+        events_->resizeColumnsToContents();
+        if (current >= 0 && current < events_->rowCount()) events_->setCurrentCell(current, 0);
+    }
+    events_->setUpdatesEnabled(true);
+    if (current < 0 || current >= events_->rowCount()) {
+        eye_->clear();
+        if (call.events.empty()) eye_->show_eye(call.modem, nullptr, QStringLiteral("This call had no events."));
+    }
+}
+
+void CallsView::show_event_eye(int row) {
+    if (!shown_[0] || row < 0 || size_t(row) >= shown_[0]->events.size()) {
+        eye_->clear();
+        return;
+    }
+    const Call &call = *shown_[0];
+    const CallEvent &e = call.events[size_t(row)];
+    const FrozenEye *eye = e.frozen_eye >= 0 && size_t(e.frozen_eye) < call.eyes.size() ? &call.eyes[size_t(e.frozen_eye)]
+                                                                                        : nullptr;
+    QString caption = QStringLiteral("Modem %1, %2 at %3 s: ")
+                          .arg(call.modem)
+                          .arg(QString::fromLatin1(event_name(e.kind)))
+                          .arg(seconds_text(e.time_us));
+    if (eye == nullptr || eye->ticks == 0) {
+        caption += QStringLiteral("no eye points came in the ticks before it.");
+        eye = nullptr;
+    } else {
+        caption += QStringLiteral("the last %1 ticks before it.").arg(eye->ticks);
+    }
+    eye_->show_eye(call.modem, eye, caption);
+    emit moment_chosen(call.modem, e.time_us, e.code);
+}
+
+bool CallsView::export_list(const QString &path, QString *error) const {
+    return save_bytes(path, list_bytes(model_->calls(), call_file_format(path)), error);
+}
+
+bool CallsView::export_call(const QString &path, QString *error) const {
+    if (!shown_[0]) {
+        *error = QStringLiteral("no call selected");
+        return false;
+    }
+    std::string out;
+    if (call_file_format(path) == CALL_FILE_JSON) {
+        call_json(*shown_[0], true, out);
+    } else {
+        call_detail_csv(*shown_[0], out);
+    }
+    return save_bytes(path, QByteArray(out.data(), qsizetype(out.size())), error);
+}
+
+bool CallsView::save_timeline_image(const QString &path, QString *error) const {
+    return timeline_->save_image(path, error);
+}
+
+// The dialogs: a file name, then the save; a failure says why. A name
+// without an extension takes the one of the chosen filter ("JSON (*.json)").
+static void save_with_dialog(QWidget *parent, const QString &title, const QString &name, const QString &filters,
+                             const std::function<bool(const QString &, QString *)> &save) {
+    QString filter;
+    QString path = QFileDialog::getSaveFileName(parent, title, name, filters, &filter);
+    if (path.isEmpty()) return;
+    const qsizetype star = filter.indexOf(QStringLiteral("*."));
+    if (QFileInfo(path).suffix().isEmpty() && star >= 0)
+        path += filter.mid(star + 1, filter.indexOf(QLatin1Char(')'), star) - star - 1);
+    QString error;
+    if (!save(path, &error))
+        QMessageBox::warning(parent, title, QStringLiteral("Could not save %1:\n%2").arg(path, error));
+}
+
+void CallsView::export_list_as() {
+    save_with_dialog(this, QStringLiteral("Export Calls"), QStringLiteral("calls.csv"),
+                     QStringLiteral("CSV (*.csv);;JSON (*.json)"),
+                     [this](const QString &path, QString *error) { return export_list(path, error); });
+}
+
+void CallsView::export_call_as() {
+    if (!shown_[0]) return;
+    save_with_dialog(this, QStringLiteral("Export Call"),
+                     QStringLiteral("modem%1-call%2.csv").arg(shown_[0]->modem).arg(shown_[0]->number),
+                     QStringLiteral("CSV (*.csv);;JSON (*.json)"),
+                     [this](const QString &path, QString *error) { return export_call(path, error); });
+}
+
+void CallsView::save_image_as() {
+    if (!shown_[0]) return;
+    save_with_dialog(this, QStringLiteral("Save Timeline Image"),
+                     QStringLiteral("modem%1-call%2.png").arg(shown_[0]->modem).arg(shown_[0]->number),
+                     QStringLiteral("PNG (*.png)"),
+                     [this](const QString &path, QString *error) { return save_timeline_image(path, error); });
+}

@@ -1,0 +1,105 @@
+// The Calls view: the list of calls (one row per call per modem, newest
+// first, live), the summary and timeline of the selected call, its events
+// with the eye frozen at each, exports, and the comparison of two calls
+// (select two with Ctrl+click).
+#pragma once
+
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "calls/call.h"
+#include "monitor/qt/calls_model.h"
+
+class CallTimeline;
+class FrozenEyePane;
+class QLabel;
+class QPushButton;
+class QSplitter;
+class QTabWidget;
+class QTableView;
+class QTableWidget;
+struct CallWatch;
+
+// What a file of calls holds, by its name: JSON for ".json" (any case),
+// CSV otherwise.
+enum CallFileFormat { CALL_FILE_CSV, CALL_FILE_JSON };
+CallFileFormat call_file_format(const QString &path);
+
+class CallsView : public QWidget {
+    Q_OBJECT
+public:
+    explicit CallsView(QWidget *parent = nullptr);
+    ~CallsView() override;
+
+    // The calls to show, as CallsModel::set_watch takes them.
+    void set_watch(const CallWatch *watch, int64_t origin_us);
+    // The watch's time now (microseconds since its start), for the running
+    // calls' durations; without it a running call lasts to its last record.
+    void set_clock(std::function<int64_t()> now) { now_ = std::move(now); }
+
+    // After every tick that may start or end a call: the rows follow the
+    // watch, the selection stays on its calls.
+    void sync();
+    // Once a second: running calls' durations, and the details of a running
+    // call that is selected.
+    void refresh();
+
+    // Selects rows (one shows a call, two compare); others are dropped.
+    void select_rows(const QList<int> &rows);
+    // The selected calls' keys, in row order.
+    QList<CallKey> selected_keys() const;
+
+    // The list as shown (all calls, newest first) to path, CSV or JSON by its name.
+    bool export_list(const QString &path, QString *error) const;
+    // The selected call's summary, events and series to path, CSV or JSON by its name.
+    bool export_call(const QString &path, QString *error) const;
+    bool save_timeline_image(const QString &path, QString *error) const;
+
+    CallsModel *model() const { return model_; }
+    QTableView *table() const { return table_; }
+    QTableWidget *summary() const { return summary_; }
+    QTableWidget *events() const { return events_; }
+    CallTimeline *timeline() const { return timeline_; }
+    FrozenEyePane *frozen_eye() const { return eye_; }
+    QTabWidget *tabs() const { return tabs_; }
+    // The call whose details are shown (the first of a comparison), or null.
+    const Call *shown_call() const { return shown_[0].get(); }
+
+signals:
+    // A moment of a call was picked (a mark, a point of the timeline, an
+    // event): the status line of modem `modem` at that time (since the
+    // watch's start) should be shown; code is the record code of an event
+    // (its own line is the one to show), 0 for a plain moment.
+    void moment_chosen(int modem, int64_t time_us, int code);
+
+private:
+    void create_actions();
+    void show_selection();
+    void show_summary(const Call &call);
+    void show_comparison(const Call &a, const Call &b);
+    void show_events(const Call &call);
+    void show_event_eye(int row);
+    void export_list_as();
+    void export_call_as();
+    void save_image_as();
+    void update_count();
+
+    CallsModel *model_;
+    QTableView *table_;
+    QTableWidget *summary_;
+    QTableWidget *events_;
+    CallTimeline *timeline_;
+    FrozenEyePane *eye_;
+    QTabWidget *tabs_;
+    QSplitter *details_;
+    bool comparing_ = false;
+    QLabel *count_;
+    QPushButton *export_call_button_;
+    QPushButton *image_button_;
+    std::function<int64_t()> now_;
+    QList<CallKey> kept_selection_;
+    std::unique_ptr<Call> shown_[2];
+};

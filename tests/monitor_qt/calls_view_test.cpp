@@ -1,0 +1,226 @@
+// The Calls view over scenarios played through the in-process driver into
+// the window's monitor: the rows, a click on the timeline, the exports and
+// the comparison.
+#include <QFile>
+#include <QTableView>
+#include <QTableWidget>
+
+#include <string>
+#include <vector>
+
+#include "calls/call_export.h"
+#include "calls/call_summary.h"
+#include "monitor/qt/call_timeline.h"
+#include "monitor/qt/calls_view.h"
+#include "monitor/session_open.h"
+#include "simulator/trace.h"
+#include "window_fixture.h"
+
+namespace {
+
+// The driver's virtual clock, so that lines and calls share exact times.
+int64_t sim_clock_us() { return static_cast<int64_t>(sim_clock()) * 1000; }
+
+class CallsViewTest : public WindowTest {
+protected:
+    // Plays the scenarios one after the other through the window's ticks,
+    // then shows the Calls view. The modems go idle a few ticks after their
+    // last record, as a driver's do (the monitor fetches records only while
+    // a modem is active).
+    CallsView *play(std::initializer_list<const char *> scenarios) {
+        monitor_->clock = sim_clock_us;
+        MainWindow *window = open_window();
+        for (const char *name : scenarios) {
+            std::vector<TraceDirective> trace;
+            const std::string path = std::string(TARVEL_SOURCE_DIR "/scenarios/") + name + ".trace";
+            EXPECT_TRUE(read_trace_file(path.c_str(), &trace)) << path;
+            for (const TraceDirective &directive : trace) {
+                if (directive.op == TRACE_ACTIVE && directive.value == 0) {
+                    TraceDirective wait = directive;
+                    wait.op = TRACE_WAIT;
+                    wait.value = 300;
+                    sim_play(&wait, 1);
+                }
+                sim_play(&directive, 1);
+            }
+        }
+        for (int round = 0; round < 2000 && !sim_script_done(); ++round) {
+            sim_advance(TIMER_PERIOD_MS);
+            window->main_tick();
+            window->status_tick();
+            window->eye_tick(1);
+            window->eye_tick(2);
+        }
+        // A last round sees the modems idle.
+        sim_advance(TIMER_PERIOD_MS);
+        window->status_tick();
+        window->command(IDM_CALLS);
+        CallsView *view = window->calls_view();
+        view->refresh();
+        return view;
+    }
+
+    // The scenario opened as a session instead: its lines in the stores
+    // with their recorded times, its calls from the trace.
+    CallsView *open_session(const char *name) {
+        MainWindow *window = open_window();
+        const std::string path = std::string(TARVEL_SOURCE_DIR "/scenarios/") + name + ".trace";
+        std::string error, warning;
+        EXPECT_TRUE(opened_session_read(path.c_str(), session_, error, warning)) << error;
+        monitor_show_session(*monitor_, session_);
+        for (int m = 1; m <= 2; ++m) window->status_model(m)->reset();
+        window->show_session_calls(session_);
+        window->command(IDM_CALLS);
+        return window->calls_view();
+    }
+
+    OpenedSession session_;
+
+    static std::string cell(const QAbstractItemModel *model, int row, int column) {
+        return model->index(row, column).data().toString().toStdString();
+    }
+};
+
+TEST_F(CallsViewTest, RowsAreNewestFirstWithTheirCallsFields) {
+    CallsView *view = play({"v34-call", "error-control-call", "fax-session"});
+    EXPECT_TRUE(window_->calls_child()->isVisible());
+    EXPECT_TRUE(window_->menu_action(IDM_CALLS)->isChecked());
+    // Worked out from the traces: fax calls on modem 2 last, the two
+    // error-control calls at one moment (modem 1 first), the V.34 call first.
+    const struct {
+        const char *modem, *modulation, *rx, *tx, *retrains, *cleardown;
+    } rows[] = {
+        {"2", "-",                      "-",     "14400", "0", "local"},
+        {"2", "v.17",                   "14400", "-",     "0", "local"},
+        {"1", "v.32/v.32bis/v.32terbo", "14400", "14400", "1", "local"},
+        {"2", "v.32/v.32bis/v.32terbo", "12000", "12000", "0", "local"},
+        {"1", "v.34",                   "31200", "28800", "0", "remote"},
+    };
+    const CallsModel *model = view->model();
+    ASSERT_EQ(model->rowCount(), int(std::size(rows)));
+    for (int r = 0; r < int(std::size(rows)); ++r) {
+        SCOPED_TRACE(r);
+        EXPECT_EQ(cell(model, r, CallsModel::COLUMN_MODEM), rows[r].modem);
+        EXPECT_EQ(cell(model, r, CallsModel::COLUMN_MODULATION), rows[r].modulation);
+        EXPECT_EQ(cell(model, r, CallsModel::COLUMN_RX_RATE), rows[r].rx);
+        EXPECT_EQ(cell(model, r, CallsModel::COLUMN_TX_RATE), rows[r].tx);
+        EXPECT_EQ(cell(model, r, CallsModel::COLUMN_RETRAINS), rows[r].retrains);
+        EXPECT_EQ(cell(model, r, CallsModel::COLUMN_CLEARDOWN), rows[r].cleardown);
+        if (r > 0) {
+            EXPECT_LE(model->call(r)->start_us, model->call(r - 1)->start_us);
+        }
+    }
+    // Closing the child hides it and clears the check mark.
+    window_->calls_child()->close();
+    EXPECT_FALSE(window_->calls_child()->isVisible());
+    EXPECT_FALSE(window_->menu_action(IDM_CALLS)->isChecked());
+}
+
+// Live, and in the same scenario opened as a session.
+TEST_F(CallsViewTest, AClickOnTheTimelineSelectsTheStatusLineOfThatMoment) {
+    for (bool opened : {false, true}) {
+        SCOPED_TRACE(opened ? "opened session" : "live");
+        if (opened) {
+            window_.reset();
+        }
+        CallsView *view = opened ? open_session("error-control-call") : play({"error-control-call"});
+        const int row = view->model()->row_of({1, 1});
+        ASSERT_GE(row, 0);
+        view->select_rows({row});
+        view->tabs()->setCurrentWidget(view->timeline());
+        QApplication::processEvents();
+        const Call &call = *view->shown_call();
+        // The events' marks, and a moment between them, which takes the newest
+        // line at or before it: the retrain's second's last line.
+        const struct {
+            int event;          // index into the call's events, -1: a moment
+            int64_t moment_us;  // since the call's start, for a moment
+            const char *line;
+        } clicks[] = {
+            {0, 0, "Retraining! "},
+            {1, 0, "Cleardown! "},
+            {-1, 1250000, "V42bis Decoder statistic: 77040 bytes in"},
+        };
+        ASSERT_EQ(call.events.size(), 2u);
+        for (const auto &click : clicks) {
+            SCOPED_TRACE(click.line);
+            const int64_t at = click.event >= 0 ? call.events[size_t(click.event)].time_us : call.start_us + click.moment_us;
+            const QPoint point = view->timeline()->position_of(at).toPoint() + QPoint(0, 40);
+            QTest::mouseClick(view->timeline()->viewport(), Qt::LeftButton, {}, point);
+            StatusView *list = window_->status_view(1);
+            ASSERT_TRUE(list->currentIndex().isValid());
+            EXPECT_EQ(list->currentIndex().data().toString().toStdString().rfind(click.line, 0), 0u)
+                << list->currentIndex().data().toString().toStdString();
+        }
+    }
+}
+
+TEST_F(CallsViewTest, ExportsHoldWhatTheCallExportWrites) {
+    CallsView *view = play({"error-control-call", "fax-session"});
+    view->select_rows({1});
+    const std::vector<const Call *> &calls = view->model()->calls();
+    const Call &selected = *view->shown_call();
+    std::string list_csv, list_json, call_csv, call_json_text;
+    calls_list_csv(calls, list_csv);
+    calls_list_json(calls, list_json);
+    call_detail_csv(selected, call_csv);
+    call_json(selected, true, call_json_text);
+    const struct {
+        const char *path;
+        bool whole_list;
+        const std::string &expected;
+    } files[] = {
+        {"calls.csv", true, list_csv},
+        {"calls.JSON", true, list_json},
+        {"call.csv", false, call_csv},
+        {"call.json", false, call_json_text},
+    };
+    for (const auto &file : files) {
+        SCOPED_TRACE(file.path);
+        QString error;
+        ASSERT_TRUE(file.whole_list ? view->export_list(file.path, &error) : view->export_call(file.path, &error))
+            << error.toStdString();
+        const std::vector<unsigned char> bytes = file_bytes(file.path);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), file.expected);
+    }
+    // A failed save names its reason and leaves no file.
+    QString error;
+    EXPECT_FALSE(view->export_list("no-such-dir/calls.csv", &error));
+    EXPECT_FALSE(error.isEmpty());
+    ASSERT_TRUE(view->save_timeline_image("timeline.png", &error)) << error.toStdString();
+    EXPECT_EQ(QImage("timeline.png").size(), view->timeline()->size());
+}
+
+TEST_F(CallsViewTest, TwoSelectedCallsCompareWithTheirDifferencesMarked) {
+    CallsView *view = play({"error-control-call"});
+    view->select_rows({0, 1});
+    QTableWidget *table = view->summary();
+    ASSERT_EQ(table->columnCount(), 4);
+    const struct {
+        const char *key;
+        bool differs;
+    } keys[] = {
+        {"Modem", true},
+        {"Rx rate final", true},
+        {"Error control", true},
+        {"Modulation", false},
+        {"Cleardown", false},
+    };
+    for (const auto &key : keys) {
+        SCOPED_TRACE(key.key);
+        int found = -1;
+        for (int r = 0; r < table->rowCount(); ++r)
+            if (table->item(r, 1)->text() == QString::fromLatin1(key.key)) found = r;
+        ASSERT_GE(found, 0);
+        EXPECT_EQ(table->item(found, 0)->text() == QStringLiteral("*"), key.differs);
+    }
+    // Every marked row has two values that differ, every other row two equal ones.
+    for (int r = 0; r < table->rowCount(); ++r) {
+        SCOPED_TRACE(table->item(r, 1)->text().toStdString());
+        EXPECT_EQ(table->item(r, 0)->text() == QStringLiteral("*"), table->item(r, 2)->text() != table->item(r, 3)->text());
+    }
+    // Both timelines over the time since each call's start.
+    EXPECT_GT(view->timeline()->drawn_points(1, LINE_RX_RATE), 0);
+}
+
+}  // namespace
