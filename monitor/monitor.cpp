@@ -243,7 +243,8 @@ int monitor_eye_tick(Monitor &monitor, int modem, EyePoint points[EYE_POINTS_WAN
     return count;
 }
 
-void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us) {
+void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us,
+                   EyePoint (*eyes)[EYE_POINTS_WANTED], int *eye_counts) {
     EyePoint points[EYE_POINTS_WANTED];
     for (MonitorTick tick : MONITOR_TICKS) {
         switch (tick) {
@@ -255,11 +256,15 @@ void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us)
             monitor_status_tick(monitor, sink, budget_us);
             break;
         case TICK_EYE_1:
-            monitor_eye_tick(monitor, 1, points);
+        case TICK_EYE_2: {
+            const int modem = tick == TICK_EYE_1 ? 1 : 2;
+            EyePoint *into = eyes != nullptr ? eyes[modem - 1] : points;
+            const int count = monitor_eye_tick(monitor, modem, into);
+            if (eye_counts != nullptr && count >= 0) {
+                eye_counts[modem - 1] = count;
+            }
             break;
-        case TICK_EYE_2:
-            monitor_eye_tick(monitor, 2, points);
-            break;
+        }
         }
     }
 }

@@ -122,9 +122,11 @@ uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t 
 int monitor_eye_tick(Monitor &monitor, int modem, EyePoint points[EYE_POINTS_WANTED]);
 
 // One whole round of the five ticks, in MONITOR_TICKS order, as a front end
-// without timers of its own runs it. points receives each eye's points in
-// turn (a front end that draws them uses the eye ticks itself).
-void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us);
+// without timers of its own runs it. With `eyes`, each eye tick's points go
+// to eyes[modem - 1] and their count to eye_counts[modem - 1] (left as it
+// is while no modem is active), for a front end that draws them.
+void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us,
+                   EyePoint (*eyes)[EYE_POINTS_WANTED] = nullptr, int *eye_counts = nullptr);
 
 // --- Recording a session ----------------------------------------------------
 // Starts feeding `writer` (already open) from the ticks: each round's start

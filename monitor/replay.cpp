@@ -69,32 +69,9 @@ static void restamp(LineStore &store, uint64_t from, int64_t time) {
 // of the session's time. True while the session has more to give.
 static bool round(Replay &replay, const MonitorSink &sink) {
     Monitor &monitor = *replay.monitor;
-    EyePoint points[EYE_POINTS_WANTED];
     const uint64_t ends[2] = {line_store_end_number(monitor.stores[0]), line_store_end_number(monitor.stores[1])};
     ModemActivity activity[2] = {monitor.activity[0], monitor.activity[1]};
-    for (MonitorTick tick : MONITOR_TICKS) {
-        switch (tick) {
-        case TICK_MAIN:
-            monitor_main_tick(monitor);
-            break;
-        case TICK_STATUS_1:
-        case TICK_STATUS_2:
-            monitor_status_tick(monitor, sink, 0);
-            break;
-        case TICK_EYE_1:
-        case TICK_EYE_2: {
-            const int modem = tick == TICK_EYE_1 ? 1 : 2;
-            const int count = monitor_eye_tick(monitor, modem, points);
-            if (count >= 0) {
-                for (int i = 0; i < count; ++i) {
-                    replay.eye[modem - 1][i] = points[i];
-                }
-                replay.eye_count[modem - 1] = count;
-            }
-            break;
-        }
-        }
-    }
+    monitor_round(monitor, sink, 0, replay.eye, replay.eye_count);
     const int64_t time = replay.start_us + static_cast<int64_t>(replay.rounds) * TIMER_PERIOD_MS * 1000;
     for (int m = 0; m < 2; ++m) {
         restamp(monitor.stores[m], ends[m], time);
