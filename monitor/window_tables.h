@@ -8,8 +8,12 @@
 
 // Menu command ids.
 constexpr int IDM_EXIT = 10;
+constexpr int IDM_RECORD_SESSION = 11;
+constexpr int IDM_STOP_RECORDING = 12;
+constexpr int IDM_OPEN_SESSION = 13;
 constexpr int IDM_MONITOR_1 = 20;
 constexpr int IDM_MONITOR_2 = 21;
+constexpr int IDM_CALLS = 22;  // the call summary (Win32) or calls view
 constexpr int IDM_EYE_1 = 30;
 constexpr int IDM_EYE_2 = 31;
 constexpr int IDM_ABOUT = 40;
@@ -19,6 +23,8 @@ constexpr int CHILD_STATUS_1 = 1;
 constexpr int CHILD_STATUS_2 = 2;
 constexpr int CHILD_EYE_1 = 3;
 constexpr int CHILD_EYE_2 = 4;
+// The call summary: beside the four, hidden at the start.
+constexpr int CHILD_CALLS = 5;
 
 // Every timer of the monitor ticks at this period.
 constexpr unsigned TIMER_PERIOD_MS = 100;
@@ -50,10 +56,12 @@ struct ChildRow {
 extern const ChildRow CHILD_ROWS[4];
 
 // Visibility flags, index 0 for modem 1: 1 while the child is shown and its
-// menu item checked. All start at 1 and only menu_command changes them.
+// menu item checked. The four start at 1, the call summary at 0; only
+// menu_command changes them.
 struct Visibility {
     int status[2];
     int eye[2];
+    int calls;
 };
 
 enum CommandKind {
@@ -61,10 +69,13 @@ enum CommandKind {
     COMMAND_EXIT,     // close the main window
     COMMAND_TOGGLE,   // show or hide `child` and set its check mark to `shown`
     COMMAND_ABOUT,    // show the About box
+    COMMAND_RECORD_SESSION,  // ask for a file and record the session into it
+    COMMAND_STOP_RECORDING,  // stop recording, the file complete
+    COMMAND_OPEN_SESSION,    // ask for a session file and show it
 };
 struct CommandEffect {
     CommandKind kind;
-    int child;   // COMMAND_TOGGLE: child id 1 to 4
+    int child;   // COMMAND_TOGGLE: child id 1 to 5
     bool shown;  // COMMAND_TOGGLE: the child's new state and check mark
 };
 
@@ -88,3 +99,12 @@ struct ChildPlace {
 };
 // The four places in the order the moves are made: status 1, status 2, eye 1, eye 2.
 void layout_children(uint32_t width, uint32_t height, ChildPlace places[4]);
+// The same with the call summary shown: the four share the left three
+// fifths as above, the summary takes the rest at full height. Five places,
+// the summary last.
+void layout_children_with_calls(uint32_t width, uint32_t height, ChildPlace places[5]);
+
+// The main window's caption for what it shows: MAIN_CAPTION while live,
+// "Line Watch - NAME" for an opened session file (NAME without its folder).
+// Always NUL-terminated; a name too long for `size` is cut.
+void session_caption(const char *path, char *text, size_t size);
