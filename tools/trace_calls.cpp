@@ -15,11 +15,12 @@ size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t 
 
 }  // namespace
 
-void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &calls) {
+void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &calls, int64_t start_wall_us) {
     SparseMemory memory;
     std::unique_ptr<CallWatch> watch(new CallWatch);
     call_watch_init(*watch, DriverMemoryAccess{read_memory, &memory}, TRACE_CALLS_MAX, {nullptr, nullptr});
     int64_t time_us = 0;
+    const auto wall = [&] { return start_wall_us < 0 ? int64_t(-1) : start_wall_us + time_us; };
     std::vector<EyeXY> points;
     for (const TraceDirective &directive : trace) {
         switch (directive.op) {
@@ -28,10 +29,10 @@ void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &ca
             sparse_write(memory, directive.address, directive.bytes.data(), directive.bytes.size());
             break;
         case TRACE_REC:
-            call_watch_record(*watch, directive.record, time_us, -1);
+            call_watch_record(*watch, directive.record, time_us, wall());
             break;
         case TRACE_ACTIVE:
-            call_watch_presence(*watch, directive.value > 2 ? 2 : static_cast<int>(directive.value), time_us, -1);
+            call_watch_presence(*watch, directive.value > 2 ? 2 : static_cast<int>(directive.value), time_us, wall());
             break;
         case TRACE_EYE: {
             const size_t n = directive.points.size();

@@ -103,6 +103,9 @@ static bool on_command(HWND window, int id) {
     case COMMAND_STOP_RECORDING:
         stop_recording(window);
         return true;
+    case COMMAND_OPEN_SESSION:
+        open_session(window);
+        return true;
     case COMMAND_UNKNOWN:
         break;
     }

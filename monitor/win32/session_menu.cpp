@@ -1,17 +1,25 @@
 // The File menu's sessions: Record Session... asks for a file with the
-// common save dialog and records into it, Stop Recording completes it; the
+// common save dialog and records into it, Stop Recording completes it, Open
+// Session... shows a recorded session in place of the live lists; the
 // caption says what the window does (recording, with the file's size and
 // time; an opened session's name) and the menu offers only what applies.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "monitor/monitor.h"
+#include "monitor/session_open.h"
 #include "monitor/session_recording.h"
+#include "tools/trace_calls.h"
 #include "monitor/win32/win32_windows.h"
 #include "monitor/window_tables.h"
 
+// The dialogs' titles; message boxes go by the program's name.
 static const char RECORD_TITLE[] = "Record Session";
+static const char OPEN_TITLE[] = "Open Session";
 
 // The caption's figures change once a second: once every ten main ticks.
 constexpr unsigned CAPTION_TICKS = 1000 / TIMER_PERIOD_MS;
@@ -67,14 +75,14 @@ void record_session(HWND main) {
     }
     char path[MAX_PATH + 16];
     if (!session_file_name(chosen, dialog.nFilterIndex != 2, path, sizeof path)) {
-        MessageBoxA(main, "The file name is too long.", RECORD_TITLE, MB_ICONERROR | MB_OK);
+        MessageBoxA(main, "The file name is too long.", ABOUT_CAPTION, MB_ICONERROR | MB_OK);
         return;
     }
     // The dialog asked about the name as typed; a name that gained its
     // extension is asked about here.
     if (strcmp(path, chosen) != 0 && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
         const std::string question = std::string(path) + " already exists.\nDo you want to replace it?";
-        if (MessageBoxA(main, question.c_str(), RECORD_TITLE, MB_ICONWARNING | MB_YESNO) != IDYES) {
+        if (MessageBoxA(main, question.c_str(), ABOUT_CAPTION, MB_ICONWARNING | MB_YESNO) != IDYES) {
             return;
         }
     }
@@ -82,7 +90,7 @@ void record_session(HWND main) {
     if (!session_recording_start(*windows.monitor, *recording, path)) {
         const std::string text = std::string(recording->writer.error()) + "\nNothing is recorded.";
         delete recording;
-        MessageBoxA(main, text.c_str(), RECORD_TITLE, MB_ICONERROR | MB_OK);
+        MessageBoxA(main, text.c_str(), ABOUT_CAPTION, MB_ICONERROR | MB_OK);
         return;
     }
     windows.recording = recording;
@@ -108,7 +116,7 @@ void stop_recording(HWND main) {
     const std::string text = std::string(recording->writer.error()) + "\nThe file ends with what was written before.";
     delete recording;
     if (!complete) {
-        MessageBoxA(main, text.c_str(), RECORD_TITLE, MB_ICONERROR | MB_OK);
+        MessageBoxA(main, text.c_str(), ABOUT_CAPTION, MB_ICONERROR | MB_OK);
     }
 }
 
@@ -122,7 +130,7 @@ void recording_tick(HWND main) {
         take_recording(main);
         const std::string text = std::string(recording->writer.error()) + ".\nMonitoring goes on.";
         delete recording;
-        MessageBoxA(main, text.c_str(), RECORD_TITLE, MB_ICONERROR | MB_OK);
+        MessageBoxA(main, text.c_str(), ABOUT_CAPTION, MB_ICONERROR | MB_OK);
         return;
     }
     if (++windows.caption_ticks >= CAPTION_TICKS) {
@@ -136,5 +144,75 @@ void end_recording() {
         windows.recording = nullptr;
         session_recording_stop(*windows.monitor, *recording);
         delete recording;
+    }
+}
+
+// Each modem's last eye points of the session, for the eye displays; none
+// draws a black display.
+static void keep_last_eyes(const OpenedSession &session) {
+    for (int m = 0; m < 2; ++m) {
+        const std::vector<EyePoint> *points = opened_session_last_eye(session, m + 1);
+        const size_t count = points != nullptr ? std::min<size_t>(points->size(), EYE_POINTS_WANTED) : 0;
+        if (count > 0) {
+            // The newest points when a directive holds more than a tick's.
+            std::memcpy(windows.opened_eye[m], points->data() + (points->size() - count), count * sizeof(EyePoint));
+        }
+        windows.opened_eye_count[m] = static_cast<int>(count);
+    }
+}
+
+void open_session(HWND main) {
+    char chosen[MAX_PATH] = "";
+    const std::string folder = current_folder();
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = main;
+    dialog.lpstrFilter = "Sessions (*.trace.gz, *.trace)\0*.trace.gz;*.trace\0"
+                         "All files (*.*)\0*.*\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = chosen;
+    dialog.nMaxFile = sizeof chosen;
+    dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    dialog.lpstrTitle = OPEN_TITLE;
+    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameA(&dialog)) {
+        return;  // cancelled
+    }
+    // Read whole before anything changes: a file that is not a session
+    // leaves the window as it was, live or showing another file.
+    HCURSOR previous_cursor = SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+    std::unique_ptr<OpenedSession> session(new OpenedSession);
+    std::string error, warning;
+    const bool read = opened_session_read(chosen, *session, error, warning);
+    SetCursor(previous_cursor);
+    if (!read) {
+        MessageBoxA(main, error.c_str(), ABOUT_CAPTION, MB_ICONERROR | MB_OK);
+        return;
+    }
+    // Live monitoring ends here as a close ends it: a recording completed,
+    // both captures stopped. The ticks then do nothing, and the lists show
+    // the file.
+    if (!windows.opened) {
+        end_recording();
+        monitor_close(*windows.monitor);
+    }
+    windows.opened = true;
+    windows.opened_path = chosen;
+    SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+    monitor_show_session(*windows.monitor, *session);
+    windows.opened_calls.clear();
+    // Their times since the session's start, and on the wall clock when
+    // the session says when it started.
+    trace_calls(session->trace, windows.opened_calls, session->start_us > 0 ? session->start_us : -1);
+    keep_last_eyes(*session);
+    session.reset();
+    reset_lists();
+    sync_lists(0);
+    SetCursor(previous_cursor);
+    windows.calls_shown.clear();
+    refresh_call_summary();
+    show_session_state(main);
+    if (!warning.empty()) {
+        MessageBoxA(main, warning.c_str(), ABOUT_CAPTION, MB_ICONWARNING | MB_OK);
     }
 }

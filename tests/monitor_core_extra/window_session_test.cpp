@@ -202,6 +202,15 @@ TEST(LastCalls, EachModemsNewestCallOrNone) {
         }
     }
     EXPECT_EQ(list_last_call(calls, 3), nullptr);
+    // A session's start puts the calls on the wall clock.
+    std::vector<Call> dated;
+    trace_calls(trace, dated, 1765000000000000);
+    ASSERT_EQ(dated.size(), calls.size());
+    for (size_t i = 0; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i].start_wall_us, -1);
+        EXPECT_EQ(dated[i].start_wall_us, 1765000000000000 + dated[i].start_us);
+        EXPECT_EQ(dated[i].end_wall_us, 1765000000000000 + dated[i].end_us);
+    }
 }
 
 }  // namespace
