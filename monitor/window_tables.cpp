@@ -111,3 +111,49 @@ void session_caption(const char *path, char *text, size_t size) {
     }
     std::snprintf(text, size, "%s - %s", MAIN_CAPTION, name);
 }
+
+static bool ends_with_folded(const char *text, size_t length, const char *suffix) {
+    const size_t n = std::strlen(suffix);
+    if (length < n) {
+        return false;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        char c = text[length - n + i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != suffix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool command_tail_file(const char *tail, char *path, size_t size) {
+    if (size > 0) {
+        path[0] = '\0';
+    }
+    if (tail == nullptr || size == 0) {
+        return false;
+    }
+    const char *begin = tail;
+    const char *end = tail + std::strlen(tail);
+    while (begin < end && (*begin == ' ' || *begin == '\t')) ++begin;
+    while (end > begin && (end[-1] == ' ' || end[-1] == '\t')) --end;
+    if (end - begin >= 2 && *begin == '"' && end[-1] == '"') {
+        ++begin;
+        --end;
+    }
+    const size_t length = static_cast<size_t>(end - begin);
+    bool separator = false;
+    for (const char *p = begin; p < end; ++p) {
+        separator |= *p == '\\' || *p == '/';
+    }
+    if (length == 0 || length >= size ||
+        !(separator || ends_with_folded(begin, length, ".trace") || ends_with_folded(begin, length, ".gz"))) {
+        return false;
+    }
+    std::memcpy(path, begin, length);
+    path[length] = '\0';
+    return true;
+}

@@ -108,3 +108,12 @@ void layout_children_with_calls(uint32_t width, uint32_t height, ChildPlace plac
 // "Line Watch - NAME" for an opened session file (NAME without its folder).
 // Always NUL-terminated; a name too long for `size` is cut.
 void session_caption(const char *path, char *text, size_t size);
+
+// A command tail that names a session file rather than a device, as
+// Windows starts the program for a file opened from the shell:
+// "C:\dir\x.trace", quoted or not, blanks around it. The tail names a file
+// when, without its blanks and one pair of quotes, it holds a folder
+// separator or ends in ".trace" or ".gz" (any case); a device name has
+// neither. True with the path in `path`; false (path "") for a device name,
+// an empty tail or a path longer than `size` allows.
+bool command_tail_file(const char *tail, char *path, size_t size);

@@ -169,7 +169,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int show) 
     // from the whole command tail, the driver link.
     PlatformDriverSource source;
     windows.monitor = monitor_new(source);
-    if (!monitor_start(*windows.monitor, command_tail)) {
+    // A session file opened from the shell comes as the command tail: the
+    // window opens it at once, before any tick has reached the driver.
+    char session_path[MAX_PATH] = "";
+    const bool open_file = command_tail_file(command_tail, session_path, sizeof session_path);
+    if (!monitor_start(*windows.monitor, open_file ? nullptr : command_tail)) {
         MessageBoxA(nullptr, "The device name is too long: at most 75 characters.", ABOUT_CAPTION,
                     MB_ICONERROR | MB_OK);
         return 2;
@@ -183,6 +187,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int show) 
                                   instance, nullptr);
     ShowWindow(window, show);
     UpdateWindow(window);
+    if (open_file) {
+        open_session_file(window, session_path);
+    }
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);

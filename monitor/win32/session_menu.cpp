@@ -178,6 +178,10 @@ void open_session(HWND main) {
     if (!GetOpenFileNameA(&dialog)) {
         return;  // cancelled
     }
+    open_session_file(main, chosen);
+}
+
+void open_session_file(HWND main, const char *chosen) {
     // Read whole before anything changes: a file that is not a session
     // leaves the window as it was, live or showing another file.
     HCURSOR previous_cursor = SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));

@@ -57,6 +57,9 @@ void reset_lists();
 void record_session(HWND main);
 void stop_recording(HWND main);
 void open_session(HWND main);
+// Shows the session at `path` (from the dialog or the command line); a
+// file that is not a session gets a message box and nothing changes.
+void open_session_file(HWND main, const char *path);
 // The main tick's look at the recording: a write error stops it with a
 // message box; the caption shows its size and time.
 void recording_tick(HWND main);

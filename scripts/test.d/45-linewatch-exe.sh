@@ -21,7 +21,8 @@
 #     lists showed, in order; Monitor > Call Summary shows the calls;
 #     File > Open Session... of the file shows the same lines, the last eye
 #     points and the summaries tarvel-decode --calls gives; a file that is
-#     not a trace gets a message naming its line. Screenshots of the call
+#     not a trace gets a message naming its line; LineWatch.exe "FILE", as
+#     the shell starts it, opens the file. Screenshots of the call
 #     summary, the File menu and the opened session go beside the V.34 one.
 # LINEWATCH_EXE_ONLY=sessions runs only the sessions (64-bit).
 # Wine draws captions and frames itself (X11 Driver Managed=N), since Xvfb
@@ -282,6 +283,13 @@ session_part() {
     record_rows <"$work/want-call.$m" >"$work/want-rows.$m"
     [ -s "$work/want-rows.$m" ] || fail "sessions: rows of modem $m's call to compare"
     same_lines "$work/live-rows.$m" "$work/want-rows.$m" "sessions: the live call summary of modem $m: modulation, rates, retrains, cleardown as decoded"
+  done
+  # The file opened from the shell: its path as the command tail, quoted.
+  cp "$file" "$work/opened.trace.gz"
+  probe_run opened-file "$w64" "$work/call.trace" "$(wc -l <"$work/session.1")" "$(wc -l <"$work/session.2")" -- \
+    --tail " \"$(winpath "$work/opened.trace.gz")\"" --caption "Line Watch - opened.trace.gz" --eye-corner
+  for m in 1 2; do
+    same_lines "$work/opened-file/run/list$m.txt" "$work/session.$m" "sessions: LineWatch.exe FILE shows modem $m's lines of the file"
   done
   # LINEWATCH_EXE_KEEP=DIR keeps the run's files for a look.
   [ -n "${LINEWATCH_EXE_KEEP:-}" ] && cp -r "$dir" "$LINEWATCH_EXE_KEEP"

@@ -1,7 +1,7 @@
 // linewatch_probe.exe: starts LineWatch.exe and checks it from outside,
 // through the window system only, as a user or another program sees it.
 //
-//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--silence MS]
+//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--caption TEXT] [--silence MS]
 //   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--redraw-off] [--wait MS]
 //   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --session NAME
 //   linewatch_probe --list-costs LINES
@@ -21,7 +21,8 @@
 // display must show them as one white pixel at the top left corner of the
 // centred square, beside the white centre where the points that the
 // driver counted but Windows did not copy land, on black. --tail TEXT
-// follows the program name on LineWatch.exe's command line. With --silence
+// follows the program name on LineWatch.exe's command line; --caption TEXT
+// is the main window's caption to expect (default "Line Watch"). With --silence
 // the lists must stay empty for MS milliseconds (a device that is not
 // there); only the close is checked after that.
 //
@@ -863,7 +864,7 @@ int main(int argc, char **argv) {
         return measure_list_costs(std::atoi(argv[2]));
     }
     if (argc < 5) {
-        std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--silence MS]\n"
+        std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--caption TEXT] [--silence MS]\n"
                              "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--redraw-off] [--wait MS]\n"
                              "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --session NAME\n"
                              "       linewatch_probe --list-costs LINES\n");
@@ -883,6 +884,7 @@ int main(int argc, char **argv) {
     bool redraw_off = false;
     DWORD burst_wait_ms = 600000;
     std::string session;
+    std::string caption = "Line Watch";
     for (int i = 5; i < argc; ++i) {
         if (std::strcmp(argv[i], "--recording") == 0) {
             recording = true;
@@ -900,6 +902,8 @@ int main(int argc, char **argv) {
             hold_ms = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--burst") == 0 && i + 1 < argc) {
             burst = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--caption") == 0 && i + 1 < argc) {
+            caption = argv[++i];
         } else if (std::strcmp(argv[i], "--session") == 0 && i + 1 < argc) {
             session = argv[++i];
         } else if (std::strcmp(argv[i], "--redraw-off") == 0) {
@@ -926,9 +930,14 @@ int main(int argc, char **argv) {
     HWND main = nullptr;
     // The main window is found as soon as it exists, while its children are
     // still being made: wait until it is shown, which comes after that.
-    wait_until([&] { return (main = FindWindowA("LineWatch", "Line Watch")) != nullptr && IsWindowVisible(main); },
+    wait_until([&] { return (main = FindWindowA("LineWatch", nullptr)) != nullptr && IsWindowVisible(main); },
                20000);
-    check(main != nullptr, "main window of class LineWatch, caption \"Line Watch\"");
+    // An opened file names itself in the caption once it is shown.
+    if (main != nullptr) {
+        wait_until([&] { return window_text(main) == caption; }, 10000);
+    }
+    check(main != nullptr && window_text(main) == caption, ("main window of class LineWatch, caption \"" + caption + "\"").c_str(),
+          main != nullptr ? window_text(main) : "no window");
     if (main == nullptr) {
         TerminateProcess(process.hProcess, 1);
         return 1;

@@ -71,6 +71,33 @@ TEST(SessionCaption, NamesTheOpenedFileWithoutItsFolder) {
     }
 }
 
+TEST(CommandTailFile, AFileOpenedFromTheShellIsNoDeviceName) {
+    struct Case {
+        const char *tail;
+        size_t size;
+        const char *file;  // null: a device name (or too long)
+    };
+    const Case cases[] = {
+        {" \"C:\\My Sessions\\line.trace.gz\"", 64, "C:\\My Sessions\\line.trace.gz"},
+        {"C:\\x\\y", 64, "C:\\x\\y"},
+        {"  LINE.TRACE  ", 64, "LINE.TRACE"},
+        {"\"a.gz\"", 5, "a.gz"},
+        {"\"a.gz\"", 4, nullptr},
+        {"  TRVLM", 64, nullptr},
+        {" TRVLM x", 64, nullptr},
+        {"", 64, nullptr},
+        {"\"\"", 64, nullptr},
+        {"trace", 64, nullptr},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.tail);
+        std::vector<char> path(c.size + 4, '#');
+        EXPECT_EQ(command_tail_file(c.tail, path.data(), c.size), c.file != nullptr);
+        EXPECT_STREQ(path.data(), c.file != nullptr ? c.file : "");
+        EXPECT_EQ(std::string(path.data() + c.size, 4), "####");
+    }
+}
+
 StatusRecord sampling(uint32_t modem, uint32_t hz) {
     StatusRecord r{};
     r.modem = modem;
