@@ -46,7 +46,7 @@
 // summary-live.txt), Stop Recording, Open Session... of a file that is no
 // trace (a message, nothing changes), then of WORKDIR\NAME: the lists
 // again (list1.open.txt, list2.open.txt), the summary (summary-open.txt)
-// and modem 2's eye as with --eye-corner.
+// and, with --eye-corner, modem 2's eye.
 //
 // --list-costs times, in a list box of LineWatch.exe's style made by the
 // probe itself, each list box call that the status windows make per line,
@@ -768,7 +768,7 @@ static void dump_lists(const HWND list[2], const std::string &workdir, const cha
 // the player; the lists, the summaries and a cut file's message go to
 // WORKDIR for the caller to compare.
 static void check_sessions(const PROCESS_INFORMATION &process, HWND main, const HWND child[4], const HWND list[2],
-                           const int wanted[2], const std::string &workdir, const std::string &name) {
+                           const int wanted[2], const std::string &workdir, const std::string &name, bool eye_corner) {
     const DWORD pid = process.dwProcessId;
     const std::string path = workdir + "\\" + name;
     check(menu_enabled(main, 12) == "grayed" && menu_enabled(main, 11) == "enabled",
@@ -852,7 +852,9 @@ static void check_sessions(const PROCESS_INFORMATION &process, HWND main, const 
     check(recording_flag() == 0, "live monitoring ended with the opening: captures stopped, flag clear",
           number(recording_flag()));
     check(menu_enabled(main, 11) == "grayed", "an opened session offers no recording", menu_enabled(main, 11));
-    check_eye_corner(child);
+    if (eye_corner) {
+        check_eye_corner(child);
+    }
     std::string opened;
     wait_until([&] { return (opened = summary_text(calls)) != live; }, 5000);
     write_text_file(workdir + "\\summary-open.txt", opened);
@@ -977,7 +979,7 @@ int main(int argc, char **argv) {
 
     if (silence_ms > 0 || burst > 0 || !session.empty()) {
         if (!session.empty()) {
-            check_sessions(process, main, child, list, wanted, workdir, session);
+            check_sessions(process, main, child, list, wanted, workdir, session, eye_corner);
         } else if (burst > 0) {
             measure_burst(main, child, list, wanted, burst, redraw_off, workdir, burst_wait_ms);
         } else {
@@ -1114,7 +1116,9 @@ int main(int argc, char **argv) {
         key('C', true);
         key(VK_CONTROL, true);
         std::string got;
-        wait_until([&] { return (got = clipboard_text()) != "marker"; }, 5000);
+        // LineWatch.exe holds the clipboard open while it puts the lines
+        // there: a look that cannot open it looks again.
+        wait_until([&] { return (got = clipboard_text()) != "marker" && got != "<clipboard not opened>"; }, 5000);
         std::string shown_got;
         for (char ch : got.substr(0, 120)) {
             shown_got += ch == '\t' ? std::string("\\t") : ch == '\r' ? "\\r" : ch == '\n' ? "\\n" : std::string(1, ch);
