@@ -26,7 +26,7 @@
 #     summary, the File menu and the opened session go beside the V.34 one.
 # LINEWATCH_EXE_ONLY=sessions runs only the sessions (64-bit), of the call
 # above or of LINEWATCH_EXE_SESSION_TRACE (a trace without driver memory,
-# whose modems go idle at its end, such as scenarios/v90-call.trace).
+# such as scenarios/v90-call.trace).
 # Wine draws captions and frames itself (X11 Driver Managed=N), since Xvfb
 # has no window manager. Exits non-zero when a check failed.
 set -euo pipefail
@@ -156,7 +156,7 @@ same_lines() {  # GOT WANT LABEL
   if cmp -s "$1" "$2"; then
     pass "$3 ($(wc -l <"$2") lines)"
   else
-    fail "$3"; diff "$2" "$1" | head -10
+    fail "$3"; diff "$2" "$1" | head -10 || true
   fi
 }
 
@@ -192,10 +192,15 @@ probe_run() {  # LABEL BUILD TRACE LINES1 LINES2 [player and probe options after
 
 # The lines of a session file, modem by modem, as tarvel-decode prints
 # them ("MODEM: line", escaped).
+# A list box shows a line that ends in line breaks without them (the store
+# and copies keep them): PREFIXlisted.M are the lines as the list shows them.
 session_by_modem() {  # SESSION PREFIX
   "$decode" --escape "$1" >"$work/session.decoded" || fail "tarvel-decode read $1"
-  sed -n 's/^1: //p' "$work/session.decoded" >"${2}1"
-  sed -n 's/^2: //p' "$work/session.decoded" >"${2}2"
+  local m
+  for m in 1 2; do
+    sed -n "s/^$m: //p" "$work/session.decoded" >"${2}$m"
+    sed -E 's/(\\[nr])+$//' "${2}$m" >"${2}listed.$m"
+  done
 }
 
 # The summary of modem M's last call as tarvel-decode --calls prints it
@@ -274,8 +279,9 @@ session_part() {  # TRACE DECODED-PREFIX [probe options]
   session_by_modem "$file" "$work/session."
   local m
   for m in 1 2; do
-    same_lines "$dir/run/list$m.txt" "$work/session.$m" "sessions: tarvel-decode of the file gives what modem $m's list showed"
-    same_lines "$dir/run/list$m.txt" "$decoded$m" "sessions: modem $m's list showed every line played"
+    same_lines "$dir/run/list$m.txt" "$work/session.listed.$m" "sessions: tarvel-decode of the file gives what modem $m's list showed"
+    sed -E 's/(\\[nr])+$//' "$decoded$m" >"$work/played.$m"
+    same_lines "$dir/run/list$m.txt" "$work/played.$m" "sessions: modem $m's list showed every line played"
     same_lines "$dir/run/list$m.open.txt" "$dir/run/list$m.txt" "sessions: the opened file shows modem $m's lines as live"
     decoded_last_call "$file" $m >"$work/want-call.$m"
     # The window adds the wall clock of a session's start and end.
@@ -296,7 +302,7 @@ session_part() {  # TRACE DECODED-PREFIX [probe options]
   probe_run opened-file "$w64" "$trace" "$(wc -l <"$work/session.1")" "$(wc -l <"$work/session.2")" -- \
     --tail " \"$(winpath "$work/opened.trace.gz")\"" --caption "Line Watch - opened.trace.gz" "$@"
   for m in 1 2; do
-    same_lines "$work/opened-file/run/list$m.txt" "$work/session.$m" "sessions: LineWatch.exe FILE shows modem $m's lines of the file"
+    same_lines "$work/opened-file/run/list$m.txt" "$work/session.listed.$m" "sessions: LineWatch.exe FILE shows modem $m's lines of the file"
   done
   # LINEWATCH_EXE_KEEP=DIR keeps the run's files for a look.
   [ -n "${LINEWATCH_EXE_KEEP:-}" ] && cp -r "$dir" "$LINEWATCH_EXE_KEEP"
@@ -308,8 +314,10 @@ session_part() {  # TRACE DECODED-PREFIX [probe options]
 decoded_by_modem "$work/call.trace" "$work/decoded."
 if [ "$only" = sessions ]; then
   if [ -n "${LINEWATCH_EXE_SESSION_TRACE:-}" ]; then
-    decoded_by_modem "$LINEWATCH_EXE_SESSION_TRACE" "$work/scenario."
-    session_part "$LINEWATCH_EXE_SESSION_TRACE" "$work/scenario."
+    # The modems stay active until every record has been fetched.
+    { grep -v '^active 0' "$LINEWATCH_EXE_SESSION_TRACE"; echo "wait 120000"; echo "active 0"; } >"$work/scenario.trace"
+    decoded_by_modem "$work/scenario.trace" "$work/scenario."
+    session_part "$work/scenario.trace" "$work/scenario."
   else
     session_part "$work/call.trace" "$work/decoded." --eye-corner
   fi
