@@ -923,6 +923,7 @@ int main(int argc, char **argv) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
+    const DWORD started = GetTickCount();
     if (!CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         workdir.c_str(), &startup, &process)) {
         check(false, "LineWatch.exe started", "error " + number(GetLastError()));
@@ -936,8 +937,11 @@ int main(int argc, char **argv) {
     wait_until([&] { return (main = FindWindowA("LineWatch", nullptr)) != nullptr && IsWindowVisible(main); },
                20000);
     // An opened file names itself in the caption once it is shown.
+    // (Its text is asked of its thread, which answers once the file is in.)
     if (main != nullptr) {
-        wait_until([&] { return window_text(main) == caption; }, 10000);
+        wait_until([&] { return window_text(main) == caption; }, 60000);
+        std::printf("probe: caption \"%s\" %lu ms after the start\n", window_text(main).c_str(),
+                    static_cast<unsigned long>(GetTickCount() - started));
     }
     check(main != nullptr && window_text(main) == caption, ("main window of class LineWatch, caption \"" + caption + "\"").c_str(),
           main != nullptr ? window_text(main) : "no window");
