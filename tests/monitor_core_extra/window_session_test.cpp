@@ -1,6 +1,6 @@
 // A window's sessions without a window: the file a save dialog's choice
-// names, the captions, the command tail that names a file, a recording
-// that cannot start or fails, and the text of each modem's last call.
+// names, the command tail that names a file, a recording that cannot start
+// or fails, and the text of each modem's last call.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -44,29 +44,6 @@ TEST(SessionFileName, AnExtensionIsAddedOnlyWhenTheNameHasNone) {
         EXPECT_EQ(session_file_name(c.chosen, c.compressed, text.data(), c.size), c.expected != nullptr);
         EXPECT_STREQ(text.data(), c.expected != nullptr ? c.expected : "");
         EXPECT_EQ(std::string(text.data() + c.size, 4), "####") << "wrote past the buffer";
-    }
-}
-
-TEST(SessionCaption, NamesTheOpenedFileWithoutItsFolder) {
-    struct Case {
-        const char *path;
-        size_t size;
-        const char *expected;
-    };
-    const Case cases[] = {
-        {nullptr, 64, "Line Watch"},
-        {"", 64, "Line Watch"},
-        {"C:\\Users\\me\\line.trace.gz", 64, "Line Watch - line.trace.gz"},
-        {"/home/me/a b.trace", 64, "Line Watch - a b.trace"},
-        {"D:x.trace", 64, "Line Watch - x.trace"},
-        {"C:\\long-name.trace", 16, "Line Watch - lo"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << (c.path ? c.path : "null"));
-        std::vector<char> text(c.size + 4, '#');
-        session_caption(c.path, text.data(), c.size);
-        EXPECT_STREQ(text.data(), c.expected);
-        EXPECT_EQ(std::string(text.data() + c.size, 4), "####");
     }
 }
 
