@@ -23,10 +23,14 @@
 #     points and the summaries tarvel-decode --calls gives; a file that is
 #     not a trace gets a message naming its line; LineWatch.exe "FILE", as
 #     the shell starts it, opens the file. Screenshots of the call
-#     summary, the File menu and the opened session go beside the V.34 one.
+#     summary, the File menu and the opened session go beside the V.34 one;
+#   - a recording onto a disk that fills up (a 16 KiB tmpfs, skipped where
+#     none can be mounted): a message box says why it stopped, and the
+#     lines go on arriving.
 # LINEWATCH_EXE_ONLY=sessions runs only the sessions (64-bit), of the call
 # above or of LINEWATCH_EXE_SESSION_TRACE (a trace without driver memory,
-# such as scenarios/v90-call.trace).
+# such as scenarios/v90-call.trace); LINEWATCH_EXE_ONLY=full-disk only the
+# full disk.
 # Wine draws captions and frames itself (X11 Driver Managed=N), since Xvfb
 # has no window manager. Exits non-zero when a check failed.
 set -euo pipefail
@@ -37,13 +41,13 @@ jobs=$(nproc)
 
 only=${LINEWATCH_EXE_ONLY:-all}
 presets="windows64 windows32"
-[ "$only" = sessions ] && presets=windows64
+[ "$only" != all ] && presets=windows64
 for preset in $presets; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs" --target LineWatch linewatch_probe tarvel-sim tarvelsim >/dev/null
 done
 cmake --preset debug >/dev/null
-if [ "$only" = sessions ]; then
+if [ "$only" != all ]; then
   cmake --build --preset debug -j "$jobs" --target tarvel-decode >/dev/null
 else
   cmake --build --preset debug -j "$jobs" --target tarvel-decode tarvel-sim LineWatch >/dev/null
@@ -66,6 +70,7 @@ pids=()
 finish() {
   status=$?
   stop_run_processes
+  umount "$work/full-disk/run/full" 2>/dev/null || true
   rm -rf "$work"
   echo "LineWatch.exe part: $(( $(date +%s) - started )) s in all"
   exit $status
@@ -311,7 +316,44 @@ session_part() {  # TRACE DECODED-PREFIX [probe options]
   done
 }
 
+# A recording onto a disk that fills up (a 16 KiB tmpfs, where this
+# machine lets root mount one): eye points first, which fill it, then the
+# call's records, which must still reach the lists.
+full_disk_part() {
+  local dir=$work/full-disk rc=0
+  mkdir -p "$dir/run/full"
+  if ! mount -t tmpfs -o size=16k tmpfs "$dir/run/full" 2>/dev/null; then
+    echo "skipped: the full disk (no tmpfs can be mounted here)"; return 0
+  fi
+  { echo "active 2"; for _ in $(seq 1 30); do echo "eye 2$corner"; echo "wait 100"; done
+    records; echo "wait 120000"; echo "active 0"; } >"$dir/play.trace"
+  decoded_by_modem "$dir/play.trace" "$work/full."
+  "$wine64" reg add "$monitor_key" /v TarvelSetup /t REG_BINARY /d 00000000 /f >/dev/null 2>&1 </dev/null
+  (cd "$dir" && exec timeout 180 "$wine64" "$w64/tests/linewatch_probe.exe" "$(winpath "$w64/monitor/LineWatch.exe")" \
+     "$(winpath "$dir/run")" "$(wc -l <"$work/full.1")" "$(wc -l <"$work/full.2")" --full-disk 'full\s.trace' \
+     >probe.out 2>&1 </dev/null) &
+  local probe=$!
+  pids+=($probe)
+  wait_for "$dir/run/recording" 600 || fail "full disk: the probe started a recording"
+  (cd "$dir" && exec timeout 300 "$wine64" "$w64/simulator/win32/tarvel-sim.exe" play.trace >sim.out 2>&1 </dev/null) &
+  local player=$!
+  pids+=($player)
+  wait "$probe" || rc=$?
+  sed "s/^/  full disk: /" "$dir/probe.out" | grep -v '^  [^:]*: probe:' || true
+  [ $rc -eq 0 ] && pass "full disk: linewatch_probe.exe, $(grep -o '[0-9]* passed' "$dir/probe.out")" ||
+    fail "full disk: linewatch_probe.exe (exit $rc)"
+  kill "$player" 2>/dev/null || true
+  wait "$player" 2>/dev/null || true
+  umount "$dir/run/full" 2>/dev/null || true
+}
+
 decoded_by_modem "$work/call.trace" "$work/decoded."
+if [ "$only" = full-disk ]; then
+  full_disk_part
+  echo "LineWatch.exe: $passes passed, $failures failed"
+  [ $failures -eq 0 ]
+  exit
+fi
 if [ "$only" = sessions ]; then
   if [ -n "${LINEWATCH_EXE_SESSION_TRACE:-}" ]; then
     # The modems stay active until every record has been fetched.
@@ -388,6 +430,7 @@ else
 fi
 
 session_part "$work/call.trace" "$work/decoded." --eye-corner
+full_disk_part
 
 echo "LineWatch.exe: $passes passed, $failures failed"
 [ $failures -eq 0 ]

@@ -4,6 +4,7 @@
 //   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--caption TEXT] [--silence MS]
 //   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--redraw-off] [--wait MS]
 //   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --session NAME
+//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --full-disk NAME
 //   linewatch_probe --list-costs LINES
 //
 // LineWatch.exe runs in WORKDIR (where its capture files go). The probe
@@ -47,6 +48,11 @@
 // trace (a message, nothing changes), then of WORKDIR\NAME: the lists
 // again (list1.open.txt, list2.open.txt), the summary (summary-open.txt)
 // and, with --eye-corner, modem 2's eye.
+//
+// --full-disk NAME records into WORKDIR\NAME, on a disk that fills up
+// (WORKDIR\recording tells the caller to start the player): a message
+// box must say that the recording stopped and why, the caption and menu
+// must show no recording, and the lists must still fill to LINES1 and LINES2.
 //
 // --list-costs times, in a list box of LineWatch.exe's style made by the
 // probe itself, each list box call that the status windows make per line,
@@ -862,6 +868,37 @@ static void check_sessions(const PROCESS_INFORMATION &process, HWND main, const 
     pause_for_shot(workdir, "opened");
 }
 
+// Records into WORKDIR\NAME on a disk too small for it: the first write
+// that fails stops the recording with a message box saying why, the caption
+// and the menu say that nothing is recorded, and the lines fed after it
+// still arrive.
+static void check_recording_failure(const PROCESS_INFORMATION &process, HWND main, const HWND list[2],
+                                    const int wanted[2], const std::string &workdir, const std::string &name) {
+    const DWORD pid = process.dwProcessId;
+    PostMessageA(main, WM_COMMAND, 11, 0);
+    check(choose_in_file_dialog("Record Session", pid, workdir + "\\" + name),
+          "Record Session...: the save dialog takes a file on a full disk");
+    write_text_file(workdir + "\\recording", "");
+    HWND box = nullptr;
+    wait_until([&] { return message_boxes("LineWatch", pid, &box) == 1; }, 30000);
+    const std::string message = box != nullptr ? box_text(box) : "<no box>";
+    check(message.find(name) != std::string::npos && message.find("recording stopped") != std::string::npos &&
+              message.find("Monitoring goes on") != std::string::npos,
+          "a write error stops the recording with a message box naming the file and the reason", message);
+    const bool stopped = window_text(main) == "Line Watch" && menu_enabled(main, 12) == "grayed";
+    check(stopped, "the caption and the menu show that nothing is recorded while the box is open",
+          window_text(main) + ", Stop Recording " + menu_enabled(main, 12));
+    if (box != nullptr) {
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+    for (int m = 0; m < 2; ++m) {
+        const bool full = wait_until([&] { return list_count(list[m]) >= wanted[m]; }, 60000);
+        check(full && list_count(list[m]) == wanted[m],
+              ("monitoring goes on: modem " + number(m + 1) + "'s list holds the lines fed after the error").c_str(),
+              number(list_count(list[m])) + " of " + number(wanted[m]));
+    }
+}
+
 int main(int argc, char **argv) {
     if (argc == 3 && std::strcmp(argv[1], "--list-costs") == 0) {
         return measure_list_costs(std::atoi(argv[2]));
@@ -870,6 +907,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--caption TEXT] [--silence MS]\n"
                              "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--redraw-off] [--wait MS]\n"
                              "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --session NAME\n"
+                             "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --full-disk NAME\n"
                              "       linewatch_probe --list-costs LINES\n");
         return 2;
     }
@@ -887,6 +925,7 @@ int main(int argc, char **argv) {
     bool redraw_off = false;
     DWORD burst_wait_ms = 600000;
     std::string session;
+    std::string full_disk;
     std::string caption = "Line Watch";
     for (int i = 5; i < argc; ++i) {
         if (std::strcmp(argv[i], "--recording") == 0) {
@@ -907,6 +946,8 @@ int main(int argc, char **argv) {
             burst = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--caption") == 0 && i + 1 < argc) {
             caption = argv[++i];
+        } else if (std::strcmp(argv[i], "--full-disk") == 0 && i + 1 < argc) {
+            full_disk = argv[++i];
         } else if (std::strcmp(argv[i], "--session") == 0 && i + 1 < argc) {
             session = argv[++i];
         } else if (std::strcmp(argv[i], "--redraw-off") == 0) {
@@ -982,8 +1023,10 @@ int main(int argc, char **argv) {
               }());
     }
 
-    if (silence_ms > 0 || burst > 0 || !session.empty()) {
-        if (!session.empty()) {
+    if (silence_ms > 0 || burst > 0 || !session.empty() || !full_disk.empty()) {
+        if (!full_disk.empty()) {
+            check_recording_failure(process, main, list, wanted, workdir, full_disk);
+        } else if (!session.empty()) {
             check_sessions(process, main, child, list, wanted, workdir, session, eye_corner);
         } else if (burst > 0) {
             measure_burst(main, child, list, wanted, burst, redraw_off, workdir, burst_wait_ms);
