@@ -1,6 +1,9 @@
 // Menu, children, texts, visibility flags and layout of the monitor.
 #include "monitor/window_tables.h"
 
+#include <cstdio>
+#include <cstring>
+
 const char MAIN_CLASS[] = "LineWatch";
 const char STATUS_CLASS[] = "StatusClass";
 const char EYE_CLASS[] = "EyeClass";
@@ -30,6 +33,7 @@ const ChildRow CHILD_ROWS[4] = {
 void reset_visibility(Visibility &visible) {
     visible.status[0] = visible.status[1] = 1;
     visible.eye[0] = visible.eye[1] = 1;
+    visible.calls = 0;
 }
 
 CommandEffect menu_command(Visibility &visible, int id) {
@@ -38,6 +42,15 @@ CommandEffect menu_command(Visibility &visible, int id) {
         return {COMMAND_EXIT, 0, false};
     case IDM_ABOUT:
         return {COMMAND_ABOUT, 0, false};
+    case IDM_RECORD_SESSION:
+        return {COMMAND_RECORD_SESSION, 0, false};
+    case IDM_STOP_RECORDING:
+        return {COMMAND_STOP_RECORDING, 0, false};
+    case IDM_OPEN_SESSION:
+        return {COMMAND_OPEN_SESSION, 0, false};
+    case IDM_CALLS:
+        visible.calls = visible.calls ? 0 : 1;
+        return {COMMAND_TOGGLE, CHILD_CALLS, visible.calls == 1};
     case IDM_MONITOR_1:
     case IDM_MONITOR_2:
     case IDM_EYE_1:
@@ -55,6 +68,9 @@ CommandEffect menu_command(Visibility &visible, int id) {
 }
 
 int child_close_command(int child_id) {
+    if (child_id == CHILD_CALLS) {
+        return IDM_CALLS;
+    }
     for (const ChildRow &row : CHILD_ROWS) {
         if (row.id == child_id) {
             return row.menu_id;
@@ -70,4 +86,74 @@ void layout_children(uint32_t width, uint32_t height, ChildPlace places[4]) {
     places[1] = {CHILD_STATUS_2, w, h, w, h};
     places[2] = {CHILD_EYE_1, 0, 0, w, h};
     places[3] = {CHILD_EYE_2, w, 0, w, h};
+}
+
+void layout_children_with_calls(uint32_t width, uint32_t height, ChildPlace places[5]) {
+    const uint32_t left = static_cast<uint32_t>(uint64_t(width) * 3 / 5);
+    layout_children(left, height, places);
+    places[4] = {CHILD_CALLS, static_cast<int>(left), 0, static_cast<int>(width - left), static_cast<int>(height)};
+}
+
+void session_caption(const char *path, char *text, size_t size) {
+    if (size == 0) {
+        return;
+    }
+    if (path == nullptr || path[0] == '\0') {
+        std::snprintf(text, size, "%s", MAIN_CAPTION);
+        return;
+    }
+    // The name after the last folder separator of either platform.
+    const char *name = path;
+    for (const char *p = path; *p != '\0'; ++p) {
+        if (*p == '/' || *p == '\\' || *p == ':') {
+            name = p + 1;
+        }
+    }
+    std::snprintf(text, size, "%s - %s", MAIN_CAPTION, name);
+}
+
+static bool ends_with_folded(const char *text, size_t length, const char *suffix) {
+    const size_t n = std::strlen(suffix);
+    if (length < n) {
+        return false;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        char c = text[length - n + i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != suffix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool command_tail_file(const char *tail, char *path, size_t size) {
+    if (size > 0) {
+        path[0] = '\0';
+    }
+    if (tail == nullptr || size == 0) {
+        return false;
+    }
+    const char *begin = tail;
+    const char *end = tail + std::strlen(tail);
+    while (begin < end && (*begin == ' ' || *begin == '\t')) ++begin;
+    while (end > begin && (end[-1] == ' ' || end[-1] == '\t')) --end;
+    if (end - begin >= 2 && *begin == '"' && end[-1] == '"') {
+        ++begin;
+        --end;
+    }
+    const size_t length = static_cast<size_t>(end - begin);
+    bool separator = false;
+    for (const char *p = begin; p < end; ++p) {
+        separator |= *p == '\\' || *p == '/';
+    }
+    if (length == 0 || length >= size ||
+        !(separator || ends_with_folded(begin, length, ".trace") || ends_with_folded(begin, length, ".gz"))) {
+        return false;
+    }
+    std::memcpy(path, begin, length);
+    path[length] = '\0';
+    return true;
 }

@@ -23,6 +23,8 @@ constexpr int CHILD_STATUS_1 = 1;
 constexpr int CHILD_STATUS_2 = 2;
 constexpr int CHILD_EYE_1 = 3;
 constexpr int CHILD_EYE_2 = 4;
+// The call summary: beside the four, hidden at the start.
+constexpr int CHILD_CALLS = 5;
 
 // Every timer of the monitor ticks at this period.
 constexpr unsigned TIMER_PERIOD_MS = 100;
@@ -54,10 +56,12 @@ struct ChildRow {
 extern const ChildRow CHILD_ROWS[4];
 
 // Visibility flags, index 0 for modem 1: 1 while the child is shown and its
-// menu item checked. All start at 1 and only menu_command changes them.
+// menu item checked. The four start at 1, the call summary at 0; only
+// menu_command changes them.
 struct Visibility {
     int status[2];
     int eye[2];
+    int calls;
 };
 
 enum CommandKind {
@@ -65,10 +69,13 @@ enum CommandKind {
     COMMAND_EXIT,     // close the main window
     COMMAND_TOGGLE,   // show or hide `child` and set its check mark to `shown`
     COMMAND_ABOUT,    // show the About box
+    COMMAND_RECORD_SESSION,  // ask for a file and record the session into it
+    COMMAND_STOP_RECORDING,  // stop recording, the file complete
+    COMMAND_OPEN_SESSION,    // ask for a session file and show it
 };
 struct CommandEffect {
     CommandKind kind;
-    int child;   // COMMAND_TOGGLE: child id 1 to 4
+    int child;   // COMMAND_TOGGLE: child id 1 to 5
     bool shown;  // COMMAND_TOGGLE: the child's new state and check mark
 };
 
@@ -92,3 +99,21 @@ struct ChildPlace {
 };
 // The four places in the order the moves are made: status 1, status 2, eye 1, eye 2.
 void layout_children(uint32_t width, uint32_t height, ChildPlace places[4]);
+// The same with the call summary shown: the four share the left three
+// fifths as above, the summary takes the rest at full height. Five places,
+// the summary last.
+void layout_children_with_calls(uint32_t width, uint32_t height, ChildPlace places[5]);
+
+// The main window's caption for what it shows: MAIN_CAPTION while live,
+// "Line Watch - NAME" for an opened session file (NAME without its folder).
+// Always NUL-terminated; a name too long for `size` is cut.
+void session_caption(const char *path, char *text, size_t size);
+
+// A command tail that names a session file rather than a device, as
+// Windows starts the program for a file opened from the shell:
+// "C:\dir\x.trace", quoted or not, blanks around it. The tail names a file
+// when, without its blanks and one pair of quotes, it holds a folder
+// separator or ends in ".trace" or ".gz" (any case); a device name has
+// neither. True with the path in `path`; false (path "") for a device name,
+// an empty tail or a path longer than `size` allows.
+bool command_tail_file(const char *tail, char *path, size_t size);

@@ -15,11 +15,13 @@ size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t 
 
 }  // namespace
 
-std::unique_ptr<CallWatch> trace_call_watch(const std::vector<TraceDirective> &trace, size_t capacity) {
+std::unique_ptr<CallWatch> trace_call_watch(const std::vector<TraceDirective> &trace, size_t capacity,
+                                            int64_t start_wall_us) {
     SparseMemory memory;
     std::unique_ptr<CallWatch> watch(new CallWatch);
     call_watch_init(*watch, DriverMemoryAccess{read_memory, &memory}, capacity, {nullptr, nullptr});
     int64_t time_us = 0;
+    const auto wall = [&] { return start_wall_us < 0 ? int64_t(-1) : start_wall_us + time_us; };
     std::vector<EyeXY> points;
     for (const TraceDirective &directive : trace) {
         switch (directive.op) {
@@ -28,10 +30,10 @@ std::unique_ptr<CallWatch> trace_call_watch(const std::vector<TraceDirective> &t
             sparse_write(memory, directive.address, directive.bytes.data(), directive.bytes.size());
             break;
         case TRACE_REC:
-            call_watch_record(*watch, directive.record, time_us, -1);
+            call_watch_record(*watch, directive.record, time_us, wall());
             break;
         case TRACE_ACTIVE:
-            call_watch_presence(*watch, directive.value > 2 ? 2 : static_cast<int>(directive.value), time_us, -1);
+            call_watch_presence(*watch, directive.value > 2 ? 2 : static_cast<int>(directive.value), time_us, wall());
             break;
         case TRACE_EYE: {
             const size_t n = directive.points.size();
@@ -54,8 +56,8 @@ std::unique_ptr<CallWatch> trace_call_watch(const std::vector<TraceDirective> &t
     return watch;
 }
 
-void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &calls) {
-    std::unique_ptr<CallWatch> watch = trace_call_watch(trace, TRACE_CALLS_MAX);
+void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &calls, int64_t start_wall_us) {
+    std::unique_ptr<CallWatch> watch = trace_call_watch(trace, TRACE_CALLS_MAX, start_wall_us);
     for (size_t i = 0; i < call_log_size(watch->log); ++i) calls.push_back(call_log_at(watch->log, i));
     std::stable_sort(calls.begin(), calls.end(), [](const Call &a, const Call &b) {
         if (a.start_us != b.start_us) return a.start_us < b.start_us;

@@ -16,13 +16,15 @@ constexpr size_t TRACE_CALLS_MAX = 1000000;
 // waits, each eye directive one tick of its modem (its newest 512 points),
 // each active directive a count of active modems; the records read the
 // driver memory that the trace's mem and str directives wrote up to them.
-// Traces carry no wall clock (it stays unknown). A call still running at the
-// end is kept as not ended. The calls come out in order of start, modem 1
-// first at the same moment.
-void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &calls);
+// The wall clock is start_wall_us plus that time, or unknown when
+// start_wall_us is negative (a trace without a session's start). A call
+// still running at the end is kept as not ended. The calls come out in
+// order of start, modem 1 first at the same moment.
+void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &calls, int64_t start_wall_us = -1);
 
 // The same calls in a call watch, as a window shows those of an opened
 // session: the watch keeps up to `capacity` calls (0: the watch's default),
 // in order of their end, and is finished (its trackers read no more memory;
 // feed it nothing more).
-std::unique_ptr<CallWatch> trace_call_watch(const std::vector<TraceDirective> &trace, size_t capacity);
+std::unique_ptr<CallWatch> trace_call_watch(const std::vector<TraceDirective> &trace, size_t capacity,
+                                            int64_t start_wall_us = -1);

@@ -3,11 +3,9 @@
 
 #include <QMdiSubWindow>
 
-class MainWindow;
+#include "monitor/window_tables.h"
 
-// The Calls child of the Qt window, beside the four of the window tables;
-// its close button sends IDM_CALLS.
-constexpr int CHILD_CALLS = 5;
+class MainWindow;
 
 // A child window: caption bar and close button; closing it hides it through
 // the main window's menu command, it is never destroyed by the user.

@@ -124,7 +124,7 @@ void MainWindow::show_session_calls(std::unique_ptr<CallWatch> watch, int64_t or
 }
 
 void MainWindow::show_session_calls(const OpenedSession &session) {
-    show_session_calls(trace_call_watch(session.trace, 0), session.start_us);
+    show_session_calls(trace_call_watch(session.trace, 0, session.start_us > 0 ? session.start_us : -1), session.start_us);
 }
 
 bool MainWindow::select_status_moment(int modem, int64_t time_us, int code) {
@@ -423,6 +423,19 @@ void MainWindow::command(int id) {
     }
     case COMMAND_ABOUT:
         show_message(QMessageBox::Information, ABOUT_CAPTION, ABOUT_TEXT);
+        break;
+    case COMMAND_RECORD_SESSION:
+        if (recording_ != nullptr) {
+            recording_->record_as();
+        }
+        break;
+    case COMMAND_STOP_RECORDING:
+        if (recording_ != nullptr) {
+            recording_->stop();
+        }
+        break;
+    case COMMAND_OPEN_SESSION:
+        open_session_as();
         break;
     case COMMAND_UNKNOWN:
         break;

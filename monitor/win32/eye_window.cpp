@@ -26,8 +26,12 @@ static void create_drawing_objects() {
 static int modem_of(HWND eye_window) { return eye_window == windows.eye[0] ? 1 : 2; }
 
 static void draw_picture(HWND window) {
-    EyePoint points[EYE_POINTS_WANTED];
-    const int count = monitor_eye_tick(*windows.monitor, modem_of(window), points);
+    EyePoint fetched[EYE_POINTS_WANTED];
+    const int modem = modem_of(window);
+    // An opened session shows its last points; live, each tick's.
+    const EyePoint *points = windows.opened ? windows.opened_eye[modem - 1] : fetched;
+    const int count = windows.opened ? windows.opened_eye_count[modem - 1]
+                                     : monitor_eye_tick(*windows.monitor, modem, fetched);
     if (count < 0) {
         return;  // no modem active: the window is not touched
     }

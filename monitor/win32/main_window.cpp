@@ -1,6 +1,7 @@
 // LineWatch.exe: program entry, the three window classes and the main window.
 #include <windows.h>
 
+#include "calls/call_watch.h"
 #include "driverlink/driver_source.h"
 #include "monitor/monitor.h"
 #include "monitor/win32/resource.h"
@@ -9,7 +10,9 @@
 
 static_assert(IDM_EXIT_RC == IDM_EXIT && IDM_MONITOR_1_RC == IDM_MONITOR_1 &&
               IDM_MONITOR_2_RC == IDM_MONITOR_2 && IDM_EYE_1_RC == IDM_EYE_1 &&
-              IDM_EYE_2_RC == IDM_EYE_2 && IDM_ABOUT_RC == IDM_ABOUT,
+              IDM_EYE_2_RC == IDM_EYE_2 && IDM_ABOUT_RC == IDM_ABOUT &&
+              IDM_RECORD_SESSION_RC == IDM_RECORD_SESSION && IDM_STOP_RECORDING_RC == IDM_STOP_RECORDING &&
+              IDM_OPEN_SESSION_RC == IDM_OPEN_SESSION && IDM_CALLS_RC == IDM_CALLS,
               "the menu resource and the core agree on the command ids");
 
 MonitorWindows windows;
@@ -25,6 +28,7 @@ HWND child_window(int child_id) {
     case CHILD_STATUS_2: return windows.status[1];
     case CHILD_EYE_1: return windows.eye[0];
     case CHILD_EYE_2: return windows.eye[1];
+    case CHILD_CALLS: return windows.calls_window;
     default: return nullptr;
     }
 }
@@ -45,15 +49,30 @@ static void on_create(HWND window, const CREATESTRUCTA *create) {
         if (row.id == CHILD_EYE_1) windows.eye[0] = child;
         if (row.id == CHILD_EYE_2) windows.eye[1] = child;
     }
+    // The call summary, hidden until its menu item shows it; its timer
+    // comes after the five of the monitor's ticks.
+    windows.calls_window = CreateWindowExA(0, CALLS_CLASS, CALLS_CAPTION, CHILD_STYLE & ~WS_VISIBLE, 0, 0, 0, 0,
+                                           window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(CHILD_CALLS)),
+                                           create->hInstance, nullptr);
 }
 
-static void on_size(LPARAM lparam) {
-    ChildPlace places[4];
-    layout_children(LOWORD(lparam), HIWORD(lparam), places);
-    for (const ChildPlace &place : places) {
+// The children placed for a client area: 2 x 2, and the call summary beside
+// them while it is shown.
+static void place_children(int width, int height) {
+    ChildPlace places[5];
+    const int count = windows.monitor->visible.calls ? 5 : 4;
+    if (count == 5) {
+        layout_children_with_calls(uint32_t(width), uint32_t(height), places);
+    } else {
+        layout_children(uint32_t(width), uint32_t(height), places);
+    }
+    for (int i = 0; i < count; ++i) {
+        const ChildPlace &place = places[i];
         MoveWindow(child_window(place.child), place.x, place.y, place.width, place.height, TRUE);
     }
 }
+
+static void on_size(LPARAM lparam) { place_children(LOWORD(lparam), HIWORD(lparam)); }
 
 static bool on_command(HWND window, int id) {
     const CommandEffect effect = monitor_command(*windows.monitor, id);
@@ -64,10 +83,28 @@ static bool on_command(HWND window, int id) {
     case COMMAND_TOGGLE:
         CheckMenuItem(GetMenu(window), static_cast<UINT>(id),
                       MF_BYCOMMAND | (effect.shown ? MF_CHECKED : MF_UNCHECKED));
+        if (effect.child == CHILD_CALLS) {
+            // The others make room for it, or take its place back.
+            RECT client;
+            GetClientRect(window, &client);
+            place_children(client.right, client.bottom);
+        }
         ShowWindow(child_window(effect.child), effect.shown ? SW_SHOW : SW_HIDE);
+        if (effect.child == CHILD_CALLS && effect.shown) {
+            refresh_call_summary();
+        }
         return true;
     case COMMAND_ABOUT:
         MessageBoxA(window, ABOUT_TEXT, ABOUT_CAPTION, MB_ICONINFORMATION | MB_OK);
+        return true;
+    case COMMAND_RECORD_SESSION:
+        record_session(window);
+        return true;
+    case COMMAND_STOP_RECORDING:
+        stop_recording(window);
+        return true;
+    case COMMAND_OPEN_SESSION:
+        open_session(window);
         return true;
     case COMMAND_UNKNOWN:
         break;
@@ -90,13 +127,21 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
         break;
     case WM_TIMER:
         monitor_main_tick(*windows.monitor);
+        recording_tick(window);
         return 0;
     case WM_DESTROY:
+        end_recording();
         monitor_close(*windows.monitor);
         PostQuitMessage(0);
         return 0;
     }
     return DefWindowProcA(window, message, wparam, lparam);
+}
+
+// The driver memory of the monitor's source, for the call watch (caller-ID
+// texts).
+static size_t read_source_memory(void *context, uint32_t address, unsigned char *dest, size_t count) {
+    return static_cast<DriverSource *>(context)->read_memory(address, dest, count);
 }
 
 static void register_class(const char *name, WNDPROC procedure, int background, const char *menu) {
@@ -119,20 +164,32 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int show) 
     register_class(MAIN_CLASS, main_window_procedure, GRAY_BRUSH, MAIN_CLASS);
     register_class(STATUS_CLASS, status_window_procedure, GRAY_BRUSH, nullptr);
     register_class(EYE_CLASS, eye_window_procedure, BLACK_BRUSH, nullptr);
+    register_class(CALLS_CLASS, calls_window_procedure, GRAY_BRUSH, nullptr);
     // The monitor over the platform's driver: log_counter, the device name
     // from the whole command tail, the driver link.
     PlatformDriverSource source;
     windows.monitor = monitor_new(source);
-    if (!monitor_start(*windows.monitor, command_tail)) {
+    // A session file opened from the shell comes as the command tail: the
+    // window opens it at once, before any tick has reached the driver.
+    char session_path[MAX_PATH] = "";
+    const bool open_file = command_tail_file(command_tail, session_path, sizeof session_path);
+    if (!monitor_start(*windows.monitor, open_file ? nullptr : command_tail)) {
         MessageBoxA(nullptr, "The device name is too long: at most 75 characters.", ABOUT_CAPTION,
                     MB_ICONERROR | MB_OK);
         return 2;
     }
+    // The calls of both modems, followed from the start for the call summary.
+    windows.calls = new CallWatch;
+    call_watch_init(*windows.calls, {read_source_memory, &source}, 0, {nullptr, nullptr});
+    monitor_watch_calls(*windows.monitor, windows.calls);
     HWND window = CreateWindowExA(0, MAIN_CLASS, MAIN_CAPTION, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                   instance, nullptr);
     ShowWindow(window, show);
     UpdateWindow(window);
+    if (open_file) {
+        open_session_file(window, session_path);
+    }
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
@@ -140,5 +197,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int show) 
     }
     monitor_delete(windows.monitor);
     windows.monitor = nullptr;
+    delete windows.calls;
+    windows.calls = nullptr;
     return static_cast<int>(message.wParam);
 }

@@ -46,9 +46,9 @@ static void widen_for(int modem, HWND list, HDC dc, const char *line) {
     }
 }
 
-// The longest one list's catch-up takes in one go; the lines it had no time
-// for are added on the next one, in order.
-constexpr ULONGLONG SYNC_BUDGET_MS = 30;
+// The longest one list's catch-up takes in one go on a tick; the lines it
+// had no time for are added on the next one, in order.
+constexpr unsigned SYNC_BUDGET_MS = 30;
 
 // Brings a list box up to its store: the list keeps no more of the lines it
 // already showed than the store still holds (the oldest go from the top,
@@ -57,7 +57,7 @@ constexpr ULONGLONG SYNC_BUDGET_MS = 30;
 // box redraws on every add, delete and scroll, which costs milliseconds a
 // line at 100,000 lines: the whole catch-up runs with drawing off and one
 // repaint at the end, and stops at its budget.
-static void sync_list(int modem) {
+static void sync_list(int modem, unsigned budget_ms) {
     const LineStore &store = windows.monitor->stores[modem - 1];
     HWND list = windows.list[modem - 1];
     const ViewChange change =
@@ -66,7 +66,7 @@ static void sync_list(int modem) {
     if (change.inserted == 0 && SendMessageA(list, LB_GETCOUNT, 0, 0) <= still_stored) {
         return;
     }
-    const ULONGLONG deadline = GetTickCount64() + SYNC_BUDGET_MS;
+    const ULONGLONG deadline = budget_ms > 0 ? GetTickCount64() + budget_ms : ~ULONGLONG(0);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     while (SendMessageA(list, LB_GETCOUNT, 0, 0) > still_stored) {
         SendMessageA(list, LB_DELETESTRING, 0, 0);
@@ -113,15 +113,24 @@ static void sync_list(int modem) {
     InvalidateRect(list, nullptr, TRUE);
 }
 
-void sync_lists() {
-    sync_list(1);
-    sync_list(2);
+void sync_lists(unsigned budget_ms) {
+    sync_list(1, budget_ms);
+    sync_list(2, budget_ms);
+}
+
+void reset_lists() {
+    for (int m = 0; m < 2; ++m) {
+        SendMessageA(windows.list[m], LB_RESETCONTENT, 0, 0);
+        windows.shown_first[m] = windows.shown_end[m] = windows.monitor->stores[m].first_number;
+        windows.widest[m] = 0;
+        SendMessageA(windows.list[m], LB_SETHORIZONTALEXTENT, 0, 0);
+    }
 }
 
 static void show_warning(void *, const char *line) {
     // The lists show what has arrived before the box takes over; the box's
     // own message loop keeps every timer running underneath.
-    sync_lists();
+    sync_lists(SYNC_BUDGET_MS);
     MessageBoxA(windows.main, line, WARNING_CAPTION, MB_ICONWARNING | MB_OK);
 }
 
@@ -189,7 +198,7 @@ LRESULT CALLBACK status_window_procedure(HWND window, UINT message, WPARAM wpara
         // A burst drains over several ticks, so that the window keeps answering.
         const MonitorSink sink{nullptr, nullptr, show_warning};
         monitor_status_tick(*windows.monitor, sink, WINDOW_DRAIN_BUDGET_US);
-        sync_lists();
+        sync_lists(SYNC_BUDGET_MS);
         return 0;
     }
     case WM_VKEYTOITEM:

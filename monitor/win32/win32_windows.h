@@ -5,8 +5,15 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
+#include <vector>
+
+#include "calls/call.h"
+#include "driverlink/ioctl.h"
 
 struct Monitor;
+struct SessionRecording;
+struct CallWatch;
 
 // The program's windows over its one monitor.
 struct MonitorWindows {
@@ -22,14 +29,53 @@ struct MonitorWindows {
     // The widest line each list box has shown, in pixels: the horizontal
     // scroll bar reaches that far. It only grows.
     int widest[2];
+    HWND calls_window;  // the call summary child and its read-only edit control
+    HWND calls_edit;
+    std::string calls_shown;       // the text the edit control holds
+    SessionRecording *recording;   // the session being recorded, null when none
+    unsigned caption_ticks;        // main ticks since the caption last changed
+    CallWatch *calls;              // the calls of the live monitor
+    // An opened session: live monitoring has ended and the lists show the
+    // file; its calls and each modem's last eye points (count -1: none).
+    bool opened;
+    std::string opened_path;
+    std::vector<Call> opened_calls;
+    EyePoint opened_eye[2][EYE_POINTS_WANTED];
+    int opened_eye_count[2];
 };
 extern MonitorWindows windows;
 
-// The child window of a child id (1 to 4), null for any other id.
+// The child window of a child id (1 to 5), null for any other id.
 HWND child_window(int child_id);
-// Brings both list boxes up to their stores.
-void sync_lists();
+// Brings both list boxes up to their stores, each for at most its budget of
+// milliseconds a call (0: all lines at once).
+void sync_lists(unsigned budget_ms = 30);
+// Empties both list boxes, to show the stores again from their first lines.
+void reset_lists();
+
+// The File menu's session commands and the recording's upkeep.
+void record_session(HWND main);
+void stop_recording(HWND main);
+void open_session(HWND main);
+// Shows the session at `path` (from the dialog or the command line); a
+// file that is not a session gets a message box and nothing changes.
+void open_session_file(HWND main, const char *path);
+// The main tick's look at the recording: a write error stops it with a
+// message box; the caption shows its size and time.
+void recording_tick(HWND main);
+// The window closes: a recording's file is completed and closed.
+void end_recording();
+// Caption and File menu for what the window does now (live, recording,
+// an opened session).
+void show_session_state(HWND main);
+
+// The call summary child: its text brought up to the last calls.
+void refresh_call_summary();
 
 LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK status_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK eye_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT CALLBACK calls_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+extern const char CALLS_CLASS[];    // "CallSummaryClass"
+extern const char CALLS_CAPTION[];  // "Call Summary"
+

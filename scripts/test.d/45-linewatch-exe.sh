@@ -14,7 +14,23 @@
 #     filling underneath it; the device named by the command tail "  TRVLM";
 #   - the command tail " TRVLM x", a device the driver does not have: no line;
 #   - a screenshot of the V.34 call, kept as build/windows64/screenshots/
-#     linewatch-exe-v34.png.
+#     linewatch-exe-v34.png;
+#   - sessions, recorded there and decoded here: the probe records the call
+#     through File > Record Session... (the common save dialog) before the
+#     player starts; tarvel-decode of the file gives exactly the lines both
+#     lists showed, in order; Monitor > Call Summary shows the calls;
+#     File > Open Session... of the file shows the same lines, the last eye
+#     points and the summaries tarvel-decode --calls gives; a file that is
+#     not a trace gets a message naming its line; LineWatch.exe "FILE", as
+#     the shell starts it, opens the file. Screenshots of the call
+#     summary, the File menu and the opened session go beside the V.34 one;
+#   - a recording onto a disk that fills up (a 16 KiB tmpfs, skipped where
+#     none can be mounted): a message box says why it stopped, and the
+#     lines go on arriving.
+# LINEWATCH_EXE_ONLY=sessions runs only the sessions (64-bit), of the call
+# above or of LINEWATCH_EXE_SESSION_TRACE (a trace without driver memory,
+# such as scenarios/v90-call.trace); LINEWATCH_EXE_ONLY=full-disk only the
+# full disk.
 # Wine draws captions and frames itself (X11 Driver Managed=N), since Xvfb
 # has no window manager. Exits non-zero when a check failed.
 set -euo pipefail
@@ -23,12 +39,19 @@ root=$PWD
 started=$(date +%s)
 jobs=$(nproc)
 
-for preset in windows64 windows32; do
+only=${LINEWATCH_EXE_ONLY:-all}
+presets="windows64 windows32"
+[ "$only" != all ] && presets=windows64
+for preset in $presets; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs" --target LineWatch linewatch_probe tarvel-sim tarvelsim >/dev/null
 done
 cmake --preset debug >/dev/null
-cmake --build --preset debug -j "$jobs" --target tarvel-decode tarvel-sim LineWatch >/dev/null
+if [ "$only" != all ]; then
+  cmake --build --preset debug -j "$jobs" --target tarvel-decode >/dev/null
+else
+  cmake --build --preset debug -j "$jobs" --target tarvel-decode tarvel-sim LineWatch >/dev/null
+fi
 echo "built in $(( $(date +%s) - started )) s"
 
 wine64=/usr/lib/wine/wine64
@@ -47,6 +70,7 @@ pids=()
 finish() {
   status=$?
   stop_run_processes
+  umount "$work/full-disk/run/full" 2>/dev/null || true
   rm -rf "$work"
   echo "LineWatch.exe part: $(( $(date +%s) - started )) s in all"
   exit $status
@@ -137,7 +161,7 @@ same_lines() {  # GOT WANT LABEL
   if cmp -s "$1" "$2"; then
     pass "$3 ($(wc -l <"$2") lines)"
   else
-    fail "$3"; diff "$2" "$1" | head -10
+    fail "$3"; diff "$2" "$1" | head -10 || true
   fi
 }
 
@@ -171,7 +195,178 @@ probe_run() {  # LABEL BUILD TRACE LINES1 LINES2 [player and probe options after
   wait "$player" 2>/dev/null || true
 }
 
+# The lines of a session file, modem by modem, as tarvel-decode prints
+# them ("MODEM: line", escaped).
+# A list box shows a line that ends in line breaks without them (the store
+# and copies keep them): PREFIXlisted.M are the lines as the list shows them.
+session_by_modem() {  # SESSION PREFIX
+  "$decode" --escape "$1" >"$work/session.decoded" || fail "tarvel-decode read $1"
+  local m
+  for m in 1 2; do
+    sed -n "s/^$m: //p" "$work/session.decoded" >"${2}$m"
+    sed -E 's/(\\[nr])+$//' "${2}$m" >"${2}listed.$m"
+  done
+}
+
+# The summary of modem M's last call as tarvel-decode --calls prints it
+# (without its "Call N" heading), and as the call summary child shows it
+# (without its "Modem M, last call" heading).
+decoded_last_call() {  # SESSION MODEM
+  "$decode" --calls "$1" | awk -v m="$2" '
+    /^Call [0-9]+$/ { inside = 1; body = ""; next }
+    inside && $0 == "" { if (modem == m) last = body; inside = 0; next }
+    inside { body = body $0 "\n"; if ($1 == "Modem") modem = $2 }
+    END { if (inside && modem == m) last = body; printf "%s", last }'
+}
+shown_last_call() {  # SUMMARY MODEM
+  awk -v m="$2" '
+    $0 ~ "^Modem " m ", last call" { inside = 1; next }
+    inside && $0 == "" { exit }
+    inside { print }' "$1"
+}
+# The rows of a summary that come from the records alone, not from times.
+record_rows() { grep -E '^(Modulation|Rx rate final|Tx rate final|Retrains|Renegotiations|Error control|Compression|Cleardown) ' || true; }
+
+# Shots the probe asks for (WORKDIR/shot-NAME): the screen taken, then
+# WORKDIR/shot-NAME.done lets it go on.
+shoot_on_request() {  # WORKDIR
+  local marker name
+  while :; do
+    for marker in "$1"/shot-*; do
+      [ -e "$marker" ] || continue
+      case $marker in *.done) continue ;; esac
+      [ -e "$marker.done" ] && continue
+      name=${marker##*/shot-}
+      sleep 0.5  # the last repaint
+      import -display "$DISPLAY" -window root "$shots/linewatch-exe-$name.png" 2>/dev/null || true
+      : >"$marker.done"
+    done
+    sleep 0.2
+  done
+}
+
+session_part() {  # TRACE DECODED-PREFIX [probe options]
+  local trace=$1 decoded=$2; shift 2
+  local dir=$work/session rc=0 t0 name=session.trace.gz
+  mkdir -p "$dir/run" "$shots"
+  cp "$trace" "$dir/play.trace"
+  "$wine64" reg add "$monitor_key" /v TarvelSetup /t REG_BINARY /d 00000000 /f >/dev/null 2>&1 </dev/null
+  shoot_on_request "$dir/run" &
+  local shooter=$!
+  pids+=($shooter)
+  t0=$(date +%s)
+  (cd "$dir" && exec timeout 240 "$wine64" "$w64/tests/linewatch_probe.exe" "$(winpath "$w64/monitor/LineWatch.exe")" \
+     "$(winpath "$dir/run")" "$(wc -l <"${decoded}1")" "$(wc -l <"${decoded}2")" --session "$name" "$@" \
+     >probe.out 2>&1 </dev/null) &
+  local probe=$!
+  pids+=($probe)
+  # The player starts once the recording runs: the file holds every line.
+  wait_for "$dir/run/recording" 600 || fail "sessions: the probe started a recording"
+  (cd "$dir" && exec timeout 300 "$wine64" "$w64/simulator/win32/tarvel-sim.exe" play.trace >sim.out 2>&1 </dev/null) &
+  local player=$!
+  pids+=($player)
+  wait "$probe" || rc=$?
+  sed "s/^/  sessions: /" "$dir/probe.out" | grep -v '^  [^:]*: probe:' || true
+  if [ $rc -eq 0 ]; then
+    pass "sessions: linewatch_probe.exe, $(grep -o '[0-9]* passed' "$dir/probe.out") in $(( $(date +%s) - t0 )) s"
+  else
+    fail "sessions: linewatch_probe.exe (exit $rc)"
+  fi
+  kill "$player" "$shooter" 2>/dev/null || true
+  wait "$player" "$shooter" 2>/dev/null || true
+
+  local file=$dir/run/$name
+  if [ "$(od -An -tx1 -N2 "$file" 2>/dev/null | tr -d ' ')" = 1f8b ]; then
+    pass "sessions: $name recorded compressed ($(stat -c %s "$file") bytes)"
+  else
+    fail "sessions: $name recorded compressed"
+  fi
+  session_by_modem "$file" "$work/session."
+  local m
+  for m in 1 2; do
+    same_lines "$dir/run/list$m.txt" "$work/session.listed.$m" "sessions: tarvel-decode of the file gives what modem $m's list showed"
+    sed -E 's/(\\[nr])+$//' "$decoded$m" >"$work/played.$m"
+    same_lines "$dir/run/list$m.txt" "$work/played.$m" "sessions: modem $m's list showed every line played"
+    same_lines "$dir/run/list$m.open.txt" "$dir/run/list$m.txt" "sessions: the opened file shows modem $m's lines as live"
+    decoded_last_call "$file" $m >"$work/want-call.$m"
+    # The window adds the wall clock of a session's start and end.
+    shown_last_call "$dir/run/summary-open.txt" $m | sed -E 's/ \([0-9T:.-]+Z\)$//' >"$work/shown-call.$m"
+    if [ ! -s "$work/want-call.$m" ]; then
+      grep -qx "Modem $m: no call yet" "$dir/run/summary-open.txt" && pass "sessions: no call of modem $m, and the summary says so" ||
+        fail "sessions: the summary of modem $m, which had no call"
+      continue
+    fi
+    same_lines "$work/shown-call.$m" "$work/want-call.$m" "sessions: the opened file's call summary of modem $m is tarvel-decode --calls' last call"
+    shown_last_call "$dir/run/summary-live.txt" $m | record_rows >"$work/live-rows.$m"
+    record_rows <"$work/want-call.$m" >"$work/want-rows.$m"
+    [ -s "$work/want-rows.$m" ] || fail "sessions: rows of modem $m's call to compare"
+    same_lines "$work/live-rows.$m" "$work/want-rows.$m" "sessions: the live call summary of modem $m: modulation, rates, retrains, cleardown as decoded"
+  done
+  # The file opened from the shell: its path as the command tail, quoted.
+  cp "$file" "$work/opened.trace.gz"
+  probe_run opened-file "$w64" "$trace" "$(wc -l <"$work/session.1")" "$(wc -l <"$work/session.2")" -- \
+    --tail " \"$(winpath "$work/opened.trace.gz")\"" --caption "Line Watch - opened.trace.gz" "$@"
+  for m in 1 2; do
+    same_lines "$work/opened-file/run/list$m.txt" "$work/session.listed.$m" "sessions: LineWatch.exe FILE shows modem $m's lines of the file"
+  done
+  # LINEWATCH_EXE_KEEP=DIR keeps the run's files for a look.
+  [ -n "${LINEWATCH_EXE_KEEP:-}" ] && cp -r "$dir" "$LINEWATCH_EXE_KEEP"
+  for shot in call-summary file-menu opened; do
+    [ -s "$shots/linewatch-exe-$shot.png" ] && pass "screenshot: $shots/linewatch-exe-$shot.png" || fail "screenshot $shot"
+  done
+}
+
+# A recording onto a disk that fills up (a 16 KiB tmpfs, where this
+# machine lets root mount one): eye points first, which fill it, then the
+# call's records, which must still reach the lists.
+full_disk_part() {
+  local dir=$work/full-disk rc=0
+  mkdir -p "$dir/run/full"
+  if ! mount -t tmpfs -o size=16k tmpfs "$dir/run/full" 2>/dev/null; then
+    echo "skipped: the full disk (no tmpfs can be mounted here)"; return 0
+  fi
+  { echo "active 2"; for _ in $(seq 1 30); do echo "eye 2$corner"; echo "wait 100"; done
+    records; echo "wait 120000"; echo "active 0"; } >"$dir/play.trace"
+  decoded_by_modem "$dir/play.trace" "$work/full."
+  "$wine64" reg add "$monitor_key" /v TarvelSetup /t REG_BINARY /d 00000000 /f >/dev/null 2>&1 </dev/null
+  (cd "$dir" && exec timeout 180 "$wine64" "$w64/tests/linewatch_probe.exe" "$(winpath "$w64/monitor/LineWatch.exe")" \
+     "$(winpath "$dir/run")" "$(wc -l <"$work/full.1")" "$(wc -l <"$work/full.2")" --full-disk 'full\s.trace' \
+     >probe.out 2>&1 </dev/null) &
+  local probe=$!
+  pids+=($probe)
+  wait_for "$dir/run/recording" 600 || fail "full disk: the probe started a recording"
+  (cd "$dir" && exec timeout 300 "$wine64" "$w64/simulator/win32/tarvel-sim.exe" play.trace >sim.out 2>&1 </dev/null) &
+  local player=$!
+  pids+=($player)
+  wait "$probe" || rc=$?
+  sed "s/^/  full disk: /" "$dir/probe.out" | grep -v '^  [^:]*: probe:' || true
+  [ $rc -eq 0 ] && pass "full disk: linewatch_probe.exe, $(grep -o '[0-9]* passed' "$dir/probe.out")" ||
+    fail "full disk: linewatch_probe.exe (exit $rc)"
+  kill "$player" 2>/dev/null || true
+  wait "$player" 2>/dev/null || true
+  umount "$dir/run/full" 2>/dev/null || true
+}
+
 decoded_by_modem "$work/call.trace" "$work/decoded."
+if [ "$only" = full-disk ]; then
+  full_disk_part
+  echo "LineWatch.exe: $passes passed, $failures failed"
+  [ $failures -eq 0 ]
+  exit
+fi
+if [ "$only" = sessions ]; then
+  if [ -n "${LINEWATCH_EXE_SESSION_TRACE:-}" ]; then
+    # The modems stay active until every record has been fetched.
+    { grep -v '^active 0' "$LINEWATCH_EXE_SESSION_TRACE"; echo "wait 120000"; echo "active 0"; } >"$work/scenario.trace"
+    decoded_by_modem "$work/scenario.trace" "$work/scenario."
+    session_part "$work/scenario.trace" "$work/scenario."
+  else
+    session_part "$work/call.trace" "$work/decoded." --eye-corner
+  fi
+  echo "LineWatch.exe: $passes passed, $failures failed"
+  [ $failures -eq 0 ]
+  exit
+fi
 linux_by_modem "$work/call-linux.trace" "$work/linux."
 same_lines "$work/linux.1" "$work/decoded.1" "the Linux monitor shows for modem 1 what tarvel-decode gives"
 same_lines "$work/linux.2" "$work/decoded.2" "the Linux monitor shows for modem 2 what tarvel-decode gives"
@@ -233,6 +428,9 @@ if [ -s "$shots/linewatch-exe-v34.png" ]; then
 else
   fail "screenshot of the V.34 call"
 fi
+
+session_part "$work/call.trace" "$work/decoded." --eye-corner
+full_disk_part
 
 echo "LineWatch.exe: $passes passed, $failures failed"
 [ $failures -eq 0 ]

@@ -1,8 +1,10 @@
 // linewatch_probe.exe: starts LineWatch.exe and checks it from outside,
 // through the window system only, as a user or another program sees it.
 //
-//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--silence MS]
+//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--caption TEXT] [--silence MS]
 //   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--redraw-off] [--wait MS]
+//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --session NAME
+//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --full-disk NAME
 //   linewatch_probe --list-costs LINES
 //
 // LineWatch.exe runs in WORKDIR (where its capture files go). The probe
@@ -20,7 +22,8 @@
 // display must show them as one white pixel at the top left corner of the
 // centred square, beside the white centre where the points that the
 // driver counted but Windows did not copy land, on black. --tail TEXT
-// follows the program name on LineWatch.exe's command line. With --silence
+// follows the program name on LineWatch.exe's command line; --caption TEXT
+// is the main window's caption to expect (default "Line Watch"). With --silence
 // the lists must stay empty for MS milliseconds (a device that is not
 // there); only the close is checked after that.
 //
@@ -36,6 +39,20 @@
 // list boxes' redraw off (WM_SETREDRAW) for the burst, to see what the
 // lists cost without their per-line scrolling and scroll-bar drawing.
 // --wait MS bounds each of the two waits (default 600000).
+//
+// --session NAME drives the File menu as a user does: Record Session...
+// into WORKDIR\NAME (then WORKDIR\recording tells the caller to start the
+// player), the lists written as list1.txt and list2.txt once they hold
+// LINES1 and LINES2 lines, Monitor > Call Summary (its text to
+// summary-live.txt), Stop Recording, Open Session... of a file that is no
+// trace (a message, nothing changes), then of WORKDIR\NAME: the lists
+// again (list1.open.txt, list2.open.txt), the summary (summary-open.txt)
+// and, with --eye-corner, modem 2's eye.
+//
+// --full-disk NAME records into WORKDIR\NAME, on a disk that fills up
+// (WORKDIR\recording tells the caller to start the player): a message
+// box must say that the recording stopped and why, the caption and menu
+// must show no recording, and the lists must still fill to LINES1 and LINES2.
 //
 // --list-costs times, in a list box of LineWatch.exe's style made by the
 // probe itself, each list box call that the status windows make per line,
@@ -189,7 +206,8 @@ static const ChildExpectation CHILDREN[4] = {
 // inside LineWatch.exe by menu_state_hook.dll: 1 checked, 0 unchecked, -1
 // for no answer or no such item.
 static HHOOK menu_hook;
-static int menu_checked(HWND main, int id) {
+// GetMenuState's answer inside LineWatch.exe: MF_ flags, or UINT(-1).
+static UINT menu_state(HWND main, int id) {
     static const UINT query = RegisterWindowMessageA("LineWatchProbeMenuState");
     MSG reply;
     while (PeekMessageA(&reply, nullptr, query, query, PM_REMOVE)) {
@@ -198,12 +216,20 @@ static int menu_checked(HWND main, int id) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < 5000) {
         if (PeekMessageA(&reply, nullptr, query, query, PM_REMOVE) && int(reply.wParam) == id) {
-            const UINT state = UINT(reply.lParam);
-            return state == UINT(-1) ? -1 : (state & MF_CHECKED) != 0 ? 1 : 0;
+            return UINT(reply.lParam);
         }
         Sleep(10);
     }
-    return -1;
+    return UINT(-1);
+}
+static int menu_checked(HWND main, int id) {
+    const UINT state = menu_state(main, id);
+    return state == UINT(-1) ? -1 : (state & MF_CHECKED) != 0 ? 1 : 0;
+}
+// "grayed" or "enabled" (or "no item N").
+static std::string menu_enabled(HWND main, int id) {
+    const UINT state = menu_state(main, id);
+    return state == UINT(-1) ? "no item " + number(id) : (state & (MF_GRAYED | MF_DISABLED)) ? "grayed" : "enabled";
 }
 static bool checked(HWND main, int id) { return menu_checked(main, id) == 1; }
 
@@ -324,6 +350,39 @@ static WhitePixels white_pixels(HWND window) {
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return result;
+}
+
+// Modem 2's points all at (-20000, 20000): its eye display draws the
+// corner of the square and the centre, each one white pixel, on black;
+// modem 1's, without points, is all black.
+static void check_eye_corner(const HWND child[4]) {
+    WhitePixels seen{};
+    int corner_x = 0, corner_y = 0, centre_x = 0, centre_y = 0;
+    const bool drawn = wait_until(
+        [&] {
+            seen = white_pixels(child[3]);
+            RECT client;
+            GetClientRect(child[3], &client);
+            const int extent = std::min(client.right / 2, client.bottom / 2);
+            centre_x = client.right / 2;
+            centre_y = client.bottom / 2;
+            corner_x = centre_x - extent;
+            corner_y = centre_y - extent;
+            return seen.white == 2 && seen.other == 0 && seen.at[0].x == corner_x && seen.at[0].y == corner_y &&
+                   seen.at[1].x == centre_x && seen.at[1].y == centre_y;
+        },
+        8000);
+    std::string found;
+    for (int i = 0; i < std::min(seen.white, 4); ++i) {
+        found += " (" + number(seen.at[i].x) + "," + number(seen.at[i].y) + ")";
+    }
+    check(drawn, "modem 2's eye: white pixels at the square's corner and the centre only, on black",
+          number(seen.width) + "x" + number(seen.height) + " client, wanted (" + number(corner_x) + "," +
+              number(corner_y) + ") (" + number(centre_x) + "," + number(centre_y) + "), saw " +
+              number(seen.white) + " white:" + found + ", " + number(seen.other) + " other");
+    const WhitePixels other_eye = white_pixels(child[2]);
+    check(other_eye.white == 0 && other_eye.other == 0, "modem 1's eye, without points: all black",
+          number(other_eye.white) + " white, " + number(other_eye.other) + " other");
 }
 
 // Microseconds on the performance counter.
@@ -640,13 +699,215 @@ static int measure_list_costs(int lines) {
     return 0;
 }
 
+// --- Sessions: the File menu's Record Session..., Stop Recording and Open
+// Session..., and Monitor > Call Summary.
+
+// A window's text, asked of the window itself (GetWindowText gives only
+// the captions of another process's windows).
+static std::string window_text(HWND window) {
+    const int length = int(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0));
+    std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
+    const int got = int(SendMessageW(window, WM_GETTEXT, WPARAM(length + 1), reinterpret_cast<LPARAM>(wide.data())));
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, wide.data(), got, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), got, text.data(), bytes, nullptr, nullptr);
+    return text;
+}
+
+// Chooses `path` in LineWatch.exe's common file dialog captioned `caption`,
+// as a user types it into the file name field and presses the dialog's
+// button. False when no such dialog came or it did not close.
+static bool choose_in_file_dialog(const char *caption, DWORD process_id, const std::string &path) {
+    HWND dialog = nullptr;
+    if (!wait_until([&] { return message_boxes(caption, process_id, &dialog) == 1; }, 15000)) {
+        return false;
+    }
+    // The file name field: the edit of the combo box cmb13, or edt1.
+    HWND field = FindWindowExW(GetDlgItem(dialog, 0x47c), nullptr, L"Edit", nullptr);
+    if (field == nullptr) field = GetDlgItem(dialog, 0x480);
+    if (field == nullptr) field = GetDlgItem(dialog, 0x47c);
+    if (field == nullptr) {
+        return false;
+    }
+    std::wstring wide(path.begin(), path.end());
+    SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    return wait_until([&] { return message_boxes(caption, process_id, &dialog) == 0; }, 15000);
+}
+
+static bool write_text_file(const std::string &path, const std::string &text) {
+    FILE *out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) {
+        return false;
+    }
+    std::fwrite(text.data(), 1, text.size(), out);
+    return std::fclose(out) == 0;
+}
+
+// The call summary child's text, CR LF turned into LF.
+static std::string summary_text(HWND calls) {
+    HWND edit = FindWindowExW(calls, nullptr, L"Edit", nullptr);
+    std::string text = edit != nullptr ? window_text(edit) : "<no edit control>";
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+// Holds still while the caller takes a picture of the screen: creates
+// WORKDIR\shot-NAME and waits (at most 20 s) for WORKDIR\shot-NAME.done.
+static void pause_for_shot(const std::string &workdir, const char *name) {
+    const std::string marker = workdir + "\\shot-" + name;
+    write_text_file(marker, "");
+    const std::string done = marker + ".done";
+    wait_until([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000);
+}
+
+static void dump_lists(const HWND list[2], const std::string &workdir, const char *suffix) {
+    for (int m = 0; m < 2; ++m) {
+        check(dump_list(list[m], workdir + "\\list" + number(m + 1) + suffix + ".txt"),
+              ("modem " + number(m + 1) + "'s list written").c_str());
+    }
+}
+
+// Records the session that the player plays into WORKDIR\NAME through the
+// menu, shows the call summary, stops, opens the file again and checks
+// what the window shows of it. WORKDIR\recording tells the caller to start
+// the player; the lists, the summaries and a cut file's message go to
+// WORKDIR for the caller to compare.
+static void check_sessions(const PROCESS_INFORMATION &process, HWND main, const HWND child[4], const HWND list[2],
+                           const int wanted[2], const std::string &workdir, const std::string &name, bool eye_corner) {
+    const DWORD pid = process.dwProcessId;
+    const std::string path = workdir + "\\" + name;
+    check(menu_enabled(main, 12) == "grayed" && menu_enabled(main, 11) == "enabled",
+          "before recording: Record Session... enabled, Stop Recording grayed",
+          menu_enabled(main, 11) + ", " + menu_enabled(main, 12));
+    PostMessageA(main, WM_COMMAND, 11, 0);
+    check(choose_in_file_dialog("Record Session", pid, path), "Record Session...: the save dialog takes the file name");
+    const std::string recording_caption = "Line Watch - recording " + name + " (";
+    const bool says = wait_until([&] { return window_text(main).rfind(recording_caption, 0) == 0; }, 5000);
+    check(says, "the caption says that the window records, and into which file", window_text(main));
+    check(menu_enabled(main, 11) == "grayed" && menu_enabled(main, 12) == "enabled",
+          "while recording: Record Session... grayed, Stop Recording enabled",
+          menu_enabled(main, 11) + ", " + menu_enabled(main, 12));
+    write_text_file(workdir + "\\recording", "");
+
+    for (int m = 0; m < 2; ++m) {
+        const bool full = wait_until([&] { return list_count(list[m]) >= wanted[m]; }, 60000);
+        check(full && list_count(list[m]) == wanted[m], ("modem " + number(m + 1) + " list holds the lines fed").c_str(),
+              number(list_count(list[m])) + " of " + number(wanted[m]));
+    }
+    dump_lists(list, workdir, "");
+
+    // Monitor > Call Summary: shown beside the lists, checked, the last calls in it.
+    SendMessageA(main, WM_COMMAND, 22, 0);
+    HWND calls = FindWindowExA(main, nullptr, "CallSummaryClass", "Call Summary");
+    check(calls != nullptr && IsWindowVisible(calls) && menu_checked(main, 22) == 1,
+          "Monitor > Call Summary shows the child \"Call Summary\", checked");
+    std::string live;
+    wait_until([&] { return (live = summary_text(calls)).find("\nModem 2, last call") != std::string::npos; }, 10000);
+    check(live.rfind("Modem 1, last call", 0) == 0, "the live summary holds both modems' calls", live.substr(0, live.find('\n')));
+    write_text_file(workdir + "\\summary-live.txt", live);
+    pause_for_shot(workdir, "call-summary");
+    // The File menu while recording, opened as Alt+F opens it.
+    PostMessageA(main, WM_SYSCOMMAND, SC_KEYMENU, 'f');
+    HWND popup = nullptr;
+    check(wait_until([&] { return (popup = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(popup); }, 5000),
+          "Alt+F opens the File menu");
+    pause_for_shot(workdir, "file-menu");
+    for (int k = 0; k < 2 && popup != nullptr; ++k) {
+        PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+        PostMessageA(popup, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+        Sleep(200);
+    }
+    check(wait_until([&] { return (popup = FindWindowA("#32768", nullptr)) == nullptr || !IsWindowVisible(popup); }, 5000),
+          "Escape closes the menu");
+
+    SendMessageA(main, WM_COMMAND, 12, 0);
+    check(window_text(main) == "Line Watch" && menu_enabled(main, 12) == "grayed" && menu_enabled(main, 11) == "enabled",
+          "Stop Recording: the caption is \"Line Watch\" again, Record Session... enabled, Stop Recording grayed",
+          window_text(main) + ", " + menu_enabled(main, 11) + ", " + menu_enabled(main, 12));
+
+    // A file that is not a trace: a message naming the line, nothing changes.
+    const int flag_before = recording_flag();
+    const std::string bad = workdir + "\\not-a-trace.txt";
+    write_text_file(bad, "rec 1 3 2400\nhello there\n");
+    PostMessageA(main, WM_COMMAND, 13, 0);
+    check(choose_in_file_dialog("Open Session", pid, bad), "Open Session...: the open dialog takes a file that is no trace");
+    HWND box = nullptr;
+    wait_until([&] { return message_boxes("LineWatch", pid, &box) == 1; }, 10000);
+    const std::string message = box != nullptr ? box_text(box) : "<no box>";
+    check(message.find("not-a-trace.txt:2:") != std::string::npos, "a message box names the file and its bad line",
+          message);
+    if (box != nullptr) {
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        wait_until([&] { return message_boxes("LineWatch", pid, &box) == 0; }, 5000);
+    }
+    check(window_text(main) == "Line Watch" && list_count(list[0]) == wanted[0] && recording_flag() == flag_before,
+          "after it the window is live as before: caption, lines, captures",
+          window_text(main) + ", " + number(list_count(list[0])) + " lines, flag " + number(recording_flag()));
+
+    PostMessageA(main, WM_COMMAND, 13, 0);
+    check(choose_in_file_dialog("Open Session", pid, path), "Open Session...: the open dialog takes the recorded file");
+    const bool named = wait_until([&] { return window_text(main) == "Line Watch - " + name; }, 20000);
+    check(named, "the caption names the opened file", window_text(main));
+    // The lists show the file (cleared, then filled at once).
+    Sleep(300);
+    for (int m = 0; m < 2; ++m) {
+        check(list_count(list[m]) == wanted[m], ("modem " + number(m + 1) + "'s list shows the session's lines").c_str(),
+              number(list_count(list[m])) + " of " + number(wanted[m]));
+    }
+    dump_lists(list, workdir, ".open");
+    check(recording_flag() == 0, "live monitoring ended with the opening: captures stopped, flag clear",
+          number(recording_flag()));
+    check(menu_enabled(main, 11) == "grayed", "an opened session offers no recording", menu_enabled(main, 11));
+    if (eye_corner) {
+        check_eye_corner(child);
+    }
+    std::string opened;
+    wait_until([&] { return (opened = summary_text(calls)) != live; }, 5000);
+    write_text_file(workdir + "\\summary-open.txt", opened);
+    pause_for_shot(workdir, "opened");
+}
+
+// Records into WORKDIR\NAME on a disk too small for it: the first write
+// that fails stops the recording with a message box saying why, the caption
+// and the menu say that nothing is recorded, and the lines fed after it
+// still arrive.
+static void check_recording_failure(const PROCESS_INFORMATION &process, HWND main, const HWND list[2],
+                                    const int wanted[2], const std::string &workdir, const std::string &name) {
+    const DWORD pid = process.dwProcessId;
+    PostMessageA(main, WM_COMMAND, 11, 0);
+    check(choose_in_file_dialog("Record Session", pid, workdir + "\\" + name),
+          "Record Session...: the save dialog takes a file on a full disk");
+    write_text_file(workdir + "\\recording", "");
+    HWND box = nullptr;
+    wait_until([&] { return message_boxes("LineWatch", pid, &box) == 1; }, 30000);
+    const std::string message = box != nullptr ? box_text(box) : "<no box>";
+    check(message.find(name) != std::string::npos && message.find("recording stopped") != std::string::npos &&
+              message.find("Monitoring goes on") != std::string::npos,
+          "a write error stops the recording with a message box naming the file and the reason", message);
+    const bool stopped = window_text(main) == "Line Watch" && menu_enabled(main, 12) == "grayed";
+    check(stopped, "the caption and the menu show that nothing is recorded while the box is open",
+          window_text(main) + ", Stop Recording " + menu_enabled(main, 12));
+    if (box != nullptr) {
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+    for (int m = 0; m < 2; ++m) {
+        const bool full = wait_until([&] { return list_count(list[m]) >= wanted[m]; }, 60000);
+        check(full && list_count(list[m]) == wanted[m],
+              ("monitoring goes on: modem " + number(m + 1) + "'s list holds the lines fed after the error").c_str(),
+              number(list_count(list[m])) + " of " + number(wanted[m]));
+    }
+}
+
 int main(int argc, char **argv) {
     if (argc == 3 && std::strcmp(argv[1], "--list-costs") == 0) {
         return measure_list_costs(std::atoi(argv[2]));
     }
     if (argc < 5) {
-        std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--silence MS]\n"
+        std::fprintf(stderr, "usage: linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 [--at-least] [--warning] [--eye-corner] [--recording] [--hold MS] [--tail TEXT] [--caption TEXT] [--silence MS]\n"
                              "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--redraw-off] [--wait MS]\n"
+                             "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --session NAME\n"
+                             "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --full-disk NAME\n"
                              "       linewatch_probe --list-costs LINES\n");
         return 2;
     }
@@ -663,6 +924,9 @@ int main(int argc, char **argv) {
     int burst = 0;
     bool redraw_off = false;
     DWORD burst_wait_ms = 600000;
+    std::string session;
+    std::string full_disk;
+    std::string caption = "Line Watch";
     for (int i = 5; i < argc; ++i) {
         if (std::strcmp(argv[i], "--recording") == 0) {
             recording = true;
@@ -680,6 +944,12 @@ int main(int argc, char **argv) {
             hold_ms = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--burst") == 0 && i + 1 < argc) {
             burst = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--caption") == 0 && i + 1 < argc) {
+            caption = argv[++i];
+        } else if (std::strcmp(argv[i], "--full-disk") == 0 && i + 1 < argc) {
+            full_disk = argv[++i];
+        } else if (std::strcmp(argv[i], "--session") == 0 && i + 1 < argc) {
+            session = argv[++i];
         } else if (std::strcmp(argv[i], "--redraw-off") == 0) {
             redraw_off = true;
         } else if (std::strcmp(argv[i], "--wait") == 0 && i + 1 < argc) {
@@ -694,6 +964,7 @@ int main(int argc, char **argv) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
+    const DWORD started = GetTickCount();
     if (!CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         workdir.c_str(), &startup, &process)) {
         check(false, "LineWatch.exe started", "error " + number(GetLastError()));
@@ -704,9 +975,17 @@ int main(int argc, char **argv) {
     HWND main = nullptr;
     // The main window is found as soon as it exists, while its children are
     // still being made: wait until it is shown, which comes after that.
-    wait_until([&] { return (main = FindWindowA("LineWatch", "Line Watch")) != nullptr && IsWindowVisible(main); },
+    wait_until([&] { return (main = FindWindowA("LineWatch", nullptr)) != nullptr && IsWindowVisible(main); },
                20000);
-    check(main != nullptr, "main window of class LineWatch, caption \"Line Watch\"");
+    // An opened file names itself in the caption once it is shown.
+    // (Its text is asked of its thread, which answers once the file is in.)
+    if (main != nullptr) {
+        wait_until([&] { return window_text(main) == caption; }, 60000);
+        std::printf("probe: caption \"%s\" %lu ms after the start\n", window_text(main).c_str(),
+                    static_cast<unsigned long>(GetTickCount() - started));
+    }
+    check(main != nullptr && window_text(main) == caption, ("main window of class LineWatch, caption \"" + caption + "\"").c_str(),
+          main != nullptr ? window_text(main) : "no window");
     if (main == nullptr) {
         TerminateProcess(process.hProcess, 1);
         return 1;
@@ -744,8 +1023,12 @@ int main(int argc, char **argv) {
               }());
     }
 
-    if (silence_ms > 0 || burst > 0) {
-        if (burst > 0) {
+    if (silence_ms > 0 || burst > 0 || !session.empty() || !full_disk.empty()) {
+        if (!full_disk.empty()) {
+            check_recording_failure(process, main, list, wanted, workdir, full_disk);
+        } else if (!session.empty()) {
+            check_sessions(process, main, child, list, wanted, workdir, session, eye_corner);
+        } else if (burst > 0) {
             measure_burst(main, child, list, wanted, burst, redraw_off, workdir, burst_wait_ms);
         } else {
             Sleep(DWORD(silence_ms));
@@ -772,33 +1055,7 @@ int main(int argc, char **argv) {
     // The eye display of modem 2 draws the corner of the square and the
     // centre, each one white pixel, on a black field.
     if (eye_corner) {
-        WhitePixels seen{};
-        int corner_x = 0, corner_y = 0, centre_x = 0, centre_y = 0;
-        const bool drawn = wait_until(
-            [&] {
-                seen = white_pixels(child[3]);
-                RECT client;
-                GetClientRect(child[3], &client);
-                const int extent = std::min(client.right / 2, client.bottom / 2);
-                centre_x = client.right / 2;
-                centre_y = client.bottom / 2;
-                corner_x = centre_x - extent;
-                corner_y = centre_y - extent;
-                return seen.white == 2 && seen.other == 0 && seen.at[0].x == corner_x && seen.at[0].y == corner_y &&
-                       seen.at[1].x == centre_x && seen.at[1].y == centre_y;
-            },
-            8000);
-        std::string found;
-        for (int i = 0; i < std::min(seen.white, 4); ++i) {
-            found += " (" + number(seen.at[i].x) + "," + number(seen.at[i].y) + ")";
-        }
-        check(drawn, "modem 2's eye: white pixels at the square's corner and the centre only, on black",
-              number(seen.width) + "x" + number(seen.height) + " client, wanted (" + number(corner_x) + "," +
-                  number(corner_y) + ") (" + number(centre_x) + "," + number(centre_y) + "), saw " +
-                  number(seen.white) + " white:" + found + ", " + number(seen.other) + " other");
-        const WhitePixels other_eye = white_pixels(child[2]);
-        check(other_eye.white == 0 && other_eye.other == 0, "modem 1's eye, without points: all black",
-              number(other_eye.white) + " white, " + number(other_eye.other) + " other");
+        check_eye_corner(child);
     }
 
     // Driver-internal errors: one warning box, owned by the main window,
@@ -907,7 +1164,9 @@ int main(int argc, char **argv) {
         key('C', true);
         key(VK_CONTROL, true);
         std::string got;
-        wait_until([&] { return (got = clipboard_text()) != "marker"; }, 5000);
+        // LineWatch.exe holds the clipboard open while it puts the lines
+        // there: a look that cannot open it looks again.
+        wait_until([&] { return (got = clipboard_text()) != "marker" && got != "<clipboard not opened>"; }, 5000);
         std::string shown_got;
         for (char ch : got.substr(0, 120)) {
             shown_got += ch == '\t' ? std::string("\\t") : ch == '\r' ? "\\r" : ch == '\n' ? "\\n" : std::string(1, ch);

@@ -89,6 +89,27 @@ TEST(Layout, FourChildrenTwoByTwo) {
     }
 }
 
+TEST(Layout, TheCallSummaryTakesTheRightTwoFifths) {
+    struct Case {
+        uint32_t width, height;
+        int left;
+    };
+    const Case cases[] = {{1000, 600, 600}, {801, 601, 480}, {1, 1, 0}, {0, 0, 0}, {65535, 4, 39321}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+        ChildPlace places[5];
+        layout_children_with_calls(c.width, c.height, places);
+        EXPECT_EQ(places[0].child, CHILD_STATUS_1);
+        EXPECT_EQ(places[1].x + places[1].width, c.left / 2 * 2) << "the lists end where the summary starts";
+        EXPECT_EQ(places[3].y, 0);
+        EXPECT_EQ(places[4].child, CHILD_CALLS);
+        EXPECT_EQ(places[4].x, c.left);
+        EXPECT_EQ(places[4].y, 0);
+        EXPECT_EQ(places[4].x + places[4].width, static_cast<int>(c.width));
+        EXPECT_EQ(places[4].height, static_cast<int>(c.height));
+    }
+}
+
 TEST(MenuCommands, TogglesFlagAndCheckMarkTogether) {
     Visibility visible;
     reset_visibility(visible);
@@ -107,7 +128,12 @@ TEST(MenuCommands, TogglesFlagAndCheckMarkTogether) {
         {IDM_EYE_2, COMMAND_TOGGLE, CHILD_EYE_2, false, 0, 1, 0, 0},
         {IDM_ABOUT, COMMAND_ABOUT, 0, false, 0, 1, 0, 0},
         {IDM_EXIT, COMMAND_EXIT, 0, false, 0, 1, 0, 0},
-        {22, COMMAND_UNKNOWN, 0, false, 0, 1, 0, 0},
+        {IDM_CALLS, COMMAND_TOGGLE, CHILD_CALLS, true, 0, 1, 0, 0},
+        {IDM_RECORD_SESSION, COMMAND_RECORD_SESSION, 0, false, 0, 1, 0, 0},
+        {IDM_STOP_RECORDING, COMMAND_STOP_RECORDING, 0, false, 0, 1, 0, 0},
+        {IDM_OPEN_SESSION, COMMAND_OPEN_SESSION, 0, false, 0, 1, 0, 0},
+        {IDM_CALLS, COMMAND_TOGGLE, CHILD_CALLS, false, 0, 1, 0, 0},
+        {23, COMMAND_UNKNOWN, 0, false, 0, 1, 0, 0},
         {0, COMMAND_UNKNOWN, 0, false, 0, 1, 0, 0},
         {IDM_EYE_1, COMMAND_TOGGLE, CHILD_EYE_1, true, 0, 1, 1, 0},
     };
@@ -141,7 +167,8 @@ TEST(MenuCommands, ChildrenAndMenuRowsAgree) {
         EXPECT_TRUE(in_menu);
     }
     EXPECT_EQ(child_close_command(0), 0);
-    EXPECT_EQ(child_close_command(5), 0);
+    EXPECT_EQ(child_close_command(CHILD_CALLS), IDM_CALLS);
+    EXPECT_EQ(child_close_command(6), 0);
 }
 
 TEST(EyeMapping, IsotropicSquareCentredInTheClientArea) {
