@@ -3,6 +3,8 @@
 // fills and at each flush.
 #include "session/session_writer.h"
 
+#include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -38,33 +40,86 @@ constexpr int64_t MAX_WAIT_MS = 0xFFFFFFFF;
 
 constexpr int64_t FLUSH_INTERVAL_US = 1000000;
 
+// Two decimal digits for each value below 100.
+constexpr auto DIGIT_PAIRS = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[size_t(2 * i)] = char('0' + i / 10);
+        pairs[size_t(2 * i + 1)] = char('0' + i % 10);
+    }
+    return pairs;
+}();
+
 // Number formatting straight into a line being built; each returns the end.
+// The digits are written from the last, two at a time, into their place.
 char *append_decimal(char *out, uint64_t value) {
-    char digits[20];
-    size_t n = 0;
-    do {
-        digits[n++] = char('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (n > 0) *out++ = digits[--n];
-    return out;
+    int digits = 1;
+    for (uint64_t bound = 10; digits < 20 && value >= bound; bound *= 10) ++digits;
+    char *at = out + digits;
+    while (value >= 100) {
+        at -= 2;
+        at[0] = DIGIT_PAIRS[size_t(value % 100) * 2];
+        at[1] = DIGIT_PAIRS[size_t(value % 100) * 2 + 1];
+        value /= 100;
+    }
+    if (value >= 10) {
+        out[0] = DIGIT_PAIRS[size_t(value) * 2];
+        out[1] = DIGIT_PAIRS[size_t(value) * 2 + 1];
+    } else {
+        out[0] = char('0' + value);
+    }
+    return out + digits;
 }
 
+// Lowercase hexadecimal without leading zeros ("0" for zero).
 char *append_hex_word(char *out, uint32_t value) {
-    int shift = 28;
-    while (shift > 0 && (value >> shift) == 0) shift -= 4;
-    for (; shift >= 0; shift -= 4) *out++ = HEX_DIGITS[(value >> shift) & 0xF];
-    return out;
+    const int digits = value == 0 ? 1 : (std::bit_width(value) + 3) / 4;
+    for (int i = digits - 1; i >= 0; --i) {
+        out[i] = HEX_DIGITS[value & 0xF];
+        value >>= 4;
+    }
+    return out + digits;
 }
+
+// Two digits of a value below 100 at out.
+inline void put_pair(char *out, uint32_t value) { memcpy(out, &DIGIT_PAIRS[size_t(value) * 2], 2); }
 
 // A record's word: decimal while short, hexadecimal for addresses, flags
-// and negative values, which read better so.
+// and negative values, which read better so. The short ones, nearly every
+// word of a record, each by the one path of their length.
 char *append_word(char *out, uint32_t value) {
-    if (value < 100000) return append_decimal(out, value);
+    if (value < 10) {
+        *out = char('0' + value);
+        return out + 1;
+    }
+    if (value < 100) {
+        put_pair(out, value);
+        return out + 2;
+    }
+    if (value < 1000) {
+        *out = char('0' + value / 100);
+        put_pair(out + 1, value % 100);
+        return out + 3;
+    }
+    if (value < 10000) {
+        put_pair(out, value / 100);
+        put_pair(out + 2, value % 100);
+        return out + 4;
+    }
+    if (value < 100000) {
+        *out = char('0' + value / 10000);
+        put_pair(out + 1, value / 100 % 100);
+        put_pair(out + 3, value % 100);
+        return out + 5;
+    }
     *out++ = '0';
     *out++ = 'x';
     return append_hex_word(out, value);
 }
+
+// The longest rec directive: "rec ", ten words of at most ten characters
+// with their blanks, the line feed.
+constexpr size_t REC_LINE_MAX = 4 + 10 * 11 + 1;
 
 }  // namespace
 
@@ -112,6 +167,8 @@ bool SessionWriter::open(const char *path, int64_t start_us, const SessionOption
     }
     gzbuffer(file, 1 << 16);
     file_ = file;
+    thread_.start(file_);
+    buffer_ = thread_.buffer();
 
     char time_text[32];
     format_session_time(start_us_ / 1000, time_text, sizeof time_text);
@@ -212,21 +269,23 @@ void SessionWriter::put_memory(const MemoryRead &read, const unsigned char *byte
     }
 }
 
+void SessionWriter::put_reads(const MemoryReadLog &reads) {
+    for (size_t i = 0; i < reads.read_count && i < MEMORY_LOG_READS; ++i) {
+        const MemoryRead &read = reads.reads[i];
+        if (read.offset > MEMORY_LOG_BYTES || read.got > MEMORY_LOG_BYTES - read.offset) continue;
+        put_memory(read, reads.data + read.offset);
+    }
+    if (reads.overflowed) put_text("# driver memory reads of the next record not all kept\n");
+}
+
 void SessionWriter::record(int fetching_modem, const StatusRecord &record,
                            const MemoryReadLog *reads, const char *shown) {
     if (!recording()) return;
-    put_pending_wait();
-    if (reads != nullptr) {
-        for (size_t i = 0; i < reads->read_count && i < MEMORY_LOG_READS; ++i) {
-            const MemoryRead &read = reads->reads[i];
-            if (read.offset > MEMORY_LOG_BYTES || read.got > MEMORY_LOG_BYTES - read.offset) continue;
-            put_memory(read, reads->data + read.offset);
-        }
-        if (reads->overflowed) put_text("# driver memory reads of the next record not all kept\n");
-    }
+    if (tick_ms_ > written_ms_) put_pending_wait();
+    if (reads != nullptr && (reads->read_count != 0 || reads->overflowed)) put_reads(*reads);
     if ((fetching_modem == 1 || fetching_modem == 2) && fetching_modem != last_fetch_) {
         put_text("fetch ");
-        put_decimal(uint64_t(fetching_modem));
+        put_char(char('0' + fetching_modem));
         put_char('\n');
         last_fetch_ = fetching_modem;
     }
@@ -235,13 +294,14 @@ void SessionWriter::record(int fetching_modem, const StatusRecord &record,
         put_quoted(shown);
         put_char('\n');
     }
+    // Formatted straight into the buffer.
+    if (!room(REC_LINE_MAX)) return;
     const uint32_t params[8] = {record.param1, record.param2, record.param3, record.param4,
                                 record.param5, record.param6, record.param7, record.param8};
     size_t given = 8;
     while (given > 0 && params[given - 1] == 0) --given;  // trailing zeros go without saying
-    // "rec " and ten words of at most 10 characters, blanks and line feed.
-    char line[4 + 10 * 11 + 1];
-    char *end = line;
+    char *const start = buffer_ + used_;
+    char *end = start;
     memcpy(end, "rec ", 4);
     end = append_word(end + 4, record.modem);
     *end++ = ' ';
@@ -251,7 +311,7 @@ void SessionWriter::record(int fetching_modem, const StatusRecord &record,
         end = append_word(end, params[i]);
     }
     *end++ = '\n';
-    put(line, size_t(end - line));
+    used_ += size_t(end - start);
     ++records_;
 }
 
@@ -262,12 +322,23 @@ void SessionWriter::eye(int modem, const EyePoint *points, size_t count) {
     if (tick % options_.eye_every != 0) return;
     put_pending_wait();
     put_text("eyehex ");
-    put_decimal(uint64_t(modem));
+    put_char(char('0' + modem));
     put_char(' ');
-    for (size_t i = 0; i < count; ++i) {
-        const uint16_t x = uint16_t(points[i].x), y = uint16_t(points[i].y);
-        const unsigned char bytes[4] = {uint8_t(x), uint8_t(x >> 8), uint8_t(y), uint8_t(y >> 8)};
-        put_hex_bytes(bytes, 4);
+    // Each point as its four bytes, little-endian x then y, in hex.
+    constexpr size_t POINTS_PER_STEP = 64;
+    for (size_t first = 0; first < count; first += POINTS_PER_STEP) {
+        const size_t n = count - first < POINTS_PER_STEP ? count - first : POINTS_PER_STEP;
+        if (!room(8 * n)) return;
+        char *out = buffer_ + used_;
+        for (size_t i = first; i < first + n; ++i) {
+            const uint16_t x = uint16_t(points[i].x), y = uint16_t(points[i].y);
+            const uint8_t bytes[4] = {uint8_t(x), uint8_t(x >> 8), uint8_t(y), uint8_t(y >> 8)};
+            for (uint8_t byte : bytes) {
+                *out++ = HEX_DIGITS[byte >> 4];
+                *out++ = HEX_DIGITS[byte & 0xF];
+            }
+        }
+        used_ += 8 * n;
     }
     put_char('\n');
 }
@@ -282,9 +353,7 @@ void SessionWriter::flush_if_due(int64_t now_us) {
     struct stat info;
     if (recording() && fstat(descriptor_, &info) == 0 && info.st_nlink == 0) {
         error_ = path_ + ": the file was removed; recording stopped";
-        gzclose(as_gz(file_));
-        file_ = nullptr;
-        descriptor_ = -1;
+        close_file();
     }
 #endif
 }
@@ -293,9 +362,11 @@ bool SessionWriter::close() {
     if (recording()) {
         put_pending_wait();
         if (write_buffer()) {
+            thread_.stop();
             const int result = gzclose(as_gz(file_));
             file_ = nullptr;
             descriptor_ = -1;
+            buffer_ = nullptr;
             if (result != Z_OK) {
                 error_ = path_ + ": " + strerror(result == Z_ERRNO && errno != 0 ? errno : EIO);
             }
@@ -304,52 +375,62 @@ bool SessionWriter::close() {
     return !failed();
 }
 
-void SessionWriter::fail(const char *what) {
-    int code = Z_OK;
-    const char *message = gzerror(as_gz(file_), &code);
-    const int saved_errno = errno;
-    error_ = path_ + ": " + what + ": " +
-             (code == Z_ERRNO ? strerror(saved_errno != 0 ? saved_errno : EIO) : message);
-    error_ += "; recording stopped";
-    gzclose(as_gz(file_));  // what reached the file stays
+// Stops the thread and closes the file: what reached it stays.
+void SessionWriter::close_file() {
+    thread_.stop();
+    gzclose(as_gz(file_));
     file_ = nullptr;
     descriptor_ = -1;
+    buffer_ = nullptr;
     used_ = 0;
+}
+
+void SessionWriter::fail(const char *what) {
+    error_ = path_ + ": " + what + ": " + thread_.reason() + "; recording stopped";
+    close_file();
 }
 
 bool SessionWriter::write_buffer() {
     if (!recording()) return false;
     if (used_ > 0) {
-        errno = 0;
-        if (gzwrite(as_gz(file_), buffer_, unsigned(used_)) != int(used_)) {
+        const bool ok = thread_.hand_over(used_, false);
+        buffer_ = thread_.buffer();
+        used_ = 0;
+        if (!ok) {
             fail("write error");
             return false;
         }
-        used_ = 0;
     }
     return true;
 }
 
 void SessionWriter::flush_now() {
-    if (!write_buffer()) return;
-    errno = 0;
-    if (gzflush(as_gz(file_), Z_SYNC_FLUSH) != Z_OK) {
+    if (!recording()) return;
+    const bool ok = thread_.hand_over(used_, true);
+    buffer_ = thread_.buffer();
+    used_ = 0;
+    if (!ok) {
         fail("write error");
         return;
     }
-    const z_off_t offset = gzoffset(as_gz(file_));
-    if (offset >= 0) file_bytes_ = uint64_t(offset);
+    file_bytes_ = thread_.file_bytes();
+}
+
+bool SessionWriter::room(size_t length) {
+    if (length <= FILE_THREAD_BUFFER_BYTES - used_) return true;
+    return write_buffer();
 }
 
 void SessionWriter::put(const char *text, size_t length) {
-    if (length <= sizeof buffer_ - used_) {  // the usual case
+    if (!recording()) return;
+    if (length <= FILE_THREAD_BUFFER_BYTES - used_) {  // the usual case
         memcpy(buffer_ + used_, text, length);
         used_ += length;
         return;
     }
-    while (length > 0 && recording()) {
-        if (used_ == sizeof buffer_ && !write_buffer()) return;
-        size_t n = sizeof buffer_ - used_;
+    while (length > 0) {
+        if (used_ == FILE_THREAD_BUFFER_BYTES && !write_buffer()) return;
+        size_t n = FILE_THREAD_BUFFER_BYTES - used_;
         if (n > length) n = length;
         memcpy(buffer_ + used_, text, n);
         used_ += n;
@@ -361,7 +442,7 @@ void SessionWriter::put(const char *text, size_t length) {
 void SessionWriter::put_text(const char *text) { put(text, strlen(text)); }
 
 void SessionWriter::put_char(char c) {
-    if (used_ == sizeof buffer_ && !write_buffer()) return;
+    if (!recording() || (used_ == FILE_THREAD_BUFFER_BYTES && !write_buffer())) return;
     buffer_[used_++] = c;
 }
 

@@ -14,6 +14,11 @@
 //   close()                      at the end
 // Times are microseconds since 1970 (UTC), as the monitor stamps its lines.
 //
+// Directives are formatted into a 64 KiB buffer; a full buffer goes to a
+// thread of the writer's own that compresses and writes it while the next
+// one fills (FileThread), so a burst of records costs the monitor's thread
+// the formatting only. A flush waits until the file holds everything.
+//
 // A write error (full disk, the file removed) stops the recording: every
 // later call does nothing, error() says what happened, and nothing that
 // already reached the file is lost. Nothing here ever ends the program.
@@ -25,6 +30,7 @@
 
 #include "decoder/status.h"
 #include "driverlink/ioctl.h"
+#include "session/file_thread.h"
 #include "session/memory_read_log.h"
 #include "session/written_memory.h"
 
@@ -33,9 +39,9 @@ struct SessionOptions {
     // Eye points: 1 records those of every tick, N those of one tick in N,
     // 0 none.
     uint32_t eye_every = 1;
-    // zlib level 1 to 9, for ".gz" names. 3 costs about as little per record
-    // as 1 and keeps an hour of eye points at full rate near 160 MB.
-    int compression_level = 3;
+    // zlib level 1 to 9, for ".gz" names. 1 compresses eye points twice as
+    // fast as 3 and keeps an hour of them at full rate near 170 MB.
+    int compression_level = 1;
 };
 
 class SessionWriter {
@@ -85,9 +91,14 @@ private:
     void put_quoted(const char *text);
     void put_pending_wait();
     void put_memory(const MemoryRead &read, const unsigned char *bytes);
+    void put_reads(const MemoryReadLog &reads);
+    // Room for `length` more bytes in the buffer, handing it over when full;
+    // false when the recording stopped.
+    bool room(size_t length);
     bool write_buffer();
     void flush_now();
     void fail(const char *what);
+    void close_file();
 
     // gzFile, kept opaque so that users of this header need no zlib.
     void *file_ = nullptr;
@@ -96,7 +107,8 @@ private:
     std::string error_;
     SessionOptions options_;
     WrittenMemory memory_;
-    char buffer_[1 << 16];
+    FileThread thread_;
+    char *buffer_ = nullptr;   // the thread's buffer being filled
     size_t used_ = 0;
     bool changed_[MEMORY_LOG_BYTES];
     int64_t start_us_ = 0;
