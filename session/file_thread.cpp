@@ -13,9 +13,11 @@ gzFile as_gz(void *file) { return static_cast<gzFile>(file); }
 
 }  // namespace
 
-void FileThread::start(void *gz_file) {
+void FileThread::start(void *gz_file, FileExpander expander) {
     stop();
     file_ = gz_file;
+    expander_ = expander;
+    if (expander_ != nullptr && !expanded_) expanded_.reset(new char[FILE_THREAD_BUFFER_BYTES]);
     for (std::unique_ptr<char[]> &buffer : buffers_) {
         if (!buffer) buffer.reset(new char[FILE_THREAD_BUFFER_BYTES]);
     }
@@ -72,10 +74,24 @@ void FileThread::work() {
     }
 }
 
+// Writes bytes into the file, through the expander when there is one.
+bool FileThread::write_bytes(const char *data, size_t used) {
+    if (expander_ == nullptr) return used == 0 || gzwrite(as_gz(file_), data, unsigned(used)) == int(used);
+    while (used > 0) {
+        size_t taken = 0;
+        const size_t n = expander_(data, used, &taken, expanded_.get(), FILE_THREAD_BUFFER_BYTES);
+        if (n > 0 && gzwrite(as_gz(file_), expanded_.get(), unsigned(n)) != int(n)) return false;
+        if (taken == 0 || taken > used) return false;  // an expander that cannot go on
+        data += taken;
+        used -= taken;
+    }
+    return true;
+}
+
 bool FileThread::write_job(const Job &job) {
     errno = 0;
     int code = Z_OK;
-    if (job.used > 0 && gzwrite(as_gz(file_), job.data, unsigned(job.used)) != int(job.used)) {
+    if (!write_bytes(job.data, job.used)) {
         code = Z_ERRNO;
     } else if (job.flush) {
         code = gzflush(as_gz(file_), Z_SYNC_FLUSH);

@@ -9,6 +9,10 @@
 //   thread.hand_over(used, flush)        // then fill the new thread.buffer()
 //   thread.stop(); gzclose(file)         // once stopped, the file is the caller's again
 //
+// The caller may leave part of the work to the thread: with an expander,
+// each buffer handed over is expanded (on the thread) into the bytes the
+// file gets, piece by piece through a buffer of the thread's own.
+//
 // A flush waits until everything handed over so far is in the file, flushed
 // to a point from which it can be read, so that the caller knows what the
 // file holds. When no thread can be started, every hand-over writes in the
@@ -24,6 +28,11 @@
 
 constexpr size_t FILE_THREAD_BUFFER_BYTES = 1 << 16;
 
+// Expands the handed-over bytes from `in` into at most `room` bytes at out;
+// returns how many it wrote, and in `taken` how many of in it consumed
+// (at least one whenever room allows the first piece).
+using FileExpander = size_t (*)(const char *in, size_t length, size_t *taken, char *out, size_t room);
+
 class FileThread {
 public:
     FileThread() = default;
@@ -31,8 +40,9 @@ public:
     FileThread(const FileThread &) = delete;
     FileThread &operator=(const FileThread &) = delete;
 
-    // Takes the open gzFile (opaque here) until stop().
-    void start(void *gz_file);
+    // Takes the open gzFile (opaque here) until stop(). expander: null
+    // writes the bytes as handed over.
+    void start(void *gz_file, FileExpander expander = nullptr);
     // Waits for what was handed over and ends the thread; the file is the
     // caller's again (not closed).
     void stop();
@@ -60,11 +70,14 @@ private:
     };
     static void *run(void *self);
     void work();
+    bool write_bytes(const char *data, size_t used);
     // Writes one job into the file; false with reason_ set on a failure.
     bool write_job(const Job &job);
 
     void *file_ = nullptr;
+    FileExpander expander_ = nullptr;
     std::unique_ptr<char[]> buffers_[2];
+    std::unique_ptr<char[]> expanded_;  // the expander's output, the thread's alone
     int filling_ = 0;
     bool threaded_ = false;
     void *thread_ = nullptr;  // the platform's thread handle, heap-held

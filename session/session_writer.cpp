@@ -121,6 +121,57 @@ char *append_word(char *out, uint32_t value) {
 // with their blanks, the line feed.
 constexpr size_t REC_LINE_MAX = 4 + 10 * 11 + 1;
 
+// A record goes into the buffer as it is, behind a mark, and becomes its rec
+// directive on the file's thread: the monitor's thread copies 41 bytes where
+// it would format a line. The mark is a control byte, which the text of the
+// other directives never holds (quoted texts escape every control byte).
+constexpr char RECORD_MARK = '\x01';
+constexpr size_t RECORD_ENTRY_BYTES = 1 + sizeof(StatusRecord);
+
+// The rec directive of a record at out; returns the end.
+char *format_record(char *out, const StatusRecord &record) {
+    const uint32_t params[8] = {record.param1, record.param2, record.param3, record.param4,
+                                record.param5, record.param6, record.param7, record.param8};
+    size_t given = 8;
+    while (given > 0 && params[given - 1] == 0) --given;  // trailing zeros go without saying
+    memcpy(out, "rec ", 4);
+    out = append_word(out + 4, record.modem);
+    *out++ = ' ';
+    out = append_word(out, record.code);
+    for (size_t i = 0; i < given; ++i) {
+        *out++ = ' ';
+        out = append_word(out, params[i]);
+    }
+    *out++ = '\n';
+    return out;
+}
+
+// The FileExpander of session files: text as it is, each marked record as
+// its rec directive.
+size_t expand_records(const char *in, size_t length, size_t *taken, char *out, size_t room) {
+    size_t i = 0;
+    size_t n = 0;
+    while (i < length) {
+        if (in[i] == RECORD_MARK) {
+            if (length - i < RECORD_ENTRY_BYTES || room - n < REC_LINE_MAX) break;
+            StatusRecord record;
+            memcpy(&record, in + i + 1, sizeof record);
+            n = size_t(format_record(out + n, record) - out);
+            i += RECORD_ENTRY_BYTES;
+            continue;
+        }
+        const void *mark = memchr(in + i, RECORD_MARK, length - i);
+        size_t run = mark != nullptr ? size_t(static_cast<const char *>(mark) - (in + i)) : length - i;
+        if (run > room - n) run = room - n;
+        if (run == 0) break;
+        memcpy(out + n, in + i, run);
+        n += run;
+        i += run;
+    }
+    *taken = i;
+    return n;
+}
+
 }  // namespace
 
 SessionWriter::~SessionWriter() { close(); }
@@ -167,7 +218,7 @@ bool SessionWriter::open(const char *path, int64_t start_us, const SessionOption
     }
     gzbuffer(file, 1 << 16);
     file_ = file;
-    thread_.start(file_);
+    thread_.start(file_, expand_records);
     buffer_ = thread_.buffer();
 
     char time_text[32];
@@ -204,8 +255,7 @@ void SessionWriter::put_pending_wait() {
     }
 }
 
-void SessionWriter::active(uint32_t active_modems) {
-    if (!recording() || (active_known_ && active_modems == last_active_)) return;
+void SessionWriter::put_active(uint32_t active_modems) {
     put_pending_wait();
     put_text("active ");
     put_decimal(active_modems);
@@ -230,7 +280,8 @@ void SessionWriter::put_memory(const MemoryRead &read, const unsigned char *byte
         }
         --count;
     }
-    if (got > 0 && written_changes(memory_, address, bytes, got, changed_) > 0) {
+    if (got > 0 && !written_holds(memory_, address, bytes, got) &&
+        written_changes(memory_, address, bytes, got, changed_) > 0) {
         size_t i = 0;
         while (i < got) {
             if (!changed_[i]) {
@@ -294,24 +345,10 @@ void SessionWriter::record(int fetching_modem, const StatusRecord &record,
         put_quoted(shown);
         put_char('\n');
     }
-    // Formatted straight into the buffer.
-    if (!room(REC_LINE_MAX)) return;
-    const uint32_t params[8] = {record.param1, record.param2, record.param3, record.param4,
-                                record.param5, record.param6, record.param7, record.param8};
-    size_t given = 8;
-    while (given > 0 && params[given - 1] == 0) --given;  // trailing zeros go without saying
-    char *const start = buffer_ + used_;
-    char *end = start;
-    memcpy(end, "rec ", 4);
-    end = append_word(end + 4, record.modem);
-    *end++ = ' ';
-    end = append_word(end, record.code);
-    for (size_t i = 0; i < given; ++i) {
-        *end++ = ' ';
-        end = append_word(end, params[i]);
-    }
-    *end++ = '\n';
-    used_ += size_t(end - start);
+    if (!room(RECORD_ENTRY_BYTES)) return;
+    buffer_[used_] = RECORD_MARK;
+    memcpy(buffer_ + used_ + 1, &record, sizeof record);
+    used_ += RECORD_ENTRY_BYTES;
     ++records_;
 }
 

@@ -64,7 +64,10 @@ public:
     // null for a record whose line is the decoder's.
     void record(int fetching_modem, const StatusRecord &record, const MemoryReadLog *reads,
                 const char *shown = nullptr);
-    void active(uint32_t active_modems);
+    // Called before every record: a count the file already holds costs a compare.
+    void active(uint32_t active_modems) {
+        if (recording() && (!active_known_ || active_modems != last_active_)) put_active(active_modems);
+    }
     void eye(int modem, const EyePoint *points, size_t count);
     // Hands everything written so far to the file, at most once a second
     // (a compressed file up to a point from which it can be read).
@@ -90,6 +93,7 @@ private:
     void put_hex_bytes(const unsigned char *bytes, size_t count);
     void put_quoted(const char *text);
     void put_pending_wait();
+    void put_active(uint32_t active_modems);
     void put_memory(const MemoryRead &read, const unsigned char *bytes);
     void put_reads(const MemoryReadLog &reads);
     // Room for `length` more bytes in the buffer, handing it over when full;

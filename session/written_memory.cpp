@@ -29,6 +29,18 @@ uint64_t bits(uint32_t offset, size_t n) {
 
 }  // namespace
 
+bool written_holds(const WrittenMemory &memory, uint32_t address, const unsigned char *bytes, size_t count) {
+    bool all = true;
+    each_block(address, count, [&](uint32_t number, uint32_t offset, size_t n, size_t first) {
+        if (!all) return;
+        auto found = memory.blocks.find(number);
+        const uint64_t want = bits(offset, n);
+        all = found != memory.blocks.end() && (found->second.known & want) == want &&
+              memcmp(found->second.bytes + offset, bytes + first, n) == 0;
+    });
+    return all;
+}
+
 size_t written_changes(const WrittenMemory &memory, uint32_t address, const unsigned char *bytes,
                        size_t count, bool *changed) {
     size_t changes = 0;

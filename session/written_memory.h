@@ -22,6 +22,9 @@ struct WrittenMemory {
     std::unordered_map<uint32_t, WrittenBlock> blocks;  // by address / 64
 };
 
+// True when the file already holds every one of the count bytes at address
+// as given: the usual case, answered without marking anything.
+bool written_holds(const WrittenMemory &memory, uint32_t address, const unsigned char *bytes, size_t count);
 // Sets changed[i] for each of the count bytes at address whose value the
 // file does not yet hold; returns how many.
 size_t written_changes(const WrittenMemory &memory, uint32_t address, const unsigned char *bytes,
