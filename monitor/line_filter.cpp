@@ -22,7 +22,8 @@ static int count_step(pcre2_callout_block *, void *data) {
     return 0;
 }
 
-LineFilter::LineFilter() {
+LineFilter::LineFilter(size_t capacity)
+    : verdicts_(new uint8_t[capacity > 0 ? capacity : 1]), capacity_(capacity > 0 ? capacity : 1) {
     context_ = pcre2_match_context_create(nullptr);
     if (context_ != nullptr) {
         pcre2_set_match_limit(context_, LINE_FILTER_MATCH_LIMIT);
@@ -116,29 +117,29 @@ LineVerdict LineFilter::verdict(uint64_t number, const char *line, bool decide) 
     if (code_ == nullptr) {
         return LINE_SHOWN;
     }
-    if (first_ == end_ || number >= end_ + LINE_STORE_LINES) {
+    if (first_ == end_ || number >= end_ + capacity_) {
         // Nothing kept, or every kept line is far older: start over here.
         forget_all();
         first_ = end_ = pending_from_ = number;
     }
     if (number < first_) {
-        if (end_ - number > LINE_STORE_LINES) {
+        if (end_ - number > capacity_) {
             return match(line);  // older than any list holds: not kept
         }
         while (first_ > number) {
-            verdicts_[--first_ % LINE_STORE_LINES] = LINE_PENDING;
+            verdicts_[--first_ % capacity_] = LINE_PENDING;
             ++pending_;
         }
         pending_from_ = first_;
     }
     while (end_ <= number) {
-        if (end_ - first_ == LINE_STORE_LINES) {
+        if (end_ - first_ == capacity_) {
             drop_front();
         }
-        verdicts_[end_++ % LINE_STORE_LINES] = LINE_PENDING;
+        verdicts_[end_++ % capacity_] = LINE_PENDING;
         ++pending_;
     }
-    uint8_t &kept = verdicts_[number % LINE_STORE_LINES];
+    uint8_t &kept = verdicts_[number % capacity_];
     if (kept == LINE_PENDING && decide) {
         kept = match(line);
         --pending_;
@@ -150,7 +151,7 @@ LineVerdict LineFilter::verdict(uint64_t number, const char *line, bool decide) 
 }
 
 void LineFilter::drop_front() {
-    const uint8_t verdict = verdicts_[first_++ % LINE_STORE_LINES];
+    const uint8_t verdict = verdicts_[first_++ % capacity_];
     if (verdict == LINE_PENDING) {
         --pending_;
     } else if (verdict == LINE_UNDECIDED) {
@@ -177,7 +178,7 @@ uint64_t LineFilter::first_pending() {
     if (pending_ == 0) {
         return end_;
     }
-    while (pending_from_ < end_ && verdicts_[pending_from_ % LINE_STORE_LINES] != LINE_PENDING) {
+    while (pending_from_ < end_ && verdicts_[pending_from_ % capacity_] != LINE_PENDING) {
         ++pending_from_;
     }
     return pending_from_;

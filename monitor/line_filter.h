@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "monitor/line_store.h"
 
@@ -42,7 +43,9 @@ constexpr size_t LINE_FILTER_ERROR_BYTES = 160;
 
 class LineFilter {
 public:
-    LineFilter();
+    // Keeps the verdicts of up to `capacity` lines: the bound of the list it
+    // filters.
+    explicit LineFilter(size_t capacity = LINE_STORE_LINES);
     ~LineFilter();
     LineFilter(const LineFilter &) = delete;
     LineFilter &operator=(const LineFilter &) = delete;
@@ -63,7 +66,7 @@ public:
     // line is gone: hidden). The kept one if there is one; else, when
     // `decide`, the line is matched now and the verdict kept; else
     // LINE_PENDING, kept as such. Kept numbers run without gaps from the
-    // lowest to the highest asked for (LINE_STORE_LINES of them at most, the
+    // lowest to the highest asked for (`capacity` of them at most, the
     // oldest forgotten first).
     LineVerdict verdict(uint64_t number, const char *line, bool decide);
     // Lines numbered below `first` have left the list: their verdicts go.
@@ -89,7 +92,8 @@ private:
     // A line in UTF-8, as the expression is: two bytes at most a character.
     char subject_[2 * LINE_FILTER_CHARS];
     // Verdicts of the lines numbered [first_, end_), by number modulo the size.
-    uint8_t verdicts_[LINE_STORE_LINES];
+    std::unique_ptr<uint8_t[]> verdicts_;
+    size_t capacity_;
     uint64_t first_ = 0;
     uint64_t end_ = 0;
     uint64_t pending_from_ = 0;  // no pending verdict below this number

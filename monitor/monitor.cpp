@@ -2,6 +2,7 @@
 #include "monitor/monitor.h"
 
 #include <chrono>
+#include <memory>
 
 #include "calls/call_watch.h"
 #include "capture/intake.h"
@@ -10,9 +11,10 @@
 #include "session/session_writer.h"
 
 struct MonitorBuffers {
-    char text[2][LINE_STORE_TEXT_BYTES];
-    uint32_t offsets[2][LINE_STORE_LINES];
-    int64_t times[2][LINE_STORE_LINES];
+    StoreBounds bounds;
+    std::unique_ptr<char[]> text[2];
+    std::unique_ptr<uint32_t[]> offsets[2];
+    std::unique_ptr<int64_t[]> times[2];
 };
 
 int64_t monitor_wall_clock() {
@@ -22,8 +24,9 @@ int64_t monitor_wall_clock() {
 
 static void reset_state(Monitor &monitor) {
     for (int i = 0; i < 2; ++i) {
-        line_store_init(&monitor.stores[i], monitor.buffers->text[i], LINE_STORE_TEXT_BYTES,
-                        monitor.buffers->offsets[i], monitor.buffers->times[i], LINE_STORE_LINES);
+        MonitorBuffers &buffers = *monitor.buffers;
+        line_store_init(&monitor.stores[i], buffers.text[i].get(), buffers.bounds.text_bytes,
+                        buffers.offsets[i].get(), buffers.times[i].get(), buffers.bounds.lines);
     }
     monitor.warning_open = 0;
     monitor.warnings_discarded = 0;
@@ -32,9 +35,18 @@ static void reset_state(Monitor &monitor) {
     monitor.closed = false;
 }
 
-Monitor *monitor_new(DriverSource &source) {
+Monitor *monitor_new(DriverSource &source, const StoreBounds &bounds) {
     Monitor *monitor = new Monitor;
     monitor->buffers = new MonitorBuffers;
+    MonitorBuffers &buffers = *monitor->buffers;
+    buffers.bounds = bounds;
+    for (int i = 0; i < 2; ++i) {
+        // Left uninitialised: the store writes before it reads, and untouched
+        // pages of a big session store cost no memory.
+        buffers.text[i].reset(new char[bounds.text_bytes]);
+        buffers.offsets[i].reset(new uint32_t[bounds.lines]);
+        buffers.times[i].reset(new int64_t[bounds.lines]);
+    }
     monitor->clock = monitor_wall_clock;
     monitor->recording = nullptr;
     monitor->calls = nullptr;

@@ -65,10 +65,19 @@ struct Monitor {
 
 int64_t monitor_wall_clock();
 
+// The bounds of each modem's store: a live monitor keeps the latest
+// LINE_STORE_LINES lines; a monitor showing an opened session sizes its
+// stores to the session.
+struct StoreBounds {
+    size_t lines;
+    size_t text_bytes;
+};
+constexpr StoreBounds LIVE_STORE_BOUNDS{LINE_STORE_LINES, LINE_STORE_TEXT_BYTES};
+
 // A monitor over `source`, with empty stores and the start state; its
-// buffers (about 18 MiB) are allocated here, once. monitor_delete stops
-// its captures (as a close does) and frees it.
-Monitor *monitor_new(DriverSource &source);
+// buffers (about 18 MiB at the live bounds) are allocated here, once.
+// monitor_delete stops its captures (as a close does) and frees it.
+Monitor *monitor_new(DriverSource &source, const StoreBounds &bounds = LIVE_STORE_BOUNDS);
 void monitor_delete(Monitor *monitor);
 
 // Start-up before any window or tick: log_counter 1, empty stores, every

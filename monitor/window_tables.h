@@ -8,8 +8,12 @@
 
 // Menu command ids.
 constexpr int IDM_EXIT = 10;
+constexpr int IDM_RECORD_SESSION = 11;  // File: record a session, stop it, open one
+constexpr int IDM_STOP_RECORDING = 12;
+constexpr int IDM_OPEN_SESSION = 13;
 constexpr int IDM_MONITOR_1 = 20;
 constexpr int IDM_MONITOR_2 = 21;
+constexpr int IDM_CALLS = 22;           // Monitor: the calls of both modems
 constexpr int IDM_EYE_1 = 30;
 constexpr int IDM_EYE_2 = 31;
 constexpr int IDM_ABOUT = 40;

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the release configuration and runs the
-# monitor on the simulated driver, which plays a recorded V.34 call and a
-# session with capture requests in a private runtime directory. With a
-# display the monitor opens its window (the traces replay until the window
-# is closed); without one it runs in console mode for the length of the
-# traces. Either way the simulator is stopped at the end, and the capture
-# files that the monitor wrote are listed.
+# monitor in console mode on the simulated driver, which plays a recorded
+# V.34 call and a session with capture requests in a private runtime
+# directory. The monitor records what it shows into a session file; the
+# script ends by decoding that file with tarvel-decode and showing that it
+# gives exactly the lines the monitor printed, and by listing the capture
+# files the monitor wrote. With a display, the window then opens the
+# recorded session (play it again with its Play button) until it is closed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -40,25 +41,37 @@ cleanup() {
 trap cleanup EXIT
 
 # The monitor starts first and waits for the driver, as it waits for a modem.
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  echo "=== LineWatch: the window replays the sessions until you close it"
-  (cd "$run_dir" && exec "$monitor") &
-  monitor_pid=$!
-  sleep 0.5
-  "$simulator" --loop "${traces[@]}" &
-  simulator_pid=$!
-  wait "$monitor_pid" || true
-  monitor_pid=
+session=$run_dir/demo-session.trace.gz
+shown=$run_dir/shown.txt
+echo "=== LineWatch --console --record $session: the status lines of both modems"
+(cd "$run_dir" && exec "$monitor" --console --record "$session" > >(tee "$shown")) &
+monitor_pid=$!
+sleep 0.3
+"$simulator" "${traces[@]}"
+sleep 0.3
+stop_child "$monitor_pid"
+monitor_pid=
+sleep 0.1  # tee writes its last lines
+
+echo "=== tarvel-decode $session"
+decoded=$run_dir/decoded.txt
+# Driver-internal errors (modem 0) go to the console's standard error, not
+# to its list of lines.
+"$root/build/release/tools/tarvel-decode" "$session" | grep -v '^0: ' >"$decoded" || true
+shown_count=$(wc -l <"$shown")
+decoded_count=$(wc -l <"$decoded")
+if cmp -s "$shown" "$decoded"; then
+  echo "$shown_count lines shown by the monitor; tarvel-decode of the recorded session: $decoded_count lines, identical"
 else
-  echo "=== LineWatch --console (no display): the status lines of both modems"
-  (cd "$run_dir" && exec "$monitor" --console) &
-  monitor_pid=$!
-  sleep 0.3
-  "$simulator" "${traces[@]}"
-  sleep 0.3
-  stop_child "$monitor_pid"
-  monitor_pid=
+  echo "$shown_count lines shown by the monitor; tarvel-decode of the recorded session: $decoded_count lines, DIFFERENT:"
+  diff "$shown" "$decoded" | head -20
+  exit 1
 fi
 
 echo "=== capture files written by the monitor, in $run_dir"
-ls -l "$run_dir"
+ls -l "$run_dir" | grep -v -e demo-session -e shown.txt -e decoded.txt
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "=== LineWatch $session: the recorded session in the window, until you close it"
+  "$monitor" "$session" || true
+fi

@@ -807,8 +807,25 @@ bool add_directive(TraceDirective &directive, std::vector<TraceDirective> *out, 
     return true;
 }
 
+// Says a reader's message: into the report when the caller keeps one,
+// else on standard error.
+void say(TraceReport *report, bool warning, const char *format, ...) __attribute__((format(printf, 3, 4)));
+void say(TraceReport *report, bool warning, const char *format, ...) {
+    char text[512];
+    va_list arguments;
+    va_start(arguments, format);
+    vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    if (report == nullptr) {
+        fprintf(stderr, "%s\n", text);
+    } else {
+        (warning ? report->warning : report->error) = text;
+    }
+}
+
 template <class Source>
-TraceReadResult read_lines(Source &source, const char *file_name, std::vector<TraceDirective> *out) {
+TraceReadResult read_lines(Source &source, const char *file_name, std::vector<TraceDirective> *out,
+                           TraceReport *report) {
     out->clear();
     if (file_name == nullptr) file_name = "<trace>";
     std::string text;
@@ -822,7 +839,7 @@ TraceReadResult read_lines(Source &source, const char *file_name, std::vector<Tr
         if (got == LINE_NONE) break;
         ++line_number;
         if (got == LINE_TOO_LONG) {
-            fprintf(stderr, "%s:%d: line longer than %lu bytes\n", file_name, line_number,
+            say(report, false, "%s:%d: line longer than %lu bytes", file_name, line_number,
                     static_cast<unsigned long>(TRACE_LINE_MAX));
             result = TRACE_READ_MALFORMED;
             break;
@@ -834,7 +851,7 @@ TraceReadResult read_lines(Source &source, const char *file_name, std::vector<Tr
             const SourceEnd end = source.end(&message);
             const bool session = !out->empty() && out->front().op == TRACE_SESSION;
             if (end == SOURCE_END_CUT || (end == SOURCE_END_CLEAN && session)) {
-                fprintf(stderr, "%s:%d: warning: file cut short inside this line (%s); read up to line %d\n",
+                say(report, true, "%s:%d: warning: file cut short inside this line (%s); read up to line %d",
                         file_name, line_number,
                         end == SOURCE_END_CUT ? message.c_str() : "no line feed", line_number - 1);
                 return TRACE_READ_OK;
@@ -848,7 +865,7 @@ TraceReadResult read_lines(Source &source, const char *file_name, std::vector<Tr
             if (!add_directive(directive, out, state, error, sizeof error)) parsed = -1;
         }
         if (parsed < 0) {
-            fprintf(stderr, "%s:%d: %s\n", file_name, line_number, error);
+            say(report, false, "%s:%d: %s", file_name, line_number, error);
             result = TRACE_READ_MALFORMED;
             break;
         }
@@ -857,16 +874,16 @@ TraceReadResult read_lines(Source &source, const char *file_name, std::vector<Tr
         switch (source.end(&message)) {
         case SOURCE_END_CLEAN:
             if (state.shown_pending) {
-                fprintf(stderr, "%s:%d: shown: not followed by its record\n", file_name, line_number);
+                say(report, false, "%s:%d: shown: not followed by its record", file_name, line_number);
                 result = TRACE_READ_MALFORMED;
             }
             break;
         case SOURCE_END_CUT:
-            fprintf(stderr, "%s: warning: %s; read up to line %d\n", file_name, message.c_str(),
+            say(report, true, "%s: warning: %s; read up to line %d", file_name, message.c_str(),
                     line_number);
             break;
         case SOURCE_END_FAILED:
-            fprintf(stderr, "%s: %s\n", file_name, message.c_str());
+            say(report, false, "%s: %s", file_name, message.c_str());
             result = TRACE_READ_FAILED;
             break;
         }
@@ -882,18 +899,18 @@ TraceReadResult read_lines(Source &source, const char *file_name, std::vector<Tr
 
 bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out) {
     StreamSource source{input};
-    return read_lines(source, file_name, out) == TRACE_READ_OK;
+    return read_lines(source, file_name, out, nullptr) == TRACE_READ_OK;
 }
 
 TraceReadResult read_trace_descriptor(int descriptor, const char *file_name,
-                                      std::vector<TraceDirective> *out) {
+                                      std::vector<TraceDirective> *out, TraceReport *report) {
     out->clear();
     if (descriptor < 0) {
-        fprintf(stderr, "%s: %s\n", file_name, strerror(errno != 0 ? errno : EBADF));
+        say(report, false, "%s: %s", file_name, strerror(errno != 0 ? errno : EBADF));
         return TRACE_READ_FAILED;
     }
     DescriptorSource source(descriptor);
-    const TraceReadResult result = read_lines(source, file_name, out);
+    const TraceReadResult result = read_lines(source, file_name, out, report);
 #ifdef _WIN32
     _close(descriptor);
 #else
@@ -902,13 +919,13 @@ TraceReadResult read_trace_descriptor(int descriptor, const char *file_name,
     return result;
 }
 
-TraceReadResult read_trace_path(const char *path, std::vector<TraceDirective> *out) {
+TraceReadResult read_trace_path(const char *path, std::vector<TraceDirective> *out, TraceReport *report) {
     if (strcmp(path, "-") == 0) {
 #ifdef _WIN32
         _setmode(_fileno(stdin), _O_BINARY);
-        return read_trace_descriptor(_dup(_fileno(stdin)), "<stdin>", out);
+        return read_trace_descriptor(_dup(_fileno(stdin)), "<stdin>", out, report);
 #else
-        return read_trace_descriptor(dup(fileno(stdin)), "<stdin>", out);
+        return read_trace_descriptor(dup(fileno(stdin)), "<stdin>", out, report);
 #endif
     }
 #ifdef _WIN32
@@ -917,11 +934,11 @@ TraceReadResult read_trace_path(const char *path, std::vector<TraceDirective> *o
     const int descriptor = open(path, O_RDONLY);
 #endif
     if (descriptor < 0) {
-        fprintf(stderr, "%s: %s\n", path, strerror(errno));
+        say(report, false, "%s: %s", path, strerror(errno));
         out->clear();
         return TRACE_READ_FAILED;
     }
-    return read_trace_descriptor(descriptor, path, out);
+    return read_trace_descriptor(descriptor, path, out, report);
 }
 
 bool read_trace_file(const char *path, std::vector<TraceDirective> *out) {

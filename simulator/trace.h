@@ -99,13 +99,22 @@ enum TraceReadResult {
 // session may end without a line feed, as before.
 bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out);
 
+// Where a reader's messages go when the caller shows them itself (a
+// window): the message of a failed read, and the warning of a cut file.
+// Without one they go to standard error.
+struct TraceReport {
+    std::string error;
+    std::string warning;
+};
+
 // Reads the trace at path, plain or gzip-compressed (told by its content);
 // "-" is standard input, named "<stdin>" in messages.
-TraceReadResult read_trace_path(const char *path, std::vector<TraceDirective> *out);
+TraceReadResult read_trace_path(const char *path, std::vector<TraceDirective> *out,
+                                TraceReport *report = nullptr);
 // Reads the trace from an open file descriptor, which it takes over and
 // closes; file_name names it in messages.
 TraceReadResult read_trace_descriptor(int descriptor, const char *file_name,
-                                      std::vector<TraceDirective> *out);
+                                      std::vector<TraceDirective> *out, TraceReport *report = nullptr);
 bool read_trace_file(const char *path, std::vector<TraceDirective> *out);
 
 // Reads traces one after another into one script; false (the reader has

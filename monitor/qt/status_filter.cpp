@@ -3,7 +3,8 @@
 
 #include "monitor/qt/status_model.h"
 
-StatusFilter::StatusFilter(StatusModel *source, QObject *parent) : QSortFilterProxyModel(parent), source_(source) {
+StatusFilter::StatusFilter(StatusModel *source, QObject *parent)
+    : QSortFilterProxyModel(parent), source_(source), lines_(source->capacity()) {
     setSourceModel(source);
     setDynamicSortFilter(true);
     // Each batch that arrives has a slice of its own; lines that leave, or a

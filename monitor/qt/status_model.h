@@ -40,6 +40,8 @@ public:
     // a time is shown. Empty when the line has left the store.
     void copy_text(int row, char *out, size_t size) const;
     int modem() const { return modem_; }
+    // The most lines the store holds.
+    size_t capacity() const { return store_->capacity; }
     // The running number of row 0.
     uint64_t first_number() const { return shown_first_; }
     // Rows to be looked at again by whoever shows them (a filter that has

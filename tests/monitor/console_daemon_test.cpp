@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "capture/sim_fixture.h"
+#include "monitor/session_open.h"
 #include "process_support.h"
 
 namespace {
@@ -88,6 +89,50 @@ TEST_F(ConsoleDaemonTest, ScenarioGivesItsLinesAndCaptureFiles) {
     named.insert(named.end(), {0x0d, 0x0a, 0x00, 0xff});
     EXPECT_EQ(file_bytes("modem2.cap"), named);
     EXPECT_EQ(monitor_setup(), (std::vector<unsigned char>{0, 0, 0, 0}));
+}
+
+// A session recorded against the daemon, played back by the daemon to a
+// second monitor: the second shows the same lines, each at its recorded
+// time within one tick, and records a session that decodes to them.
+TEST_F(ConsoleDaemonTest, APlayedBackSessionShowsItsLinesAtTheirTimes) {
+    ASSERT_EQ(mkdir(world_.c_str(), 0700), 0);
+    const char *source = std::getenv("TARVEL_SOURCE_DIR");
+    const std::string scenario = std::string(source != nullptr ? source : ".") + "/scenarios/v34-call.trace";
+    std::string lines[2];
+    OpenedSession sessions[2];
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run == 0 ? "recording the scenario" : "playing the recorded session back");
+        const std::string recorded = world_ + (run == 0 ? "/first.trace.gz" : "/second.trace");
+        start_monitor({"--console", "--escape", "--record", recorded});
+        start_daemon({run == 0 ? scenario : world_ + "/first.trace.gz"});
+        ASSERT_EQ(wait_for(daemon_pid_, 60), 0) << text_of("daemon.err");
+        daemon_pid_ = -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ASSERT_EQ(stop_monitor(SIGTERM), 0) << text_of("monitor.err");
+        lines[run] = text_of("monitor.out");
+        std::string error, warning;
+        ASSERT_TRUE(opened_session_read(recorded.c_str(), sessions[run], error, warning)) << error;
+        EXPECT_EQ(warning, "");
+    }
+    ASSERT_FALSE(lines[0].empty());
+    EXPECT_EQ(lines[1], lines[0]);
+    // Times from each session's first line: the monitor fetches a record
+    // at its next tick, so a line moves by less than a tick (with a little
+    // room for a loaded machine's scheduling).
+    constexpr int64_t TICK_US = 100000, SLACK_US = 20000;
+    for (int m = 1; m <= 2; ++m) {
+        const std::vector<uint32_t> &first = sessions[0].line_record[m - 1];
+        const std::vector<uint32_t> &second = sessions[1].line_record[m - 1];
+        ASSERT_EQ(first.size(), second.size()) << "modem " << m;
+        if (first.empty()) continue;
+        const int64_t base[2] = {opened_session_time_us(sessions[0], first[0]),
+                                 opened_session_time_us(sessions[1], second[0])};
+        for (size_t i = 0; i < first.size(); ++i) {
+            const int64_t recorded = opened_session_time_us(sessions[0], first[i]) - base[0];
+            const int64_t replayed = opened_session_time_us(sessions[1], second[i]) - base[1];
+            EXPECT_LE(std::llabs(replayed - recorded), TICK_US + SLACK_US) << "modem " << m << " line " << i;
+        }
+    }
 }
 
 TEST_F(ConsoleDaemonTest, EachStopSignalClosesTheCaptureAndClearsTheFlag) {

@@ -102,3 +102,15 @@ TEST(LineFilter, KeepsVerdictsByLineNumberAndCountsPendingAndUndecided) {
     EXPECT_EQ(filter.undecided(), 0u);
     EXPECT_EQ(filter.verdict(5, "A", false), LINE_PENDING);
 }
+
+// A filter sized for a list of an opened session keeps its lines' verdicts
+// beyond the live bound.
+TEST(LineFilter, ABiggerListKeepsAllItsVerdicts) {
+    const size_t lines = LINE_STORE_LINES + 10;
+    LineFilter filter(lines);
+    ASSERT_TRUE(set_filter(&filter, "a"));
+    filter.verdict(lines - 1, "a", true);
+    filter.verdict(0, "a", true);
+    EXPECT_EQ(filter.pending(), lines - 2);
+    EXPECT_EQ(filter.first_pending(), 1u);
+}
