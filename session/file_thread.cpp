@@ -13,10 +13,11 @@ gzFile as_gz(void *file) { return static_cast<gzFile>(file); }
 
 }  // namespace
 
-void FileThread::start(void *gz_file, FileExpander expander) {
+void FileThread::start(void *gz_file, FileExpander expander, void *context) {
     stop();
     file_ = gz_file;
     expander_ = expander;
+    expander_context_ = context;
     if (expander_ != nullptr && !expanded_) expanded_.reset(new char[FILE_THREAD_BUFFER_BYTES]);
     for (std::unique_ptr<char[]> &buffer : buffers_) {
         if (!buffer) buffer.reset(new char[FILE_THREAD_BUFFER_BYTES]);
@@ -79,7 +80,7 @@ bool FileThread::write_bytes(const char *data, size_t used) {
     if (expander_ == nullptr) return used == 0 || gzwrite(as_gz(file_), data, unsigned(used)) == int(used);
     while (used > 0) {
         size_t taken = 0;
-        const size_t n = expander_(data, used, &taken, expanded_.get(), FILE_THREAD_BUFFER_BYTES);
+        const size_t n = expander_(expander_context_, data, used, &taken, expanded_.get(), FILE_THREAD_BUFFER_BYTES);
         if (n > 0 && gzwrite(as_gz(file_), expanded_.get(), unsigned(n)) != int(n)) return false;
         if (taken == 0 || taken > used) return false;  // an expander that cannot go on
         data += taken;

@@ -31,7 +31,8 @@ constexpr size_t FILE_THREAD_BUFFER_BYTES = 1 << 16;
 // Expands the handed-over bytes from `in` into at most `room` bytes at out;
 // returns how many it wrote, and in `taken` how many of in it consumed
 // (at least one whenever room allows the first piece).
-using FileExpander = size_t (*)(const char *in, size_t length, size_t *taken, char *out, size_t room);
+using FileExpander = size_t (*)(void *context, const char *in, size_t length, size_t *taken, char *out,
+                                size_t room);
 
 class FileThread {
 public:
@@ -42,7 +43,7 @@ public:
 
     // Takes the open gzFile (opaque here) until stop(). expander: null
     // writes the bytes as handed over.
-    void start(void *gz_file, FileExpander expander = nullptr);
+    void start(void *gz_file, FileExpander expander = nullptr, void *context = nullptr);
     // Waits for what was handed over and ends the thread; the file is the
     // caller's again (not closed).
     void stop();
@@ -76,6 +77,7 @@ private:
 
     void *file_ = nullptr;
     FileExpander expander_ = nullptr;
+    void *expander_context_ = nullptr;
     std::unique_ptr<char[]> buffers_[2];
     std::unique_ptr<char[]> expanded_;  // the expander's output, the thread's alone
     int filling_ = 0;

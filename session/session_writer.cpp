@@ -128,6 +128,35 @@ constexpr size_t REC_LINE_MAX = 4 + 10 * 11 + 1;
 constexpr char RECORD_MARK = '\x01';
 constexpr size_t RECORD_ENTRY_BYTES = 1 + sizeof(StatusRecord);
 
+// The driver memory that decoding a record read goes the same way: behind
+// its mark, the count of reads, the bytes of data, whether reads were lost,
+// the reads and their data as logged. The file's thread compares them with
+// what the file holds and writes what changed.
+constexpr char READS_MARK = '\x02';
+constexpr size_t READS_HEADER_BYTES = 1 + 4 + 4 + 1;
+constexpr size_t READS_ENTRY_MAX = READS_HEADER_BYTES + MEMORY_LOG_READS * sizeof(MemoryRead) + MEMORY_LOG_BYTES;
+// The most text one entry of reads can become: every data byte in hex, a
+// mem directive's head for every run of changed bytes, an unreadable
+// directive for every read, the note of lost reads.
+constexpr size_t READS_TEXT_MAX =
+    2 * MEMORY_LOG_BYTES + 16 * (MEMORY_LOG_BYTES / 9 + MEMORY_LOG_READS) + 34 * MEMORY_LOG_READS + 64;
+static_assert(READS_ENTRY_MAX < FILE_THREAD_BUFFER_BYTES && READS_TEXT_MAX < FILE_THREAD_BUFFER_BYTES,
+              "an entry and its text fit one buffer");
+
+char *append_text(char *out, const char *text) {
+    const size_t n = strlen(text);
+    memcpy(out, text, n);
+    return out + n;
+}
+
+char *append_hex_bytes(char *out, const unsigned char *bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        *out++ = HEX_DIGITS[bytes[i] >> 4];
+        *out++ = HEX_DIGITS[bytes[i] & 0xF];
+    }
+    return out;
+}
+
 // The rec directive of a record at out; returns the end.
 char *format_record(char *out, const StatusRecord &record) {
     const uint32_t params[8] = {record.param1, record.param2, record.param3, record.param4,
@@ -144,32 +173,6 @@ char *format_record(char *out, const StatusRecord &record) {
     }
     *out++ = '\n';
     return out;
-}
-
-// The FileExpander of session files: text as it is, each marked record as
-// its rec directive.
-size_t expand_records(const char *in, size_t length, size_t *taken, char *out, size_t room) {
-    size_t i = 0;
-    size_t n = 0;
-    while (i < length) {
-        if (in[i] == RECORD_MARK) {
-            if (length - i < RECORD_ENTRY_BYTES || room - n < REC_LINE_MAX) break;
-            StatusRecord record;
-            memcpy(&record, in + i + 1, sizeof record);
-            n = size_t(format_record(out + n, record) - out);
-            i += RECORD_ENTRY_BYTES;
-            continue;
-        }
-        const void *mark = memchr(in + i, RECORD_MARK, length - i);
-        size_t run = mark != nullptr ? size_t(static_cast<const char *>(mark) - (in + i)) : length - i;
-        if (run > room - n) run = room - n;
-        if (run == 0) break;
-        memcpy(out + n, in + i, run);
-        n += run;
-        i += run;
-    }
-    *taken = i;
-    return n;
 }
 
 }  // namespace
@@ -218,7 +221,7 @@ bool SessionWriter::open(const char *path, int64_t start_us, const SessionOption
     }
     gzbuffer(file, 1 << 16);
     file_ = file;
-    thread_.start(file_, expand_records);
+    thread_.start(file_, expand, this);
     buffer_ = thread_.buffer();
 
     char time_text[32];
@@ -264,15 +267,16 @@ void SessionWriter::put_active(uint32_t active_modems) {
     last_active_ = active_modems;
 }
 
-// The bytes of one read that the file does not hold yet, as mem directives;
-// the failed rest of a read as one unreadable directive.
-void SessionWriter::put_memory(const MemoryRead &read, const unsigned char *bytes) {
+// The bytes of one read that the file does not hold yet, as mem directives
+// at out; the failed rest of a read as one unreadable directive. Runs on
+// the file's thread: the file's map of driver memory is the thread's alone.
+char *SessionWriter::expand_read(char *out, const MemoryRead &read, const unsigned char *bytes) {
     uint32_t address = read.address;
     size_t got = read.got;
     size_t count = read.count;
     // Address 0 is never mapped: nothing to say about it.
     if (address == 0) {
-        if (count == 0) return;
+        if (count == 0) return out;
         ++address;
         if (got > 0) {
             ++bytes;
@@ -296,37 +300,97 @@ void SessionWriter::put_memory(const MemoryRead &read, const unsigned char *byte
             if (at > 0xFFFFFFFFu) break;
             size_t n = end - i;
             if (at + n - 1 > 0xFFFFFFFFu) n = size_t(0x100000000u - at);
-            put_text("mem 0x");
-            put_hex_word(uint32_t(at));
-            put_char(' ');
-            put_hex_bytes(bytes + i, n);
-            put_char('\n');
+            out = append_text(out, "mem 0x");
+            out = append_hex_word(out, uint32_t(at));
+            *out++ = ' ';
+            out = append_hex_bytes(out, bytes + i, n);
+            *out++ = '\n';
             i = end;
         }
         written_store(memory_, address, bytes, got);
     }
     if (got < count) {
         const uint64_t at = uint64_t(address) + got;
-        if (at > 0xFFFFFFFFu) return;
+        if (at > 0xFFFFFFFFu) return out;
         size_t n = count - got;
         if (at + n - 1 > 0xFFFFFFFFu) n = size_t(0x100000000u - at);
-        if (written_unreadable(memory_, uint32_t(at), n)) return;
-        put_text("unreadable 0x");
-        put_hex_word(uint32_t(at));
-        put_char(' ');
-        put_decimal(n);
-        put_char('\n');
+        if (written_unreadable(memory_, uint32_t(at), n)) return out;
+        out = append_text(out, "unreadable 0x");
+        out = append_hex_word(out, uint32_t(at));
+        *out++ = ' ';
+        out = append_decimal(out, n);
+        *out++ = '\n';
         written_mark_unreadable(memory_, uint32_t(at), n);
     }
+    return out;
 }
 
 void SessionWriter::put_reads(const MemoryReadLog &reads) {
-    for (size_t i = 0; i < reads.read_count && i < MEMORY_LOG_READS; ++i) {
-        const MemoryRead &read = reads.reads[i];
-        if (read.offset > MEMORY_LOG_BYTES || read.got > MEMORY_LOG_BYTES - read.offset) continue;
-        put_memory(read, reads.data + read.offset);
+    const uint32_t count = uint32_t(reads.read_count < MEMORY_LOG_READS ? reads.read_count : MEMORY_LOG_READS);
+    const uint32_t data = uint32_t(reads.data_used < MEMORY_LOG_BYTES ? reads.data_used : MEMORY_LOG_BYTES);
+    if (!room(READS_HEADER_BYTES + count * sizeof(MemoryRead) + data)) return;
+    char *out = buffer_ + used_;
+    *out++ = READS_MARK;
+    memcpy(out, &count, 4);
+    memcpy(out + 4, &data, 4);
+    out[8] = reads.overflowed ? 1 : 0;
+    out += 9;
+    memcpy(out, reads.reads, count * sizeof(MemoryRead));
+    out += count * sizeof(MemoryRead);
+    memcpy(out, reads.data, data);
+    out += data;
+    used_ = size_t(out - buffer_);
+}
+
+// The FileExpander of session files: text as it is, each marked record as
+// its rec directive, each entry of reads as the directives of what changed.
+size_t SessionWriter::expand(void *writer, const char *in, size_t length, size_t *taken, char *out, size_t room) {
+    SessionWriter &self = *static_cast<SessionWriter *>(writer);
+    size_t i = 0;
+    size_t n = 0;
+    while (i < length) {
+        if (in[i] == RECORD_MARK) {
+            if (length - i < RECORD_ENTRY_BYTES || room - n < REC_LINE_MAX) break;
+            StatusRecord record;
+            memcpy(&record, in + i + 1, sizeof record);
+            n = size_t(format_record(out + n, record) - out);
+            i += RECORD_ENTRY_BYTES;
+            continue;
+        }
+        if (in[i] == READS_MARK) {
+            if (length - i < READS_HEADER_BYTES || room - n < READS_TEXT_MAX) break;
+            uint32_t count = 0;
+            uint32_t data = 0;
+            memcpy(&count, in + i + 1, 4);
+            memcpy(&data, in + i + 5, 4);
+            const bool overflowed = in[i + 9] != 0;
+            if (count > MEMORY_LOG_READS || data > MEMORY_LOG_BYTES) break;
+            const size_t size = READS_HEADER_BYTES + count * sizeof(MemoryRead) + data;
+            if (length - i < size) break;
+            const char *reads = in + i + READS_HEADER_BYTES;
+            const unsigned char *bytes =
+                reinterpret_cast<const unsigned char *>(reads + count * sizeof(MemoryRead));
+            char *end = out + n;
+            for (uint32_t r = 0; r < count; ++r) {
+                MemoryRead read;
+                memcpy(&read, reads + r * sizeof(MemoryRead), sizeof read);
+                if (read.offset > data || read.got > data - read.offset) continue;
+                end = self.expand_read(end, read, bytes + read.offset);
+            }
+            if (overflowed) end = append_text(end, "# driver memory reads of the next record not all kept\n");
+            n = size_t(end - out);
+            i += size;
+            continue;
+        }
+        size_t run = 0;
+        while (i + run < length && run < room - n && in[i + run] != RECORD_MARK && in[i + run] != READS_MARK) ++run;
+        if (run == 0) break;
+        memcpy(out + n, in + i, run);
+        n += run;
+        i += run;
     }
-    if (reads.overflowed) put_text("# driver memory reads of the next record not all kept\n");
+    *taken = i;
+    return n;
 }
 
 void SessionWriter::record(int fetching_modem, const StatusRecord &record,
@@ -486,25 +550,6 @@ void SessionWriter::put_char(char c) {
 void SessionWriter::put_decimal(uint64_t value) {
     char text[20];
     put(text, size_t(append_decimal(text, value) - text));
-}
-
-void SessionWriter::put_hex_word(uint32_t value) {
-    char text[8];
-    put(text, size_t(append_hex_word(text, value) - text));
-}
-
-void SessionWriter::put_hex_bytes(const unsigned char *bytes, size_t count) {
-    char text[256];
-    while (count > 0) {
-        size_t n = count > sizeof text / 2 ? sizeof text / 2 : count;
-        for (size_t i = 0; i < n; ++i) {
-            text[2 * i] = HEX_DIGITS[bytes[i] >> 4];
-            text[2 * i + 1] = HEX_DIGITS[bytes[i] & 0xF];
-        }
-        put(text, 2 * n);
-        bytes += n;
-        count -= n;
-    }
 }
 
 // A quoted text of the trace format: control bytes, bytes from 0x7f up,

@@ -89,13 +89,12 @@ private:
     void put_text(const char *text);
     void put_char(char c);
     void put_decimal(uint64_t value);
-    void put_hex_word(uint32_t value);
-    void put_hex_bytes(const unsigned char *bytes, size_t count);
     void put_quoted(const char *text);
     void put_pending_wait();
     void put_active(uint32_t active_modems);
-    void put_memory(const MemoryRead &read, const unsigned char *bytes);
     void put_reads(const MemoryReadLog &reads);
+    char *expand_read(char *out, const MemoryRead &read, const unsigned char *bytes);
+    static size_t expand(void *writer, const char *in, size_t length, size_t *taken, char *out, size_t room);
     // Room for `length` more bytes in the buffer, handing it over when full;
     // false when the recording stopped.
     bool room(size_t length);
@@ -110,7 +109,7 @@ private:
     std::string path_;
     std::string error_;
     SessionOptions options_;
-    WrittenMemory memory_;
+    WrittenMemory memory_;     // what the file says of driver memory: the file's thread's
     FileThread thread_;
     char *buffer_ = nullptr;   // the thread's buffer being filled
     size_t used_ = 0;
