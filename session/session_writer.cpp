@@ -463,7 +463,11 @@ bool SessionWriter::close() {
     if (recording()) {
         put_pending_wait();
         if (write_buffer()) {
-            thread_.stop();
+            thread_.stop();  // the last buffer written, or its failure known
+            if (thread_.failed()) {
+                fail("write error");
+                return false;
+            }
             const int result = gzclose(as_gz(file_));
             file_ = nullptr;
             descriptor_ = -1;
