@@ -14,10 +14,13 @@
 //   close()                      at the end
 // Times are microseconds since 1970 (UTC), as the monitor stamps its lines.
 //
-// Directives are formatted into a 64 KiB buffer; a full buffer goes to a
-// thread of the writer's own that compresses and writes it while the next
-// one fills (FileThread), so a burst of records costs the monitor's thread
-// the formatting only. A flush waits until the file holds everything.
+// Everything goes into a 64 KiB buffer: records and the driver memory
+// their decoding read as they are, the other directives as text. A full
+// buffer goes to a thread of the writer's own (FileThread) that turns the
+// records into rec directives, compares the memory with what the file
+// holds, compresses and writes, while the next buffer fills; so a burst of
+// records costs the monitor's thread a copy of each. A flush waits until
+// the file holds everything.
 //
 // A write error (full disk, the file removed) stops the recording: every
 // later call does nothing, error() says what happened, and nothing that
