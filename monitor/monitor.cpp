@@ -2,6 +2,7 @@
 #include "monitor/monitor.h"
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 
 #include "calls/call_watch.h"
@@ -117,7 +118,7 @@ void monitor_stop_recording(Monitor &monitor) {
 // the memory its decoding read and the line shown when that is not the
 // decoder's own.
 static int next_recorded_line(Monitor &monitor, MonitorRecording &recording, int fetching_modem,
-                              StatusLine &line) {
+                              StatusLine &line, int64_t *stamp) {
     StatusRecord record;
     bool delivered = false;
     memory_read_log_clear(recording.reads);
@@ -130,6 +131,7 @@ static int next_recorded_line(Monitor &monitor, MonitorRecording &recording, int
         if (monitor.calls != nullptr) {
             const int64_t now = monitor.clock();
             call_watch_record(*monitor.calls, record, now - monitor.calls_since, now);
+            *stamp = now;
         }
     }
     return modem;
@@ -146,14 +148,16 @@ static size_t read_source_memory(void *context, uint32_t address, unsigned char 
 
 DriverMemoryAccess monitor_memory_access(Monitor &monitor) { return {read_source_memory, monitor.link.source}; }
 
-// The next line, and the record behind it handed to the call watch.
-static int next_followed_line(Monitor &monitor, StatusLine &line) {
+// The next line, and the record behind it handed to the call watch. The
+// time the watch gets is also the line's (*stamp): one clock read a record.
+static int next_followed_line(Monitor &monitor, StatusLine &line, int64_t *stamp) {
     StatusRecord record;
     bool delivered = false;
     const int modem = next_status_line(monitor.captures, line, &record, &delivered);
     if (delivered) {
         const int64_t now = monitor.clock();
         call_watch_record(*monitor.calls, record, now - monitor.calls_since, now);
+        *stamp = now;
     }
     return modem;
 }
@@ -197,15 +201,16 @@ uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t 
         if (deadline != 0 && lines != 0 && steady_microseconds() >= deadline) {
             break;
         }
-        const int modem = recording != nullptr        ? next_recorded_line(monitor, *recording, fetching_modem, line)
-                          : monitor.calls != nullptr ? next_followed_line(monitor, line)
+        int64_t stamp = INT64_MIN;  // the clock as read for the call watch, if it was
+        const int modem = recording != nullptr        ? next_recorded_line(monitor, *recording, fetching_modem, line, &stamp)
+                          : monitor.calls != nullptr ? next_followed_line(monitor, line, &stamp)
                                                      : next_status_line(monitor.captures, line);
         if (modem == -1) {
             break;
         }
         ++lines;
         if (modem == 1 || modem == 2) {
-            monitor_add_line(monitor, modem, line);
+            line_store_add(&monitor.stores[modem - 1], line, stamp != INT64_MIN ? stamp : monitor.clock());
             if (sink.line_added != nullptr) {
                 sink.line_added(sink.context, modem, line);
             }

@@ -9,12 +9,6 @@ void memory_read_log_init(MemoryReadLog &log, DriverMemoryReader reader, void *c
     memory_read_log_clear(log);
 }
 
-void memory_read_log_clear(MemoryReadLog &log) {
-    log.read_count = 0;
-    log.data_used = 0;
-    log.overflowed = false;
-}
-
 size_t logging_memory_reader(void *context, uint32_t address, unsigned char *dest, size_t count) {
     MemoryReadLog &log = *static_cast<MemoryReadLog *>(context);
     size_t got = 0;

@@ -44,7 +44,11 @@ struct MemoryReadLog {
 
 void memory_read_log_init(MemoryReadLog &log, DriverMemoryReader reader, void *context);
 // Forgets the reads logged so far (before each record is decoded).
-void memory_read_log_clear(MemoryReadLog &log);
+inline void memory_read_log_clear(MemoryReadLog &log) {
+    log.read_count = 0;
+    log.data_used = 0;
+    log.overflowed = false;
+}
 
 // The DriverMemoryReader to install; context is the MemoryReadLog.
 size_t logging_memory_reader(void *context, uint32_t address, unsigned char *dest, size_t count);

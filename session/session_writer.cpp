@@ -3,6 +3,8 @@
 // fills and at each flush.
 #include "session/session_writer.h"
 
+#include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -38,32 +40,139 @@ constexpr int64_t MAX_WAIT_MS = 0xFFFFFFFF;
 
 constexpr int64_t FLUSH_INTERVAL_US = 1000000;
 
+// Two decimal digits for each value below 100.
+constexpr auto DIGIT_PAIRS = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[size_t(2 * i)] = char('0' + i / 10);
+        pairs[size_t(2 * i + 1)] = char('0' + i % 10);
+    }
+    return pairs;
+}();
+
 // Number formatting straight into a line being built; each returns the end.
+// The digits are written from the last, two at a time, into their place.
 char *append_decimal(char *out, uint64_t value) {
-    char digits[20];
-    size_t n = 0;
-    do {
-        digits[n++] = char('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (n > 0) *out++ = digits[--n];
-    return out;
+    int digits = 1;
+    for (uint64_t bound = 10; digits < 20 && value >= bound; bound *= 10) ++digits;
+    char *at = out + digits;
+    while (value >= 100) {
+        at -= 2;
+        at[0] = DIGIT_PAIRS[size_t(value % 100) * 2];
+        at[1] = DIGIT_PAIRS[size_t(value % 100) * 2 + 1];
+        value /= 100;
+    }
+    if (value >= 10) {
+        out[0] = DIGIT_PAIRS[size_t(value) * 2];
+        out[1] = DIGIT_PAIRS[size_t(value) * 2 + 1];
+    } else {
+        out[0] = char('0' + value);
+    }
+    return out + digits;
 }
 
+// Lowercase hexadecimal without leading zeros ("0" for zero).
 char *append_hex_word(char *out, uint32_t value) {
-    int shift = 28;
-    while (shift > 0 && (value >> shift) == 0) shift -= 4;
-    for (; shift >= 0; shift -= 4) *out++ = HEX_DIGITS[(value >> shift) & 0xF];
-    return out;
+    const int digits = value == 0 ? 1 : (std::bit_width(value) + 3) / 4;
+    for (int i = digits - 1; i >= 0; --i) {
+        out[i] = HEX_DIGITS[value & 0xF];
+        value >>= 4;
+    }
+    return out + digits;
 }
+
+// Two digits of a value below 100 at out.
+inline void put_pair(char *out, uint32_t value) { memcpy(out, &DIGIT_PAIRS[size_t(value) * 2], 2); }
 
 // A record's word: decimal while short, hexadecimal for addresses, flags
-// and negative values, which read better so.
+// and negative values, which read better so. The short ones, nearly every
+// word of a record, each by the one path of their length.
 char *append_word(char *out, uint32_t value) {
-    if (value < 100000) return append_decimal(out, value);
+    if (value < 10) {
+        *out = char('0' + value);
+        return out + 1;
+    }
+    if (value < 100) {
+        put_pair(out, value);
+        return out + 2;
+    }
+    if (value < 1000) {
+        *out = char('0' + value / 100);
+        put_pair(out + 1, value % 100);
+        return out + 3;
+    }
+    if (value < 10000) {
+        put_pair(out, value / 100);
+        put_pair(out + 2, value % 100);
+        return out + 4;
+    }
+    if (value < 100000) {
+        *out = char('0' + value / 10000);
+        put_pair(out + 1, value / 100 % 100);
+        put_pair(out + 3, value % 100);
+        return out + 5;
+    }
     *out++ = '0';
     *out++ = 'x';
     return append_hex_word(out, value);
+}
+
+// The longest rec directive: "rec ", ten words of at most ten characters
+// with their blanks, the line feed.
+constexpr size_t REC_LINE_MAX = 4 + 10 * 11 + 1;
+
+// A record goes into the buffer as it is, behind a mark, and becomes its rec
+// directive on the file's thread: the monitor's thread copies 41 bytes where
+// it would format a line. The mark is a control byte, which the text of the
+// other directives never holds (quoted texts escape every control byte).
+constexpr char RECORD_MARK = '\x01';
+constexpr size_t RECORD_ENTRY_BYTES = 1 + sizeof(StatusRecord);
+
+// The driver memory that decoding a record read goes the same way: behind
+// its mark, the count of reads, the bytes of data, whether reads were lost,
+// the reads and their data as logged. The file's thread compares them with
+// what the file holds and writes what changed.
+constexpr char READS_MARK = '\x02';
+constexpr size_t READS_HEADER_BYTES = 1 + 4 + 4 + 1;
+constexpr size_t READS_ENTRY_MAX = READS_HEADER_BYTES + MEMORY_LOG_READS * sizeof(MemoryRead) + MEMORY_LOG_BYTES;
+// The most text one entry of reads can become: every data byte in hex, a
+// mem directive's head for every run of changed bytes, an unreadable
+// directive for every read, the note of lost reads.
+constexpr size_t READS_TEXT_MAX =
+    2 * MEMORY_LOG_BYTES + 16 * (MEMORY_LOG_BYTES / 9 + MEMORY_LOG_READS) + 34 * MEMORY_LOG_READS + 64;
+static_assert(READS_ENTRY_MAX < FILE_THREAD_BUFFER_BYTES && READS_TEXT_MAX < FILE_THREAD_BUFFER_BYTES,
+              "an entry and its text fit one buffer");
+
+char *append_text(char *out, const char *text) {
+    const size_t n = strlen(text);
+    memcpy(out, text, n);
+    return out + n;
+}
+
+char *append_hex_bytes(char *out, const unsigned char *bytes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        *out++ = HEX_DIGITS[bytes[i] >> 4];
+        *out++ = HEX_DIGITS[bytes[i] & 0xF];
+    }
+    return out;
+}
+
+// The rec directive of a record at out; returns the end.
+char *format_record(char *out, const StatusRecord &record) {
+    const uint32_t params[8] = {record.param1, record.param2, record.param3, record.param4,
+                                record.param5, record.param6, record.param7, record.param8};
+    size_t given = 8;
+    while (given > 0 && params[given - 1] == 0) --given;  // trailing zeros go without saying
+    memcpy(out, "rec ", 4);
+    out = append_word(out + 4, record.modem);
+    *out++ = ' ';
+    out = append_word(out, record.code);
+    for (size_t i = 0; i < given; ++i) {
+        *out++ = ' ';
+        out = append_word(out, params[i]);
+    }
+    *out++ = '\n';
+    return out;
 }
 
 }  // namespace
@@ -112,6 +221,8 @@ bool SessionWriter::open(const char *path, int64_t start_us, const SessionOption
     }
     gzbuffer(file, 1 << 16);
     file_ = file;
+    thread_.start(file_, expand, this);
+    buffer_ = thread_.buffer();
 
     char time_text[32];
     format_session_time(start_us_ / 1000, time_text, sizeof time_text);
@@ -147,8 +258,7 @@ void SessionWriter::put_pending_wait() {
     }
 }
 
-void SessionWriter::active(uint32_t active_modems) {
-    if (!recording() || (active_known_ && active_modems == last_active_)) return;
+void SessionWriter::put_active(uint32_t active_modems) {
     put_pending_wait();
     put_text("active ");
     put_decimal(active_modems);
@@ -157,15 +267,16 @@ void SessionWriter::active(uint32_t active_modems) {
     last_active_ = active_modems;
 }
 
-// The bytes of one read that the file does not hold yet, as mem directives;
-// the failed rest of a read as one unreadable directive.
-void SessionWriter::put_memory(const MemoryRead &read, const unsigned char *bytes) {
+// The bytes of one read that the file does not hold yet, as mem directives
+// at out; the failed rest of a read as one unreadable directive. Runs on
+// the file's thread: the file's map of driver memory is the thread's alone.
+char *SessionWriter::expand_read(char *out, const MemoryRead &read, const unsigned char *bytes) {
     uint32_t address = read.address;
     size_t got = read.got;
     size_t count = read.count;
     // Address 0 is never mapped: nothing to say about it.
     if (address == 0) {
-        if (count == 0) return;
+        if (count == 0) return out;
         ++address;
         if (got > 0) {
             ++bytes;
@@ -173,7 +284,8 @@ void SessionWriter::put_memory(const MemoryRead &read, const unsigned char *byte
         }
         --count;
     }
-    if (got > 0 && written_changes(memory_, address, bytes, got, changed_) > 0) {
+    if (got > 0 && !written_holds(memory_, address, bytes, got) &&
+        written_changes(memory_, address, bytes, got, changed_) > 0) {
         size_t i = 0;
         while (i < got) {
             if (!changed_[i]) {
@@ -188,45 +300,107 @@ void SessionWriter::put_memory(const MemoryRead &read, const unsigned char *byte
             if (at > 0xFFFFFFFFu) break;
             size_t n = end - i;
             if (at + n - 1 > 0xFFFFFFFFu) n = size_t(0x100000000u - at);
-            put_text("mem 0x");
-            put_hex_word(uint32_t(at));
-            put_char(' ');
-            put_hex_bytes(bytes + i, n);
-            put_char('\n');
+            out = append_text(out, "mem 0x");
+            out = append_hex_word(out, uint32_t(at));
+            *out++ = ' ';
+            out = append_hex_bytes(out, bytes + i, n);
+            *out++ = '\n';
             i = end;
         }
         written_store(memory_, address, bytes, got);
     }
     if (got < count) {
         const uint64_t at = uint64_t(address) + got;
-        if (at > 0xFFFFFFFFu) return;
+        if (at > 0xFFFFFFFFu) return out;
         size_t n = count - got;
         if (at + n - 1 > 0xFFFFFFFFu) n = size_t(0x100000000u - at);
-        if (written_unreadable(memory_, uint32_t(at), n)) return;
-        put_text("unreadable 0x");
-        put_hex_word(uint32_t(at));
-        put_char(' ');
-        put_decimal(n);
-        put_char('\n');
+        if (written_unreadable(memory_, uint32_t(at), n)) return out;
+        out = append_text(out, "unreadable 0x");
+        out = append_hex_word(out, uint32_t(at));
+        *out++ = ' ';
+        out = append_decimal(out, n);
+        *out++ = '\n';
         written_mark_unreadable(memory_, uint32_t(at), n);
     }
+    return out;
+}
+
+void SessionWriter::put_reads(const MemoryReadLog &reads) {
+    const uint32_t count = uint32_t(reads.read_count < MEMORY_LOG_READS ? reads.read_count : MEMORY_LOG_READS);
+    const uint32_t data = uint32_t(reads.data_used < MEMORY_LOG_BYTES ? reads.data_used : MEMORY_LOG_BYTES);
+    if (!room(READS_HEADER_BYTES + count * sizeof(MemoryRead) + data)) return;
+    char *out = buffer_ + used_;
+    *out++ = READS_MARK;
+    memcpy(out, &count, 4);
+    memcpy(out + 4, &data, 4);
+    out[8] = reads.overflowed ? 1 : 0;
+    out += 9;
+    memcpy(out, reads.reads, count * sizeof(MemoryRead));
+    out += count * sizeof(MemoryRead);
+    memcpy(out, reads.data, data);
+    out += data;
+    used_ = size_t(out - buffer_);
+}
+
+// The FileExpander of session files: text as it is, each marked record as
+// its rec directive, each entry of reads as the directives of what changed.
+size_t SessionWriter::expand(void *writer, const char *in, size_t length, size_t *taken, char *out, size_t room) {
+    SessionWriter &self = *static_cast<SessionWriter *>(writer);
+    size_t i = 0;
+    size_t n = 0;
+    while (i < length) {
+        if (in[i] == RECORD_MARK) {
+            if (length - i < RECORD_ENTRY_BYTES || room - n < REC_LINE_MAX) break;
+            StatusRecord record;
+            memcpy(&record, in + i + 1, sizeof record);
+            n = size_t(format_record(out + n, record) - out);
+            i += RECORD_ENTRY_BYTES;
+            continue;
+        }
+        if (in[i] == READS_MARK) {
+            if (length - i < READS_HEADER_BYTES || room - n < READS_TEXT_MAX) break;
+            uint32_t count = 0;
+            uint32_t data = 0;
+            memcpy(&count, in + i + 1, 4);
+            memcpy(&data, in + i + 5, 4);
+            const bool overflowed = in[i + 9] != 0;
+            if (count > MEMORY_LOG_READS || data > MEMORY_LOG_BYTES) break;
+            const size_t size = READS_HEADER_BYTES + count * sizeof(MemoryRead) + data;
+            if (length - i < size) break;
+            const char *reads = in + i + READS_HEADER_BYTES;
+            const unsigned char *bytes =
+                reinterpret_cast<const unsigned char *>(reads + count * sizeof(MemoryRead));
+            char *end = out + n;
+            for (uint32_t r = 0; r < count; ++r) {
+                MemoryRead read;
+                memcpy(&read, reads + r * sizeof(MemoryRead), sizeof read);
+                if (read.offset > data || read.got > data - read.offset) continue;
+                end = self.expand_read(end, read, bytes + read.offset);
+            }
+            if (overflowed) end = append_text(end, "# driver memory reads of the next record not all kept\n");
+            n = size_t(end - out);
+            i += size;
+            continue;
+        }
+        size_t run = 0;
+        while (i + run < length && run < room - n && in[i + run] != RECORD_MARK && in[i + run] != READS_MARK) ++run;
+        if (run == 0) break;
+        memcpy(out + n, in + i, run);
+        n += run;
+        i += run;
+    }
+    *taken = i;
+    return n;
 }
 
 void SessionWriter::record(int fetching_modem, const StatusRecord &record,
                            const MemoryReadLog *reads, const char *shown) {
     if (!recording()) return;
-    put_pending_wait();
-    if (reads != nullptr) {
-        for (size_t i = 0; i < reads->read_count && i < MEMORY_LOG_READS; ++i) {
-            const MemoryRead &read = reads->reads[i];
-            if (read.offset > MEMORY_LOG_BYTES || read.got > MEMORY_LOG_BYTES - read.offset) continue;
-            put_memory(read, reads->data + read.offset);
-        }
-        if (reads->overflowed) put_text("# driver memory reads of the next record not all kept\n");
-    }
+    if (tick_ms_ > written_ms_) put_pending_wait();
+    if (reads != nullptr && (reads->read_count != 0 || reads->overflowed)) put_reads(*reads);
     if ((fetching_modem == 1 || fetching_modem == 2) && fetching_modem != last_fetch_) {
         put_text("fetch ");
-        put_decimal(uint64_t(fetching_modem));
+        put_char(char('0' + fetching_modem));
         put_char('\n');
         last_fetch_ = fetching_modem;
     }
@@ -235,23 +409,10 @@ void SessionWriter::record(int fetching_modem, const StatusRecord &record,
         put_quoted(shown);
         put_char('\n');
     }
-    const uint32_t params[8] = {record.param1, record.param2, record.param3, record.param4,
-                                record.param5, record.param6, record.param7, record.param8};
-    size_t given = 8;
-    while (given > 0 && params[given - 1] == 0) --given;  // trailing zeros go without saying
-    // "rec " and ten words of at most 10 characters, blanks and line feed.
-    char line[4 + 10 * 11 + 1];
-    char *end = line;
-    memcpy(end, "rec ", 4);
-    end = append_word(end + 4, record.modem);
-    *end++ = ' ';
-    end = append_word(end, record.code);
-    for (size_t i = 0; i < given; ++i) {
-        *end++ = ' ';
-        end = append_word(end, params[i]);
-    }
-    *end++ = '\n';
-    put(line, size_t(end - line));
+    if (!room(RECORD_ENTRY_BYTES)) return;
+    buffer_[used_] = RECORD_MARK;
+    memcpy(buffer_ + used_ + 1, &record, sizeof record);
+    used_ += RECORD_ENTRY_BYTES;
     ++records_;
 }
 
@@ -262,12 +423,23 @@ void SessionWriter::eye(int modem, const EyePoint *points, size_t count) {
     if (tick % options_.eye_every != 0) return;
     put_pending_wait();
     put_text("eyehex ");
-    put_decimal(uint64_t(modem));
+    put_char(char('0' + modem));
     put_char(' ');
-    for (size_t i = 0; i < count; ++i) {
-        const uint16_t x = uint16_t(points[i].x), y = uint16_t(points[i].y);
-        const unsigned char bytes[4] = {uint8_t(x), uint8_t(x >> 8), uint8_t(y), uint8_t(y >> 8)};
-        put_hex_bytes(bytes, 4);
+    // Each point as its four bytes, little-endian x then y, in hex.
+    constexpr size_t POINTS_PER_STEP = 64;
+    for (size_t first = 0; first < count; first += POINTS_PER_STEP) {
+        const size_t n = count - first < POINTS_PER_STEP ? count - first : POINTS_PER_STEP;
+        if (!room(8 * n)) return;
+        char *out = buffer_ + used_;
+        for (size_t i = first; i < first + n; ++i) {
+            const uint16_t x = uint16_t(points[i].x), y = uint16_t(points[i].y);
+            const uint8_t bytes[4] = {uint8_t(x), uint8_t(x >> 8), uint8_t(y), uint8_t(y >> 8)};
+            for (uint8_t byte : bytes) {
+                *out++ = HEX_DIGITS[byte >> 4];
+                *out++ = HEX_DIGITS[byte & 0xF];
+            }
+        }
+        used_ += 8 * n;
     }
     put_char('\n');
 }
@@ -282,9 +454,7 @@ void SessionWriter::flush_if_due(int64_t now_us) {
     struct stat info;
     if (recording() && fstat(descriptor_, &info) == 0 && info.st_nlink == 0) {
         error_ = path_ + ": the file was removed; recording stopped";
-        gzclose(as_gz(file_));
-        file_ = nullptr;
-        descriptor_ = -1;
+        close_file();
     }
 #endif
 }
@@ -293,9 +463,15 @@ bool SessionWriter::close() {
     if (recording()) {
         put_pending_wait();
         if (write_buffer()) {
+            thread_.stop();  // the last buffer written, or its failure known
+            if (thread_.failed()) {
+                fail("write error");
+                return false;
+            }
             const int result = gzclose(as_gz(file_));
             file_ = nullptr;
             descriptor_ = -1;
+            buffer_ = nullptr;
             if (result != Z_OK) {
                 error_ = path_ + ": " + strerror(result == Z_ERRNO && errno != 0 ? errno : EIO);
             }
@@ -304,52 +480,62 @@ bool SessionWriter::close() {
     return !failed();
 }
 
-void SessionWriter::fail(const char *what) {
-    int code = Z_OK;
-    const char *message = gzerror(as_gz(file_), &code);
-    const int saved_errno = errno;
-    error_ = path_ + ": " + what + ": " +
-             (code == Z_ERRNO ? strerror(saved_errno != 0 ? saved_errno : EIO) : message);
-    error_ += "; recording stopped";
-    gzclose(as_gz(file_));  // what reached the file stays
+// Stops the thread and closes the file: what reached it stays.
+void SessionWriter::close_file() {
+    thread_.stop();
+    gzclose(as_gz(file_));
     file_ = nullptr;
     descriptor_ = -1;
+    buffer_ = nullptr;
     used_ = 0;
+}
+
+void SessionWriter::fail(const char *what) {
+    error_ = path_ + ": " + what + ": " + thread_.reason() + "; recording stopped";
+    close_file();
 }
 
 bool SessionWriter::write_buffer() {
     if (!recording()) return false;
     if (used_ > 0) {
-        errno = 0;
-        if (gzwrite(as_gz(file_), buffer_, unsigned(used_)) != int(used_)) {
+        const bool ok = thread_.hand_over(used_, false);
+        buffer_ = thread_.buffer();
+        used_ = 0;
+        if (!ok) {
             fail("write error");
             return false;
         }
-        used_ = 0;
     }
     return true;
 }
 
 void SessionWriter::flush_now() {
-    if (!write_buffer()) return;
-    errno = 0;
-    if (gzflush(as_gz(file_), Z_SYNC_FLUSH) != Z_OK) {
+    if (!recording()) return;
+    const bool ok = thread_.hand_over(used_, true);
+    buffer_ = thread_.buffer();
+    used_ = 0;
+    if (!ok) {
         fail("write error");
         return;
     }
-    const z_off_t offset = gzoffset(as_gz(file_));
-    if (offset >= 0) file_bytes_ = uint64_t(offset);
+    file_bytes_ = thread_.file_bytes();
+}
+
+bool SessionWriter::room(size_t length) {
+    if (length <= FILE_THREAD_BUFFER_BYTES - used_) return true;
+    return write_buffer();
 }
 
 void SessionWriter::put(const char *text, size_t length) {
-    if (length <= sizeof buffer_ - used_) {  // the usual case
+    if (!recording()) return;
+    if (length <= FILE_THREAD_BUFFER_BYTES - used_) {  // the usual case
         memcpy(buffer_ + used_, text, length);
         used_ += length;
         return;
     }
-    while (length > 0 && recording()) {
-        if (used_ == sizeof buffer_ && !write_buffer()) return;
-        size_t n = sizeof buffer_ - used_;
+    while (length > 0) {
+        if (used_ == FILE_THREAD_BUFFER_BYTES && !write_buffer()) return;
+        size_t n = FILE_THREAD_BUFFER_BYTES - used_;
         if (n > length) n = length;
         memcpy(buffer_ + used_, text, n);
         used_ += n;
@@ -361,32 +547,13 @@ void SessionWriter::put(const char *text, size_t length) {
 void SessionWriter::put_text(const char *text) { put(text, strlen(text)); }
 
 void SessionWriter::put_char(char c) {
-    if (used_ == sizeof buffer_ && !write_buffer()) return;
+    if (!recording() || (used_ == FILE_THREAD_BUFFER_BYTES && !write_buffer())) return;
     buffer_[used_++] = c;
 }
 
 void SessionWriter::put_decimal(uint64_t value) {
     char text[20];
     put(text, size_t(append_decimal(text, value) - text));
-}
-
-void SessionWriter::put_hex_word(uint32_t value) {
-    char text[8];
-    put(text, size_t(append_hex_word(text, value) - text));
-}
-
-void SessionWriter::put_hex_bytes(const unsigned char *bytes, size_t count) {
-    char text[256];
-    while (count > 0) {
-        size_t n = count > sizeof text / 2 ? sizeof text / 2 : count;
-        for (size_t i = 0; i < n; ++i) {
-            text[2 * i] = HEX_DIGITS[bytes[i] >> 4];
-            text[2 * i + 1] = HEX_DIGITS[bytes[i] & 0xF];
-        }
-        put(text, 2 * n);
-        bytes += n;
-        count -= n;
-    }
 }
 
 // A quoted text of the trace format: control bytes, bytes from 0x7f up,

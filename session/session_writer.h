@@ -14,6 +14,14 @@
 //   close()                      at the end
 // Times are microseconds since 1970 (UTC), as the monitor stamps its lines.
 //
+// Everything goes into a 64 KiB buffer: records and the driver memory
+// their decoding read as they are, the other directives as text. A full
+// buffer goes to a thread of the writer's own (FileThread) that turns the
+// records into rec directives, compares the memory with what the file
+// holds, compresses and writes, while the next buffer fills; so a burst of
+// records costs the monitor's thread a copy of each. A flush waits until
+// the file holds everything.
+//
 // A write error (full disk, the file removed) stops the recording: every
 // later call does nothing, error() says what happened, and nothing that
 // already reached the file is lost. Nothing here ever ends the program.
@@ -25,6 +33,7 @@
 
 #include "decoder/status.h"
 #include "driverlink/ioctl.h"
+#include "session/file_thread.h"
 #include "session/memory_read_log.h"
 #include "session/written_memory.h"
 
@@ -33,9 +42,9 @@ struct SessionOptions {
     // Eye points: 1 records those of every tick, N those of one tick in N,
     // 0 none.
     uint32_t eye_every = 1;
-    // zlib level 1 to 9, for ".gz" names. 3 costs about as little per record
-    // as 1 and keeps an hour of eye points at full rate near 160 MB.
-    int compression_level = 3;
+    // zlib level 1 to 9, for ".gz" names. 1 compresses eye points twice as
+    // fast as 3 and keeps an hour of them at full rate near 170 MB.
+    int compression_level = 1;
 };
 
 class SessionWriter {
@@ -58,7 +67,10 @@ public:
     // null for a record whose line is the decoder's.
     void record(int fetching_modem, const StatusRecord &record, const MemoryReadLog *reads,
                 const char *shown = nullptr);
-    void active(uint32_t active_modems);
+    // Called before every record: a count the file already holds costs a compare.
+    void active(uint32_t active_modems) {
+        if (recording() && (!active_known_ || active_modems != last_active_)) put_active(active_modems);
+    }
     void eye(int modem, const EyePoint *points, size_t count);
     // Hands everything written so far to the file, at most once a second
     // (a compressed file up to a point from which it can be read).
@@ -80,14 +92,19 @@ private:
     void put_text(const char *text);
     void put_char(char c);
     void put_decimal(uint64_t value);
-    void put_hex_word(uint32_t value);
-    void put_hex_bytes(const unsigned char *bytes, size_t count);
     void put_quoted(const char *text);
     void put_pending_wait();
-    void put_memory(const MemoryRead &read, const unsigned char *bytes);
+    void put_active(uint32_t active_modems);
+    void put_reads(const MemoryReadLog &reads);
+    char *expand_read(char *out, const MemoryRead &read, const unsigned char *bytes);
+    static size_t expand(void *writer, const char *in, size_t length, size_t *taken, char *out, size_t room);
+    // Room for `length` more bytes in the buffer, handing it over when full;
+    // false when the recording stopped.
+    bool room(size_t length);
     bool write_buffer();
     void flush_now();
     void fail(const char *what);
+    void close_file();
 
     // gzFile, kept opaque so that users of this header need no zlib.
     void *file_ = nullptr;
@@ -95,8 +112,9 @@ private:
     std::string path_;
     std::string error_;
     SessionOptions options_;
-    WrittenMemory memory_;
-    char buffer_[1 << 16];
+    WrittenMemory memory_;     // what the file says of driver memory: the file's thread's
+    FileThread thread_;
+    char *buffer_ = nullptr;   // the thread's buffer being filled
     size_t used_ = 0;
     bool changed_[MEMORY_LOG_BYTES];
     int64_t start_us_ = 0;

@@ -22,11 +22,24 @@ void each_block(uint32_t address, size_t count, Visit visit) {
     }
 }
 
-uint16_t bits(uint32_t offset, size_t n) {
-    return uint16_t(((1u << n) - 1u) << offset);
+// The mask of n bytes (1 to 64) from offset.
+uint64_t bits(uint32_t offset, size_t n) {
+    return (n >= 64 ? ~uint64_t(0) : (uint64_t(1) << n) - 1u) << offset;
 }
 
 }  // namespace
+
+bool written_holds(const WrittenMemory &memory, uint32_t address, const unsigned char *bytes, size_t count) {
+    bool all = true;
+    each_block(address, count, [&](uint32_t number, uint32_t offset, size_t n, size_t first) {
+        if (!all) return;
+        auto found = memory.blocks.find(number);
+        const uint64_t want = bits(offset, n);
+        all = found != memory.blocks.end() && (found->second.known & want) == want &&
+              memcmp(found->second.bytes + offset, bytes + first, n) == 0;
+    });
+    return all;
+}
 
 size_t written_changes(const WrittenMemory &memory, uint32_t address, const unsigned char *bytes,
                        size_t count, bool *changed) {
@@ -39,14 +52,14 @@ size_t written_changes(const WrittenMemory &memory, uint32_t address, const unsi
             return;
         }
         const WrittenBlock &block = found->second;
-        const uint16_t want = bits(offset, n);
+        const uint64_t want = bits(offset, n);
         // The usual case: the file already holds every byte as read.
         if ((block.known & want) == want && memcmp(block.bytes + offset, bytes + first, n) == 0) {
             memset(changed + first, 0, n * sizeof *changed);
             return;
         }
         for (size_t i = 0; i < n; ++i) {
-            const bool same = (block.known >> (offset + i) & 1u) != 0 &&
+            const bool same = ((block.known >> (offset + i)) & 1u) != 0 &&
                               block.bytes[offset + i] == bytes[first + i];
             changed[first + i] = !same;
             changes += same ? 0 : 1;
@@ -58,17 +71,18 @@ size_t written_changes(const WrittenMemory &memory, uint32_t address, const unsi
 void written_store(WrittenMemory &memory, uint32_t address, const unsigned char *bytes, size_t count) {
     each_block(address, count, [&](uint32_t number, uint32_t offset, size_t n, size_t first) {
         WrittenBlock &block = memory.blocks[number];
-        for (size_t i = 0; i < n; ++i) block.bytes[offset + i] = bytes[first + i];
-        block.known = uint16_t(block.known | bits(offset, n));
-        block.unreadable = uint16_t(block.unreadable & ~bits(offset, n));
+        memcpy(block.bytes + offset, bytes + first, n);
+        block.known |= bits(offset, n);
+        block.unreadable &= ~bits(offset, n);
     });
 }
 
 bool written_unreadable(const WrittenMemory &memory, uint32_t address, size_t count) {
     bool all = true;
     each_block(address, count, [&](uint32_t number, uint32_t offset, size_t n, size_t) {
+        if (!all) return;
         auto found = memory.blocks.find(number);
-        const uint16_t want = bits(offset, n);
+        const uint64_t want = bits(offset, n);
         if (found == memory.blocks.end() || (found->second.unreadable & want) != want) all = false;
     });
     return all;
@@ -77,7 +91,7 @@ bool written_unreadable(const WrittenMemory &memory, uint32_t address, size_t co
 void written_mark_unreadable(WrittenMemory &memory, uint32_t address, size_t count) {
     each_block(address, count, [&](uint32_t number, uint32_t offset, size_t n, size_t) {
         WrittenBlock &block = memory.blocks[number];
-        block.unreadable = uint16_t(block.unreadable | bits(offset, n));
-        block.known = uint16_t(block.known & ~bits(offset, n));
+        block.unreadable |= bits(offset, n);
+        block.known &= ~bits(offset, n);
     });
 }

@@ -202,3 +202,29 @@ TEST(SessionRoundTrip, GeneratedSessionsDecodeToTheLinesShown) {
 }
 
 }  // namespace
+
+// Records travel to the file's thread marked by a control byte: shown texts
+// holding every control byte (the mark among them), between records, still
+// read back as the texts and records they were.
+TEST(SessionRoundTrip, ControlBytesInShownTextsStayText) {
+    std::string controls;
+    for (char c = 1; c < 0x20; ++c) controls += c;
+    for (const char *suffix : {".trace", ".trace.gz"}) {
+        SCOPED_TRACE(suffix);
+        const std::string path = temp_path(suffix);
+        LiveMonitor live;
+        ASSERT_TRUE(live.open(path)) << live.writer.error();
+        ShownLines expected;
+        for (int i = 0; i < 3000; ++i) {  // more than one buffer's worth
+            const std::string text = controls + std::to_string(i);
+            live.writer.record(1, StatusRecord{uint32_t(200 + i % 7), 0, 0, 0, 0, 0, 0, 0, 0, 0}, nullptr,
+                               text.c_str());
+            expected.emplace_back(0, text);
+            live.fetch(2, StatusRecord{1, 9600, 0, 0, 0, 0, 0, 0, 0, 2});
+            expected.push_back(live.shown.back());
+        }
+        ASSERT_TRUE(live.writer.close()) << live.writer.error();
+        EXPECT_TRUE(same_lines(session_file_lines(path), expected));
+        remove(path.c_str());
+    }
+}

@@ -52,4 +52,32 @@ TEST(SessionWriteError, StopsTheRecordingWithAMessage) {
     signal(SIGPIPE, SIG_DFL);
 }
 
+// A write that fails in the last buffers, with no flush after it: the
+// close reports it.
+TEST(SessionWriteError, CloseReportsAFailureOfTheLastWrites) {
+    signal(SIGPIPE, SIG_IGN);
+    for (const char *suffix : {"", ".gz"}) {
+        SCOPED_TRACE(*suffix != '\0' ? "compressed" : "plain");
+        int pipe_ends[2] = {-1, -1};
+        ASSERT_EQ(pipe(pipe_ends), 0);
+        // A compressed file is named by its .gz: a link to the pipe.
+        std::string path = "/proc/self/fd/" + std::to_string(pipe_ends[1]);
+        if (*suffix != '\0') {
+            const std::string link = temp_path(suffix);
+            ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
+            path = link;
+        }
+        LiveMonitor live;
+        // The header and its flush fit the pipe; then the reader goes.
+        ASSERT_TRUE(live.open(path)) << live.writer.error();
+        close(pipe_ends[0]);
+        for (int i = 0; i < 20000; ++i) live.fetch(1, StatusRecord{1, uint32_t(i), 0, 0, 0, 0, 0, 0, 0, 1});
+        EXPECT_FALSE(live.writer.close());
+        EXPECT_NE(std::string(live.writer.error()).find("Broken pipe"), std::string::npos) << live.writer.error();
+        close(pipe_ends[1]);
+        if (*suffix != '\0') remove(path.c_str());
+    }
+    signal(SIGPIPE, SIG_DFL);
+}
+
 }  // namespace
