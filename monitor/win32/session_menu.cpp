@@ -51,25 +51,35 @@ static std::string current_folder() {
     return length > 0 && length < sizeof folder ? std::string(folder, length) : std::string();
 }
 
+// The common file dialog's settings for a session file: `chosen` holds the
+// proposed name and receives the chosen one. The current directory stays
+// where it is, since capture files go there.
+static OPENFILENAMEA file_dialog(HWND main, char *chosen, DWORD size, const std::string &folder,
+                                 const char *filter, const char *title, DWORD flags) {
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = main;
+    dialog.lpstrFilter = filter;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = chosen;
+    dialog.nMaxFile = size;
+    dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    dialog.lpstrTitle = title;
+    dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | flags;
+    return dialog;
+}
+
 void record_session(HWND main) {
     if (windows.recording != nullptr || windows.opened) {
         return;
     }
     char chosen[MAX_PATH] = "session.trace.gz";
     const std::string folder = current_folder();
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = main;
-    dialog.lpstrFilter = "Compressed sessions (*.trace.gz)\0*.trace.gz\0"
-                         "Sessions (*.trace)\0*.trace\0"
-                         "All files (*.*)\0*.*\0";
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = chosen;
-    dialog.nMaxFile = sizeof chosen;
-    dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-    dialog.lpstrTitle = RECORD_TITLE;
-    // The current directory stays where it is: capture files go there.
-    dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    OPENFILENAMEA dialog = file_dialog(main, chosen, sizeof chosen, folder,
+                                       "Compressed sessions (*.trace.gz)\0*.trace.gz\0"
+                                       "Sessions (*.trace)\0*.trace\0"
+                                       "All files (*.*)\0*.*\0",
+                                       RECORD_TITLE, OFN_OVERWRITEPROMPT);
     if (!GetSaveFileNameA(&dialog)) {
         return;  // cancelled
     }
@@ -164,17 +174,10 @@ static void keep_last_eyes(const OpenedSession &session) {
 void open_session(HWND main) {
     char chosen[MAX_PATH] = "";
     const std::string folder = current_folder();
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = main;
-    dialog.lpstrFilter = "Sessions (*.trace.gz, *.trace)\0*.trace.gz;*.trace\0"
-                         "All files (*.*)\0*.*\0";
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = chosen;
-    dialog.nMaxFile = sizeof chosen;
-    dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-    dialog.lpstrTitle = OPEN_TITLE;
-    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    OPENFILENAMEA dialog = file_dialog(main, chosen, sizeof chosen, folder,
+                                       "Sessions (*.trace.gz, *.trace)\0*.trace.gz;*.trace\0"
+                                       "All files (*.*)\0*.*\0",
+                                       OPEN_TITLE, OFN_FILEMUSTEXIST);
     if (!GetOpenFileNameA(&dialog)) {
         return;  // cancelled
     }

@@ -29,6 +29,7 @@
 #include "driverlink/platform.h"
 #include "simulator/inproc/platform_inproc.h"
 #include "simulator/sim.h"
+#include "simulator/trace.h"
 
 // Capture data whose every byte depends on its position and the seed, so a
 // lost, doubled or reordered chunk shows up in a content comparison.
@@ -151,3 +152,14 @@ protected:
     std::string directory_;
     std::string previous_directory_;
 };
+
+// Plays a trace file into the simulated driver; the 100 ms rounds it takes,
+// with a few to spare.
+inline uint64_t sim_play_file(const std::string &path) {
+    std::vector<TraceDirective> trace;
+    EXPECT_EQ(read_trace_path(path.c_str(), &trace), TRACE_READ_OK) << path;
+    uint64_t wait_ms = 0;
+    for (const TraceDirective &d : trace) wait_ms += d.op == TRACE_WAIT ? d.value : 0;
+    sim_play(trace.data(), trace.size());
+    return wait_ms / 100 + 5;
+}

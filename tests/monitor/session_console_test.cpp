@@ -35,16 +35,6 @@ std::string lines_with(const std::string &text, bool keep) {
 
 class SessionConsoleTest : public ConsoleTest {
 protected:
-    // Plays a trace file into the simulated driver; the ticks it takes,
-    // with a few to spare.
-    uint64_t play_file(const std::string &path) {
-        std::vector<TraceDirective> trace;
-        EXPECT_EQ(read_trace_path(path.c_str(), &trace), TRACE_READ_OK);
-        uint64_t wait_ms = 0;
-        for (const TraceDirective &d : trace) wait_ms += d.op == TRACE_WAIT ? d.value : 0;
-        sim_play(trace.data(), trace.size());
-        return wait_ms / 100 + 5;
-    }
 
     // The eye points of a trace's eye directives, modem by modem, in order.
     static std::vector<std::vector<std::pair<int, int>>> eye_points(const std::string &path) {
@@ -66,7 +56,7 @@ TEST_P(RoundTripTest, OpenAndDecodeGiveTheLinesTheLiveConsolePrinted) {
     const std::string scenario = std::get<0>(GetParam());
     const bool compressed = std::get<1>(GetParam());
     const std::string session = compressed ? "recorded.trace.gz" : "recorded.trace";
-    const uint64_t ticks = play_file(source_path("scenarios/" + scenario + ".trace"));
+    const uint64_t ticks = sim_play_file(source_path("scenarios/" + scenario + ".trace"));
     ASSERT_EQ(run({"--console", "--escape", "--record", session}, ticks), 0);
     const std::string live_out = text_of(out_);
     const std::string live_err = text_of(err_);

@@ -63,22 +63,12 @@ protected:
         monitor_->clock = [] { return int64_t(1700000000000000) + int64_t(sim_clock()) * 1000; };
     }
 
-    // Plays a trace file into the simulated driver; the rounds it takes,
-    // with a few to spare.
-    uint64_t play_file(const std::string &path) {
-        std::vector<TraceDirective> trace;
-        EXPECT_EQ(read_trace_path(path.c_str(), &trace), TRACE_READ_OK);
-        uint64_t wait_ms = 0;
-        for (const TraceDirective &d : trace) wait_ms += d.op == TRACE_WAIT ? d.value : 0;
-        sim_play(trace.data(), trace.size());
-        return wait_ms / TIMER_PERIOD_MS + 5;
-    }
 
     // Records a scenario played live into `path` through File > Record
     // Session's path, and returns what the window's lists showed.
     std::string record_scenario(const std::string &scenario, const std::string &path) {
         MainWindow *window = window_ != nullptr ? window_.get() : open_window();
-        const uint64_t ticks = play_file(source_file("scenarios/" + scenario + ".trace"));
+        const uint64_t ticks = sim_play_file(source_file("scenarios/" + scenario + ".trace"));
         QString error;
         EXPECT_TRUE(window->session_recording()->start(QString::fromStdString(path), 1, &error))
             << error.toStdString();

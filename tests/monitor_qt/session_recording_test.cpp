@@ -23,7 +23,7 @@ TEST_P(RecordedRoundTrip, DecodingTheSessionGivesTheListsLinesInOrder) {
     const std::string session = compressed ? "recorded.trace.gz" : "recorded.trace";
     MainWindow *window = open_window();
     SessionRecording *recording = window->session_recording();
-    const uint64_t ticks = play_file(source_file(std::string("scenarios/") + std::get<0>(GetParam()) + ".trace"));
+    const uint64_t ticks = sim_play_file(source_file(std::string("scenarios/") + std::get<0>(GetParam()) + ".trace"));
     QString error;
     ASSERT_TRUE(recording->start(QString::fromStdString(session), 1, &error)) << error.toStdString();
     EXPECT_FALSE(recording->record_action()->isEnabled());
