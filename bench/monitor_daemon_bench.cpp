@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +25,7 @@
 #include "driverlink/driver_source.h"
 #include "driverlink/platform.h"
 #include "monitor/monitor.h"
+#include "session/session_writer.h"
 #include "monitor/qt/main_window.h"
 #include "monitor/qt/status_model.h"
 #include "monitor/qt/status_view.h"
@@ -211,10 +213,21 @@ void time_line(void *context, int modem, const char *line) {
 
 void ignore_warning(void *, const char *) {}
 
+// The CPU time this process has used (all its threads), in microseconds.
+int64_t process_cpu_us() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return int64_t(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000 + usage.ru_utime.tv_usec +
+           usage.ru_stime.tv_usec;
+}
+
 // The burst through the monitor's status ticks, with the console's drain
-// (argument 0: no budget) or a window's (argument 30000: 30 ms a tick; the
-// rest on the next ticks): the time from the first line to the last, the
-// longest tick and how many ticks the burst takes.
+// (first argument 0: no budget) or a window's (30000: 30 ms a tick; the
+// rest on the next ticks), while nothing is recorded (second argument 0) or
+// a session is recorded, plain (1) or compressed (2): the time from the
+// first line to the last, the longest tick, how many ticks the burst takes,
+// and the CPU time of the whole monitor process (the session writer's
+// thread included) per burst.
 void BM_DaemonMonitorBurst(benchmark::State &state) {
     MonitorBurst burst;
     Daemon daemon;
@@ -223,7 +236,10 @@ void BM_DaemonMonitorBurst(benchmark::State &state) {
         return;
     }
     const int64_t budget_us = state.range(0);
+    const int64_t record = state.range(1);
+    const std::string session = daemon.directory + (record == 2 ? "/recorded.trace.gz" : "/recorded.trace");
     PlatformDriverSource source;
+    double cpu_ms = 0;
     double first_to_last_ms = 0;
     double longest_ms = 0;
     uint64_t ticks = 0;
@@ -238,6 +254,19 @@ void BM_DaemonMonitorBurst(benchmark::State &state) {
             break;
         }
         LineTimes times{std::fopen("/dev/null", "w"), 0, 0, 0};
+        std::unique_ptr<SessionWriter> writer;
+        MonitorRecording recording{};
+        if (record != 0) {
+            writer.reset(new SessionWriter);
+            SessionOptions options;
+            options.program = "monitor_daemon_bench";
+            if (!writer->open(session.c_str(), monitor->clock(), options)) {
+                state.SkipWithError(writer->error());
+                break;
+            }
+            monitor_record(*monitor, recording, *writer);
+        }
+        const int64_t cpu_start = process_cpu_us();
         state.ResumeTiming();
         longest_ms = 0;
         ticks = 0;
@@ -251,6 +280,11 @@ void BM_DaemonMonitorBurst(benchmark::State &state) {
                 break;
             }
         }
+        if (writer) {
+            monitor_stop_recording(*monitor);
+            writer->close();  // what the writer's thread still has to write counts too
+        }
+        cpu_ms = double(process_cpu_us() - cpu_start) / 1000.0;
         state.PauseTiming();
         std::fclose(times.out);
         first_to_last_ms = double(times.last_us - times.first_us) / 1000.0;
@@ -264,8 +298,13 @@ void BM_DaemonMonitorBurst(benchmark::State &state) {
     state.counters["longest_tick_ms"] = longest_ms;
     state.counters["ticks"] = double(ticks);
     state.counters["lines"] = double(lines);
+    state.counters["cpu_ms"] = cpu_ms;
 }
-BENCHMARK(BM_DaemonMonitorBurst)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime()->Arg(0)->Arg(WINDOW_DRAIN_BUDGET_US);
+BENCHMARK(BM_DaemonMonitorBurst)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
+    ->UseRealTime()
+    ->ArgsProduct({{0, WINDOW_DRAIN_BUDGET_US}, {0, 1, 2}});
 
 }  // namespace
 
