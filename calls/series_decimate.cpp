@@ -1,6 +1,7 @@
 #include "calls/series_decimate.h"
 
 #include <algorithm>
+#include <cstdint>
 
 void series_decimate(std::span<const SeriesPoint> points, int64_t from_us, int64_t to_us, int columns,
                      std::vector<SeriesPoint> &out) {
@@ -22,8 +23,11 @@ void series_decimate(std::span<const SeriesPoint> points, int64_t from_us, int64
     const auto column_of = [&](int64_t t) -> int64_t {
         if (t < from_us) return -1;
         if (t > to_us) return columns;
-        // 128-bit product: spans of days in microseconds times thousands of columns.
-        return static_cast<int64_t>(static_cast<__int128>(t - from_us) * columns / span);
+        // The exact product while it fits in 64 bits (spans of centuries in
+        // microseconds times thousands of columns); beyond, long double.
+        const int64_t offset = t - from_us;
+        if (offset <= INT64_MAX / columns) return offset * columns / span;
+        return static_cast<int64_t>(static_cast<long double>(offset) * columns / span);
     };
     size_t i = first;
     while (i < end) {
