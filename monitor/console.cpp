@@ -15,6 +15,7 @@
 #include "calls/call_watch.h"
 #include "monitor/console_output.h"
 #include "monitor/monitor.h"
+#include "monitor/session_recording.h"
 #include "monitor/window_tables.h"
 #include "process/stop_signals.h"
 #include "session/session_lines.h"
@@ -159,11 +160,8 @@ static int open_session(const char *path, ConsoleSink &sink, FILE *err) {
     return finish_run(sink, err, false);
 }
 
-// Stops a recording that failed, with the writer's reason on standard error;
-// monitoring goes on.
-static void stop_failed_recording(Monitor &monitor, SessionWriter &writer, ConsoleSink &sink) {
-    monitor_stop_recording(monitor);
-    writer.close();
+// Says why a recording stopped, on standard error; monitoring goes on.
+static void report_failed_recording(const SessionWriter &writer, ConsoleSink &sink) {
     char text[600];
     std::snprintf(text, sizeof text, "LineWatch: %s; monitoring goes on\n", writer.error());
     put_message(&sink, text);
@@ -272,20 +270,14 @@ int run_console(DriverSource &source, int argc, char **argv) {
 
     // The session file, when one is asked for. A file that cannot be
     // written stops the recording, never the monitoring.
-    SessionWriter *writer = nullptr;
-    MonitorRecording *recording = nullptr;
+    WindowRecording *recording = nullptr;
     bool recording_failed = false;
     if (record_path != nullptr) {
-        writer = new SessionWriter;
-        recording = new MonitorRecording;
-        SessionOptions options;
-        options.program = "LineWatch " TARVEL_VERSION;
-        options.eye_every = eye_every;
-        if (writer->open(record_path, monitor->clock(), options)) {
-            monitor_record(*monitor, *recording, *writer);
-        } else {
+        recording = new WindowRecording;
+        if (!session_recording_start(*monitor, *recording, record_path, eye_every)) {
             recording_failed = true;
-            stop_failed_recording(*monitor, *writer, sink);
+            recording->writer.close();
+            report_failed_recording(recording->writer, sink);
         }
     }
 
@@ -304,9 +296,9 @@ int run_console(DriverSource &source, int argc, char **argv) {
         const Clock::time_point started = Clock::now();
         // No window to keep answering: each status tick drains all there is.
         monitor_round(*monitor, monitor_sink, 0);
-        if (monitor->recording != nullptr && writer->failed()) {
+        if (recording != nullptr && session_recording_failed(*monitor, *recording)) {
             recording_failed = true;
-            stop_failed_recording(*monitor, *writer, sink);
+            report_failed_recording(recording->writer, sink);
         }
         ++ticks;
         if (console_tick_limit != 0 && ticks >= console_tick_limit) {
@@ -317,14 +309,11 @@ int run_console(DriverSource &source, int argc, char **argv) {
             source.sleep(TIMER_PERIOD_MS - static_cast<unsigned>(spent.count()));
         }
     }
-    if (monitor->recording != nullptr) {
-        monitor_stop_recording(*monitor);
-        if (!writer->close()) {
-            recording_failed = true;
-            char text[600];
-            std::snprintf(text, sizeof text, "LineWatch: %s; the recording is incomplete\n", writer->error());
-            put_message(&sink, text);
-        }
+    if (monitor->recording != nullptr && !session_recording_stop(*monitor, *recording)) {
+        recording_failed = true;
+        char text[600];
+        std::snprintf(text, sizeof text, "LineWatch: %s; the recording is incomplete\n", recording->writer.error());
+        put_message(&sink, text);
     }
     bool calls_failed = false;
     if (calls != nullptr) {
@@ -343,7 +332,6 @@ int run_console(DriverSource &source, int argc, char **argv) {
     }
     monitor_delete(monitor);  // captures stopped, flag cleared
     delete recording;
-    delete writer;
 
     signals.restore();
     return finish_run(sink, err, recording_failed || calls_failed);

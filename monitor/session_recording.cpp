@@ -7,10 +7,11 @@
 
 #include "monitor/window_tables.h"
 
-bool session_recording_start(Monitor &monitor, SessionRecording &recording, const char *path) {
+bool session_recording_start(Monitor &monitor, WindowRecording &recording, const char *path,
+                             uint32_t eye_every) {
     SessionOptions options;
     options.program = "LineWatch " TARVEL_VERSION;
-    options.eye_every = 1;
+    options.eye_every = eye_every;
     if (!recording.writer.open(path, monitor.clock(), options)) {
         return false;
     }
@@ -18,7 +19,7 @@ bool session_recording_start(Monitor &monitor, SessionRecording &recording, cons
     return true;
 }
 
-bool session_recording_failed(Monitor &monitor, SessionRecording &recording) {
+bool session_recording_failed(Monitor &monitor, WindowRecording &recording) {
     if (monitor.recording != &recording.tap || !recording.writer.failed()) {
         return false;
     }
@@ -27,7 +28,7 @@ bool session_recording_failed(Monitor &monitor, SessionRecording &recording) {
     return true;
 }
 
-bool session_recording_stop(Monitor &monitor, SessionRecording &recording) {
+bool session_recording_stop(Monitor &monitor, WindowRecording &recording) {
     if (monitor.recording == &recording.tap) {
         monitor_stop_recording(monitor);
     }
@@ -55,7 +56,7 @@ static void format_size(uint64_t bytes, char *text, size_t size) {
     }
 }
 
-void session_recording_caption(const SessionRecording &recording, char *text, size_t size) {
+void session_recording_caption(const WindowRecording &recording, char *text, size_t size) {
     if (size == 0) {
         return;
     }

@@ -1,8 +1,7 @@
-// A session recorded from a window's monitor: the writer and the monitor's
-// tap over it, owned together, with what the window shows about it. The
-// window starts it from its File menu, looks at it once a tick (a write
-// error stops it, monitoring goes on) and stops it from the menu or at the
-// close.
+// A session recorded from a monitor: the writer and the monitor's tap over
+// it, owned together, with what a window shows about it. A window starts it
+// from its File menu, the console from --record; each looks at it once a
+// tick (a write error stops it, monitoring goes on) and stops it at the end.
 #pragma once
 
 #include <cstddef>
@@ -11,30 +10,32 @@
 #include "monitor/monitor.h"
 #include "session/session_writer.h"
 
-struct SessionRecording {
+struct WindowRecording {
     SessionWriter writer;
     MonitorRecording tap;
 };
 
 // Creates (or replaces) the file at `path` and feeds it from the monitor's
 // ticks from now on: every record, the driver memory it read, ActiveModems
-// and the eye points of every tick. False when the file cannot be created:
-// writer.error() says why and the monitor is untouched.
-bool session_recording_start(Monitor &monitor, SessionRecording &recording, const char *path);
+// and the eye points of every tick (or of one tick in eye_every, 0 none).
+// False when the file cannot be created: writer.error() says why and the
+// monitor is untouched.
+bool session_recording_start(Monitor &monitor, WindowRecording &recording, const char *path,
+                             uint32_t eye_every = 1);
 
 // Once a tick: true when a write has failed since the start. The recording
 // has then been stopped and its file closed (what reached it stays);
 // writer.error() says why. Nothing else changes: the monitoring goes on.
-bool session_recording_failed(Monitor &monitor, SessionRecording &recording);
+bool session_recording_failed(Monitor &monitor, WindowRecording &recording);
 
 // Stops feeding the file and closes it. False when what was pending could
 // not be written: writer.error() says why.
-bool session_recording_stop(Monitor &monitor, SessionRecording &recording);
+bool session_recording_stop(Monitor &monitor, WindowRecording &recording);
 
 // What a caption shows while recording: "Line Watch - recording NAME
 // (SIZE, H:MM:SS)", the size as of the last flush ("812 bytes", "40.1 KB",
 // "3.2 MB"). Always NUL-terminated within `size`.
-void session_recording_caption(const SessionRecording &recording, char *text, size_t size);
+void session_recording_caption(const WindowRecording &recording, char *text, size_t size);
 
 // The name a save dialog's choice is recorded under: as chosen when it
 // already has an extension (a dot after its last folder separator), else

@@ -38,11 +38,8 @@ SessionRecording::SessionRecording(Monitor &monitor, QMainWindow *window)
 }
 
 SessionRecording::~SessionRecording() {
-    if (recording()) {
-        monitor_stop_recording(monitor_);
-    }
-    if (writer_ != nullptr) {
-        writer_->close();
+    if (recording_ != nullptr) {
+        session_recording_stop(monitor_, *recording_);
     }
 }
 
@@ -84,17 +81,13 @@ bool SessionRecording::start(const QString &path, uint32_t eye_every, QString *e
     if (recording()) {
         stop();
     }
-    writer_ = std::make_unique<SessionWriter>();
-    SessionOptions options;
-    options.program = "LineWatch " TARVEL_VERSION;
-    options.eye_every = eye_every;
-    if (!writer_->open(QFile::encodeName(path).constData(), monitor_.clock(), options)) {
-        *error = QString::fromLocal8Bit(writer_->error());
-        writer_.reset();
+    recording_ = std::make_unique<WindowRecording>();
+    if (!session_recording_start(monitor_, *recording_, QFile::encodeName(path).constData(), eye_every)) {
+        *error = QString::fromLocal8Bit(recording_->writer.error());
+        recording_.reset();
         return false;
     }
     name_ = QFileInfo(path).fileName();
-    monitor_record(monitor_, tap_, *writer_);
     label_->setStyleSheet(QString());
     label_->setText(status_text());
     label_->show();
@@ -107,11 +100,10 @@ void SessionRecording::stop() {
     if (!recording()) {
         return;
     }
-    monitor_stop_recording(monitor_);
     timer_.stop();
-    const bool complete = writer_->close();
+    const bool complete = session_recording_stop(monitor_, *recording_);
     if (!complete) {
-        report_failure(QString::fromLocal8Bit(writer_->error()));
+        report_failure(QString::fromLocal8Bit(recording_->writer.error()));
     } else {
         label_->hide();
     }
@@ -119,22 +111,20 @@ void SessionRecording::stop() {
 }
 
 QString SessionRecording::status_text() const {
-    if (writer_ == nullptr) {
+    if (recording_ == nullptr) {
         return QString();
     }
-    return recording_status_text(name_, writer_->file_bytes(), writer_->recorded_us());
+    return recording_status_text(name_, recording_->writer.file_bytes(), recording_->writer.recorded_us());
 }
 
 void SessionRecording::check() {
     if (!recording()) {
         return;
     }
-    if (writer_->failed()) {
-        monitor_stop_recording(monitor_);
+    if (session_recording_failed(monitor_, *recording_)) {
         timer_.stop();
-        writer_->close();
         update_actions();
-        report_failure(QString::fromLocal8Bit(writer_->error()));
+        report_failure(QString::fromLocal8Bit(recording_->writer.error()));
         return;
     }
     label_->setText(status_text());

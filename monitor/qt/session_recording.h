@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "monitor/monitor.h"
-#include "session/session_writer.h"
+#include "monitor/session_recording.h"
 
 class QAction;
 class QLabel;
@@ -43,7 +43,7 @@ public:
     // Stops feeding the writer and closes the file. A file that could not be
     // written to its end is reported as a write error is.
     void stop();
-    bool recording() const { return monitor_.recording == &tap_; }
+    bool recording() const { return recording_ != nullptr && monitor_.recording == &recording_->tap; }
     // Once a second (and from tests): a writer that failed stops the
     // recording with its reason in the status bar and a message box; the
     // status bar's account is brought up to date.
@@ -57,8 +57,7 @@ private:
 
     Monitor &monitor_;
     QMainWindow *window_;
-    std::unique_ptr<SessionWriter> writer_;
-    MonitorRecording tap_ = {};
+    std::unique_ptr<WindowRecording> recording_;
     QString name_;
     QTimer timer_;
     QLabel *label_ = nullptr;

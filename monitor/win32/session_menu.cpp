@@ -96,7 +96,7 @@ void record_session(HWND main) {
             return;
         }
     }
-    SessionRecording *recording = new SessionRecording;
+    WindowRecording *recording = new WindowRecording;
     if (!session_recording_start(*windows.monitor, *recording, path)) {
         const std::string text = std::string(recording->writer.error()) + "\nNothing is recorded.";
         delete recording;
@@ -109,15 +109,15 @@ void record_session(HWND main) {
 
 // Takes the recording from the window before anything that runs a message
 // loop: the ticks under a message box see no recording.
-static SessionRecording *take_recording(HWND main) {
-    SessionRecording *recording = windows.recording;
+static WindowRecording *take_recording(HWND main) {
+    WindowRecording *recording = windows.recording;
     windows.recording = nullptr;
     show_session_state(main);
     return recording;
 }
 
 void stop_recording(HWND main) {
-    SessionRecording *recording = windows.recording;
+    WindowRecording *recording = windows.recording;
     if (recording == nullptr) {
         return;
     }
@@ -132,7 +132,7 @@ void stop_recording(HWND main) {
 
 void recording_tick(HWND main) {
     static_assert(CAPTION_TICKS > 0);
-    SessionRecording *recording = windows.recording;
+    WindowRecording *recording = windows.recording;
     if (recording == nullptr) {
         return;
     }
@@ -150,7 +150,7 @@ void recording_tick(HWND main) {
 }
 
 void end_recording() {
-    if (SessionRecording *recording = windows.recording) {
+    if (WindowRecording *recording = windows.recording) {
         windows.recording = nullptr;
         session_recording_stop(*windows.monitor, *recording);
         delete recording;

@@ -12,7 +12,7 @@
 #include "driverlink/ioctl.h"
 
 struct Monitor;
-struct SessionRecording;
+struct WindowRecording;
 struct CallWatch;
 
 // The program's windows over its one monitor.
@@ -32,7 +32,7 @@ struct MonitorWindows {
     HWND calls_window;  // the call summary child and its read-only edit control
     HWND calls_edit;
     std::string calls_shown;       // the text the edit control holds
-    SessionRecording *recording;   // the session being recorded, null when none
+    WindowRecording *recording;   // the session being recorded, null when none
     unsigned caption_ticks;        // main ticks since the caption last changed
     CallWatch *calls;              // the calls of the live monitor
     // An opened session: live monitoring has ended and the lists show the

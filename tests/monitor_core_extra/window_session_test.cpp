@@ -111,7 +111,7 @@ protected:
 };
 
 TEST_F(WindowRecordingTest, AWriteErrorStopsTheRecordingAndMonitoringGoesOn) {
-    SessionRecording recording;
+    WindowRecording recording;
     ASSERT_TRUE(session_recording_start(*monitor_, recording, "gone.trace"));
     round_with_line(8000);
     char caption[96];
