@@ -185,6 +185,17 @@ static NTSTATUS serve_tarvel(ULONG code, UCHAR *buffer, ULONG in_size, ULONG out
 
 /* --- The player's calls ----------------------------------------------- */
 
+/* Empties the queues and the log and clears the faults; under the lock. */
+static void empty_queues(void) {
+    state->records.head = state->records.size = 0;
+    state->eye[0].head = state->eye[0].size = 0;
+    state->eye[1].head = state->eye[1].size = 0;
+    state->capture[0].head = state->capture[0].size = 0;
+    state->capture[1].head = state->capture[1].size = 0;
+    state->log_head = state->log_size = state->lost_log_entries = 0;
+    RtlZeroMemory(&state->faults, sizeof state->faults);
+}
+
 static NTSTATUS serve_control(ULONG code, UCHAR *buffer, ULONG in_size, ULONG out_size,
                               ULONG *count) {
     *count = 0;
@@ -268,13 +279,7 @@ static NTSTATUS serve_control(ULONG code, UCHAR *buffer, ULONG in_size, ULONG ou
         state->active_modems = read_word(buffer);
         return STATUS_SUCCESS;
     case TARVELSIM_RESET:
-        state->records.head = state->records.size = 0;
-        state->eye[0].head = state->eye[0].size = 0;
-        state->eye[1].head = state->eye[1].size = 0;
-        state->capture[0].head = state->capture[0].size = 0;
-        state->capture[1].head = state->capture[1].size = 0;
-        state->log_head = state->log_size = state->lost_log_entries = 0;
-        RtlZeroMemory(&state->faults, sizeof state->faults);
+        empty_queues();
         return STATUS_SUCCESS;
     case TARVELSIM_GET_PENDING: {
         TarvelSimPending pending;
@@ -339,8 +344,20 @@ static NTSTATUS NTAPI on_create(PDEVICE_OBJECT device, PIRP irp) {
     return complete(irp, STATUS_SUCCESS, 0);
 }
 
+/* The player holds the only handle of the control device. When that handle
+ * goes, because the player ended or was killed, its play ends with it: the
+ * records, points and capture data it queued and nobody fetched are
+ * dropped, its faults cleared and the modems idle, so that a monitor
+ * started afterwards does not see the rest of a play that is over. */
 static NTSTATUS NTAPI on_close(PDEVICE_OBJECT device, PIRP irp) {
-    (void)device;
+    KIRQL irql;
+    if (device == control_device) {
+        KeAcquireSpinLock(&state->lock, &irql);
+        empty_queues();
+        state->active_modems = 0;
+        KeReleaseSpinLock(&state->lock, irql);
+        update_links();
+    }
     return complete(irp, STATUS_SUCCESS, 0);
 }
 

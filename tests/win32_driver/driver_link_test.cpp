@@ -232,6 +232,30 @@ TEST_F(DriverLinkTest, OpenFailsWhileTheServiceIsStopped) {
     EXPECT_EQ(modem_presence(link_), 1);
 }
 
+// A player that goes away, ended or killed, takes its play along: nothing it
+// queued reaches a program that opens the device afterwards.
+TEST_F(DriverLinkTest, AClosedPlayerLeavesNothingQueued) {
+    set_active(2);
+    ASSERT_EQ(modem_presence(link_), 2);
+    unsigned char record[40] = {1, 2, 3};
+    uint32_t queued = 0;
+    control_call(TARVELSIM_QUEUE_RECORDS, record, sizeof record, &queued, sizeof queued);
+    ASSERT_EQ(queued, 1u);
+    queue_capture(1, std::vector<unsigned char>(100, 0x41));
+    const uint32_t points[2] = {1, 0x00050005};
+    control_call(TARVELSIM_QUEUE_EYE, points, sizeof points);
+    CloseHandle(control);
+    open_control();
+    ASSERT_NE(control, INVALID_HANDLE_VALUE);
+    TarvelSimPending pending = {1, {1, 1}, {1, 1}, 1};
+    control_call(TARVELSIM_GET_PENDING, nullptr, 0, &pending, sizeof pending);
+    EXPECT_EQ(pending.records + pending.eye[0] + pending.eye[1] + pending.capture[0] + pending.capture[1], 0u);
+    unsigned char fetched[40];
+    uint32_t count = 1;
+    platform_device_control(link_.device, IOCTL_TARVEL_GET_STATUS, nullptr, 0, fetched, sizeof fetched, &count);
+    EXPECT_EQ(count, 0u) << "the dead player's record was fetched";
+}
+
 // The six calls with their buffers and counts; a short buffer or an unknown
 // code yields a count of 0, and no count is ever above the caller's buffer.
 TEST_F(DriverLinkTest, CallsKeepToTheirBuffersAndCounts) {
