@@ -70,6 +70,14 @@ bool contradicts_cleardown(uint32_t code) {
 
 // ---- Small helpers --------------------------------------------------------------
 
+// Appends to one of a call's lists, giving an empty list room for a usual
+// call at once rather than growing it one doubling at a time.
+template <class T>
+void append(std::vector<T> &list, const T &value, size_t first_room) {
+    if (list.capacity() == 0) list.reserve(first_room);
+    list.push_back(value);
+}
+
 void series_add(Series &s, std::vector<SeriesPoint> &points, int64_t time_us, int32_t value) {
     if (s.samples == 0) {
         s.first = s.lowest = s.highest = value;
@@ -89,7 +97,7 @@ void series_add(Series &s, std::vector<SeriesPoint> &points, int64_t time_us, in
         points.resize(kept);
         s.stride *= 2;
     }
-    points.push_back({time_us, value});
+    append(points, SeriesPoint{time_us, value}, 64);
 }
 
 void rate_add(RateStats &stats, long bps) {
@@ -209,7 +217,7 @@ void add_event(CallTracker &t, CallEventKind kind, EventOrigin origin, const Sta
         }
     }
     if (call.events.size() < CALL_EVENTS_MAX)
-        call.events.push_back({time_us, wall_us, kind, origin, static_cast<uint16_t>(r.code), eye_index});
+        append(call.events, CallEvent{time_us, wall_us, kind, origin, static_cast<uint16_t>(r.code), eye_index}, 16);
 }
 
 void on_modulation(Call &call, uint32_t modulation, int64_t time_us) {
@@ -227,7 +235,7 @@ void on_modulation(Call &call, uint32_t modulation, int64_t time_us) {
     }
 }
 
-[[gnu::noinline]] void on_rate(Call &call, const StatusRecord &r, int64_t time_us) {
+void on_rate(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
     // rate_bps gives 33600 both for its own code and for every code without an entry.
     const long bps = rate_bps(r.param1);
     if (bps == 33600 && r.param1 != 0x40000) {
@@ -242,7 +250,7 @@ void on_modulation(Call &call, uint32_t modulation, int64_t time_us) {
     series_add(call.series[kind], call.series_points[kind], time_us, static_cast<int32_t>(bps));
 }
 
-[[gnu::noinline]] void on_training(Call &call, const StatusRecord &r, int64_t time_us) {
+void on_training(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
     const int32_t value = static_cast<int32_t>(r.param2);
     switch (r.param1) {
     case 38: call.max_local_rx = long(value) * 2400; break;
@@ -254,7 +262,7 @@ void on_modulation(Call &call, uint32_t modulation, int64_t time_us) {
         ProjectedRate p{time_us, symbol_rate_of(index), long((r.param2 >> 16) & 0xFF) * 2400,
                         static_cast<int32_t>(r.param2 & 0xFFFF)};
         if (!p.symbol_rate) call_add_anomaly(call, ANOMALY_SYMBOL_RATE_INDEX, time_us, 64, index);
-        if (call.projected.size() < PROJECTED_RATES_MAX) call.projected.push_back(p);
+        if (call.projected.size() < PROJECTED_RATES_MAX) append(call.projected, p, PROJECTED_RATES_MAX);
         break;
     }
     default:
@@ -271,7 +279,7 @@ constexpr auto SERIES_OF_SELECTOR = [] {
     return table;
 }();
 
-[[gnu::noinline]] void on_measurement(Call &call, const StatusRecord &r, int64_t time_us) {
+void on_measurement(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
     if (r.param1 == 0 || r.param1 > 34) return;
     const int32_t value = static_cast<int32_t>(r.param2);
     call.measurement[r.param1] = value;
@@ -313,64 +321,68 @@ void disconnected(ErrorControl &ec, const StatusRecord &r, uint32_t reasons) {
     ec.disconnect_code = static_cast<uint16_t>(r.code);
 }
 
-[[gnu::noinline]] void on_error_control(Call &call, const StatusRecord &r, int64_t time_us) {
+// Error control by protocol: LAPM (69), MNP (80), V.80 (89), their
+// parameters (70, 81) and V.42bis (71).
+void on_lapm(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
     ErrorControl &ec = call.ec;
-    switch (r.code) {
-    case 69:  // LAPM
-        switch (r.param1) {
-        case 0: disconnected(ec, r, 7); break;
-        case 1: establish(call, 1, time_us); break;
-        case 8: ++ec.errors; break;
-        case 12: frame_statistics(ec, true, r); break;
-        case 13: frame_statistics(ec, false, r); break;
-        default: break;
-        }
-        break;
-    case 70:
-        if (r.param1 < 9) ec.lapm[r.param1] = static_cast<int32_t>(r.param2);
-        break;
-    case 71:  // V.42bis
-        switch (r.param1) {
-        case 0: ec.v42bis_encoder = 0; break;
-        case 1: ec.v42bis_encoder = 1; break;
-        case 2: ec.v42bis_decoder = 0; break;
-        case 3: ec.v42bis_decoder = 1; break;
-        case 4: ++ec.errors; break;
-        case 5: ec.encoder_in = r.param2; ec.encoder_out = r.param3; break;
-        case 6: ec.decoder_in = r.param2; ec.decoder_out = r.param3; break;
-        default: break;
-        }
-        break;
-    case 80:  // MNP
-        switch (r.param1) {
-        case 0: disconnected(ec, r, 7); break;
-        case 1: establish(call, 2, time_us); break;
-        case 3: ++ec.errors; break;
-        case 4: ++ec.timeouts; break;
-        case 10: frame_statistics(ec, true, r); break;
-        case 11: frame_statistics(ec, false, r); break;
-        default: break;
-        }
-        break;
-    case 81:
-        if (r.param1 < 6) ec.mnp[r.param1] = static_cast<int32_t>(r.param2);
-        break;
-    case 89:  // V.80
-        switch (r.param1) {
-        case 0: disconnected(ec, r, 2); break;
-        case 1: establish(call, 4, time_us); break;
-        case 2: ++ec.errors; break;
-        case 14: frame_statistics(ec, true, r); break;
-        case 15: frame_statistics(ec, false, r); break;
-        default: break;
-        }
-        break;
-    default:
-        break;
+    switch (r.param1) {
+    case 0: disconnected(ec, r, 7); break;
+    case 1: establish(call, 1, time_us); break;
+    case 8: ++ec.errors; break;
+    case 12: frame_statistics(ec, true, r); break;
+    case 13: frame_statistics(ec, false, r); break;
+    default: break;
     }
 }
 
-[[gnu::noinline]] void on_error_statistics(Call &call, const StatusRecord &r, int64_t time_us) {
+void on_lapm_parameter(CallTracker &, Call &call, const StatusRecord &r, int64_t, int64_t) {
+    if (r.param1 < 9) call.ec.lapm[r.param1] = static_cast<int32_t>(r.param2);
+}
+
+void on_v42bis(CallTracker &, Call &call, const StatusRecord &r, int64_t, int64_t) {
+    ErrorControl &ec = call.ec;
+    switch (r.param1) {
+    case 0: ec.v42bis_encoder = 0; break;
+    case 1: ec.v42bis_encoder = 1; break;
+    case 2: ec.v42bis_decoder = 0; break;
+    case 3: ec.v42bis_decoder = 1; break;
+    case 4: ++ec.errors; break;
+    case 5: ec.encoder_in = r.param2; ec.encoder_out = r.param3; break;
+    case 6: ec.decoder_in = r.param2; ec.decoder_out = r.param3; break;
+    default: break;
+    }
+}
+
+void on_mnp(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
+    ErrorControl &ec = call.ec;
+    switch (r.param1) {
+    case 0: disconnected(ec, r, 7); break;
+    case 1: establish(call, 2, time_us); break;
+    case 3: ++ec.errors; break;
+    case 4: ++ec.timeouts; break;
+    case 10: frame_statistics(ec, true, r); break;
+    case 11: frame_statistics(ec, false, r); break;
+    default: break;
+    }
+}
+
+void on_mnp_parameter(CallTracker &, Call &call, const StatusRecord &r, int64_t, int64_t) {
+    if (r.param1 < 6) call.ec.mnp[r.param1] = static_cast<int32_t>(r.param2);
+}
+
+void on_v80(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
+    ErrorControl &ec = call.ec;
+    switch (r.param1) {
+    case 0: disconnected(ec, r, 2); break;
+    case 1: establish(call, 4, time_us); break;
+    case 2: ++ec.errors; break;
+    case 14: frame_statistics(ec, true, r); break;
+    case 15: frame_statistics(ec, false, r); break;
+    default: break;
+    }
+}
+
+void on_error_statistics(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
     ErrorStatistics &s = call.stats;
     s.known = true;
     s.bits = r.param1;
@@ -437,7 +449,7 @@ constexpr auto FAX_RECEIVED_BY_EVENT = [] {
     return table;
 }();
 
-[[gnu::noinline]] void on_fax(Call &call, const StatusRecord &r, int64_t time_us) {
+void on_fax(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
     FaxInfo &fax = call.fax;
     fax.seen = true;
     const uint32_t event = r.param3;
@@ -487,8 +499,7 @@ constexpr auto FAX_RECEIVED_BY_EVENT = [] {
 
 // ---- Caller ID ---------------------------------------------------------------------
 
-[[gnu::noinline]] void on_caller_id(CallTracker &t, const StatusRecord &r, int64_t time_us) {
-    Call &call = *t.call;
+void on_caller_id(CallTracker &t, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
     CallerId &id = call.caller;
     id.seen = true;
     add_direction(call, DIRECTION_ANSWER, time_us);
@@ -528,120 +539,150 @@ constexpr auto FAX_RECEIVED_BY_EVENT = [] {
 
 // The records that list an event: cleardowns, carrier loss, retrains,
 // renegotiations, fallbacks.
-[[gnu::noinline]] void on_link_event(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_us) {
-    Call &call = *t.call;
-    switch (r.code) {
-    case 34:
-    case 35:
-    case 44: {
-        const EventOrigin origin = r.code == 35 ? ORIGIN_REMOTE : ORIGIN_LOCAL;
-        const bool first = !call.cleared;
-        if (first) {
-            call.cleared = true;
-            call.cleardown = r.code == 35 ? CLEARDOWN_REMOTE : CLEARDOWN_LOCAL;
-            call.cleardown_code = static_cast<uint16_t>(r.code);
-            call.cleardown_us = time_us;
-        }
-        add_event(t, EVENT_CLEARDOWN, origin, r, time_us, wall_us, first);
-        break;
+void on_cleardown(CallTracker &t, Call &call, const StatusRecord &r, int64_t time_us, int64_t wall_us) {
+    const EventOrigin origin = r.code == 35 ? ORIGIN_REMOTE : ORIGIN_LOCAL;
+    const bool first = !call.cleared;
+    if (first) {
+        call.cleared = true;
+        call.cleardown = r.code == 35 ? CLEARDOWN_REMOTE : CLEARDOWN_LOCAL;
+        call.cleardown_code = static_cast<uint16_t>(r.code);
+        call.cleardown_us = time_us;
     }
-    case 37:
-        call.carrier = false;
-        ++call.carrier_losses;
-        add_event(t, EVENT_CARRIER_LOST, ORIGIN_UNKNOWN, r, time_us, wall_us, true);
-        break;
-    case 38:
-    case 39:
-        ++call.retrains;
-        if (r.code == 39) ++call.retrains_remote;
-        add_event(t, EVENT_RETRAIN, r.code == 39 ? ORIGIN_REMOTE : ORIGIN_LOCAL, r, time_us, wall_us, true);
-        break;
-    case 40:
-    case 41:
-        ++call.renegotiations;
-        if (r.code == 41) ++call.renegotiations_remote;
-        add_event(t, EVENT_RENEGOTIATION, r.code == 41 ? ORIGIN_REMOTE : ORIGIN_LOCAL, r, time_us, wall_us,
-                  true);
-        break;
-    case 42:
-        ++call.fallbacks;
-        add_event(t, EVENT_FALLBACK, ORIGIN_UNKNOWN, r, time_us, wall_us, false);
-        break;
-    case 43:
-        ++call.fallforwards;
-        add_event(t, EVENT_FALLFORWARD, ORIGIN_UNKNOWN, r, time_us, wall_us, false);
-        break;
-    default:
-        break;
+    add_event(t, EVENT_CLEARDOWN, origin, r, time_us, wall_us, first);
+}
+
+void on_carrier_lost(CallTracker &t, Call &call, const StatusRecord &r, int64_t time_us, int64_t wall_us) {
+    call.carrier = false;
+    ++call.carrier_losses;
+    add_event(t, EVENT_CARRIER_LOST, ORIGIN_UNKNOWN, r, time_us, wall_us, true);
+}
+
+void on_retrain(CallTracker &t, Call &call, const StatusRecord &r, int64_t time_us, int64_t wall_us) {
+    const bool remote = r.code == 39;
+    ++call.retrains;
+    if (remote) ++call.retrains_remote;
+    add_event(t, EVENT_RETRAIN, remote ? ORIGIN_REMOTE : ORIGIN_LOCAL, r, time_us, wall_us, true);
+}
+
+void on_renegotiation(CallTracker &t, Call &call, const StatusRecord &r, int64_t time_us, int64_t wall_us) {
+    const bool remote = r.code == 41;
+    ++call.renegotiations;
+    if (remote) ++call.renegotiations_remote;
+    add_event(t, EVENT_RENEGOTIATION, remote ? ORIGIN_REMOTE : ORIGIN_LOCAL, r, time_us, wall_us, true);
+}
+
+void on_fallback(CallTracker &t, Call &call, const StatusRecord &r, int64_t time_us, int64_t wall_us) {
+    ++call.fallbacks;
+    add_event(t, EVENT_FALLBACK, ORIGIN_UNKNOWN, r, time_us, wall_us, false);
+}
+
+void on_fallforward(CallTracker &t, Call &call, const StatusRecord &r, int64_t time_us, int64_t wall_us) {
+    ++call.fallforwards;
+    add_event(t, EVENT_FALLFORWARD, ORIGIN_UNKNOWN, r, time_us, wall_us, false);
+}
+
+// Host and line states: modulation, symbol rates, hook, rings, dialing.
+void on_modulation_record(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
+    if (r.param1 != 0) on_modulation(call, r.param1, time_us);  // idle ends the call (see the feed)
+}
+
+void on_symbol_rate(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
+    const std::optional<long> hz = symbol_rate_of(r.param1);
+    if (!hz) {
+        call_add_anomaly(call, ANOMALY_SYMBOL_RATE_INDEX, time_us, r.code, r.param1);
+    } else {
+        (r.code == 3 ? call.rx_symbol_rate : call.tx_symbol_rate) = hz;
     }
 }
 
-// Host and line states: modulation, symbol rates, data mode, hook, rings, dialing.
-[[gnu::noinline]] void on_line_state(Call &call, const StatusRecord &r, int64_t time_us) {
-    switch (r.code) {
-    case 2:
-        if (r.param1 != 0) on_modulation(call, r.param1, time_us);  // idle ends the call (see the feed)
-        break;
-    case 3:
-    case 4: {
-        const std::optional<long> hz = symbol_rate_of(r.param1);
-        if (!hz) {
-            call_add_anomaly(call, ANOMALY_SYMBOL_RATE_INDEX, time_us, r.code, r.param1);
-        } else {
-            (r.code == 3 ? call.rx_symbol_rate : call.tx_symbol_rate) = hz;
-        }
-        break;
-    }
-    case 22:
-        if (r.param1 != 0) {
-            if (call.off_hook) call_add_anomaly(call, ANOMALY_OFF_HOOK_TWICE, time_us, 0, 0);
-            call.off_hook = true;
-        }
-        break;
-    case 26:
-        ++call.rings;
-        add_direction(call, DIRECTION_ANSWER, time_us);
-        break;
-    case 66: add_direction(call, DIRECTION_ORIGINATE, time_us); break;
-    default: break;
-    }
+void on_hook(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
+    if (r.param1 == 0) return;  // on hook ends the call (see the feed)
+    if (call.off_hook) call_add_anomaly(call, ANOMALY_OFF_HOOK_TWICE, time_us, 0, 0);
+    call.off_hook = true;
 }
+
+void on_ring(CallTracker &, Call &call, const StatusRecord &, int64_t time_us, int64_t) {
+    ++call.rings;
+    add_direction(call, DIRECTION_ANSWER, time_us);
+}
+
+void on_dialing(CallTracker &, Call &call, const StatusRecord &, int64_t time_us, int64_t) {
+    add_direction(call, DIRECTION_ORIGINATE, time_us);
+}
+
+void on_data_mode(CallTracker &, Call &call, const StatusRecord &, int64_t time_us, int64_t) {
+    call.data_mode = true;
+    if (!call.connected_us) call.connected_us = time_us;
+}
+
+void on_carrier(CallTracker &, Call &call, const StatusRecord &, int64_t, int64_t) { call.carrier = true; }
+
+void on_caller_circuit(CallTracker &, Call &call, const StatusRecord &, int64_t, int64_t) {
+    call.caller.seen = true;
+}
+
+struct ApplyRow {
+    std::initializer_list<uint32_t> codes;
+    CallApply apply;
+};
+
+// One row per handler: the codes it takes.
+constexpr auto CALL_APPLY_TABLE = [] {
+    const ApplyRow rows[] = {
+        {{2}, on_modulation_record},
+        {{3, 4}, on_symbol_rate},
+        {{11, 12}, on_rate},
+        {{13, 14, 129}, on_data_mode},
+        {{22}, on_hook},
+        {{26}, on_ring},
+        {{34, 35, 44}, on_cleardown},
+        {{36}, on_carrier},
+        {{37}, on_carrier_lost},
+        {{38, 39}, on_retrain},
+        {{40, 41}, on_renegotiation},
+        {{42}, on_fallback},
+        {{43}, on_fallforward},
+        {{64}, on_training},
+        {{65}, on_measurement},
+        {{66}, on_dialing},
+        {{69}, on_lapm},
+        {{70}, on_lapm_parameter},
+        {{71}, on_v42bis},
+        {{72}, on_caller_id},
+        {{80}, on_mnp},
+        {{81}, on_mnp_parameter},
+        {{84}, on_fax},
+        {{88}, on_caller_circuit},
+        {{89}, on_v80},
+        {{128}, on_error_statistics},
+    };
+    std::array<CallApply, 256> table{};
+    for (const ApplyRow &row : rows)
+        for (uint32_t code : row.codes) table[code] = row.apply;
+    return table;
+}();
+
+// Every code the running path hands to CALL_APPLY has a handler.
+constexpr bool every_running_code_applies() {
+    for (size_t code = 0; code < RUNNING_RECORD.size(); ++code) {
+        const bool applied = RUNNING_RECORD[code] == RUNNING_APPLY || RUNNING_RECORD[code] == RUNNING_BY_EVENT;
+        if (applied && CALL_APPLY_TABLE[code] == nullptr) return false;
+    }
+    return true;
+}
+static_assert(every_running_code_applies());
 
 }  // namespace
 
-// A thin dispatcher: each family's handler is a call of its own, so that the
+// Each family's handler is reached through one table lookup, so that the
 // frequent records pay for no more than their own work.
-void call_tracker_apply(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_us) {
-    Call &call = *t.call;
-    switch (r.code) {
-    case 2: case 3: case 4: case 22: case 26: case 66: return on_line_state(call, r, time_us);
-    case 11: case 12: return on_rate(call, r, time_us);
-    case 13:
-    case 14:
-    case 129:
-        call.data_mode = true;
-        if (!call.connected_us) call.connected_us = time_us;
-        return;
-    case 36: call.carrier = true; return;
-    case 34: case 35: case 37: case 38: case 39: case 40: case 41: case 42: case 43: case 44:
-        return on_link_event(t, r, time_us, wall_us);
-    case 64: return on_training(call, r, time_us);
-    case 65: return on_measurement(call, r, time_us);
-    case 69: case 70: case 71: case 80: case 81: case 89: return on_error_control(call, r, time_us);
-    case 72: return on_caller_id(t, r, time_us);
-    case 84: return on_fax(call, r, time_us);
-    case 88: call.caller.seen = true; return;
-    case 128: return on_error_statistics(call, r, time_us);
-    default: return;
-    }
-}
-
+const std::array<CallApply, 256> CALL_APPLY = CALL_APPLY_TABLE;
 
 void call_add_anomaly(Call &call, AnomalyKind kind, int64_t time_us, uint32_t value, uint32_t other) {
     ++call.anomalies_seen;
     for (const Anomaly &a : call.anomalies)
         if (a.kind == kind && a.value == value && a.other == other) return;
-    if (call.anomalies.size() < ANOMALIES_MAX) call.anomalies.push_back({kind, time_us, value, other});
+    if (call.anomalies.size() < ANOMALIES_MAX) append(call.anomalies, Anomaly{kind, time_us, value, other}, 8);
 }
 
 void call_tracker_init(CallTracker &tracker, int modem, DriverMemoryAccess memory) {
@@ -656,6 +697,11 @@ void call_tracker_init(CallTracker &tracker, int modem, DriverMemoryAccess memor
 unsigned call_tracker_feed(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_us,
                            std::unique_ptr<Call> *ended) {
     if (call_tracker_feed_open(t, call_tracker_open_call(t), r, time_us, wall_us)) return FEED_NONE;
+    return call_tracker_feed_other(t, r, time_us, wall_us, ended);
+}
+
+unsigned call_tracker_feed_other(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_us,
+                                 std::unique_ptr<Call> *ended) {
     if (is_capture_control(r.code)) return FEED_NONE;
     unsigned result = FEED_NONE;
     if (t.call && t.call->cleared && begins_call(r)) {

@@ -61,10 +61,22 @@ enum CallFeedResult : unsigned {
 // control) are ignored.
 unsigned call_tracker_feed(CallTracker &tracker, const StatusRecord &record, int64_t time_us,
                            int64_t wall_us, std::unique_ptr<Call> *ended);
+// The same for a record that call_tracker_feed_open (below) did not take.
+unsigned call_tracker_feed_other(CallTracker &tracker, const StatusRecord &record, int64_t time_us,
+                                 int64_t wall_us, std::unique_ptr<Call> *ended);
 
-// A record of the running call, applied to it: the part of feeding that
-// follows once the call a record belongs to is settled.
-void call_tracker_apply(CallTracker &tracker, const StatusRecord &record, int64_t time_us, int64_t wall_us);
+// What a record does to the running call, by code: the part of feeding
+// that follows once the call a record belongs to is settled. A null entry:
+// the code only counts.
+using CallApply = void (*)(CallTracker &tracker, Call &call, const StatusRecord &record, int64_t time_us,
+                           int64_t wall_us);
+extern const std::array<CallApply, 256> CALL_APPLY;
+
+// A record of the running call, applied to it.
+inline void call_tracker_apply(CallTracker &tracker, const StatusRecord &record, int64_t time_us, int64_t wall_us) {
+    if (record.code < CALL_APPLY.size() && CALL_APPLY[record.code] != nullptr)
+        CALL_APPLY[record.code](tracker, *tracker.call, record, time_us, wall_us);
+}
 
 // What a record of a running call that has not cleared down asks for, by
 // code: only its count and times (the codes and events call_tracker_apply
@@ -91,17 +103,22 @@ inline constexpr uint64_t event_bits(std::initializer_list<uint32_t> events) {
     return bits;
 }
 
+// The events that matter, as bits, of the codes looked up by event.
+inline constexpr auto RUNNING_EVENTS = [] {
+    std::array<uint64_t, 256> table{};
+    table[64] = event_bits({38, 39, 40, 41, 42});  // training: rate reports
+    table[69] = event_bits({0, 1, 8, 12, 13});     // LAPM
+    table[80] = event_bits({0, 1, 3, 4, 10, 11});  // MNP
+    table[89] = event_bits({0, 1, 2, 14, 15});     // V.80
+    return table;
+}();
+
 inline RunningRecord running_record(const StatusRecord &record) {
     const uint32_t code = record.code;
     if (code >= RUNNING_RECORD.size()) return RUNNING_COUNT_ONLY;
     const RunningRecord kind = RunningRecord(RUNNING_RECORD[code]);
     if (kind != RUNNING_BY_EVENT) return kind;
-    constexpr uint64_t training = event_bits({38, 39, 40, 41, 42});
-    constexpr uint64_t lapm = event_bits({0, 1, 8, 12, 13});
-    constexpr uint64_t mnp = event_bits({0, 1, 3, 4, 10, 11});
-    constexpr uint64_t v80 = event_bits({0, 1, 2, 14, 15});
-    const uint64_t events = code == 64 ? training : code == 69 ? lapm : code == 80 ? mnp : v80;
-    return record.param1 < 64 && ((events >> record.param1) & 1) ? RUNNING_APPLY : RUNNING_COUNT_ONLY;
+    return record.param1 < 64 && ((RUNNING_EVENTS[code] >> record.param1) & 1) ? RUNNING_APPLY : RUNNING_COUNT_ONLY;
 }
 
 // The call that the common path may update: the running call while it has
@@ -121,7 +138,7 @@ inline bool call_tracker_feed_open(CallTracker &tracker, Call *open, const Statu
     ++open->records;
     open->end_us = time_us;
     open->end_wall_us = wall_us;
-    if (kind == RUNNING_APPLY) call_tracker_apply(tracker, record, time_us, wall_us);
+    if (kind == RUNNING_APPLY) CALL_APPLY[record.code](tracker, *open, record, time_us, wall_us);
     return true;
 }
 

@@ -53,7 +53,7 @@ void call_watch_init(CallWatch &watch, DriverMemoryAccess memory, size_t capacit
 void call_watch_record_other(CallWatch &watch, CallTracker &tracker, const StatusRecord &record, int64_t time_us,
                              int64_t wall_us) {
     std::unique_ptr<Call> ended;
-    const unsigned result = call_tracker_feed(tracker, record, time_us, wall_us, &ended);
+    const unsigned result = call_tracker_feed_other(tracker, record, time_us, wall_us, &ended);
     watch.open[tracker.modem] = call_tracker_open_call(tracker);
     if (result & FEED_ENDED) hand_out(watch, tracker, std::move(ended));
     if (result & FEED_STRAY) {

@@ -4,6 +4,9 @@
 // at once, falls back to 33600.
 #include "formatting/formatting.h"
 
+#include <array>
+#include <bit>
+
 namespace {
 
 struct RateRow {
@@ -80,12 +83,32 @@ constexpr RateRow RATES[] = {
     {0x80004000, 60000},
 };
 
+// The table by flag (none, 0x40000000, 0x80000000) and bit number, so that
+// a code is looked up without a search: 0 where no row has that bit.
+constexpr auto RATE_BY_BIT = [] {
+    std::array<std::array<long, 30>, 3> table{};
+    for (const RateRow &row : RATES)
+        table[row.code >> 30][std::countr_zero(row.code & 0x3FFFFFFFu)] = row.bps;
+    return table;
+}();
+
+// Every row is one flag and one bit, so that the index holds it.
+constexpr bool rows_are_single_bits() {
+    for (const RateRow &row : RATES)
+        if ((row.code >> 30) == 3 || !std::has_single_bit(row.code & 0x3FFFFFFFu))
+            return false;
+    return true;
+}
+static_assert(rows_are_single_bits());
+
 }  // namespace
 
 long rate_bps(uint32_t rate)
 {
-    for (const RateRow &row : RATES)
-        if (row.code == rate)
-            return row.bps;
-    return 33600;
+    const uint32_t flag = rate >> 30;
+    const uint32_t bits = rate & 0x3FFFFFFFu;
+    if (flag == 3 || bits == 0 || (bits & (bits - 1)) != 0)  // no single bit
+        return 33600;
+    const long bps = RATE_BY_BIT[flag][std::countr_zero(bits)];
+    return bps != 0 ? bps : 33600;
 }
