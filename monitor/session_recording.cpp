@@ -46,7 +46,7 @@ static const char *file_part(const char *path) {
     return name;
 }
 
-static void format_size(uint64_t bytes, char *text, size_t size) {
+void session_size_text(uint64_t bytes, char *text, size_t size) {
     if (bytes < 1000) {
         std::snprintf(text, size, "%llu bytes", static_cast<unsigned long long>(bytes));
     } else if (bytes < 1000000) {
@@ -61,7 +61,7 @@ void session_recording_caption(const WindowRecording &recording, char *text, siz
         return;
     }
     char bytes[32];
-    format_size(recording.writer.file_bytes(), bytes, sizeof bytes);
+    session_size_text(recording.writer.file_bytes(), bytes, sizeof bytes);
     const int64_t us = recording.writer.recorded_us();
     const long long seconds = us > 0 ? us / 1000000 : 0;
     std::snprintf(text, size, "%s - recording %s (%s, %lld:%02lld:%02lld)", MAIN_CAPTION,

@@ -32,6 +32,10 @@ bool session_recording_failed(Monitor &monitor, WindowRecording &recording);
 // not be written: writer.error() says why.
 bool session_recording_stop(Monitor &monitor, WindowRecording &recording);
 
+// A session file's size as the windows show it: "812 bytes", "47.3 KB",
+// "12.0 MB" (kilo and mega in thousands, as a file manager counts them).
+void session_size_text(uint64_t bytes, char *text, size_t size);
+
 // What a caption shows while recording: "Line Watch - recording NAME
 // (SIZE, H:MM:SS)", the size as of the last flush ("812 bytes", "40.1 KB",
 // "3.2 MB"). Always NUL-terminated within `size`.

@@ -12,17 +12,11 @@
 #include <QStatusBar>
 
 QString recording_status_text(const QString &name, uint64_t bytes, int64_t recorded_us) {
-    QString size;
-    if (bytes < 1024) {
-        size = QStringLiteral("%1 bytes").arg(bytes);
-    } else if (bytes < 1024 * 1024) {
-        size = QStringLiteral("%1 KB").arg(static_cast<double>(bytes) / 1024.0, 0, 'f', 1);
-    } else {
-        size = QStringLiteral("%1 MB").arg(static_cast<double>(bytes) / (1024.0 * 1024.0), 0, 'f', 1);
-    }
+    char size[32];
+    session_size_text(bytes, size, sizeof size);
     const int64_t seconds = recorded_us > 0 ? recorded_us / 1000000 : 0;
     return QStringLiteral("Recording %1  %2  %3:%4:%5")
-        .arg(name, size)
+        .arg(name, QString::fromLatin1(size))
         .arg(seconds / 3600)
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
