@@ -1153,12 +1153,21 @@ int main(int argc, char **argv) {
             expected += list_line(list[0], index) + "\r\n";
         }
         set_clipboard_marker();
+        // The keys go to whatever window has the focus: the list must have
+        // it first (on a loaded machine Wine may take a moment to move it).
         const DWORD thread = GetWindowThreadProcessId(list[0], nullptr);
-        AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
-        SetForegroundWindow(main);
-        SetFocus(list[0]);
-        AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
-        Sleep(200);
+        const bool focused = wait_until([&] {
+            AttachThreadInput(GetCurrentThreadId(), thread, TRUE);
+            SetForegroundWindow(main);
+            SetFocus(list[0]);
+            AttachThreadInput(GetCurrentThreadId(), thread, FALSE);
+            Sleep(100);
+            GUITHREADINFO info{};
+            info.cbSize = sizeof info;
+            return GetGUIThreadInfo(thread, &info) && info.hwndFocus == list[0];
+        }, 5000);
+        check(focused, "modem 1's list has the keyboard focus for Ctrl+C");
+        Sleep(100);
         key(VK_CONTROL, false);
         key('C', false);
         key('C', true);
