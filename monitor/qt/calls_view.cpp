@@ -166,9 +166,7 @@ CallsView::CallsView(QWidget *parent) : QWidget(parent) {
     });
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CallsView::show_selection);
     connect(events_, &QTableWidget::currentCellChanged, this, [this](int row) { show_event_eye(row); });
-    connect(timeline_, &CallTimeline::moment_chosen, this, [this](int64_t time_us, int code) {
-        if (shown_[0]) emit moment_chosen(shown_[0]->modem, time_us, code);
-    });
+    connect(timeline_, &CallTimeline::moment_chosen, this, &CallsView::moment_chosen);
     create_actions();
     show_selection();
 }

@@ -116,7 +116,8 @@ TEST_F(CallsViewTest, RowsAreNewestFirstWithTheirCallsFields) {
     EXPECT_FALSE(window_->menu_action(IDM_CALLS)->isChecked());
 }
 
-// Live, and in the same scenario opened as a session.
+// Live, and in the same scenario opened as a session; one call, then the
+// two calls compared, where B's marks pick B's modem's lines.
 TEST_F(CallsViewTest, AClickOnTheTimelineSelectsTheStatusLineOfThatMoment) {
     for (bool opened : {false, true}) {
         SCOPED_TRACE(opened ? "opened session" : "live");
@@ -124,33 +125,58 @@ TEST_F(CallsViewTest, AClickOnTheTimelineSelectsTheStatusLineOfThatMoment) {
             window_.reset();
         }
         CallsView *view = opened ? open_session("error-control-call") : play({"error-control-call"});
-        const int row = view->model()->row_of({1, 1});
-        ASSERT_GE(row, 0);
-        view->select_rows({row});
+        const int row_a = view->model()->row_of({1, 1}), row_b = view->model()->row_of({2, 1});
+        ASSERT_GE(row_a, 0);
+        ASSERT_GE(row_b, 0);
         view->tabs()->setCurrentWidget(view->timeline());
-        QApplication::processEvents();
-        const Call &call = *view->shown_call();
         // The events' marks, and a moment between them, which takes the newest
-        // line at or before it: the retrain's second's last line.
+        // line at or before it: the retrain's second's last line. Modem 1's
+        // call has a retrain and a cleardown, modem 2's a carrier loss and a
+        // cleardown at the same moment (B's marks at the bottom keep them apart).
         const struct {
+            bool pair;          // the two calls compared (modem 1's is A)
+            int call;           // 0 or 1: whose mark is clicked
             int event;          // index into the call's events, -1: a moment
             int64_t moment_us;  // since the call's start, for a moment
+            int modem;          // whose list shows the line
             const char *line;
         } clicks[] = {
-            {0, 0, "Retraining! "},
-            {1, 0, "Cleardown! "},
-            {-1, 1250000, "V42bis Decoder statistic: 77040 bytes in"},
+            {false, 0, 0, 0, 1, "Retraining! "},
+            {false, 0, 1, 0, 1, "Cleardown! "},
+            {false, 0, -1, 1250000, 1, "V42bis Decoder statistic: 77040 bytes in"},
+            {true, 1, 0, 0, 2, "Carrier Lost! "},
+            {true, 1, 1, 0, 2, "Cleardown! "},
+            {true, 0, 1, 0, 1, "Cleardown! "},
+            {true, 0, 0, 0, 1, "Retraining! "},
         };
-        ASSERT_EQ(call.events.size(), 2u);
+        bool paired = true;
         for (const auto &click : clicks) {
             SCOPED_TRACE(click.line);
-            const int64_t at = click.event >= 0 ? call.events[size_t(click.event)].time_us : call.start_us + click.moment_us;
-            const QPoint point = view->timeline()->position_of(at).toPoint() + QPoint(0, 40);
+            SCOPED_TRACE(click.pair ? "compared" : "one call");
+            if (click.pair != paired) {
+                paired = click.pair;
+                view->select_rows(paired ? QList<int>{row_a, row_b} : QList<int>{row_a});
+                QApplication::processEvents();
+                ASSERT_EQ(view->shown_call()->modem, 1);
+                ASSERT_EQ(view->shown_call()->events.size(), 2u);
+            }
+            QPoint point;
+            if (click.event >= 0) {
+                point = view->timeline()->mark_position(click.call, size_t(click.event)).toPoint();
+                ASSERT_GE(point.x(), 0);
+                // The mark's tooltip names its call, and with two, which of them.
+                const std::string tip = view->timeline()->mark_text_at(point).toStdString();
+                EXPECT_EQ(tip.rfind(!paired ? "Modem " : click.call == 0 ? "A, modem 1 " : "B, modem 2 ", 0), 0u) << tip;
+            } else {
+                point = view->timeline()->position_of(view->shown_call()->start_us + click.moment_us).toPoint() +
+                        QPoint(0, 40);
+            }
             QTest::mouseClick(view->timeline()->viewport(), Qt::LeftButton, {}, point);
-            StatusView *list = window_->status_view(1);
+            StatusView *list = window_->status_view(click.modem);
             ASSERT_TRUE(list->currentIndex().isValid());
             EXPECT_EQ(list->currentIndex().data().toString().toStdString().rfind(click.line, 0), 0u)
                 << list->currentIndex().data().toString().toStdString();
+            list->setCurrentIndex(QModelIndex());
         }
     }
 }
