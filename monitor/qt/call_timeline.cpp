@@ -248,11 +248,7 @@ void CallTimeline::rebuild() {
     time_axis_->setTitleText(count_ == 2 ? QStringLiteral("Time since each call's start (s)") : QStringLiteral("Time (s)"));
     if (count_ == 0) chart->setTitle(QStringLiteral("No call selected"));
     if (count_ == 2)
-        chart->setTitle(QStringLiteral("A: modem %1 #%2, solid lines, marks on top.  B: modem %3 #%4, dashed lines, hollow marks below.")
-                            .arg(calls_[0]->modem)
-                            .arg(calls_[0]->number)
-                            .arg(calls_[1]->modem)
-                            .arg(calls_[1]->number));
+        chart->setTitle(QStringLiteral("A solid, marks on top; B dashed, hollow marks below"));
     redraw_lines();
 }
 

@@ -68,6 +68,9 @@ public:
     // The call whose details are shown (the first of a comparison), or null.
     const Call *shown_call() const { return shown_[0].get(); }
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 signals:
     // A moment of a call was picked (a mark, a point of the timeline, an
     // event): the status line of modem `modem` at that time (since the
@@ -86,6 +89,10 @@ private:
     void export_call_as();
     void save_image_as();
     void update_count();
+    // The summary's columns for `count` calls, and the keys' width.
+    void set_summary_columns(int count, const QStringList &headers);
+    // The split between summary and timeline for the calls shown.
+    void fit_details();
 
     CallsModel *model_;
     QTableView *table_;
@@ -95,7 +102,9 @@ private:
     FrozenEyePane *eye_;
     QTabWidget *tabs_;
     QSplitter *details_;
-    bool comparing_ = false;
+    int fitted_count_ = -1;   // the calls shown when the split was last fitted
+    bool split_dragged_ = false;  // the reader moved it since: resizes keep it
+    int key_width_ = 0;       // the summary's widest key (and mark) in pixels
     QLabel *count_;
     QPushButton *export_call_button_;
     QPushButton *image_button_;
