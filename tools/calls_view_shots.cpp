@@ -127,6 +127,14 @@ int main(int argc, char **argv) {
         view->select_rows({row_with(model, "v.34"), row_with(model, "v.90")});
         view->tabs()->setCurrentWidget(view->timeline());
         status |= !save(window.calls_child(), out + "/calls-compare.png");
+        // Both calls' events, B's cleardown chosen.
+        view->tabs()->setCurrentIndex(1);
+        for (int r = 0; r < events->rowCount(); ++r) {
+            if (events->item(r, 5)->text() == QStringLiteral("B") && events->item(r, 1)->text() == QStringLiteral("cleardown"))
+                events->setCurrentCell(r, 0);
+        }
+        status |= !save(window.calls_child(), out + "/calls-compare-events.png");
+        view->tabs()->setCurrentWidget(view->timeline());
 
         // The summary and the comparison again at the window's default size.
         window.resize(960, 720);

@@ -171,7 +171,7 @@ CallsView::CallsView(QWidget *parent) : QWidget(parent) {
     summary_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     events_ = read_only_table(
         {QStringLiteral("Time (s)"), QStringLiteral("Event"), QStringLiteral("Asked by"), QStringLiteral("Code"),
-         QStringLiteral("Eye")},
+         QStringLiteral("Eye"), QStringLiteral("Call")},
         this);
     events_->setSelectionMode(QAbstractItemView::SingleSelection);
     timeline_ = new CallTimeline(this);
@@ -317,15 +317,16 @@ void CallsView::show_selection() {
     if (shown_[0] && shown_[1]) {
         show_comparison(*shown_[0], *shown_[1]);
         timeline_->show_pair(*shown_[0], *shown_[1]);
-        show_events(*shown_[0]);
+        show_events();
     } else if (shown_[0]) {
         show_summary(*shown_[0]);
         timeline_->show_call(*shown_[0]);
-        show_events(*shown_[0]);
+        show_events();
     } else {
         set_summary_columns(0, {QStringLiteral("Key"), QStringLiteral("Value")});
         summary_->setRowCount(0);
         timeline_->clear_calls();
+        event_rows_.clear();
         events_->setRowCount(0);
         eye_->clear();
     }
@@ -413,22 +414,36 @@ void CallsView::show_comparison(const Call &a, const Call &b) {
     summary_->setUpdatesEnabled(true);
 }
 
-void CallsView::show_events(const Call &call) {
+void CallsView::show_events() {
+    // One call's events at their time since the session start; two calls'
+    // (A's, then B's) at their time since each call's start, as the
+    // timeline shows them, with the call's letter.
+    const int count = shown_[1] ? 2 : 1;
+    event_rows_.clear();
+    for (int c = 0; c < count; ++c) {
+        for (size_t i = 0; i < shown_[c]->events.size(); ++i) event_rows_.push_back({c, i});
+    }
     const int current = events_->currentRow();
     events_->setUpdatesEnabled(false);
     {
         const QSignalBlocker blocker(events_);
-        events_->setRowCount(int(call.events.size()));
-        for (size_t i = 0; i < call.events.size(); ++i) {
-            const CallEvent &e = call.events[i];
-            const int row = int(i);
-            events_->setItem(row, 0, text_item(seconds_text(e.time_us)));
+        events_->setColumnHidden(5, count == 1);
+        events_->horizontalHeaderItem(0)->setText(count == 1 ? QStringLiteral("Time (s)")
+                                                             : QStringLiteral("Since start (s)"));
+        events_->setRowCount(int(event_rows_.size()));
+        for (size_t r = 0; r < event_rows_.size(); ++r) {
+            const Call &call = *shown_[event_rows_[r].call];
+            const CallEvent &e = call.events[event_rows_[r].event];
+            const int row = int(r);
+            events_->setItem(row, 0, text_item(count == 1 ? seconds_text(e.time_us)
+                                                          : QStringLiteral("+") + seconds_text(e.time_us - call.start_us)));
             events_->setItem(row, 1, text_item(QString::fromLatin1(event_name(e.kind))));
             events_->setItem(row, 2, text_item(QString::fromLatin1(origin_name(e.origin))));
             events_->setItem(row, 3, text_item(QString::number(e.code)));
             int ticks = 0;
             if (e.frozen_eye >= 0 && size_t(e.frozen_eye) < call.eyes.size()) ticks = call.eyes[size_t(e.frozen_eye)].ticks;
             events_->setItem(row, 4, text_item(ticks > 0 ? QStringLiteral("%1 ticks").arg(ticks) : QStringLiteral("-")));
+            events_->setItem(row, 5, text_item(event_rows_[r].call == 0 ? QStringLiteral("A") : QStringLiteral("B")));
         }
         events_->resizeColumnsToContents();
         if (current >= 0 && current < events_->rowCount()) events_->setCurrentCell(current, 0);
@@ -436,23 +451,28 @@ void CallsView::show_events(const Call &call) {
     events_->setUpdatesEnabled(true);
     if (current < 0 || current >= events_->rowCount()) {
         eye_->clear();
-        if (call.events.empty()) eye_->show_eye(call.modem, nullptr, QStringLiteral("This call had no events."));
+        if (event_rows_.empty())
+            eye_->show_eye(shown_[0]->modem, nullptr,
+                           count == 1 ? QStringLiteral("This call had no events.") : QStringLiteral("These calls had no events."));
     }
 }
 
 void CallsView::show_event_eye(int row) {
-    if (!shown_[0] || row < 0 || size_t(row) >= shown_[0]->events.size()) {
+    if (row < 0 || size_t(row) >= event_rows_.size() || !shown_[event_rows_[size_t(row)].call]) {
         eye_->clear();
         return;
     }
-    const Call &call = *shown_[0];
-    const CallEvent &e = call.events[size_t(row)];
+    const Call &call = *shown_[event_rows_[size_t(row)].call];
+    const CallEvent &e = call.events[event_rows_[size_t(row)].event];
     const FrozenEye *eye = e.frozen_eye >= 0 && size_t(e.frozen_eye) < call.eyes.size() ? &call.eyes[size_t(e.frozen_eye)]
                                                                                         : nullptr;
-    QString caption = QStringLiteral("Modem %1, %2 at %3 s: ")
-                          .arg(call.modem)
-                          .arg(QString::fromLatin1(event_name(e.kind)))
-                          .arg(seconds_text(e.time_us));
+    // Compared calls: which of the two, and its number.
+    QString caption = shown_[1] ? QStringLiteral("%1, modem %2 call %3, ")
+                                      .arg(event_rows_[size_t(row)].call == 0 ? QLatin1Char('A') : QLatin1Char('B'))
+                                      .arg(call.modem)
+                                      .arg(call.number)
+                                : QStringLiteral("Modem %1, ").arg(call.modem);
+    caption += QStringLiteral("%1 at %2 s: ").arg(QString::fromLatin1(event_name(e.kind)), seconds_text(e.time_us));
     if (eye == nullptr || eye->ticks == 0) {
         caption += QStringLiteral("no eye points came in the ticks before it.");
         eye = nullptr;

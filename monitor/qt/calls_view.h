@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "calls/call.h"
 #include "monitor/qt/calls_model.h"
@@ -83,7 +84,7 @@ private:
     void show_selection();
     void show_summary(const Call &call);
     void show_comparison(const Call &a, const Call &b);
-    void show_events(const Call &call);
+    void show_events();
     void show_event_eye(int row);
     void export_list_as();
     void export_call_as();
@@ -111,4 +112,10 @@ private:
     std::function<int64_t()> now_;
     QList<CallKey> kept_selection_;
     std::unique_ptr<Call> shown_[2];
+    // The events table's rows: the call (0 or 1) and its event of each.
+    struct EventRow {
+        int call;
+        size_t event;
+    };
+    std::vector<EventRow> event_rows_;
 };

@@ -247,6 +247,21 @@ TEST_F(CallsViewTest, TwoSelectedCallsCompareWithTheirDifferencesMarked) {
     }
     // Both timelines over the time since each call's start.
     EXPECT_GT(view->timeline()->drawn_points(1, LINE_RX_RATE), 0);
+    // Both calls' events listed, each with its call's letter; B's carrier
+    // loss selects the line of B's modem (modem 2's call has it).
+    QTableWidget *events = view->events();
+    ASSERT_EQ(events->rowCount(), 4);
+    int carrier_lost = -1;
+    for (int r = 0; r < events->rowCount(); ++r) {
+        SCOPED_TRACE(r);
+        EXPECT_EQ(events->item(r, 5)->text(), r < 2 ? QStringLiteral("A") : QStringLiteral("B"));
+        if (events->item(r, 1)->text() == QStringLiteral("carrier lost")) carrier_lost = r;
+    }
+    ASSERT_GE(carrier_lost, 2);
+    events->setCurrentCell(carrier_lost, 0);
+    const QModelIndex line = window_->status_view(2)->currentIndex();
+    ASSERT_TRUE(line.isValid());
+    EXPECT_EQ(line.data().toString().toStdString().rfind("Carrier Lost! ", 0), 0u) << line.data().toString().toStdString();
 }
 
 }  // namespace
