@@ -245,7 +245,8 @@ void CallTimeline::rebuild() {
         for (QLegendMarker *marker : chart->legend()->markers(marks_[0][m])) marker->setVisible(listed);
         for (QLegendMarker *marker : chart->legend()->markers(marks_[1][m])) marker->setVisible(false);
     }
-    time_axis_->setTitleText(count_ == 2 ? QStringLiteral("Time since each call's start (s)") : QStringLiteral("Time (s)"));
+    time_axis_->setTitleText(count_ == 2 ? QStringLiteral("Time since each call's start (s)")
+                                         : QStringLiteral("Time (s)"));
     if (count_ == 0) chart->setTitle(QStringLiteral("No call selected"));
     if (count_ == 2)
         chart->setTitle(QStringLiteral("A solid, marks on top; B dashed, hollow marks below"));
@@ -275,7 +276,8 @@ void CallTimeline::redraw_lines() {
                 drawn.append(QPointF(t, v));
                 previous = v;
             }
-            if (row.rate && !drawn.isEmpty()) drawn.append(QPointF(double(timeline_call_end_us(call) - base) / SECOND, previous));
+            if (row.rate && !drawn.isEmpty())
+                drawn.append(QPointF(double(timeline_call_end_us(call) - base) / SECOND, previous));
             lines_[c][row.line]->replace(drawn);
             // A few samples show as dots too: one alone draws no line.
             lines_[c][row.line]->setPointsVisible(points.size() <= 64);

@@ -435,8 +435,9 @@ void CallsView::show_events() {
             const Call &call = *shown_[event_rows_[r].call];
             const CallEvent &e = call.events[event_rows_[r].event];
             const int row = int(r);
-            events_->setItem(row, 0, text_item(count == 1 ? seconds_text(e.time_us)
-                                                          : QStringLiteral("+") + seconds_text(e.time_us - call.start_us)));
+            const QString time = count == 1 ? seconds_text(e.time_us)
+                                            : QStringLiteral("+") + seconds_text(e.time_us - call.start_us);
+            events_->setItem(row, 0, text_item(time));
             events_->setItem(row, 1, text_item(QString::fromLatin1(event_name(e.kind))));
             events_->setItem(row, 2, text_item(QString::fromLatin1(origin_name(e.origin))));
             events_->setItem(row, 3, text_item(QString::number(e.code)));
@@ -453,7 +454,8 @@ void CallsView::show_events() {
         eye_->clear();
         if (event_rows_.empty())
             eye_->show_eye(shown_[0]->modem, nullptr,
-                           count == 1 ? QStringLiteral("This call had no events.") : QStringLiteral("These calls had no events."));
+                           count == 1 ? QStringLiteral("This call had no events.")
+                                      : QStringLiteral("These calls had no events."));
     }
 }
 

@@ -64,7 +64,8 @@ static void place_children(int width, int height) {
     ChildPlace places[5];
     const int count = windows.monitor->visible.calls ? 5 : 4;
     if (count == 5) {
-        layout_children_with_calls(uint32_t(width), uint32_t(height), uint32_t(std::max(windows.calls_width, 0)), places);
+        layout_children_with_calls(uint32_t(width), uint32_t(height), uint32_t(std::max(windows.calls_width, 0)),
+                                   places);
     } else {
         layout_children(uint32_t(width), uint32_t(height), places);
     }

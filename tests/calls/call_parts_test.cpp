@@ -210,14 +210,20 @@ TEST(CallParts, TimelineMarksAndPicksOfOneCallAndOfTwo) {
         int code, event;
         const char *tooltip;  // of the picked mark
     } cases[] = {
-        {"a mark, clicked below it", false, 300, 90, 0, 1, 11'000'000, 38, 0, "Modem 1 call 1: retrain (local) at 11.000 s"},
-        {"a mark a few pixels off", false, 696, 200, 0, 1, 13'000'000, 34, 2, "Modem 1 call 1: cleardown (local) at 13.000 s"},
+        {"a mark, clicked below it", false, 300, 90, 0, 1, 11'000'000, 38, 0,
+         "Modem 1 call 1: retrain (local) at 11.000 s"},
+        {"a mark a few pixels off", false, 696, 200, 0, 1, 13'000'000, 34, 2,
+         "Modem 1 call 1: cleardown (local) at 13.000 s"},
         {"a fallback has no mark", false, 400, 200, 0, 1, 11'500'000, 0, -1, nullptr},
         {"above the plot", false, 300, 10, -1, 0, 0, 0, -1, nullptr},
-        {"A's retrain, at the top", true, 220, 60, 0, 1, 11'000'000, 38, 0, "A, modem 1 call 1: retrain (local) at 1.000 s into the call"},
-        {"B's retrain at the same moment, at the bottom", true, 220, 340, 1, 2, 41'000'000, 39, 0, "B, modem 2 call 4: retrain (remote) at 1.000 s into the call"},
-        {"B's carrier lost beside its cleardown", true, 461, 295, 1, 2, 43'000'000, 36, 1, "B, modem 2 call 4: carrier lost at 3.000 s into the call"},
-        {"A's cleardown in the same column", true, 459, 65, 0, 1, 13'000'000, 34, 2, "A, modem 1 call 1: cleardown (local) at 3.000 s into the call"},
+        {"A's retrain, at the top", true, 220, 60, 0, 1, 11'000'000, 38, 0,
+         "A, modem 1 call 1: retrain (local) at 1.000 s into the call"},
+        {"B's retrain at the same moment, at the bottom", true, 220, 340, 1, 2, 41'000'000, 39, 0,
+         "B, modem 2 call 4: retrain (remote) at 1.000 s into the call"},
+        {"B's carrier lost beside its cleardown", true, 461, 295, 1, 2, 43'000'000, 36, 1,
+         "B, modem 2 call 4: carrier lost at 3.000 s into the call"},
+        {"A's cleardown in the same column", true, 459, 65, 0, 1, 13'000'000, 34, 2,
+         "A, modem 1 call 1: cleardown (local) at 3.000 s into the call"},
         {"a moment within A", true, 340, 200, 0, 1, 12'000'000, 0, -1, nullptr},
         {"a moment past A's end is B's", true, 580, 200, 1, 2, 44'000'000, 0, -1, nullptr},
     };
