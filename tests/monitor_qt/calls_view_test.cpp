@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTableView>
 #include <QTableWidget>
+#include <QToolTip>
 
 #include <string>
 #include <vector>
@@ -167,6 +168,10 @@ TEST_F(CallsViewTest, AClickOnTheTimelineSelectsTheStatusLineOfThatMoment) {
                 // The mark's tooltip names its call, and with two, which of them.
                 const std::string tip = view->timeline()->mark_text_at(point).toStdString();
                 EXPECT_EQ(tip.rfind(!paired ? "Modem " : click.call == 0 ? "A, modem 1 " : "B, modem 2 ", 0), 0u) << tip;
+                QWidget *viewport = view->timeline()->viewport();
+                QHelpEvent hover(QEvent::ToolTip, point, viewport->mapToGlobal(point));
+                QApplication::sendEvent(viewport, &hover);
+                EXPECT_EQ(QToolTip::text().toStdString(), tip);
             } else {
                 point = view->timeline()->position_of(view->shown_call()->start_us + click.moment_us).toPoint() +
                         QPoint(0, 40);
