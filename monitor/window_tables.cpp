@@ -88,8 +88,10 @@ void layout_children(uint32_t width, uint32_t height, ChildPlace places[4]) {
     places[3] = {CHILD_EYE_2, w, 0, w, h};
 }
 
-void layout_children_with_calls(uint32_t width, uint32_t height, ChildPlace places[5]) {
-    const uint32_t left = static_cast<uint32_t>(uint64_t(width) * 3 / 5);
+void layout_children_with_calls(uint32_t width, uint32_t height, uint32_t calls_width, ChildPlace places[5]) {
+    const uint32_t least = static_cast<uint32_t>(uint64_t(width) * 2 / 5);
+    const uint32_t most = static_cast<uint32_t>(uint64_t(width) * 3 / 5);
+    const uint32_t left = width - (calls_width < least ? least : calls_width > most ? most : calls_width);
     layout_children(left, height, places);
     places[4] = {CHILD_CALLS, static_cast<int>(left), 0, static_cast<int>(width - left), static_cast<int>(height)};
 }

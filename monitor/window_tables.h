@@ -99,10 +99,11 @@ struct ChildPlace {
 };
 // The four places in the order the moves are made: status 1, status 2, eye 1, eye 2.
 void layout_children(uint32_t width, uint32_t height, ChildPlace places[4]);
-// The same with the call summary shown: the four share the left three
-// fifths as above, the summary takes the rest at full height. Five places,
-// the summary last.
-void layout_children_with_calls(uint32_t width, uint32_t height, ChildPlace places[5]);
+// The same with the call summary shown: the summary takes `calls_width`
+// at the right at full height, but at least two fifths of the width and at
+// most three fifths; the four share the rest as above. Five places, the
+// summary last.
+void layout_children_with_calls(uint32_t width, uint32_t height, uint32_t calls_width, ChildPlace places[5]);
 
 // The main window's caption for what it shows: MAIN_CAPTION while live,
 // "Line Watch - NAME" for an opened session file (NAME without its folder).

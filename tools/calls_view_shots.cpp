@@ -1,7 +1,8 @@
 // Pictures of the Calls view for the documentation: scenarios played one
 // after the other through the in-process simulated driver into a monitor
 // window (offscreen), then the window grabbed with the Calls view showing
-// the list and a timeline, the frozen eye of an event, and a comparison.
+// the list and a timeline, the frozen eye of an event, and a comparison;
+// then a summary and the comparison at the window's default size.
 // Usage: calls_view_shots OUTDIR SCENARIO.trace...
 #include <QApplication>
 #include <QTabWidget>
@@ -126,6 +127,21 @@ int main(int argc, char **argv) {
         view->select_rows({row_with(model, "v.34"), row_with(model, "v.90")});
         view->tabs()->setCurrentWidget(view->timeline());
         status |= !save(window.calls_child(), out + "/calls-compare.png");
+        // Both calls' events, B's cleardown chosen.
+        view->tabs()->setCurrentIndex(1);
+        for (int r = 0; r < events->rowCount(); ++r) {
+            if (events->item(r, 5)->text() == QStringLiteral("B") && events->item(r, 1)->text() == QStringLiteral("cleardown"))
+                events->setCurrentCell(r, 0);
+        }
+        status |= !save(window.calls_child(), out + "/calls-compare-events.png");
+        view->tabs()->setCurrentWidget(view->timeline());
+
+        // The summary and the comparison again at the window's default size.
+        window.resize(960, 720);
+        view->select_rows({row_with(model, "v.32/v.32bis/v.32terbo")});
+        status |= !save(window.calls_child(), out + "/calls-summary-default-size.png");
+        view->select_rows({row_with(model, "v.34"), row_with(model, "v.90")});
+        status |= !save(window.calls_child(), out + "/calls-compare-default-size.png");
         window.close();
     }
     monitor_delete(monitor);

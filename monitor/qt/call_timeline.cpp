@@ -3,11 +3,13 @@
 
 #include <QBuffer>
 #include <QChart>
+#include <QHelpEvent>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScatterSeries>
+#include <QToolTip>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -56,16 +58,6 @@ double point_value(SeriesKind kind, int32_t value) {
     return SERIES_INFO[kind].sixteenths ? value / 16.0 : double(value);
 }
 
-// The end of a call's time: its end, or its last point or event when running.
-int64_t call_end_us(const Call &call) {
-    int64_t end = std::max(call.end_us, call.start_us);
-    for (const std::vector<SeriesPoint> &points : call.series_points) {
-        if (!points.empty()) end = std::max(end, points.back().time_us);
-    }
-    if (!call.events.empty()) end = std::max(end, call.events.back().time_us);
-    return end;
-}
-
 // A round step at least `raw`: 1, 2 or 5 times a power of ten.
 double nice_step(double raw) {
     if (!(raw > 0)) return 1;
@@ -80,22 +72,6 @@ constexpr int VALUE_INTERVALS = 5;
 constexpr int TIME_INTERVALS = 8;
 
 }  // namespace
-
-TimelineMark timeline_mark(const CallEvent &event) {
-    const bool remote = event.origin == ORIGIN_REMOTE;
-    switch (event.kind) {
-    case EVENT_RETRAIN:
-        return remote ? MARK_RETRAIN_REMOTE : MARK_RETRAIN;
-    case EVENT_RENEGOTIATION:
-        return remote ? MARK_RENEGOTIATION_REMOTE : MARK_RENEGOTIATION;
-    case EVENT_CARRIER_LOST:
-        return MARK_CARRIER_LOST;
-    case EVENT_CLEARDOWN:
-        return MARK_CLEARDOWN;
-    default:
-        return TIMELINE_MARKS;
-    }
-}
 
 // The chart goes to the base at once: a view made without one makes its own,
 // which a later setChart would hand back to be deleted.
@@ -129,20 +105,28 @@ CallTimeline::CallTimeline(QWidget *parent) : QChartView(new QChart, parent) {
             lines_[c][row.line] = series;
         }
     }
-    for (const MarkRow &row : MARK_ROWS) {
-        QScatterSeries *series = new QScatterSeries;
-        series->setName(QString::fromLatin1(row.label));
-        series->setMarkerShape(row.square ? QScatterSeries::MarkerShapeRectangle : QScatterSeries::MarkerShapeCircle);
-        series->setMarkerSize(9);
-        series->setColor(QColor::fromRgb(row.colour));
-        series->setBorderColor(QColor::fromRgb(row.colour).darker());
-        chart->addSeries(series);
-        series->attachAxis(time_axis_);
-        series->attachAxis(level_axis_);
-        marks_[row.mark] = series;
+    // A's marks filled, B's hollow (a white middle in a thick border of the
+    // colour); one legend entry per kind, A's.
+    for (int c = 0; c < 2; ++c) {
+        for (const MarkRow &row : MARK_ROWS) {
+            QScatterSeries *series = new QScatterSeries;
+            series->setName(QString::fromLatin1(row.label));
+            series->setMarkerShape(row.square ? QScatterSeries::MarkerShapeRectangle
+                                              : QScatterSeries::MarkerShapeCircle);
+            series->setMarkerSize(c == 0 ? 9 : 10);
+            series->setColor(c == 0 ? QColor::fromRgb(row.colour) : QColor(Qt::white));
+            QPen border(c == 0 ? QColor::fromRgb(row.colour).darker() : QColor::fromRgb(row.colour));
+            border.setWidthF(c == 0 ? 1 : 2.5);
+            series->setPen(border);
+            chart->addSeries(series);
+            series->attachAxis(time_axis_);
+            series->attachAxis(level_axis_);
+            marks_[c][row.mark] = series;
+        }
     }
     setRenderHint(QPainter::Antialiasing, false);
     setMinimumSize(320, 200);
+    viewport()->setMouseTracking(true);
     clear_calls();
 }
 
@@ -200,7 +184,7 @@ void CallTimeline::rebuild() {
         for (int c = 0; c < count_; ++c) {
             const Call &call = *calls_[c];
             const double base = relative_ ? double(call.start_us) : 0;
-            t_end = std::max(t_end, (double(call_end_us(call)) - base) / SECOND);
+            t_end = std::max(t_end, (double(timeline_call_end_us(call)) - base) / SECOND);
             for (const LineRow &row : LINE_ROWS) {
                 const Series &s = call.series[row.series];
                 if (s.samples == 0) continue;
@@ -249,25 +233,23 @@ void CallTimeline::rebuild() {
     level_axis_->setTickCount(int(std::lround((level_high - level_low) / level_step)) + 1);
     rate_axis_->setRange(0, rate_step * (level_axis_->tickCount() - 1));
     rate_axis_->setTickCount(level_axis_->tickCount());
-    // Marks just under the top of the level axis, one legend entry per kind shown.
-    const double mark_y = level_high - level_step * 0.15;
-    QList<QPointF> marks[TIMELINE_MARKS];
-    if (count_ > 0) {
-        for (const CallEvent &event : calls_[0]->events) {
-            const TimelineMark mark = timeline_mark(event);
-            if (mark == TIMELINE_MARKS) continue;
-            const double base = relative_ ? double(calls_[0]->start_us) : 0;
-            // Each kind a little lower than the one before: events of one
-            // moment (carrier lost, then cleardown) stay apart.
-            marks[mark].append(QPointF((double(event.time_us) - base) / SECOND, mark_y - level_step * 0.25 * int(mark)));
-        }
-    }
+    // The marks where timeline_marks places them: A's from the top down,
+    // B's from the bottom up; a legend entry for each kind either call has.
+    timeline_marks(shown(), placed_);
+    QList<QPointF> marks[2][TIMELINE_MARKS];
+    for (const MarkPlace &place : placed_)
+        marks[place.call][place.mark].append(QPointF(place.time, level_high - place.height * (level_high - level_low)));
     for (int m = 0; m < TIMELINE_MARKS; ++m) {
-        marks_[m]->replace(marks[m]);
-        for (QLegendMarker *marker : chart->legend()->markers(marks_[m])) marker->setVisible(!marks[m].isEmpty());
+        for (int c = 0; c < 2; ++c) marks_[c][m]->replace(marks[c][m]);
+        const bool listed = !marks[0][m].isEmpty() || !marks[1][m].isEmpty();
+        for (QLegendMarker *marker : chart->legend()->markers(marks_[0][m])) marker->setVisible(listed);
+        for (QLegendMarker *marker : chart->legend()->markers(marks_[1][m])) marker->setVisible(false);
     }
+    time_axis_->setTitleText(count_ == 2 ? QStringLiteral("Time since each call's start (s)")
+                                         : QStringLiteral("Time (s)"));
     if (count_ == 0) chart->setTitle(QStringLiteral("No call selected"));
-    if (count_ == 2) chart->setTitle(QStringLiteral("A solid, B dashed; time since each call's start"));
+    if (count_ == 2)
+        chart->setTitle(QStringLiteral("A solid, marks on top; B dashed, hollow marks below"));
     redraw_lines();
 }
 
@@ -294,7 +276,8 @@ void CallTimeline::redraw_lines() {
                 drawn.append(QPointF(t, v));
                 previous = v;
             }
-            if (row.rate && !drawn.isEmpty()) drawn.append(QPointF(double(call_end_us(call) - base) / SECOND, previous));
+            if (row.rate && !drawn.isEmpty())
+                drawn.append(QPointF(double(timeline_call_end_us(call) - base) / SECOND, previous));
             lines_[c][row.line]->replace(drawn);
             // A few samples show as dots too: one alone draws no line.
             lines_[c][row.line]->setPointsVisible(points.size() <= 64);
@@ -311,36 +294,78 @@ int CallTimeline::drawn_points(int call, TimelineLine line) const {
     return static_cast<int>(lines_[call][line]->count());
 }
 
-QPointF CallTimeline::position_of(int64_t time_us) const {
-    const double base = relative_ && count_ > 0 ? double(calls_[0]->start_us) : 0;
-    const QPointF scene = chart()->mapToPosition(QPointF((double(time_us) - base) / SECOND, level_axis_->max()),
-                                                 marks_[0]);
-    return mapFromScene(chart()->mapToScene(scene));
+TimelineCalls CallTimeline::shown() const {
+    TimelineCalls shown;
+    shown.count = count_;
+    for (int c = 0; c < count_; ++c) shown.calls[c] = calls_[c].get();
+    return shown;
+}
+
+TimelineFrame CallTimeline::frame() const {
+    const QRectF plot = chart()->plotArea();
+    return {plot.left(), plot.top(), plot.width(), plot.height(), time_axis_->min(), time_axis_->max()};
+}
+
+// Chart coordinates to viewport pixels and back.
+static QPointF chart_to_viewport(const QChartView &view, const QPointF &point) {
+    return QPointF(view.mapFromScene(view.chart()->mapToScene(point)));
+}
+static QPointF viewport_to_chart(const QChartView &view, const QPointF &point) {
+    return view.chart()->mapFromScene(view.mapToScene(point.toPoint()));
+}
+
+QPointF CallTimeline::position_of(int64_t time_us, int call) const {
+    const TimelineFrame f = frame();
+    return chart_to_viewport(*this, QPointF(timeline_x(f, timeline_time(shown(), call, time_us)), f.top));
+}
+
+QPointF CallTimeline::mark_position(int call, size_t event) const {
+    const TimelineFrame f = frame();
+    for (const MarkPlace &place : placed_) {
+        if (place.call == call && place.event == event)
+            return chart_to_viewport(*this, QPointF(timeline_x(f, place.time), timeline_y(f, place.height)));
+    }
+    return QPointF(-1, -1);
+}
+
+TimelinePick CallTimeline::pick_at(const QPointF &point) const {
+    const QPointF at = viewport_to_chart(*this, point);
+    return timeline_pick(shown(), placed_, frame(), at.x(), at.y(), SNAP_PIXELS);
+}
+
+QString CallTimeline::mark_text_at(const QPointF &point) const {
+    const TimelinePick pick = pick_at(point);
+    if (pick.event < 0) return QString();
+    for (const MarkPlace &place : placed_) {
+        if (place.call == pick.call && place.event == pick.event) {
+            char text[160];
+            timeline_mark_text(shown(), place, text, sizeof text);
+            return QString::fromUtf8(text);
+        }
+    }
+    return QString();
 }
 
 void CallTimeline::mousePressEvent(QMouseEvent *event) {
     QChartView::mousePressEvent(event);
     if (count_ == 0 || event->button() != Qt::LeftButton) return;
-    const QPointF scene = mapToScene(event->position().toPoint());
-    const QPointF item = chart()->mapFromScene(scene);
-    if (!chart()->plotArea().adjusted(-SNAP_PIXELS, -SNAP_PIXELS, SNAP_PIXELS, SNAP_PIXELS).contains(item)) return;
-    const Call &call = *calls_[0];
-    const double base = relative_ ? double(call.start_us) : 0;
-    // The nearest mark within a few pixels wins over the time under the pointer.
-    int64_t chosen = int64_t(chart()->mapToValue(item, marks_[0]).x() * SECOND + base);
-    int code = 0;
-    double nearest = SNAP_PIXELS + 1;
-    for (const CallEvent &e : call.events) {
-        if (timeline_mark(e) == TIMELINE_MARKS) continue;
-        const double x = position_of(e.time_us).x();
-        const double distance = std::abs(x - event->position().x());
-        if (distance < nearest) {
-            nearest = distance;
-            chosen = e.time_us;
-            code = e.code;
+    const TimelinePick pick = pick_at(event->position());
+    if (pick.call >= 0) emit moment_chosen(pick.modem, pick.time_us, pick.code);
+}
+
+bool CallTimeline::viewportEvent(QEvent *event) {
+    if (event->type() == QEvent::ToolTip) {
+        const QHelpEvent *help = static_cast<QHelpEvent *>(event);
+        const QString text = mark_text_at(help->pos());
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), text, viewport());
         }
+        return true;
     }
-    emit moment_chosen(std::max<int64_t>(chosen, 0), code);
+    return QChartView::viewportEvent(event);
 }
 
 void CallTimeline::resizeEvent(QResizeEvent *event) {
@@ -352,20 +377,19 @@ void CallTimeline::resizeEvent(QResizeEvent *event) {
 void CallTimeline::drawForeground(QPainter *painter, const QRectF &rect) {
     QChartView::drawForeground(painter, rect);
     if (count_ == 0) return;
-    // A dashed line down the plot at each mark, in the mark's colour.
+    // A line down the plot at each mark, in the mark's colour: dashed for
+    // A's marks, dotted for B's.
     const QRectF plot = chart()->plotArea();
+    const TimelineFrame f = frame();
     painter->save();
-    for (int m = 0; m < TIMELINE_MARKS; ++m) {
-        QPen pen(QColor::fromRgb(MARK_ROWS[m].colour));
-        pen.setStyle(Qt::DashLine);
+    for (const MarkPlace &place : placed_) {
+        QPen pen(QColor::fromRgb(MARK_ROWS[place.mark].colour));
+        pen.setStyle(place.call == 0 ? Qt::DashLine : Qt::DotLine);
         pen.setWidth(1);
         painter->setPen(pen);
-        const QList<QPointF> points = marks_[m]->points();
-        for (const QPointF &p : points) {
-            const QPointF at = chart()->mapToScene(chart()->mapToPosition(p, marks_[m]));
-            if (at.x() < plot.left() - 1 || at.x() > plot.right() + 1) continue;
-            painter->drawLine(QPointF(at.x(), plot.top()), QPointF(at.x(), plot.bottom()));
-        }
+        const double x = timeline_x(f, place.time);
+        if (x < plot.left() - 1 || x > plot.right() + 1) continue;
+        painter->drawLine(chart()->mapToScene(QPointF(x, plot.top())), chart()->mapToScene(QPointF(x, plot.bottom())));
     }
     painter->restore();
 }

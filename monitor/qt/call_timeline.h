@@ -1,7 +1,10 @@
 // The timeline of a call: SNR and receive level (dB and dBm, left axis) and
 // the Rx and Tx rates (bit/s, right axis) over the call's time, with a mark
 // and a dashed vertical line at each retrain, renegotiation, carrier loss
-// and cleardown. Two calls share one axis of time since each call's start.
+// and cleardown. Two calls share one axis of time since each call's start:
+// B's lines dashed, its marks hollow at the bottom with dotted lines. Which
+// marks there are, and what a click picks, is timeline_marks' and
+// timeline_pick's; this class draws them and asks them.
 // Series are thinned to two points per pixel column for drawing, so that a
 // repaint costs the same for a hundred points or a hundred thousand.
 #pragma once
@@ -13,24 +16,11 @@
 #include <vector>
 
 #include "calls/call.h"
+#include "calls/timeline_marks.h"
 
 class QLineSeries;
 class QScatterSeries;
 class QValueAxis;
-
-// The kinds of mark, each with its legend entry and colour.
-enum TimelineMark : uint8_t {
-    MARK_RETRAIN,
-    MARK_RETRAIN_REMOTE,
-    MARK_RENEGOTIATION,
-    MARK_RENEGOTIATION_REMOTE,
-    MARK_CARRIER_LOST,
-    MARK_CLEARDOWN,
-    TIMELINE_MARKS,
-};
-// The mark of an event, or TIMELINE_MARKS for an event without one
-// (fallback and fall-forward show in the rate line itself).
-TimelineMark timeline_mark(const CallEvent &event);
 
 // The lines drawn per call.
 enum TimelineLine : uint8_t { LINE_SNR, LINE_RX_LEVEL, LINE_RX_RATE, LINE_TX_RATE, TIMELINE_LINES };
@@ -51,37 +41,51 @@ public:
     void set_thinning(bool on) { thinning_ = on; redraw_lines(); }
     // The points of line `line` of call 0 or 1 as drawn now (after thinning).
     int drawn_points(int call, TimelineLine line) const;
-    // Where a moment of call 0 is drawn, in viewport pixels.
-    QPointF position_of(int64_t time_us) const;
+    // Where a moment of call 0 (or 1) is drawn, at the plot's top, in viewport pixels.
+    QPointF position_of(int64_t time_us, int call = 0) const;
+    // Where the mark of event `event` of call 0 or 1 is drawn, in viewport
+    // pixels; (-1, -1) for an event without a mark.
+    QPointF mark_position(int call, size_t event) const;
+    // The description of the mark under a viewport point (its tooltip);
+    // empty where there is none.
+    QString mark_text_at(const QPointF &point) const;
     // The timeline as PNG at its size on screen; empty when it cannot be drawn.
     QByteArray png_bytes() const;
     // Writes png_bytes to path, atomically. False with the reason.
     bool save_image(const QString &path, QString *error) const;
 
 signals:
-    // A click on the plot: the moment of call 0 (the nearest mark within a
-    // few pixels, else the time under the pointer), since the session start,
-    // and the record code of the mark's event (0 for a plain moment).
-    void moment_chosen(int64_t time_us, int code);
+    // A click on the plot: the modem of the call picked, the moment (the
+    // nearest mark's event within a few pixels, else the time under the
+    // pointer) since the session start, and the record code of the mark's
+    // event (0 for a plain moment).
+    void moment_chosen(int modem, int64_t time_us, int code);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void drawForeground(QPainter *painter, const QRectF &rect) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
     void rebuild();
     void redraw_lines();
     int plot_columns() const;
+    TimelineCalls shown() const;
+    // The plot in the chart's coordinates, with the time axis's range.
+    TimelineFrame frame() const;
+    // The pick at a viewport point.
+    TimelinePick pick_at(const QPointF &point) const;
 
     std::unique_ptr<Call> calls_[2];
     int count_ = 0;
-    bool relative_ = false;
-    bool thinning_ = true;  // time since each call's start
+    bool relative_ = false;  // time since each call's start
+    bool thinning_ = true;
     QValueAxis *time_axis_ = nullptr;
     QValueAxis *level_axis_ = nullptr;
     QValueAxis *rate_axis_ = nullptr;
     QLineSeries *lines_[2][TIMELINE_LINES] = {};
-    QScatterSeries *marks_[TIMELINE_MARKS] = {};
+    QScatterSeries *marks_[2][TIMELINE_MARKS] = {};
+    std::vector<MarkPlace> placed_;  // the marks drawn now
     std::vector<SeriesPoint> scratch_;
 };

@@ -2,6 +2,7 @@
 #include "monitor/qt/calls_view.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -9,14 +10,19 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -38,6 +44,60 @@ QTableWidgetItem *text_item(const QString &text) {
     if (text.size() > 24) item->setToolTip(text);
     return item;
 }
+
+// The summary's cells: text wrapped at blanks and, where one word is wider
+// than the column (a wall clock in a narrow comparison), anywhere, so that
+// no value is ever cut; each row as tall as its wrapped text.
+class WrappingDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        const QString text = cell.text;
+        cell.text.clear();
+        const QWidget *widget = cell.widget;
+        QStyle *style = widget != nullptr ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const QRect rect =
+            style->subElementRect(QStyle::SE_ItemViewItemText, &cell, widget).adjusted(margin, 0, -margin, 0);
+        painter->save();
+        painter->setFont(cell.font);
+        painter->setPen(cell.palette.color(cell.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled,
+                                           cell.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                               : QPalette::Text));
+        QTextOption wrap(Qt::AlignLeft | Qt::AlignVCenter);
+        wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        painter->drawText(QRectF(rect), text, wrap);
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override {
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        const QWidget *widget = cell.widget;
+        QStyle *style = widget != nullptr ? widget->style() : QApplication::style();
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const QFontMetrics metrics(cell.font);
+        const int natural = metrics.horizontalAdvance(cell.text) + 2 * margin;
+        // The table gives the column's width when it measures a row.
+        const int width = cell.rect.width() > 2 * margin ? cell.rect.width() - 2 * margin : natural;
+        QTextLayout layout(cell.text, cell.font);
+        QTextOption wrap;
+        wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(wrap);
+        qreal height = 0;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            height += line.height();
+        }
+        layout.endLayout();
+        return QSize(natural, std::max(int(std::ceil(height)), metrics.height()) + 4);
+    }
+};
 
 QTableWidget *read_only_table(const QStringList &headers, QWidget *parent) {
     QTableWidget *table = new QTableWidget(0, int(headers.size()), parent);
@@ -103,9 +163,15 @@ CallsView::CallsView(QWidget *parent) : QWidget(parent) {
     for (int c = 0; c < CallsModel::COLUMNS; ++c) table_->setColumnWidth(c, widths[c]);
 
     summary_ = read_only_table({QStringLiteral("Key"), QStringLiteral("Value")}, this);
+    // Values wrap rather than being cut: the keys' column fits the keys, the
+    // values take the rest, each row as tall as its wrapped value.
+    summary_->setWordWrap(true);
+    summary_->setItemDelegate(new WrappingDelegate(summary_));
+    summary_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    summary_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     events_ = read_only_table(
         {QStringLiteral("Time (s)"), QStringLiteral("Event"), QStringLiteral("Asked by"), QStringLiteral("Code"),
-         QStringLiteral("Eye")},
+         QStringLiteral("Eye"), QStringLiteral("Call")},
         this);
     events_->setSelectionMode(QAbstractItemView::SingleSelection);
     timeline_ = new CallTimeline(this);
@@ -165,10 +231,9 @@ CallsView::CallsView(QWidget *parent) : QWidget(parent) {
         update_count();
     });
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CallsView::show_selection);
+    connect(details_, &QSplitter::splitterMoved, this, [this] { split_dragged_ = true; });
     connect(events_, &QTableWidget::currentCellChanged, this, [this](int row) { show_event_eye(row); });
-    connect(timeline_, &CallTimeline::moment_chosen, this, [this](int64_t time_us, int code) {
-        if (shown_[0]) emit moment_chosen(shown_[0]->modem, time_us, code);
-    });
+    connect(timeline_, &CallTimeline::moment_chosen, this, &CallsView::moment_chosen);
     create_actions();
     show_selection();
 }
@@ -249,44 +314,74 @@ void CallsView::show_selection() {
     if (shown_[1] && shown_[1]->start_us < shown_[0]->start_us) std::swap(shown_[0], shown_[1]);
     export_call_button_->setEnabled(shown_[0] != nullptr);
     image_button_->setEnabled(shown_[0] != nullptr);
-    // A comparison needs the room of two value columns.
-    const bool comparing = shown_[0] && shown_[1];
-    if (comparing != comparing_) {
-        comparing_ = comparing;
-        const int width = details_->width();
-        details_->setSizes({comparing ? width / 2 : width * 2 / 5, comparing ? width / 2 : width * 3 / 5});
-    }
     if (shown_[0] && shown_[1]) {
         show_comparison(*shown_[0], *shown_[1]);
         timeline_->show_pair(*shown_[0], *shown_[1]);
-        show_events(*shown_[0]);
+        show_events();
     } else if (shown_[0]) {
         show_summary(*shown_[0]);
         timeline_->show_call(*shown_[0]);
-        show_events(*shown_[0]);
+        show_events();
     } else {
-        summary_->setColumnCount(2);
-        summary_->setHorizontalHeaderLabels({QStringLiteral("Key"), QStringLiteral("Value")});
+        set_summary_columns(0, {QStringLiteral("Key"), QStringLiteral("Value")});
         summary_->setRowCount(0);
         timeline_->clear_calls();
+        event_rows_.clear();
         events_->setRowCount(0);
         eye_->clear();
     }
+    // A comparison needs the room of two value columns.
+    if ((shown_[1] ? 2 : shown_[0] ? 1 : 0) != fitted_count_) {
+        split_dragged_ = false;
+        fit_details();
+    }
+}
+
+void CallsView::set_summary_columns(int count, const QStringList &headers) {
+    summary_->setColumnCount(int(headers.size()));
+    summary_->setHorizontalHeaderLabels(headers);
+    // The mark and key columns fit their texts, the values share the rest.
+    QHeaderView *header = summary_->horizontalHeader();
+    const int keys = count == 2 ? 2 : 1;
+    for (int c = 0; c < int(headers.size()); ++c)
+        header->setSectionResizeMode(c, c < keys ? QHeaderView::ResizeToContents : QHeaderView::Stretch);
+}
+
+void CallsView::fit_details() {
+    const int width = details_->width() - details_->handleWidth();
+    if (width <= 0) return;
+    const int count = shown_[1] ? 2 : shown_[0] ? 1 : 0;
+    fitted_count_ = count;
+    // The summary as wide as its keys and a wall clock value for each call
+    // (longer values wrap), within 35% to 50% of the room; the timeline
+    // the rest.
+    const QFontMetrics metrics = summary_->fontMetrics();
+    const int value = metrics.horizontalAdvance(QStringLiteral("00.000 s (2026-12-08T17:00:00.000Z)")) + 16;
+    const int want = key_width_ + value * std::max(count, 1) + summary_->verticalScrollBar()->sizeHint().width() +
+                     2 * summary_->frameWidth();
+    const int summary = std::clamp(want, width * 35 / 100, width / 2);
+    details_->setSizes({summary, width - summary});
+}
+
+void CallsView::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    if (!split_dragged_) fit_details();
 }
 
 void CallsView::show_summary(const Call &call) {
     std::vector<SummaryRow> rows;
     call_summary(call, rows);
     summary_->setUpdatesEnabled(false);
-    summary_->setColumnCount(2);
-    summary_->setHorizontalHeaderLabels({QStringLiteral("Key"), QStringLiteral("Value")});
+    set_summary_columns(1, {QStringLiteral("Key"), QStringLiteral("Value")});
     summary_->setRowCount(int(rows.size()));
+    const QFontMetrics metrics = summary_->fontMetrics();
+    key_width_ = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
-        summary_->setItem(int(i), 0, text_item(QString::fromUtf8(rows[i].key)));
+        const QString key = QString::fromUtf8(rows[i].key);
+        key_width_ = std::max(key_width_, metrics.horizontalAdvance(key) + 16);
+        summary_->setItem(int(i), 0, text_item(key));
         summary_->setItem(int(i), 1, text_item(QString::fromUtf8(rows[i].value)));
     }
-    summary_->resizeColumnToContents(0);
-    summary_->resizeColumnToContents(1);
     summary_->setUpdatesEnabled(true);
 }
 
@@ -297,13 +392,16 @@ void CallsView::show_comparison(const Call &a, const Call &b) {
     std::vector<CompareRow> rows;
     compare_summaries(rows_a, rows_b, rows);
     summary_->setUpdatesEnabled(false);
-    summary_->setColumnCount(4);
-    summary_->setHorizontalHeaderLabels({QString(), QStringLiteral("Key"),
-                                         QStringLiteral("A (modem %1 #%2)").arg(a.modem).arg(a.number),
-                                         QStringLiteral("B (modem %1 #%2)").arg(b.modem).arg(b.number)});
+    set_summary_columns(2, {QString(), QStringLiteral("Key"),
+                            QStringLiteral("A (modem %1 #%2)").arg(a.modem).arg(a.number),
+                            QStringLiteral("B (modem %1 #%2)").arg(b.modem).arg(b.number)});
     summary_->setRowCount(int(rows.size()));
+    const QFontMetrics metrics = summary_->fontMetrics();
+    key_width_ = metrics.horizontalAdvance(QStringLiteral("*")) + 16;
+    int keys = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
         const CompareRow &row = rows[i];
+        keys = std::max(keys, metrics.horizontalAdvance(QString::fromUtf8(row.key)) + 16);
         QTableWidgetItem *items[4] = {text_item(row.differs ? QStringLiteral("*") : QString()),
                                       text_item(QString::fromUtf8(row.key)), text_item(QString::fromUtf8(row.a)),
                                       text_item(QString::fromUtf8(row.b))};
@@ -312,30 +410,41 @@ void CallsView::show_comparison(const Call &a, const Call &b) {
             summary_->setItem(int(i), c, items[c]);
         }
     }
-    summary_->resizeColumnToContents(0);
-    summary_->resizeColumnToContents(1);
-    summary_->resizeColumnToContents(2);
-    summary_->setColumnWidth(2, std::min(summary_->columnWidth(2), 280));
-    summary_->resizeColumnToContents(3);
+    key_width_ += keys;
     summary_->setUpdatesEnabled(true);
 }
 
-void CallsView::show_events(const Call &call) {
+void CallsView::show_events() {
+    // One call's events at their time since the session start; two calls'
+    // (A's, then B's) at their time since each call's start, as the
+    // timeline shows them, with the call's letter.
+    const int count = shown_[1] ? 2 : 1;
+    event_rows_.clear();
+    for (int c = 0; c < count; ++c) {
+        for (size_t i = 0; i < shown_[c]->events.size(); ++i) event_rows_.push_back({c, i});
+    }
     const int current = events_->currentRow();
     events_->setUpdatesEnabled(false);
     {
         const QSignalBlocker blocker(events_);
-        events_->setRowCount(int(call.events.size()));
-        for (size_t i = 0; i < call.events.size(); ++i) {
-            const CallEvent &e = call.events[i];
-            const int row = int(i);
-            events_->setItem(row, 0, text_item(seconds_text(e.time_us)));
+        events_->setColumnHidden(5, count == 1);
+        events_->horizontalHeaderItem(0)->setText(count == 1 ? QStringLiteral("Time (s)")
+                                                             : QStringLiteral("Since start (s)"));
+        events_->setRowCount(int(event_rows_.size()));
+        for (size_t r = 0; r < event_rows_.size(); ++r) {
+            const Call &call = *shown_[event_rows_[r].call];
+            const CallEvent &e = call.events[event_rows_[r].event];
+            const int row = int(r);
+            const QString time = count == 1 ? seconds_text(e.time_us)
+                                            : QStringLiteral("+") + seconds_text(e.time_us - call.start_us);
+            events_->setItem(row, 0, text_item(time));
             events_->setItem(row, 1, text_item(QString::fromLatin1(event_name(e.kind))));
             events_->setItem(row, 2, text_item(QString::fromLatin1(origin_name(e.origin))));
             events_->setItem(row, 3, text_item(QString::number(e.code)));
             int ticks = 0;
             if (e.frozen_eye >= 0 && size_t(e.frozen_eye) < call.eyes.size()) ticks = call.eyes[size_t(e.frozen_eye)].ticks;
             events_->setItem(row, 4, text_item(ticks > 0 ? QStringLiteral("%1 ticks").arg(ticks) : QStringLiteral("-")));
+            events_->setItem(row, 5, text_item(event_rows_[r].call == 0 ? QStringLiteral("A") : QStringLiteral("B")));
         }
         events_->resizeColumnsToContents();
         if (current >= 0 && current < events_->rowCount()) events_->setCurrentCell(current, 0);
@@ -343,23 +452,29 @@ void CallsView::show_events(const Call &call) {
     events_->setUpdatesEnabled(true);
     if (current < 0 || current >= events_->rowCount()) {
         eye_->clear();
-        if (call.events.empty()) eye_->show_eye(call.modem, nullptr, QStringLiteral("This call had no events."));
+        if (event_rows_.empty())
+            eye_->show_eye(shown_[0]->modem, nullptr,
+                           count == 1 ? QStringLiteral("This call had no events.")
+                                      : QStringLiteral("These calls had no events."));
     }
 }
 
 void CallsView::show_event_eye(int row) {
-    if (!shown_[0] || row < 0 || size_t(row) >= shown_[0]->events.size()) {
+    if (row < 0 || size_t(row) >= event_rows_.size() || !shown_[event_rows_[size_t(row)].call]) {
         eye_->clear();
         return;
     }
-    const Call &call = *shown_[0];
-    const CallEvent &e = call.events[size_t(row)];
+    const Call &call = *shown_[event_rows_[size_t(row)].call];
+    const CallEvent &e = call.events[event_rows_[size_t(row)].event];
     const FrozenEye *eye = e.frozen_eye >= 0 && size_t(e.frozen_eye) < call.eyes.size() ? &call.eyes[size_t(e.frozen_eye)]
                                                                                         : nullptr;
-    QString caption = QStringLiteral("Modem %1, %2 at %3 s: ")
-                          .arg(call.modem)
-                          .arg(QString::fromLatin1(event_name(e.kind)))
-                          .arg(seconds_text(e.time_us));
+    // Compared calls: which of the two, and its number.
+    QString caption = shown_[1] ? QStringLiteral("%1, modem %2 call %3, ")
+                                      .arg(event_rows_[size_t(row)].call == 0 ? QLatin1Char('A') : QLatin1Char('B'))
+                                      .arg(call.modem)
+                                      .arg(call.number)
+                                : QStringLiteral("Modem %1, ").arg(call.modem);
+    caption += QStringLiteral("%1 at %2 s: ").arg(QString::fromLatin1(event_name(e.kind)), seconds_text(e.time_us));
     if (eye == nullptr || eye->ticks == 0) {
         caption += QStringLiteral("no eye points came in the ticks before it.");
         eye = nullptr;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "calls/call.h"
 #include "monitor/qt/calls_model.h"
@@ -68,6 +69,9 @@ public:
     // The call whose details are shown (the first of a comparison), or null.
     const Call *shown_call() const { return shown_[0].get(); }
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 signals:
     // A moment of a call was picked (a mark, a point of the timeline, an
     // event): the status line of modem `modem` at that time (since the
@@ -80,12 +84,16 @@ private:
     void show_selection();
     void show_summary(const Call &call);
     void show_comparison(const Call &a, const Call &b);
-    void show_events(const Call &call);
+    void show_events();
     void show_event_eye(int row);
     void export_list_as();
     void export_call_as();
     void save_image_as();
     void update_count();
+    // The summary's columns for `count` calls, and the keys' width.
+    void set_summary_columns(int count, const QStringList &headers);
+    // The split between summary and timeline for the calls shown.
+    void fit_details();
 
     CallsModel *model_;
     QTableView *table_;
@@ -95,11 +103,19 @@ private:
     FrozenEyePane *eye_;
     QTabWidget *tabs_;
     QSplitter *details_;
-    bool comparing_ = false;
+    int fitted_count_ = -1;   // the calls shown when the split was last fitted
+    bool split_dragged_ = false;  // the reader moved it since: resizes keep it
+    int key_width_ = 0;       // the summary's widest key (and mark) in pixels
     QLabel *count_;
     QPushButton *export_call_button_;
     QPushButton *image_button_;
     std::function<int64_t()> now_;
     QList<CallKey> kept_selection_;
     std::unique_ptr<Call> shown_[2];
+    // The events table's rows: the call (0 or 1) and its event of each.
+    struct EventRow {
+        int call;
+        size_t event;
+    };
+    std::vector<EventRow> event_rows_;
 };

@@ -90,7 +90,9 @@ void MainWindow::create_calls_child() {
 }
 
 void MainWindow::toggle_calls() {
-    const bool shown = !calls_child_->isVisible();
+    // Hidden rather than not visible: settings may show it before the
+    // main window itself is shown.
+    const bool shown = calls_child_->isHidden();
     if (shown) {
         place_calls_child();
         calls_view_->refresh();
@@ -523,6 +525,7 @@ WindowOptions MainWindow::options() const {
     for (int i = 0; i < 4; ++i) {
         options.child_shown[i] = shown_flag(monitor_, CHILD_ROWS[i].id);
     }
+    options.calls_shown = calls_action_->isChecked();
     options.time_format = time_format_;
     for (int m = 0; m < 2; ++m) {
         options.lists[m].following = status_views_[m]->following();
@@ -541,6 +544,9 @@ void MainWindow::apply_options(const WindowOptions &options) {
         if (options.child_shown[i] != shown_flag(monitor_, CHILD_ROWS[i].id)) {
             command(CHILD_ROWS[i].menu_id);
         }
+    }
+    if (options.calls_shown != calls_action_->isChecked()) {
+        command(IDM_CALLS);
     }
     set_time_format(options.time_format);
     for (int m = 0; m < 2; ++m) {

@@ -10,6 +10,7 @@ void write_window_options(const WindowOptions &options, QSettings &settings) {
     for (int i = 0; i < 4; ++i) {
         settings.setValue(QStringLiteral("children/%1/shown").arg(CHILD_ROWS[i].id), options.child_shown[i]);
     }
+    settings.setValue(QStringLiteral("children/%1/shown").arg(CHILD_CALLS), options.calls_shown);
     settings.setValue(QStringLiteral("lists/time_format"), static_cast<int>(options.time_format));
     for (int m = 1; m <= 2; ++m) {
         const ListOptions &list = options.lists[m - 1];
@@ -39,6 +40,8 @@ WindowOptions read_window_options(const QSettings &settings) {
             options.child_shown[i] = shown.toBool();
         }
     }
+    options.calls_shown =
+        settings.value(QStringLiteral("children/%1/shown").arg(CHILD_CALLS), options.calls_shown).toBool();
     options.time_format = static_cast<LineTimeFormat>(
         bounded(settings, QStringLiteral("lists/time_format"), 0, LINE_TIME_FORMATS - 1, options.time_format));
     for (int m = 1; m <= 2; ++m) {

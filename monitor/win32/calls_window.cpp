@@ -14,10 +14,34 @@
 const char CALLS_CLASS[] = "CallSummaryClass";
 const char CALLS_CAPTION[] = "Call Summary";
 
-// WS_CHILD, WS_VISIBLE, both scroll bars, several lines, read-only, no
-// wrapping of the summary's long values.
-constexpr DWORD EDIT_STYLE = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
-                             ES_AUTOVSCROLL | ES_AUTOHSCROLL;
+// WS_CHILD, WS_VISIBLE, a vertical scroll bar, several lines, read-only;
+// lines wider than the control wrap at blanks (the text itself keeps its
+// lines), so that nothing needs scrolling sideways.
+constexpr DWORD EDIT_STYLE = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
+
+// Characters a summary line needs for its key column and a value as long as
+// a start or end with its wall clock ("Start   23.800 s (2026-12-08T17:00:23.800Z)");
+// longer values wrap.
+constexpr int SUMMARY_COLUMNS = 58;
+
+// The child's width for SUMMARY_COLUMNS characters of the edit control's
+// fixed font: with the edit's margins, border and scroll bar, and the
+// child's own frame.
+static int summary_width(HWND child, HWND edit, HGDIOBJ font) {
+    HDC dc = GetDC(edit);
+    const HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(edit, dc);
+    const LRESULT margins = SendMessageA(edit, EM_GETMARGINS, 0, 0);
+    RECT rect = {0, 0, metrics.tmAveCharWidth * SUMMARY_COLUMNS + LOWORD(margins) + HIWORD(margins), 100};
+    AdjustWindowRectEx(&rect, EDIT_STYLE, FALSE, WS_EX_CLIENTEDGE);
+    rect.right += GetSystemMetrics(SM_CXVSCROLL);
+    AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongA(child, GWL_EXSTYLE)));
+    return rect.right - rect.left;
+}
 
 // The edit control breaks lines at CR LF only.
 static void to_crlf(const std::string &text, std::string &out) {
@@ -65,7 +89,9 @@ LRESULT CALLBACK calls_window_procedure(HWND window, UINT message, WPARAM wparam
         windows.calls_edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", EDIT_STYLE, 0, 0, 0, 0, window,
                                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(CHILD_CALLS)),
                                              create->hInstance, nullptr);
-        SendMessageA(windows.calls_edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_FIXED_FONT)), FALSE);
+        const HGDIOBJ font = GetStockObject(ANSI_FIXED_FONT);
+        SendMessageA(windows.calls_edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        windows.calls_width = summary_width(window, windows.calls_edit, font);
         SetTimer(window, 1, TIMER_PERIOD_MS, nullptr);
         return 0;
     }

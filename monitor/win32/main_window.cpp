@@ -1,6 +1,8 @@
 // LineWatch.exe: program entry, the three window classes and the main window.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "calls/call_watch.h"
 #include "driverlink/driver_source.h"
 #include "monitor/monitor.h"
@@ -62,7 +64,8 @@ static void place_children(int width, int height) {
     ChildPlace places[5];
     const int count = windows.monitor->visible.calls ? 5 : 4;
     if (count == 5) {
-        layout_children_with_calls(uint32_t(width), uint32_t(height), places);
+        layout_children_with_calls(uint32_t(width), uint32_t(height), uint32_t(std::max(windows.calls_width, 0)),
+                                   places);
     } else {
         layout_children(uint32_t(width), uint32_t(height), places);
     }

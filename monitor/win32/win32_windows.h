@@ -31,6 +31,7 @@ struct MonitorWindows {
     int widest[2];
     HWND calls_window;  // the call summary child and its read-only edit control
     HWND calls_edit;
+    int calls_width;    // the width the call summary child asks for
     std::string calls_shown;       // the text the edit control holds
     WindowRecording *recording;   // the session being recorded, null when none
     unsigned caption_ticks;        // main ticks since the caption last changed

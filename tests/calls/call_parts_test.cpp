@@ -2,12 +2,14 @@
 // memory) and what the exports make of awkward values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "calls/call_export.h"
 #include "calls/call_summary.h"
+#include "calls/timeline_marks.h"
 #include "calls_support.h"
 
 namespace {
@@ -176,6 +178,80 @@ TEST(CallParts, ComparisonMarksTheDifferences) {
     // the second call's cleardown is its own Event 2.
     EXPECT_EQ(differing, (std::vector<std::string>{"Rx rate initial", "Rx rate final", "Rx rate lowest",
                                                    "Rx rate highest", "Retrains", "Event 1", "Event 2"}));
+}
+
+// A timeline of one call, then of two compared: which events have marks,
+// and what a click picks (the plot 600 x 300 pixels at (100, 50)).
+TEST(CallParts, TimelineMarksAndPicksOfOneCallAndOfTwo) {
+    Call a, b;
+    a.modem = 1;
+    a.number = 1;
+    a.start_us = 10'000'000;
+    a.end_us = 13'000'000;
+    a.events = {{11'000'000, -1, EVENT_RETRAIN, ORIGIN_LOCAL, 38, -1},
+                {11'500'000, -1, EVENT_FALLBACK, ORIGIN_UNKNOWN, 64, -1},
+                {13'000'000, -1, EVENT_CLEARDOWN, ORIGIN_LOCAL, 34, -1}};
+    b.modem = 2;
+    b.number = 4;
+    b.start_us = 40'000'000;
+    b.end_us = 45'000'000;
+    b.events = {{41'000'000, -1, EVENT_RETRAIN, ORIGIN_REMOTE, 39, -1},
+                {43'000'000, -1, EVENT_CARRIER_LOST, ORIGIN_UNKNOWN, 36, -1},
+                {43'000'000, -1, EVENT_CLEARDOWN, ORIGIN_REMOTE, 35, -1}};
+    const TimelineCalls one{{&a, nullptr}, 1}, two{{&a, &b}, 2};
+    // One call over 10 to 13 s (200 pixels a second), two over 0 to 5 s (120).
+    const TimelineFrame one_frame{100, 50, 600, 300, 10, 13}, two_frame{100, 50, 600, 300, 0, 5};
+    const struct {
+        const char *name;
+        bool pair;
+        double x, y;
+        int call, modem;
+        int64_t time_us;
+        int code, event;
+        const char *tooltip;  // of the picked mark
+    } cases[] = {
+        {"a mark, clicked below it", false, 300, 90, 0, 1, 11'000'000, 38, 0,
+         "Modem 1 call 1: retrain (local) at 11.000 s"},
+        {"a mark a few pixels off", false, 696, 200, 0, 1, 13'000'000, 34, 2,
+         "Modem 1 call 1: cleardown (local) at 13.000 s"},
+        {"a fallback has no mark", false, 400, 200, 0, 1, 11'500'000, 0, -1, nullptr},
+        {"above the plot", false, 300, 10, -1, 0, 0, 0, -1, nullptr},
+        {"A's retrain, at the top", true, 220, 60, 0, 1, 11'000'000, 38, 0,
+         "A, modem 1 call 1: retrain (local) at 1.000 s into the call"},
+        {"B's retrain at the same moment, at the bottom", true, 220, 340, 1, 2, 41'000'000, 39, 0,
+         "B, modem 2 call 4: retrain (remote) at 1.000 s into the call"},
+        {"B's carrier lost beside its cleardown", true, 461, 295, 1, 2, 43'000'000, 36, 1,
+         "B, modem 2 call 4: carrier lost at 3.000 s into the call"},
+        {"A's cleardown in the same column", true, 459, 65, 0, 1, 13'000'000, 34, 2,
+         "A, modem 1 call 1: cleardown (local) at 3.000 s into the call"},
+        {"a moment within A", true, 340, 200, 0, 1, 12'000'000, 0, -1, nullptr},
+        {"a moment past A's end is B's", true, 580, 200, 1, 2, 44'000'000, 0, -1, nullptr},
+    };
+    std::vector<MarkPlace> marks;
+    timeline_marks(one, marks);
+    EXPECT_EQ(marks.size(), 2u);
+    timeline_marks(two, marks);
+    ASSERT_EQ(marks.size(), 5u);
+    EXPECT_EQ(marks[2].call, 1);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const TimelineCalls &shown = c.pair ? two : one;
+        timeline_marks(shown, marks);
+        const TimelinePick pick = timeline_pick(shown, marks, c.pair ? two_frame : one_frame, c.x, c.y, 6);
+        EXPECT_EQ(pick.call, c.call);
+        EXPECT_EQ(pick.modem, c.modem);
+        EXPECT_EQ(pick.time_us, c.time_us);
+        EXPECT_EQ(pick.code, c.code);
+        EXPECT_EQ(pick.event, c.event);
+        if (c.tooltip == nullptr) continue;
+        const auto place = std::find_if(marks.begin(), marks.end(), [&](const MarkPlace &m) {
+            return m.call == pick.call && m.event == pick.event;
+        });
+        ASSERT_NE(place, marks.end());
+        char text[128];
+        timeline_mark_text(shown, *place, text, sizeof text);
+        EXPECT_STREQ(text, c.tooltip);
+    }
 }
 
 }  // namespace

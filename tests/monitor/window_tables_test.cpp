@@ -89,16 +89,21 @@ TEST(Layout, FourChildrenTwoByTwo) {
     }
 }
 
-TEST(Layout, TheCallSummaryTakesTheRightTwoFifths) {
+// The summary as wide as it asks, within two and three fifths of the width.
+TEST(Layout, TheCallSummaryTakesItsWidthWithinTwoAndThreeFifths) {
     struct Case {
-        uint32_t width, height;
+        uint32_t width, height, calls_width;
         int left;
     };
-    const Case cases[] = {{1000, 600, 600}, {801, 601, 480}, {1, 1, 0}, {0, 0, 0}, {65535, 4, 39321}};
+    const Case cases[] = {
+        {1000, 600, 0, 600},   {1000, 600, 450, 550},  {1000, 600, 601, 400},    {1000, 600, UINT32_MAX, 400},
+        {801, 601, 0, 481},    {801, 601, 380, 421},   {1, 1, 380, 1},           {0, 0, 380, 0},
+        {65535, 4, 0, 39321},  {65535, 4, 380, 39321}, {65535, 4, 30000, 35535},
+    };
     for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", asking " << c.calls_width);
         ChildPlace places[5];
-        layout_children_with_calls(c.width, c.height, places);
+        layout_children_with_calls(c.width, c.height, c.calls_width, places);
         EXPECT_EQ(places[0].child, CHILD_STATUS_1);
         EXPECT_EQ(places[1].x + places[1].width, c.left / 2 * 2) << "the lists end where the summary starts";
         EXPECT_EQ(places[3].y, 0);

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTableView>
 #include <QTableWidget>
+#include <QToolTip>
 
 #include <string>
 #include <vector>
@@ -116,7 +117,8 @@ TEST_F(CallsViewTest, RowsAreNewestFirstWithTheirCallsFields) {
     EXPECT_FALSE(window_->menu_action(IDM_CALLS)->isChecked());
 }
 
-// Live, and in the same scenario opened as a session.
+// Live, and in the same scenario opened as a session; one call, then the
+// two calls compared, where B's marks pick B's modem's lines.
 TEST_F(CallsViewTest, AClickOnTheTimelineSelectsTheStatusLineOfThatMoment) {
     for (bool opened : {false, true}) {
         SCOPED_TRACE(opened ? "opened session" : "live");
@@ -124,33 +126,62 @@ TEST_F(CallsViewTest, AClickOnTheTimelineSelectsTheStatusLineOfThatMoment) {
             window_.reset();
         }
         CallsView *view = opened ? open_session("error-control-call") : play({"error-control-call"});
-        const int row = view->model()->row_of({1, 1});
-        ASSERT_GE(row, 0);
-        view->select_rows({row});
+        const int row_a = view->model()->row_of({1, 1}), row_b = view->model()->row_of({2, 1});
+        ASSERT_GE(row_a, 0);
+        ASSERT_GE(row_b, 0);
         view->tabs()->setCurrentWidget(view->timeline());
-        QApplication::processEvents();
-        const Call &call = *view->shown_call();
         // The events' marks, and a moment between them, which takes the newest
-        // line at or before it: the retrain's second's last line.
+        // line at or before it: the retrain's second's last line. Modem 1's
+        // call has a retrain and a cleardown, modem 2's a carrier loss and a
+        // cleardown at the same moment (B's marks at the bottom keep them apart).
         const struct {
+            bool pair;          // the two calls compared (modem 1's is A)
+            int call;           // 0 or 1: whose mark is clicked
             int event;          // index into the call's events, -1: a moment
             int64_t moment_us;  // since the call's start, for a moment
+            int modem;          // whose list shows the line
             const char *line;
         } clicks[] = {
-            {0, 0, "Retraining! "},
-            {1, 0, "Cleardown! "},
-            {-1, 1250000, "V42bis Decoder statistic: 77040 bytes in"},
+            {false, 0, 0, 0, 1, "Retraining! "},
+            {false, 0, 1, 0, 1, "Cleardown! "},
+            {false, 0, -1, 1250000, 1, "V42bis Decoder statistic: 77040 bytes in"},
+            {true, 1, 0, 0, 2, "Carrier Lost! "},
+            {true, 1, 1, 0, 2, "Cleardown! "},
+            {true, 0, 1, 0, 1, "Cleardown! "},
+            {true, 0, 0, 0, 1, "Retraining! "},
         };
-        ASSERT_EQ(call.events.size(), 2u);
+        bool paired = true;
         for (const auto &click : clicks) {
             SCOPED_TRACE(click.line);
-            const int64_t at = click.event >= 0 ? call.events[size_t(click.event)].time_us : call.start_us + click.moment_us;
-            const QPoint point = view->timeline()->position_of(at).toPoint() + QPoint(0, 40);
+            SCOPED_TRACE(click.pair ? "compared" : "one call");
+            if (click.pair != paired) {
+                paired = click.pair;
+                view->select_rows(paired ? QList<int>{row_a, row_b} : QList<int>{row_a});
+                QApplication::processEvents();
+                ASSERT_EQ(view->shown_call()->modem, 1);
+                ASSERT_EQ(view->shown_call()->events.size(), 2u);
+            }
+            QPoint point;
+            if (click.event >= 0) {
+                point = view->timeline()->mark_position(click.call, size_t(click.event)).toPoint();
+                ASSERT_GE(point.x(), 0);
+                // The mark's tooltip names its call, and with two, which of them.
+                const std::string tip = view->timeline()->mark_text_at(point).toStdString();
+                EXPECT_EQ(tip.rfind(!paired ? "Modem " : click.call == 0 ? "A, modem 1 " : "B, modem 2 ", 0), 0u) << tip;
+                QWidget *viewport = view->timeline()->viewport();
+                QHelpEvent hover(QEvent::ToolTip, point, viewport->mapToGlobal(point));
+                QApplication::sendEvent(viewport, &hover);
+                EXPECT_EQ(QToolTip::text().toStdString(), tip);
+            } else {
+                point = view->timeline()->position_of(view->shown_call()->start_us + click.moment_us).toPoint() +
+                        QPoint(0, 40);
+            }
             QTest::mouseClick(view->timeline()->viewport(), Qt::LeftButton, {}, point);
-            StatusView *list = window_->status_view(1);
+            StatusView *list = window_->status_view(click.modem);
             ASSERT_TRUE(list->currentIndex().isValid());
             EXPECT_EQ(list->currentIndex().data().toString().toStdString().rfind(click.line, 0), 0u)
                 << list->currentIndex().data().toString().toStdString();
+            list->setCurrentIndex(QModelIndex());
         }
     }
 }
@@ -221,6 +252,21 @@ TEST_F(CallsViewTest, TwoSelectedCallsCompareWithTheirDifferencesMarked) {
     }
     // Both timelines over the time since each call's start.
     EXPECT_GT(view->timeline()->drawn_points(1, LINE_RX_RATE), 0);
+    // Both calls' events listed, each with its call's letter; B's carrier
+    // loss selects the line of B's modem (modem 2's call has it).
+    QTableWidget *events = view->events();
+    ASSERT_EQ(events->rowCount(), 4);
+    int carrier_lost = -1;
+    for (int r = 0; r < events->rowCount(); ++r) {
+        SCOPED_TRACE(r);
+        EXPECT_EQ(events->item(r, 5)->text(), r < 2 ? QStringLiteral("A") : QStringLiteral("B"));
+        if (events->item(r, 1)->text() == QStringLiteral("carrier lost")) carrier_lost = r;
+    }
+    ASSERT_GE(carrier_lost, 2);
+    events->setCurrentCell(carrier_lost, 0);
+    const QModelIndex line = window_->status_view(2)->currentIndex();
+    ASSERT_TRUE(line.isValid());
+    EXPECT_EQ(line.data().toString().toStdString().rfind("Carrier Lost! ", 0), 0u) << line.data().toString().toStdString();
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ TEST_F(WindowTest, SettingsRoundTripBetweenRuns) {
         window->resize(700, 500);
         window->command(IDM_MONITOR_2);
         window->command(IDM_EYE_1);
+        window->command(IDM_CALLS);
         window->set_time_format(LINE_TIME_DELTA);
         window->status_pane(1)->filter_field()->setText(QStringLiteral("/LAPM"));
         window->status_view(2)->set_following(false);
@@ -38,6 +39,8 @@ TEST_F(WindowTest, SettingsRoundTripBetweenRuns) {
     EXPECT_EQ(monitor_->visible.eye[1], 1);
     EXPECT_FALSE(window->menu_action(IDM_MONITOR_2)->isChecked());
     EXPECT_FALSE(window->child(CHILD_EYE_1)->isVisible());
+    EXPECT_FALSE(window->calls_child()->isHidden());
+    EXPECT_TRUE(window->menu_action(IDM_CALLS)->isChecked());
     EXPECT_EQ(window->time_format(), LINE_TIME_DELTA);
     EXPECT_TRUE(window->time_action(LINE_TIME_DELTA)->isChecked());
     EXPECT_EQ(window->status_pane(1)->filter_field()->text(), QStringLiteral("/LAPM"));
@@ -82,6 +85,7 @@ TEST_F(WindowTest, SettingsDefaultsAreANewWindowsOptions) {
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(read.child_shown[i], shown.child_shown[i]) << "child " << i;
     }
+    EXPECT_EQ(read.calls_shown, shown.calls_shown);
     EXPECT_EQ(read.time_format, shown.time_format);
     for (int m = 0; m < 2; ++m) {
         SCOPED_TRACE(m + 1);
