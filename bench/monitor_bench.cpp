@@ -276,6 +276,8 @@ void BM_CoreDrainRecording(benchmark::State &state) {
         state.counters["records"] = double(writer.records());
         std::remove(path.c_str());
     }
+    if (state.range(0) == 3)
+        state.counters["calls_followed"] = double(calls->tracker[0].calls_started + calls->tracker[1].calls_started);
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(BURST));
 }
 // On a machine shared with other work, the least of many repetitions is
