@@ -196,7 +196,7 @@ TEST(CallParts, TimelineMarksAndPicksOfOneCallAndOfTwo) {
     b.start_us = 40'000'000;
     b.end_us = 45'000'000;
     b.events = {{41'000'000, -1, EVENT_RETRAIN, ORIGIN_REMOTE, 39, -1},
-                {43'000'000, -1, EVENT_CARRIER_LOST, ORIGIN_UNKNOWN, 36, -1},
+                {43'000'000, -1, EVENT_CARRIER_LOST, ORIGIN_UNKNOWN, 37, -1},
                 {43'000'000, -1, EVENT_CLEARDOWN, ORIGIN_REMOTE, 35, -1}};
     const TimelineCalls one{{&a, nullptr}, 1}, two{{&a, &b}, 2};
     // One call over 10 to 13 s (200 pixels a second), two over 0 to 5 s (120).
@@ -220,7 +220,7 @@ TEST(CallParts, TimelineMarksAndPicksOfOneCallAndOfTwo) {
          "A, modem 1 call 1: retrain (local) at 1.000 s into the call"},
         {"B's retrain at the same moment, at the bottom", true, 220, 340, 1, 2, 41'000'000, 39, 0,
          "B, modem 2 call 4: retrain (remote) at 1.000 s into the call"},
-        {"B's carrier lost beside its cleardown", true, 461, 295, 1, 2, 43'000'000, 36, 1,
+        {"B's carrier lost beside its cleardown", true, 461, 295, 1, 2, 43'000'000, 37, 1,
          "B, modem 2 call 4: carrier lost at 3.000 s into the call"},
         {"A's cleardown in the same column", true, 459, 65, 0, 1, 13'000'000, 34, 2,
          "A, modem 1 call 1: cleardown (local) at 3.000 s into the call"},
