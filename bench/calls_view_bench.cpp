@@ -10,6 +10,7 @@
 #include <cmath>
 #include <memory>
 
+#include "bench/window_bench_main.h"
 #include "calls/call_watch.h"
 #include "monitor/qt/call_timeline.h"
 #include "monitor/qt/calls_view.h"
@@ -128,11 +129,4 @@ BENCHMARK(BM_TimelineUnthinnedRepaint)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char **argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char **argv) { return run_window_benchmarks(argc, argv); }

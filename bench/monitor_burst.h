@@ -3,13 +3,13 @@
 // wanted, with the driver memory that they point into.
 #pragma once
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "bench/window_bench_main.h"
 #include "decoder/status.h"
 #include "simulator/trace.h"
 
@@ -69,17 +69,4 @@ inline std::string burst_trace(const MonitorBurst &burst) {
         text += line;
     }
     return text;
-}
-
-// Runs the benchmarks of a program that opens the monitor's window: a
-// QApplication on the offscreen platform unless another one is asked for.
-inline int run_window_benchmarks(int argc, char **argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
 }

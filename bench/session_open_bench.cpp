@@ -74,6 +74,13 @@ struct SessionFiles {
     std::string path[2];
     bool made[2] = {false, false};
 
+    // The session of a benchmark's argument (0 plain, 1 compressed); empty,
+    // with the benchmark skipped, when it could not be made.
+    const std::string &for_run(benchmark::State &state) {
+        const std::string &file = get(state.range(0) != 0);
+        if (file.empty()) state.SkipWithError("the session could not be generated");
+        return file;
+    }
     const std::string &get(bool compressed) {
         const int form = compressed ? 1 : 0;
         if (!made[form]) {
@@ -100,11 +107,8 @@ double peak_mib() {
 
 // The file read alone: the trace reader and the index of lines and eyes.
 void BM_ReadSession(benchmark::State &state, SessionFiles *files) {
-    const std::string &path = files->get(state.range(0) != 0);
-    if (path.empty()) {
-        state.SkipWithError("the session could not be generated");
-        return;
-    }
+    const std::string &path = files->for_run(state);
+    if (path.empty()) return;
     for (auto _ : state) {
         OpenedSession session;
         std::string error, warning;
@@ -118,11 +122,8 @@ void BM_ReadSession(benchmark::State &state, SessionFiles *files) {
 
 // The file read and every line in the stores, with its recorded time.
 void BM_OpenSessionCore(benchmark::State &state, SessionFiles *files) {
-    const std::string &path = files->get(state.range(0) != 0);
-    if (path.empty()) {
-        state.SkipWithError("the session could not be generated");
-        return;
-    }
+    const std::string &path = files->for_run(state);
+    if (path.empty()) return;
     size_t lines = 0;
     for (auto _ : state) {
         OpenedSession session;
@@ -144,11 +145,8 @@ void BM_OpenSessionCore(benchmark::State &state, SessionFiles *files) {
 
 // As the user sees it: the session window shown with both lists filled.
 void BM_OpenSessionWindow(benchmark::State &state, SessionFiles *files) {
-    const std::string &path = files->get(state.range(0) != 0);
-    if (path.empty()) {
-        state.SkipWithError("the session could not be generated");
-        return;
-    }
+    const std::string &path = files->for_run(state);
+    if (path.empty()) return;
     size_t rows = 0;
     for (auto _ : state) {
         QString error;

@@ -82,6 +82,9 @@ void sim_unlock_capture(int lock);
 struct TraceDirective;
 // Appends a trace's directives to the script (after whatever is still pending).
 void sim_play(const TraceDirective *directives, size_t count);
+// The same, with the modems going idle linger_ms after the directives
+// before each "active 0", as a driver's do a little after their last record.
+void sim_play_lingering(const TraceDirective *directives, size_t count, uint32_t linger_ms);
 // Lets ms milliseconds pass: every directive that falls due takes effect.
 void sim_advance(uint32_t milliseconds);
 // True when the script has no directive left.

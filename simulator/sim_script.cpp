@@ -99,6 +99,18 @@ void sim_play(const TraceDirective *directives, size_t count) {
     run_due();  // what is due now takes effect at once
 }
 
+void sim_play_lingering(const TraceDirective *directives, size_t count, uint32_t linger_ms) {
+    for (size_t i = 0; directives != nullptr && i < count; ++i) {
+        if (directives[i].op == TRACE_ACTIVE && directives[i].value == 0) {
+            TraceDirective wait = directives[i];
+            wait.op = TRACE_WAIT;
+            wait.value = linger_ms;
+            sim_play(&wait, 1);
+        }
+        sim_play(&directives[i], 1);
+    }
+}
+
 void sim_advance(uint32_t milliseconds) {
     const uint64_t target = clock_ms + milliseconds;
     run_due();

@@ -66,16 +66,7 @@ int main(int argc, char **argv) {
                 std::fprintf(stderr, "calls_view_shots: cannot read %s\n", argv[i]);
                 return 1;
             }
-            // Modems go idle a little after their last record, as a driver's do.
-            for (const TraceDirective &directive : trace) {
-                if (directive.op == TRACE_ACTIVE && directive.value == 0) {
-                    TraceDirective wait = directive;
-                    wait.op = TRACE_WAIT;
-                    wait.value = 300;
-                    sim_play(&wait, 1);
-                }
-                sim_play(&directive, 1);
-            }
+            sim_play_lingering(trace.data(), trace.size(), 300);
             // A pause between calls.
             TraceDirective pause{};
             pause.op = TRACE_WAIT;

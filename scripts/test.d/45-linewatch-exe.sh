@@ -245,35 +245,44 @@ shoot_on_request() {  # WORKDIR
   done
 }
 
-session_part() {  # TRACE DECODED-PREFIX [probe options]
-  local trace=$1 decoded=$2; shift 2
-  local dir=$work/session rc=0 t0 name=session.trace.gz
-  mkdir -p "$dir/run" "$shots"
-  cp "$trace" "$dir/play.trace"
+# One recording run in DIR: the probe starts LineWatch.exe and its
+# recording, then the player plays DIR/play.trace (so that the file holds
+# every line); the probe's checks are reported under LABEL.
+recording_run() {  # DIR LABEL LINES1 LINES2 [probe options]
+  local dir=$1 label=$2 lines1=$3 lines2=$4 rc=0 t0
+  shift 4
   "$wine64" reg add "$monitor_key" /v TarvelSetup /t REG_BINARY /d 00000000 /f >/dev/null 2>&1 </dev/null
-  shoot_on_request "$dir/run" &
-  local shooter=$!
-  pids+=($shooter)
   t0=$(date +%s)
   (cd "$dir" && exec timeout 240 "$wine64" "$w64/tests/linewatch_probe.exe" "$(winpath "$w64/monitor/LineWatch.exe")" \
-     "$(winpath "$dir/run")" "$(wc -l <"${decoded}1")" "$(wc -l <"${decoded}2")" --session "$name" "$@" \
-     >probe.out 2>&1 </dev/null) &
+     "$(winpath "$dir/run")" "$lines1" "$lines2" "$@" >probe.out 2>&1 </dev/null) &
   local probe=$!
   pids+=($probe)
-  # The player starts once the recording runs: the file holds every line.
-  wait_for "$dir/run/recording" 600 || fail "sessions: the probe started a recording"
+  wait_for "$dir/run/recording" 600 || fail "$label: the probe started a recording"
   (cd "$dir" && exec timeout 300 "$wine64" "$w64/simulator/win32/tarvel-sim.exe" play.trace >sim.out 2>&1 </dev/null) &
   local player=$!
   pids+=($player)
   wait "$probe" || rc=$?
-  sed "s/^/  sessions: /" "$dir/probe.out" | grep -v '^  [^:]*: probe:' || true
+  sed "s/^/  $label: /" "$dir/probe.out" | grep -v '^  [^:]*: probe:' || true
   if [ $rc -eq 0 ]; then
-    pass "sessions: linewatch_probe.exe, $(grep -o '[0-9]* passed' "$dir/probe.out") in $(( $(date +%s) - t0 )) s"
+    pass "$label: linewatch_probe.exe, $(grep -o '[0-9]* passed' "$dir/probe.out") in $(( $(date +%s) - t0 )) s"
   else
-    fail "sessions: linewatch_probe.exe (exit $rc)"
+    fail "$label: linewatch_probe.exe (exit $rc)"
   fi
-  kill "$player" "$shooter" 2>/dev/null || true
-  wait "$player" "$shooter" 2>/dev/null || true
+  kill "$player" 2>/dev/null || true
+  wait "$player" 2>/dev/null || true
+}
+
+session_part() {  # TRACE DECODED-PREFIX [probe options]
+  local trace=$1 decoded=$2; shift 2
+  local dir=$work/session name=session.trace.gz
+  mkdir -p "$dir/run" "$shots"
+  cp "$trace" "$dir/play.trace"
+  shoot_on_request "$dir/run" &
+  local shooter=$!
+  pids+=($shooter)
+  recording_run "$dir" sessions "$(wc -l <"${decoded}1")" "$(wc -l <"${decoded}2")" --session "$name" "$@"
+  kill "$shooter" 2>/dev/null || true
+  wait "$shooter" 2>/dev/null || true
 
   local file=$dir/run/$name
   if [ "$(od -An -tx1 -N2 "$file" 2>/dev/null | tr -d ' ')" = 1f8b ]; then
@@ -320,7 +329,7 @@ session_part() {  # TRACE DECODED-PREFIX [probe options]
 # machine lets root mount one): eye points first, which fill it, then the
 # call's records, which must still reach the lists.
 full_disk_part() {
-  local dir=$work/full-disk rc=0
+  local dir=$work/full-disk
   mkdir -p "$dir/run/full"
   if ! mount -t tmpfs -o size=16k tmpfs "$dir/run/full" 2>/dev/null; then
     echo "skipped: the full disk (no tmpfs can be mounted here)"; return 0
@@ -328,22 +337,7 @@ full_disk_part() {
   { echo "active 2"; for _ in $(seq 1 30); do echo "eye 2$corner"; echo "wait 100"; done
     records; echo "wait 120000"; echo "active 0"; } >"$dir/play.trace"
   decoded_by_modem "$dir/play.trace" "$work/full."
-  "$wine64" reg add "$monitor_key" /v TarvelSetup /t REG_BINARY /d 00000000 /f >/dev/null 2>&1 </dev/null
-  (cd "$dir" && exec timeout 180 "$wine64" "$w64/tests/linewatch_probe.exe" "$(winpath "$w64/monitor/LineWatch.exe")" \
-     "$(winpath "$dir/run")" "$(wc -l <"$work/full.1")" "$(wc -l <"$work/full.2")" --full-disk 'full\s.trace' \
-     >probe.out 2>&1 </dev/null) &
-  local probe=$!
-  pids+=($probe)
-  wait_for "$dir/run/recording" 600 || fail "full disk: the probe started a recording"
-  (cd "$dir" && exec timeout 300 "$wine64" "$w64/simulator/win32/tarvel-sim.exe" play.trace >sim.out 2>&1 </dev/null) &
-  local player=$!
-  pids+=($player)
-  wait "$probe" || rc=$?
-  sed "s/^/  full disk: /" "$dir/probe.out" | grep -v '^  [^:]*: probe:' || true
-  [ $rc -eq 0 ] && pass "full disk: linewatch_probe.exe, $(grep -o '[0-9]* passed' "$dir/probe.out")" ||
-    fail "full disk: linewatch_probe.exe (exit $rc)"
-  kill "$player" 2>/dev/null || true
-  wait "$player" 2>/dev/null || true
+  recording_run "$dir" "full disk" "$(wc -l <"$work/full.1")" "$(wc -l <"$work/full.2")" --full-disk 'full\s.trace'
   umount "$dir/run/full" 2>/dev/null || true
 }
 

@@ -153,6 +153,16 @@ protected:
     std::string previous_directory_;
 };
 
+// A sampling-rate record (code 1) of a modem: the plainest record that
+// gives a line.
+inline StatusRecord sampling(uint32_t modem, uint32_t hz) {
+    StatusRecord r{};
+    r.modem = modem;
+    r.code = 1;
+    r.param1 = hz;
+    return r;
+}
+
 // Plays a trace file into the simulated driver; the 100 ms rounds it takes,
 // with a few to spare.
 inline uint64_t sim_play_file(const std::string &path) {

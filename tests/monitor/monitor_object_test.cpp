@@ -15,14 +15,6 @@
 
 namespace {
 
-StatusRecord sampling(uint32_t modem, uint32_t hz) {
-    StatusRecord r{};
-    r.modem = modem;
-    r.code = 1;
-    r.param1 = hz;
-    return r;
-}
-
 std::vector<std::string> stored(const Monitor &monitor, int modem) {
     std::vector<std::string> lines;
     const LineStore &store = monitor.stores[modem - 1];

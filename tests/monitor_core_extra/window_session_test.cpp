@@ -74,14 +74,6 @@ TEST(CommandTailFile, AFileOpenedFromTheShellIsNoDeviceName) {
     }
 }
 
-StatusRecord sampling(uint32_t modem, uint32_t hz) {
-    StatusRecord r{};
-    r.modem = modem;
-    r.code = 1;
-    r.param1 = hz;
-    return r;
-}
-
 void no_warning(void *, const char *) { ADD_FAILURE() << "no warning expected"; }
 
 int64_t test_now_us;

@@ -35,15 +35,7 @@ protected:
             std::vector<TraceDirective> trace;
             const std::string path = std::string(TARVEL_SOURCE_DIR "/scenarios/") + name + ".trace";
             EXPECT_TRUE(read_trace_file(path.c_str(), &trace)) << path;
-            for (const TraceDirective &directive : trace) {
-                if (directive.op == TRACE_ACTIVE && directive.value == 0) {
-                    TraceDirective wait = directive;
-                    wait.op = TRACE_WAIT;
-                    wait.value = 300;
-                    sim_play(&wait, 1);
-                }
-                sim_play(&directive, 1);
-            }
+            sim_play_lingering(trace.data(), trace.size(), 300);
         }
         for (int round = 0; round < 2000 && !sim_script_done(); ++round) {
             sim_advance(TIMER_PERIOD_MS);
