@@ -11,7 +11,7 @@
 
 #include "bench/window_bench_main.h"
 #include "decoder/status.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 struct MonitorBurst {
     std::vector<TraceDirective> memory;  // mem and str directives

@@ -18,7 +18,7 @@
 #include "simulator/inproc/platform_inproc.h"
 #include "recorder/recorder.h"
 #include "simulator/sim.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 namespace {
 

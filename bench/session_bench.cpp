@@ -32,8 +32,8 @@
 #include "decoder/driver_memory.h"
 #include "session/memory_read_log.h"
 #include "session/session_writer.h"
-#include "simulator/sparse_memory.h"
-#include "simulator/trace.h"
+#include "trace/sparse_memory.h"
+#include "trace/trace.h"
 
 namespace {
 

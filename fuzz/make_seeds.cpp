@@ -13,7 +13,7 @@
 
 #include "driverlink/ioctl.h"
 #include "simwire/sim_wire.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 namespace {
 

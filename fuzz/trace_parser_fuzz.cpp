@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 namespace {
 

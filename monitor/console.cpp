@@ -20,7 +20,7 @@
 #include "process/stop_signals.h"
 #include "session/session_lines.h"
 #include "session/session_writer.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 FILE *console_out = nullptr;
 FILE *console_err = nullptr;

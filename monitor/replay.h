@@ -11,7 +11,7 @@
 #include "driverlink/ioctl.h"
 #include "monitor/monitor.h"
 #include "session/session_source.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 enum ReplayState { REPLAY_STOPPED, REPLAY_PLAYING, REPLAY_PAUSED };
 enum ReplaySpeed {

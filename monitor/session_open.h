@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "monitor/monitor.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 struct OpenedSession {
     std::vector<TraceDirective> trace;  // the file as read

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "decoder/driver_memory.h"
-#include "simulator/sparse_memory.h"
+#include "trace/sparse_memory.h"
 
 namespace {
 

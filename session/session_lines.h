@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "decoder/status.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 // Called for each record in trace order; line is "" for a record that
 // yields no line. Returns false to stop.

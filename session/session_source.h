@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "driverlink/driver_source.h"
-#include "simulator/sparse_memory.h"
-#include "simulator/trace.h"
+#include "trace/sparse_memory.h"
+#include "trace/trace.h"
 
 class SessionDriverSource final : public DriverSource {
 public:

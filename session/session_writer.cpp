@@ -18,7 +18,7 @@
 #include <unistd.h>
 #endif
 
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 namespace {
 

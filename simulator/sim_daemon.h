@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "simulator/sim.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 struct DaemonOptions {
     const char *device_name;  // without the \\.\ prefix

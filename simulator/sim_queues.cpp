@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "simulator/sim_internal.h"
-#include "simulator/sparse_memory.h"
+#include "trace/sparse_memory.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <deque>
 
 #include "simulator/sim_internal.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "process/standard_fds.h"
 #include "simulator/sim_daemon.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 namespace {
 

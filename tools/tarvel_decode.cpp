@@ -36,8 +36,8 @@
 #include "formatting/formatting.h"
 #include "process/standard_fds.h"
 #include "session/session_lines.h"
-#include "simulator/trace.h"
-#include "tools/trace_calls.h"
+#include "trace/trace.h"
+#include "calls/trace_calls.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "monitor/monitor.h"
 #include "monitor/qt/calls_view.h"
 #include "monitor/session_open.h"
-#include "tools/trace_calls.h"
+#include "calls/trace_calls.h"
 #include "monitor/qt/child_area.h"
 #include "monitor/qt/child_window.h"
 #include "monitor/qt/eye_view.h"

@@ -13,7 +13,7 @@
 #include "monitor/monitor.h"
 #include "monitor/session_open.h"
 #include "monitor/session_recording.h"
-#include "tools/trace_calls.h"
+#include "calls/trace_calls.h"
 #include "monitor/win32/win32_windows.h"
 #include "monitor/window_tables.h"
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 struct PlayerOptions {
     bool loop;                  // replay the traces when they end

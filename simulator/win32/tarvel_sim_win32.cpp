@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "simulator/trace.h"
+#include "trace/trace.h"
 #include "simulator/win32/player.h"
 #include "simulator/win32/service.h"
 

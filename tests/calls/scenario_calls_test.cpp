@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "calls/call_summary.h"
-#include "tools/trace_calls.h"
+#include "calls/trace_calls.h"
 
 namespace {
 

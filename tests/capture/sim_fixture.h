@@ -29,7 +29,7 @@
 #include "driverlink/platform.h"
 #include "simulator/inproc/platform_inproc.h"
 #include "simulator/sim.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 // Capture data whose every byte depends on its position and the seed, so a
 // lost, doubled or reordered chunk shows up in a content comparison.

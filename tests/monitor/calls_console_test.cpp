@@ -13,8 +13,8 @@
 
 #include "calls/call_export.h"
 #include "console_fixture.h"
-#include "simulator/trace.h"
-#include "tools/trace_calls.h"
+#include "trace/trace.h"
+#include "calls/trace_calls.h"
 
 namespace {
 

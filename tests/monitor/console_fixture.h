@@ -13,7 +13,7 @@
 #include "capture/sim_fixture.h"
 #include "driverlink/driver_source.h"
 #include "monitor/console.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 class ConsoleTest : public SimTest {
 protected:

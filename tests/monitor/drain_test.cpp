@@ -14,7 +14,7 @@
 #include "monitor/console.h"
 #include "monitor/eye.h"
 #include "monitor/monitor.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 namespace {
 

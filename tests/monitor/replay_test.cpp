@@ -9,7 +9,7 @@
 #include "monitor/monitor.h"
 #include "monitor/replay.h"
 #include "session/session_source.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 namespace {
 

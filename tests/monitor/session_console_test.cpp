@@ -13,7 +13,7 @@
 #include "console_fixture.h"
 #include "process_support.h"
 #include "session/session_source.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 namespace {
 

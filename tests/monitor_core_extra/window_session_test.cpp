@@ -17,7 +17,7 @@
 #include "monitor/session_recording.h"
 #include "monitor/window_tables.h"
 #include "simulator/inproc/inproc_source.h"
-#include "tools/trace_calls.h"
+#include "calls/trace_calls.h"
 
 namespace {
 

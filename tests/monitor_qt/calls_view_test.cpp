@@ -14,7 +14,7 @@
 #include "monitor/qt/call_timeline.h"
 #include "monitor/qt/calls_view.h"
 #include "monitor/session_open.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 #include "window_fixture.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "monitor/qt/session_recording.h"
 #include "process_support.h"
 #include "session_lines.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 #include "window_fixture.h"
 
 inline std::string source_file(const std::string &relative) { return std::string(TARVEL_SOURCE_DIR) + "/" + relative; }

@@ -22,7 +22,7 @@
 #include "driverlink/recording_flag.h"
 #include "recorder/recorder.h"
 #include "simulator/sim_internal.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include "session/memory_read_log.h"
 #include "session/session_lines.h"
 #include "session/session_writer.h"
-#include "simulator/sparse_memory.h"
-#include "simulator/trace.h"
+#include "trace/sparse_memory.h"
+#include "trace/trace.h"
 
 using ShownLines = std::vector<std::pair<uint32_t, std::string>>;  // modem, line
 

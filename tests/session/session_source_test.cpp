@@ -16,7 +16,7 @@
 
 #include "driverlink/ioctl.h"
 #include "session/session_source.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 namespace {
 

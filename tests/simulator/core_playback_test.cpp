@@ -7,7 +7,7 @@
 
 #include "driverlink/ioctl.h"
 #include "simulator/sim.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 namespace {
 

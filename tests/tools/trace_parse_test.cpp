@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 namespace {
 

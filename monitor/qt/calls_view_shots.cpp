@@ -20,7 +20,7 @@
 #include "monitor/qt/child_window.h"
 #include "monitor/qt/main_window.h"
 #include "simulator/sim.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 namespace {
 

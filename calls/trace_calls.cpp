@@ -1,10 +1,10 @@
-#include "tools/trace_calls.h"
+#include "calls/trace_calls.h"
 
 #include <algorithm>
 #include <memory>
 
 #include "calls/call_watch.h"
-#include "simulator/sparse_memory.h"
+#include "trace/sparse_memory.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 // so a typing slip never turns silently into a different trace.
 //
 // Standard input is named "<stdin>" in error messages.
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 #include <cerrno>
 #include <cstdarg>

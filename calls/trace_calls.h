@@ -7,7 +7,7 @@
 
 #include "calls/call.h"
 #include "calls/call_watch.h"
-#include "simulator/trace.h"
+#include "trace/trace.h"
 
 // The most calls kept of one trace: far beyond any session, and a bound on memory.
 constexpr size_t TRACE_CALLS_MAX = 1000000;

@@ -1,5 +1,5 @@
 // Sparse driver memory in 16-byte blocks.
-#include "simulator/sparse_memory.h"
+#include "trace/sparse_memory.h"
 
 void sparse_write(SparseMemory &memory, uint32_t address, const unsigned char *bytes, size_t count) {
     if (bytes == nullptr) {
