@@ -91,9 +91,19 @@ enum AnomalyKind : uint8_t {
 
 // ---- Parts of a call ----------------------------------------------------------
 
+// Where a value came from: the time and number of the record that carried
+// it. Records are numbered 1, 2, ... per modem in the order they were fed
+// (capture control, which no status list shows, apart); 0: no record.
+struct RecordMark {
+    int64_t time_us = 0;  // since the session start
+    uint32_t record = 0;
+    uint16_t code = 0;
+};
+
 struct SeriesPoint {
     int64_t time_us;  // since the session start
     int32_t value;
+    uint32_t record = 0;  // the record that carried it (see RecordMark)
 };
 
 // A measurement over the call. All samples count in the statistics (first,
@@ -107,6 +117,7 @@ struct Series {
     uint32_t stride = 1;
     uint32_t since_kept = 0;  // samples since the last one kept
     int32_t first = 0, last = 0, lowest = 0, highest = 0;
+    RecordMark lowest_at, highest_at;  // the first record of the lowest and of the highest value
 };
 
 struct CallEvent {
@@ -116,7 +127,9 @@ struct CallEvent {
     EventOrigin origin;
     uint16_t code;      // the record's code
     int16_t frozen_eye;  // index into Call::eyes, -1 when none was kept
+    uint32_t record = 0;  // the record's number among its modem's records (see RecordMark)
 };
+
 
 struct EyeXY {
     int16_t x;
@@ -129,12 +142,34 @@ struct EyeTick {
     EyeXY points[EYE_POINTS_MAX];
 };
 
-// The last ticks of eye points before an event, oldest first.
+// One tick of a frozen eye: its points lie in the eye's own storage.
+struct FrozenTick {
+    int64_t time_us = 0;
+    uint16_t count = 0;              // 0 to EYE_POINTS_MAX
+    const EyeXY *points = nullptr;  // count points
+};
+
+// The last ticks of eye points before an event, oldest first. The points
+// take as much room as they are (a few short ticks cost bytes, not the 8 KB
+// of four full ones); copies point into their own storage.
 struct FrozenEye {
-    CallEventKind kind;
-    int64_t time_us;  // of the event
-    uint8_t ticks;    // 0 to EYE_TICKS_KEPT
-    EyeTick tick[EYE_TICKS_KEPT];
+    CallEventKind kind = EVENT_RETRAIN;
+    int64_t time_us = 0;  // of the event
+    uint8_t ticks = 0;    // 0 to EYE_TICKS_KEPT
+    FrozenTick tick[EYE_TICKS_KEPT];
+
+    FrozenEye() = default;
+    FrozenEye(const FrozenEye &other) { *this = other; }
+    FrozenEye(FrozenEye &&other) noexcept = default;  // the storage moves with its points
+    FrozenEye &operator=(const FrozenEye &other);
+    FrozenEye &operator=(FrozenEye &&other) noexcept = default;
+
+    // Empties the eye, then appends ticks oldest first.
+    void clear();
+    void add_tick(int64_t time_us, const EyeXY *points, uint16_t count);
+
+private:
+    std::vector<EyeXY> storage_;
 };
 
 struct Anomaly {
@@ -148,6 +183,7 @@ struct Anomaly {
 struct RateStats {
     std::optional<long> initial, final, lowest, highest;
     uint32_t changes = 0;  // reports after the first that changed the rate
+    RecordMark final_at;   // the report that set the final rate
 };
 
 struct ProjectedRate {
@@ -174,6 +210,9 @@ struct ErrorControl {
     std::optional<int32_t> disconnect_reason;  // 0 remote ... 6 retry failed
     uint16_t disconnect_code = 0;              // 69, 80 or 89
     std::optional<uint32_t> encoder_in, encoder_out, decoder_in, decoder_out;  // V.42bis bytes
+    RecordMark established_at;  // the first protocol established
+    RecordMark frames_at;       // the latest frame statistics
+    RecordMark disconnect_at;   // the disconnect report
 };
 
 // The latest code-128 report.
@@ -183,6 +222,7 @@ struct ErrorStatistics {
     bool audio = false;  // param5 not 0
     uint32_t audio_bits = 0, audio_blocks = 0, sync_errors = 0, audio_block_errors = 0;
     int64_t time_us = 0;
+    uint32_t record = 0;  // the report's record number
 };
 
 // Fax phases as bits: A call set-up, B pre-message, C message, D post-message, E release.
@@ -206,6 +246,9 @@ struct FaxInfo {
     uint16_t bad_frames = 0;        // bad frame received, frame error
     uint16_t repeats = 0;           // CRP sent or received, repeat last frame
     uint16_t carrier_lost = 0;      // fax and monitor carrier-lost events
+    uint16_t tcf_sent = 0;          // training checks sent (more than one: training repeated)
+    RecordMark training_failed_at;  // the first FTT, RTN or failed V.34 training
+    RecordMark last_at;             // the latest fax record
     bool dcn_sent = false, dcn_received = false;
     uint8_t frame_count = 0;  // frames listed (at most FAX_FRAMES_MAX)
     uint16_t frames_seen = 0;
@@ -240,7 +283,8 @@ struct CallData {
     int64_t start_wall_us = -1, end_wall_us = -1;  // since the epoch, -1 when unknown
     bool ended = false;      // false: still running (or running when the session ended)
     uint32_t records = 0;    // records that belonged to the call
-    bool cleared = false;    // a cleardown code (34, 35, 44) has been seen
+    uint32_t first_record = 0;  // the number of its first record among its modem's (see RecordMark)
+    bool cleared = false;    // a cleardown code (34, 35, 44) ended it
 
     CallDirection direction = DIRECTION_UNKNOWN;
     uint8_t direction_evidence = 0;  // bit 1 originate, bit 2 answer
@@ -255,7 +299,12 @@ struct CallData {
     std::optional<long> max_local_rx, max_local_tx, max_remote_rx, max_remote_tx;
     bool carrier = false;        // carrier present at the moment
     bool data_mode = false;      // Rx or Tx data mode reached, or connection established
-    std::optional<int64_t> connected_us;  // first data mode / connection established
+    // The first record that showed a connection: carrier present, data mode,
+    // connection established or error control established.
+    std::optional<int64_t> connected_us;
+    RecordMark connected_at;
+    bool trained = false;        // a modulation, training or V.8 record was seen
+    RecordMark last_carrier_lost;
 
     Series series[SERIES_KINDS];
     // The latest value of every code-65 selector 1 to 34, as param2 gives it.
@@ -274,6 +323,7 @@ struct CallData {
     CleardownCause cleardown = CLEARDOWN_NONE;
     uint16_t cleardown_code = 0;  // the record that decided the cause (34, 35, 44, 37, 22; 0 none)
     std::optional<int64_t> cleardown_us;
+    RecordMark end_at;            // the record (or idle moment, record 0) that ended the call
 
     uint32_t anomalies_seen = 0;
 };
@@ -321,9 +371,12 @@ inline constexpr SeriesInfo SERIES_INFO[SERIES_KINDS] = {
 };
 
 
-// The median of a series' kept points (the lower one of an even count, a
-// value that was measured); nullopt when it has none.
-std::optional<int32_t> series_median(const std::vector<SeriesPoint> &points);
+// The median of a series' kept points (of an even count, the mean of the two
+// middle values), in the series' units; nullopt when it has none.
+std::optional<double> series_median(const std::vector<SeriesPoint> &points);
+
+// The number of the record being applied to a call (its records counted so far).
+inline uint32_t call_current_record(const CallData &call) { return call.first_record + call.records - 1; }
 
 // A short English text of one anomaly note into text (at most size-1
 // characters, always terminated).

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "calls/call_findings.h"
 #include "calls/call_summary.h"
 #include "formatting/formatting.h"
 
@@ -42,12 +43,13 @@ void optional_text(const std::optional<long> &value, char *text, size_t size) {
         text[0] = '\0';
 }
 
-// The value of a series point as a number in its unit.
-void series_value(const SeriesInfo &info, int32_t value, char *text, size_t size) {
+// The value of a series point as a number in its unit: levels, ratios and
+// delays with one decimal, rates whole.
+void series_value(const SeriesInfo &info, double value, char *text, size_t size) {
     if (info.sixteenths)
-        format_sixteenths(value, text, size);
+        format_level(value, text, size);
     else
-        snprintf(text, size, "%" PRId32, value);
+        snprintf(text, size, "%.0f", value);
 }
 
 // ---- JSON ------------------------------------------------------------------------
@@ -113,10 +115,18 @@ struct JsonObject {
         format_seconds(us, text, sizeof text);
         raw(name, text);
     }
-    void sixteenths(const char *name, int32_t value) {
+    void level(const char *name, int32_t sixteenths) {
         char text[24];
-        format_sixteenths(value, text, sizeof text);
+        format_level(sixteenths, text, sizeof text);
         raw(name, text);
+    }
+    void wall(const char *name, int64_t wall_us) {
+        char text[40];
+        format_wall(wall_us, text, sizeof text);
+        if (text[0])
+            this->text(name, text);
+        else
+            raw(name, "null");
     }
     void close() { out += '}'; }
 };
@@ -146,7 +156,8 @@ void series_json(JsonObject &o, const Call &call, bool with_points) {
         j.number("samples", static_cast<int64_t>(s.samples));
         char text[24];
         const std::vector<SeriesPoint> &points = call.series_points[info.kind];
-        const int32_t values[5] = {s.first, s.lowest, series_median(points).value_or(s.last), s.last, s.highest};
+        const double values[5] = {double(s.first), double(s.lowest), series_median(points).value_or(s.last),
+                                  double(s.last), double(s.highest)};
         const char *names[5] = {"first", "lowest", "median", "last", "highest"};
         for (int i = 0; i < 5; ++i) {
             series_value(info, values[i], text, sizeof text);
@@ -176,7 +187,7 @@ void eye_json(std::string &out, const FrozenEye &eye) {
     out += '[';
     for (uint8_t t = 0; t < eye.ticks; ++t) {
         out += t ? ",[" : "[";
-        const EyeTick &tick = eye.tick[t];
+        const FrozenTick &tick = eye.tick[t];
         for (uint16_t i = 0; i < tick.count; ++i) {
             char point[24];
             snprintf(point, sizeof point, "%s[%d,%d]", i ? "," : "", tick.points[i].x, tick.points[i].y);
@@ -198,6 +209,7 @@ void events_json(JsonObject &o, const Call &call, bool with_points) {
         j.text("kind", event_name(e.kind));
         j.text("origin", origin_name(e.origin));
         j.number("code", e.code);
+        j.number("record", e.record);
         j.number("eye_ticks", e.frozen_eye >= 0 ? call.eyes[e.frozen_eye].ticks : 0);
         if (with_points && e.frozen_eye >= 0) {
             j.key("eye");
@@ -247,6 +259,22 @@ void error_control_json(JsonObject &o, const Call &call) {
     j.close();
 }
 
+// An error ratio as numbers: {"errors":31,"total":2456000,"ratio":1.262e-05}; ratio null for no total.
+void ratio_json(JsonObject &o, const char *name, uint32_t errors, uint32_t total) {
+    o.key(name);
+    JsonObject j(o.out);
+    j.number("errors", errors);
+    j.number("total", total);
+    if (total == 0) {
+        j.raw("ratio", "null");
+    } else {
+        char text[32];
+        snprintf(text, sizeof text, "%.4g", double(errors) / double(total));
+        j.raw("ratio", text);
+    }
+    j.close();
+}
+
 void statistics_json(JsonObject &o, const ErrorStatistics &s) {
     o.key("error_statistics");
     if (!s.known) {
@@ -258,15 +286,15 @@ void statistics_json(JsonObject &o, const ErrorStatistics &s) {
     j.number("blocks", s.blocks);
     j.number("bit_errors", s.bit_errors);
     j.number("block_errors", s.block_errors);
-    j.text("ber", format_error_rate(s.bits, s.bit_errors));
-    j.text("bler", format_error_rate(s.blocks, s.block_errors));
+    ratio_json(j, "ber", s.bit_errors, s.bits);
+    ratio_json(j, "bler", s.block_errors, s.blocks);
     if (s.audio) {
         j.number("audio_bits", s.audio_bits);
         j.number("audio_blocks", s.audio_blocks);
         j.number("sync_errors", s.sync_errors);
         j.number("audio_block_errors", s.audio_block_errors);
-        j.text("ser", format_error_rate(s.audio_bits, s.sync_errors));
-        j.text("audio_bler", format_error_rate(s.audio_blocks, s.audio_block_errors));
+        ratio_json(j, "ser", s.sync_errors, s.audio_bits);
+        ratio_json(j, "audio_bler", s.audio_block_errors, s.audio_blocks);
     }
     j.close();
 }
@@ -316,10 +344,17 @@ void caller_json(JsonObject &o, const CallerId &id) {
         return;
     }
     JsonObject j(o.out);
-    if (id.time_known)
-        j.text("time", id.time);
-    else
+    // The eight characters MMDDhhmm as a date ("12-25", no year is sent) and a time ("18:30").
+    if (id.time_known) {
+        char date[8], time[8];
+        snprintf(date, sizeof date, "%c%c-%c%c", id.time[0], id.time[1], id.time[2], id.time[3]);
+        snprintf(time, sizeof time, "%c%c:%c%c", id.time[4], id.time[5], id.time[6], id.time[7]);
+        j.text("date", date);
+        j.text("time", time);
+    } else {
+        j.raw("date", "null");
         j.raw("time", "null");
+    }
     if (id.number_known)
         j.text("number", id.number);
     else
@@ -345,12 +380,8 @@ void brief_json(JsonObject &o, const Call &call) {
     o.seconds("start_s", call.start_us);
     o.seconds("end_s", call.end_us);
     o.seconds("duration_s", call.end_us - call.start_us);
-    char wall[40];
-    format_wall(call.start_wall_us, wall, sizeof wall);
-    if (wall[0])
-        o.text("start_wall", wall);
-    else
-        o.raw("start_wall", "null");
+    o.wall("start_wall", call.start_wall_us);
+    o.wall("end_wall", call.ended ? call.end_wall_us : -1);
     o.text("direction", direction_name(call.direction));
     if (call.modulation)
         o.text("modulation", modulation_name(*call.modulation));
@@ -364,11 +395,45 @@ void brief_json(JsonObject &o, const Call &call) {
     o.number("anomalies", call.anomalies_seen);
 }
 
+void verdict_json(JsonObject &o, const Call &call, const CallVerdict &v) {
+    o.key("verdict");
+    JsonObject j(o.out);
+    j.text("termination", termination_name(v.termination));
+    j.text("cause", v.cause);
+    j.key("findings");
+    o.out += '[';
+    for (size_t i = 0; i < v.findings.size(); ++i) {
+        const Finding &f = v.findings[i];
+        if (i) o.out += ',';
+        JsonObject k(o.out);
+        k.text("id", finding_name(f.id));
+        k.text("severity", severity_name(f.severity));
+        k.seconds("time_s", f.at.time_us - call.start_us);
+        if (f.at.record != 0) {
+            k.number("record", f.at.record);
+            k.number("code", f.at.code);
+        } else {
+            k.raw("record", "null");
+            k.raw("code", "null");
+        }
+        if (f.frozen_eye >= 0)
+            k.number("eye", f.frozen_eye);
+        else
+            k.raw("eye", "null");
+        k.text("text", f.text);
+        k.close();
+    }
+    o.out += ']';
+    j.close();
+}
+
 }  // namespace
 
 void calls_list_csv(std::span<const Call *const> calls, std::string &out) {
     csv_row(out, {"modem", "call", "start_s", "start_wall", "end_s", "duration_s", "direction", "modulation",
-                  "rx_rate_bps", "tx_rate_bps", "retrains", "renegotiations", "cleardown", "anomalies"});
+                  "rx_rate_bps", "tx_rate_bps", "retrains", "renegotiations", "cleardown", "anomalies", "termination",
+                  "verdict"});
+    CallVerdict verdict;
     for (const Call *call : calls) {
         char modem[8], number[16], start[32], wall[40], end[32], duration[32], rx[16], tx[16], retrains[16],
             renegotiations[16], anomalies[16];
@@ -384,9 +449,11 @@ void calls_list_csv(std::span<const Call *const> calls, std::string &out) {
         snprintf(retrains, sizeof retrains, "%" PRIu32, call->retrains);
         snprintf(renegotiations, sizeof renegotiations, "%" PRIu32, call->renegotiations);
         snprintf(anomalies, sizeof anomalies, "%" PRIu32, call->anomalies_seen);
+        call_verdict(*call, verdict);
         csv_row(out, {modem, number, start, wall, end, duration, direction_name(call->direction),
                       call->modulation ? modulation_name(*call->modulation) : "", rx, tx, retrains, renegotiations,
-                      cleardown_name(call->cleardown), anomalies});
+                      cleardown_name(call->cleardown), anomalies, termination_name(verdict.termination),
+                      verdict.cause});
     }
 }
 
@@ -417,6 +484,10 @@ void calls_list_json(std::span<const Call *const> calls, std::string &out) {
         first = false;
         JsonObject o(out);
         brief_json(o, *call);
+        CallVerdict verdict;
+        call_verdict(*call, verdict);
+        o.text("termination", termination_name(verdict.termination));
+        o.text("verdict", verdict.cause);
         o.close();
     }
     out += ']';
@@ -426,13 +497,19 @@ void call_json(const Call &call, bool with_points, std::string &out) {
     JsonObject o(out);
     brief_json(o, call);
     o.number("records", call.records);
-    if (call.connected_us)
+    if (call.connected_us) {
         o.seconds("connected_after_s", *call.connected_us - call.start_us);
-    else
+        o.number("connected_code", call.connected_at.code);
+    } else {
         o.raw("connected_after_s", "null");
+        o.raw("connected_code", "null");
+    }
+    CallVerdict verdict;
+    call_verdict(call, verdict);
+    verdict_json(o, call, verdict);
     o.optional("modulation_code", call.modulation);
-    o.optional("rx_symbol_rate_hz", call.rx_symbol_rate);
-    o.optional("tx_symbol_rate_hz", call.tx_symbol_rate);
+    o.optional("rx_symbol_rate_bd", call.rx_symbol_rate);
+    o.optional("tx_symbol_rate_bd", call.tx_symbol_rate);
     rate_json(o, "rx_rate", call.rx_rate);
     rate_json(o, "tx_rate", call.tx_rate);
     o.key("offered");
@@ -451,9 +528,9 @@ void call_json(const Call &call, bool with_points, std::string &out) {
         if (i) out += ',';
         JsonObject j(out);
         j.seconds("time_s", p.time_us - call.start_us);
-        j.optional("symbol_rate_hz", p.symbol_rate);
+        j.optional("symbol_rate_bd", p.symbol_rate);
         j.number("rate_bps", p.rate);
-        j.sixteenths("snr_db", p.snr16);
+        j.level("snr_db", p.snr16);
         j.close();
     }
     out += ']';

@@ -55,15 +55,17 @@ const char *error_control_name(ErrorControlProtocol protocol) {
     }
 }
 
-std::optional<int32_t> series_median(const std::vector<SeriesPoint> &points) {
-    const size_t n = points.size();
+std::optional<double> series_median(const std::vector<SeriesPoint> &points) {
+    const size_t n = points.size() < SERIES_POINTS_MAX ? points.size() : SERIES_POINTS_MAX;
     if (n == 0) return std::nullopt;
     int32_t values[SERIES_POINTS_MAX];
-    for (size_t i = 0; i < n && i < SERIES_POINTS_MAX; ++i) values[i] = points[i].value;
-    // The lower median for an even count: a value that was measured.
-    const size_t m = n < SERIES_POINTS_MAX ? n : SERIES_POINTS_MAX;
-    std::nth_element(values, values + (m - 1) / 2, values + m);
-    return values[(m - 1) / 2];
+    for (size_t i = 0; i < n; ++i) values[i] = points[i].value;
+    // Of an even count, the mean of the two middle values.
+    const size_t upper = n / 2;
+    std::nth_element(values, values + upper, values + n);
+    if (n % 2 == 1) return values[upper];
+    const int32_t lower = *std::max_element(values, values + upper);
+    return (double(lower) + double(values[upper])) / 2;
 }
 
 void anomaly_text(const Anomaly &a, char *text, size_t size) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "calls/call_findings.h"
 #include "decoder/fax_frames.h"
 #include "formatting/formatting.h"
 
@@ -51,10 +52,10 @@ void add_series(std::vector<SummaryRow> &rows, const Call &call, const SeriesInf
     }
     // The lowest value of a level or ratio is its worst; of a delay, its best.
     char first[24], lowest[24], median[24], last[24];
-    format_sixteenths(s.first, first, sizeof first);
-    format_sixteenths(s.lowest, lowest, sizeof lowest);
-    format_sixteenths(series_median(call.series_points[info.kind]).value_or(s.last), median, sizeof median);
-    format_sixteenths(s.last, last, sizeof last);
+    format_level(s.first, first, sizeof first);
+    format_level(s.lowest, lowest, sizeof lowest);
+    format_level(series_median(call.series_points[info.kind]).value_or(s.last), median, sizeof median);
+    format_level(s.last, last, sizeof last);
     if (s.samples == 1)
         add_row(rows, info.label, "%s %s", first, info.unit);
     else
@@ -191,6 +192,14 @@ void format_sixteenths(int32_t value, char *text, size_t size) {
     snprintf(text, size, "%s%" PRId64 "%s%s", v < 0 ? "-" : "", magnitude / 16, digits ? "." : "", fraction);
 }
 
+void format_level(double sixteenths, char *text, size_t size) {
+    const double value = sixteenths / 16;
+    // Rounded to a tenth away from zero at the half, as printed by hand; never "-0.0".
+    const double tenths = value < 0 ? -static_cast<double>(static_cast<int64_t>(-value * 10 + 0.5))
+                                    : static_cast<double>(static_cast<int64_t>(value * 10 + 0.5));
+    snprintf(text, size, "%.1f", tenths == 0 ? 0.0 : tenths / 10);
+}
+
 void format_seconds(int64_t us, char *text, size_t size) {
     const char *sign = us < 0 ? "-" : "";
     const int64_t magnitude = us < 0 ? -us : us;
@@ -286,16 +295,20 @@ void call_summary(const Call &call, std::vector<SummaryRow> &rows) {
     add_row(rows, "Duration", "%s s%s", a, call.ended ? "" : " so far");
     if (call.connected_us) {
         format_seconds(*call.connected_us - call.start_us, a, sizeof a);
-        add_row(rows, "Connected after", "%s s", a);
+        add_row(rows, "Connected after", "%s s (code %u)", a, call.connected_at.code);
     } else {
-        add_row(rows, "Connected after", "not connected");
+        add_row(rows, "Connected after", "%s", UNKNOWN);
     }
+    CallVerdict verdict;
+    call_verdict(call, verdict);
+    add_row(rows, "Termination", "%s", termination_name(verdict.termination));
+    add_row(rows, "Verdict", "%s", verdict.cause);
     if (call.modulation)
         add_row(rows, "Modulation", "%s", modulation_name(*call.modulation));
     else
         add_row(rows, "Modulation", "%s", call.modulation_conflict ? "unknown (two modulations)" : UNKNOWN);
-    add_optional(rows, "Rx symbol rate", call.rx_symbol_rate, "Hz");
-    add_optional(rows, "Tx symbol rate", call.tx_symbol_rate, "Hz");
+    add_optional(rows, "Rx symbol rate", call.rx_symbol_rate, "Bd");
+    add_optional(rows, "Tx symbol rate", call.tx_symbol_rate, "Bd");
     add_rates(rows, "Rx", call.rx_rate);
     add_rates(rows, "Tx", call.tx_rate);
     add_optional(rows, "Max local Rx rate", call.max_local_rx, "bit/s");
@@ -306,7 +319,7 @@ void call_summary(const Call &call, std::vector<SummaryRow> &rows) {
         const ProjectedRate &p = call.projected[i];
         char key[SUMMARY_KEY_BYTES];
         snprintf(key, sizeof key, "Projected rate %u", static_cast<unsigned>(i + 1));
-        format_sixteenths(p.snr16, a, sizeof a);
+        format_level(p.snr16, a, sizeof a);
         if (p.symbol_rate)
             add_row(rows, key, "%ld Bd: %ld bit/s, in-band SNR %s dB", *p.symbol_rate, p.rate, a);
         else
@@ -353,6 +366,13 @@ void call_summary(const Call &call, std::vector<SummaryRow> &rows) {
     }
     if (call.events_seen > call.events.size())
         add_row(rows, "Events not listed", "%u", static_cast<unsigned>(call.events_seen - call.events.size()));
+    for (size_t i = 0; i < verdict.findings.size(); ++i) {
+        const Finding &f = verdict.findings[i];
+        char key[SUMMARY_KEY_BYTES];
+        snprintf(key, sizeof key, "Finding %u", static_cast<unsigned>(i + 1));
+        format_seconds(f.at.time_us - call.start_us, a, sizeof a);
+        add_row(rows, key, "+%s s %s %s: %s", a, severity_name(f.severity), finding_name(f.id), f.text);
+    }
     add_row(rows, "Anomalies", "%" PRIu32, call.anomalies_seen);
     for (size_t i = 0; i < call.anomalies.size(); ++i) {
         char key[SUMMARY_KEY_BYTES];
@@ -377,31 +397,116 @@ void call_summary_text(const Call &call, std::string &out) {
     }
 }
 
-void compare_summaries(const std::vector<SummaryRow> &a, const std::vector<SummaryRow> &b,
-                       std::vector<CompareRow> &rows) {
+namespace {
+
+// Lines the rows up: pair[j] is the row of a that row j of b goes with, or
+// -1; rows of b without a partner stand after the row of a that the last
+// paired row before them goes with (at the top when none does), so that
+// rows only one call has keep their place.
+void line_up(const std::vector<SummaryRow> &a, const std::vector<SummaryRow> &b, const std::vector<long> &pair,
+             std::vector<CompareRow> &rows) {
     rows.clear();
-    std::vector<bool> matched(b.size(), false);
-    for (const SummaryRow &ra : a) {
-        const char *vb = "";
-        for (size_t j = 0; j < b.size(); ++j) {
-            if (!matched[j] && strcmp(ra.key, b[j].key) == 0) {
-                matched[j] = true;
-                vb = b[j].value;
+    std::vector<long> partner(a.size(), -1);
+    for (size_t j = 0; j < b.size(); ++j)
+        if (pair[j] >= 0) partner[size_t(pair[j])] = long(j);
+    // b's rows without a partner, by the row of a they follow (slot 0: before all).
+    std::vector<std::vector<size_t>> after(a.size() + 1);
+    long anchor = -1;
+    for (size_t j = 0; j < b.size(); ++j) {
+        if (pair[j] >= 0)
+            anchor = pair[j];
+        else
+            after[size_t(anchor + 1)].push_back(j);
+    }
+    const auto only_b = [&](size_t slot) {
+        for (size_t j : after[slot]) rows.push_back({b[j].key, "", b[j].value, true});
+    };
+    only_b(0);
+    for (size_t i = 0; i < a.size(); ++i) {
+        const char *vb = partner[i] >= 0 ? b[size_t(partner[i])].value : "";
+        rows.push_back({a[i].key, a[i].value, vb, partner[i] < 0 || strcmp(a[i].value, vb) != 0});
+        only_b(i + 1);
+    }
+}
+
+// Pairs rows of the same key not yet paired (the first free one of a for each
+// row of b), leaving rows b already has a partner for.
+void pair_by_key(const std::vector<SummaryRow> &a, const std::vector<SummaryRow> &b, std::vector<long> &pair,
+                 const std::vector<bool> &skip_b, std::vector<bool> &taken_a) {
+    for (size_t j = 0; j < b.size(); ++j) {
+        if (pair[j] >= 0 || skip_b[j]) continue;
+        for (size_t i = 0; i < a.size(); ++i) {
+            if (!taken_a[i] && strcmp(a[i].key, b[j].key) == 0) {
+                taken_a[i] = true;
+                pair[j] = long(i);
                 break;
             }
         }
-        rows.push_back({ra.key, ra.value, vb, strcmp(ra.value, vb) != 0});
     }
-    for (size_t j = 0; j < b.size(); ++j)
-        if (!matched[j]) rows.push_back({b[j].key, "", b[j].value, true});
 }
 
-void calls_compare_text(const Call &a, const Call &b, std::string &out) {
+long row_of_key(const std::vector<SummaryRow> &rows, const char *key) {
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (strcmp(rows[i].key, key) == 0) return long(i);
+    return -1;
+}
+
+}  // namespace
+
+void compare_summaries(const std::vector<SummaryRow> &a, const std::vector<SummaryRow> &b,
+                       std::vector<CompareRow> &rows) {
+    std::vector<long> pair(b.size(), -1);
+    std::vector<bool> skip(b.size(), false), taken(a.size(), false);
+    pair_by_key(a, b, pair, skip, taken);
+    line_up(a, b, pair, rows);
+}
+
+void compare_calls(const Call &ca, const Call &cb, const std::vector<SummaryRow> &a,
+                   const std::vector<SummaryRow> &b, std::vector<CompareRow> &rows) {
+    std::vector<long> pair(b.size(), -1);
+    std::vector<bool> skip(b.size(), false), taken(a.size(), false);
+    // Events pair by kind and by time since each call's start: each event of
+    // the first call with the nearest free one of the same kind in the second.
+    char key[SUMMARY_KEY_BYTES];
+    std::vector<long> b_event_row(cb.events.size(), -1);
+    for (size_t j = 0; j < cb.events.size(); ++j) {
+        snprintf(key, sizeof key, "Event %u", static_cast<unsigned>(j + 1));
+        b_event_row[j] = row_of_key(b, key);
+        if (b_event_row[j] >= 0) skip[size_t(b_event_row[j])] = true;
+    }
+    std::vector<bool> b_event_taken(cb.events.size(), false);
+    for (size_t i = 0; i < ca.events.size(); ++i) {
+        snprintf(key, sizeof key, "Event %u", static_cast<unsigned>(i + 1));
+        const long row_a = row_of_key(a, key);
+        if (row_a < 0) continue;
+        taken[size_t(row_a)] = true;
+        const int64_t at = ca.events[i].time_us - ca.start_us;
+        long best = -1;
+        int64_t best_distance = 0;
+        for (size_t j = 0; j < cb.events.size(); ++j) {
+            if (b_event_taken[j] || b_event_row[j] < 0 || cb.events[j].kind != ca.events[i].kind) continue;
+            const int64_t d = cb.events[j].time_us - cb.start_us - at;
+            const int64_t distance = d < 0 ? -d : d;
+            if (best < 0 || distance < best_distance) {
+                best = long(j);
+                best_distance = distance;
+            }
+        }
+        if (best < 0) continue;
+        b_event_taken[size_t(best)] = true;
+        pair[size_t(b_event_row[size_t(best)])] = row_a;
+    }
+    pair_by_key(a, b, pair, skip, taken);
+    line_up(a, b, pair, rows);
+}
+
+void calls_compare_text(const Call &a, const Call &b, std::string &out, const char *label_a, const char *label_b) {
     std::vector<SummaryRow> ra, rb;
     call_summary(a, ra);
     call_summary(b, rb);
     std::vector<CompareRow> rows;
-    compare_summaries(ra, rb, rows);
+    compare_calls(a, b, ra, rb, rows);
+    if (label_a != nullptr && label_b != nullptr) rows.insert(rows.begin(), CompareRow{"", label_a, label_b, false});
     // The first call's column is as wide as its values, up to a cap: a
     // longer value (a parameter list) pushes only its own row's bar along.
     constexpr size_t A_WIDTH_MAX = 44;

@@ -52,19 +52,24 @@ bool is_link_report(uint32_t code) {
     }
 }
 
-// Records that begin a new call when the running one has cleared down.
+// Records that begin the next call right after a cleardown: off hook, ring,
+// dialing, a modulation, training or V.8 (64), V.8bis (79, 95, 96), caller ID
+// (72, 88).
 bool begins_call(const StatusRecord &r) {
-    return (r.code == 22 && r.param1 != 0) || r.code == 26 || r.code == 66;
+    switch (r.code) {
+    case 2: case 22: return r.param1 != 0;
+    case 26: case 64: case 66: case 72: case 79: case 88: case 95: case 96: return true;
+    default: return false;
+    }
 }
 
-// Link records that contradict a call that has cleared down.
-bool contradicts_cleardown(uint32_t code) {
-    switch (code) {
-    case 2: case 3: case 4: case 11: case 12: case 13: case 14: case 36:
-    case 38: case 39: case 40: case 41: case 42: case 43: case 64: case 129:
-        return true;
-    default:
-        return false;
+// Records that wind a cleared call down as expected: a second cleardown code
+// and carrier lost change nothing; on hook and idle modulation end the wind-down.
+bool winds_down(const StatusRecord &r) {
+    switch (r.code) {
+    case 34: case 35: case 37: case 44: return true;
+    case 2: case 22: return r.param1 == 0;
+    default: return false;
     }
 }
 
@@ -78,12 +83,24 @@ void append(std::vector<T> &list, const T &value, size_t first_room) {
     list.push_back(value);
 }
 
-void series_add(Series &s, std::vector<SeriesPoint> &points, int64_t time_us, int32_t value) {
+// The mark of the record being applied to a call.
+RecordMark mark_of(const Call &call, const StatusRecord &r, int64_t time_us) {
+    return RecordMark{time_us, call_current_record(call), static_cast<uint16_t>(r.code)};
+}
+
+void series_add(Series &s, std::vector<SeriesPoint> &points, int64_t time_us, int32_t value, const RecordMark &at) {
     if (s.samples == 0) {
         s.first = s.lowest = s.highest = value;
+        s.lowest_at = s.highest_at = at;
     } else {
-        if (value < s.lowest) s.lowest = value;
-        if (value > s.highest) s.highest = value;
+        if (value < s.lowest) {
+            s.lowest = value;
+            s.lowest_at = at;
+        }
+        if (value > s.highest) {
+            s.highest = value;
+            s.highest_at = at;
+        }
     }
     s.last = value;
     ++s.samples;
@@ -97,14 +114,18 @@ void series_add(Series &s, std::vector<SeriesPoint> &points, int64_t time_us, in
         points.resize(kept);
         s.stride *= 2;
     }
-    append(points, SeriesPoint{time_us, value}, 64);
+    append(points, SeriesPoint{time_us, value, at.record}, 64);
 }
 
-void rate_add(RateStats &stats, long bps) {
+void rate_add(RateStats &stats, long bps, const RecordMark &at) {
     if (!stats.initial) {
         stats.initial = stats.lowest = stats.highest = bps;
+        stats.final_at = at;
     } else {
-        if (bps != *stats.final) ++stats.changes;
+        if (bps != *stats.final) {
+            ++stats.changes;
+            stats.final_at = at;
+        }
         if (bps < *stats.lowest) stats.lowest = bps;
         if (bps > *stats.highest) stats.highest = bps;
     }
@@ -166,7 +187,7 @@ void reset_call(Call &call) {
     call.anomalies.clear();
 }
 
-void start_call(CallTracker &t, int64_t time_us, int64_t wall_us) {
+void start_call(CallTracker &t, int64_t time_us, int64_t wall_us, uint32_t first_record) {
     if (t.spare) {
         reset_call(*t.spare);
         t.call = std::move(t.spare);
@@ -178,11 +199,19 @@ void start_call(CallTracker &t, int64_t time_us, int64_t wall_us) {
     call.number = ++t.calls_started;
     call.start_us = call.end_us = time_us;
     call.start_wall_us = call.end_wall_us = wall_us;
+    call.first_record = first_record;
 }
 
-void end_call(CallTracker &t, CleardownCause cause_without_cleardown, uint16_t code, std::unique_ptr<Call> *ended) {
+// Ends the running call at time_us; code and record: what ended it (0 for
+// the modem going idle).
+void end_call(CallTracker &t, CleardownCause cause_without_cleardown, uint16_t code, uint32_t record,
+              int64_t time_us, int64_t wall_us, std::unique_ptr<Call> *ended) {
     Call &call = *t.call;
     call.ended = true;
+    call.end_us = time_us;
+    call.end_wall_us = wall_us;
+    call.end_at = RecordMark{time_us, record, code};
+    if (call.records > 0) t.records_fed = call.first_record + call.records - 1;
     if (!call.cleared) {
         if (call.carrier_losses > 0 && !call.carrier) {
             call.cleardown = CLEARDOWN_CARRIER_LOST;
@@ -206,18 +235,21 @@ void add_event(CallTracker &t, CallEventKind kind, EventOrigin origin, const Sta
         frozen.time_us = time_us;
         if (eye_ring_freeze(t.eye, call.start_us, frozen) > 0) {
             if (call.eyes.size() < FROZEN_EYES_MAX) {
-                call.eyes.push_back(frozen);
+                call.eyes.push_back(std::move(frozen));
             } else {
                 // Full: the latest event takes the last slot from the event before it.
                 for (CallEvent &e : call.events)
                     if (e.frozen_eye == static_cast<int16_t>(FROZEN_EYES_MAX - 1)) e.frozen_eye = -1;
-                call.eyes.back() = frozen;
+                call.eyes.back() = std::move(frozen);
             }
             eye_index = static_cast<int16_t>(call.eyes.size() - 1);
         }
     }
     if (call.events.size() < CALL_EVENTS_MAX)
-        append(call.events, CallEvent{time_us, wall_us, kind, origin, static_cast<uint16_t>(r.code), eye_index}, 16);
+        append(call.events,
+               CallEvent{time_us, wall_us, kind, origin, static_cast<uint16_t>(r.code), eye_index,
+                         call_current_record(call)},
+               16);
 }
 
 void on_modulation(Call &call, uint32_t modulation, int64_t time_us) {
@@ -245,13 +277,15 @@ void on_rate(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, 
     if (!call.modulation && !call.modulation_conflict)
         call_add_anomaly(call, ANOMALY_RATE_BEFORE_MODULATION, time_us, r.code, 0);
     const bool rx = r.code == 11;
-    rate_add(rx ? call.rx_rate : call.tx_rate, bps);
+    const RecordMark at = mark_of(call, r, time_us);
+    rate_add(rx ? call.rx_rate : call.tx_rate, bps, at);
     const SeriesKind kind = rx ? SERIES_RX_RATE : SERIES_TX_RATE;
-    series_add(call.series[kind], call.series_points[kind], time_us, static_cast<int32_t>(bps));
+    series_add(call.series[kind], call.series_points[kind], time_us, static_cast<int32_t>(bps), at);
 }
 
 void on_training(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
     const int32_t value = static_cast<int32_t>(r.param2);
+    call.trained = true;
     switch (r.param1) {
     case 38: call.max_local_rx = long(value) * 2400; break;
     case 39: call.max_local_tx = long(value) * 2400; break;
@@ -289,12 +323,22 @@ void on_measurement(CallTracker &, Call &call, const StatusRecord &r, int64_t ti
     // Negating the most negative value would overflow; a level that large is
     // no measurement to chart.
     if (info.negated && value == INT32_MIN) return;
-    series_add(call.series[kind], call.series_points[kind], time_us, info.negated ? -value : value);
+    series_add(call.series[kind], call.series_points[kind], time_us, info.negated ? -value : value,
+               mark_of(call, r, time_us));
 }
 
-void establish(Call &call, uint8_t bit, int64_t time_us) {
+// The first record that shows a connection.
+void connected(Call &call, const StatusRecord &r, int64_t time_us) {
+    if (call.connected_us) return;
+    call.connected_us = time_us;
+    call.connected_at = mark_of(call, r, time_us);
+}
+
+void establish(Call &call, const StatusRecord &r, uint8_t bit, int64_t time_us) {
     ErrorControl &ec = call.ec;
+    connected(call, r, time_us);
     if (ec.established & bit) return;
+    if (ec.established == 0) ec.established_at = mark_of(call, r, time_us);
     ec.established |= bit;
     if (ec.protocol == EC_CONFLICT) return;
     if (ec.protocol != EC_UNKNOWN) {
@@ -305,7 +349,9 @@ void establish(Call &call, uint8_t bit, int64_t time_us) {
     ec.protocol = bit == 1 ? EC_LAPM : bit == 2 ? EC_MNP : EC_V80;
 }
 
-void frame_statistics(ErrorControl &ec, bool tx, const StatusRecord &r) {
+void frame_statistics(Call &call, bool tx, const StatusRecord &r, int64_t time_us) {
+    ErrorControl &ec = call.ec;
+    ec.frames_at = mark_of(call, r, time_us);
     if (tx) {
         ec.tx_frames = r.param2;
         ec.tx_retransmitted = r.param3;
@@ -315,8 +361,10 @@ void frame_statistics(ErrorControl &ec, bool tx, const StatusRecord &r) {
     }
 }
 
-void disconnected(ErrorControl &ec, const StatusRecord &r, uint32_t reasons) {
+void disconnected(Call &call, const StatusRecord &r, uint32_t reasons, int64_t time_us) {
+    ErrorControl &ec = call.ec;
     if (r.param2 >= reasons) return;  // a reason without a name: the decoder shows no line either
+    ec.disconnect_at = mark_of(call, r, time_us);
     ec.disconnect_reason = static_cast<int32_t>(r.param2);
     ec.disconnect_code = static_cast<uint16_t>(r.code);
 }
@@ -326,11 +374,11 @@ void disconnected(ErrorControl &ec, const StatusRecord &r, uint32_t reasons) {
 void on_lapm(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
     ErrorControl &ec = call.ec;
     switch (r.param1) {
-    case 0: disconnected(ec, r, 7); break;
-    case 1: establish(call, 1, time_us); break;
+    case 0: disconnected(call, r, 7, time_us); break;
+    case 1: establish(call, r, 1, time_us); break;
     case 8: ++ec.errors; break;
-    case 12: frame_statistics(ec, true, r); break;
-    case 13: frame_statistics(ec, false, r); break;
+    case 12: frame_statistics(call, true, r, time_us); break;
+    case 13: frame_statistics(call, false, r, time_us); break;
     default: break;
     }
 }
@@ -356,12 +404,12 @@ void on_v42bis(CallTracker &, Call &call, const StatusRecord &r, int64_t, int64_
 void on_mnp(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
     ErrorControl &ec = call.ec;
     switch (r.param1) {
-    case 0: disconnected(ec, r, 7); break;
-    case 1: establish(call, 2, time_us); break;
+    case 0: disconnected(call, r, 7, time_us); break;
+    case 1: establish(call, r, 2, time_us); break;
     case 3: ++ec.errors; break;
     case 4: ++ec.timeouts; break;
-    case 10: frame_statistics(ec, true, r); break;
-    case 11: frame_statistics(ec, false, r); break;
+    case 10: frame_statistics(call, true, r, time_us); break;
+    case 11: frame_statistics(call, false, r, time_us); break;
     default: break;
     }
 }
@@ -373,11 +421,11 @@ void on_mnp_parameter(CallTracker &, Call &call, const StatusRecord &r, int64_t,
 void on_v80(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
     ErrorControl &ec = call.ec;
     switch (r.param1) {
-    case 0: disconnected(ec, r, 2); break;
-    case 1: establish(call, 4, time_us); break;
+    case 0: disconnected(call, r, 2, time_us); break;
+    case 1: establish(call, r, 4, time_us); break;
     case 2: ++ec.errors; break;
-    case 14: frame_statistics(ec, true, r); break;
-    case 15: frame_statistics(ec, false, r); break;
+    case 14: frame_statistics(call, true, r, time_us); break;
+    case 15: frame_statistics(call, false, r, time_us); break;
     default: break;
     }
 }
@@ -395,6 +443,7 @@ void on_error_statistics(CallTracker &, Call &call, const StatusRecord &r, int64
     s.sync_errors = r.param7;
     s.audio_block_errors = r.param8;
     s.time_us = time_us;
+    s.record = call_current_record(call);
 }
 
 // ---- Fax ---------------------------------------------------------------------------
@@ -426,6 +475,7 @@ void fax_frame(FaxInfo &fax, bool sent, uint8_t fcf) {
     case FCF_RTN: ++fax.rejected; break;
     case FCF_RTP: ++fax.retrain_positive; break;
     case FCF_FTT: ++fax.failed_training; break;
+    case FAX_TCF: if (sent) ++fax.tcf_sent; break;
     case FCF_CRP: ++fax.repeats; break;
     case FCF_DCN: (sent ? fax.dcn_sent : fax.dcn_received) = true; break;
     default: break;
@@ -449,9 +499,11 @@ constexpr auto FAX_RECEIVED_BY_EVENT = [] {
     return table;
 }();
 
-void on_fax(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
+void fax_event(Call &call, const StatusRecord &r, int64_t time_us) {
     FaxInfo &fax = call.fax;
     fax.seen = true;
+    fax.last_at = mark_of(call, r, time_us);
+
     const uint32_t event = r.param3;
     if (r.param2 == 0) {  // the FAX layer
         if (event < FAX_RECEIVED_BY_EVENT.size() && FAX_RECEIVED_BY_EVENT[event] != 0) {
@@ -495,6 +547,21 @@ void on_fax(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, i
         default: break;
         }
     }
+}
+
+void on_fax(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
+    FaxInfo &fax = call.fax;
+    const uint32_t failures = fax.failed_training + fax.rejected;
+    const uint16_t cfr = fax.frames_seen;
+    fax_event(call, r, time_us);
+    // A training the receiver confirmed (CFR either way, or the line monitor's
+    // training success) shows a connection as carrier or data mode do.
+    bool confirmed = fax.training_ok > 0;
+    for (uint16_t i = cfr; i < fax.frame_count && !confirmed; ++i) confirmed = fax.frames[i].fcf == FCF_CFR;
+    if (confirmed) connected(call, r, time_us);
+    // The first failed training (FTT, RTN, or the V.34 training's failure) is where the fax went wrong.
+    if (fax.training_failed_at.record == 0 && fax.failed_training + fax.rejected > failures)
+        fax.training_failed_at = fax.last_at;
 }
 
 // ---- Caller ID ---------------------------------------------------------------------
@@ -554,6 +621,7 @@ void on_cleardown(CallTracker &t, Call &call, const StatusRecord &r, int64_t tim
 void on_carrier_lost(CallTracker &t, Call &call, const StatusRecord &r, int64_t time_us, int64_t wall_us) {
     call.carrier = false;
     ++call.carrier_losses;
+    call.last_carrier_lost = mark_of(call, r, time_us);
     add_event(t, EVENT_CARRIER_LOST, ORIGIN_UNKNOWN, r, time_us, wall_us, true);
 }
 
@@ -583,7 +651,9 @@ void on_fallforward(CallTracker &t, Call &call, const StatusRecord &r, int64_t t
 
 // Host and line states: modulation, symbol rates, hook, rings, dialing.
 void on_modulation_record(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
-    if (r.param1 != 0) on_modulation(call, r.param1, time_us);  // idle ends the call (see the feed)
+    if (r.param1 == 0) return;  // idle ends the call (see the feed)
+    call.trained = true;
+    on_modulation(call, r.param1, time_us);
 }
 
 void on_symbol_rate(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
@@ -610,12 +680,15 @@ void on_dialing(CallTracker &, Call &call, const StatusRecord &, int64_t time_us
     add_direction(call, DIRECTION_ORIGINATE, time_us);
 }
 
-void on_data_mode(CallTracker &, Call &call, const StatusRecord &, int64_t time_us, int64_t) {
+void on_data_mode(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
     call.data_mode = true;
-    if (!call.connected_us) call.connected_us = time_us;
+    connected(call, r, time_us);
 }
 
-void on_carrier(CallTracker &, Call &call, const StatusRecord &, int64_t, int64_t) { call.carrier = true; }
+void on_carrier(CallTracker &, Call &call, const StatusRecord &r, int64_t time_us, int64_t) {
+    call.carrier = true;
+    connected(call, r, time_us);
+}
 
 void on_caller_circuit(CallTracker &, Call &call, const StatusRecord &, int64_t, int64_t) {
     call.caller.seen = true;
@@ -690,6 +763,8 @@ void call_tracker_init(CallTracker &tracker, int modem, DriverMemoryAccess memor
     tracker.call.reset();
     tracker.calls_started = 0;
     tracker.records_outside_calls = 0;
+    tracker.records_fed = 0;
+    tracker.winding_down = false;
     tracker.eye = EyeRing{};
     tracker.memory = memory;
 }
@@ -704,51 +779,60 @@ unsigned call_tracker_feed_other(CallTracker &t, const StatusRecord &r, int64_t 
                                  std::unique_ptr<Call> *ended) {
     if (is_capture_control(r.code)) return FEED_NONE;
     unsigned result = FEED_NONE;
-    if (t.call && t.call->cleared && begins_call(r)) {
-        end_call(t, CLEARDOWN_UNKNOWN, 0, ended);  // cause already set by the cleardown
-        result |= FEED_ENDED;
-    }
     if (!t.call) {
-        if (is_cleardown_type(r) || (is_link_report(r.code) && t.calls_started > 0)) {
+        const uint32_t number = ++t.records_fed;
+        if (t.winding_down) {
+            if (winds_down(r)) {
+                // On hook or idle modulation: the wind-down is over.
+                if (r.code == 2 || r.code == 22) t.winding_down = false;
+                ++t.records_outside_calls;
+                return FEED_NONE;
+            }
+            if (!begins_call(r)) {
+                ++t.records_outside_calls;
+                return starts_no_call(r) ? FEED_NONE : FEED_AFTER_CLEARDOWN;
+            }
+            t.winding_down = false;
+        } else if (is_cleardown_type(r) || (is_link_report(r.code) && t.calls_started > 0)) {
             ++t.records_outside_calls;
-            return result | FEED_STRAY;
-        }
-        if (starts_no_call(r)) {
+            return FEED_STRAY;
+        } else if (starts_no_call(r)) {
             ++t.records_outside_calls;
-            return result;
+            return FEED_NONE;
         }
-        start_call(t, time_us, wall_us);
+        start_call(t, time_us, wall_us, number);
         result |= FEED_STARTED;
     }
     Call &call = *t.call;
     ++call.records;
     call.end_us = time_us;
     call.end_wall_us = wall_us;
-    if (call.cleared && contradicts_cleardown(r.code) && !(r.code == 2 && r.param1 == 0)) {
-        call_add_anomaly(call, ANOMALY_RECORD_AFTER_CLEARDOWN, time_us, r.code, r.param1);
-        return result;
-    }
     call_tracker_apply(t, r, time_us, wall_us);
-    if (r.code == 22 && r.param1 == 0) {
-        end_call(t, CLEARDOWN_ON_HOOK, 22, ended);
+    if (call.cleared) {
+        end_call(t, CLEARDOWN_UNKNOWN, static_cast<uint16_t>(r.code), call_current_record(call), time_us, wall_us, ended);
+        t.winding_down = true;
+        result |= FEED_ENDED;
+    } else if (r.code == 22 && r.param1 == 0) {
+        end_call(t, CLEARDOWN_ON_HOOK, 22, call_current_record(call), time_us, wall_us, ended);
         result |= FEED_ENDED;
     } else if (r.code == 2 && r.param1 == 0) {
-        end_call(t, CLEARDOWN_IDLE, 2, ended);
+        end_call(t, CLEARDOWN_IDLE, 2, call_current_record(call), time_us, wall_us, ended);
         result |= FEED_ENDED;
     }
     return result;
 }
 
 bool call_tracker_idle(CallTracker &t, int64_t time_us, int64_t wall_us, std::unique_ptr<Call> *ended) {
+    t.winding_down = false;
     if (!t.call) return false;
-    t.call->end_us = time_us;
-    t.call->end_wall_us = wall_us;
-    end_call(t, CLEARDOWN_IDLE, 0, ended);
+    end_call(t, CLEARDOWN_IDLE, 0, 0, time_us, wall_us, ended);
     return true;
 }
 
 bool call_tracker_finish(CallTracker &t, std::unique_ptr<Call> *out) {
+    t.winding_down = false;
     if (!t.call) return false;
+    if (t.call->records > 0) t.records_fed = t.call->first_record + t.call->records - 1;
     *out = std::move(t.call);
     (*out)->ended = false;
     return true;

@@ -4,14 +4,15 @@
 // A call starts at the first record of a session on an idle modem (off hook,
 // ring, dialing, V.8 or training, or any link record when watching starts in
 // the middle of a call); host-interface records (AT responses, driver texts,
-// V.24 circuits, resets, capture control) start none, and cleardown records
-// or link reports (error control, statistics, retrains) that come after a
-// call has ended are noted on that call as anomalies. After a cleardown code
-// (34, 35, 44) the call winds down: statistics and disconnect reports still
-// belong to it, link records (rates, training, data mode, retrains) are noted
-// as anomalies and change nothing. The call ends on hook, when the
-// modulation becomes idle, when the modem is no longer active, or when the
-// next call starts (off hook, ring or dialing after the cleardown).
+// V.24 circuits, resets, capture control) start none. A call ends at its
+// cleardown (codes 34, 35, 44: the time of the cleardown record), on hook,
+// when the modulation becomes idle, or when the modem is no longer active.
+// After a cleardown the ended call never changes: the records that wind it
+// down (a second cleardown code, carrier lost, on hook, idle modulation) are
+// expected, any other record that would have changed it is noted on it as an
+// anomaly, and off hook, ring, dialing, V.8 or training start the next call.
+// Cleardown records or link reports that come later still, on an idle modem,
+// are noted on the last call as well.
 //
 // The tracker is pure: it reads driver memory (the caller-ID texts) only
 // through the reader the caller supplies, and keeps no global state.
@@ -42,6 +43,8 @@ struct CallTracker {
     std::unique_ptr<Call> spare;  // a retired call whose storage the next call reuses
     uint32_t calls_started = 0;
     uint64_t records_outside_calls = 0;  // records on an idle modem that started no call
+    uint32_t records_fed = 0;  // the number of the latest record outside the running call (see RecordMark)
+    bool winding_down = false;  // the last call cleared down; the modem is not yet on hook or idle
     EyeRing eye;
     DriverMemoryAccess memory{nullptr, nullptr};
 };
@@ -54,6 +57,7 @@ enum CallFeedResult : unsigned {
     FEED_ENDED = 1,    // the record ended the running call: it was handed to *ended
     FEED_STARTED = 2,  // the record started a call (it may also have ended one)
     FEED_STRAY = 4,    // a cleardown or link report on an idle modem after a call: a note for that call
+    FEED_AFTER_CLEARDOWN = 8,  // a record that would have changed the call that has just cleared down: a note for it
 };
 
 // Feeds one record of this modem, taken at time_us (since the session start)

@@ -56,10 +56,10 @@ void call_watch_record_other(CallWatch &watch, CallTracker &tracker, const Statu
     const unsigned result = call_tracker_feed_other(tracker, record, time_us, wall_us, &ended);
     watch.open[tracker.modem] = call_tracker_open_call(tracker);
     if (result & FEED_ENDED) hand_out(watch, tracker, std::move(ended));
-    if (result & FEED_STRAY) {
+    if (result & (FEED_STRAY | FEED_AFTER_CLEARDOWN)) {
         Call *last = last_call_of(watch.log, static_cast<int>(record.modem));
-        if (last != nullptr)
-            call_add_anomaly(*last, ANOMALY_RECORD_WHILE_IDLE, time_us, record.code, record.param1);
+        const AnomalyKind kind = result & FEED_STRAY ? ANOMALY_RECORD_WHILE_IDLE : ANOMALY_RECORD_AFTER_CLEARDOWN;
+        if (last != nullptr) call_add_anomaly(*last, kind, time_us, record.code, record.param1);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "calls/trace_calls.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 
 #include "calls/call_watch.h"
@@ -22,9 +23,15 @@ std::unique_ptr<CallWatch> trace_call_watch(const std::vector<TraceDirective> &t
     call_watch_init(*watch, DriverMemoryAccess{read_memory, &memory}, capacity, {nullptr, nullptr});
     int64_t time_us = 0;
     const auto wall = [&] { return start_wall_us < 0 ? int64_t(-1) : start_wall_us + time_us; };
+    // A session's own header gives the wall clock where the caller gave none.
+    const bool header_clock = start_wall_us < 0;
     std::vector<EyeXY> points;
     for (const TraceDirective &directive : trace) {
         switch (directive.op) {
+        case TRACE_SESSION:
+            if (header_clock && directive.time_ms >= 0 && directive.time_ms <= INT64_MAX / 1000 - time_us / 1000)
+                start_wall_us = directive.time_ms * 1000 - time_us;
+            break;
         case TRACE_MEM:
         case TRACE_STR:
             sparse_write(memory, directive.address, directive.bytes.data(), directive.bytes.size());
@@ -58,7 +65,15 @@ std::unique_ptr<CallWatch> trace_call_watch(const std::vector<TraceDirective> &t
 
 void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &calls, int64_t start_wall_us) {
     std::unique_ptr<CallWatch> watch = trace_call_watch(trace, TRACE_CALLS_MAX, start_wall_us);
-    for (size_t i = 0; i < call_log_size(watch->log); ++i) calls.push_back(call_log_at(watch->log, i));
+    // The calls move out of the finished watch: no second copy of each.
+    CallLog &log = watch->log;
+    calls.reserve(calls.size() + log.count);
+    for (size_t i = 0; i < log.count; ++i) {
+        std::unique_ptr<Call> &call = log.calls[(log.first + i) % log.capacity];
+        calls.push_back(std::move(*call));
+        call.reset();
+    }
+    log.count = 0;
     std::stable_sort(calls.begin(), calls.end(), [](const Call &a, const Call &b) {
         if (a.start_us != b.start_us) return a.start_us < b.start_us;
         return a.modem < b.modem;

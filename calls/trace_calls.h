@@ -16,8 +16,9 @@ constexpr size_t TRACE_CALLS_MAX = 1000000;
 // waits, each eye directive one tick of its modem (its newest 512 points),
 // each active directive a count of active modems; the records read the
 // driver memory that the trace's mem and str directives wrote up to them.
-// The wall clock is start_wall_us plus that time, or unknown when
-// start_wall_us is negative (a trace without a session's start). A call
+// The wall clock is start_wall_us plus that time; when start_wall_us is
+// negative, the time of the trace's session header plus that time, or
+// unknown for a trace without one. A call
 // still running at the end is kept as not ended. The calls come out in
 // order of start, modem 1 first at the same moment.
 void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &calls, int64_t start_wall_us = -1);

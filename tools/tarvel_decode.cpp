@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "calls/call_export.h"
+#include "calls/call_findings.h"
 #include "calls/call_summary.h"
 #include "decoder/status.h"
 #include "formatting/escape.h"
@@ -58,7 +59,7 @@ const char USAGE[] =
     "             \\n, \\r and \\xHH; a record without a line prints an empty line\n"
     "  --calls    the calls of each FILE: a numbered list, then each call's\n"
     "             summary (start, rates, line measurements, retrains, error\n"
-    "             control, cleardown, events, anomalies)\n"
+    "             control, cleardown, verdict, events, findings, anomalies)\n"
     "  --json     with --calls: one JSON array of the calls per FILE, with the\n"
     "             series points and the frozen eyes\n"
     "  --compare A B FILE [FILE2]\n"
@@ -162,19 +163,22 @@ FileResult read_calls(const char *path, std::vector<Call> &calls) {
 }
 
 void print_call_list(const std::vector<Call> &calls, FILE *out) {
-    fprintf(out, "%3s  %5s  %10s  %10s  %-9s  %-22s  %8s  %8s  %8s  %-12s  %s\n", "#", "modem", "start s",
-            "duration s", "direction", "modulation", "rx bit/s", "tx bit/s", "retrains", "cleardown", "anomalies");
+    fprintf(out, "%3s  %5s  %10s  %10s  %-9s  %-22s  %8s  %8s  %8s  %-12s  %9s  %s\n", "#", "modem", "start s",
+            "duration s", "direction", "modulation", "rx bit/s", "tx bit/s", "retrains", "cleardown", "anomalies",
+            "termination");
+    CallVerdict verdict;
     for (size_t i = 0; i < calls.size(); ++i) {
         const Call &c = calls[i];
+        call_verdict(c, verdict);
         char start[32], duration[32], rx[16] = "-", tx[16] = "-";
         format_seconds(c.start_us, start, sizeof start);
         format_seconds(c.end_us - c.start_us, duration, sizeof duration);
         if (c.rx_rate.final) snprintf(rx, sizeof rx, "%ld", *c.rx_rate.final);
         if (c.tx_rate.final) snprintf(tx, sizeof tx, "%ld", *c.tx_rate.final);
-        fprintf(out, "%3lu  %5d  %10s  %10s  %-9s  %-22s  %8s  %8s  %8u  %-12s  %u\n", static_cast<unsigned long>(i + 1),
-                c.modem, start, duration,
-                direction_name(c.direction), c.modulation ? modulation_name(*c.modulation) : "unknown", rx, tx,
-                c.retrains, cleardown_name(c.cleardown), c.anomalies_seen);
+        fprintf(out, "%3lu  %5d  %10s  %10s  %-9s  %-22s  %8s  %8s  %8u  %-12s  %9u  %s\n",
+                static_cast<unsigned long>(i + 1), c.modem, start, duration, direction_name(c.direction),
+                c.modulation ? modulation_name(*c.modulation) : "unknown", rx, tx, c.retrains,
+                cleardown_name(c.cleardown), c.anomalies_seen, termination_name(verdict.termination));
     }
 }
 
@@ -294,8 +298,14 @@ int main(int argc, char **argv) {
                     static_cast<unsigned long>(a_missing ? compare_a : compare_b));
             return 2;
         }
+        // The columns carry the numbers the user gave (and the files, when two).
+        std::string label_a = "call " + std::to_string(compare_a), label_b = "call " + std::to_string(compare_b);
+        if (files.size() == 2) {
+            label_a = std::string(files[0]) + " " + label_a;
+            label_b = std::string(files[1]) + " " + label_b;
+        }
         std::string text;
-        calls_compare_text(first[compare_a - 1], other[compare_b - 1], text);
+        calls_compare_text(first[compare_a - 1], other[compare_b - 1], text, label_a.c_str(), label_b.c_str());
         fwrite(text.data(), 1, text.size(), stdout);
         return finish_output(stdout) ? 0 : 1;
     }

@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+#include <cstring>
+
+#include "calls/call_summary.h"
 #include "calls/call_tracker.h"
+#include "calls/trace_calls.h"
 #include "calls_support.h"
 
 namespace {
@@ -50,11 +54,11 @@ const ModelCase CASES[] = {
       rec(50, 1, 44), rec(60, 1, 22, 0)},
      {{1, true, DIRECTION_UNKNOWN, UNKNOWN, UNKNOWN, UNKNOWN, 0, 0, 0, 0, CLEARDOWN_LOCAL,
        {ANOMALY_MODULATION_CONFLICT}}}},
-    {"link records after the cleardown change nothing",
+    {"records after the cleardown change nothing: each is noted",
      {rec(0, 1, 22, 1), rec(0, 1, 2, 0x100), rec(10, 1, 11, 0x20000), rec(20, 1, 34), rec(30, 1, 11, 0x400),
       rec(30, 1, 38), rec(30, 1, 69, 12, 100, 2), rec(40, 1, 22, 0)},
      {{1, true, DIRECTION_UNKNOWN, 0x100, 31200, UNKNOWN, 0, 0, 0, 0, CLEARDOWN_LOCAL,
-       {ANOMALY_RECORD_AFTER_CLEARDOWN, ANOMALY_RECORD_AFTER_CLEARDOWN}}}},
+       {ANOMALY_RECORD_AFTER_CLEARDOWN, ANOMALY_RECORD_AFTER_CLEARDOWN, ANOMALY_RECORD_AFTER_CLEARDOWN}}}},
     {"a cleardown record after the call ended is noted on that call and starts none",
      {rec(0, 1, 22, 1), rec(10, 1, 34), rec(20, 1, 22, 0), rec(30, 1, 37), rec(40, 1, 35)},
      {{1, true, DIRECTION_UNKNOWN, UNKNOWN, UNKNOWN, UNKNOWN, 0, 0, 0, 0, CLEARDOWN_LOCAL,
@@ -151,6 +155,97 @@ TEST(CallModel, SessionsMakeTheirCalls) {
             EXPECT_EQ(kinds, want.anomalies);
         }
     }
+}
+
+// When calls start and end, when they connected and which records they
+// hold: sessions worked out by hand (records are numbered per modem).
+struct Moments {
+    int64_t start_ms, end_ms;
+    int64_t connected_ms;  // -1: unknown
+    uint16_t connected_code;
+    uint32_t first_record;
+    uint64_t snr_samples;
+    size_t anomalies;
+};
+
+struct MomentCase {
+    const char *name;
+    std::vector<Step> steps;
+    std::vector<Moments> calls;
+};
+
+const MomentCase MOMENT_CASES[] = {
+    {"a call ends at its cleardown, not at the on hook after it",
+     {rec(0, 1, 22, 1), rec(0, 1, 2, 0x100), rec(100, 1, 36), rec(1000, 1, 34), rec(1500, 1, 37),
+      rec(3000, 1, 22, 0)},
+     {{0, 1000, 100, 36, 1, 0, 0}}},
+    {"a call ends at its cleardown, not when the modem goes idle later",
+     {active(0, 1), rec(0, 1, 22, 1), rec(100, 1, 13), rec(1000, 1, 35), active(5000, 0)},
+     {{0, 1000, 100, 13, 1, 0, 0}}},
+    {"without cleardown a call ends when the modem goes idle",
+     {active(0, 1), rec(0, 1, 22, 1), rec(100, 1, 129), active(4000, 0)},
+     {{0, 4000, 100, 129, 1, 0, 0}}},
+    {"a measurement after the cleardown is noted, not added to the series",
+     {rec(0, 1, 22, 1), rec(100, 1, 65, 6, 480), rec(200, 1, 35), rec(300, 1, 65, 6, 160), rec(400, 1, 22, 0)},
+     {{0, 200, -1, 0, 1, 1, 1}}},
+    {"V.8 after a cleardown starts the next call, numbered on",
+     {rec(0, 1, 22, 1), rec(100, 1, 35), rec(200, 1, 64, 22), rec(300, 1, 36), rec(500, 1, 34)},
+     {{0, 100, -1, 0, 1, 0, 0}, {200, 500, 300, 36, 3, 0, 0}}},
+    {"training after a cleardown starts the next call",
+     {rec(0, 1, 26, 20), rec(100, 1, 44), rec(100, 1, 37), rec(200, 1, 64, 38, 14), rec(900, 1, 34)},
+     {{0, 100, -1, 0, 1, 0, 0}, {200, 900, -1, 0, 4, 0, 0}}},
+    {"error control established shows the connection",
+     {rec(0, 1, 22, 1), rec(0, 1, 2, 0x100), rec(700, 1, 69, 1), rec(900, 1, 34)},
+     {{0, 900, 700, 69, 1, 0, 0}}},
+    {"rates and frames without carrier, data mode or error control: connection unknown",
+     {rec(0, 1, 22, 1), rec(0, 1, 2, 0x100), rec(10, 1, 11, 0x20000), rec(20, 1, 69, 12, 5000, 0),
+      rec(900, 1, 34)},
+     {{0, 900, -1, 0, 1, 0, 0}}},
+};
+
+TEST(CallModel, CallsEndAtTheirCleardownAndConnectAtTheirFirstSign) {
+    for (const MomentCase &c : MOMENT_CASES) {
+        SCOPED_TRACE(c.name);
+        WatchedSession session;
+        session.play(c.steps);
+        const std::vector<const Call *> calls = session.finish();
+        ASSERT_EQ(calls.size(), c.calls.size());
+        for (size_t i = 0; i < calls.size(); ++i) {
+            SCOPED_TRACE("call " + std::to_string(i + 1));
+            const Call &got = *calls[i];
+            const Moments &want = c.calls[i];
+            EXPECT_TRUE(got.ended);
+            EXPECT_EQ(got.start_us, want.start_ms * 1000);
+            EXPECT_EQ(got.end_us, want.end_ms * 1000);
+            EXPECT_EQ(got.end_wall_us - got.start_wall_us, got.end_us - got.start_us);
+            EXPECT_EQ(got.connected_us.value_or(-1000), want.connected_ms * 1000);
+            EXPECT_EQ(got.connected_at.code, want.connected_code);
+            EXPECT_EQ(got.first_record, want.first_record);
+            EXPECT_EQ(got.series[SERIES_SNR].samples, want.snr_samples);
+            EXPECT_EQ(got.anomalies.size(), want.anomalies);
+        }
+    }
+}
+
+// A session's calls carry the wall clock of its header plus the waits.
+TEST(CallModel, SessionHeaderGivesTheWallClock) {
+    const char *lines[] = {"session 2026-12-08T17:46:16.123Z \"LineWatch\"", "rec 1 22 1", "wait 1500",
+                           "rec 1 34", "wait 500", "rec 1 22 0"};
+    std::vector<TraceDirective> trace;
+    for (const char *line : lines) {
+        TraceDirective d{};
+        char error[128];
+        ASSERT_EQ(parse_trace_line(line, strlen(line), &d, error, sizeof error), 1) << line << ": " << error;
+        trace.push_back(d);
+    }
+    std::vector<Call> calls;
+    trace_calls(trace, calls);
+    ASSERT_EQ(calls.size(), 1u);
+    char start[40], end[40];
+    format_wall(calls[0].start_wall_us, start, sizeof start);
+    format_wall(calls[0].end_wall_us, end, sizeof end);
+    EXPECT_STREQ(start, "2026-12-08T17:46:16.123Z");
+    EXPECT_STREQ(end, "2026-12-08T17:46:17.623Z");
 }
 
 }  // namespace

@@ -136,19 +136,22 @@ TEST(CallParts, ExportsQuoteWhatTheyMust) {
     std::string csv;
     call_detail_csv(*call, csv);
     EXPECT_NE(csv.find("summary,Caller ID name,,\"O\"\"Neil, \"\"Pat\"\"\t\x01\"\r\n"), std::string::npos) << csv;
-    EXPECT_NE(csv.find("series,rx_level_dbm,0.150,-21.6875\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("series,rx_level_dbm,0.150,-21.7\r\n"), std::string::npos) << csv;
     EXPECT_NE(csv.find("event,cleardown,0.200,remote\r\n"), std::string::npos) << csv;
     EXPECT_EQ(csv.find('\n'), csv.find("\r\n") + 1);  // rows end in CR LF
 
     std::string list;
     calls_list_csv({&call, 1}, list);
     EXPECT_EQ(list.substr(list.find("\r\n") + 2),
-              "1,1,0.000,2023-11-14T22:13:20.000Z,0.250,0.250,answer,v.34,31200,,0,0,remote,0\r\n");
+              "1,1,0.000,2023-11-14T22:13:20.000Z,0.200,0.200,answer,v.34,31200,,0,0,remote,0,no connection,"
+              "\"No connection: the call lasted 0.2 s, too short to have connected (a connection takes 2 s at "
+              "least)\"\r\n");
 
     std::string json;
     call_json(*call, true, json);
     EXPECT_NE(json.find("\"name\":\"O\\\"Neil, \\\"Pat\\\"\\t\\u0001\""), std::string::npos) << json;
-    EXPECT_NE(json.find("\"rx_level_dbm\":{\"samples\":1,\"first\":-21.6875"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"rx_level_dbm\":{\"samples\":1,\"first\":-21.7"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"verdict\":{\"termination\":\"no connection\""), std::string::npos) << json;
 
     FILE *file = tmpfile();
     ASSERT_NE(file, nullptr);
@@ -174,10 +177,24 @@ TEST(CallParts, ComparisonMarksTheDifferences) {
     std::vector<std::string> differing;
     for (const CompareRow &row : rows)
         if (row.differs) differing.push_back(row.key);
-    // Event 1 of the first call is its cleardown, of the second its retrain;
-    // the second call's cleardown is its own Event 2.
+    // By key: Event 1 of the first call is its cleardown, of the second its
+    // retrain; the second call's cleardown is its own Event 2, which stands
+    // in its place (after Event 1), not at the end.
     EXPECT_EQ(differing, (std::vector<std::string>{"Rx rate initial", "Rx rate final", "Rx rate lowest",
-                                                   "Rx rate highest", "Retrains", "Event 1", "Event 2"}));
+                                                   "Rx rate highest", "Retrains", "Event 1", "Event 2",
+                                                   "Finding 2"}));
+    EXPECT_EQ(std::string(rows[rows.size() - 1].key), "Anomalies");
+
+    // By the calls: the cleardowns pair (kind and time), the retrain is the second call's alone.
+    const Call &ca = *one.finish().at(0), &cb = *two.finish().at(0);
+    compare_calls(ca, cb, a, b, rows);
+    std::vector<std::string> events;
+    for (const CompareRow &row : rows)
+        if (std::string(row.key).rfind("Event", 0) == 0)
+            events.push_back(std::string(row.key) + "|" + row.a + "|" + row.b);
+    EXPECT_EQ(events, (std::vector<std::string>{
+                          "Event 1||+0.005 s retrain (local, code 38)",
+                          "Event 1|+0.010 s cleardown (local, code 34)|+0.010 s cleardown (local, code 34)"}));
 }
 
 // A timeline of one call, then of two compared: which events have marks,
