@@ -167,6 +167,8 @@ struct FrozenEye {
     // Empties the eye, then appends ticks oldest first.
     void clear();
     void add_tick(int64_t time_us, const EyeXY *points, uint16_t count);
+    // The bytes its points take.
+    size_t point_bytes() const { return storage_.capacity() * sizeof(EyeXY); }
 
 private:
     std::vector<EyeXY> storage_;

@@ -185,7 +185,7 @@ void check_rate_fallback(const Call &call, std::vector<Finding> &out) {
         const long percent = (*r.initial - *r.final) * 100 / *r.initial;
         if (percent < FALLBACK_PERCENT_MIN) continue;
         add(out, FINDING_RATE_FALLBACK, r.final_at,
-            "%s rate fell %ld %% (from %ld to %ld bit/s) after %u retrains, %u renegotiations and %u fallbacks",
+            "%s rate fell %ld %% (from %ld to %ld bit/s; retrains %u, renegotiations %u, fallbacks %u)",
             names[i], percent, *r.initial, *r.final, call.retrains, call.renegotiations, call.fallbacks);
     }
 }

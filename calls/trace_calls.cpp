@@ -72,6 +72,13 @@ void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &ca
         std::unique_ptr<Call> &call = log.calls[(log.first + i) % log.capacity];
         calls.push_back(std::move(*call));
         call.reset();
+        // The lists were given room for a usual call; a kept call holds what it has.
+        Call &kept = calls.back();
+        for (std::vector<SeriesPoint> &points : kept.series_points) points.shrink_to_fit();
+        kept.projected.shrink_to_fit();
+        kept.events.shrink_to_fit();
+        kept.eyes.shrink_to_fit();
+        kept.anomalies.shrink_to_fit();
     }
     log.count = 0;
     std::stable_sort(calls.begin(), calls.end(), [](const Call &a, const Call &b) {

@@ -186,22 +186,23 @@ FileResult calls_file(const char *path, bool json, FILE *out) {
     std::vector<Call> calls;
     FileResult result = read_calls(path, calls);
     if (result != FILE_DECODED) return result;
+    // Each call is written as it is formatted: the output costs one call's
+    // text, not the whole file's.
     std::string text;
-    if (json) {
-        text += '[';
-        for (size_t i = 0; i < calls.size(); ++i) {
+    if (!json) print_call_list(calls, out);
+    if (json) fputc('[', out);
+    for (size_t i = 0; i < calls.size() && !ferror(out); ++i) {
+        text.clear();
+        if (json) {
             if (i) text += ",\n";
             call_json(calls[i], true, text);
-        }
-        text += "]\n";
-    } else {
-        for (size_t i = 0; i < calls.size(); ++i) {
+        } else {
             text += "\nCall " + std::to_string(i + 1) + "\n";
             call_summary_text(calls[i], text);
         }
-        print_call_list(calls, out);
+        fwrite(text.data(), 1, text.size(), out);
     }
-    fwrite(text.data(), 1, text.size(), out);
+    if (json) fputs("]\n", out);
     return FILE_DECODED;
 }
 

@@ -85,6 +85,18 @@ TEST(CallParts, FrozenEyesKeepTheFirstAndTheLatest) {
         EXPECT_EQ(call.events[i].frozen_eye, want);
     }
     EXPECT_EQ(call.eyes.back().time_us, int64_t(10 * (retrains - 1) + 6) * 1000);
+
+    // An eye of a few points takes the room of those points, not of full
+    // ticks; a copy keeps its points when the eye it came from is gone.
+    EXPECT_EQ(call.eyes.back().point_bytes(), EYE_TICKS_KEPT * 4 * sizeof(EyeXY));  // 4 ticks of 4 points
+    std::unique_ptr<FrozenEye> original(new FrozenEye(call.eyes.back()));
+    FrozenEye copy;
+    copy = *original;
+    original.reset();
+    ASSERT_EQ(copy.ticks, EYE_TICKS_KEPT);
+    EXPECT_EQ(copy.tick[EYE_TICKS_KEPT - 1].count, 4);
+    EXPECT_EQ(copy.tick[EYE_TICKS_KEPT - 1].points[3].x, 10 * (retrains - 1) + 5);
+    EXPECT_EQ(copy.tick[0].points[0].x, 10 * (retrains - 4) + 5);
 }
 
 struct CallerTextCase {
