@@ -136,14 +136,8 @@ struct EyeXY {
     int16_t y;
 };
 
-struct EyeTick {
-    int64_t time_us;
-    uint16_t count;  // 0 to EYE_POINTS_MAX
-    EyeXY points[EYE_POINTS_MAX];
-};
-
 // One tick of a frozen eye: its points lie in the eye's own storage.
-struct FrozenTick {
+struct EyeTick {
     int64_t time_us = 0;
     uint16_t count = 0;              // 0 to EYE_POINTS_MAX
     const EyeXY *points = nullptr;  // count points
@@ -156,7 +150,7 @@ struct FrozenEye {
     CallEventKind kind = EVENT_RETRAIN;
     int64_t time_us = 0;  // of the event
     uint8_t ticks = 0;    // 0 to EYE_TICKS_KEPT
-    FrozenTick tick[EYE_TICKS_KEPT];
+    EyeTick tick[EYE_TICKS_KEPT];
 
     FrozenEye() = default;
     FrozenEye(const FrozenEye &other) { *this = other; }

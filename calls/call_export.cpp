@@ -187,7 +187,7 @@ void eye_json(std::string &out, const FrozenEye &eye) {
     out += '[';
     for (uint8_t t = 0; t < eye.ticks; ++t) {
         out += t ? ",[" : "[";
-        const FrozenTick &tick = eye.tick[t];
+        const EyeTick &tick = eye.tick[t];
         for (uint16_t i = 0; i < tick.count; ++i) {
             char point[24];
             snprintf(point, sizeof point, "%s[%d,%d]", i ? "," : "", tick.points[i].x, tick.points[i].y);
@@ -399,10 +399,12 @@ void verdict_json(JsonObject &o, const Call &call, const CallVerdict &v) {
     o.key("verdict");
     JsonObject j(o.out);
     j.text("termination", termination_name(v.termination));
-    j.text("cause", v.cause);
+    char text[VERDICT_CAUSE_BYTES];
+    verdict_cause(call, v, text, sizeof text);
+    j.text("cause", text);
     j.key("findings");
     o.out += '[';
-    for (size_t i = 0; i < v.findings.size(); ++i) {
+    for (size_t i = 0; i < v.count; ++i) {
         const Finding &f = v.findings[i];
         if (i) o.out += ',';
         JsonObject k(o.out);
@@ -420,7 +422,8 @@ void verdict_json(JsonObject &o, const Call &call, const CallVerdict &v) {
             k.number("eye", f.frozen_eye);
         else
             k.raw("eye", "null");
-        k.text("text", f.text);
+        finding_text(call, f, text, sizeof text);
+        k.text("text", text);
         k.close();
     }
     o.out += ']';
@@ -450,10 +453,12 @@ void calls_list_csv(std::span<const Call *const> calls, std::string &out) {
         snprintf(renegotiations, sizeof renegotiations, "%" PRIu32, call->renegotiations);
         snprintf(anomalies, sizeof anomalies, "%" PRIu32, call->anomalies_seen);
         call_verdict(*call, verdict);
+        char cause[VERDICT_CAUSE_BYTES];
+        verdict_cause(*call, verdict, cause, sizeof cause);
         csv_row(out, {modem, number, start, wall, end, duration, direction_name(call->direction),
                       call->modulation ? modulation_name(*call->modulation) : "", rx, tx, retrains, renegotiations,
                       cleardown_name(call->cleardown), anomalies, termination_name(verdict.termination),
-                      verdict.cause});
+                      cause});
     }
 }
 
@@ -487,7 +492,9 @@ void calls_list_json(std::span<const Call *const> calls, std::string &out) {
         CallVerdict verdict;
         call_verdict(*call, verdict);
         o.text("termination", termination_name(verdict.termination));
-        o.text("verdict", verdict.cause);
+        char cause[VERDICT_CAUSE_BYTES];
+        verdict_cause(*call, verdict, cause, sizeof cause);
+        o.text("verdict", cause);
         o.close();
     }
     out += ']';

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "formatting/formatting.h"
 
@@ -25,9 +26,6 @@ int16_t eye_at(const Call &call, const RecordMark &at) {
         if (e.record == at.record && e.time_us == at.time_us) return e.frozen_eye;
     return -1;
 }
-
-[[gnu::format(printf, 4, 5)]]
-void add(std::vector<Finding> &out, FindingId id, const RecordMark &at, const char *format, ...);
 
 // Appends to text (size bytes in all) without running past its end.
 [[gnu::format(printf, 3, 4)]]
@@ -104,31 +102,38 @@ RecordMark mark_of(const CallEvent &e) { return RecordMark{e.time_us, e.record, 
 
 double ratio(uint32_t errors, uint32_t total) { return total == 0 ? 0.0 : double(errors) / double(total); }
 
-// ---- The rules' checks ----------------------------------------------------------------
+// ---- The rules: each condition, and the text with its numbers -----------------------
 
-void hangup(const Call &call, std::vector<Finding> &out, CleardownCause cause, FindingId id, const char *who) {
+void add(CallVerdict &out, FindingId id, const RecordMark &at, uint8_t nth = 1, uint8_t part = 0);
+
+const CallEvent *nth_event(const Call &call, CallEventKind kind, EventOrigin origin, uint8_t nth) {
+    uint8_t n = 0;
+    for (const CallEvent &e : call.events)
+        if (e.kind == kind && (origin == ORIGIN_UNKNOWN || e.origin == origin) && ++n == nth) return &e;
+    return nullptr;
+}
+
+void check_hangup(const Call &call, CallVerdict &out, CleardownCause cause, FindingId id) {
     if (call.cleardown != cause || !connected(call)) return;
     const CallEvent *e = first_event(call, EVENT_CLEARDOWN);
-    const RecordMark at = e != nullptr ? mark_of(*e) : call.end_at;
-    add(out, id, at, "%s (code %u) %.1f s into the call, after %.1f s connected", who, call.cleardown_code,
-        seconds(at.time_us - call.start_us), seconds(at.time_us - *call.connected_us));
+    add(out, id, e != nullptr ? mark_of(*e) : call.end_at);
+}
+void check_hangup_local(const Call &call, CallVerdict &out) { check_hangup(call, out, CLEARDOWN_LOCAL, FINDING_HANGUP_LOCAL); }
+void check_hangup_remote(const Call &call, CallVerdict &out) { check_hangup(call, out, CLEARDOWN_REMOTE, FINDING_HANGUP_REMOTE); }
+
+void text_hangup(const Call &call, const Finding &f, char *text, size_t size) {
+    snprintf(text, size, "%s (code %u) %.1f s into the call, after %.1f s connected",
+             f.id == FINDING_HANGUP_REMOTE ? "Cleardown asked by the remote end" : "Cleardown by this end",
+             call.cleardown_code, seconds(f.at.time_us - call.start_us),
+             seconds(f.at.time_us - call.connected_us.value_or(call.start_us)));
 }
 
-void check_hangup_local(const Call &call, std::vector<Finding> &out) {
-    hangup(call, out, CLEARDOWN_LOCAL, FINDING_HANGUP_LOCAL, "cleardown by this end");
+void check_line_drop(const Call &call, CallVerdict &out) {
+    if (call.cleardown == CLEARDOWN_CARRIER_LOST) add(out, FINDING_LINE_DROP, call.last_carrier_lost);
 }
-
-void check_hangup_remote(const Call &call, std::vector<Finding> &out) {
-    hangup(call, out, CLEARDOWN_REMOTE, FINDING_HANGUP_REMOTE, "cleardown asked by the remote end");
-}
-
-void check_line_drop(const Call &call, std::vector<Finding> &out) {
-    if (call.cleardown != CLEARDOWN_CARRIER_LOST) return;
-    const RecordMark &at = call.last_carrier_lost;
-    char before[FINDING_TEXT_BYTES] = "";
-    measurements_before(call, at, before, sizeof before);
-    add(out, FINDING_LINE_DROP, at, "carrier lost %.1f s into the call without cleardown%s",
-        seconds(at.time_us - call.start_us), before);
+void text_line_drop(const Call &call, const Finding &f, char *text, size_t size) {
+    snprintf(text, size, "Carrier lost %.1f s into the call without cleardown", seconds(f.at.time_us - call.start_us));
+    measurements_before(call, f.at, text, size);
 }
 
 // Evidence that the modems tried to train: a modulation, training reports,
@@ -138,56 +143,64 @@ bool trained(const Call &call) {
            call.fax.seen;
 }
 
-void check_training_failed(const Call &call, std::vector<Finding> &out) {
-    if (!call.ended || connected(call) || duration_us(call) < CONNECT_TIME_MIN_US) return;
-    if (trained(call)) {
-        add(out, FINDING_TRAINING_FAILED, call.end_at, "training failed: no connection after %.1f s (modulation %s)",
-            seconds(duration_us(call)), call.modulation ? modulation_name(*call.modulation) : "unknown");
-    } else {
-        add(out, FINDING_TRAINING_FAILED, call.end_at, "no carrier: no connection in %.1f s%s",
-            seconds(duration_us(call)), call.off_hook ? " off hook" : "");
-    }
+void check_training_failed(const Call &call, CallVerdict &out) {
+    if (call.ended && !connected(call) && duration_us(call) >= CONNECT_TIME_MIN_US)
+        add(out, FINDING_TRAINING_FAILED, call.end_at);
+}
+void text_training_failed(const Call &call, const Finding &, char *text, size_t size) {
+    if (trained(call))
+        snprintf(text, size, "Training failed: no connection after %.1f s (modulation %s)", seconds(duration_us(call)),
+                 call.modulation ? modulation_name(*call.modulation) : "unknown");
+    else
+        snprintf(text, size, "No carrier: no connection in %.1f s%s", seconds(duration_us(call)),
+                 call.off_hook ? " off hook" : "");
 }
 
-void check_too_short(const Call &call, std::vector<Finding> &out) {
-    if (!call.ended || connected(call) || duration_us(call) >= CONNECT_TIME_MIN_US) return;
-    add(out, FINDING_TOO_SHORT, call.end_at, "the call lasted %.1f s, too short to have connected (a connection takes %.0f s at least)",
-        seconds(duration_us(call)), seconds(CONNECT_TIME_MIN_US));
+void check_too_short(const Call &call, CallVerdict &out) {
+    if (call.ended && !connected(call) && duration_us(call) < CONNECT_TIME_MIN_US)
+        add(out, FINDING_TOO_SHORT, call.end_at);
+}
+void text_too_short(const Call &call, const Finding &, char *text, size_t size) {
+    snprintf(text, size, "The call lasted %.1f s, too short to have connected (a connection takes %.0f s at least)",
+             seconds(duration_us(call)), seconds(CONNECT_TIME_MIN_US));
 }
 
-void retrains(const Call &call, std::vector<Finding> &out, FindingId id, EventOrigin origin) {
-    const uint32_t total = origin == ORIGIN_REMOTE ? call.retrains_remote : call.retrains - call.retrains_remote;
-    uint32_t n = 0;
+void check_retrains(const Call &call, CallVerdict &out, FindingId id, EventOrigin origin) {
+    uint8_t n = 0;
     for (const CallEvent &e : call.events) {
         if (e.kind != EVENT_RETRAIN || e.origin != origin) continue;
-        if (++n > FINDINGS_PER_RULE_MAX) break;
-        char before[FINDING_TEXT_BYTES] = "";
-        measurements_before(call, mark_of(e), before, sizeof before);
-        add(out, id, mark_of(e), "retrain %u of %u asked by the %s end %.1f s into the call%s", n, total,
-            origin == ORIGIN_REMOTE ? "remote" : "local", seconds(e.time_us - call.start_us), before);
+        if (n == FINDINGS_PER_RULE_MAX) break;
+        add(out, id, mark_of(e), ++n);
     }
 }
+void check_retrain_remote(const Call &call, CallVerdict &out) { check_retrains(call, out, FINDING_RETRAIN_REMOTE, ORIGIN_REMOTE); }
+void check_retrain_local(const Call &call, CallVerdict &out) { check_retrains(call, out, FINDING_RETRAIN_LOCAL, ORIGIN_LOCAL); }
 
-void check_retrain_remote(const Call &call, std::vector<Finding> &out) {
-    retrains(call, out, FINDING_RETRAIN_REMOTE, ORIGIN_REMOTE);
+void text_retrain(const Call &call, const Finding &f, char *text, size_t size) {
+    const bool remote = f.id == FINDING_RETRAIN_REMOTE;
+    snprintf(text, size, "Retrain %u of %u asked by the %s end %.1f s into the call", f.nth,
+             remote ? call.retrains_remote : call.retrains - call.retrains_remote, remote ? "remote" : "local",
+             seconds(f.at.time_us - call.start_us));
+    measurements_before(call, f.at, text, size);
 }
 
-void check_retrain_local(const Call &call, std::vector<Finding> &out) {
-    retrains(call, out, FINDING_RETRAIN_LOCAL, ORIGIN_LOCAL);
+const RateStats &rates_of(const Call &call, uint8_t part) { return part == 0 ? call.rx_rate : call.tx_rate; }
+
+long fallback_percent(const RateStats &r) {
+    if (!r.initial || !r.final || *r.initial <= 0 || *r.final >= *r.initial) return 0;
+    return (*r.initial - *r.final) * 100 / *r.initial;
 }
 
-void check_rate_fallback(const Call &call, std::vector<Finding> &out) {
-    const RateStats *rates[2] = {&call.rx_rate, &call.tx_rate};
-    const char *names[2] = {"Rx", "Tx"};
-    for (int i = 0; i < 2; ++i) {
-        const RateStats &r = *rates[i];
-        if (!r.initial || !r.final || *r.initial <= 0 || *r.final >= *r.initial) continue;
-        const long percent = (*r.initial - *r.final) * 100 / *r.initial;
-        if (percent < FALLBACK_PERCENT_MIN) continue;
-        add(out, FINDING_RATE_FALLBACK, r.final_at,
-            "%s rate fell %ld %% (from %ld to %ld bit/s; retrains %u, renegotiations %u, fallbacks %u)",
-            names[i], percent, *r.initial, *r.final, call.retrains, call.renegotiations, call.fallbacks);
-    }
+void check_rate_fallback(const Call &call, CallVerdict &out) {
+    for (uint8_t part = 0; part < 2; ++part)
+        if (fallback_percent(rates_of(call, part)) >= FALLBACK_PERCENT_MIN)
+            add(out, FINDING_RATE_FALLBACK, rates_of(call, part).final_at, 1, part);
+}
+void text_rate_fallback(const Call &call, const Finding &f, char *text, size_t size) {
+    const RateStats &r = rates_of(call, f.part);
+    snprintf(text, size, "%s rate fell %ld %% (from %ld to %ld bit/s; retrains %u, renegotiations %u, fallbacks %u)",
+             f.part == 0 ? "Rx" : "Tx", fallback_percent(r), r.initial.value_or(0), r.final.value_or(0), call.retrains,
+             call.renegotiations, call.fallbacks);
 }
 
 bool ber_high(const ErrorStatistics &s) {
@@ -197,120 +210,152 @@ bool bler_high(const ErrorStatistics &s) {
     return s.known && s.bits >= STATISTICS_BITS_MIN && s.blocks > 0 && ratio(s.block_errors, s.blocks) > BLER_MAX;
 }
 
-void check_noisy_line(const Call &call, std::vector<Finding> &out) {
+void check_noisy_line(const Call &call, CallVerdict &out) {
     const ErrorStatistics &s = call.stats;
-    if (!ber_high(s) && !bler_high(s)) return;
-    add(out, FINDING_NOISY_LINE, RecordMark{s.time_us, s.record, 128},
-        "noisy line: BER %.2g (%" PRIu32 " in %" PRIu32 " bits, bound %.0e), BLER %.2g (%" PRIu32 " in %" PRIu32
-        " blocks, bound %.0e)",
-        ratio(s.bit_errors, s.bits), s.bit_errors, s.bits, BER_MAX, ratio(s.block_errors, s.blocks), s.block_errors,
-        s.blocks, BLER_MAX);
+    if (ber_high(s) || bler_high(s)) add(out, FINDING_NOISY_LINE, RecordMark{s.time_us, s.record, 128});
+}
+void text_noisy_line(const Call &call, const Finding &, char *text, size_t size) {
+    const ErrorStatistics &s = call.stats;
+    snprintf(text, size,
+             "Noisy line: BER %.2g (%" PRIu32 " in %" PRIu32 " bits, bound %.0e), BLER %.2g (%" PRIu32 " in %" PRIu32
+             " blocks, bound %.0e)",
+             ratio(s.bit_errors, s.bits), s.bit_errors, s.bits, BER_MAX, ratio(s.block_errors, s.blocks),
+             s.block_errors, s.blocks, BLER_MAX);
 }
 
 bool share_high(const std::optional<uint32_t> &part, const std::optional<uint32_t> &total) {
     return part && total && *total >= FRAMES_MIN && uint64_t(*part) * 1000 > uint64_t(*total) * RETRANSMIT_PERMILLE_MAX;
 }
 
-void check_retransmissions(const Call &call, std::vector<Finding> &out) {
+void check_retransmissions(const Call &call, CallVerdict &out) {
+    const ErrorControl &ec = call.ec;
+    if (share_high(ec.tx_retransmitted, ec.tx_frames) || share_high(ec.rx_rejected, ec.rx_frames))
+        add(out, FINDING_RETRANSMISSIONS, ec.frames_at);
+}
+void text_retransmissions(const Call &call, const Finding &, char *text, size_t size) {
     const ErrorControl &ec = call.ec;
     const bool tx = share_high(ec.tx_retransmitted, ec.tx_frames);
-    const bool rx = share_high(ec.rx_rejected, ec.rx_frames);
-    if (!tx && !rx) return;
-    char text[FINDING_TEXT_BYTES] = "";
+    text[0] = '\0';
     if (tx)
-        append(text, sizeof text, "%" PRIu32 " of %" PRIu32 " frames sent were retransmitted (%.1f %%)",
-               *ec.tx_retransmitted, *ec.tx_frames, 100 * ratio(*ec.tx_retransmitted, *ec.tx_frames));
-    if (rx)
-        append(text, sizeof text, "%s%" PRIu32 " of %" PRIu32 " frames received were rejected (%.1f %%)",
-               tx ? ", " : "", *ec.rx_rejected, *ec.rx_frames, 100 * ratio(*ec.rx_rejected, *ec.rx_frames));
-    add(out, FINDING_RETRANSMISSIONS, ec.frames_at, "%s; bound %.0f %%", text, RETRANSMIT_PERMILLE_MAX / 10.0);
+        append(text, size, "%" PRIu32 " of %" PRIu32 " frames sent were retransmitted (%.1f %%)", *ec.tx_retransmitted,
+               *ec.tx_frames, 100 * ratio(*ec.tx_retransmitted, *ec.tx_frames));
+    if (share_high(ec.rx_rejected, ec.rx_frames))
+        append(text, size, "%s%" PRIu32 " of %" PRIu32 " frames received were rejected (%.1f %%)", tx ? ", " : "",
+               *ec.rx_rejected, *ec.rx_frames, 100 * ratio(*ec.rx_rejected, *ec.rx_frames));
+    append(text, size, "; bound %.0f %%", RETRANSMIT_PERMILLE_MAX / 10.0);
 }
 
-const char *protocol_of_code(uint16_t code) { return code == 69 ? "LAPM" : code == 80 ? "MNP" : "V.80"; }
+// What the error-control disconnect reasons (0 to 6) name as a failure; null: no failure.
+const char *const LINK_FAILURES[7] = {nullptr, nullptr, "the connection failed", "a protocol error",
+                                      "a compression error", nullptr, "retries failed"};
 
-void check_error_control_failed(const Call &call, std::vector<Finding> &out) {
+void check_error_control_failed(const Call &call, CallVerdict &out) {
+    const std::optional<int32_t> &reason = call.ec.disconnect_reason;
+    if (reason && *reason >= 0 && *reason <= 6 && LINK_FAILURES[*reason] != nullptr)
+        add(out, FINDING_ERROR_CONTROL_FAILED, call.ec.disconnect_at);
+}
+void text_error_control_failed(const Call &call, const Finding &, char *text, size_t size) {
     const ErrorControl &ec = call.ec;
-    if (!ec.disconnect_reason) return;
-    static const char *const failures[7] = {nullptr,           nullptr, "the connection failed", "a protocol error",
-                                            "a compression error", nullptr, "retries failed"};
-    const int32_t reason = *ec.disconnect_reason;
-    if (reason < 0 || reason > 6 || failures[reason] == nullptr) return;
-    add(out, FINDING_ERROR_CONTROL_FAILED, ec.disconnect_at, "error control failed: %s disconnected after %s (%" PRIu32
-        " link errors, %" PRIu32 " time-outs)",
-        protocol_of_code(ec.disconnect_code), failures[reason], ec.errors, ec.timeouts);
+    const int32_t reason = ec.disconnect_reason.value_or(0);
+    snprintf(text, size, "Error control failed: %s disconnected after %s (%" PRIu32 " link errors, %" PRIu32 " time-outs)",
+             ec.disconnect_code == 69 ? "LAPM" : ec.disconnect_code == 80 ? "MNP" : "V.80",
+             reason >= 0 && reason <= 6 && LINK_FAILURES[reason] != nullptr ? LINK_FAILURES[reason] : "a failure",
+             ec.errors, ec.timeouts);
 }
 
-void check_error_control_absent(const Call &call, std::vector<Finding> &out) {
+bool line_noisy(const Call &call) { return ber_high(call.stats) || bler_high(call.stats); }
+
+void check_error_control_absent(const Call &call, CallVerdict &out) {
     if (!connected(call) || call.ec.protocol != EC_UNKNOWN || call.fax.seen) return;
-    const bool noisy = ber_high(call.stats) || bler_high(call.stats);
-    if (!noisy && call.retrains == 0 && call.carrier_losses == 0) return;
-    char text[FINDING_TEXT_BYTES] = "";
-    if (noisy)
-        append(text, sizeof text, "BER %.2g, BLER %.2g", ratio(call.stats.bit_errors, call.stats.bits),
+    if (line_noisy(call) || call.retrains > 0 || call.carrier_losses > 0)
+        add(out, FINDING_ERROR_CONTROL_ABSENT, call.connected_at);
+}
+void text_error_control_absent(const Call &call, const Finding &, char *text, size_t size) {
+    snprintf(text, size, "No error control on a line that needed it (");
+    const char *sep = "";
+    if (line_noisy(call)) {
+        append(text, size, "BER %.2g, BLER %.2g", ratio(call.stats.bit_errors, call.stats.bits),
                ratio(call.stats.block_errors, call.stats.blocks));
-    if (call.retrains > 0) append(text, sizeof text, "%s%u retrains", text[0] ? ", " : "", call.retrains);
-    if (call.carrier_losses > 0)
-        append(text, sizeof text, "%s%u carrier losses", text[0] ? ", " : "", call.carrier_losses);
-    add(out, FINDING_ERROR_CONTROL_ABSENT, call.connected_at, "no error control on a line that needed it (%s)", text);
+        sep = ", ";
+    }
+    if (call.retrains > 0) {
+        append(text, size, "%s%u retrains", sep, call.retrains);
+        sep = ", ";
+    }
+    if (call.carrier_losses > 0) append(text, size, "%s%u carrier losses", sep, call.carrier_losses);
+    append(text, size, ")");
 }
 
-void check_compression_off(const Call &call, std::vector<Finding> &out) {
+void check_compression_off(const Call &call, CallVerdict &out) {
     const ErrorControl &ec = call.ec;
     bool off = false;
-    if (ec.protocol == EC_LAPM) off = (ec.lapm[6] && (*ec.lapm[6] & 3) == 0) || (ec.v42bis_encoder == 0 && ec.v42bis_decoder == 0);
+    if (ec.protocol == EC_LAPM)
+        off = (ec.lapm[6] && (*ec.lapm[6] & 3) == 0) || (ec.v42bis_encoder == 0 && ec.v42bis_decoder == 0);
     if (ec.protocol == EC_MNP) off = ec.mnp[3] && *ec.mnp[3] == 0;
-    if (!off) return;
-    add(out, FINDING_COMPRESSION_OFF, ec.established_at, "compression off: %s without %s",
-        error_control_name(ec.protocol), ec.protocol == EC_MNP ? "MNP 5" : "V.42bis");
+    if (off) add(out, FINDING_COMPRESSION_OFF, ec.established_at);
+}
+void text_compression_off(const Call &call, const Finding &, char *text, size_t size) {
+    snprintf(text, size, "Compression off: %s without %s", error_control_name(call.ec.protocol),
+             call.ec.protocol == EC_MNP ? "MNP 5" : "V.42bis");
 }
 
-void check_echo_limited(const Call &call, std::vector<Finding> &out) {
+void check_echo_limited(const Call &call, CallVerdict &out) {
     const Series &s = call.series[SERIES_SIGNAL_ECHO];
-    if (s.samples == 0 || s.lowest >= SIGNAL_ECHO_MIN16) return;
-    add(out, FINDING_ECHO_LIMITED, s.lowest_at, "echo-limited line: signal/echo %.1f dB (bound %.1f dB)",
-        sixteenths(s.lowest), sixteenths(SIGNAL_ECHO_MIN16));
+    if (s.samples > 0 && s.lowest < SIGNAL_ECHO_MIN16) add(out, FINDING_ECHO_LIMITED, s.lowest_at);
+}
+void text_echo_limited(const Call &call, const Finding &, char *text, size_t size) {
+    snprintf(text, size, "Echo-limited line: signal/echo %.1f dB (bound %.1f dB)",
+             sixteenths(call.series[SERIES_SIGNAL_ECHO].lowest), sixteenths(SIGNAL_ECHO_MIN16));
 }
 
-void check_rx_level_low(const Call &call, std::vector<Finding> &out) {
+void check_rx_level_low(const Call &call, CallVerdict &out) {
     const Series &s = call.series[SERIES_RX_LEVEL];
-    if (s.samples == 0 || s.lowest >= RX_LEVEL_MIN16) return;
-    add(out, FINDING_RX_LEVEL_LOW, s.lowest_at, "receive level too low: %.1f dBm (bound %.1f dBm)",
-        sixteenths(s.lowest), sixteenths(RX_LEVEL_MIN16));
+    if (s.samples > 0 && s.lowest < RX_LEVEL_MIN16) add(out, FINDING_RX_LEVEL_LOW, s.lowest_at);
 }
-
-void check_rx_level_high(const Call &call, std::vector<Finding> &out) {
+void check_rx_level_high(const Call &call, CallVerdict &out) {
     const Series &s = call.series[SERIES_RX_LEVEL];
-    if (s.samples == 0 || s.highest <= RX_LEVEL_MAX16) return;
-    add(out, FINDING_RX_LEVEL_HIGH, s.highest_at, "receive level too high: %.1f dBm (bound %.1f dBm)",
-        sixteenths(s.highest), sixteenths(RX_LEVEL_MAX16));
+    if (s.samples > 0 && s.highest > RX_LEVEL_MAX16) add(out, FINDING_RX_LEVEL_HIGH, s.highest_at);
+}
+void text_rx_level(const Call &call, const Finding &f, char *text, size_t size) {
+    const Series &s = call.series[SERIES_RX_LEVEL];
+    const bool low = f.id == FINDING_RX_LEVEL_LOW;
+    snprintf(text, size, "Receive level too %s: %.1f dBm (bound %.1f dBm)", low ? "low" : "high",
+             sixteenths(low ? s.lowest : s.highest), sixteenths(low ? RX_LEVEL_MIN16 : RX_LEVEL_MAX16));
 }
 
-void check_fax_training_failed(const Call &call, std::vector<Finding> &out) {
+void check_fax_training_failed(const Call &call, CallVerdict &out) {
     const FaxInfo &fax = call.fax;
     if (!fax.seen || (fax.failed_training == 0 && fax.rejected == 0 && fax.tcf_sent < 2)) return;
-    const RecordMark &at = fax.training_failed_at.record != 0 ? fax.training_failed_at : fax.last_at;
-    add(out, FINDING_FAX_TRAINING_FAILED, at, "fax training failed: %u failed trainings (FTT), %u pages rejected (RTN), TCF sent %u times",
-        fax.failed_training, fax.rejected, fax.tcf_sent);
+    add(out, FINDING_FAX_TRAINING_FAILED, fax.training_failed_at.record != 0 ? fax.training_failed_at : fax.last_at);
+}
+void text_fax_training_failed(const Call &call, const Finding &, char *text, size_t size) {
+    const FaxInfo &fax = call.fax;
+    snprintf(text, size, "Fax training failed: %u failed trainings (FTT), %u pages rejected (RTN), TCF sent %u times",
+             fax.failed_training, fax.rejected, fax.tcf_sent);
 }
 
-void check_fax_pages_unconfirmed(const Call &call, std::vector<Finding> &out) {
+void check_fax_pages_unconfirmed(const Call &call, CallVerdict &out) {
     const FaxInfo &fax = call.fax;
     if (!fax.seen || !call.ended) return;
     const bool message = fax.phases & FAX_PHASE_C;
-    if (fax.pages_counted <= fax.confirmed && !(message && fax.confirmed == 0)) return;
-    add(out, FINDING_FAX_PAGES_UNCONFIRMED, fax.last_at, "fax pages not confirmed: %u counted, %u confirmed (MCF)",
-        fax.pages_counted, fax.confirmed);
+    if (fax.pages_counted > fax.confirmed || (message && fax.confirmed == 0))
+        add(out, FINDING_FAX_PAGES_UNCONFIRMED, fax.last_at);
+}
+void text_fax_pages_unconfirmed(const Call &call, const Finding &, char *text, size_t size) {
+    snprintf(text, size, "Fax pages not confirmed: %u counted, %u confirmed (MCF)", call.fax.pages_counted,
+             call.fax.confirmed);
 }
 
-void check_fax_no_dcn(const Call &call, std::vector<Finding> &out) {
+void check_fax_no_dcn(const Call &call, CallVerdict &out) {
     const FaxInfo &fax = call.fax;
     if (!fax.seen || !call.ended || fax.dcn_sent || fax.dcn_received) return;
-    if (!(fax.phases & (FAX_PHASE_B | FAX_PHASE_C | FAX_PHASE_D))) return;
-    add(out, FINDING_FAX_NO_DCN, call.end_at, "the fax ended without DCN, %.1f s into the call",
-        seconds(call.end_us - call.start_us));
+    if (fax.phases & (FAX_PHASE_B | FAX_PHASE_C | FAX_PHASE_D)) add(out, FINDING_FAX_NO_DCN, call.end_at);
+}
+void text_fax_no_dcn(const Call &call, const Finding &, char *text, size_t size) {
+    snprintf(text, size, "The fax ended without DCN, %.1f s into the call", seconds(duration_us(call)));
 }
 
-// ---- Naming and the verdict ------------------------------------------------------------
+// ---- The verdict -------------------------------------------------------------------------
 
 const char *const TERMINATION_NAMES[TERMINATION_CATEGORIES] = {
     "running", "local hang-up", "remote hang-up", "line drop", "no connection", "link failure",
@@ -318,8 +363,8 @@ const char *const TERMINATION_NAMES[TERMINATION_CATEGORIES] = {
 };
 
 bool fired(const CallVerdict &v, FindingId id) {
-    for (const Finding &f : v.findings)
-        if (f.id == id) return true;
+    for (size_t i = 0; i < v.count; ++i)
+        if (v.findings[i].id == id) return true;
     return false;
 }
 
@@ -338,99 +383,118 @@ TerminationCategory termination_of(const Call &call, const CallVerdict &v) {
     }
 }
 
-}  // namespace
-
-namespace {
-
-void add(std::vector<Finding> &out, FindingId id, const RecordMark &at, const char *format, ...) {
-    Finding f;
-    f.id = id;
-    f.severity = FINDING_RULES[id].severity;
-    f.at = at;
-    f.frozen_eye = -1;
-    va_list args;
-    va_start(args, format);
-    vsnprintf(f.text, sizeof f.text, format, args);
-    va_end(args);
-    if (f.text[0] >= 'a' && f.text[0] <= 'z') f.text[0] = static_cast<char>(f.text[0] - 'a' + 'A');
-    out.push_back(f);
+// The finding that explains the termination: the first error in the
+// table's order, else the finding of how the call ended, else the first warning.
+int primary_of(const CallVerdict &v) {
+    for (size_t i = 0; i < v.count; ++i)
+        if (v.findings[i].severity == SEVERITY_ERROR) return int(i);
+    for (size_t i = 0; i < v.count; ++i) {
+        const FindingId id = v.findings[i].id;
+        if (id == FINDING_HANGUP_LOCAL || id == FINDING_HANGUP_REMOTE || id == FINDING_TOO_SHORT) return int(i);
+    }
+    for (size_t i = 0; i < v.count; ++i)
+        if (v.findings[i].severity == SEVERITY_WARNING) return int(i);
+    return -1;
 }
 
 }  // namespace
 
-// One row per rule: id, name, severity and the check of its condition.
+// One row per rule: id, name, severity, the check of its condition (beside
+// it in words) and its text.
 constexpr FindingRule FINDING_RULES[FINDING_IDS] = {
-    {FINDING_HANGUP_LOCAL,          "hangup-local",          SEVERITY_NOTE,    check_hangup_local},           // cleardown 34/44 after a connection
-    {FINDING_HANGUP_REMOTE,         "hangup-remote",         SEVERITY_NOTE,    check_hangup_remote},          // cleardown 35 after a connection
-    {FINDING_LINE_DROP,             "line-drop",             SEVERITY_ERROR,   check_line_drop},              // carrier lost (37), ended without cleardown
-    {FINDING_TRAINING_FAILED,       "training-failed",       SEVERITY_ERROR,   check_training_failed},        // never connected, lasted CONNECT_TIME_MIN_US or more
-    {FINDING_TOO_SHORT,             "too-short",             SEVERITY_WARNING, check_too_short},              // never connected, ended within CONNECT_TIME_MIN_US
-    {FINDING_RETRAIN_REMOTE,        "retrain-remote",        SEVERITY_WARNING, check_retrain_remote},         // each retrain 39, with the measurements before
-    {FINDING_RETRAIN_LOCAL,         "retrain-local",         SEVERITY_WARNING, check_retrain_local},          // each retrain 38, with the measurements before
-    {FINDING_RATE_FALLBACK,         "rate-fallback",         SEVERITY_WARNING, check_rate_fallback},          // final rate FALLBACK_PERCENT_MIN % or more below the initial
-    {FINDING_NOISY_LINE,            "noisy-line",            SEVERITY_WARNING, check_noisy_line},             // BER above BER_MAX or BLER above BLER_MAX
-    {FINDING_RETRANSMISSIONS,       "retransmissions",       SEVERITY_WARNING, check_retransmissions},        // retransmitted or rejected above RETRANSMIT_PERMILLE_MAX
-    {FINDING_ERROR_CONTROL_FAILED,  "error-control-failed",  SEVERITY_ERROR,   check_error_control_failed},   // disconnect reason 2, 3, 4 or 6
-    {FINDING_ERROR_CONTROL_ABSENT,  "error-control-absent",  SEVERITY_WARNING, check_error_control_absent},   // none established; noisy, retrained or carrier lost
-    {FINDING_COMPRESSION_OFF,       "compression-off",       SEVERITY_NOTE,    check_compression_off},        // LAPM without V.42bis, MNP without MNP 5
-    {FINDING_ECHO_LIMITED,          "echo-limited",          SEVERITY_WARNING, check_echo_limited},           // signal/echo below SIGNAL_ECHO_MIN16
-    {FINDING_RX_LEVEL_LOW,          "rx-level-low",          SEVERITY_WARNING, check_rx_level_low},           // Rx level below RX_LEVEL_MIN16
-    {FINDING_RX_LEVEL_HIGH,         "rx-level-high",         SEVERITY_WARNING, check_rx_level_high},          // Rx level above RX_LEVEL_MAX16
-    {FINDING_FAX_TRAINING_FAILED,   "fax-training-failed",   SEVERITY_ERROR,   check_fax_training_failed},    // FTT, RTN, or TCF sent twice or more
-    {FINDING_FAX_PAGES_UNCONFIRMED, "fax-pages-unconfirmed", SEVERITY_ERROR,   check_fax_pages_unconfirmed},  // pages counted beyond MCF, or a page and no MCF
-    {FINDING_FAX_NO_DCN,            "fax-no-dcn",            SEVERITY_WARNING, check_fax_no_dcn},             // fax past phase A, no DCN either way
+    // cleardown 34/44 after a connection
+    {FINDING_HANGUP_LOCAL, "hangup-local", SEVERITY_NOTE, check_hangup_local, text_hangup},
+    // cleardown 35 after a connection
+    {FINDING_HANGUP_REMOTE, "hangup-remote", SEVERITY_NOTE, check_hangup_remote, text_hangup},
+    // carrier lost (37), ended without cleardown
+    {FINDING_LINE_DROP, "line-drop", SEVERITY_ERROR, check_line_drop, text_line_drop},
+    // never connected, lasted CONNECT_TIME_MIN_US or more
+    {FINDING_TRAINING_FAILED, "training-failed", SEVERITY_ERROR, check_training_failed, text_training_failed},
+    // never connected, ended within CONNECT_TIME_MIN_US
+    {FINDING_TOO_SHORT, "too-short", SEVERITY_WARNING, check_too_short, text_too_short},
+    // each retrain 39 (up to FINDINGS_PER_RULE_MAX), with the measurements before
+    {FINDING_RETRAIN_REMOTE, "retrain-remote", SEVERITY_WARNING, check_retrain_remote, text_retrain},
+    // each retrain 38 (up to FINDINGS_PER_RULE_MAX), with the measurements before
+    {FINDING_RETRAIN_LOCAL, "retrain-local", SEVERITY_WARNING, check_retrain_local, text_retrain},
+    // final rate FALLBACK_PERCENT_MIN % or more below the initial, per direction
+    {FINDING_RATE_FALLBACK, "rate-fallback", SEVERITY_WARNING, check_rate_fallback, text_rate_fallback},
+    // BER above BER_MAX or BLER above BLER_MAX, over STATISTICS_BITS_MIN bits or more
+    {FINDING_NOISY_LINE, "noisy-line", SEVERITY_WARNING, check_noisy_line, text_noisy_line},
+    // retransmitted or rejected above RETRANSMIT_PERMILLE_MAX of FRAMES_MIN or more
+    {FINDING_RETRANSMISSIONS, "retransmissions", SEVERITY_WARNING, check_retransmissions, text_retransmissions},
+    // disconnect reason 2, 3, 4 or 6
+    {FINDING_ERROR_CONTROL_FAILED, "error-control-failed", SEVERITY_ERROR, check_error_control_failed,
+     text_error_control_failed},
+    // none established on a data call that was noisy, retrained or lost carrier
+    {FINDING_ERROR_CONTROL_ABSENT, "error-control-absent", SEVERITY_WARNING, check_error_control_absent,
+     text_error_control_absent},
+    // LAPM without V.42bis, MNP without MNP 5
+    {FINDING_COMPRESSION_OFF, "compression-off", SEVERITY_NOTE, check_compression_off, text_compression_off},
+    // signal/echo below SIGNAL_ECHO_MIN16
+    {FINDING_ECHO_LIMITED, "echo-limited", SEVERITY_WARNING, check_echo_limited, text_echo_limited},
+    // Rx level below RX_LEVEL_MIN16
+    {FINDING_RX_LEVEL_LOW, "rx-level-low", SEVERITY_WARNING, check_rx_level_low, text_rx_level},
+    // Rx level above RX_LEVEL_MAX16
+    {FINDING_RX_LEVEL_HIGH, "rx-level-high", SEVERITY_WARNING, check_rx_level_high, text_rx_level},
+    // FTT, RTN, or TCF sent twice or more
+    {FINDING_FAX_TRAINING_FAILED, "fax-training-failed", SEVERITY_ERROR, check_fax_training_failed,
+     text_fax_training_failed},
+    // pages counted beyond the MCFs, or a page sent or received and no MCF
+    {FINDING_FAX_PAGES_UNCONFIRMED, "fax-pages-unconfirmed", SEVERITY_ERROR, check_fax_pages_unconfirmed,
+     text_fax_pages_unconfirmed},
+    // a fax past phase A ended without DCN either way
+    {FINDING_FAX_NO_DCN, "fax-no-dcn", SEVERITY_WARNING, check_fax_no_dcn, text_fax_no_dcn},
 };
 
 namespace {
+
 constexpr bool rules_in_id_order() {
     for (size_t i = 0; i < FINDING_IDS; ++i)
-        if (FINDING_RULES[i].id != static_cast<FindingId>(i) || FINDING_RULES[i].check == nullptr) return false;
+        if (FINDING_RULES[i].id != static_cast<FindingId>(i) || FINDING_RULES[i].check == nullptr ||
+            FINDING_RULES[i].text == nullptr)
+            return false;
     return true;
 }
 static_assert(rules_in_id_order(), "one row per finding, in the order of their ids");
+
+void add(CallVerdict &out, FindingId id, const RecordMark &at, uint8_t nth, uint8_t part) {
+    if (out.count >= FINDINGS_MAX) return;
+    out.findings[out.count++] = Finding{id, FINDING_RULES[id].severity, at, -1, nth, part};
+}
+
 }  // namespace
 
 void call_verdict(const Call &call, CallVerdict &out) {
-    out.findings.clear();
-    for (const FindingRule &rule : FINDING_RULES) rule.check(call, out.findings);
-    for (Finding &f : out.findings) f.frozen_eye = eye_at(call, f.at);
+    out.count = 0;
+    for (const FindingRule &rule : FINDING_RULES) rule.check(call, out);
+    for (size_t i = 0; i < out.count; ++i) out.findings[i].frozen_eye = eye_at(call, out.findings[i].at);
     out.termination = termination_of(call, out);
+    out.primary = primary_of(out);
+}
 
-    // The cause: the first error in the table's order, else the finding of
-    // how the call ended, else the first warning.
-    const Finding *primary = nullptr;
-    for (const Finding &f : out.findings)
-        if (f.severity == SEVERITY_ERROR) {
-            primary = &f;
-            break;
-        }
-    if (primary == nullptr)
-        for (const Finding &f : out.findings)
-            if (f.id == FINDING_HANGUP_LOCAL || f.id == FINDING_HANGUP_REMOTE || f.id == FINDING_TOO_SHORT) {
-                primary = &f;
-                break;
-            }
-    if (primary == nullptr)
-        for (const Finding &f : out.findings)
-            if (f.severity == SEVERITY_WARNING) {
-                primary = &f;
-                break;
-            }
+void finding_text(const Call &call, const Finding &finding, char *text, size_t size) {
+    if (size == 0) return;
+    text[0] = '\0';
+    if (finding.id < FINDING_IDS) FINDING_RULES[finding.id].text(call, finding, text, size);
+}
+
+void verdict_cause(const Call &call, const CallVerdict &v, char *text, size_t size) {
+    if (size == 0) return;
     char name[40];
-    snprintf(name, sizeof name, "%s", TERMINATION_NAMES[out.termination]);
-    if (name[0] >= 'a' && name[0] <= 'z') name[0] = static_cast<char>(name[0] - 'a' + 'A');
-    if (primary != nullptr) {
+    snprintf(name, sizeof name, "%s", termination_name(v.termination));
+    name[0] = static_cast<char>(name[0] - 'a' + 'A');
+    if (v.primary >= 0 && size_t(v.primary) < v.count) {
         // "Line drop: carrier lost ...": the finding's text goes on in lower case, its abbreviations kept.
-        char first = primary->text[0];
-        if (first >= 'A' && first <= 'Z' && primary->text[1] >= 'a' && primary->text[1] <= 'z')
-            first = static_cast<char>(first - 'A' + 'a');
-        snprintf(out.cause, sizeof out.cause, "%s: %c%s", name, first, primary->text[0] ? primary->text + 1 : "");
+        char finding[FINDING_TEXT_BYTES];
+        finding_text(call, v.findings[v.primary], finding, sizeof finding);
+        if (finding[0] >= 'A' && finding[0] <= 'Z' && finding[1] >= 'a' && finding[1] <= 'z')
+            finding[0] = static_cast<char>(finding[0] - 'A' + 'a');
+        snprintf(text, size, "%s: %s", name, finding);
+    } else if (call.ended) {
+        snprintf(text, size, "%s %.1f s into the call; no finding", name, seconds(duration_us(call)));
+    } else {
+        snprintf(text, size, "%s; no finding so far", name);
     }
-    else if (call.ended)
-        snprintf(out.cause, sizeof out.cause, "%s %.1f s into the call; no finding", name,
-                 seconds(call.end_us - call.start_us));
-    else
-        snprintf(out.cause, sizeof out.cause, "%s; no finding so far", name);
 }
 
 const char *finding_name(FindingId id) { return id < FINDING_IDS ? FINDING_RULES[id].name : "unknown"; }

@@ -13,7 +13,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "calls/call.h"
 
@@ -60,8 +59,8 @@ constexpr int32_t RX_LEVEL_MAX16 = -9 * 16;
 // says how many there were in all.
 constexpr size_t FINDINGS_PER_RULE_MAX = 8;
 
-constexpr size_t FINDING_TEXT_BYTES = 192;
-constexpr size_t VERDICT_CAUSE_BYTES = 224;
+constexpr size_t FINDING_TEXT_BYTES = 192;  // room for any finding's text
+constexpr size_t VERDICT_CAUSE_BYTES = 224;  // the category and a finding's text
 
 // ---- Findings -------------------------------------------------------------------
 
@@ -99,8 +98,13 @@ struct Finding {
     // its own (the modem went idle).
     RecordMark at;
     int16_t frozen_eye;  // index into Call::eyes, -1 when none was kept at that moment
-    char text[FINDING_TEXT_BYTES];
+    uint8_t nth;         // of the rule's findings in this call, from 1 (the retrain's number)
+    uint8_t part;        // which of the rule's subjects: 0 Rx, 1 Tx (rate fallback)
 };
+
+// The most findings a call can have: one per rule, FINDINGS_PER_RULE_MAX
+// for each direction's retrains, one per direction for the rate fallback.
+constexpr size_t FINDINGS_MAX = FINDING_IDS + 2 * (FINDINGS_PER_RULE_MAX - 1) + 1;
 
 // How a call ended, as a support desk counts them.
 enum TerminationCategory : uint8_t {
@@ -116,27 +120,37 @@ enum TerminationCategory : uint8_t {
     TERMINATION_CATEGORIES,
 };
 
+// Worked out without writing any text (cheap enough for every call as it
+// ends); the texts come from finding_text and verdict_cause when shown.
 struct CallVerdict {
     TerminationCategory termination = TERMINATION_RUNNING;
-    // One cause in words: the category, then the finding that explains it
-    // ("Line drop: carrier lost 12.4 s into the call without cleardown; SNR
-    // fell 7.5 dB over 2.0 s before").
-    char cause[VERDICT_CAUSE_BYTES] = {};
-    std::vector<Finding> findings;  // in the order of the table's rows, each rule's in time order
+    size_t count = 0;  // findings, in the order of the table's rows, each rule's in time order
+    Finding findings[FINDINGS_MAX];
+    int primary = -1;  // the finding that explains the termination, -1 for none
 };
 
-// One row per rule: its id, its name in exports, its severity, and the check
-// that adds its findings (if any) to the list.
+// One row per rule: its id, its name in exports, its severity, the check of
+// its condition that adds its findings (if any), and the text of a finding
+// with its numbers.
 struct FindingRule {
     FindingId id;
     const char *name;
     FindingSeverity severity;
-    void (*check)(const Call &call, std::vector<Finding> &out);
+    void (*check)(const Call &call, CallVerdict &out);
+    void (*text)(const Call &call, const Finding &finding, char *text, size_t size);
 };
 extern const FindingRule FINDING_RULES[FINDING_IDS];
 
 // The call's verdict, replacing the contents of out.
 void call_verdict(const Call &call, CallVerdict &out);
+// A finding's text with its numbers ("Carrier lost 12.4 s into the call
+// without cleardown; SNR fell 7.5 dB over 1.6 s (30.0 to 22.5 dB)"), at most
+// size-1 characters, always terminated.
+void finding_text(const Call &call, const Finding &finding, char *text, size_t size);
+// One cause in words: the category, then the text of the finding that
+// explains it ("Line drop: carrier lost 12.4 s into the call ..."), or that
+// nothing was found.
+void verdict_cause(const Call &call, const CallVerdict &verdict, char *text, size_t size);
 
 const char *finding_name(FindingId id);             // "line-drop", ...
 const char *severity_name(FindingSeverity severity);  // "note", "warning", "error"

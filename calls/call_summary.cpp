@@ -302,7 +302,9 @@ void call_summary(const Call &call, std::vector<SummaryRow> &rows) {
     CallVerdict verdict;
     call_verdict(call, verdict);
     add_row(rows, "Termination", "%s", termination_name(verdict.termination));
-    add_row(rows, "Verdict", "%s", verdict.cause);
+    char cause[VERDICT_CAUSE_BYTES];
+    verdict_cause(call, verdict, cause, sizeof cause);
+    add_row(rows, "Verdict", "%s", cause);
     if (call.modulation)
         add_row(rows, "Modulation", "%s", modulation_name(*call.modulation));
     else
@@ -366,12 +368,13 @@ void call_summary(const Call &call, std::vector<SummaryRow> &rows) {
     }
     if (call.events_seen > call.events.size())
         add_row(rows, "Events not listed", "%u", static_cast<unsigned>(call.events_seen - call.events.size()));
-    for (size_t i = 0; i < verdict.findings.size(); ++i) {
+    for (size_t i = 0; i < verdict.count; ++i) {
         const Finding &f = verdict.findings[i];
-        char key[SUMMARY_KEY_BYTES];
+        char key[SUMMARY_KEY_BYTES], text[FINDING_TEXT_BYTES];
         snprintf(key, sizeof key, "Finding %u", static_cast<unsigned>(i + 1));
         format_seconds(f.at.time_us - call.start_us, a, sizeof a);
-        add_row(rows, key, "+%s s %s %s: %s", a, severity_name(f.severity), finding_name(f.id), f.text);
+        finding_text(call, f, text, sizeof text);
+        add_row(rows, key, "+%s s %s %s: %s", a, severity_name(f.severity), finding_name(f.id), text);
     }
     add_row(rows, "Anomalies", "%" PRIu32, call.anomalies_seen);
     for (size_t i = 0; i < call.anomalies.size(); ++i) {

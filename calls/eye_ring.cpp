@@ -5,7 +5,7 @@
 void eye_ring_add(EyeRing &ring, const EyeXY *points, size_t count, int64_t time_us) {
     if (count == 0 || points == nullptr) return;
     if (count > EYE_POINTS_MAX) count = EYE_POINTS_MAX;
-    EyeTick &tick = ring.ticks[ring.next];
+    EyeRingTick &tick = ring.ticks[ring.next];
     tick.time_us = time_us;
     tick.count = static_cast<uint16_t>(count);
     std::memcpy(tick.points, points, count * sizeof(EyeXY));
@@ -17,7 +17,7 @@ size_t eye_ring_freeze(const EyeRing &ring, int64_t since_us, FrozenEye &frozen)
     frozen.clear();
     const size_t oldest = (ring.next + EYE_TICKS_KEPT - ring.count) % EYE_TICKS_KEPT;
     for (size_t i = 0; i < ring.count; ++i) {
-        const EyeTick &tick = ring.ticks[(oldest + i) % EYE_TICKS_KEPT];
+        const EyeRingTick &tick = ring.ticks[(oldest + i) % EYE_TICKS_KEPT];
         if (tick.time_us >= since_us) frozen.add_tick(tick.time_us, tick.points, tick.count);
     }
     return frozen.ticks;
@@ -37,7 +37,7 @@ FrozenEye &FrozenEye::operator=(const FrozenEye &other) {
 void FrozenEye::clear() {
     ticks = 0;
     storage_.clear();
-    for (FrozenTick &t : tick) t = FrozenTick{};
+    for (EyeTick &t : tick) t = EyeTick{};
 }
 
 void FrozenEye::add_tick(int64_t tick_us, const EyeXY *points, uint16_t count) {
@@ -47,7 +47,7 @@ void FrozenEye::add_tick(int64_t tick_us, const EyeXY *points, uint16_t count) {
     // the storage wherever growing it moved it.
     storage_.reserve(storage_.size() + count);
     storage_.insert(storage_.end(), points, points + count);
-    tick[ticks] = FrozenTick{tick_us, count, nullptr};
+    tick[ticks] = EyeTick{tick_us, count, nullptr};
     ++ticks;
     size_t at = 0;
     for (uint8_t t = 0; t < ticks; ++t) {

@@ -7,8 +7,15 @@
 
 #include "calls/call.h"
 
+// One tick as the ring holds it, in room for the most points a tick keeps.
+struct EyeRingTick {
+    int64_t time_us;
+    uint16_t count;  // 0 to EYE_POINTS_MAX
+    EyeXY points[EYE_POINTS_MAX];
+};
+
 struct EyeRing {
-    EyeTick ticks[EYE_TICKS_KEPT];
+    EyeRingTick ticks[EYE_TICKS_KEPT];
     size_t next = 0;   // slot the next tick goes to
     size_t count = 0;  // ticks held (at most EYE_TICKS_KEPT)
 };

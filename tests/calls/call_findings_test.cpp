@@ -85,27 +85,46 @@ const RuleCase RULES[] = {
      "The fax ended without DCN, 3.0 s into the call", 3000, 4, TERMINATION_LOCAL_HANGUP},
 };
 
-CallVerdict verdict_of(const std::vector<Step> &steps) {
+// One session's only call and its verdict.
+struct Judged {
     WatchedSession session;
-    session.play(steps);
-    const std::vector<const Call *> calls = session.finish();
+    const Call *call = nullptr;
     CallVerdict verdict;
-    if (calls.size() == 1) call_verdict(*calls[0], verdict);
-    EXPECT_EQ(calls.size(), 1u);
-    return verdict;
-}
+
+    explicit Judged(const std::vector<Step> &steps) {
+        session.play(steps);
+        const std::vector<const Call *> calls = session.finish();
+        EXPECT_EQ(calls.size(), 1u);
+        if (!calls.empty()) {
+            call = calls[0];
+            call_verdict(*call, verdict);
+        }
+    }
+    std::string text(const Finding &f) const {
+        char text[FINDING_TEXT_BYTES];
+        finding_text(*call, f, text, sizeof text);
+        return text;
+    }
+    std::string cause() const {
+        char text[VERDICT_CAUSE_BYTES];
+        verdict_cause(*call, verdict, text, sizeof text);
+        return text;
+    }
+};
 
 TEST(CallFindings, EachRuleFindsItsCase) {
     bool covered[FINDING_IDS] = {};
     for (const RuleCase &c : RULES) {
         SCOPED_TRACE(finding_name(c.id));
         covered[c.id] = true;
-        const CallVerdict verdict = verdict_of(c.steps);
+        const Judged judged(c.steps);
+        ASSERT_NE(judged.call, nullptr);
+        const CallVerdict &verdict = judged.verdict;
         const Finding *found = nullptr;
-        for (const Finding &f : verdict.findings)
-            if (f.id == c.id) found = &f;
+        for (size_t i = 0; i < verdict.count; ++i)
+            if (verdict.findings[i].id == c.id) found = &verdict.findings[i];
         ASSERT_NE(found, nullptr);
-        EXPECT_STREQ(found->text, c.text);
+        EXPECT_EQ(judged.text(*found), c.text);
         EXPECT_EQ(found->severity, FINDING_RULES[c.id].severity);
         EXPECT_EQ(found->at.time_us, c.at_ms * 1000);
         EXPECT_EQ(found->at.record, c.record);
@@ -115,18 +134,19 @@ TEST(CallFindings, EachRuleFindsItsCase) {
 }
 
 // A V.34 call dialled out, trained, with LAPM and V.42bis, good levels and
-// ratios, a retrain-free hour, cleared down by the remote end: one note.
+// ratios, an hour without retrains, cleared down by the remote end: one note.
 TEST(CallFindings, ACleanCallHasOnlyItsHangup) {
-    const CallVerdict verdict = verdict_of({
+    const Judged judged({
         rec(0, 1, 22, 1), rec(0, 1, 66, 0), rec(0, 1, 2, 0x100), rec(1000, 1, 65, 2, 320), rec(1000, 1, 65, 6, 560),
         rec(1000, 1, 65, 8, 560), rec(1000, 1, 11, 0x20000), rec(1000, 1, 12, 0x20000), rec(3000, 1, 36),
         rec(3500, 1, 69, 1), rec(3500, 1, 70, 6, 3), rec(10000, 1, 128, 1000000, 5000, 1, 0),
         rec(10000, 1, 69, 12, 1000, 2), rec(10000, 1, 69, 13, 1000, 1), rec(3600000, 1, 35), rec(3600100, 1, 22, 0)});
-    ASSERT_EQ(verdict.findings.size(), 1u);
-    EXPECT_EQ(verdict.findings[0].id, FINDING_HANGUP_REMOTE);
-    EXPECT_STREQ(verdict.cause,
-                 "Remote hang-up: cleardown asked by the remote end (code 35) 3600.0 s into the call, after 3597.0 s "
-                 "connected");
+    ASSERT_NE(judged.call, nullptr);
+    ASSERT_EQ(judged.verdict.count, 1u);
+    EXPECT_EQ(judged.verdict.findings[0].id, FINDING_HANGUP_REMOTE);
+    EXPECT_EQ(judged.cause(),
+              "Remote hang-up: cleardown asked by the remote end (code 35) 3600.0 s into the call, after 3597.0 s "
+              "connected");
 }
 
 }  // namespace
