@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 
+#include "calls/call_summary.h"
 #include "formatting/formatting.h"
 
 namespace {
@@ -27,16 +28,6 @@ int16_t eye_at(const Call &call, const RecordMark &at) {
     return -1;
 }
 
-// Appends to text (size bytes in all) without running past its end.
-[[gnu::format(printf, 3, 4)]]
-void append(char *text, size_t size, const char *format, ...) {
-    const size_t used = strlen(text);
-    if (used + 1 >= size) return;
-    va_list args;
-    va_start(args, format);
-    vsnprintf(text + used, size - used, format, args);
-    va_end(args);
-}
 
 // What one series did over the MEASURE_WINDOW_US before a moment: from the
 // value that stood at the window's start (the last point at or before it,
@@ -83,13 +74,13 @@ void measurements_before(const Call &call, const RecordMark &at, char *text, siz
         any_point = true;
         const int32_t delta = c.to - c.from;
         if (delta < MEASURE_CHANGE_MIN16 && delta > -MEASURE_CHANGE_MIN16)
-            append(text, size, "; %s %.1f %s", m.name, sixteenths(c.to), m.unit);
+            text_append(text, size, "; %s %.1f %s", m.name, sixteenths(c.to), m.unit);
         else
-            append(text, size, "; %s %s %.1f dB over %.1f s (%.1f to %.1f %s)", m.name, delta < 0 ? "fell" : "rose",
+            text_append(text, size, "; %s %s %.1f dB over %.1f s (%.1f to %.1f %s)", m.name, delta < 0 ? "fell" : "rose",
                    sixteenths(delta < 0 ? -delta : delta), seconds(c.span_us), sixteenths(c.from), sixteenths(c.to),
                    m.unit);
     }
-    if (!any_point) append(text, size, "; no line measurement in the %.0f s before", seconds(MEASURE_WINDOW_US));
+    if (!any_point) text_append(text, size, "; no line measurement in the %.0f s before", seconds(MEASURE_WINDOW_US));
 }
 
 const CallEvent *first_event(const Call &call, CallEventKind kind) {
@@ -237,12 +228,12 @@ void text_retransmissions(const Call &call, const Finding &, char *text, size_t 
     const bool tx = share_high(ec.tx_retransmitted, ec.tx_frames);
     text[0] = '\0';
     if (tx)
-        append(text, size, "%" PRIu32 " of %" PRIu32 " frames sent were retransmitted (%.1f %%)", *ec.tx_retransmitted,
+        text_append(text, size, "%" PRIu32 " of %" PRIu32 " frames sent were retransmitted (%.1f %%)", *ec.tx_retransmitted,
                *ec.tx_frames, 100 * ratio(*ec.tx_retransmitted, *ec.tx_frames));
     if (share_high(ec.rx_rejected, ec.rx_frames))
-        append(text, size, "%s%" PRIu32 " of %" PRIu32 " frames received were rejected (%.1f %%)", tx ? ", " : "",
+        text_append(text, size, "%s%" PRIu32 " of %" PRIu32 " frames received were rejected (%.1f %%)", tx ? ", " : "",
                *ec.rx_rejected, *ec.rx_frames, 100 * ratio(*ec.rx_rejected, *ec.rx_frames));
-    append(text, size, "; bound %.0f %%", RETRANSMIT_PERMILLE_MAX / 10.0);
+    text_append(text, size, "; bound %.0f %%", RETRANSMIT_PERMILLE_MAX / 10.0);
 }
 
 // What the error-control disconnect reasons (0 to 6) name as a failure; null: no failure.
@@ -274,16 +265,16 @@ void text_error_control_absent(const Call &call, const Finding &, char *text, si
     snprintf(text, size, "No error control on a line that needed it (");
     const char *sep = "";
     if (line_noisy(call)) {
-        append(text, size, "BER %.2g, BLER %.2g", ratio(call.stats.bit_errors, call.stats.bits),
+        text_append(text, size, "BER %.2g, BLER %.2g", ratio(call.stats.bit_errors, call.stats.bits),
                ratio(call.stats.block_errors, call.stats.blocks));
         sep = ", ";
     }
     if (call.retrains > 0) {
-        append(text, size, "%s%u retrains", sep, call.retrains);
+        text_append(text, size, "%s%u retrains", sep, call.retrains);
         sep = ", ";
     }
-    if (call.carrier_losses > 0) append(text, size, "%s%u carrier losses", sep, call.carrier_losses);
-    append(text, size, ")");
+    if (call.carrier_losses > 0) text_append(text, size, "%s%u carrier losses", sep, call.carrier_losses);
+    text_append(text, size, ")");
 }
 
 void check_compression_off(const Call &call, CallVerdict &out) {

@@ -33,16 +33,6 @@ void add_optional(std::vector<SummaryRow> &rows, const char *key, const std::opt
         add_row(rows, key, "%s", UNKNOWN);
 }
 
-// Appends to text (size bytes in all) without running past its end.
-[[gnu::format(printf, 3, 4)]]
-void append(char *text, size_t size, const char *format, ...) {
-    const size_t used = strlen(text);
-    if (used + 1 >= size) return;
-    va_list args;
-    va_start(args, format);
-    vsnprintf(text + used, size - used, format, args);
-    va_end(args);
-}
 
 void add_series(std::vector<SummaryRow> &rows, const Call &call, const SeriesInfo &info) {
     const Series &s = call.series[info.kind];
@@ -85,14 +75,14 @@ void add_error_control(std::vector<SummaryRow> &rows, const Call &call) {
                                  "SREJ",      nullptr,     "dictionary",    "string"};
     for (int i = 0; i < 9; ++i) {
         if (!ec.lapm[i] || lapm_names[i] == nullptr) continue;
-        append(text, sizeof text, "%s%s %d", text[0] ? ", " : "", lapm_names[i], *ec.lapm[i]);
+        text_append(text, sizeof text, "%s%s %d", text[0] ? ", " : "", lapm_names[i], *ec.lapm[i]);
     }
     if (text[0] != '\0') add_row(rows, "LAPM parameters", "%s", text);
     text[0] = '\0';
     const char *mnp_names[6] = {"level", "class", "optimisation", "compression", "info field", "window"};
     for (int i = 0; i < 6; ++i) {
         if (!ec.mnp[i]) continue;
-        append(text, sizeof text, "%s%s %d", text[0] ? ", " : "", mnp_names[i], *ec.mnp[i]);
+        text_append(text, sizeof text, "%s%s %d", text[0] ? ", " : "", mnp_names[i], *ec.mnp[i]);
     }
     if (text[0] != '\0') add_row(rows, "MNP parameters", "%s", text);
 
@@ -125,15 +115,15 @@ void add_fax(std::vector<SummaryRow> &rows, const FaxInfo &fax) {
     char text[SUMMARY_VALUE_BYTES] = "";
     const char letters[] = "ABCDE";
     for (int i = 0; i < 5; ++i)
-        if (fax.phases & (1u << i)) append(text, sizeof text, "%s%c", text[0] ? " " : "", letters[i]);
+        if (fax.phases & (1u << i)) text_append(text, sizeof text, "%s%c", text[0] ? " " : "", letters[i]);
     add_row(rows, "Fax phases", "%s", text[0] ? text : "none");
     text[0] = '\0';
     for (uint8_t i = 0; i < fax.frame_count; ++i) {
         char name[16];
         fax_frame_text(fax.frames[i].fcf, name, sizeof name);
-        append(text, sizeof text, "%s%s %s", i ? ", " : "", fax.frames[i].sent ? "sent" : "got", name);
+        text_append(text, sizeof text, "%s%s %s", i ? ", " : "", fax.frames[i].sent ? "sent" : "got", name);
     }
-    if (fax.frames_seen > fax.frame_count) append(text, sizeof text, ", ... (%u in all)", fax.frames_seen);
+    if (fax.frames_seen > fax.frame_count) text_append(text, sizeof text, ", ... (%u in all)", fax.frames_seen);
     add_row(rows, "Fax frames", "%s", text[0] ? text : "none");
     add_row(rows, "Fax pages", "%u counted, %u confirmed (MCF), %u rejected (RTN), %u RTP", fax.pages_counted,
             fax.confirmed, fax.rejected, fax.retrain_positive);
@@ -190,6 +180,15 @@ void format_sixteenths(int32_t value, char *text, size_t size) {
     while (digits > 0 && fraction[digits - 1] == '0') --digits;
     fraction[digits] = '\0';
     snprintf(text, size, "%s%" PRId64 "%s%s", v < 0 ? "-" : "", magnitude / 16, digits ? "." : "", fraction);
+}
+
+void text_append(char *text, size_t size, const char *format, ...) {
+    const size_t used = strlen(text);
+    if (used + 1 >= size) return;
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text + used, size - used, format, args);
+    va_end(args);
 }
 
 void format_level(double sixteenths, char *text, size_t size) {
@@ -253,8 +252,8 @@ void compression_text(const Call &call, char *text, size_t size) {
                                                  "V.42bis both ways"};
         snprintf(text, size, "%s", directions[*ec.lapm[6] & 3]);
         if ((*ec.lapm[6] & 3) != 0 && ec.lapm[7])
-            append(text, size, ", dictionary %d", *ec.lapm[7]);
-        if ((*ec.lapm[6] & 3) != 0 && ec.lapm[8]) append(text, size, ", string %d", *ec.lapm[8]);
+            text_append(text, size, ", dictionary %d", *ec.lapm[7]);
+        if ((*ec.lapm[6] & 3) != 0 && ec.lapm[8]) text_append(text, size, ", string %d", *ec.lapm[8]);
         return;
     }
     if (ec.v42bis_encoder >= 0 || ec.v42bis_decoder >= 0) {

@@ -54,6 +54,9 @@ void compare_calls(const Call &a, const Call &b, const std::vector<SummaryRow> &
 void calls_compare_text(const Call &a, const Call &b, std::string &out, const char *label_a = nullptr,
                         const char *label_b = nullptr);
 
+// Appends to text (size bytes in all, already terminated) without running past its end.
+[[gnu::format(printf, 3, 4)]] void text_append(char *text, size_t size, const char *format, ...);
+
 // Number formats shared with the exports.
 // A value in 1/16 units as a decimal without trailing zeros ("35.375", "-21.6875", "30").
 void format_sixteenths(int32_t value, char *text, size_t size);
