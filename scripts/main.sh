@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the release configuration and runs the
-# monitor in console mode on the simulated driver, which plays a recorded
-# V.34 call and a session with capture requests in a private runtime
-# directory. The monitor records what it shows into a session file; the
-# script ends by decoding that file with tarvel-decode and showing that it
-# gives exactly the lines the monitor printed, and by listing the capture
-# files the monitor wrote. With a display, the window then opens the
-# recorded session (play it again with its Play button) until it is closed.
+# Installs what is missing of what it builds and runs (scripts/deps.sh main),
+# builds the three programs it runs in the release configuration (no tests,
+# no benchmarks) and runs the monitor in console mode on the simulated
+# driver, which plays a recorded V.34 call and a session with capture
+# requests in a private runtime directory. The monitor records what it shows
+# into a session file; the script ends by decoding that file with
+# tarvel-decode and showing that it gives exactly the lines the monitor
+# printed, and by listing the capture files the monitor wrote. With a
+# display, the window then opens the recorded session (play it again with its
+# Play button) until it is closed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-bash scripts/deps.sh
-cmake --preset release
-cmake --build --preset release -j"$(nproc)"
+bash scripts/deps.sh main
+# The release preset with its benchmarks left out: `cmake --preset release`
+# brings them back.
+cmake --preset release -DTARVEL_BENCH=OFF
+cmake --build --preset release -j"$(nproc)" --target LineWatch tarvel-sim tarvel-decode
 
 monitor=$root/build/release/monitor/LineWatch
 simulator=$root/build/release/simulator/tarvel-sim

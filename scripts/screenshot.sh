@@ -69,5 +69,8 @@ fi
 (cd "$work/run" && exec env DISPLAY=":$display" QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$work/config" "$app" "$@") >"$work/app.log" 2>&1 &
 pids+=($!)
 sleep "$(awk -v ms="$shot_ms" 'BEGIN { print ms / 1000 }')"
-import -display ":$display" -window root "$out"
+# The main window alone (there is no window manager to draw a frame), or the
+# whole screen where it cannot be found by its title.
+import -display ":$display" -window "Line Watch" "$out" 2>/dev/null ||
+  import -display ":$display" -window root "$out"
 echo "$out"

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: the debug
-# build, the same suites under AddressSanitizer, and the further suites that
-# scripts/test.d/ holds (one script each, run in name order).
+# Installs what is missing of everything (scripts/deps.sh test), builds
+# everything and runs every test: the debug build, the same suites under
+# AddressSanitizer, and the further suites that scripts/test.d/ holds (one
+# script each, run in name order).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+bash scripts/deps.sh test
 jobs=$(nproc)
 
 for preset in debug asan; do
