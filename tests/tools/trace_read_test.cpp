@@ -2,7 +2,12 @@
 // "FILE:LINE: message" report of the first malformed line.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -14,6 +19,12 @@
 #include "trace/trace.h"
 
 namespace {
+
+#ifdef _WIN32
+int make_pipe(int ends[2]) { return _pipe(ends, 4096, _O_BINARY); }
+#else
+int make_pipe(int ends[2]) { return pipe(ends); }
+#endif
 
 // Reads text as a trace named "t.trace"; stderr_text receives what the
 // reader printed.
@@ -119,12 +130,12 @@ TEST(TraceRead, PipesAreToldGzipOrPlainByTheirFirstTwoBytes) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.description);
         int ends[2];
-        ASSERT_EQ(pipe(ends), 0);
-        ASSERT_EQ(write(ends[1], c.data.data(), c.first), ssize_t(c.first));
+        ASSERT_EQ(make_pipe(ends), 0);
+        ASSERT_EQ(write(ends[1], c.data.data(), unsigned(c.first)), int(c.first));
         std::thread rest([&c, &ends] {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
             const size_t n = c.data.size() - c.first;
-            EXPECT_EQ(write(ends[1], c.data.data() + c.first, n), ssize_t(n));
+            EXPECT_EQ(write(ends[1], c.data.data() + c.first, unsigned(n)), int(n));
             close(ends[1]);
         });
         std::vector<TraceDirective> out;
