@@ -3,11 +3,10 @@
 // fills and at each flush.
 #include "session/session_writer.h"
 
-#include <array>
-#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,7 +17,7 @@
 #include <unistd.h>
 #endif
 
-#include "trace/trace.h"
+#include "trace/trace_write.h"
 
 namespace {
 
@@ -29,8 +28,6 @@ bool ends_with(const char *text, const char *suffix) {
     return n >= m && strcmp(text + n - m, suffix) == 0;
 }
 
-const char HEX_DIGITS[] = "0123456789abcdef";
-
 // Changed bytes closer than this are written as one mem directive: the
 // unchanged bytes between them cost less than a new line would.
 constexpr size_t MEM_GAP_BYTES = 8;
@@ -39,87 +36,6 @@ constexpr size_t MEM_GAP_BYTES = 8;
 constexpr int64_t MAX_WAIT_MS = 0xFFFFFFFF;
 
 constexpr int64_t FLUSH_INTERVAL_US = 1000000;
-
-// Two decimal digits for each value below 100.
-constexpr auto DIGIT_PAIRS = [] {
-    std::array<char, 200> pairs{};
-    for (int i = 0; i < 100; ++i) {
-        pairs[size_t(2 * i)] = char('0' + i / 10);
-        pairs[size_t(2 * i + 1)] = char('0' + i % 10);
-    }
-    return pairs;
-}();
-
-// Number formatting straight into a line being built; each returns the end.
-// The digits are written from the last, two at a time, into their place.
-char *append_decimal(char *out, uint64_t value) {
-    int digits = 1;
-    for (uint64_t bound = 10; digits < 20 && value >= bound; bound *= 10) ++digits;
-    char *at = out + digits;
-    while (value >= 100) {
-        at -= 2;
-        at[0] = DIGIT_PAIRS[size_t(value % 100) * 2];
-        at[1] = DIGIT_PAIRS[size_t(value % 100) * 2 + 1];
-        value /= 100;
-    }
-    if (value >= 10) {
-        out[0] = DIGIT_PAIRS[size_t(value) * 2];
-        out[1] = DIGIT_PAIRS[size_t(value) * 2 + 1];
-    } else {
-        out[0] = char('0' + value);
-    }
-    return out + digits;
-}
-
-// Lowercase hexadecimal without leading zeros ("0" for zero).
-char *append_hex_word(char *out, uint32_t value) {
-    const int digits = value == 0 ? 1 : (std::bit_width(value) + 3) / 4;
-    for (int i = digits - 1; i >= 0; --i) {
-        out[i] = HEX_DIGITS[value & 0xF];
-        value >>= 4;
-    }
-    return out + digits;
-}
-
-// Two digits of a value below 100 at out.
-inline void put_pair(char *out, uint32_t value) { memcpy(out, &DIGIT_PAIRS[size_t(value) * 2], 2); }
-
-// A record's word: decimal while short, hexadecimal for addresses, flags
-// and negative values, which read better so. The short ones, nearly every
-// word of a record, each by the one path of their length.
-char *append_word(char *out, uint32_t value) {
-    if (value < 10) {
-        *out = char('0' + value);
-        return out + 1;
-    }
-    if (value < 100) {
-        put_pair(out, value);
-        return out + 2;
-    }
-    if (value < 1000) {
-        *out = char('0' + value / 100);
-        put_pair(out + 1, value % 100);
-        return out + 3;
-    }
-    if (value < 10000) {
-        put_pair(out, value / 100);
-        put_pair(out + 2, value % 100);
-        return out + 4;
-    }
-    if (value < 100000) {
-        *out = char('0' + value / 10000);
-        put_pair(out + 1, value / 100 % 100);
-        put_pair(out + 3, value % 100);
-        return out + 5;
-    }
-    *out++ = '0';
-    *out++ = 'x';
-    return append_hex_word(out, value);
-}
-
-// The longest rec directive: "rec ", ten words of at most ten characters
-// with their blanks, the line feed.
-constexpr size_t REC_LINE_MAX = 4 + 10 * 11 + 1;
 
 // A record goes into the buffer as it is, behind a mark, and becomes its rec
 // directive on the file's thread: the monitor's thread copies 41 bytes where
@@ -140,40 +56,9 @@ constexpr size_t READS_ENTRY_MAX = READS_HEADER_BYTES + MEMORY_LOG_READS * sizeo
 // directive for every read, the note of lost reads.
 constexpr size_t READS_TEXT_MAX =
     2 * MEMORY_LOG_BYTES + 16 * (MEMORY_LOG_BYTES / 9 + MEMORY_LOG_READS) + 34 * MEMORY_LOG_READS + 64;
+static_assert(trace_mem_line_max(0) <= 16 && TRACE_UNREADABLE_LINE_MAX <= 34, "the sums above hold the directives");
 static_assert(READS_ENTRY_MAX < FILE_THREAD_BUFFER_BYTES && READS_TEXT_MAX < FILE_THREAD_BUFFER_BYTES,
               "an entry and its text fit one buffer");
-
-char *append_text(char *out, const char *text) {
-    const size_t n = strlen(text);
-    memcpy(out, text, n);
-    return out + n;
-}
-
-char *append_hex_bytes(char *out, const unsigned char *bytes, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        *out++ = HEX_DIGITS[bytes[i] >> 4];
-        *out++ = HEX_DIGITS[bytes[i] & 0xF];
-    }
-    return out;
-}
-
-// The rec directive of a record at out; returns the end.
-char *format_record(char *out, const StatusRecord &record) {
-    const uint32_t params[8] = {record.param1, record.param2, record.param3, record.param4,
-                                record.param5, record.param6, record.param7, record.param8};
-    size_t given = 8;
-    while (given > 0 && params[given - 1] == 0) --given;  // trailing zeros go without saying
-    memcpy(out, "rec ", 4);
-    out = append_word(out + 4, record.modem);
-    *out++ = ' ';
-    out = append_word(out, record.code);
-    for (size_t i = 0; i < given; ++i) {
-        *out++ = ' ';
-        out = append_word(out, params[i]);
-    }
-    *out++ = '\n';
-    return out;
-}
 
 }  // namespace
 
@@ -224,13 +109,11 @@ bool SessionWriter::open(const char *path, int64_t start_us, const SessionOption
     thread_.start(file_, expand, this);
     buffer_ = thread_.buffer();
 
-    char time_text[32];
-    format_session_time(start_us_ / 1000, time_text, sizeof time_text);
-    put_text("session ");
-    put_text(time_text);
-    put_char(' ');
-    put_quoted(options_.program != nullptr ? options_.program : "");
-    put_char('\n');
+    const char *program = options_.program != nullptr ? options_.program : "";
+    const size_t length = strlen(program);
+    put_formatted(trace_session_line_max(length), [&](char *out) {
+        return trace_write_session(out, start_us_ / 1000, program, length);
+    });
     flush_now();
     return recording();
 }
@@ -251,18 +134,15 @@ void SessionWriter::put_pending_wait() {
     while (tick_ms_ > written_ms_) {
         int64_t step = tick_ms_ - written_ms_;
         if (step > MAX_WAIT_MS) step = MAX_WAIT_MS;
-        put_text("wait ");
-        put_decimal(uint64_t(step));
-        put_char('\n');
+        put_formatted(TRACE_SHORT_LINE_MAX, [step](char *out) { return trace_write_wait(out, uint32_t(step)); });
         written_ms_ += step;
     }
 }
 
 void SessionWriter::put_active(uint32_t active_modems) {
     put_pending_wait();
-    put_text("active ");
-    put_decimal(active_modems);
-    put_char('\n');
+    put_formatted(TRACE_SHORT_LINE_MAX,
+                  [active_modems](char *out) { return trace_write_active(out, active_modems); });
     active_known_ = true;
     last_active_ = active_modems;
 }
@@ -300,11 +180,7 @@ char *SessionWriter::expand_read(char *out, const MemoryRead &read, const unsign
             if (at > 0xFFFFFFFFu) break;
             size_t n = end - i;
             if (at + n - 1 > 0xFFFFFFFFu) n = size_t(0x100000000u - at);
-            out = append_text(out, "mem 0x");
-            out = append_hex_word(out, uint32_t(at));
-            *out++ = ' ';
-            out = append_hex_bytes(out, bytes + i, n);
-            *out++ = '\n';
+            out = trace_write_mem(out, uint32_t(at), bytes + i, n);
             i = end;
         }
         written_store(memory_, address, bytes, got);
@@ -315,11 +191,7 @@ char *SessionWriter::expand_read(char *out, const MemoryRead &read, const unsign
         size_t n = count - got;
         if (at + n - 1 > 0xFFFFFFFFu) n = size_t(0x100000000u - at);
         if (written_unreadable(memory_, uint32_t(at), n)) return out;
-        out = append_text(out, "unreadable 0x");
-        out = append_hex_word(out, uint32_t(at));
-        *out++ = ' ';
-        out = append_decimal(out, n);
-        *out++ = '\n';
+        out = trace_write_unreadable(out, uint32_t(at), uint32_t(n));  // at >= 1: n fits
         written_mark_unreadable(memory_, uint32_t(at), n);
     }
     return out;
@@ -350,10 +222,10 @@ size_t SessionWriter::expand(void *writer, const char *in, size_t length, size_t
     size_t n = 0;
     while (i < length) {
         if (in[i] == RECORD_MARK) {
-            if (length - i < RECORD_ENTRY_BYTES || room - n < REC_LINE_MAX) break;
+            if (length - i < RECORD_ENTRY_BYTES || room - n < TRACE_REC_LINE_MAX) break;
             StatusRecord record;
             memcpy(&record, in + i + 1, sizeof record);
-            n = size_t(format_record(out + n, record) - out);
+            n = size_t(trace_write_rec(out + n, record) - out);
             i += RECORD_ENTRY_BYTES;
             continue;
         }
@@ -377,7 +249,11 @@ size_t SessionWriter::expand(void *writer, const char *in, size_t length, size_t
                 if (read.offset > data || read.got > data - read.offset) continue;
                 end = self.expand_read(end, read, bytes + read.offset);
             }
-            if (overflowed) end = append_text(end, "# driver memory reads of the next record not all kept\n");
+            if (overflowed) {
+                static const char note[] = "# driver memory reads of the next record not all kept\n";
+                memcpy(end, note, sizeof note - 1);
+                end += sizeof note - 1;
+            }
             n = size_t(end - out);
             i += size;
             continue;
@@ -399,15 +275,14 @@ void SessionWriter::record(int fetching_modem, const StatusRecord &record,
     if (tick_ms_ > written_ms_) put_pending_wait();
     if (reads != nullptr && (reads->read_count != 0 || reads->overflowed)) put_reads(*reads);
     if ((fetching_modem == 1 || fetching_modem == 2) && fetching_modem != last_fetch_) {
-        put_text("fetch ");
-        put_char(char('0' + fetching_modem));
-        put_char('\n');
+        put_formatted(TRACE_SHORT_LINE_MAX,
+                      [fetching_modem](char *out) { return trace_write_fetch(out, fetching_modem); });
         last_fetch_ = fetching_modem;
     }
     if (shown != nullptr) {
-        put_text("shown ");
-        put_quoted(shown);
-        put_char('\n');
+        const size_t length = strlen(shown);
+        put_formatted(trace_shown_line_max(length),
+                      [shown, length](char *out) { return trace_write_shown(out, shown, length); });
     }
     if (!room(RECORD_ENTRY_BYTES)) return;
     buffer_[used_] = RECORD_MARK;
@@ -422,26 +297,17 @@ void SessionWriter::eye(int modem, const EyePoint *points, size_t count) {
     const uint64_t tick = tick_count_ > 0 ? tick_count_ - 1 : 0;
     if (tick % options_.eye_every != 0) return;
     put_pending_wait();
-    put_text("eyehex ");
-    put_char(char('0' + modem));
-    put_char(' ');
-    // Each point as its four bytes, little-endian x then y, in hex.
+    put_formatted(TRACE_EYEHEX_HEAD_MAX, [modem](char *out) { return trace_write_eyehex_head(out, modem); });
     constexpr size_t POINTS_PER_STEP = 64;
     for (size_t first = 0; first < count; first += POINTS_PER_STEP) {
         const size_t n = count - first < POINTS_PER_STEP ? count - first : POINTS_PER_STEP;
-        if (!room(8 * n)) return;
-        char *out = buffer_ + used_;
-        for (size_t i = first; i < first + n; ++i) {
-            const uint16_t x = uint16_t(points[i].x), y = uint16_t(points[i].y);
-            const uint8_t bytes[4] = {uint8_t(x), uint8_t(x >> 8), uint8_t(y), uint8_t(y >> 8)};
-            for (uint8_t byte : bytes) {
-                *out++ = HEX_DIGITS[byte >> 4];
-                *out++ = HEX_DIGITS[byte & 0xF];
-            }
-        }
-        used_ += 8 * n;
+        put_formatted(TRACE_EYEHEX_POINT_CHARS * n,
+                      [points, first, n](char *out) { return trace_append_eye_points(out, points + first, n); });
     }
-    put_char('\n');
+    put_formatted(1, [](char *out) {
+        *out = '\n';
+        return out + 1;
+    });
 }
 
 void SessionWriter::flush_if_due(int64_t now_us) {
@@ -544,38 +410,17 @@ void SessionWriter::put(const char *text, size_t length) {
     }
 }
 
-void SessionWriter::put_text(const char *text) { put(text, strlen(text)); }
-
-void SessionWriter::put_char(char c) {
-    if (!recording() || (used_ == FILE_THREAD_BUFFER_BYTES && !write_buffer())) return;
-    buffer_[used_++] = c;
-}
-
-void SessionWriter::put_decimal(uint64_t value) {
-    char text[20];
-    put(text, size_t(append_decimal(text, value) - text));
-}
-
-// A quoted text of the trace format: control bytes, bytes from 0x7f up,
-// the quote and the backslash escaped, so the line reads back exactly.
-void SessionWriter::put_quoted(const char *text) {
-    put_char('"');
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p != 0; ++p) {
-        const unsigned char c = *p;
-        switch (c) {
-        case '\\': put_text("\\\\"); break;
-        case '"': put_text("\\\""); break;
-        case '\t': put_text("\\t"); break;
-        case '\n': put_text("\\n"); break;
-        case '\r': put_text("\\r"); break;
-        default:
-            if (c < 0x20 || c >= 0x7f) {
-                const char escape[4] = {'\\', 'x', HEX_DIGITS[c >> 4], HEX_DIGITS[c & 0xF]};
-                put(escape, 4);
-            } else {
-                put_char(char(c));
-            }
-        }
+// A directive formatted in place when the buffer has room for the most it
+// can take; one longer than a whole buffer (a shown text of many kilobytes)
+// is formatted aside first.
+template <class Format>
+void SessionWriter::put_formatted(size_t max, Format format) {
+    if (!recording()) return;
+    if (max <= FILE_THREAD_BUFFER_BYTES) {
+        if (!room(max)) return;
+        used_ = size_t(format(buffer_ + used_) - buffer_);
+        return;
     }
-    put_char('"');
+    std::vector<char> text(max);
+    put(text.data(), size_t(format(text.data()) - text.data()));
 }

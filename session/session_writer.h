@@ -89,10 +89,8 @@ public:
 
 private:
     void put(const char *text, size_t length);
-    void put_text(const char *text);
-    void put_char(char c);
-    void put_decimal(uint64_t value);
-    void put_quoted(const char *text);
+    template <class Format>
+    void put_formatted(size_t max, Format format);
     void put_pending_wait();
     void put_active(uint32_t active_modems);
     void put_reads(const MemoryReadLog &reads);

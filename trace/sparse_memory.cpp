@@ -1,6 +1,8 @@
 // Sparse driver memory in 16-byte blocks.
 #include "trace/sparse_memory.h"
 
+#include <iterator>
+
 void sparse_write(SparseMemory &memory, uint32_t address, const unsigned char *bytes, size_t count) {
     if (bytes == nullptr) {
         return;
@@ -53,26 +55,19 @@ size_t sparse_read(const SparseMemory &memory, uint32_t address, unsigned char *
     return done;
 }
 
+// Only the blocks that exist in the range are visited, so unmapping the
+// whole address space costs what is mapped there, not 2^28 look-ups.
 void sparse_unmap(SparseMemory &memory, uint32_t address, size_t count) {
-    size_t done = 0;
-    while (done < count) {
-        const uint64_t at = uint64_t(address) + done;
-        if (at > 0xFFFFFFFFu) {
-            break;
-        }
-        const uint32_t number = uint32_t(at / SPARSE_BLOCK_BYTES);
-        const uint32_t offset = uint32_t(at % SPARSE_BLOCK_BYTES);
-        const size_t in_block = SPARSE_BLOCK_BYTES - offset < count - done
-                                    ? SPARSE_BLOCK_BYTES - offset
-                                    : count - done;
-        auto found = memory.blocks.find(number);
-        if (found != memory.blocks.end()) {
-            const uint32_t bits = ((1u << in_block) - 1u) << offset;
-            found->second.mapped = uint16_t(found->second.mapped & ~bits);
-            if (found->second.mapped == 0) {
-                memory.blocks.erase(found);
-            }
-        }
-        done += in_block;
+    if (count == 0) return;
+    const uint64_t last = count - 1 > 0xFFFFFFFFull - address ? 0xFFFFFFFFull : uint64_t(address) + (count - 1);
+    const uint32_t last_block = uint32_t(last / SPARSE_BLOCK_BYTES);
+    auto it = memory.blocks.lower_bound(address / SPARSE_BLOCK_BYTES);
+    while (it != memory.blocks.end() && it->first <= last_block) {
+        const uint64_t start = uint64_t(it->first) * SPARSE_BLOCK_BYTES;
+        const uint64_t from = start > address ? start : address;
+        const uint64_t to = start + SPARSE_BLOCK_BYTES - 1 < last ? start + SPARSE_BLOCK_BYTES - 1 : last;
+        const uint32_t bits = ((1u << (to - from + 1)) - 1u) << (from - start);
+        it->second.mapped = uint16_t(it->second.mapped & ~bits);
+        it = it->second.mapped == 0 ? memory.blocks.erase(it) : std::next(it);
     }
 }

@@ -22,7 +22,8 @@ struct SparseMemory {
 // Writes count bytes at address; bytes past 0xFFFFFFFF are not written.
 void sparse_write(SparseMemory &memory, uint32_t address, const unsigned char *bytes, size_t count);
 // Unmaps count bytes at address: reading them fails again. Blocks left with
-// nothing mapped are freed.
+// nothing mapped are freed. The cost follows the blocks mapped in the range,
+// not its length (all 4 GiB at once cost one look-up when nothing is there).
 void sparse_unmap(SparseMemory &memory, uint32_t address, size_t count);
 // Copies the leading mapped bytes at address (at most count); how many.
 size_t sparse_read(const SparseMemory &memory, uint32_t address, unsigned char *dest, size_t count);

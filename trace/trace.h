@@ -3,6 +3,12 @@
 // the session directives session, unreadable, fetch and shown). Used by the
 // simulated driver, which plays traces, and by the offline decoder, which
 // decodes their records. Files are read plain or gzip-compressed alike.
+//
+// The library's files: trace_tokens (tokens and operands), trace_parse (each
+// directive's parser), trace_input (plain or gzip input), trace_read (whole
+// traces), session_time (the session header's time), trace_write (the
+// directives as a writer formats them), count_argument (counts on a command
+// line).
 #pragma once
 
 #include <cstddef>
@@ -13,6 +19,8 @@
 
 #include "decoder/status.h"
 #include "driverlink/ioctl.h"
+#include "trace/count_argument.h"
+#include "trace/session_time.h"
 
 enum TraceOp {
     TRACE_REC,       // record: StatusRecord with modem, code, param1..param8
@@ -78,6 +86,13 @@ int parse_trace_line(const char *text, size_t length, TraceDirective *out,
 // malformed line rather than a reason to exhaust memory.
 constexpr size_t TRACE_LINE_MAX = size_t(16) << 20;
 
+// The most that the waits of one trace may add up to: 10^13 ms, about 317
+// years. Counted in microseconds from a session's start (at most the year
+// 9999), that leaves a signed 64-bit clock room for the files of a whole
+// command line played one after another; a trace whose waits go past it is
+// malformed at the wait that does.
+constexpr uint64_t TRACE_WAITS_MAX_MS = 10000000000000ull;
+
 // How reading a whole trace ended.
 enum TraceReadResult {
     TRACE_READ_OK,         // every directive read (a cut file: up to its last complete line)
@@ -95,8 +110,9 @@ enum TraceReadResult {
 // warning "FILE:LINE: warning: ..." on standard error, and counts as read:
 // a compressed file whose data stops short or turns bad, and a session file
 // (one that starts with a session directive) whose last line has no line
-// feed, as a writer that was killed leaves them. A plain trace that is not a
-// session may end without a line feed, as before.
+// feed, as a writer that was killed leaves them, or whose last directive is
+// a shown line without its record (a full disk stopped the writer there).
+// A plain trace that is not a session may end without a line feed.
 bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out);
 
 // Where a reader's messages go when the caller shows them itself (a
@@ -120,13 +136,3 @@ bool read_trace_file(const char *path, std::vector<TraceDirective> *out);
 // Reads traces one after another into one script; false (the reader has
 // reported FILE:LINE: message) at the first that cannot be read whole.
 bool read_trace_files(const std::vector<const char *> &paths, std::vector<TraceDirective> *out);
-
-// A count given on a player's command line (a fault's N): a 32-bit word in
-// decimal or 0x hexadecimal, nothing else (no sign, no trailing text).
-bool parse_count(const char *text, uint32_t *value);
-
-// The session directive's time: "YYYY-MM-DDTHH:MM:SS.mmmZ" (UTC) for ms since
-// 1970. format_session_time writes the 24 characters and a NUL (size >= 25);
-// parse_session_time takes exactly that form.
-void format_session_time(int64_t time_ms, char *text, size_t size);
-bool parse_session_time(const char *text, size_t length, int64_t *time_ms);

@@ -398,7 +398,7 @@ TEST_F(DaemonTest, FaultOptions) {
     } cases[] = {
         {"status count 39", {"--fault-status-count", "39"}, IOCTL_TARVEL_GET_STATUS, 0, 40, 39, 40},
         {"eye count 600", {"--fault-eye-count", "600"}, IOCTL_TARVEL_GET_EYE_1, 512, 2048, 600, 2048},
-        {"capture count above the buffer", {"--fault-capture-count", "0x100000"}, IOCTL_TARVEL_READ_CAPTURE, 0, 16, 0x100000, 16},
+        {"capture count above the buffer", {"--fault-capture-count", "1048576"}, IOCTL_TARVEL_READ_CAPTURE, 0, 16, 0x100000, 16},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.description);

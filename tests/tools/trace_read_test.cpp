@@ -2,14 +2,29 @@
 // "FILE:LINE: message" report of the first malformed line.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "trace/trace.h"
 
 namespace {
+
+#ifdef _WIN32
+int make_pipe(int ends[2]) { return _pipe(ends, 4096, _O_BINARY); }
+#else
+int make_pipe(int ends[2]) { return pipe(ends); }
+#endif
 
 // Reads text as a trace named "t.trace"; stderr_text receives what the
 // reader printed.
@@ -25,6 +40,15 @@ bool read_text(const std::string &text, std::vector<TraceDirective> *out, std::s
     fclose(input);
     return ok;
 }
+
+std::string repeated(const std::string &line, size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i) text += line;
+    return text;
+}
+
+// The most waits of the longest kind that stay within TRACE_WAITS_MAX_MS.
+const size_t LONGEST_WAITS_ALLOWED = size_t(TRACE_WAITS_MAX_MS / 0xFFFFFFFFull);
 
 struct ReadErrorCase {
     const char *description;
@@ -47,6 +71,8 @@ TEST(TraceRead, FirstMalformedLineIsReportedWithFileAndLine) {
         {"shown before a pause", "shown \"x\"\nwait 1\n", "t.trace:2: shown: not followed by its record\n"},
         {"shown at the end", "rec 1 13\nshown \"x\"\n", "t.trace:2: shown: not followed by its record\n"},
         {"an unterminated last line of a plain trace is still parsed", "wait 1\nrec", "t.trace:2: rec: missing MODEM\n"},
+        {"waits adding up past what a clock counts", repeated("wait 4294967295\n", LONGEST_WAITS_ALLOWED + 1),
+         "t.trace:2329: wait: the waits add up to more than 10000000000000 ms (about 317 years)\n"},
     };
     for (const ReadErrorCase &c : cases) {
         SCOPED_TRACE(c.description);
@@ -55,6 +81,69 @@ TEST(TraceRead, FirstMalformedLineIsReportedWithFileAndLine) {
         EXPECT_FALSE(read_text(c.text, &out, &err));
         EXPECT_EQ(err, c.expected_stderr);
         EXPECT_TRUE(out.empty());
+    }
+}
+
+// Files a writer left short are read up to their last complete record,
+// with a warning; the waits may add up to the limit itself.
+TEST(TraceRead, CutSessionsAndLongTracesAreReadWithTheirWarning) {
+    const std::string header = "session 2026-12-08T17:46:16.123Z \"LineWatch 0.1.0\"\nrec 1 13\n";
+    const struct {
+        const char *description;
+        std::string text;
+        size_t directives;
+        const char *expected_stderr;
+    } cases[] = {
+        {"a session cut right after a shown line", header + "shown \"Capture\"\n", 2,
+         "t.trace:3: warning: file cut short after this line (shown without its record); read up to line 2\n"},
+        {"a session cut inside the record after a shown line", header + "shown \"x\"\n\nrec 1 7", 2,
+         "t.trace:5: warning: file cut short inside this line (no line feed); read up to line 2\n"},
+        {"waits adding up to the limit", repeated("wait 4294967295\n", LONGEST_WAITS_ALLOWED), LONGEST_WAITS_ALLOWED,
+         ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.description);
+        std::vector<TraceDirective> out;
+        std::string err;
+        EXPECT_TRUE(read_text(c.text, &out, &err));
+        EXPECT_EQ(err, c.expected_stderr);
+        EXPECT_EQ(out.size(), c.directives);
+    }
+}
+
+// gzip data is told by its first two bytes however a pipe splits them.
+TEST(TraceRead, PipesAreToldGzipOrPlainByTheirFirstTwoBytes) {
+    // "rec 1 13\nrec 1 14\n" as gzip -n compresses it.
+    const unsigned char gzip[] = {0x1f, 0x8b, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x2b,
+                                  0x4a, 0x4d, 0x56, 0x30, 0x54, 0x30, 0x34, 0xe6, 0x2a, 0x82, 0x30,
+                                  0x4c, 0xb8, 0x00, 0xe3, 0x18, 0xa8, 0xa1, 0x12, 0x00, 0x00, 0x00};
+    const std::string plain = "rec 1 13\nrec 1 14\n";
+    const std::string gz(reinterpret_cast<const char *>(gzip), sizeof gzip);
+    const struct {
+        const char *description;
+        std::string data;
+        size_t first;  // bytes in the pipe before the reader starts; the rest follow later
+    } cases[] = {
+        {"gzip, first byte alone", gz, 1}, {"gzip, two bytes first", gz, 2},
+        {"plain, first byte alone", plain, 1}, {"gzip, one write", gz, sizeof gzip},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.description);
+        int ends[2];
+        ASSERT_EQ(make_pipe(ends), 0);
+        ASSERT_EQ(write(ends[1], c.data.data(), unsigned(c.first)), int(c.first));
+        std::thread rest([&c, &ends] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            const size_t n = c.data.size() - c.first;
+            EXPECT_EQ(write(ends[1], c.data.data() + c.first, unsigned(n)), int(n));
+            close(ends[1]);
+        });
+        std::vector<TraceDirective> out;
+        TraceReport report;
+        EXPECT_EQ(read_trace_descriptor(ends[0], "pipe", &out, &report), TRACE_READ_OK) << report.error;
+        rest.join();
+        ASSERT_EQ(out.size(), 2u);
+        EXPECT_EQ(out[1].record.code, 14u);
     }
 }
 
