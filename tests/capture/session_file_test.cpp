@@ -95,21 +95,6 @@ TEST_F(SessionFileTest, CaptureNamedLikeTheSessionIsRefusedAndTheSessionStaysWho
     }
 }
 
-// A finished capture renamed onto the session's name: the rename fails, the
-// session keeps its records and the finished capture its data and name.
-TEST_F(SessionFileTest, RenameOntoTheSessionIsRefused) {
-    const std::vector<unsigned char> data = patterned_bytes(3000, 7);
-    restart_capture(captures_, 1, 10000, line_);
-    deliver(data);
-    ASSERT_TRUE(open_session("3.log")) << writer_.error();
-    writer_.record(1, sampling(1, 8000), nullptr);
-    restart_capture(captures_, 1, 10003, line_);
-    EXPECT_EQ(std::string(line_).rfind("Failed to create new log file error = ", 0), 0u) << line_;
-    ASSERT_TRUE(writer_.close()) << writer_.error();
-    EXPECT_EQ(session_records("3.log"), 1);
-    EXPECT_EQ(file_bytes("session.rec.1"), data);
-}
-
 // A session named like a capture that is still written is refused with a
 // message, and the capture goes on whole.
 TEST_F(SessionFileTest, SessionOnARunningCaptureIsRefused) {
