@@ -350,7 +350,8 @@ void decode_projected_rate(const EventRow &row, uint32_t value, StatusLine &line
                       as_unsigned(index), rate, snr);
 }
 
-void write_event(const EventDispatch &d, const StatusRecord &record, const DriverMemory &memory, StatusLine &line)
+void write_event(const EventDispatch &d, const StatusRecord &record, const DriverMemory &memory,
+                 StatusLine &line)
 {
     const EventRow &row = *d.row;
     const uint32_t p2 = record.param2;
