@@ -17,17 +17,16 @@
 namespace {
 
 void BM_DecodeStatus(benchmark::State &state) {
-    set_driver_memory_reader(mix::read_memory, nullptr);
+    const DriverMemory memory = {mix::read_memory, nullptr};
     StatusLine line;
     for (auto _ : state) {
         for (const mix::Entry &e : mix::SESSION) {
-            decode_status(e.record, line);
+            decode_status(e.record, memory, line);
             benchmark::DoNotOptimize(line);
             benchmark::ClobberMemory();
         }
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * mix::SESSION_LENGTH);
-    set_driver_memory_reader(nullptr, nullptr);
 }
 BENCHMARK(BM_DecodeStatus);
 
@@ -79,14 +78,14 @@ void BM_CallWatchFeedLongCall(benchmark::State &state) {
 BENCHMARK(BM_CallWatchFeedLongCall);
 
 void BM_DecodeAndFeed(benchmark::State &state) {
-    set_driver_memory_reader(mix::read_memory, nullptr);
+    const DriverMemory memory = {mix::read_memory, nullptr};
     std::unique_ptr<CallWatch> watch(new CallWatch);
     call_watch_init(*watch, DriverMemoryAccess{mix::read_memory, nullptr}, 0, {nullptr, nullptr});
     StatusLine line;
     int64_t time_us = 0;
     for (auto _ : state) {
         for (const mix::Entry &e : mix::SESSION) {
-            decode_status(e.record, line);
+            decode_status(e.record, memory, line);
             benchmark::DoNotOptimize(line);
             call_watch_record(*watch, e.record, time_us, -1);
             time_us += 1000;
@@ -94,7 +93,6 @@ void BM_DecodeAndFeed(benchmark::State &state) {
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * mix::SESSION_LENGTH);
-    set_driver_memory_reader(nullptr, nullptr);
 }
 BENCHMARK(BM_DecodeAndFeed);
 

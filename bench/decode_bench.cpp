@@ -22,13 +22,13 @@ long heap_allocations()
 
 void BM_DecodeStatus(benchmark::State &state)
 {
-    set_driver_memory_reader(mix::read_memory, nullptr);
+    const DriverMemory memory = {mix::read_memory, nullptr};
     StatusLine line;
     long allocations = 0;
     for (auto _ : state) {
         const long before = heap_allocations();
         for (const mix::Entry &e : mix::SESSION) {
-            decode_status(e.record, line);
+            decode_status(e.record, memory, line);
             benchmark::DoNotOptimize(line);
             benchmark::ClobberMemory();
         }
@@ -36,7 +36,6 @@ void BM_DecodeStatus(benchmark::State &state)
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * mix::SESSION_LENGTH);
     state.counters["heap_allocations"] = static_cast<double>(allocations);
-    set_driver_memory_reader(nullptr, nullptr);
 }
 BENCHMARK(BM_DecodeStatus);
 
@@ -58,12 +57,12 @@ BENCHMARK(BM_PlainSnprintf);
 // the plain call does (for instance codes whose handlers are still missing).
 void compare_lines()
 {
-    set_driver_memory_reader(mix::read_memory, nullptr);
+    const DriverMemory memory = {mix::read_memory, nullptr};
     StatusLine decoded;
     StatusLine plain;
     size_t matching = 0;
     for (const mix::Entry &e : mix::SESSION) {
-        decode_status(e.record, decoded);
+        decode_status(e.record, memory, decoded);
         e.plain(plain, sizeof(plain), e.format);
         if (std::strcmp(decoded, plain) == 0)
             ++matching;
@@ -71,7 +70,6 @@ void compare_lines()
             std::fprintf(stderr, "differs: code %u p1 %u: decoded \"%s\" plain \"%s\"\n",
                          e.record.code, e.record.param1, decoded, plain);
     }
-    set_driver_memory_reader(nullptr, nullptr);
     std::fprintf(stderr, "%zu of %zu records decode to the plain call's line\n", matching,
                  mix::SESSION_LENGTH);
 }

@@ -84,15 +84,14 @@ uint64_t size_of(const std::string &path) {
 void BM_DecodeBurst(benchmark::State &state) {
     Burst burst;
     if (!build_burst(BURST, &burst)) return state.SkipWithError("scenario not readable");
-    set_driver_memory_reader(read_memory, &burst.memory);
+    const DriverMemory memory = {read_memory, &burst.memory};
     StatusLine line;
     for (auto _ : state) {
         for (const StatusRecord &record : burst.records) {
-            decode_status(record, line);
+            decode_status(record, memory, line);
             benchmark::DoNotOptimize(line[0]);
         }
     }
-    set_driver_memory_reader(nullptr, nullptr);
     state.SetItemsProcessed(int64_t(state.iterations() * BURST));
 }
 BENCHMARK(BM_DecodeBurst)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
@@ -103,8 +102,8 @@ void BM_DecodeAndRecordBurst(benchmark::State &state) {
     if (!build_burst(BURST, &burst)) return state.SkipWithError("scenario not readable");
     const std::string path = temp_name(state.range(0) ? ".trace.gz" : ".trace");
     MemoryReadLog log;
-    memory_read_log_init(log, read_memory, &burst.memory);
-    set_driver_memory_reader(logging_memory_reader, &log);
+    memory_read_log_init(log, DriverMemory{read_memory, &burst.memory});
+    const DriverMemory memory = logging_memory(log);
     SessionWriter writer;
     SessionOptions options;
     options.program = "session_bench";
@@ -117,12 +116,11 @@ void BM_DecodeAndRecordBurst(benchmark::State &state) {
         writer.begin_tick(now);
         for (const StatusRecord &record : burst.records) {
             memory_read_log_clear(log);
-            decode_status(record, line);
+            decode_status(record, memory, line);
             writer.record(int(record.modem), record, &log);
         }
         writer.flush_if_due(now);
     }
-    set_driver_memory_reader(nullptr, nullptr);
     if (!writer.close()) state.SkipWithError(writer.error());
     state.SetItemsProcessed(int64_t(state.iterations() * BURST));
     state.counters["file_bytes_per_record"] =
@@ -141,11 +139,9 @@ void BM_RecordBurst(benchmark::State &state) {
     std::vector<MemoryReadLog> logs(burst.records.size() < 200 ? burst.records.size() : 200);
     StatusLine line;
     for (size_t i = 0; i < logs.size(); ++i) {
-        memory_read_log_init(logs[i], read_memory, &burst.memory);
-        set_driver_memory_reader(logging_memory_reader, &logs[i]);
-        decode_status(burst.records[i], line);
+        memory_read_log_init(logs[i], DriverMemory{read_memory, &burst.memory});
+        decode_status(burst.records[i], logging_memory(logs[i]), line);
     }
-    set_driver_memory_reader(nullptr, nullptr);
     SessionWriter writer;
     SessionOptions options;
     options.program = "session_bench";
@@ -193,8 +189,8 @@ void BM_SessionMinute(benchmark::State &state) {
     const std::string path = temp_name(state.range(2) ? ".trace.gz" : ".trace");
     const int level = int(state.range(2));
     MemoryReadLog log;
-    memory_read_log_init(log, read_memory, &burst.memory);
-    set_driver_memory_reader(logging_memory_reader, &log);
+    memory_read_log_init(log, DriverMemory{read_memory, &burst.memory});
+    const DriverMemory memory = logging_memory(log);
     std::mt19937 random(17);
     EyePoint points[512];
     uint64_t bytes = 0;
@@ -215,7 +211,7 @@ void BM_SessionMinute(benchmark::State &state) {
             for (int i = 0; i < 10; ++i) {
                 const StatusRecord &record = burst.records[next++ % burst.records.size()];
                 memory_read_log_clear(log);
-                decode_status(record, line);
+                decode_status(record, memory, line);
                 writer.record(int(record.modem), record, &log);
             }
             for (int modem = 1; modem <= 2; ++modem) {
@@ -227,7 +223,6 @@ void BM_SessionMinute(benchmark::State &state) {
         if (!writer.close()) return state.SkipWithError(writer.error());
         bytes = size_of(path);
     }
-    set_driver_memory_reader(nullptr, nullptr);
     state.counters["bytes_per_minute"] = double(bytes);
     state.counters["MB_per_hour"] = double(bytes) * 60 / 1e6;
     remove(path.c_str());

@@ -5,14 +5,12 @@
 #include <utility>
 
 #include "decoder/fax_frames.h"
+#include "decoder/record_kind.h"
 #include "formatting/formatting.h"
 
 namespace {
 
 // ---- Which records do what ----------------------------------------------------
-
-// Capture control: taken by the status intake, never part of a call.
-bool is_capture_control(uint32_t code) { return code == 77 || code == 131; }
 
 // Records of the host interface (and the end of a session) that start no
 // call on an idle modem; inside a call they count as its records.
@@ -777,7 +775,8 @@ unsigned call_tracker_feed(CallTracker &t, const StatusRecord &r, int64_t time_u
 
 unsigned call_tracker_feed_other(CallTracker &t, const StatusRecord &r, int64_t time_us, int64_t wall_us,
                                  std::unique_ptr<Call> *ended) {
-    if (is_capture_control(r.code)) return FEED_NONE;
+    // Capture control: taken by the status intake, never part of a call.
+    if (is_capture_request_code(r.code)) return FEED_NONE;
     unsigned result = FEED_NONE;
     if (!t.call) {
         const uint32_t number = ++t.records_fed;

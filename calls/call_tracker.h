@@ -29,13 +29,10 @@
 #include "decoder/driver_memory.h"
 #include "decoder/status.h"
 
-// How the tracker reads driver memory: the reader's shape is the decoder's
-// (copies the readable prefix of a block, returns its length). A null reader
-// reads nothing: the fields that need memory stay unknown.
-struct DriverMemoryAccess {
-    DriverMemoryReader read;
-    void *context;
-};
+// How the tracker reads driver memory: the decoder's DriverMemory (a reader
+// that copies the readable prefix of a block and returns its length). A null
+// reader reads nothing: the fields that need memory stay unknown.
+using DriverMemoryAccess = DriverMemory;
 
 struct CallTracker {
     int modem = 0;
@@ -61,8 +58,8 @@ enum CallFeedResult : unsigned {
 };
 
 // Feeds one record of this modem, taken at time_us (since the session start)
-// and wall_us (since the epoch, -1 when unknown). Codes 77 and 131 (capture
-// control) are ignored.
+// and wall_us (since the epoch, -1 when unknown). Capture requests
+// (is_capture_request_code) are ignored.
 unsigned call_tracker_feed(CallTracker &tracker, const StatusRecord &record, int64_t time_us,
                            int64_t wall_us, std::unique_ptr<Call> *ended);
 // The same for a record that call_tracker_feed_open (below) did not take.

@@ -34,9 +34,13 @@ void capture_set_init(CaptureSet &captures, DriverLink &link) {
     captures.log_counter = 1;
     captures.lock = NO_HANDLE;
     captures.start_refused_busy = false;
-    captures.memory_tap = nullptr;
-    captures.memory_tap_context = nullptr;
+    captures.memory_tap = NO_DRIVER_MEMORY;
     captures.replaying = false;
+}
+
+DriverMemory capture_memory(const CaptureSet &captures) {
+    return captures.memory_tap.read != nullptr ? captures.memory_tap
+                                               : driver_source_memory(*captures.link->source);
 }
 
 static CaptureSlot *slot_of(CaptureSet &captures, int modem) {
@@ -234,7 +238,7 @@ void open_named_capture(CaptureSet &captures, int modem, uint32_t limit_mib, uin
         // Read into a scratch buffer: a name that does not fit is refused
         // whole, never cut into another file's name.
         char name[CAPTURE_NAME_BYTES];
-        long length = read_driver_block(name_address, name, sizeof name);
+        long length = read_driver_block(capture_memory(captures), name_address, name, sizeof name);
         if (length == DRIVER_TEXT_CUT) {
             std::snprintf(line, STATUS_LINE_BYTES, FAILED_LOG_TEXT, platform_name_too_long_error());
             return;
@@ -320,11 +324,9 @@ void reset_captures(CaptureSet &captures) {
     }
     release_capture_lock(captures);
     DriverLink &link = *captures.link;
-    const DriverMemoryReader tap = captures.memory_tap;
-    void *const tap_context = captures.memory_tap_context;
+    const DriverMemory tap = captures.memory_tap;
     const bool replaying = captures.replaying;
     capture_set_init(captures, link);
     captures.replaying = replaying;
     captures.memory_tap = tap;  // a recording outlives a restart of the captures
-    captures.memory_tap_context = tap_context;
 }

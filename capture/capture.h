@@ -56,11 +56,11 @@ struct CaptureSet {
     PlatformHandle lock;
     bool start_refused_busy;
     SetupValue setup;  // scratch for the recording flag
-    // While set, decoding reads driver memory through this reader instead of
-    // the link's own (a session recording's logging reader, which passes each
-    // read on to the source and keeps what it read). Null: the link's reader.
-    DriverMemoryReader memory_tap;
-    void *memory_tap_context;
+    // While its reader is set, decoding reads driver memory through it
+    // instead of the link's own (a session recording's logging reader, which
+    // passes each read on to the source and keeps what it read). Null: the
+    // link's reader.
+    DriverMemory memory_tap;
     // Set for a monitor that replays a recorded session: every capture and
     // restart request gives the line it gave live, but no file is created,
     // written, renamed or deleted (the files in the current directory may
@@ -72,6 +72,11 @@ struct CaptureSet {
 
 // The start state over `link`: slots empty and inactive, log_counter 1.
 void capture_set_init(CaptureSet &captures, DriverLink &link);
+
+// The driver memory that the records fetched through these captures' link
+// are decoded against, and capture names are read from: the tap when one is
+// set, else the memory of the link's driver.
+DriverMemory capture_memory(const CaptureSet &captures);
 
 // Message texts written into a StatusLine.
 extern const char CREATED_LOG_TEXT[];  // "Created new log file %s"
@@ -101,8 +106,9 @@ void restart_capture(CaptureSet &captures, int modem, int32_t param1, StatusLine
 
 // Carries out a capture-file request (code 131): stops the capture and, unless
 // limit_mib is 0, starts a new one named by the driver's text at name_address
-// (or "<log_counter>.log" when name_address is 0). line receives the result,
-// except for a stop-only request.
+// (or "<log_counter>.log" when name_address is 0), read from
+// capture_memory(captures). line receives the result, except for a
+// stop-only request.
 void open_named_capture(CaptureSet &captures, int modem, uint32_t limit_mib, uint32_t name_address, StatusLine &line);
 
 // Moves each active capture's pending data into its file: one read per

@@ -33,16 +33,6 @@ static void internal_error_line(uint32_t code, StatusLine &line) {
     std::snprintf(line, STATUS_LINE_BYTES, UNKNOWN_INTERNAL_TEXT, static_cast<int32_t>(code));
 }
 
-// Decoding reads the memory of the link's driver, through the tap when one
-// is set.
-static void use_link_memory(CaptureSet &captures) {
-    if (captures.memory_tap != nullptr) {
-        set_driver_memory_reader(captures.memory_tap, captures.memory_tap_context);
-    } else {
-        use_driver_memory(*captures.link->source);
-    }
-}
-
 int next_status_line(CaptureSet &captures, StatusLine &line, StatusRecord *fetched, bool *delivered) {
     if (delivered != nullptr) {
         *delivered = false;
@@ -61,22 +51,23 @@ int next_status_line(CaptureSet &captures, StatusLine &line, StatusRecord *fetch
     if (delivered != nullptr) {
         *delivered = true;
     }
-    if (record.modem == 0) {
+    const int modem = static_cast<int>(record.modem);
+    switch (record_kind(record)) {
+    case RecordKind::DRIVER_ERROR:
         internal_error_line(record.code, line);
         return 0;
-    }
-    if (record.modem > 2) {
+    case RecordKind::NO_MODEM:
         return -1;
-    }
-    int modem = static_cast<int>(record.modem);
-    if (record.code == CAPTURE_RESTART_CODE) {
-        restart_capture(captures, modem, static_cast<int32_t>(record.param1), line);
-    } else if (record.code == CAPTURE_FILE_CODE) {
-        use_link_memory(captures);
-        open_named_capture(captures, modem, record.param1, record.param2, line);
-    } else {
-        use_link_memory(captures);
-        decode_status(record, line);
+    case RecordKind::CAPTURE_REQUEST:
+        if (record.code == CAPTURE_RESTART_CODE) {
+            restart_capture(captures, modem, static_cast<int32_t>(record.param1), line);
+        } else {
+            open_named_capture(captures, modem, record.param1, record.param2, line);
+        }
+        break;
+    case RecordKind::DECODED_LINE:
+        decode_status(record, capture_memory(captures), line);
+        break;
     }
     return line[0] == '\0' ? -1 : modem;
 }

@@ -44,9 +44,9 @@ void write_error(const StatusRecord &record, StatusLine &line) {
     }
 }
 
-void write_time(const StatusRecord &record, StatusLine &line) {
+void write_time(const StatusRecord &record, const DriverMemory &memory, StatusLine &line) {
     unsigned char t[TIME_CHARS];
-    if (!read_driver_block(record.param3, TIME_CHARS, t)) {
+    if (!read_driver_block(memory, record.param3, TIME_CHARS, t)) {
         snprintf(line, sizeof line, "Caller ID, IDtime: %s ", UNREADABLE_TEXT);
         return;
     }
@@ -58,43 +58,44 @@ void write_time(const StatusRecord &record, StatusLine &line) {
 // driver block at address, fewer when the block holds a NUL earlier. The
 // count is cut to capacity; a count of 0 or less gives an empty text.
 // False when the block cannot be read.
-bool read_caller_text(uint32_t address, uint32_t count_word, char *text, size_t capacity) {
+bool read_caller_text(const DriverMemory &memory, uint32_t address, uint32_t count_word, char *text,
+                      size_t capacity) {
     text[0] = '\0';
     const int32_t count = static_cast<int32_t>(count_word);
     if (count <= 0) return true;
     size_t n = static_cast<size_t>(count);
     if (n > capacity) n = capacity;
     char block[NAME_CHARS];
-    if (!read_driver_block(address, n, reinterpret_cast<unsigned char *>(block))) return false;
+    if (!read_driver_block(memory, address, n, reinterpret_cast<unsigned char *>(block))) return false;
     copy_text(block, text, n);
     text[n] = '\0';
     return true;
 }
 
-void write_number(const StatusRecord &record, StatusLine &line) {
+void write_number(const StatusRecord &record, const DriverMemory &memory, StatusLine &line) {
     char number[NUMBER_CHARS + 1];
-    const bool ok = read_caller_text(record.param3, record.param2, number, NUMBER_CHARS);
+    const bool ok = read_caller_text(memory, record.param3, record.param2, number, NUMBER_CHARS);
     snprintf(line, sizeof line, "Caller ID, telephone number: %s ", ok ? number : UNREADABLE_TEXT);
 }
 
-void write_name(const StatusRecord &record, StatusLine &line) {
+void write_name(const StatusRecord &record, const DriverMemory &memory, StatusLine &line) {
     char name[NAME_CHARS + 1];
-    const bool ok = read_caller_text(record.param3, record.param2, name, NAME_CHARS);
+    const bool ok = read_caller_text(memory, record.param3, record.param2, name, NAME_CHARS);
     snprintf(line, sizeof line, "Caller ID, name: %s ", ok ? name : UNREADABLE_TEXT);
 }
 
 // Header, then the message bytes in hex, then one blank.
-void write_dump(const StatusRecord &record, StatusLine &line, const char *header) {
+void write_dump(const StatusRecord &record, const DriverMemory &memory, StatusLine &line, const char *header) {
     snprintf(line, sizeof line, "%s", header);
     const int32_t count = static_cast<int32_t>(record.param2);
     // The closing blank keeps one character of the line free.
-    if (count > 0) append_driver_hex(line, record.param3, static_cast<size_t>(count), 1);
+    if (count > 0) append_driver_hex(line, memory, record.param3, static_cast<size_t>(count), 1);
     append_line_text(line, " ");
 }
 
 }  // namespace
 
-void decode_caller_id(const StatusRecord &record, StatusLine &line) {
+void decode_caller_id(const StatusRecord &record, const DriverMemory &memory, StatusLine &line) {
     line[0] = '\0';
     switch (record.param1) {
     case CID_ERROR:
@@ -107,22 +108,22 @@ void decode_caller_id(const StatusRecord &record, StatusLine &line) {
         snprintf(line, sizeof line, "Caller ID, %ld bytes of mark signal received ", as_signed(record.param2));
         return;
     case CID_TIME:
-        write_time(record, line);
+        write_time(record, memory, line);
         return;
     case CID_NUMBER:
-        write_number(record, line);
+        write_number(record, memory, line);
         return;
     case CID_NAME:
-        write_name(record, line);
+        write_name(record, memory, line);
         return;
     case CID_FINISHED:
         snprintf(line, sizeof line, "%s", "Caller ID reception finished.\n");
         return;
     case CID_UNKNOWN_MESSAGE:
-        write_dump(record, line, "Caller ID, unknown message: ");
+        write_dump(record, memory, line, "Caller ID, unknown message: ");
         return;
     case CID_WHOLE_MESSAGE:
-        write_dump(record, line, "Caller ID, whole message: ");
+        write_dump(record, memory, line, "Caller ID, whole message: ");
         return;
     default:
         return;

@@ -183,13 +183,13 @@ void decode_multitone(const StatusRecord &record, StatusLine &line)
 
 // A text from the driver: param1 holds its address. It is read straight into
 // the line, cut so that the text, its TAB and the NUL fit the 512 bytes.
-void decode_driver_text(const StatusRecord &record, StatusLine &line)
+void decode_driver_text(const StatusRecord &record, const DriverMemory &memory, StatusLine &line)
 {
     if (record.param1 == 0) {
         std::snprintf(line, sizeof(line), "(null)\t");
         return;
     }
-    const long length = read_driver_block(record.param1, line, sizeof(line) - 1);
+    const long length = read_driver_block(memory, record.param1, line, sizeof(line) - 1);
     if (length == DRIVER_TEXT_UNREADABLE) {
         std::snprintf(line, sizeof(line), "%s\t", UNREADABLE_TEXT);
         return;
@@ -200,10 +200,17 @@ void decode_driver_text(const StatusRecord &record, StatusLine &line)
 }
 
 using Handler = void (*)(const StatusRecord &, StatusLine &);
+// A handler of codes whose parameters point into driver memory.
+using MemoryHandler = void (*)(const StatusRecord &, const DriverMemory &, StatusLine &);
 
+// One row per code: the handler of either kind, the other one null.
 struct HandlerRow {
     uint32_t code;
-    Handler handler;
+    Handler handler = nullptr;
+    MemoryHandler memory_handler = nullptr;
+
+    constexpr HandlerRow(uint32_t c, Handler h) : code(c), handler(h) {}
+    constexpr HandlerRow(uint32_t c, MemoryHandler h) : code(c), memory_handler(h) {}
 };
 
 // Codes that need more than one value or a rule of their own, and the codes
@@ -283,7 +290,7 @@ static_assert(text_rows_fit(), "a text row's conversions do not match its value"
 
 // ---- Dispatch by code ------------------------------------------------------
 
-enum class Action : uint8_t { DEFAULT_TEXT, TEXT, HANDLER };
+enum class Action : uint8_t { DEFAULT_TEXT, TEXT, HANDLER, MEMORY_HANDLER };
 
 struct Dispatch {
     Action action = Action::DEFAULT_TEXT;
@@ -291,6 +298,7 @@ struct Dispatch {
     uint16_t length = 0;  // fixed texts: characters before the NUL
     const char *format = nullptr;
     Handler handler = nullptr;
+    MemoryHandler memory_handler = nullptr;
 };
 
 using DispatchTable = std::array<Dispatch, HIGHEST_CODE + 1>;
@@ -326,8 +334,10 @@ constexpr BuiltTable build_dispatch()
             built.valid = false;
             continue;
         }
-        built.table[row.code].action = Action::HANDLER;
-        built.table[row.code].handler = row.handler;
+        Dispatch &d = built.table[row.code];
+        d.action = row.handler != nullptr ? Action::HANDLER : Action::MEMORY_HANDLER;
+        d.handler = row.handler;
+        d.memory_handler = row.memory_handler;
     }
     return built;
 }
@@ -367,7 +377,7 @@ void write_text(const Dispatch &d, uint32_t param1, StatusLine &line)
 
 }  // namespace
 
-void decode_status(const StatusRecord &record, StatusLine &line)
+void decode_status(const StatusRecord &record, const DriverMemory &memory, StatusLine &line)
 {
     line[0] = '\0';
     if (record.code < 1 || record.code > HIGHEST_CODE) {
@@ -384,6 +394,9 @@ void decode_status(const StatusRecord &record, StatusLine &line)
         break;
     case Action::HANDLER:
         d.handler(record, line);
+        break;
+    case Action::MEMORY_HANDLER:
+        d.memory_handler(record, memory, line);
         break;
     }
 }

@@ -1,4 +1,4 @@
-// Reads of driver memory through the reader that the host installs. Every
+// Reads of driver memory through the reader that the caller passes. Every
 // read is bounded by the caller's buffer; a block that cannot be read in full
 // leaves nothing the caller could show.
 #include "decoder/driver_memory.h"
@@ -7,16 +7,13 @@
 
 namespace {
 
-DriverMemoryReader installed_reader = nullptr;
-void *installed_context = nullptr;
-
 // Asks the reader for count bytes; never trusts it to report more than it
 // was asked for.
-size_t read_prefix(uint32_t address, unsigned char *dest, size_t count)
+size_t read_prefix(const DriverMemory &memory, uint32_t address, unsigned char *dest, size_t count)
 {
-    if (installed_reader == nullptr || count == 0)
+    if (memory.read == nullptr || count == 0)
         return 0;
-    const size_t got = installed_reader(installed_context, address, dest, count);
+    const size_t got = memory.read(memory.context, address, dest, count);
     return got < count ? got : count;
 }
 
@@ -24,34 +21,22 @@ size_t read_prefix(uint32_t address, unsigned char *dest, size_t count)
 
 const char UNREADABLE_TEXT[] = "<unreadable>";
 
-void set_driver_memory_reader(DriverMemoryReader reader, void *context)
-{
-    installed_reader = reader;
-    installed_context = reader != nullptr ? context : nullptr;
-}
-
-void get_driver_memory_reader(DriverMemoryReader *reader, void **context)
-{
-    *reader = installed_reader;
-    *context = installed_context;
-}
-
-bool read_driver_block(uint32_t address, size_t count, unsigned char *dest)
+bool read_driver_block(const DriverMemory &memory, uint32_t address, size_t count, unsigned char *dest)
 {
     if (count == 0)
         return true;
-    if (read_prefix(address, dest, count) == count)
+    if (read_prefix(memory, address, dest, count) == count)
         return true;
     std::memset(dest, 0, count);
     return false;
 }
 
-long read_driver_block(uint32_t address, char *dest, size_t capacity)
+long read_driver_block(const DriverMemory &memory, uint32_t address, char *dest, size_t capacity)
 {
     if (capacity == 0)
         return DRIVER_TEXT_UNREADABLE;
     // One read of the whole capacity; the text ends at the first NUL.
-    const size_t got = read_prefix(address, reinterpret_cast<unsigned char *>(dest), capacity);
+    const size_t got = read_prefix(memory, address, reinterpret_cast<unsigned char *>(dest), capacity);
     const void *nul = std::memchr(dest, '\0', got);
     if (nul != nullptr)
         return static_cast<const char *>(nul) - dest;

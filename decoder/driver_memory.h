@@ -1,8 +1,10 @@
 // Access to blocks of driver memory whose addresses status records carry.
 //
-// The decoder does not know where driver memory lives: whoever hosts it (the
-// monitor's platform layer, the offline decoder, a test) installs a reader.
-// Without a reader every read fails.
+// The decoder does not know where driver memory lives: whoever decodes a
+// record (the monitor over its driver link, the offline decoder over a
+// trace, a test) passes the DriverMemory to read it through. There is no
+// program-wide reader, so monitors of several drivers can live in one
+// process. Without a reader every read fails.
 #pragma once
 
 #include <cstddef>
@@ -14,18 +16,22 @@
 using DriverMemoryReader = size_t (*)(void *context, uint32_t address,
                                       unsigned char *dest, size_t count);
 
-// Installs the program-wide reader (nullptr removes it).
-void set_driver_memory_reader(DriverMemoryReader reader, void *context);
-// The reader installed now and its context (null when none), so that a
+// The driver memory that one decoding reads: a reader and its context. A
 // host can wrap it, as a session recording does to log what is read.
-void get_driver_memory_reader(DriverMemoryReader *reader, void **context);
+struct DriverMemory {
+    DriverMemoryReader read;  // null: every read fails
+    void *context;
+};
+
+// No driver memory at all: every read fails.
+constexpr DriverMemory NO_DRIVER_MEMORY = {nullptr, nullptr};
 
 // The text shown where a block's content would stand when it cannot be read.
 extern const char UNREADABLE_TEXT[];  // "<unreadable>"
 
-// Reads count bytes at address into dest. True only when every byte could be
+// Reads count bytes at address of memory into dest. True only when every byte could be
 // read; on false dest holds nothing the caller may show.
-bool read_driver_block(uint32_t address, size_t count, unsigned char *dest);
+bool read_driver_block(const DriverMemory &memory, uint32_t address, size_t count, unsigned char *dest);
 
 // Results of reading a zero-terminated text, besides its length.
 constexpr long DRIVER_TEXT_UNREADABLE = -1;  // dest holds ""
@@ -36,4 +42,4 @@ constexpr long DRIVER_TEXT_CUT = -2;         // dest holds the first capacity-1 
 // DRIVER_TEXT_CUT when it is longer than capacity-1 characters (dest then
 // holds its first capacity-1 characters and a NUL); DRIVER_TEXT_UNREADABLE
 // when the text cannot be read up to its NUL. dest is always terminated.
-long read_driver_block(uint32_t address, char *dest, size_t capacity);
+long read_driver_block(const DriverMemory &memory, uint32_t address, char *dest, size_t capacity);

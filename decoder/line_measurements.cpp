@@ -94,7 +94,7 @@ void copy_ratio(uint32_t total, uint32_t errors, char (&dest)[RATIO_CHARS + 1]) 
 
 }  // namespace
 
-void decode_line_measurement(const StatusRecord &record, StatusLine &line) {
+void decode_line_measurement(const StatusRecord &record, const DriverMemory &memory, StatusLine &line) {
     line[0] = '\0';
     const MeasurementRow *row = find_measurement(record.param1);
     if (row == nullptr) return;
@@ -133,7 +133,7 @@ void decode_line_measurement(const StatusRecord &record, StatusLine &line) {
         write_line_format(line, "%s", row->format);
         const long count = as_signed(value);
         // The closing tab keeps one character of the line free.
-        if (count > 0) append_driver_hex(line, record.param3, static_cast<size_t>(count), 1);
+        if (count > 0) append_driver_hex(line, memory, record.param3, static_cast<size_t>(count), 1);
         append_line_text(line, "\t");
         break;
     }

@@ -34,7 +34,8 @@ void append_line_text(StatusLine &line, const char *text) {
 // Largest dump that one call writes: a whole line of hex pairs.
 constexpr size_t MAX_DUMP_BYTES = LINE_CAPACITY / 2;
 
-void append_driver_hex(StatusLine &line, uint32_t address, size_t count, size_t reserve) {
+void append_driver_hex(StatusLine &line, const DriverMemory &memory, uint32_t address, size_t count,
+                       size_t reserve) {
     size_t used = strnlen(line, LINE_CAPACITY);
     size_t room = LINE_CAPACITY - used;
     room = room > reserve ? room - reserve : 0;
@@ -42,7 +43,7 @@ void append_driver_hex(StatusLine &line, uint32_t address, size_t count, size_t 
     if (count == 0) return;
 
     unsigned char bytes[MAX_DUMP_BYTES];
-    if (!read_driver_block(address, count, bytes)) {
+    if (!read_driver_block(memory, address, count, bytes)) {
         // The marker takes the dump's room, cut short when the room is smaller.
         snprintf(line + used, room + 1, "%s", UNREADABLE_TEXT);
         return;

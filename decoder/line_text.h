@@ -37,10 +37,11 @@ void write_text_or_format(StatusLine &line, const char *text, const char *format
 // Appends text behind what the line holds, cut at the line's end.
 void append_line_text(StatusLine &line, const char *text);
 
-// Appends the first count bytes of the driver block at address as pairs of
+// Appends the first count bytes of the driver block at address of memory as pairs of
 // lower-case hex digits. The count is first cut to the whole bytes that fit
 // while leaving `reserve` characters of the line free for what follows, and
 // only that many bytes are read. A block that cannot be read appends
 // UNREADABLE_TEXT instead, cut to the same room. A count of 0 reads and
 // appends nothing.
-void append_driver_hex(StatusLine &line, uint32_t address, size_t count, size_t reserve);
+void append_driver_hex(StatusLine &line, const DriverMemory &memory, uint32_t address, size_t count,
+                       size_t reserve);

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "decoder/driver_memory.h"
+
 // One status event as the driver queues it: ten little-endian 32-bit words.
 // Parameters print as signed values under decimal conversions and as
 // unsigned values under hexadecimal ones.
@@ -33,9 +35,10 @@ StatusRecord status_record_from_bytes(const unsigned char *bytes);
 // Writes a record as the driver's 40 raw bytes (little-endian on any host).
 void status_record_to_bytes(const StatusRecord &record, unsigned char *bytes);
 
-// Decodes one record into line. Never fails: every record gets its text, a
-// catch-all text with the raw values, or no line (line left empty).
-void decode_status(const StatusRecord &record, StatusLine &line);
+// Decodes one record into line, reading the driver blocks that the record's
+// parameters point to through memory. Never fails: every record gets its
+// text, a catch-all text with the raw values, or no line (line left empty).
+void decode_status(const StatusRecord &record, const DriverMemory &memory, StatusLine &line);
 
 // Line symbol rates in Hz, indexed by the driver's symbol-rate index.
 constexpr int SYMBOL_RATE_COUNT = 7;

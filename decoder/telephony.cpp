@@ -76,10 +76,11 @@ const TextRow overlay_texts[] = {
 // Appends one +A8R field: a comma, then the block's bytes in hex. A count of
 // -1 marks a field that is present but empty; any other negative count is
 // treated the same way. reserve keeps room for what follows the field.
-void append_a8r_field(StatusLine &line, uint32_t address, uint32_t count_word, size_t reserve) {
+void append_a8r_field(StatusLine &line, const DriverMemory &memory, uint32_t address, uint32_t count_word,
+                      size_t reserve) {
     append_line_text(line, ",");
     const int32_t count = static_cast<int32_t>(count_word);
-    if (count > 0) append_driver_hex(line, address, static_cast<size_t>(count), reserve);
+    if (count > 0) append_driver_hex(line, memory, address, static_cast<size_t>(count), reserve);
 }
 
 }  // namespace
@@ -163,13 +164,13 @@ void decode_overlay(const StatusRecord &record, StatusLine &line) {
     }
 }
 
-void decode_a8r(const StatusRecord &record, StatusLine &line) {
+void decode_a8r(const StatusRecord &record, const DriverMemory &memory, StatusLine &line) {
     snprintf(line, sizeof line, "V8bis +A8R:%ld", as_signed(record.param1));
     if (record.param3 == 0) return;
     // The first block leaves room for the comma that opens the second field.
-    append_a8r_field(line, record.param2, record.param3, record.param5 != 0 ? 1 : 0);
+    append_a8r_field(line, memory, record.param2, record.param3, record.param5 != 0 ? 1 : 0);
     if (record.param5 == 0) return;
-    append_a8r_field(line, record.param4, record.param5, 0);
+    append_a8r_field(line, memory, record.param4, record.param5, 0);
 }
 
 void decode_a8t(const StatusRecord &, StatusLine &line) {

@@ -252,10 +252,10 @@ void write_sequence(const char *name, const unsigned char *block, int words, Sta
 // MP sequences: bit 0 of byte 0 tells 9 words (set) or 4 words (clear). The
 // short form is read first so that a 4-word block at the end of readable
 // memory still prints.
-void decode_mp_sequence(const char *name, uint32_t address, StatusLine &line)
+void decode_mp_sequence(const char *name, const DriverMemory &memory, uint32_t address, StatusLine &line)
 {
     unsigned char block[18];
-    if (!read_driver_block(address, 8, block)) {
+    if (!read_driver_block(memory, address, 8, block)) {
         write_unreadable_sequence(name, line);
         return;
     }
@@ -263,7 +263,7 @@ void decode_mp_sequence(const char *name, uint32_t address, StatusLine &line)
         write_sequence(name, block, 4, line);
         return;
     }
-    if (!read_driver_block(address, 18, block)) {
+    if (!read_driver_block(memory, address, 18, block)) {
         write_unreadable_sequence(name, line);
         return;
     }
@@ -283,10 +283,10 @@ const char *cp_detected_name(const unsigned char *block)
     return prime ? "CP' detected" : "CP detected";
 }
 
-void decode_cp_sequence(const EventRow &row, uint32_t address, StatusLine &line)
+void decode_cp_sequence(const EventRow &row, const DriverMemory &memory, uint32_t address, StatusLine &line)
 {
     unsigned char block[16];
-    if (!read_driver_block(address, sizeof(block), block)) {
+    if (!read_driver_block(memory, address, sizeof(block), block)) {
         write_unreadable_sequence(row.format, line);
         return;
     }
@@ -302,13 +302,13 @@ constexpr size_t V34_BYTES = 37 - V34_FIRST_BYTE;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 // Formats come from EVENT_ROWS, whose conversions are checked above.
-void decode_v34_parameters(const EventRow &row, uint32_t address, StatusLine &line)
+void decode_v34_parameters(const EventRow &row, const DriverMemory &memory, uint32_t address, StatusLine &line)
 {
     unsigned char b[V34_BYTES];
     // A block that would run past the top of the address space is unreadable
     // (address + 12 must not wrap round to low memory).
     const bool fits = address <= UINT32_MAX - (V34_FIRST_BYTE + V34_BYTES - 1);
-    if (!fits || !read_driver_block(address + V34_FIRST_BYTE, V34_BYTES, b)) {
+    if (!fits || !read_driver_block(memory, address + V34_FIRST_BYTE, V34_BYTES, b)) {
         // The fixed text before the first value ("V34 decoder parameters: ").
         const int prefix = static_cast<int>(std::strcspn(row.format, "%"));
         std::snprintf(line, sizeof(line), "%.*s%s ", prefix, row.format, UNREADABLE_TEXT);
@@ -322,10 +322,10 @@ void decode_v34_parameters(const EventRow &row, uint32_t address, StatusLine &li
                   signed_at(21), signed_at(23));
 }
 
-void decode_jd(const EventRow &row, uint32_t address, StatusLine &line)
+void decode_jd(const EventRow &row, const DriverMemory &memory, uint32_t address, StatusLine &line)
 {
     unsigned char b[4];
-    if (!read_driver_block(address, sizeof(b), b)) {
+    if (!read_driver_block(memory, address, sizeof(b), b)) {
         std::snprintf(line, sizeof(line), "Jd detected:\t%s\t", UNREADABLE_TEXT);
         return;
     }
@@ -350,7 +350,8 @@ void decode_projected_rate(const EventRow &row, uint32_t value, StatusLine &line
                       as_unsigned(index), rate, snr);
 }
 
-void write_event(const EventDispatch &d, const StatusRecord &record, StatusLine &line)
+void write_event(const EventDispatch &d, const StatusRecord &record, const DriverMemory &memory,
+                 StatusLine &line)
 {
     const EventRow &row = *d.row;
     const uint32_t p2 = record.param2;
@@ -382,13 +383,13 @@ void write_event(const EventDispatch &d, const StatusRecord &record, StatusLine 
                       static_cast<long>(p2 >> 16));
         break;
     case Kind::V34_PARAMETERS:
-        decode_v34_parameters(row, p2, line);
+        decode_v34_parameters(row, memory, p2, line);
         break;
     case Kind::PROJECTED_RATE:
         decode_projected_rate(row, p2, line);
         break;
     case Kind::JD:
-        decode_jd(row, p2, line);
+        decode_jd(row, memory, p2, line);
         break;
     case Kind::HALF_DUPLEX_RATES:
         std::snprintf(line, sizeof(line), row.format, p2 >= 4096 ? "source" : "reception",
@@ -396,11 +397,11 @@ void write_event(const EventDispatch &d, const StatusRecord &record, StatusLine 
                       static_cast<int>((p2 >> 8) & 0x0F));
         break;
     case Kind::MP_SEQUENCE:
-        decode_mp_sequence(row.format, p2, line);
+        decode_mp_sequence(row.format, memory, p2, line);
         break;
     case Kind::CP_DETECTED:
     case Kind::CP_SENT:
-        decode_cp_sequence(row, p2, line);
+        decode_cp_sequence(row, memory, p2, line);
         break;
     }
 }
@@ -408,10 +409,10 @@ void write_event(const EventDispatch &d, const StatusRecord &record, StatusLine 
 
 }  // namespace
 
-void decode_training(const StatusRecord &record, StatusLine &line)
+void decode_training(const StatusRecord &record, const DriverMemory &memory, StatusLine &line)
 {
     if (record.param1 <= HIGHEST_EVENT && DISPATCH[record.param1].row != nullptr) {
-        write_event(DISPATCH[record.param1], record, line);
+        write_event(DISPATCH[record.param1], record, memory, line);
         return;
     }
     std::snprintf(line, sizeof(line), "Training progress code %ld ", as_signed(record.param1));

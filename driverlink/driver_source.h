@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "decoder/driver_memory.h"
 #include "driverlink/platform.h"
 
 class DriverSource {
@@ -53,10 +54,9 @@ public:
     virtual void unlock_capture(PlatformHandle lock) = 0;
 };
 
-// Makes read_driver_block read the memory of this source's driver. A
-// program that decodes records of more than one source installs the
-// source of each record before decoding it.
-void use_driver_memory(DriverSource &source);
+// The memory of this source's driver, to decode its records against. It
+// reads through the source, which must outlive it.
+DriverMemory driver_source_memory(DriverSource &source);
 
 // The driver of the platform layer linked into the program.
 class PlatformDriverSource final : public DriverSource {

@@ -101,8 +101,6 @@ void platform_sleep(unsigned milliseconds);
 
 // --- Driver memory -------------------------------------------------------
 // Copies up to count bytes of the driver's memory at address into dest;
-// the number of leading bytes that could be read.
+// the number of leading bytes that could be read. Decoding reaches it
+// through PlatformDriverSource (driver_source_memory).
 size_t platform_read_driver_memory(uint32_t address, unsigned char *dest, size_t count);
-// Installs the backend's reader of driver memory (set_driver_memory_reader),
-// through which read_driver_block reaches the memory of the driver in use.
-void platform_attach_driver_memory();

@@ -39,11 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         image.bytes = data + in.at;
         image.size = size - in.at;
     }
-    set_driver_memory_reader(read_image, &image);
     StatusLine line;
     memset(line, 0xA5, sizeof line);
-    decode_status(status_record_from_bytes(record_bytes), line);
-    set_driver_memory_reader(nullptr, nullptr);
+    decode_status(status_record_from_bytes(record_bytes), DriverMemory{read_image, &image}, line);
     if (memchr(line, 0, sizeof line) == nullptr) {
         __builtin_trap();  // the line is not terminated within its buffer
     }

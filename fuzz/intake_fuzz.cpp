@@ -34,10 +34,6 @@
 
 namespace {
 
-size_t read_sim(void *, uint32_t address, unsigned char *dest, size_t count) {
-    return sim_read_memory(address, dest, count);
-}
-
 // Makes and enters $TMPDIR/tarvel-fuzz-XXXXXX/d/d/.../d (64 levels; /tmp
 // without TMPDIR) once.
 void enter_scratch_directory() {
@@ -107,7 +103,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     driver_link_init(world->link, &world->source, MONITOR_KEY);
     choose_device_name(world->link, true, nullptr);
     capture_set_init(world->captures, world->link);
-    set_driver_memory_reader(read_sim, nullptr);
 
     FuzzInput in = {data, size, 0};
     SimFaults faults = {};
@@ -171,7 +166,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (world->source.open_keys() != 0 || world->source.open_devices() != 0) {
         __builtin_trap();  // a registry key was left open
     }
-    set_driver_memory_reader(nullptr, nullptr);
     remove_files();
     return 0;
 }

@@ -96,21 +96,15 @@ void monitor_main_tick(Monitor &monitor) {
 
 void monitor_record(Monitor &monitor, MonitorRecording &recording, SessionWriter &writer) {
     // The log passes each read on to the reader of the link's driver.
-    use_driver_memory(*monitor.link.source);
-    DriverMemoryReader reader = nullptr;
-    void *context = nullptr;
-    get_driver_memory_reader(&reader, &context);
-    memory_read_log_init(recording.reads, reader, context);
+    memory_read_log_init(recording.reads, driver_source_memory(*monitor.link.source));
     recording.writer = &writer;
     recording.status_ticks = 0;
-    monitor.captures.memory_tap = logging_memory_reader;
-    monitor.captures.memory_tap_context = &recording.reads;
+    monitor.captures.memory_tap = logging_memory(recording.reads);
     monitor.recording = &recording;
 }
 
 void monitor_stop_recording(Monitor &monitor) {
-    monitor.captures.memory_tap = nullptr;
-    monitor.captures.memory_tap_context = nullptr;
+    monitor.captures.memory_tap = NO_DRIVER_MEMORY;
     monitor.recording = nullptr;
 }
 
@@ -124,9 +118,7 @@ static int next_recorded_line(Monitor &monitor, MonitorRecording &recording, int
     memory_read_log_clear(recording.reads);
     const int modem = next_status_line(monitor.captures, line, &record, &delivered);
     if (delivered) {
-        const bool own_line = record.modem == 0 ||
-                              (record.modem <= 2 && (record.code == CAPTURE_RESTART_CODE ||
-                                                     record.code == CAPTURE_FILE_CODE));
+        const bool own_line = line_is_intakes(record_kind(record));
         recording.writer->record(fetching_modem, record, &recording.reads, own_line ? line : nullptr);
         if (monitor.calls != nullptr) {
             const int64_t now = monitor.clock();
@@ -142,11 +134,7 @@ void monitor_watch_calls(Monitor &monitor, CallWatch *watch) {
     monitor.calls_since = monitor.clock();
 }
 
-static size_t read_source_memory(void *context, uint32_t address, unsigned char *dest, size_t count) {
-    return static_cast<DriverSource *>(context)->read_memory(address, dest, count);
-}
-
-DriverMemoryAccess monitor_memory_access(Monitor &monitor) { return {read_source_memory, monitor.link.source}; }
+DriverMemoryAccess monitor_memory_access(Monitor &monitor) { return driver_source_memory(*monitor.link.source); }
 
 // The next line, and the record behind it handed to the call watch. The
 // time the watch gets is also the line's (*stamp): one clock read a record.

@@ -3,17 +3,16 @@
 
 #include <cstring>
 
-void memory_read_log_init(MemoryReadLog &log, DriverMemoryReader reader, void *context) {
-    log.reader = reader;
-    log.context = reader != nullptr ? context : nullptr;
+void memory_read_log_init(MemoryReadLog &log, DriverMemory wrapped) {
+    log.wrapped = wrapped.read != nullptr ? wrapped : NO_DRIVER_MEMORY;
     memory_read_log_clear(log);
 }
 
 size_t logging_memory_reader(void *context, uint32_t address, unsigned char *dest, size_t count) {
     MemoryReadLog &log = *static_cast<MemoryReadLog *>(context);
     size_t got = 0;
-    if (log.reader != nullptr && count > 0) {
-        got = log.reader(log.context, address, dest, count);
+    if (log.wrapped.read != nullptr && count > 0) {
+        got = log.wrapped.read(log.wrapped.context, address, dest, count);
         if (got > count) got = count;  // never trust a reader to give more than asked
     }
     // A read larger than the whole buffer is no read of the decoder's; its

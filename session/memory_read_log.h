@@ -6,11 +6,10 @@
 // bytes and fails where the live read failed.
 //
 //   MemoryReadLog log;
-//   DriverMemoryReader reader; void *context;
-//   get_driver_memory_reader(&reader, &context);   // the platform's reader
-//   memory_read_log_init(log, reader, context);
-//   set_driver_memory_reader(logging_memory_reader, &log);
-//   ... for each record: memory_read_log_clear(log); decode it; hand log to the session
+//   memory_read_log_init(log, driver_source_memory(source));  // the memory wrapped
+//   const DriverMemory memory = logging_memory(log);
+//   ... for each record: memory_read_log_clear(log); decode it against
+//       memory; hand log to the session
 #pragma once
 
 #include <cstddef>
@@ -31,8 +30,7 @@ struct MemoryRead {
 };
 
 struct MemoryReadLog {
-    DriverMemoryReader reader;  // the reader wrapped; null: every read fails
-    void *context;
+    DriverMemory wrapped;  // the memory read through; a null reader: every read fails
     MemoryRead reads[MEMORY_LOG_READS];
     size_t read_count;
     unsigned char data[MEMORY_LOG_BYTES];
@@ -42,7 +40,7 @@ struct MemoryReadLog {
     bool overflowed;
 };
 
-void memory_read_log_init(MemoryReadLog &log, DriverMemoryReader reader, void *context);
+void memory_read_log_init(MemoryReadLog &log, DriverMemory wrapped);
 // Forgets the reads logged so far (before each record is decoded).
 inline void memory_read_log_clear(MemoryReadLog &log) {
     log.read_count = 0;
@@ -50,5 +48,7 @@ inline void memory_read_log_clear(MemoryReadLog &log) {
     log.overflowed = false;
 }
 
-// The DriverMemoryReader to install; context is the MemoryReadLog.
+// The DriverMemoryReader that logs; context is the MemoryReadLog.
 size_t logging_memory_reader(void *context, uint32_t address, unsigned char *dest, size_t count);
+// The memory to decode against while logging into log, which must outlive it.
+inline DriverMemory logging_memory(MemoryReadLog &log) { return {logging_memory_reader, &log}; }

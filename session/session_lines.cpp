@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "decoder/driver_memory.h"
+#include "decoder/record_kind.h"
 #include "trace/sparse_memory.h"
 
 namespace {
@@ -15,18 +16,19 @@ size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t 
     return sparse_read(*static_cast<const SparseMemory *>(context), address, dest, count);
 }
 
-void record_line(const TraceDirective &directive, bool session, StatusLine &line) {
+void record_line(const TraceDirective &directive, bool session, const DriverMemory &memory,
+                 StatusLine &line) {
     line[0] = '\0';
     if (!session) {
-        decode_status(directive.record, line);
+        decode_status(directive.record, memory, line);
     } else if (directive.has_shown) {
         const size_t length = directive.bytes.size() < STATUS_LINE_BYTES - 1
                                   ? directive.bytes.size()
                                   : STATUS_LINE_BYTES - 1;
         if (length > 0) memcpy(line, directive.bytes.data(), length);
         line[length] = '\0';
-    } else if (directive.record.modem <= 2) {
-        decode_status(directive.record, line);
+    } else if (record_kind(directive.record) != RecordKind::NO_MODEM) {
+        decode_status(directive.record, memory, line);
     }
 }
 
@@ -38,7 +40,7 @@ bool is_session(const std::vector<TraceDirective> &trace) {
 
 void trace_lines(const std::vector<TraceDirective> &trace, TraceLineSink sink, void *context) {
     SparseMemory memory;
-    set_driver_memory_reader(read_memory, &memory);
+    const DriverMemory trace_memory = {read_memory, &memory};
     const bool session = is_session(trace);
     StatusLine line;
     for (const TraceDirective &directive : trace) {
@@ -52,15 +54,11 @@ void trace_lines(const std::vector<TraceDirective> &trace, TraceLineSink sink, v
             sparse_unmap(memory, directive.address, directive.value);
             break;
         case TRACE_REC:
-            record_line(directive, session, line);
-            if (!sink(context, directive, line)) {
-                set_driver_memory_reader(nullptr, nullptr);
-                return;
-            }
+            record_line(directive, session, trace_memory, line);
+            if (!sink(context, directive, line)) return;
             break;
         default:
             break;  // activity, eye points, capture data, pauses: no line
         }
     }
-    set_driver_memory_reader(nullptr, nullptr);
 }

@@ -15,7 +15,8 @@
 // yields no line. Returns false to stop.
 using TraceLineSink = bool (*)(void *context, const TraceDirective &record, const char *line);
 
-// Installs its own driver memory reader for the walk and removes it after.
+// Each record is decoded against the driver memory that the trace has
+// defined up to it.
 void trace_lines(const std::vector<TraceDirective> &trace, TraceLineSink sink, void *context);
 
 bool is_session(const std::vector<TraceDirective> &trace);

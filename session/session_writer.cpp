@@ -13,7 +13,10 @@
 #include <zlib.h>
 #ifdef _WIN32
 #include <io.h>
+#include <share.h>
+#include <stdlib.h>
 #else
+#include <sys/file.h>
 #include <unistd.h>
 #endif
 
@@ -22,6 +25,46 @@
 namespace {
 
 gzFile as_gz(void *file) { return static_cast<gzFile>(file); }
+
+// What a session file that a capture holds is told: the capture's data
+// must not be cut off, nor the session mixed into it.
+const char CAPTURE_HOLDS_FILE[] = "a capture (a recorder's or a monitor's) is writing this file; nothing was recorded";
+
+// Opens path for writing, emptied, unless a capture holds it: every capture
+// file is locked while it is written (flock on POSIX hosts, no sharing on
+// Windows), and the session file takes the same lock for as long as it is
+// open, so that neither truncates the other and a second session cannot
+// take the file either. The file is emptied only once the lock is ours.
+// -1 with *busy set when a capture holds the file; -1 with errno set on any
+// other failure.
+int open_session_file(const char *path, bool *busy) {
+    *busy = false;
+#ifdef _WIN32
+    const int fd = _sopen(path, _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _SH_DENYWR, _S_IREAD | _S_IWRITE);
+    constexpr unsigned long SHARING_VIOLATION = 32;  // ERROR_SHARING_VIOLATION
+    if (fd < 0) *busy = errno == EACCES && static_cast<unsigned long>(_doserrno) == SHARING_VIOLATION;
+    return fd;
+#else
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return -1;
+    int error = 0;
+    struct stat info;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        *busy = true;
+        error = EBUSY;
+    } else if (fstat(fd, &info) != 0) {
+        error = errno;
+    } else if (S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0) {
+        error = errno;  // a device or a pipe has nothing to empty
+    }
+    if (error != 0) {
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+#endif
+}
 
 bool ends_with(const char *text, const char *suffix) {
     const size_t n = strlen(text), m = strlen(suffix);
@@ -76,13 +119,10 @@ bool SessionWriter::open(const char *path, int64_t start_us, const SessionOption
     tick_count_ = records_ = file_bytes_ = 0;
     last_fetch_ = 0;
     active_known_ = false;
-#ifdef _WIN32
-    descriptor_ = _open(path_.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0666);
-#else
-    descriptor_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-#endif
+    bool busy = false;
+    descriptor_ = open_session_file(path_.c_str(), &busy);
     if (descriptor_ < 0) {
-        error_ = path_ + ": " + strerror(errno);
+        error_ = path_ + ": " + (busy ? CAPTURE_HOLDS_FILE : strerror(errno));
         return false;
     }
     char mode[8];

@@ -54,8 +54,12 @@ public:
     SessionWriter(const SessionWriter &) = delete;
     SessionWriter &operator=(const SessionWriter &) = delete;
 
-    // Creates (or replaces) the file and writes the header. False with
-    // error() set when the file cannot be created or written.
+    // Creates (or replaces) the file and writes the header, and holds the
+    // file's capture lock until close: a capture file still being written
+    // (by a recorder, or a monitor's capture) is refused and left whole, and
+    // no capture can replace the session while it is recorded. False with
+    // error() set when the file cannot be created, is held by a capture, or
+    // cannot be written.
     bool open(const char *path, int64_t start_us, const SessionOptions &options);
 
     void begin_tick(int64_t time_us);

@@ -17,7 +17,6 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "decoder/driver_memory.h"
 #include "driverlink/platform.h"
 #include "driverlink/unfilled.h"
 #include "driverlink/posix/platform_files.h"
@@ -471,8 +470,4 @@ void platform_sleep(unsigned milliseconds) {
 
 size_t platform_read_driver_memory(uint32_t address, unsigned char *dest, size_t count) {
     return read_daemon_memory(nullptr, address, dest, count);
-}
-
-void platform_attach_driver_memory() {
-    set_driver_memory_reader(read_daemon_memory, nullptr);
 }

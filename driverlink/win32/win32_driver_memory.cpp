@@ -7,7 +7,6 @@
 
 #include <windows.h>
 
-#include "decoder/driver_memory.h"
 #include "driverlink/platform.h"
 
 namespace {
@@ -15,13 +14,6 @@ namespace {
 constexpr uintptr_t PAGE_BYTES = 4096;
 constexpr DWORD READABLE_PAGES = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
                                  PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-
-size_t read_driver_memory(void *, uint32_t address, unsigned char *dest, size_t count) {
-    if (platform_is_nt_family()) {
-        return 0;
-    }
-    return read_mapped_memory(address, dest, count);
-}
 
 }  // namespace
 
@@ -62,9 +54,8 @@ size_t read_mapped_memory(uint32_t address, unsigned char *dest, size_t count) {
 }
 
 size_t platform_read_driver_memory(uint32_t address, unsigned char *dest, size_t count) {
-    return read_driver_memory(nullptr, address, dest, count);
-}
-
-void platform_attach_driver_memory() {
-    set_driver_memory_reader(read_driver_memory, nullptr);
+    if (platform_is_nt_family()) {
+        return 0;
+    }
+    return read_mapped_memory(address, dest, count);
 }

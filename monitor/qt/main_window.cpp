@@ -144,7 +144,7 @@ bool MainWindow::select_status_moment(int modem, int64_t time_us, int code) {
         record.modem = static_cast<uint32_t>(modem);
         record.code = static_cast<uint32_t>(code);
         StatusLine text;
-        decode_status(record, text);
+        decode_status(record, NO_DRIVER_MEMORY, text);
         line = line_store_find_text_near(store, at, TIMER_PERIOD_MS * 1000, text);
     }
     if (line >= store.count) {

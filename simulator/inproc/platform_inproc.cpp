@@ -6,7 +6,6 @@
 
 #include <cerrno>
 
-#include "decoder/driver_memory.h"
 #include "driverlink/platform.h"
 #include "simulator/inproc/inproc_source.h"
 
@@ -53,8 +52,6 @@ void platform_sleep(unsigned milliseconds) { inproc_source().sleep(milliseconds)
 size_t platform_read_driver_memory(uint32_t address, unsigned char *dest, size_t count) {
     return inproc_source().read_memory(address, dest, count);
 }
-
-void platform_attach_driver_memory() { use_driver_memory(inproc_source()); }
 
 PlatformHandle platform_lock_capture(const char *device_name) {
     return inproc_source().lock_capture(device_name);

@@ -99,10 +99,6 @@ inline bool setup_value(const char *key, std::vector<unsigned char> *bytes) {
     return true;
 }
 
-inline size_t read_sim_memory(void *, uint32_t address, unsigned char *dest, size_t count) {
-    return sim_read_memory(address, dest, count);
-}
-
 class SimTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -114,7 +110,6 @@ protected:
         ASSERT_EQ(chdir(directory_.c_str()), 0);
 
         fresh_world();
-        set_driver_memory_reader(read_sim_memory, nullptr);
 #ifdef _WIN32
         // The tests look into captures that are still being written.
         win32_files_share_reading(true);
@@ -134,7 +129,6 @@ protected:
     void TearDown() override {
         driver_link_close(link_);
         EXPECT_EQ(inproc_open_keys(), 0u) << "a registry key was left open";
-        set_driver_memory_reader(nullptr, nullptr);
         ASSERT_EQ(chdir(previous_directory_.c_str()), 0);
         ASSERT_TRUE(remove_tree(directory_));
     }

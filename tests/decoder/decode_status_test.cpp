@@ -217,7 +217,7 @@ TEST(DecodeStatus, EveryCodeOfTheTableIsCovered)
 TEST(DecodeStatus, NoLineLeavesAnEmptyString)
 {
     StatusLine line = "stale text";
-    decode_status(rec(18), line);
+    decode_status(rec(18), NO_DRIVER_MEMORY, line);
     EXPECT_EQ('\0', line[0]);
 }
 
@@ -248,13 +248,7 @@ const DriverTexts TEXTS = build_texts();
 const MappedRegion TEXT_REGIONS[] = {{TEXT_BASE, TEXTS.bytes, sizeof(TEXTS.bytes)}};
 const MemoryMap TEXT_MAP = {TEXT_REGIONS, 1};
 
-class DriverText : public testing::Test {
-protected:
-    void SetUp() override { install_memory_map(TEXT_MAP); }
-    void TearDown() override { set_driver_memory_reader(nullptr, nullptr); }
-};
-
-TEST_F(DriverText, TextsAndTheirCuts)
+TEST(DriverText, TextsAndTheirCuts)
 {
     const struct {
         const char *description;
@@ -273,13 +267,27 @@ TEST_F(DriverText, TextsAndTheirCuts)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.description);
-        EXPECT_EQ(c.expected, decode(rec(97, c.address)));
+        EXPECT_EQ(c.expected, decode(rec(97, c.address), map_memory(TEXT_MAP)));
     }
+}
+
+// Each decoding reads the memory it is given, as two monitors of two
+// drivers in one process do, one record after the other.
+TEST(DriverText, EachDecodingReadsItsOwnMemory)
+{
+    const char other[] = "Other driver";
+    const MappedRegion other_regions[] = {{TEXT_BASE, other, sizeof(other)}};
+    const MemoryMap other_map = {other_regions, 1};
+    const DriverMemory first = map_memory(TEXT_MAP);
+    const DriverMemory second = map_memory(other_map);
+    EXPECT_EQ("Hello from the driver\t", decode(rec(97, TEXT_BASE), first));
+    EXPECT_EQ("Other driver\t", decode(rec(97, TEXT_BASE), second));
+    EXPECT_EQ("<unreadable>\t", decode(rec(97, TEXT_BASE + 64), second));
+    EXPECT_EQ("100% sure %s %n\t", decode(rec(97, TEXT_BASE + 64), first));
 }
 
 TEST(DriverTextWithoutReader, IsUnreadable)
 {
-    set_driver_memory_reader(nullptr, nullptr);
     EXPECT_EQ("<unreadable>\t", decode(rec(97, TEXT_BASE)));
     EXPECT_EQ("(null)\t", decode(rec(97, 0)));
 }

@@ -17,11 +17,7 @@ const MappedRegion REGIONS[] = {
 };
 const MemoryMap MAP = {REGIONS, 2};
 
-class DriverMemory : public testing::Test {
-protected:
-    void SetUp() override { install_memory_map(MAP); }
-    void TearDown() override { set_driver_memory_reader(nullptr, nullptr); }
-};
+const DriverMemory MEMORY = map_memory(MAP);
 
 struct BlockCase {
     const char *description;
@@ -30,7 +26,7 @@ struct BlockCase {
     bool readable;
 };
 
-TEST_F(DriverMemory, BlockIsReadOnlyWhenEveryByteIs)
+TEST(DriverBlocks, BlockIsReadOnlyWhenEveryByteIs)
 {
     const BlockCase cases[] = {
         {"whole region", 0x1000, 8, true},
@@ -46,7 +42,7 @@ TEST_F(DriverMemory, BlockIsReadOnlyWhenEveryByteIs)
         SCOPED_TRACE(c.description);
         unsigned char dest[16];
         std::memset(dest, 0xA5, sizeof(dest));
-        EXPECT_EQ(c.readable, read_driver_block(c.address, c.count, dest));
+        EXPECT_EQ(c.readable, read_driver_block(MEMORY, c.address, c.count, dest));
         if (c.readable) {
             EXPECT_EQ(0, std::memcmp(dest, BLOCK + (c.address - 0x1000), c.count));
         } else {
@@ -66,7 +62,7 @@ struct TextCase {
     const char *text;
 };
 
-TEST_F(DriverMemory, TextEndsAtItsNulOrIsCutOrUnreadable)
+TEST(DriverBlocks, TextEndsAtItsNulOrIsCutOrUnreadable)
 {
     const TextCase cases[] = {
         {"text that fits", 0x2000, 16, 5, "short"},
@@ -82,27 +78,26 @@ TEST_F(DriverMemory, TextEndsAtItsNulOrIsCutOrUnreadable)
         SCOPED_TRACE(c.description);
         char dest[32];
         std::memset(dest, 0x5A, sizeof(dest));
-        EXPECT_EQ(c.result, read_driver_block(c.address, dest, c.capacity));
+        EXPECT_EQ(c.result, read_driver_block(MEMORY, c.address, dest, c.capacity));
         EXPECT_STREQ(c.text, dest);
         for (size_t i = c.capacity; i < sizeof(dest); ++i)
             EXPECT_EQ(0x5A, dest[i]) << "byte " << i << " written past the capacity";
     }
 }
 
-TEST_F(DriverMemory, CapacityZeroWritesNothing)
+TEST(DriverBlocks, CapacityZeroWritesNothing)
 {
     char dest[4] = {'x', 'x', 'x', 'x'};
-    EXPECT_EQ(DRIVER_TEXT_UNREADABLE, read_driver_block(0x2000, dest, 0));
+    EXPECT_EQ(DRIVER_TEXT_UNREADABLE, read_driver_block(MEMORY, 0x2000, dest, 0));
     EXPECT_EQ('x', dest[0]);
 }
 
 TEST(DriverMemoryWithoutReader, EveryReadFails)
 {
-    set_driver_memory_reader(nullptr, nullptr);
     unsigned char block[4];
     char text[8];
-    EXPECT_FALSE(read_driver_block(0x1000, sizeof(block), block));
-    EXPECT_EQ(DRIVER_TEXT_UNREADABLE, read_driver_block(0x2000, text, sizeof(text)));
+    EXPECT_FALSE(read_driver_block(NO_DRIVER_MEMORY, 0x1000, sizeof(block), block));
+    EXPECT_EQ(DRIVER_TEXT_UNREADABLE, read_driver_block(NO_DRIVER_MEMORY, 0x2000, text, sizeof(text)));
     EXPECT_STREQ("", text);
 }
 
@@ -115,12 +110,11 @@ size_t boastful_reader(void *, uint32_t, unsigned char *dest, size_t count)
 
 TEST(DriverMemoryWithoutReader, ReaderClaimingTooMuchIsCutToTheRequest)
 {
-    set_driver_memory_reader(boastful_reader, nullptr);
+    const DriverMemory boastful = {boastful_reader, nullptr};
     char text[8];
     std::memset(text, 0, sizeof(text));
-    EXPECT_EQ(DRIVER_TEXT_CUT, read_driver_block(0x2000, text, sizeof(text)));
+    EXPECT_EQ(DRIVER_TEXT_CUT, read_driver_block(boastful, 0x2000, text, sizeof(text)));
     EXPECT_STREQ("aaaaaaa", text);
-    set_driver_memory_reader(nullptr, nullptr);
 }
 
 }  // namespace

@@ -20,14 +20,14 @@ const std::set<uint32_t> FAMILY_CODES = {65, 66, 67, 68, 69, 70, 71, 72, 73, 74,
 
 TEST(LineBounds, NeverWrittenPastTheLine)
 {
-    install_memory_map(sweep::MAP);
+    const DriverMemory memory = map_memory(sweep::MAP);
     alignas(8) unsigned char buffer[2 * STATUS_LINE_BYTES];
     int records = 0;
     sweep::for_each_record([&](const StatusRecord &r) {
         ++records;
         std::memset(buffer, SENTINEL, sizeof(buffer));
         StatusLine &line = reinterpret_cast<StatusLine &>(buffer);
-        decode_status(r, line);
+        decode_status(r, memory, line);
 
         const void *nul = std::memchr(buffer, '\0', STATUS_LINE_BYTES);
         ASSERT_NE(nullptr, nul) << "code " << r.code << " p1 " << r.param1 << " p2 " << r.param2
@@ -44,19 +44,16 @@ TEST(LineBounds, NeverWrittenPastTheLine)
             ASSERT_EQ(SENTINEL, buffer[i]) << "code " << r.code << " p1 " << r.param1 << " p2 "
                                            << r.param2 << ": byte " << i << " behind the NUL";
     });
-    set_driver_memory_reader(nullptr, nullptr);
     EXPECT_GT(records, 40000);
 }
 
 TEST(LineBounds, LongDriverTextFillsTheLineExactly)
 {
-    install_memory_map(sweep::MAP);
     alignas(8) unsigned char buffer[2 * STATUS_LINE_BYTES];
     std::memset(buffer, SENTINEL, sizeof(buffer));
     StatusLine &line = reinterpret_cast<StatusLine &>(buffer);
     const StatusRecord r{97, sweep::LONG_TEXT, 0, 0, 0, 0, 0, 0, 0, 1};
-    decode_status(r, line);
-    set_driver_memory_reader(nullptr, nullptr);
+    decode_status(r, map_memory(sweep::MAP), line);
     EXPECT_EQ('\t', buffer[510]);
     EXPECT_EQ('\0', buffer[511]);
     EXPECT_EQ(SENTINEL, buffer[512]);

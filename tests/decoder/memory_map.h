@@ -1,5 +1,5 @@
 // A small map of driver memory for tests: a few readable regions, everything
-// else unreadable. Installed as the decoder's driver-memory reader.
+// else unreadable. Read by the decoder through map_memory.
 #pragma once
 
 #include <cstddef>
@@ -37,7 +37,8 @@ inline size_t read_memory_map(void *context, uint32_t address, unsigned char *de
     return 0;
 }
 
-inline void install_memory_map(const MemoryMap &map)
+// The map as the driver memory a decoding reads; map must outlive it.
+inline DriverMemory map_memory(const MemoryMap &map)
 {
-    set_driver_memory_reader(read_memory_map, const_cast<MemoryMap *>(&map));
+    return {read_memory_map, const_cast<MemoryMap *>(&map)};
 }

@@ -13,16 +13,16 @@ namespace {
 
 TEST(NoAllocation, DecodingTheSweepAllocatesNothing)
 {
-    install_memory_map(sweep::MAP);
+    const DriverMemory memory = map_memory(sweep::MAP);
     StatusLine line;
-    decode_status(StatusRecord{1, 0, 0, 0, 0, 0, 0, 0, 0, 1}, line);  // settle lazy set-up
+    decode_status(StatusRecord{1, 0, 0, 0, 0, 0, 0, 0, 0, 1}, memory, line);  // settle lazy set-up
     const long news_before = operator_new_calls.load();
 #ifdef COUNTS_MALLOC
     const long mallocs_before = malloc_calls.load();
 #endif
     long records = 0;
     sweep::for_each_record([&](const StatusRecord &r) {
-        decode_status(r, line);
+        decode_status(r, memory, line);
         ++records;
     });
     const long news = operator_new_calls.load() - news_before;
@@ -30,7 +30,6 @@ TEST(NoAllocation, DecodingTheSweepAllocatesNothing)
     const long mallocs = malloc_calls.load() - mallocs_before;
     EXPECT_EQ(0, mallocs) << "malloc calls while decoding " << records << " records";
 #endif
-    set_driver_memory_reader(nullptr, nullptr);
     EXPECT_EQ(0, news) << "operator new calls while decoding " << records << " records";
     EXPECT_GT(records, 40000);
 }

@@ -157,7 +157,6 @@ const LineCase VALUE_EVENTS[] = {
 
 TEST(Training, EventsWithoutBlocks)
 {
-    set_driver_memory_reader(nullptr, nullptr);
     for (const LineCase &c : VALUE_EVENTS) {
         SCOPED_TRACE(c.description);
         EXPECT_EQ(c.expected, decode(c.record));
@@ -303,23 +302,16 @@ const LineCase BLOCK_EVENTS[] = {
     {"37 unmapped", event(37, UNMAPPED), "V34 encoder parameters: <unreadable> "},
 };
 
-class TrainingBlocks : public testing::Test {
-protected:
-    void SetUp() override { install_memory_map(BLOCK_MAP); }
-    void TearDown() override { set_driver_memory_reader(nullptr, nullptr); }
-};
-
-TEST_F(TrainingBlocks, SequencesJdAndV34Parameters)
+TEST(TrainingBlocks, SequencesJdAndV34Parameters)
 {
     for (const LineCase &c : BLOCK_EVENTS) {
         SCOPED_TRACE(c.description);
-        EXPECT_EQ(c.expected, decode(c.record));
+        EXPECT_EQ(c.expected, decode(c.record, map_memory(BLOCK_MAP)));
     }
 }
 
 TEST(TrainingWithoutReader, BlocksAreUnreadable)
 {
-    set_driver_memory_reader(nullptr, nullptr);
     EXPECT_EQ("MP detected\t<unreadable> ", decode(event(9, MP_SHORT)));
     EXPECT_EQ("CP detected\t<unreadable> ", decode(event(79, CP_BASE)));
     EXPECT_EQ("Jd detected:\t<unreadable>\t", decode(event(75, JD)));
@@ -341,7 +333,6 @@ TEST(Training, EveryEventIsCovered)
 // Code 64 never yields an empty line.
 TEST(Training, NeverEmpty)
 {
-    set_driver_memory_reader(nullptr, nullptr);
     for (uint32_t e = 0; e <= 130; ++e)
         EXPECT_NE("", decode(event(e, 0))) << "event " << e;
 }

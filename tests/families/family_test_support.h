@@ -15,7 +15,22 @@
 #include "decoder/driver_memory.h"
 #include "decoder/families.h"
 
-using FamilyHandler = void (*)(const StatusRecord &, StatusLine &);
+// A family handler of either kind: one that reads driver memory or one that
+// does not, run the same way.
+struct FamilyHandler {
+    void (*plain)(const StatusRecord &, StatusLine &) = nullptr;
+    void (*reading)(const StatusRecord &, const DriverMemory &, StatusLine &) = nullptr;
+
+    FamilyHandler(decltype(plain) handler) : plain(handler) {}
+    FamilyHandler(decltype(reading) handler) : reading(handler) {}
+    void operator()(const StatusRecord &record, const DriverMemory &memory, StatusLine &line) const {
+        if (plain != nullptr) {
+            plain(record, line);
+        } else {
+            reading(record, memory, line);
+        }
+    }
+};
 
 // A record of code with param1, param2, ... taken in order; values may be
 // negative and are stored as their 32-bit two's complement.
@@ -42,11 +57,12 @@ struct GuardedLine {
 // Runs handler on record the way the dispatch does (line emptied first, the
 // rest of the buffer stale) and returns the line. Fails the test when the
 // line is not terminated inside its 512 bytes or the guard band changed.
-inline std::string run_handler(FamilyHandler handler, const StatusRecord &record) {
+inline std::string run_handler(FamilyHandler handler, const StatusRecord &record,
+                               const DriverMemory &memory = NO_DRIVER_MEMORY) {
     GuardedLine buffer;
     memset(&buffer, GUARD_BYTE, sizeof buffer);
     buffer.line[0] = '\0';
-    handler(record, buffer.line);
+    handler(record, memory, buffer.line);
     const size_t length = strnlen(buffer.line, STATUS_LINE_BYTES);
     EXPECT_LT(length, STATUS_LINE_BYTES) << "line not terminated inside its buffer";
     for (size_t i = 0; i < sizeof buffer.guard; ++i) {
@@ -89,14 +105,16 @@ inline size_t fake_driver_reader(void *context, uint32_t address, unsigned char 
     return n;
 }
 
-// Installs a fresh fake memory (filled with fill) for the test's lifetime.
+// A fresh fake memory (filled with fill) that the test's handlers read.
 class DriverMemoryTest : public ::testing::Test {
 protected:
     static constexpr uint32_t BAD_ADDRESS = 0x00000040;
     FakeDriverMemory memory{};
 
-    void SetUp() override { set_driver_memory_reader(fake_driver_reader, &memory); }
-    void TearDown() override { set_driver_memory_reader(nullptr, nullptr); }
+    // run_handler against this test's memory.
+    std::string run_handler(FamilyHandler handler, const StatusRecord &record) {
+        return ::run_handler(handler, record, DriverMemory{fake_driver_reader, &memory});
+    }
 
     void fill(unsigned char value) { memset(memory.bytes, value, sizeof memory.bytes); }
     // Places bytes at address (inside the region) and returns the address.

@@ -97,7 +97,7 @@ size_t generous_reader(void *, uint32_t, unsigned char *dest, size_t count) {
 
 TEST(SessionDamage, MemoryReadLogKeepsWithinItsBuffers) {
     MemoryReadLog log;
-    memory_read_log_init(log, generous_reader, nullptr);
+    memory_read_log_init(log, DriverMemory{generous_reader, nullptr});
     unsigned char dest[600];
     struct Read {
         uint32_t count;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "decoder/driver_memory.h"
+#include "decoder/record_kind.h"
 #include "session/memory_read_log.h"
 #include "session/session_lines.h"
 #include "session/session_writer.h"
@@ -47,12 +48,8 @@ struct LiveMonitor {
     uint64_t writer_ticks = 0;          // ticks begun, for the eye points a test expects
 
     bool open(const std::string &path, uint32_t eye_every = 1) {
-        // The log wraps whatever reader the host had installed.
-        set_driver_memory_reader(read_live, &memory);
-        DriverMemoryReader reader = nullptr;
-        void *context = nullptr;
-        get_driver_memory_reader(&reader, &context);
-        memory_read_log_init(log, reader, context);
+        // The log wraps the reader of the live driver memory.
+        memory_read_log_init(log, DriverMemory{read_live, &memory});
         SessionOptions options;
         options.program = "LineWatch test";
         options.eye_every = eye_every;
@@ -63,22 +60,19 @@ struct LiveMonitor {
     // capture requests show the monitor's own text, others the decoder's.
     void fetch(int fetching_modem, const StatusRecord &record) {
         memory_read_log_clear(log);
-        set_driver_memory_reader(logging_memory_reader, &log);
         StatusLine line = "";
         std::string own;
-        const bool capture = record.code == 77 || record.code == 131;
-        if (record.modem == 0) {
+        const RecordKind kind = record_kind(record);
+        if (kind == RecordKind::DRIVER_ERROR) {
             own = "Internal error " + std::to_string(record.code) + "\n(warning box)";
-        } else if (record.modem <= 2 && capture) {
+        } else if (kind == RecordKind::CAPTURE_REQUEST) {
             own = record.param1 % 2 ? "Created new log file " + std::to_string(record.param1) + ".log" : "";
-        } else if (record.modem <= 2) {
-            decode_status(record, line);
+        } else if (kind == RecordKind::DECODED_LINE) {
+            decode_status(record, logging_memory(log), line);
             own = line;
         }
-        set_driver_memory_reader(nullptr, nullptr);
         if (!own.empty()) shown.emplace_back(record.modem, own);
-        const bool own_text = record.modem == 0 || (record.modem <= 2 && capture);
-        writer.record(fetching_modem, record, &log, own_text ? own.c_str() : nullptr);
+        writer.record(fetching_modem, record, &log, line_is_intakes(kind) ? own.c_str() : nullptr);
     }
 
     void tick(int64_t step_us) {

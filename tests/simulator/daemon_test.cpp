@@ -205,12 +205,13 @@ TEST_F(DaemonTest, ServesATraceToTheEnd) {
     unsigned char record[40];
     EXPECT_EQ(status_call(link_, record), 0u);
 
-    platform_attach_driver_memory();
+    PlatformDriverSource platform;
+    const DriverMemory memory = driver_source_memory(platform);
     char text[64];
-    EXPECT_EQ(read_driver_block(0x80002000, text, sizeof text), 14);
+    EXPECT_EQ(read_driver_block(memory, 0x80002000, text, sizeof text), 14);
     EXPECT_STREQ(text, "Answering call");
     unsigned char unmapped[4];
-    EXPECT_FALSE(read_driver_block(0x80003000, 4, unmapped));
+    EXPECT_FALSE(read_driver_block(memory, 0x80003000, 4, unmapped));
 
     unsigned char points[EYE_BUFFER_SIZE];
     const uint32_t wanted = EYE_POINTS_WANTED;

@@ -10,6 +10,7 @@
 
 #include "decoder/driver_memory.h"
 #include "decoder/status.h"
+#include "driverlink/driver_source.h"
 #include "driverlink/platform.h"
 #include "driverlink/win32/win32_driver_memory.h"
 
@@ -30,10 +31,7 @@ struct MappedPages : testing::Test {
         DWORD old = 0;
         ASSERT_TRUE(VirtualProtect(base + PAGE, PAGE, PAGE_NOACCESS, &old));
     }
-    void TearDown() override {
-        set_driver_memory_reader(nullptr, nullptr);
-        VirtualFree(base, 0, MEM_RELEASE);
-    }
+    void TearDown() override { VirtualFree(base, 0, MEM_RELEASE); }
     uint32_t address(size_t offset) const {
         return uint32_t(reinterpret_cast<uintptr_t>(base) + offset);
     }
@@ -93,17 +91,17 @@ size_t read_in_place(void *, uint32_t address, unsigned char *dest, size_t count
 TEST_F(MappedPages, LinesShowTheTextOrUnreadable) {
     std::memcpy(base + 200, "5551234", 7);
     StatusLine line;
-    set_driver_memory_reader(read_in_place, nullptr);
-    decode_status(caller_number(address(200)), line);
+    const DriverMemory in_place = {read_in_place, nullptr};
+    decode_status(caller_number(address(200)), in_place, line);
     EXPECT_STREQ(line, "Caller ID, telephone number: 5551234 ");
-    decode_status(caller_number(address(PAGE - 3)), line);
+    decode_status(caller_number(address(PAGE - 3)), in_place, line);
     EXPECT_STREQ(line, "Caller ID, telephone number: <unreadable> ");
-    decode_status(caller_number(0x80002000u), line);
+    decode_status(caller_number(0x80002000u), in_place, line);
     EXPECT_STREQ(line, "Caller ID, telephone number: <unreadable> ");
 
     ASSERT_TRUE(platform_is_nt_family()) << "Wine and every Windows these tests run on are NT";
-    platform_attach_driver_memory();
-    decode_status(caller_number(address(200)), line);
+    PlatformDriverSource platform;
+    decode_status(caller_number(address(200)), driver_source_memory(platform), line);
     EXPECT_STREQ(line, "Caller ID, telephone number: <unreadable> ");
 }
 
