@@ -143,8 +143,8 @@ void BM_DaemonStatusTickBurst(benchmark::State &state) {
 }
 BENCHMARK(BM_DaemonStatusTickBurst)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
-// The daemon alone: the burst's status calls, one socket round trip each,
-// with no presence check, decoding or list.
+// The daemon alone: the burst's status calls (one socket round trip per
+// batch of records), with no presence check, decoding or list.
 void BM_DaemonStatusCalls(benchmark::State &state) {
     MonitorBurst burst;
     Daemon daemon;

@@ -38,6 +38,11 @@ const std::vector<unsigned char> *sim_find_value(const char *key_path, const cha
 
 // --- Queues and memory -------------------------------------------------
 void sim_queue_record(const StatusRecord &record);
+// Queues a record whose driver memory is fixed now: the intake's reads for
+// it see the memory as it stands at this moment, whatever changes before
+// it is fetched (a session holds, before each record, the memory that its
+// decoding read then).
+void sim_queue_record_pinned(const StatusRecord &record);
 void sim_queue_eye(int modem, const EyePoint *points, size_t count);            // modem 1 or 2
 void sim_queue_capture(int modem, const unsigned char *bytes, size_t count);    // modem 1 or 2
 void sim_queue_capture_fill(int modem, size_t count, unsigned char byte);
@@ -45,6 +50,9 @@ void sim_map_memory(uint32_t address, const unsigned char *bytes, size_t count);
 void sim_unmap_memory(uint32_t address, size_t count);  // reading these bytes fails again
 // Driver memory reads: how many leading bytes at address are mapped (and copied).
 size_t sim_read_memory(uint32_t address, unsigned char *dest, size_t count);
+// Driver memory as the record taken last sees it: its pinned memory where
+// that answers the read, else the memory as it stands. What programs read.
+size_t sim_read_record_memory(uint32_t address, unsigned char *dest, size_t count);
 size_t sim_pending_records();
 size_t sim_pending_capture(int modem);
 

@@ -56,7 +56,25 @@ void mirror_value(const char *key_path, const char *value_name, const unsigned c
     }
 }
 
-int listen_on(const char *socket_path, const char *device_name) {
+// True (with a message) when a running daemon answers at the socket; a
+// socket file left behind by a daemon that died does not answer.
+bool device_served(const char *socket_path, const char *device_name) {
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path);
+    const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool served =
+        probe >= 0 && connect(probe, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    if (served) {
+        fprintf(stderr, "tarvel-sim: device %s is already served at %s\n", device_name, socket_path);
+    }
+    if (probe >= 0) {
+        close(probe);
+    }
+    return served;
+}
+
+int listen_on(const char *socket_path) {
     sockaddr_un address = {};
     address.sun_family = AF_UNIX;
     snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path);
@@ -64,18 +82,7 @@ int listen_on(const char *socket_path, const char *device_name) {
     if (fd < 0) {
         return -1;
     }
-    // A socket file left behind by a daemon that died is replaced; one that
-    // still answers belongs to a running daemon.
-    const int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (probe >= 0 && connect(probe, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0) {
-        fprintf(stderr, "tarvel-sim: device %s is already served at %s\n", device_name, socket_path);
-        close(probe);
-        close(fd);
-        return -1;
-    }
-    if (probe >= 0) {
-        close(probe);
-    }
+    // A socket file left behind by a daemon that died is replaced.
     struct stat info;
     if (lstat(socket_path, &info) == 0 && S_ISSOCK(info.st_mode)) {
         unlink(socket_path);
@@ -134,7 +141,7 @@ bool accept_clients(int listener, std::vector<Client> *clients) {
             drop_longest_idle(clients);
             compact_clients(clients);
         }
-        clients->push_back(Client{fd, false, {}, 0, {}, 0, now_ms()});
+        clients->push_back(Client{fd, false, {}, 0, {}, 0, now_ms(), {}});
     }
 }
 
@@ -199,6 +206,20 @@ int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &
         return 1;
     }
 
+    // A device that a running daemon serves is refused before the world
+    // changes: its registry values and its call log are that daemon's.
+    if (device_served(socket_path, options.device_name)) {
+        return 1;
+    }
+    FILE *log = nullptr;
+    if (options.log_path != nullptr) {
+        log = fopen(options.log_path, "w");
+        if (log == nullptr) {
+            fprintf(stderr, "tarvel-sim: cannot write %s: %s\n", options.log_path, strerror(errno));
+            return 1;
+        }
+    }
+
     sim_reset();
     sim_set_device_name(options.device_name);
     sim_set_registry_observer(mirror_value);
@@ -235,10 +256,15 @@ int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &
 
     const uint64_t start = now_ms();
     sim_play(pass.data(), pass.size());
-    const int listener = listen_on(socket_path, options.device_name);
+    // The socket appears once the world is set: a program that finds it
+    // finds the registry as the script's start made it.
+    const int listener = listen_on(socket_path);
     if (listener < 0) {
         sim_set_active_modems(0);
         sim_set_registry_observer(nullptr);
+        if (log != nullptr) {
+            fclose(log);
+        }
         return 1;
     }
 
@@ -248,7 +274,7 @@ int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &
     uint64_t accept_paused_until = 0;
     while (stop_signal == 0) {
         advance_to_real_time(start);
-        flush_call_log(options.log);
+        flush_call_log(log);
         if (sim_script_done()) {
             if (options.loop && !pass.empty()) {
                 sim_play(pass.data(), pass.size());
@@ -281,7 +307,7 @@ int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &
             continue;
         }
         for (size_t i = 1; i < fds.size(); ++i) {
-            if (fds[i].revents != 0 && wire_client_handle(&clients[i - 1], options.log)) {
+            if (fds[i].revents != 0 && wire_client_handle(&clients[i - 1], log)) {
                 spin_left = SPIN_ROUNDS;
             }
         }
@@ -299,5 +325,8 @@ int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &
     // The driver is gone: no modem is active any more.
     sim_set_active_modems(0);
     sim_set_registry_observer(nullptr);
+    if (log != nullptr) {
+        fclose(log);
+    }
     return 0;
 }

@@ -13,10 +13,12 @@ struct DaemonOptions {
     const char *device_name;  // without the \\.\ prefix
     bool loop;                // replay the traces when they end
     bool stay;                // keep serving after the traces end until a signal
-    FILE *log;                // one line per device-control call served, or nullptr
+    const char *log_path;     // one line per device-control call served goes there, or nullptr
     SimFaults faults;
 };
 
 // Sets up the runtime directory, plays the script and serves clients until
-// the script ends (or a signal arrives). Returns the process exit status.
+// the script ends (or a signal arrives). Returns the process exit status. A
+// device that another daemon serves is refused before anything changes:
+// the registry values and the call log stay that daemon's.
 int run_daemon(const DaemonOptions &options, const std::vector<TraceDirective> &script);

@@ -252,6 +252,16 @@ bool sim_device_control_bytes(uint32_t code, const void *input, uint32_t input_s
     return call != nullptr;
 }
 
+bool sim_take_status(SimTakenRecord *taken, uint32_t *returned) {
+    const bool delivered = sim_take_record_memory(taken);
+    const uint32_t count = !delivered               ? 0
+                           : faults.status_count != 0 ? faults.status_count
+                                                      : STATUS_RECORD_BYTES;
+    log_call(IOCTL_TARVEL_GET_STATUS, false, 0, count);
+    *returned = count;
+    return delivered;
+}
+
 SimFaults sim_get_faults() {
     return faults;
 }

@@ -35,6 +35,22 @@ void sim_reset_registry();
 
 // --- Queues and memory -------------------------------------------------
 bool sim_take_record(StatusRecord *record);
+// A record as taken from the queue with the driver memory that it points
+// at: the intake's reads for it, as a list of WireMemoryRead entries each
+// followed by its bytes (simwire/sim_wire.h).
+struct SimTakenRecord {
+    StatusRecord record;
+    bool pinned;  // its memory was fixed when it was queued
+    std::vector<unsigned char> reads;
+};
+// Takes the front record with its memory: pinned, or as it stands now.
+bool sim_take_record_memory(SimTakenRecord *taken);
+// Puts records taken last back at the front of the queue, in their order,
+// with their memory.
+void sim_return_records(const SimTakenRecord *taken, size_t count);
+// Appends the intake's reads for the record (decoding it, or a capture
+// request's file name) against the memory as it stands now.
+void sim_record_reads(const StatusRecord &record, std::vector<unsigned char> *reads);
 // Copies up to max_points of modem 1 or 2's oldest points as little-endian
 // x, y pairs into out; returns the number of points taken.
 size_t sim_take_eye(int modem, unsigned char *out, size_t max_points);
@@ -46,6 +62,10 @@ void sim_reset_queues();
 
 // --- Device ------------------------------------------------------------
 SimFaults sim_get_faults();
+// One status call that also hands out the record's memory, reported and
+// logged as IOCTL_TARVEL_GET_STATUS with a 40-byte buffer. False when the
+// queue was empty; *returned receives the reported count.
+bool sim_take_status(SimTakenRecord *taken, uint32_t *returned);
 // Adds "CAPTURE_DROPPED MODEM BYTES" to the call log.
 void sim_log_capture_dropped(int modem, size_t bytes);
 void sim_reset_device();

@@ -5,11 +5,22 @@
 #include <vector>
 
 #include "simulator/sim_internal.h"
+#include "simwire/sim_wire.h"
 #include "trace/sparse_memory.h"
 
 namespace {
 
 std::deque<StatusRecord> records;
+uint64_t records_taken = 0;  // the sequence number of the front record
+// The memory of pinned records, by sequence number, in queue order: only
+// the records that have it cost anything.
+struct PinnedMemory {
+    uint64_t sequence;
+    std::vector<unsigned char> reads;
+};
+std::deque<PinnedMemory> pinned;
+// The record taken last, whose pinned memory the programs' reads see.
+SimTakenRecord last_taken;
 
 // Eye points of one modem in a ring that keeps the newest SIM_EYE_KEEP.
 struct EyeRing {
@@ -57,6 +68,9 @@ size_t capture_room(int modem, size_t count) {
 
 void sim_reset_queues() {
     records.clear();
+    records_taken = 0;
+    pinned.clear();
+    last_taken = SimTakenRecord{};
     for (int i = 0; i < 2; ++i) {
         eye_rings[i].first = 0;
         eye_rings[i].count = 0;
@@ -72,13 +86,63 @@ void sim_queue_record(const StatusRecord &record) {
     }
 }
 
-bool sim_take_record(StatusRecord *record) {
+void sim_queue_record_pinned(const StatusRecord &record) {
+    if (records.size() < SIM_RECORD_QUEUE_MAX) {
+        PinnedMemory memory{records_taken + records.size(), {}};
+        sim_record_reads(record, &memory.reads);
+        pinned.push_back(std::move(memory));
+        records.push_back(record);
+    }
+}
+
+// Takes the front record; with_memory also gives an unpinned record the
+// memory it points at now.
+static bool take_front(SimTakenRecord *taken, bool with_memory) {
     if (records.empty()) {
         return false;
     }
-    *record = records.front();
+    taken->record = records.front();
     records.pop_front();
+    const uint64_t sequence = records_taken++;
+    taken->reads.clear();
+    taken->pinned = !pinned.empty() && pinned.front().sequence == sequence;
+    if (taken->pinned) {
+        taken->reads.swap(pinned.front().reads);
+        pinned.pop_front();
+    } else if (with_memory) {
+        sim_record_reads(taken->record, &taken->reads);
+    }
+    last_taken.record = taken->record;
+    last_taken.pinned = taken->pinned;
+    if (taken->pinned) {
+        last_taken.reads = taken->reads;
+    } else {
+        last_taken.reads.clear();
+    }
     return true;
+}
+
+bool sim_take_record(StatusRecord *record) {
+    SimTakenRecord taken;
+    if (!take_front(&taken, false)) {
+        return false;
+    }
+    *record = taken.record;
+    return true;
+}
+
+bool sim_take_record_memory(SimTakenRecord *taken) {
+    return take_front(taken, true);
+}
+
+void sim_return_records(const SimTakenRecord *taken, size_t count) {
+    for (size_t i = count; i-- > 0 && records_taken > 0;) {
+        records.push_front(taken[i].record);
+        --records_taken;
+        if (taken[i].pinned) {
+            pinned.push_front(PinnedMemory{records_taken, taken[i].reads});
+        }
+    }
 }
 
 size_t sim_pending_records() {
@@ -203,4 +267,13 @@ void sim_unmap_memory(uint32_t address, size_t count) {
 
 size_t sim_read_memory(uint32_t address, unsigned char *dest, size_t count) {
     return sparse_read(memory, address, dest, count);
+}
+
+size_t sim_read_record_memory(uint32_t address, unsigned char *dest, size_t count) {
+    size_t got = 0;
+    if (last_taken.pinned && dest != nullptr &&
+        wire_find_read(last_taken.reads.data(), last_taken.reads.size(), address, dest, count, &got)) {
+        return got;
+    }
+    return sim_read_memory(address, dest, count);
 }

@@ -29,7 +29,14 @@ void apply_fault(const TraceDirective &directive) {
 void apply(const TraceDirective &directive) {
     switch (directive.op) {
     case TRACE_REC:
-        sim_queue_record(directive.record);
+        // A session's record gets the memory that the session holds just
+        // before it; another trace's is decoded against memory as it
+        // stands when it is fetched.
+        if (directive.fetched_by != 0) {
+            sim_queue_record_pinned(directive.record);
+        } else {
+            sim_queue_record(directive.record);
+        }
         break;
     case TRACE_MEM:
     case TRACE_STR:

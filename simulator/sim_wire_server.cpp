@@ -32,6 +32,39 @@ static void reply(WireClient *client, uint32_t result, uint32_t returned, uint32
     client->out_done = 0;
 }
 
+// Hands the calls served to the log and clears the core's.
+static void write_call_log(FILE *log) {
+    if (log != nullptr) {
+        fputs(sim_call_log(), log);
+        fflush(log);
+    }
+    sim_clear_call_log();
+}
+
+// Takes up to `wanted` records, as that many status calls in a row would,
+// into out (capacity bytes) as batch entries; the records stay lent to the
+// client until its next batch. Returns the bytes used. The queue running
+// empty ends the batch; only a batch that got nothing counts an empty call.
+static size_t serve_status_batch(WireClient *client, uint32_t wanted, unsigned char *out, size_t capacity) {
+    client->lent.clear();
+    size_t used = 0;
+    while (client->lent.size() < wanted && capacity - used >= WIRE_STATUS_ENTRY_MAX &&
+           (client->lent.empty() || sim_pending_records() != 0)) {
+        SimTakenRecord taken;
+        uint32_t returned = 0;
+        if (!sim_take_status(&taken, &returned)) {
+            break;
+        }
+        WireStatusEntry entry = {returned, uint32_t(taken.reads.size()), {}};
+        status_record_to_bytes(taken.record, entry.record);
+        memcpy(out + used, &entry, sizeof entry);
+        memcpy(out + used + sizeof entry, taken.reads.data(), taken.reads.size());
+        used += sizeof entry + taken.reads.size();
+        client->lent.push_back(std::move(taken));
+    }
+    return used;
+}
+
 // Serves one complete, validated request. False drops the client.
 static bool serve(WireClient *client, FILE *log) {
     WireRequest request;
@@ -48,7 +81,7 @@ static bool serve(WireClient *client, FILE *log) {
         memcpy(path + 4, input, request.input_size);
         path[4 + request.input_size] = '\0';
         client->opened = strlen(path) == 4 + request.input_size && sim_open_device(path);
-        reply(client, client->opened ? 1 : 0, 0, 0);
+        reply(client, client->opened ? 1 : 0, WIRE_VERSION, 0);
         return true;
     }
     case WIRE_CONTROL: {
@@ -57,17 +90,26 @@ static bool serve(WireClient *client, FILE *log) {
         const bool done = sim_device_control_bytes(request.code, request.input_size ? input : nullptr,
                                                    request.input_size, data, request.output_size,
                                                    &returned, &written);
-        if (log != nullptr) {
-            fputs(sim_call_log(), log);
-            fflush(log);
-        }
-        sim_clear_call_log();
+        write_call_log(log);
         reply(client, done ? 1 : 0, returned, written <= request.output_size ? written : 0);
         return true;
     }
     case WIRE_READ_MEMORY: {
-        const size_t mapped = sim_read_memory(request.code, data, request.output_size);
+        const size_t mapped = sim_read_record_memory(request.code, data, request.output_size);
         reply(client, 1, uint32_t(mapped), uint32_t(mapped));
+        return true;
+    }
+    case WIRE_STATUS_BATCH: {
+        const size_t used = serve_status_batch(client, request.code, data, request.output_size);
+        write_call_log(log);
+        reply(client, 1, uint32_t(client->lent.size()), uint32_t(used));
+        return true;
+    }
+    case WIRE_STATUS_RETURN: {
+        const size_t count = request.code < client->lent.size() ? request.code : client->lent.size();
+        sim_return_records(client->lent.data() + client->lent.size() - count, count);
+        client->lent.clear();
+        reply(client, 1, uint32_t(count), 0);
         return true;
     }
     }
@@ -89,6 +131,12 @@ static bool header_valid(const WireClient &client) {
         return client.opened && request.output_size <= WIRE_MAX_OUTPUT;
     case WIRE_READ_MEMORY:
         return client.opened && request.input_size == 0 && request.output_size <= WIRE_MAX_MEMORY_READ;
+    case WIRE_STATUS_BATCH:
+        return client.opened && request.input_size == 0 && request.code >= 1 &&
+               request.code <= WIRE_BATCH_RECORDS_MAX && request.output_size >= WIRE_STATUS_ENTRY_MAX &&
+               request.output_size <= WIRE_MAX_OUTPUT;
+    case WIRE_STATUS_RETURN:
+        return client.opened && request.input_size == 0 && request.output_size == 0;
     }
     return false;
 }

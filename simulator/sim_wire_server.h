@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "simulator/sim_internal.h"
 #include "simwire/sim_wire.h"
 
 struct WireClient {
@@ -17,6 +18,7 @@ struct WireClient {
     std::vector<unsigned char> out;
     size_t out_done;
     uint64_t last_progress_ms;  // when a byte last came in or went out
+    std::vector<SimTakenRecord> lent;  // the records of the last status batch
 };
 
 // Milliseconds of a monotonic clock.

@@ -119,16 +119,6 @@ int main(int argc, char **argv) {
         return 2;  // the reader has reported FILE:LINE: message
     }
 
-    if (log_path != nullptr) {
-        options.log = fopen(log_path, "w");
-        if (options.log == nullptr) {
-            fprintf(stderr, "tarvel-sim: cannot write %s: %s\n", log_path, strerror(errno));
-            return 1;
-        }
-    }
-    const int status = run_daemon(options, script);
-    if (options.log != nullptr) {
-        fclose(options.log);
-    }
-    return status;
+    options.log_path = log_path;
+    return run_daemon(options, script);
 }

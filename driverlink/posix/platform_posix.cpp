@@ -33,6 +33,13 @@ constexpr size_t DEVICE_SLOTS = 8;
 constexpr int WIRE_TIMEOUT_SECONDS = 10;
 constexpr size_t SMALL_REPLY_BYTES = 2048;
 constexpr int REPLY_SPIN_ATTEMPTS = 20;  // non-blocking reads before waiting for a reply  // a daemon that stops answering fails the call
+// Status calls go to a daemon that serves batches in batches of at most this
+// many records, about what one status tick takes of a burst, each with the
+// driver memory it points at: a burst costs a round trip per batch rather
+// than one per record and one more per record that points at memory.
+constexpr uint32_t BATCH_RECORDS = 1024;
+constexpr size_t BATCH_BYTES = 65536;
+static_assert(BATCH_BYTES >= WIRE_STATUS_ENTRY_MAX, "a batch holds at least its largest entry");
 
 // A device handle: its connection and the device name it was opened by.
 // A connection that broke (the daemon ended or was restarted) is opened
@@ -42,6 +49,15 @@ struct DeviceSlot {
     bool used;
     int fd;  // -1 once the connection broke
     char name[WIRE_MAX_INPUT + 1];  // without the \\.\ prefix
+    bool batches;          // the daemon serves status calls in batches
+    uint32_t batch_left;   // records of the batch not handed out yet
+    size_t batch_next;     // where the next one's entry starts
+    size_t batch_size;     // bytes of the batch
+    // The driver memory of the record handed out last (null: none known):
+    // reads that it answers never reach the daemon.
+    const unsigned char *reads;
+    size_t reads_size;
+    unsigned char batch[BATCH_BYTES];
 };
 DeviceSlot device_slots[DEVICE_SLOTS];
 int memory_slot = -1;  // the connection that driver-memory reads go through
@@ -199,6 +215,13 @@ ssize_t read_up_to(int fd, unsigned char *dest, size_t count) {
     return ssize_t(done);
 }
 
+void forget_batch(DeviceSlot *slot) {
+    slot->batch_left = 0;
+    slot->batch_next = slot->batch_size = 0;
+    slot->reads = nullptr;
+    slot->reads_size = 0;
+}
+
 // Connects to the device's socket and opens the device by name; the
 // connection's descriptor, or -1.
 int open_connection(DeviceSlot *slot) {
@@ -207,6 +230,7 @@ int open_connection(DeviceSlot *slot) {
         platform_set_last_error(errno);
         return -1;
     }
+    forget_batch(slot);
     slot->fd = connect_device(socket_path);
     if (slot->fd < 0) {
         return -1;
@@ -218,6 +242,7 @@ int open_connection(DeviceSlot *slot) {
         break_connection(slot);
         return -1;
     }
+    slot->batches = reply.returned >= 2;  // a daemon of the first version says 0
     return slot->fd;
 }
 
@@ -232,11 +257,55 @@ bool connection_ready(DeviceSlot *slot) {
     return slot->fd >= 0 || open_connection(slot) >= 0;
 }
 
+// A status call served from the slot's batch, fetching the next batch when
+// it is used up: the record's 40 bytes and the count reported for it.
+bool batched_status(DeviceSlot *slot, void *output, uint32_t output_size, uint32_t *returned) {
+    slot->reads = nullptr;
+    slot->reads_size = 0;
+    if (slot->batch_left == 0) {
+        forget_batch(slot);
+        WireReply reply;
+        if (!exchange(slot, WIRE_STATUS_BATCH, BATCH_RECORDS, nullptr, 0, slot->batch, sizeof slot->batch, &reply)) {
+            return false;
+        }
+        slot->batch_left = reply.returned;
+        slot->batch_size = reply.data_size;
+        if (slot->batch_left == 0) {
+            return reply.result == 1;  // the queue is empty: nothing delivered
+        }
+    }
+    WireStatusEntry entry;
+    const size_t rest = slot->batch_size - slot->batch_next;
+    if (rest >= sizeof entry) {
+        memcpy(&entry, slot->batch + slot->batch_next, sizeof entry);
+    }
+    if (rest < sizeof entry || entry.reads_size > rest - sizeof entry) {  // the daemon broke the protocol
+        platform_set_last_error(EPROTO);
+        break_connection(slot);
+        forget_batch(slot);
+        return false;
+    }
+    memcpy(output, entry.record, WIRE_RECORD_BYTES);
+    slot->reads = slot->batch + slot->batch_next + sizeof entry;
+    slot->reads_size = entry.reads_size;
+    slot->batch_next += sizeof entry + entry.reads_size;
+    --slot->batch_left;
+    if (returned != nullptr) {
+        *returned = entry.returned;
+    }
+    clear_unfilled(IOCTL_TARVEL_GET_STATUS, output, output_size, WIRE_RECORD_BYTES, entry.returned);
+    return true;
+}
+
 size_t read_daemon_memory(void *, uint32_t address, unsigned char *dest, size_t count) {
     if (memory_slot < 0 || !device_slots[memory_slot].used || dest == nullptr) {
         return 0;
     }
     DeviceSlot *slot = &device_slots[memory_slot];
+    size_t answered = 0;
+    if (slot->reads != nullptr && wire_find_read(slot->reads, slot->reads_size, address, dest, count, &answered)) {
+        return answered;
+    }
     if (!connection_ready(slot)) {
         return 0;
     }
@@ -287,6 +356,13 @@ PlatformHandle platform_open_device(const char *name) {
 
 void platform_close_device(PlatformHandle handle) {
     if (DeviceSlot *slot = device_slot(handle)) {
+        // Records of a batch left unused go back to the driver's queue, where
+        // they would still be without batches.
+        if (slot->batch_left != 0 && slot->fd >= 0) {
+            WireReply reply;
+            exchange(slot, WIRE_STATUS_RETURN, slot->batch_left, nullptr, 0, nullptr, 0, &reply);
+        }
+        forget_batch(slot);
         break_connection(slot);
         slot->used = false;
         if (memory_slot == int(handle - DEVICE_HANDLE_BASE)) {
@@ -315,6 +391,9 @@ bool platform_device_control(PlatformHandle handle, uint32_t code, const void *i
     }
     if (!connection_ready(slot)) {
         return false;
+    }
+    if (code == IOCTL_TARVEL_GET_STATUS && slot->batches && output_size >= WIRE_RECORD_BYTES) {
+        return batched_status(slot, output, output_size, returned);
     }
     WireReply reply;
     if (!exchange(slot, WIRE_CONTROL, code, input, input_size, output, output_size, &reply)) {

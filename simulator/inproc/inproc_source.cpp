@@ -159,7 +159,7 @@ bool InprocDriverSource::write_value(PlatformHandle handle, const char *value_na
 }
 
 size_t InprocDriverSource::read_memory(uint32_t address, unsigned char *dest, size_t count) {
-    return sim_read_memory(address, dest, count);
+    return sim_read_record_memory(address, dest, count);
 }
 
 // Sleeping lets virtual time pass at once.

@@ -21,11 +21,15 @@
 #include <vector>
 
 #include "decoder/driver_memory.h"
+#include "decoder/status.h"
 #include "driverlink/device.h"
 #include "driverlink/driver_source.h"
 #include "driverlink/ioctl.h"
 #include "driverlink/platform.h"
+#include "session/session_lines.h"
+#include "simulator/sim.h"
 #include "simwire/sim_wire.h"
+#include "trace/trace.h"
 
 namespace {
 
@@ -336,6 +340,9 @@ TEST_F(DaemonTest, MalformedRequestsDropOnlyThatClient) {
         {"absurd input size", {WIRE_MAGIC, WIRE_CONTROL, IOCTL_TARVEL_READ_CAPTURE, 0x7FFFFFFF, 4}, true},
         {"memory read too large", {WIRE_MAGIC, WIRE_READ_MEMORY, 0x80000000, 0, 0x10000000}, true},
         {"second open", {WIRE_MAGIC, WIRE_OPEN, 0, 6, 0}, true},
+        {"batch of no records", {WIRE_MAGIC, WIRE_STATUS_BATCH, 0, 0, 65536}, true},
+        {"batch buffer below one entry", {WIRE_MAGIC, WIRE_STATUS_BATCH, 16, 0, 100}, true},
+        {"batch before open", {WIRE_MAGIC, WIRE_STATUS_BATCH, 16, 0, 65536}, false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.description);
@@ -787,6 +794,169 @@ TEST_F(DaemonTest, BadTraceExitsWithStatusTwo) {
     const std::string command = std::string(binaries) + "/simulator/tarvel-sim " + dir + "/bad.txt 2>" + dir + "/err.txt";
     EXPECT_EQ(WEXITSTATUS(system(command.c_str())), 2);
     EXPECT_EQ(read_file(dir + "/err.txt").rfind(dir + "/bad.txt:2:", 0), 0u) << read_file(dir + "/err.txt");
+}
+
+// A second daemon for a device that is served already is refused (status 1)
+// and leaves the world alone: a recorder of the first keeps recording.
+TEST_F(DaemonTest, SecondDaemonOnAServedDeviceTouchesNothing) {
+    start({"--log", dir + "/calls.log"}, "active 2\nrec 1 97\nwait 5000\nactive 0\n");
+    ASSERT_EQ(modem_presence(link_), 2);
+    unsigned char record[40];
+    ASSERT_EQ(status_call(link_, record), 40u);
+    const std::string log_before = read_file(dir + "/calls.log");
+    const std::string keys[] = {"/world/registry/SOFTWARE/Velmora/Tarvel", "/world/registry/SOFTWARE/Ostrand/Tarvel"};
+    const char *binaries = getenv("TARVEL_BINARY_DIR");
+    ASSERT_NE(binaries, nullptr);
+    write_file(dir + "/second.trace", "active 1\nfault setup-size 8\nrec 1 5\n");
+    const std::string command = std::string(binaries) + "/simulator/tarvel-sim --log " + dir + "/calls.log " + dir +
+                                "/second.trace 2>" + dir + "/second.err";
+    EXPECT_EQ(WEXITSTATUS(system(command.c_str())), 1);
+    EXPECT_NE(read_file(dir + "/second.err").find("already served"), std::string::npos) << read_file(dir + "/second.err");
+    for (const std::string &key : keys) {
+        EXPECT_EQ(read_file(dir + key + "/ActiveModems"), std::string("\x02\0\0\0", 4)) << key;
+        EXPECT_NE(access((dir + key + "/TarvelSetup").c_str(), F_OK), 0) << key;
+    }
+    EXPECT_EQ(read_file(dir + "/calls.log"), log_before);
+    EXPECT_EQ(modem_presence(link_), 2);
+    EXPECT_EQ(status_call(link_, record), 0u) << "the second daemon's record never reached the first";
+    EXPECT_EQ(stop(), 0);
+}
+
+// Status calls through a daemon that serves batches: the records in queue
+// order across both modems, each with the memory as it was when its batch
+// was fetched, and the records of a batch left over when the device closes
+// back in the queue for the next open, as if never taken (a capture
+// request's name then read anew).
+TEST_F(DaemonTest, StatusBatchesKeepOrderMemoryAndLeftovers) {
+    start({"--stay"},
+          "active 2\n"
+          "str 0x80002000 \"First\"\n"
+          "str 0x80003000 \"name.log\"\n"
+          "rec 1 97 0x80002000\n"
+          "rec 2 64 26\n"
+          "rec 1 131 0 0x80003000\n"
+          "rec 0 5\n"
+          "wait 300\n"
+          "str 0x80002000 \"Later\"\n"
+          "str 0x80003000 \"other.log\"\n"
+          "rec 2 97 0x80002000\n");
+    platform_attach_driver_memory();
+    ASSERT_EQ(modem_presence(link_), 2);
+    unsigned char record[40];
+    ASSERT_EQ(status_call(link_, record), 40u);
+    EXPECT_EQ(word_at(record), 97u);
+    sleep_ms(500);  // the memory changes meanwhile
+    char text[128];
+    EXPECT_EQ(read_driver_block(0x80002000, text, sizeof text), 5);
+    EXPECT_STREQ(text, "First");
+    ASSERT_EQ(status_call(link_, record), 40u);
+    EXPECT_EQ(word_at(record), 64u);
+    platform_close_device(link_.device);  // two records of the batch left
+    link_.device = NO_HANDLE;
+
+    struct Expected {
+        uint32_t code;
+        uint32_t modem;
+        uint32_t address;  // of the text read for the record, 0: none
+        const char *text;
+    } expected[] = {
+        {131, 1, 0x80003000, "other.log"},
+        {5, 0, 0, ""},
+        {97, 2, 0x80002000, "Later"},
+    };
+    ASSERT_EQ(modem_presence(link_), 2);
+    for (const Expected &e : expected) {
+        SCOPED_TRACE(e.code);
+        ASSERT_EQ(status_call(link_, record), 40u);
+        EXPECT_EQ(word_at(record), e.code);
+        EXPECT_EQ(word_at(record + 36), e.modem);
+        if (e.address != 0) {
+            EXPECT_GE(read_driver_block(e.address, text, sizeof text), 0);
+            EXPECT_STREQ(text, e.text);
+        }
+    }
+    EXPECT_EQ(status_call(link_, record), 0u);
+    set_driver_memory_reader(nullptr, nullptr);
+    EXPECT_EQ(stop(), 0);
+}
+
+// A session in which driver memory at one address changes between two
+// records of one tick, and goes unreadable before a third: replayed, each
+// record is decoded against the memory recorded just before it.
+const char CHANGING_MEMORY_SESSION[] =
+    "session 2026-12-09T05:00:00.000Z \"LineWatch 0.1.0\"\n"
+    "active 1\n"
+    "fetch 1\n"
+    "str 0x80002000 \"First text\"\n"
+    "rec 1 97 0x80002000\n"
+    "str 0x80002000 \"Second\"\n"
+    "rec 1 97 0x80002000\n"
+    "fetch 2\n"
+    "unreadable 0x80002000 16\n"
+    "rec 1 97 0x80002000\n"
+    "wait 100\n"
+    "fetch 1\n"
+    "str 0x80002000 \"Third\"\n"
+    "rec 1 97 0x80002000\n"
+    "wait 100\n";
+
+bool collect_line(void *context, const TraceDirective &, const char *line) {
+    static_cast<std::vector<std::string> *>(context)->push_back(line);
+    return true;
+}
+
+size_t read_core_record_memory(void *, uint32_t address, unsigned char *dest, size_t count) {
+    return sim_read_record_memory(address, dest, count);
+}
+
+TEST_F(DaemonTest, ReplayedSessionGivesTheRecordedLines) {
+    write_file(dir + "/session.trace", CHANGING_MEMORY_SESSION);
+    std::vector<TraceDirective> session;
+    ASSERT_TRUE(read_trace_file((dir + "/session.trace").c_str(), &session));
+    std::vector<std::string> recorded;
+    trace_lines(session, collect_line, &recorded);
+    ASSERT_EQ(recorded.size(), 4u);
+    EXPECT_NE(recorded[0], recorded[1]);
+
+    // One status call of each transport: the driver in this process, or the
+    // daemon through the POSIX backend.
+    struct Transport {
+        const char *name;
+        bool daemon;
+    } transports[] = {{"in-process", false}, {"daemon", true}};
+    for (const Transport &t : transports) {
+        SCOPED_TRACE(t.name);
+        if (t.daemon) {
+            start({"--stay"}, CHANGING_MEMORY_SESSION);
+            ASSERT_EQ(modem_presence(link_), 1);
+            sleep_ms(400);  // the whole session is queued
+            platform_attach_driver_memory();
+        } else {
+            sim_reset();
+            sim_play(session.data(), session.size());
+            sim_advance(1000);
+            set_driver_memory_reader(read_core_record_memory, nullptr);
+        }
+        std::vector<std::string> replayed;
+        for (;;) {
+            unsigned char bytes[40];
+            uint32_t returned = 0;
+            if (t.daemon) {
+                returned = status_call(link_, bytes);
+            } else {
+                sim_device_control(IOCTL_TARVEL_GET_STATUS, nullptr, 0, bytes, sizeof bytes, &returned);
+            }
+            if (returned != 40) {
+                break;
+            }
+            StatusLine line;
+            decode_status(status_record_from_bytes(bytes), line);
+            replayed.push_back(line);
+        }
+        EXPECT_EQ(replayed, recorded);
+        set_driver_memory_reader(nullptr, nullptr);
+    }
+    EXPECT_EQ(stop(), 0);
 }
 
 }  // namespace
