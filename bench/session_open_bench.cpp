@@ -158,7 +158,7 @@ void BM_OpenSessionWindow(benchmark::State &state, SessionFiles *files) {
         SessionWindow window(std::move(parts));
         window.show();
         QApplication::processEvents();
-        rows = static_cast<size_t>(window.status_model(1)->rowCount() + window.status_model(2)->rowCount());
+        rows = static_cast<size_t>(window.view()->status_model(1)->rowCount() + window.view()->status_model(2)->rowCount());
     }
     state.counters["rows"] = static_cast<double>(rows);
     state.counters["peak_MiB"] = peak_mib();
