@@ -126,7 +126,8 @@ void MainWindow::show_session_calls(std::unique_ptr<CallWatch> watch, int64_t or
 }
 
 void MainWindow::show_session_calls(const OpenedSession &session) {
-    show_session_calls(trace_call_watch(session.trace, 0, session.start_us > 0 ? session.start_us : -1), session.start_us);
+    // The session's calls as its walk built them; the window keeps them.
+    show_session_calls(std::move(const_cast<OpenedSession &>(session).calls), session.start_us);
 }
 
 bool MainWindow::select_status_moment(int modem, int64_t time_us, int code) {
@@ -212,6 +213,10 @@ void MainWindow::create_menus() {
             if (row.id == IDM_ABOUT) {
                 create_view_menu(menu);
             }
+        }
+        if (row.id == IDM_OPEN_SESSION || row.id == IDM_RECORD_SESSION || row.id == IDM_STOP_RECORDING ||
+            row.id == IDM_CALLS) {
+            continue;  // made by hand below
         }
         if (row.id == IDM_EXIT) {
             // Sessions first: open one, and in a live window record one.
@@ -386,6 +391,12 @@ void MainWindow::start_timers() {
 QAction *MainWindow::menu_action(int id) const {
     if (id == IDM_CALLS) {
         return calls_action_;
+    }
+    if (id == IDM_OPEN_SESSION) {
+        return open_session_;
+    }
+    if ((id == IDM_RECORD_SESSION || id == IDM_STOP_RECORDING) && recording_ != nullptr) {
+        return id == IDM_RECORD_SESSION ? recording_->record_action() : recording_->stop_action();
     }
     for (size_t i = 0; i < sizeof MENU_ROWS / sizeof MENU_ROWS[0]; ++i) {
         if (MENU_ROWS[i].id == id) {

@@ -135,7 +135,7 @@ private:
     Monitor &monitor_;
     ChildArea *area_ = nullptr;
     ChildWindow *children_[4] = {};
-    QAction *actions_[6] = {};
+    QAction *actions_[MENU_ROW_COUNT] = {};
     StatusModel *status_models_[2] = {};
     StatusView *status_views_[2] = {};
     StatusPane *status_panes_[2] = {};

@@ -59,7 +59,7 @@ SessionWindow::SessionWindow(std::unique_ptr<SessionParts> parts)
                     }
                 });
     }
-    replay_init(replay_, *parts_->monitor, parts_->source, parts_->session.trace, parts_->session.start_us);
+    replay_init_file(replay_, *parts_->monitor, parts_->source, parts_->session.path.c_str(), parts_->session.start_us);
     replay_sink_ = {this, nullptr, replay_warning};
     create_replay_bar();
     timer_.setInterval(static_cast<int>(TIMER_PERIOD_MS));
@@ -186,7 +186,7 @@ QString SessionWindow::replay_text() const {
     }
     if (replay_.state != REPLAY_STOPPED || replay_.ended) {
         // Where the replay stands in the session.
-        const double length = session.time_ms.empty() ? 0.0 : static_cast<double>(session.time_ms.back()) / 1000.0;
+        const double length = static_cast<double>(session.length_ms) / 1000.0;
         text += QStringLiteral(": %1 s of %2 s")
                     .arg(static_cast<double>(replay_.rounds) * TIMER_PERIOD_MS / 1000.0, 0, 'f', 1)
                     .arg(length, 0, 'f', 1);
