@@ -7,8 +7,10 @@
 
 namespace {
 
-DriverMemoryReader installed_reader = nullptr;
-void *installed_context = nullptr;
+// One per thread: a session opened on a thread of its own decodes against
+// its own memory while the monitor's thread decodes against the driver's.
+thread_local DriverMemoryReader installed_reader = nullptr;
+thread_local void *installed_context = nullptr;
 
 // Asks the reader for count bytes; never trusts it to report more than it
 // was asked for.

@@ -14,7 +14,7 @@
 using DriverMemoryReader = size_t (*)(void *context, uint32_t address,
                                       unsigned char *dest, size_t count);
 
-// Installs the program-wide reader (nullptr removes it).
+// Installs the reader of the calling thread (nullptr removes it).
 void set_driver_memory_reader(DriverMemoryReader reader, void *context);
 // The reader installed now and its context (null when none), so that a
 // host can wrap it, as a session recording does to log what is read.

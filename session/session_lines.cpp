@@ -15,7 +15,9 @@ size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t 
     return sparse_read(*static_cast<const SparseMemory *>(context), address, dest, count);
 }
 
-void record_line(const TraceDirective &directive, bool session, StatusLine &line) {
+}  // namespace
+
+void trace_record_line(const TraceDirective &directive, bool session, StatusLine &line) {
     line[0] = '\0';
     if (!session) {
         decode_status(directive.record, line);
@@ -29,8 +31,6 @@ void record_line(const TraceDirective &directive, bool session, StatusLine &line
         decode_status(directive.record, line);
     }
 }
-
-}  // namespace
 
 bool is_session(const std::vector<TraceDirective> &trace) {
     return !trace.empty() && trace.front().op == TRACE_SESSION;
@@ -52,7 +52,7 @@ void trace_lines(const std::vector<TraceDirective> &trace, TraceLineSink sink, v
             sparse_unmap(memory, directive.address, directive.value);
             break;
         case TRACE_REC:
-            record_line(directive, session, line);
+            trace_record_line(directive, session, line);
             if (!sink(context, directive, line)) {
                 set_driver_memory_reader(nullptr, nullptr);
                 return;

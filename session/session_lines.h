@@ -19,3 +19,8 @@ using TraceLineSink = bool (*)(void *context, const TraceDirective &record, cons
 void trace_lines(const std::vector<TraceDirective> &trace, TraceLineSink sink, void *context);
 
 bool is_session(const std::vector<TraceDirective> &trace);
+
+// The line of one record (TRACE_REC) as trace_lines gives it, decoded
+// against the driver memory reader installed now; "" for none. `session`:
+// the trace is a session.
+void trace_record_line(const TraceDirective &record, bool session, StatusLine &line);

@@ -590,7 +590,9 @@ enum SourceEnd {
 // has such a call.
 struct StreamSource {
     FILE *input;
+    uint64_t consumed = 0;  // characters read so far
     int get() {
+        ++consumed;
 #ifdef _WIN32
         return getc(input);
 #else
@@ -623,6 +625,7 @@ struct DescriptorSource {
     std::vector<unsigned char> in = std::vector<unsigned char>(CHUNK);
     std::vector<unsigned char> out = std::vector<unsigned char>(CHUNK);
     size_t out_at = 0, out_length = 0;
+    uint64_t consumed = 0;  // bytes of the file read so far
 
     explicit DescriptorSource(int fd) : descriptor(fd) {}
     ~DescriptorSource() {
@@ -660,6 +663,7 @@ struct DescriptorSource {
                 return false;
             }
             if (n == 0) input_done = true;
+            consumed += uint64_t(n);
             *count = size_t(n);
             return n > 0;
         }
@@ -762,15 +766,23 @@ LineEnd read_line(Source &source, std::string &text) {
 struct FoldState {
     int fetch_modem;      // of the latest fetch directive, 0 before any
     bool seen;            // a directive has been read
+    bool session;         // the first directive opened a session
     bool shown_pending;   // a shown directive waits for its record
     std::vector<unsigned char> shown;
+};
+
+// Where the directives read go, one by one.
+struct DirectiveOut {
+    TraceDirectiveSink sink;
+    void *context;
+    bool stopped;  // the sink asked to stop
 };
 
 // Folds a parsed directive into the trace read so far: fetch sets the
 // fetching modem of the records after it, shown belongs to the record right
 // after it, session may only open the trace. Returns false with the message
 // written for a directive out of place.
-bool add_directive(TraceDirective &directive, std::vector<TraceDirective> *out, FoldState &state,
+bool add_directive(TraceDirective &directive, DirectiveOut &out, uint64_t input_bytes, FoldState &state,
                    char *error, size_t error_size) {
     const bool first = !state.seen;
     state.seen = true;
@@ -784,6 +796,7 @@ bool add_directive(TraceDirective &directive, std::vector<TraceDirective> *out, 
             snprintf(error, error_size, "session: only as the first directive of a trace");
             return false;
         }
+        state.session = true;
         break;
     case TRACE_FETCH:
         state.fetch_modem = directive.modem;
@@ -804,7 +817,10 @@ bool add_directive(TraceDirective &directive, std::vector<TraceDirective> *out, 
     default:
         break;
     }
-    out->push_back(std::move(directive));
+    if (!out.sink(out.context, directive, input_bytes)) {
+        out.stopped = true;
+        return false;
+    }
     return true;
 }
 
@@ -825,9 +841,7 @@ void say(TraceReport *report, bool warning, const char *format, ...) {
 }
 
 template <class Source>
-TraceReadResult read_lines(Source &source, const char *file_name, std::vector<TraceDirective> *out,
-                           TraceReport *report) {
-    out->clear();
+TraceReadResult read_lines(Source &source, const char *file_name, DirectiveOut &out, TraceReport *report) {
     if (file_name == nullptr) file_name = "<trace>";
     std::string text;
     std::string message;
@@ -850,8 +864,7 @@ TraceReadResult read_lines(Source &source, const char *file_name, std::vector<Tr
             // stream that was cut ends wherever the cut fell. Either way the
             // last line may be a fragment and is left out.
             const SourceEnd end = source.end(&message);
-            const bool session = !out->empty() && out->front().op == TRACE_SESSION;
-            if (end == SOURCE_END_CUT || (end == SOURCE_END_CLEAN && session)) {
+            if (end == SOURCE_END_CUT || (end == SOURCE_END_CLEAN && state.session)) {
                 say(report, true, "%s:%d: warning: file cut short inside this line (%s); read up to line %d",
                         file_name, line_number,
                         end == SOURCE_END_CUT ? message.c_str() : "no line feed", line_number - 1);
@@ -863,8 +876,9 @@ TraceReadResult read_lines(Source &source, const char *file_name, std::vector<Tr
         int parsed = parse_trace_line(text.data(), text.size(), &directive, error, sizeof error);
         if (parsed > 0) {
             directive.line_number = line_number;
-            if (!add_directive(directive, out, state, error, sizeof error)) parsed = -1;
+            if (!add_directive(directive, out, source.consumed, state, error, sizeof error)) parsed = -1;
         }
+        if (out.stopped) return TRACE_READ_FAILED;
         if (parsed < 0) {
             say(report, false, "%s:%d: %s", file_name, line_number, error);
             result = TRACE_READ_MALFORMED;
@@ -889,6 +903,16 @@ TraceReadResult read_lines(Source &source, const char *file_name, std::vector<Tr
             break;
         }
     }
+    return result;
+}
+
+// The directives into a vector, which holds nothing when the read fails.
+bool push_directive(void *context, TraceDirective &directive, uint64_t) {
+    static_cast<std::vector<TraceDirective> *>(context)->push_back(std::move(directive));
+    return true;
+}
+
+TraceReadResult into_vector(TraceReadResult result, std::vector<TraceDirective> *out) {
     if (result != TRACE_READ_OK) {
         out->clear();
         out->shrink_to_fit();
@@ -896,16 +920,7 @@ TraceReadResult read_lines(Source &source, const char *file_name, std::vector<Tr
     return result;
 }
 
-}  // namespace
-
-bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out) {
-    StreamSource source{input};
-    return read_lines(source, file_name, out, nullptr) == TRACE_READ_OK;
-}
-
-TraceReadResult read_trace_descriptor(int descriptor, const char *file_name,
-                                      std::vector<TraceDirective> *out, TraceReport *report) {
-    out->clear();
+TraceReadResult read_descriptor_each(int descriptor, const char *file_name, DirectiveOut &out, TraceReport *report) {
     if (descriptor < 0) {
         say(report, false, "%s: %s", file_name, strerror(errno != 0 ? errno : EBADF));
         return TRACE_READ_FAILED;
@@ -920,13 +935,31 @@ TraceReadResult read_trace_descriptor(int descriptor, const char *file_name,
     return result;
 }
 
-TraceReadResult read_trace_path(const char *path, std::vector<TraceDirective> *out, TraceReport *report) {
+}  // namespace
+
+bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out) {
+    out->clear();
+    StreamSource source{input};
+    DirectiveOut sink{push_directive, out, false};
+    return into_vector(read_lines(source, file_name, sink, nullptr), out) == TRACE_READ_OK;
+}
+
+TraceReadResult read_trace_descriptor(int descriptor, const char *file_name,
+                                      std::vector<TraceDirective> *out, TraceReport *report) {
+    out->clear();
+    DirectiveOut sink{push_directive, out, false};
+    return into_vector(read_descriptor_each(descriptor, file_name, sink, report), out);
+}
+
+TraceReadResult read_trace_path_each(const char *path, TraceDirectiveSink sink, void *context,
+                                     TraceReport *report) {
+    DirectiveOut out{sink, context, false};
     if (strcmp(path, "-") == 0) {
 #ifdef _WIN32
         _setmode(_fileno(stdin), _O_BINARY);
-        return read_trace_descriptor(_dup(_fileno(stdin)), "<stdin>", out, report);
+        return read_descriptor_each(_dup(_fileno(stdin)), "<stdin>", out, report);
 #else
-        return read_trace_descriptor(dup(fileno(stdin)), "<stdin>", out, report);
+        return read_descriptor_each(dup(fileno(stdin)), "<stdin>", out, report);
 #endif
     }
 #ifdef _WIN32
@@ -936,10 +969,14 @@ TraceReadResult read_trace_path(const char *path, std::vector<TraceDirective> *o
 #endif
     if (descriptor < 0) {
         say(report, false, "%s: %s", path, strerror(errno));
-        out->clear();
         return TRACE_READ_FAILED;
     }
-    return read_trace_descriptor(descriptor, path, out, report);
+    return read_descriptor_each(descriptor, path, out, report);
+}
+
+TraceReadResult read_trace_path(const char *path, std::vector<TraceDirective> *out, TraceReport *report) {
+    out->clear();
+    return into_vector(read_trace_path_each(path, push_directive, out, report), out);
 }
 
 bool read_trace_file(const char *path, std::vector<TraceDirective> *out) {

@@ -8,7 +8,6 @@
 #include <QStatusBar>
 
 #include "calls/call_watch.h"
-#include "calls/trace_calls.h"
 #include "monitor/qt/calls_view.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/monitor_view.h"
@@ -65,7 +64,8 @@ void MainWindow::show_session_calls(std::unique_ptr<CallWatch> watch, int64_t or
 }
 
 void MainWindow::show_session_calls(const OpenedSession &session) {
-    show_session_calls(trace_call_watch(session.trace, 0, session.start_us > 0 ? session.start_us : -1), session.start_us);
+    // The session's calls as its walk built them; the window keeps them.
+    show_session_calls(std::move(const_cast<OpenedSession &>(session).calls), session.start_us);
 }
 
 void MainWindow::start_timers() {

@@ -21,8 +21,10 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include <algorithm>
+#include <atomic>
+
 #include "calls/call_watch.h"
-#include "calls/trace_calls.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/monitor_view.h"
 #include "monitor/qt/window_menus.h"
@@ -30,18 +32,13 @@
 #include "monitor/qt/status_model.h"
 #include "monitor/qt/status_view.h"
 
-std::unique_ptr<SessionParts> SessionWindow::read(const QString &path, QString *error) {
-    auto parts = std::make_unique<SessionParts>();
+std::unique_ptr<SessionParts> SessionWindow::read(const QString &path, QString *error,
+                                                  const SessionOpenControl &control) {
+    MonitorSession *opened = nullptr;
     std::string message;
-    if (!opened_session_read(QFile::encodeName(path).constData(), parts->session, message, parts->warning)) {
-        *error = QString::fromLocal8Bit(message.c_str());
-        return nullptr;
-    }
-    parts->monitor = monitor_new(parts->source, opened_session_bounds(parts->session));
-    monitor_start(*parts->monitor, nullptr);
-    parts->monitor->captures.replaying = true;
-    monitor_show_session(*parts->monitor, parts->session);
-    return parts;
+    monitor_open_session(QFile::encodeName(path).constData(), &opened, message, control);
+    *error = QString::fromLocal8Bit(message.c_str());
+    return std::unique_ptr<SessionParts>(opened);
 }
 
 SessionWindow::SessionWindow(std::unique_ptr<SessionParts> parts) : parts_(std::move(parts)) {
@@ -61,8 +58,7 @@ SessionWindow::SessionWindow(std::unique_ptr<SessionParts> parts) : parts_(std::
     // The Calls view shows the calls of the whole file; a moment chosen in
     // it selects its line, and the line's selection moves the eyes there.
     const OpenedSession &session = parts_->session;
-    calls_ = trace_call_watch(session.trace, 0, session.start_us > 0 ? session.start_us : -1);
-    view_->show_calls(calls_.get(), session.start_us, nullptr);
+    view_->show_calls(session.calls.get(), session.start_us, nullptr);
     for (int m = 1; m <= 2; ++m) {
         const std::vector<EyePoint> *points = opened_session_last_eye(session, m);
         if (points != nullptr) {
@@ -76,7 +72,7 @@ SessionWindow::SessionWindow(std::unique_ptr<SessionParts> parts) : parts_(std::
                     }
                 });
     }
-    replay_init(replay_, monitor, parts_->source, session.trace, session.start_us);
+    replay_init_file(replay_, monitor, parts_->source, session.path.c_str(), session.start_us);
     replay_sink_ = {this, nullptr, replay_warning};
     create_replay_bar();
     timer_.setInterval(static_cast<int>(TIMER_PERIOD_MS));
@@ -212,7 +208,7 @@ QString SessionWindow::replay_text() const {
     }
     if (replay_.state != REPLAY_STOPPED || replay_.ended) {
         // Where the replay stands in the session.
-        const double length = session.time_ms.empty() ? 0.0 : static_cast<double>(session.time_ms.back()) / 1000.0;
+        const double length = static_cast<double>(session.length_ms) / 1000.0;
         text += QStringLiteral(": %1 s of %2 s")
                     .arg(static_cast<double>(replay_.rounds) * TIMER_PERIOD_MS / 1000.0, 0, 'f', 1)
                     .arg(length, 0, 'f', 1);
@@ -255,7 +251,15 @@ struct SessionReading {
     SessionReader reader;
     std::unique_ptr<SessionParts> parts;
     QString error;
+    std::atomic<bool> cancel{false};
+    std::atomic<int> permille{0};  // of the file read, for the progress bar
 };
+
+void reading_progress(void *context, uint64_t bytes_read, uint64_t file_bytes) {
+    if (file_bytes > 0) {
+        static_cast<SessionReading *>(context)->permille = static_cast<int>(std::min<uint64_t>(bytes_read * 1000 / file_bytes, 1000));
+    }
+}
 
 }  // namespace
 
@@ -263,12 +267,18 @@ SessionWindow *open_session_window(const QString &path, QWidget *owner, const Se
     auto reading = std::make_shared<SessionReading>();
     reading->path = path;
     reading->reader = reader;
-    QThread *thread = QThread::create([reading] { reading->parts = reading->reader(reading->path, &reading->error); });
+    QThread *thread = QThread::create([reading] {
+        SessionOpenControl control;
+        control.context = reading.get();
+        control.progress = reading_progress;
+        control.cancel = &reading->cancel;
+        reading->parts = reading->reader(reading->path, &reading->error, control);
+    });
     // On the heap and watched: the owner may go while the file is read,
     // taking the dialog with it.
     const QPointer<QWidget> owner_kept(owner);
     const QPointer<QProgressDialog> progress = new QProgressDialog(
-        QStringLiteral("Reading %1...").arg(QFileInfo(path).fileName()), QStringLiteral("Cancel"), 0, 0, owner);
+        QStringLiteral("Reading %1...").arg(QFileInfo(path).fileName()), QStringLiteral("Cancel"), 0, 1000, owner);
     progress->setWindowTitle(QStringLiteral("Open Session"));
     progress->setWindowModality(Qt::WindowModal);
     progress->setMinimumDuration(400);  // a small file opens without it
@@ -278,7 +288,13 @@ SessionWindow *open_session_window(const QString &path, QWidget *owner, const Se
         done = true;
         loop.quit();
     });
-    QObject::connect(progress, &QProgressDialog::canceled, &loop, &QEventLoop::quit);
+    QObject::connect(progress, &QProgressDialog::canceled, &loop, [&] {
+        reading->cancel = true;  // the read stops at its next directive
+        loop.quit();
+    });
+    QTimer bar;
+    QObject::connect(&bar, &QTimer::timeout, progress, [&] { progress->setValue(reading->permille); });
+    bar.start(100);
     // The thread deletes itself once its read is over, whether or not
     // anyone still waits for it.
     QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);

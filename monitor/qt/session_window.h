@@ -17,32 +17,27 @@
 
 #include "monitor/replay.h"
 #include "monitor/session_open.h"
-#include "session/session_source.h"
 
 class QAction;
 class QLabel;
 class QToolBar;
 class MonitorView;
 class WindowMenus;
-struct CallWatch;
 
-// What a session window shows, made before the window: the session as
-// read, the source that plays it and the monitor over that source.
-struct SessionParts {
-    OpenedSession session;
-    SessionDriverSource source;
-    Monitor *monitor = nullptr;
-    std::string warning;  // a cut file's warning, else empty
-    ~SessionParts() { monitor_delete(monitor); }
-};
+// What a session window shows, made before the window: the core's opened
+// session (the session as read, the source that plays it and the monitor
+// over that source).
+using SessionParts = MonitorSession;
 
 class SessionWindow : public QMainWindow {
     Q_OBJECT
 public:
     // Reads the session at path. Null, with *error holding the reader's
-    // message (naming the line), for a file that is not a trace. Touches no
+    // message (naming the line, or saying there is not enough memory), for a
+    // file that cannot be opened, and when `control` cancels it. Touches no
     // window: it may run on any thread.
-    static std::unique_ptr<SessionParts> read(const QString &path, QString *error);
+    static std::unique_ptr<SessionParts> read(const QString &path, QString *error,
+                                              const SessionOpenControl &control = {});
     explicit SessionWindow(std::unique_ptr<SessionParts> parts);
     ~SessionWindow() override;
 
@@ -85,7 +80,6 @@ private:
     static void replay_warning(void *context, const char *line);
 
     std::unique_ptr<SessionParts> parts_;
-    std::unique_ptr<CallWatch> calls_;
     MonitorView *view_ = nullptr;
     std::unique_ptr<WindowMenus> menus_;
     Replay replay_ = {};
@@ -101,7 +95,8 @@ private:
 };
 
 // How a session is read: SessionWindow::read, or a stand-in in tests.
-using SessionReader = std::function<std::unique_ptr<SessionParts>(const QString &path, QString *error)>;
+using SessionReader =
+    std::function<std::unique_ptr<SessionParts>(const QString &path, QString *error, const SessionOpenControl &control)>;
 
 // Opens the session at path in a window of its own, shown, owned by `owner`
 // (closed with it; null: a window of its own that ends the program when

@@ -41,14 +41,13 @@ WindowMenus::WindowMenus(QMainWindow *window, MonitorView *view, bool record, st
             }
             menu = bar->addMenu(QString::fromLatin1(row.popup));
         }
-        if (row.id == IDM_EXIT) {
-            // Sessions first: open one, and in a live window record one.
-            add_item(menu, "&Open Session...", IDM_OPEN_SESSION, false);
-            if (record) {
-                add_item(menu, "&Record Session...", IDM_RECORD_SESSION, false);
-                add_item(menu, "S&top Recording", IDM_STOP_RECORDING, false);
-            }
+        if (!record && (row.id == IDM_RECORD_SESSION || row.id == IDM_STOP_RECORDING)) {
+            continue;
+        }
+        if (row.separator) {
             menu->addSeparator();
+        }
+        if (row.id == IDM_EXIT) {
             // Save each list, above Exit.
             for (int m = 1; m <= 2; ++m) {
                 save_actions_[m - 1] = menu->addAction(QStringLiteral("Save Modem &%1 Status As...").arg(m));
@@ -56,11 +55,7 @@ WindowMenus::WindowMenus(QMainWindow *window, MonitorView *view, bool record, st
             }
             menu->addSeparator();
         }
-        add_item(menu, row.item, row.id, row.checkable);
-        if (row.id == IDM_MONITOR_2) {
-            // The Calls view, after the lists; it starts hidden.
-            add_item(menu, "&Calls", IDM_CALLS, true);
-        }
+        add_item(menu, row.qt_item, row.id, row.checkable);
     }
 }
 

@@ -25,9 +25,9 @@ TEST_F(WindowTest, MenusFollowTheMenuTableWithTogglesCheckedAtStart) {
         SCOPED_TRACE(row.item);
         QAction *action = window->menu_action(row.id);
         ASSERT_NE(action, nullptr);
-        EXPECT_EQ(action->text(), QString::fromLatin1(row.item));
+        EXPECT_EQ(action->text(), QString::fromLatin1(row.qt_item));
         EXPECT_EQ(action->isCheckable(), row.checkable);
-        EXPECT_EQ(action->isChecked(), row.checkable);
+        EXPECT_EQ(action->isChecked(), row.checked);
     }
 }
 
