@@ -96,11 +96,11 @@ std::unique_ptr<MainWindow> fresh_monitor(const MonitorBurst &burst, uint32_t ac
 // that lets about a third of the lines through), density and readouts on
 // both eyes.
 void all_options_on(MainWindow *window) {
-    window->set_time_format(LINE_TIME_DELTA);
+    window->view()->set_time_format(LINE_TIME_DELTA);
     for (int m = 1; m <= 2; ++m) {
-        window->status_pane(m)->filter_field()->setText(QStringLiteral("/LAPM|rate|V42bis"));
-        window->eye_view(m)->set_mode(EYE_DENSITY, 8);
-        window->eye_view(m)->set_readouts(true);
+        window->view()->status_pane(m)->filter_field()->setText(QStringLiteral("/LAPM|rate|V42bis"));
+        window->view()->eye_view(m)->set_mode(EYE_DENSITY, 8);
+        window->view()->eye_view(m)->set_readouts(true);
     }
 }
 
@@ -114,8 +114,8 @@ void queue(const MonitorBurst &burst) {
 }
 
 void repaint_lists(MainWindow *window) {
-    window->status_view(1)->viewport()->repaint();
-    window->status_view(2)->viewport()->repaint();
+    window->view()->status_view(1)->viewport()->repaint();
+    window->view()->status_view(2)->viewport()->repaint();
 }
 
 // One status tick draining 10,000 records into the lists, then both lists
@@ -147,9 +147,9 @@ void BM_StatusTickBurst(benchmark::State &state) {
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(BURST));
     state.counters["ticks_per_burst"] = ticks;
-    state.counters["rows_1"] = window->status_model(1)->rowCount();
-    state.counters["rows_2"] = window->status_model(2)->rowCount();
-    state.counters["shown_1"] = window->status_view(1)->model()->rowCount();
+    state.counters["rows_1"] = window->view()->status_model(1)->rowCount();
+    state.counters["rows_2"] = window->view()->status_model(2)->rowCount();
+    state.counters["shown_1"] = window->view()->status_view(1)->model()->rowCount();
 }
 // Argument 1: every option on.
 BENCHMARK(BM_StatusTickBurst)->Unit(benchmark::kMillisecond)->Arg(0)->Arg(1);

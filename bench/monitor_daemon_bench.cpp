@@ -119,17 +119,17 @@ void BM_DaemonStatusTickBurst(benchmark::State &state) {
             state.SkipWithError("tarvel-sim did not start (build the release preset)");
             break;
         }
-        const int before = window->status_model(1)->rowCount() + window->status_model(2)->rowCount();
+        const int before = window->view()->status_model(1)->rowCount() + window->view()->status_model(2)->rowCount();
         state.ResumeTiming();
         // Status ticks of at most 30 ms each, every one followed by the
         // repaint of both lists, until the burst is in.
         ticks = 0;
         do {
             window->status_tick();
-            window->status_view(1)->viewport()->repaint();
-            window->status_view(2)->viewport()->repaint();
+            window->view()->status_view(1)->viewport()->repaint();
+            window->view()->status_view(2)->viewport()->repaint();
             ++ticks;
-            lines = uint64_t(window->status_model(1)->rowCount() + window->status_model(2)->rowCount() - before);
+            lines = uint64_t(window->view()->status_model(1)->rowCount() + window->view()->status_model(2)->rowCount() - before);
         } while (lines < BURST && ticks < 1000);
         state.PauseTiming();
         daemon.stop();

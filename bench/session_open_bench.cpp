@@ -143,6 +143,26 @@ void BM_OpenSessionCore(benchmark::State &state, SessionFiles *files) {
     state.counters["peak_MiB"] = peak_mib();
 }
 
+// The file to the session's own monitor, every line in its stores and its
+// calls followed, as every front end opens a session.
+void BM_MonitorOpenSession(benchmark::State &state, SessionFiles *files) {
+    const std::string &path = files->for_run(state);
+    if (path.empty()) return;
+    size_t lines = 0;
+    for (auto _ : state) {
+        MonitorSession *session = nullptr;
+        std::string error;
+        if (monitor_open_session(path.c_str(), &session, error) != SESSION_OPENED) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        lines = session->monitor->stores[0].count + session->monitor->stores[1].count;
+        monitor_close_session(session);
+    }
+    state.counters["lines"] = static_cast<double>(lines);
+    state.counters["peak_MiB"] = peak_mib();
+}
+
 // As the user sees it: the session window shown with both lists filled.
 void BM_OpenSessionWindow(benchmark::State &state, SessionFiles *files) {
     const std::string &path = files->for_run(state);
@@ -158,7 +178,7 @@ void BM_OpenSessionWindow(benchmark::State &state, SessionFiles *files) {
         SessionWindow window(std::move(parts));
         window.show();
         QApplication::processEvents();
-        rows = static_cast<size_t>(window.status_model(1)->rowCount() + window.status_model(2)->rowCount());
+        rows = static_cast<size_t>(window.view()->status_model(1)->rowCount() + window.view()->status_model(2)->rowCount());
     }
     state.counters["rows"] = static_cast<double>(rows);
     state.counters["peak_MiB"] = peak_mib();
@@ -176,6 +196,7 @@ int main(int argc, char **argv) {
         const char *name;
         void (*run)(benchmark::State &, SessionFiles *);
     } benchmarks[] = {
+        {"BM_MonitorOpenSession", BM_MonitorOpenSession},
         {"BM_ReadSession", BM_ReadSession},
         {"BM_OpenSessionCore", BM_OpenSessionCore},
         {"BM_OpenSessionWindow", BM_OpenSessionWindow},

@@ -16,16 +16,37 @@ size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t 
 
 }  // namespace
 
+void trace_calls_feed(CallWatch &watch, const TraceDirective &directive, int64_t time_us, int64_t start_wall_us) {
+    const int64_t wall = start_wall_us < 0 ? int64_t(-1) : start_wall_us + time_us;
+    switch (directive.op) {
+    case TRACE_REC:
+        call_watch_record(watch, directive.record, time_us, wall);
+        break;
+    case TRACE_ACTIVE:
+        call_watch_presence(watch, directive.value > 2 ? 2 : static_cast<int>(directive.value), time_us, wall);
+        break;
+    case TRACE_EYE: {
+        // The newest points of a directive that holds more than a tick's.
+        EyeXY points[EYE_POINTS_MAX];
+        const size_t n = directive.points.size();
+        const size_t from = n > EYE_POINTS_MAX ? n - EYE_POINTS_MAX : 0;
+        for (size_t i = from; i < n; ++i) points[i - from] = {directive.points[i].x, directive.points[i].y};
+        call_watch_eye_tick(watch, directive.modem, points, n - from, time_us);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 std::unique_ptr<CallWatch> trace_call_watch(const std::vector<TraceDirective> &trace, size_t capacity,
                                             int64_t start_wall_us) {
     SparseMemory memory;
     std::unique_ptr<CallWatch> watch(new CallWatch);
     call_watch_init(*watch, DriverMemoryAccess{read_memory, &memory}, capacity, {nullptr, nullptr});
     int64_t time_us = 0;
-    const auto wall = [&] { return start_wall_us < 0 ? int64_t(-1) : start_wall_us + time_us; };
     // A session's own header gives the wall clock where the caller gave none.
     const bool header_clock = start_wall_us < 0;
-    std::vector<EyeXY> points;
     for (const TraceDirective &directive : trace) {
         switch (directive.op) {
         case TRACE_SESSION:
@@ -36,24 +57,11 @@ std::unique_ptr<CallWatch> trace_call_watch(const std::vector<TraceDirective> &t
         case TRACE_STR:
             sparse_write(memory, directive.address, directive.bytes.data(), directive.bytes.size());
             break;
-        case TRACE_REC:
-            call_watch_record(*watch, directive.record, time_us, wall());
-            break;
-        case TRACE_ACTIVE:
-            call_watch_presence(*watch, directive.value > 2 ? 2 : static_cast<int>(directive.value), time_us, wall());
-            break;
-        case TRACE_EYE: {
-            const size_t n = directive.points.size();
-            const size_t from = n > EYE_POINTS_MAX ? n - EYE_POINTS_MAX : 0;
-            points.clear();
-            for (size_t i = from; i < n; ++i) points.push_back({directive.points[i].x, directive.points[i].y});
-            call_watch_eye_tick(*watch, directive.modem, points.data(), points.size(), time_us);
-            break;
-        }
         case TRACE_WAIT:
             time_us += int64_t(directive.value) * 1000;
             break;
         default:
+            trace_calls_feed(*watch, directive, time_us, start_wall_us);
             break;
         }
     }

@@ -23,6 +23,13 @@ constexpr size_t TRACE_CALLS_MAX = 1000000;
 // order of start, modem 1 first at the same moment.
 void trace_calls(const std::vector<TraceDirective> &trace, std::vector<Call> &calls, int64_t start_wall_us = -1);
 
+// One directive of a trace fed to a call watch as trace_call_watch feeds
+// it: a record, a count of active modems or a tick's eye points, at
+// `time_us` since the trace's start (the sum of the waits before it). The
+// driver memory the watch reads is the caller's, written up to the
+// directive. Other directives are ignored.
+void trace_calls_feed(CallWatch &watch, const TraceDirective &directive, int64_t time_us, int64_t start_wall_us);
+
 // The same calls in a call watch, as a window shows those of an opened
 // session: the watch keeps up to `capacity` calls (0: the watch's default),
 // in order of their end, and is finished (its trackers read no more memory;

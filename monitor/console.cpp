@@ -5,7 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
-#include <vector>
+#include <string>
 
 #include "decoder/status.h"
 #include "driverlink/device.h"
@@ -15,11 +15,10 @@
 #include "calls/call_watch.h"
 #include "monitor/console_output.h"
 #include "monitor/monitor.h"
+#include "monitor/session_open.h"
 #include "monitor/session_recording.h"
 #include "monitor/window_tables.h"
 #include "process/stop_signals.h"
-#include "session/session_lines.h"
-#include "session/session_writer.h"
 #include "trace/trace.h"
 
 FILE *console_out = nullptr;
@@ -113,12 +112,8 @@ static void put_message(ConsoleSink *sink, const char *text) {
 
 // A line of an opened session: modem 0's to standard error, the others to
 // standard output, as the live console wrote them.
-static bool print_opened_line(void *context, const TraceDirective &record, const char *line) {
+static bool print_opened_line(void *context, int modem, const char *line) {
     ConsoleSink *sink = static_cast<ConsoleSink *>(context);
-    if (line[0] == '\0') {
-        return true;
-    }
-    const int modem = static_cast<int>(record.record.modem);
     if (modem == 0) {
         put_line(sink, sink->err, 0, line);
     } else if (put_line(sink, sink->out, modem, line) == OUTPUT_FAILED) {
@@ -147,24 +142,62 @@ static int finish_run(ConsoleSink &sink, FILE *err, bool recording_failed) {
 
 // --open: the lines of a session file, then the end.
 static int open_session(const char *path, ConsoleSink &sink, FILE *err) {
-    std::vector<TraceDirective> trace;
-    // The reader names the file and the line on standard error.
-    const TraceReadResult result = read_trace_path(path, &trace);
-    if (result != TRACE_READ_OK) {
-        fprintf(err, "LineWatch: %s cannot be opened as a session\n", path);
+    MonitorSession *session = nullptr;
+    std::string error;
+    const SessionOpenResult result = monitor_open_session(path, &session, error);
+    if (result != SESSION_OPENED) {
         console_output_close(&sink.out);
         console_output_close(&sink.err);
+        if (result == SESSION_NO_MEMORY) {
+            fprintf(err, "LineWatch: %s\n", error.c_str());
+            return 1;
+        }
+        // The reader's own message, where the reader says it, then ours.
+        fprintf(stderr, "%s\n", error.c_str());
+        fprintf(err, "LineWatch: %s cannot be opened as a session\n", path);
         return 2;
     }
-    trace_lines(trace, print_opened_line, &sink);
+    if (!session->warning.empty()) {
+        fprintf(stderr, "%s\n", session->warning.c_str());
+    }
+    monitor_session_each_line(*session, print_opened_line, &sink);
+    monitor_close_session(session);
     return finish_run(sink, err, false);
 }
 
-// Says why a recording stopped, on standard error; monitoring goes on.
-static void report_failed_recording(const SessionWriter &writer, ConsoleSink &sink) {
+// The monitor's events of a console run: lines to standard output, errors
+// to standard error, and why a recording stopped; monitoring goes on.
+struct ConsoleRun {
+    ConsoleSink *sink;
+    Monitor *monitor;
+    bool recording_failed;
+};
+
+static void console_recording_changed(void *context, RecordingChange change) {
+    ConsoleRun &run = *static_cast<ConsoleRun *>(context);
+    if (change != RECORDING_FAILED && change != RECORDING_INCOMPLETE) {
+        return;
+    }
+    run.recording_failed = true;
     char text[600];
-    std::snprintf(text, sizeof text, "LineWatch: %s; monitoring goes on\n", writer.error());
-    put_message(&sink, text);
+    std::snprintf(text, sizeof text, change == RECORDING_FAILED ? "LineWatch: %s; monitoring goes on\n"
+                                                                : "LineWatch: %s; the recording is incomplete\n",
+                  monitor_recording_error(*run.monitor));
+    put_message(run.sink, text);
+}
+
+static void console_run_line(void *context, int modem, const char *line) {
+    console_add_line(static_cast<ConsoleRun *>(context)->sink, modem, line);
+}
+
+static void console_run_warning(void *context, const char *line) {
+    console_warning(static_cast<ConsoleRun *>(context)->sink, line);
+}
+
+// The same file named twice: by the same name, or by two names of one
+// existing file.
+static bool same_file(const char *first, const char *second) {
+    return std::strcmp(first, second) == 0 || platform_same_file(first, second);
 }
 
 int run_console(DriverSource &source, int argc, char **argv) {
@@ -229,6 +262,10 @@ int run_console(DriverSource &source, int argc, char **argv) {
         fprintf(err, "LineWatch: --eye-every goes with --record\n");
         return 2;
     }
+    if (record_path != nullptr && calls_path != nullptr && same_file(record_path, calls_path)) {
+        fprintf(err, "LineWatch: --record and --calls name the same file %s\n", calls_path);
+        return 2;
+    }
 
     stop_requested = 0;
     // Every signal that would end the process stops it instead, and none
@@ -245,9 +282,13 @@ int run_console(DriverSource &source, int argc, char **argv) {
     }
 
     Monitor *monitor = monitor_new(source);
-    if (!monitor_start(*monitor, argument)) {
-        fprintf(err, "LineWatch: device name too long: at most %d characters\n",
-                static_cast<int>(DEVICE_ARGUMENT_MAX));
+    if (monitor == nullptr || !monitor_start(*monitor, argument)) {
+        if (monitor == nullptr) {
+            fprintf(err, "LineWatch: not enough memory to start\n");
+        } else {
+            fprintf(err, "LineWatch: device name too long: at most %d characters\n",
+                    static_cast<int>(DEVICE_ARGUMENT_MAX));
+        }
         monitor_delete(monitor);
         signals.restore();
         console_output_close(&sink.out);
@@ -266,40 +307,28 @@ int run_console(DriverSource &source, int argc, char **argv) {
             console_output_close(&sink.err);
             return 2;
         }
+        // Each summary written as its call ends.
+        monitor_calls_to(*monitor, {calls_file, call_json_line_sink});
     }
+    ConsoleRun run{&sink, monitor, false};
+    monitor_set_events(*monitor, {&run, console_run_line, console_run_warning, console_recording_changed,
+                                  nullptr, nullptr});
 
     // The session file, when one is asked for. A file that cannot be
     // written stops the recording, never the monitoring.
-    WindowRecording *recording = nullptr;
-    bool recording_failed = false;
-    if (record_path != nullptr) {
-        recording = new WindowRecording;
-        if (!session_recording_start(*monitor, *recording, record_path, eye_every)) {
-            recording_failed = true;
-            recording->writer.close();
-            report_failed_recording(recording->writer, sink);
-        }
+    if (record_path != nullptr && !monitor_record_start(*monitor, record_path, eye_every)) {
+        run.recording_failed = true;
+        char text[600];
+        std::snprintf(text, sizeof text, "LineWatch: %s; monitoring goes on\n", monitor_recording_error(*monitor));
+        put_message(&sink, text);
     }
 
-    // The calls of both modems, each summary written as its call ends.
-    CallWatch *calls = nullptr;
-    if (calls_file != nullptr) {
-        calls = new CallWatch;
-        call_watch_init(*calls, monitor_memory_access(*monitor), 0, {calls_file, call_json_line_sink});
-        monitor_watch_calls(*monitor, calls);
-    }
-
-    const MonitorSink monitor_sink{&sink, console_add_line, console_warning};
     using Clock = std::chrono::steady_clock;
     uint64_t ticks = 0;
     while (!stop_requested && !sink.output_failed) {
         const Clock::time_point started = Clock::now();
         // No window to keep answering: each status tick drains all there is.
-        monitor_round(*monitor, monitor_sink, 0);
-        if (recording != nullptr && session_recording_failed(*monitor, *recording)) {
-            recording_failed = true;
-            report_failed_recording(recording->writer, sink);
-        }
+        monitor_round(*monitor, 0);
         ++ticks;
         if (console_tick_limit != 0 && ticks >= console_tick_limit) {
             break;
@@ -309,32 +338,22 @@ int run_console(DriverSource &source, int argc, char **argv) {
             source.sleep(TIMER_PERIOD_MS - static_cast<unsigned>(spent.count()));
         }
     }
-    if (monitor->recording != nullptr && !session_recording_stop(*monitor, *recording)) {
-        recording_failed = true;
-        char text[600];
-        std::snprintf(text, sizeof text, "LineWatch: %s; the recording is incomplete\n", recording->writer.error());
-        put_message(&sink, text);
-    }
+    monitor_record_stop(*monitor);
     bool calls_failed = false;
-    if (calls != nullptr) {
-        monitor_watch_calls(*monitor, nullptr);
-        call_watch_finish(*calls);  // a call still running is written too
-        delete calls;
+    if (calls_file != nullptr) {
+        monitor_finish_calls(*monitor);  // a call still running is written too
         if (std::fflush(calls_file) != 0 || std::ferror(calls_file)) {
             calls_failed = true;
             char text[600];
             std::snprintf(text, sizeof text, "LineWatch: %s: the call summaries could not be written\n", calls_path);
             put_message(&sink, text);
         }
-    }
-    if (calls_file != nullptr) {
         std::fclose(calls_file);
     }
     monitor_delete(monitor);  // captures stopped, flag cleared
-    delete recording;
 
     signals.restore();
-    return finish_run(sink, err, recording_failed || calls_failed);
+    return finish_run(sink, err, run.recording_failed || calls_failed);
 }
 
 int run_console(int argc, char **argv) {

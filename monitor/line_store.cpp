@@ -18,6 +18,13 @@ void line_store_init(LineStore *store, char *text, size_t text_size, uint32_t *o
     store->dropped = 0;
 }
 
+void line_store_init_filled(LineStore *store, char *text, size_t text_size, uint32_t *offsets, int64_t *times,
+                            size_t capacity, size_t count, size_t text_end) {
+    line_store_init(store, text, text_size, offsets, times, capacity);
+    store->count = count <= capacity ? count : capacity;
+    store->text_end = text_end <= text_size ? text_end : text_size;
+}
+
 static void drop_oldest(LineStore *store) {
     store->first = (store->first + 1) % store->capacity;
     --store->count;

@@ -33,6 +33,11 @@ struct LineStore {
 void line_store_init(LineStore *store, char *text, size_t text_size, uint32_t *offsets,
                      int64_t *times, size_t capacity);
 
+// The same over buffers that already hold `count` lines, oldest first, the
+// first at offset 0, their text ending at text_end (an opened session's).
+void line_store_init_filled(LineStore *store, char *text, size_t text_size, uint32_t *offsets, int64_t *times,
+                            size_t capacity, size_t count, size_t text_end);
+
 // Appends a line (its text up to the NUL) with its arrival time, dropping the
 // oldest lines until it fits. False when the line is too long for even an
 // empty store; it is then dropped and counted.

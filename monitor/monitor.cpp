@@ -3,20 +3,18 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <new>
 
 #include "calls/call_watch.h"
 #include "capture/intake.h"
 #include "monitor/clipboard_text.h"
 #include "monitor/eye.h"
+#include "monitor/monitor_internal.h"
+#include "monitor/session_open.h"
+#include "monitor/session_recording.h"
 #include "session/session_writer.h"
-
-struct MonitorBuffers {
-    StoreBounds bounds;
-    std::unique_ptr<char[]> text[2];
-    std::unique_ptr<uint32_t[]> offsets[2];
-    std::unique_ptr<int64_t[]> times[2];
-};
 
 int64_t monitor_wall_clock() {
     using namespace std::chrono;
@@ -26,8 +24,8 @@ int64_t monitor_wall_clock() {
 static void reset_state(Monitor &monitor) {
     for (int i = 0; i < 2; ++i) {
         MonitorBuffers &buffers = *monitor.buffers;
-        line_store_init(&monitor.stores[i], buffers.text[i].get(), buffers.bounds.text_bytes,
-                        buffers.offsets[i].get(), buffers.times[i].get(), buffers.bounds.lines);
+        line_store_init(&monitor.stores[i], buffers.text[i], buffers.bounds.text_bytes, buffers.offsets[i],
+                        buffers.times[i], buffers.bounds.lines);
     }
     monitor.warning_open = 0;
     monitor.warnings_discarded = 0;
@@ -36,26 +34,63 @@ static void reset_state(Monitor &monitor) {
     monitor.closed = false;
 }
 
-Monitor *monitor_new(DriverSource &source, const StoreBounds &bounds) {
-    Monitor *monitor = new Monitor;
-    monitor->buffers = new MonitorBuffers;
-    MonitorBuffers &buffers = *monitor->buffers;
-    buffers.bounds = bounds;
+MonitorBuffers::~MonitorBuffers() {
     for (int i = 0; i < 2; ++i) {
-        // Left uninitialised: the store writes before it reads, and untouched
-        // pages of a big session store cost no memory.
-        buffers.text[i].reset(new char[bounds.text_bytes]);
-        buffers.offsets[i].reset(new uint32_t[bounds.lines]);
-        buffers.times[i].reset(new int64_t[bounds.lines]);
+        std::free(text[i]);
+        std::free(offsets[i]);
+        std::free(times[i]);
     }
+}
+
+Monitor *monitor_new_over(DriverSource &source, MonitorBuffers *buffers, bool follow_calls) {
+    Monitor *monitor = new (std::nothrow) Monitor{};
+    if (monitor == nullptr) {
+        delete buffers;
+        return nullptr;
+    }
+    monitor->buffers = buffers;
     monitor->clock = monitor_wall_clock;
     monitor->recording = nullptr;
     monitor->calls = nullptr;
     monitor->calls_since = 0;
+    monitor->events = MonitorEvents{};
+    monitor->session = nullptr;
+    monitor->recorder = nullptr;
+    monitor->main_ticks = 0;
+    monitor->calls_seen = 0;
     driver_link_init(monitor->link, &source, MONITOR_KEY);
     capture_set_init(monitor->captures, monitor->link);
     reset_state(*monitor);
+    if (follow_calls) {
+        buffers->calls.reset(new (std::nothrow) CallWatch);
+        if (buffers->calls == nullptr) {
+            monitor_delete(monitor);
+            return nullptr;
+        }
+        call_watch_init(*buffers->calls, monitor_memory_access(*monitor), 0, {nullptr, nullptr});
+        monitor_watch_calls(*monitor, buffers->calls.get());
+    }
     return monitor;
+}
+
+Monitor *monitor_new(DriverSource &source, const StoreBounds &bounds) {
+    MonitorBuffers *buffers = new (std::nothrow) MonitorBuffers;
+    if (buffers == nullptr) {
+        return nullptr;
+    }
+    buffers->bounds = bounds;
+    for (int i = 0; i < 2; ++i) {
+        // Left uninitialised: the store writes before it reads, and untouched
+        // pages of a big session store cost no memory.
+        buffers->text[i] = static_cast<char *>(std::malloc(bounds.text_bytes));
+        buffers->offsets[i] = static_cast<uint32_t *>(std::malloc(bounds.lines * sizeof(uint32_t)));
+        buffers->times[i] = static_cast<int64_t *>(std::malloc(bounds.lines * sizeof(int64_t)));
+        if (buffers->text[i] == nullptr || buffers->offsets[i] == nullptr || buffers->times[i] == nullptr) {
+            delete buffers;
+            return nullptr;
+        }
+    }
+    return monitor_new_over(source, buffers, true);
 }
 
 void monitor_delete(Monitor *monitor) {
@@ -63,10 +98,14 @@ void monitor_delete(Monitor *monitor) {
         return;
     }
     monitor_close(*monitor);
+    monitor_record_stop(*monitor);
+    monitor_forget_recording(*monitor);
     driver_link_close(monitor->link);
     delete monitor->buffers;
     delete monitor;
 }
+
+void monitor_set_events(Monitor &monitor, const MonitorEvents &events) { monitor.events = events; }
 
 bool monitor_start(Monitor &monitor, const char *device_argument) {
     reset_captures(monitor.captures);
@@ -92,6 +131,7 @@ void monitor_main_tick(Monitor &monitor) {
         recording->status_ticks = 0;
     }
     drain_captures(monitor.captures);
+    monitor_recording_tick(monitor);
 }
 
 void monitor_record(Monitor &monitor, MonitorRecording &recording, SessionWriter &writer) {
@@ -156,6 +196,25 @@ static int64_t steady_microseconds() {
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+// Tells calls_changed when a call began or ended since the last look.
+static void note_calls(Monitor &monitor, const MonitorEvents &events) {
+    if (monitor.calls == nullptr || events.calls_changed == nullptr) {
+        return;
+    }
+    const CallWatch &watch = *monitor.calls;
+    const uint64_t ended = watch.log.count + watch.log.dropped;
+    const uint64_t seen = ended * 4 + (watch.open[1] != nullptr ? 2 : 0) + (watch.open[2] != nullptr ? 1 : 0);
+    if (seen != monitor.calls_seen) {
+        monitor.calls_seen = seen;
+        events.calls_changed(events.context);
+    }
+}
+
+uint64_t monitor_status_tick(Monitor &monitor, int64_t budget_us) {
+    const MonitorEvents events = monitor.events;
+    return monitor_status_tick(monitor, events, budget_us);
+}
+
 uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t budget_us) {
     if (monitor.closed) {
         return 0;
@@ -202,8 +261,9 @@ uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t 
             if (sink.line_added != nullptr) {
                 sink.line_added(sink.context, modem, line);
             }
-        } else if (monitor.warning_open == 0) {
+        } else if (monitor.warning_open == 0 && sink.show_warning != nullptr) {
             monitor.warning_open = 1;
+            note_calls(monitor, sink);
             sink.show_warning(sink.context, line);
             monitor.warning_open = 0;
             if (monitor.closed) {
@@ -217,6 +277,7 @@ uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t 
             ++monitor.warnings_discarded;
         }
     }
+    note_calls(monitor, sink);
     return lines;
 }
 
@@ -234,6 +295,11 @@ int monitor_eye_tick(Monitor &monitor, int modem, EyePoint points[EYE_POINTS_WAN
                             static_cast<size_t>(count), monitor.clock() - monitor.calls_since);
     }
     return count;
+}
+
+void monitor_round(Monitor &monitor, int64_t budget_us, EyePoint (*eyes)[EYE_POINTS_WANTED], int *eye_counts) {
+    const MonitorEvents events = monitor.events;
+    monitor_round(monitor, events, budget_us, eyes, eye_counts);
 }
 
 void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us,
@@ -263,6 +329,67 @@ void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us,
 }
 
 CommandEffect monitor_command(Monitor &monitor, int id) { return menu_command(monitor.visible, id); }
+
+bool monitor_command_enabled(const Monitor &monitor, int id) {
+    switch (id) {
+    case IDM_RECORD_SESSION:
+        // One recording at a time, and only of a live monitor.
+        return monitor.session == nullptr && !monitor.closed && !monitor_recording(monitor);
+    case IDM_STOP_RECORDING:
+        return monitor_recording(monitor);
+    default:
+        return menu_row(id) != nullptr;
+    }
+}
+
+const CallWatch *monitor_calls(const Monitor &monitor) {
+    return monitor.session != nullptr ? monitor.session->calls.get() : monitor.calls;
+}
+
+int64_t monitor_calls_origin_us(const Monitor &monitor) {
+    return monitor.session != nullptr ? monitor.session->start_us : monitor.calls_since;
+}
+
+int64_t monitor_calls_now_us(const Monitor &monitor) { return monitor.clock() - monitor.calls_since; }
+
+void monitor_calls_to(Monitor &monitor, CallEndSink sink) {
+    if (monitor.buffers->calls != nullptr) {
+        monitor.buffers->calls->sink = sink;
+    }
+}
+
+void monitor_finish_calls(Monitor &monitor) {
+    if (CallWatch *watch = monitor.buffers->calls.get()) {
+        if (monitor.calls == watch) {
+            monitor_watch_calls(monitor, nullptr);
+        }
+        call_watch_finish(*watch);
+    }
+}
+
+// The text an event's record shows: the event codes carry no parameters,
+// so the record of the code alone decodes to it.
+static void event_line(int modem, int code, StatusLine &text) {
+    StatusRecord record{};
+    record.modem = static_cast<uint32_t>(modem);
+    record.code = static_cast<uint32_t>(code);
+    decode_status(record, text);
+}
+
+size_t monitor_line_at(const Monitor &monitor, int modem, int64_t time_us, int code) {
+    if (modem != 1 && modem != 2) {
+        return SIZE_MAX;
+    }
+    const LineStore &store = monitor.stores[modem - 1];
+    const int64_t at = monitor_calls_origin_us(monitor) + time_us;
+    size_t line = store.count;
+    if (code != 0) {
+        StatusLine text;
+        event_line(modem, code, text);
+        line = line_store_find_text_near(store, at, TIMER_PERIOD_MS * 1000, text);
+    }
+    return line < store.count ? line : line_store_find_time(store, at);
+}
 
 // Line `index` of a store, null for an index it does not hold.
 static const char *stored_line(const void *context, size_t index) {

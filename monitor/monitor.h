@@ -1,10 +1,13 @@
 // The monitor: one value that holds everything a running LineWatch knows
 // (its driver link and captures, both line stores, the warning state, the
-// visibility of the four children, each modem's activity) and the
-// operations every front end calls: the ticks in the order the core
-// defines, the menu commands, the copy of a selection and the close. The
-// console loop, the Qt window and the Win32 windows only forward events to
-// it and draw what it holds; several monitors can live in one process.
+// visibility of the five children, each modem's activity, the calls it
+// follows, the session it records) and the operations every front end
+// calls: the ticks in the order the core defines, the menu commands and
+// their enabled state, recording, the copy of a selection, the line of a
+// moment and the close. It tells its front end what happened through its
+// events. The console loop, the Qt window and the Win32 windows only
+// forward input to it and draw what it holds; several monitors can live in
+// one process (a live one and any number of opened sessions).
 #pragma once
 
 #include <cstddef>
@@ -17,23 +20,45 @@
 #include "monitor/line_time.h"
 #include "monitor/window_tables.h"
 #include "calls/call_tracker.h"
+#include "calls/call_watch.h"
 #include "session/memory_read_log.h"
 
 class SessionWriter;
 
-// What a front end does with what a status tick brings.
-struct MonitorSink {
+// What changed about the session being recorded.
+enum RecordingChange {
+    RECORDING_STARTED,     // a file is being recorded
+    RECORDING_PROGRESS,    // its size and time have moved on (once a second)
+    RECORDING_STOPPED,     // stopped as asked, the file complete and closed
+    RECORDING_INCOMPLETE,  // stopped as asked, but what was pending could not be written
+    RECORDING_FAILED,      // a write failed: stopped and closed, monitoring goes on
+};
+
+// What the monitor tells its front end. Every callback may be null.
+struct MonitorEvents {
     void *context;
-    // A line has been added to the store of modem 1 or 2 (may be null).
+    // A line has been added to the store of modem 1 or 2.
     void (*line_added)(void *context, int modem, const char *line);
     // Shows a driver-internal error and returns when the user has closed
     // it. A window front end runs a message box here, whose own message
     // loop may run the ticks again (re-entry).
     void (*show_warning)(void *context, const char *line);
+    // The recording started, moved on, stopped or failed; for the last two
+    // monitor_recording_error says why.
+    void (*recording_changed)(void *context, RecordingChange change);
+    // The stores were filled or emptied at once (a session shown, a replay
+    // started over): views of them start over.
+    void (*session_shown)(void *context);
+    // A call began or ended on either modem.
+    void (*calls_changed)(void *context);
 };
+// The events a tick is given by callers that pass their own.
+using MonitorSink = MonitorEvents;
 
 struct MonitorBuffers;
 struct CallWatch;
+struct OpenedSession;
+struct WindowRecording;
 
 // A session being recorded from a monitor: the writer it feeds and the log
 // of the driver memory that decoding each record read. The front end owns
@@ -60,8 +85,15 @@ struct Monitor {
     int64_t (*clock)();
     MonitorBuffers *buffers;     // the stores' text, offsets and times
     MonitorRecording *recording; // null while nothing is recorded
-    CallWatch *calls;            // null while no one follows the calls
+    CallWatch *calls;            // the calls the ticks follow (the monitor's own watch); null: none
     int64_t calls_since;         // clock time the calls are timed from
+    MonitorEvents events;        // set by the front end (monitor_set_events)
+    // The session this monitor shows (its own monitor, see
+    // monitor_open_session), null for a live monitor.
+    const OpenedSession *session;
+    WindowRecording *recorder;   // the recording the monitor started itself, kept for its error
+    unsigned main_ticks;         // main ticks since the recording's figures were last told
+    uint64_t calls_seen;         // calls begun and ended so far, for calls_changed
 };
 
 int64_t monitor_wall_clock();
@@ -75,11 +107,16 @@ struct StoreBounds {
 };
 constexpr StoreBounds LIVE_STORE_BOUNDS{LINE_STORE_LINES, LINE_STORE_TEXT_BYTES};
 
-// A monitor over `source`, with empty stores and the start state; its
-// buffers (about 18 MiB at the live bounds) are allocated here, once.
-// monitor_delete stops its captures (as a close does) and frees it.
+// A monitor over `source`, with empty stores and the start state, and its
+// own call watch that follows both modems from now on; its buffers (about
+// 18 MiB at the live bounds) are allocated here, once. Null when they
+// cannot be had. monitor_delete stops its captures (as a close does) and a
+// recording (the file completed), and frees it.
 Monitor *monitor_new(DriverSource &source, const StoreBounds &bounds = LIVE_STORE_BOUNDS);
 void monitor_delete(Monitor *monitor);
+
+// The monitor's events from now on (a copy of `events`).
+void monitor_set_events(Monitor &monitor, const MonitorEvents &events);
 
 // Start-up before any window or tick: log_counter 1, empty stores, every
 // child shown, the monitor's registry key, the device name from the
@@ -114,6 +151,9 @@ void monitor_main_tick(Monitor &monitor);
 // box) until the driver has no line or, with a nonzero budget, the budget
 // (microseconds) is spent. Each run (and each re-entry) has its own line
 // buffer. Returns the number of records that gave a line.
+// The monitor's events get the lines and warnings.
+uint64_t monitor_status_tick(Monitor &monitor, int64_t budget_us);
+// The same with events of the caller's.
 uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t budget_us);
 
 // An eye display's tick for modem 1 or 2: -1 when no modem is active (the
@@ -125,6 +165,8 @@ int monitor_eye_tick(Monitor &monitor, int modem, EyePoint points[EYE_POINTS_WAN
 // without timers of its own runs it. With `eyes`, each eye tick's points go
 // to eyes[modem - 1] and their count to eye_counts[modem - 1] (left as it
 // is while no modem is active), for a front end that draws them.
+void monitor_round(Monitor &monitor, int64_t budget_us, EyePoint (*eyes)[EYE_POINTS_WANTED] = nullptr,
+                   int *eye_counts = nullptr);
 void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us,
                    EyePoint (*eyes)[EYE_POINTS_WANTED] = nullptr, int *eye_counts = nullptr);
 
@@ -142,18 +184,41 @@ void monitor_record(Monitor &monitor, MonitorRecording &recording, SessionWriter
 // Stops feeding the writer, which its owner closes.
 void monitor_stop_recording(Monitor &monitor);
 
-// Follows the calls of both modems in `watch` (which must outlive it): every
-// record fetched, every count of active modems and every tick's eye points
-// go to it, timed from now. A null watch stops following.
+// --- Calls -----------------------------------------------------------------
+// The calls a front end shows: those the monitor follows live, or for an
+// opened session those of its file (finished). Their time 0 is the wall
+// clock monitor_calls_origin_us gives (the session's start for a session).
+const CallWatch *monitor_calls(const Monitor &monitor);
+int64_t monitor_calls_origin_us(const Monitor &monitor);
+// The calls' time now (the live watch's clock), for a running call's length.
+int64_t monitor_calls_now_us(const Monitor &monitor);
+// Each call the live watch follows goes to `sink` as it ends (the console's
+// --calls file); monitor_finish_calls hands it those still running.
+void monitor_calls_to(Monitor &monitor, CallEndSink sink);
+void monitor_finish_calls(Monitor &monitor);
+// Follows the calls of both modems in `watch` (which must outlive it) in
+// place of the monitor's own, timed from now. A null watch stops following.
 void monitor_watch_calls(Monitor &monitor, CallWatch *watch);
 // The driver memory of the monitor's source, as a call watch reads it
 // (caller-ID texts).
 DriverMemoryAccess monitor_memory_access(Monitor &monitor);
 
 // --- Commands, selection, close -------------------------------------------
-// Carries out a menu command on the visibility flags and says what the
-// window must do.
+// Carries out a menu command on the visibility flags (the five children's,
+// the Calls child's among them) and says what the window must do.
 CommandEffect monitor_command(Monitor &monitor, int id);
+// Whether a menu command can be chosen now: Record Session only in a live
+// monitor that records nothing, Stop Recording only while it records; the
+// others always.
+bool monitor_command_enabled(const Monitor &monitor, int id);
+
+// The status line of modem 1 or 2 shown at a moment of the calls' time
+// (microseconds since monitor_calls_origin_us): for a nonzero event code
+// the line of that code's record within a tick of the moment, else (or
+// when there is none) the newest line at or before it. An index into the
+// modem's store; the store's count when it holds no such line, SIZE_MAX
+// for a modem other than 1 or 2.
+size_t monitor_line_at(const Monitor &monitor, int modem, int64_t time_us, int code = 0);
 
 // The clipboard text of selected lines of modem 1 or 2's store, copied from
 // the store itself: `indexes` ascending, 0 the oldest line held; an index

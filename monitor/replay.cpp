@@ -16,12 +16,22 @@ void replay_init(Replay &replay, Monitor &monitor, SessionDriverSource &source,
     replay.start_us = start_us;
     replay.source = &source;
     replay.trace = &trace;
+    replay.path = nullptr;
+    replay.unreadable = false;
     replay.state = REPLAY_STOPPED;
     replay.speed = REPLAY_1X;
     replay.ended = false;
     replay.rounds = 0;
     replay.eye_count[0] = replay.eye_count[1] = -1;
     replay.clock = steady_us;
+}
+
+void replay_init_file(Replay &replay, Monitor &monitor, SessionDriverSource &source, const char *path,
+                      int64_t start_us) {
+    static const std::vector<TraceDirective> none;
+    replay_init(replay, monitor, source, none, start_us);
+    replay.trace = nullptr;
+    replay.path = path;
 }
 
 // A new replay: the stores emptied and the session played from its start.
@@ -32,7 +42,16 @@ static void begin(Replay &replay) {
     replay.monitor->visible = visible;
     // Capture requests give their lines; no file is touched.
     replay.monitor->captures.replaying = true;
-    replay.source->play(*replay.trace);
+    if (replay.trace != nullptr) {
+        replay.source->play(*replay.trace);
+    } else {
+        // Read anew: the opened session keeps no directive between replays.
+        replay.unreadable = replay.source->open(replay.path) != TRACE_READ_OK;
+    }
+    const MonitorEvents &events = replay.monitor->events;
+    if (events.session_shown != nullptr) {
+        events.session_shown(events.context);
+    }
     replay.rounds = 0;
     replay.ended = false;
     replay.eye_count[0] = replay.eye_count[1] = -1;
@@ -89,6 +108,16 @@ static bool round(Replay &replay, const MonitorSink &sink) {
 static void reach_end(Replay &replay) {
     replay.state = REPLAY_STOPPED;
     replay.ended = true;
+}
+
+uint64_t replay_tick(Replay &replay) {
+    const MonitorEvents events = replay.monitor->events;
+    return replay_tick(replay, events);
+}
+
+uint64_t replay_step(Replay &replay) {
+    const MonitorEvents events = replay.monitor->events;
+    return replay_step(replay, events);
 }
 
 uint64_t replay_tick(Replay &replay, const MonitorSink &sink) {

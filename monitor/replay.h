@@ -28,7 +28,12 @@ constexpr int64_t REPLAY_TICK_BUDGET_US = 30000;
 struct Replay {
     Monitor *monitor;
     SessionDriverSource *source;
-    const std::vector<TraceDirective> *trace;  // the session as read, replayed from its start
+    // The session replayed from its start: the directives given, or (null)
+    // the file at `path`, read anew for each replay so that an opened
+    // session holds no directive while it is not replayed.
+    const std::vector<TraceDirective> *trace;
+    const char *path;
+    bool unreadable;   // the last replay found the file no longer readable: it ended at once
     // The session's start (microseconds since 1970): a line replayed in
     // round k is stamped start + k timer periods, its recorded time within
     // a tick, whatever the replay's own pace.
@@ -47,10 +52,13 @@ struct Replay {
 
 void replay_init(Replay &replay, Monitor &monitor, SessionDriverSource &source,
                  const std::vector<TraceDirective> &trace, int64_t start_us);
+// The same over the file at `path` (which must outlive the replay).
+void replay_init_file(Replay &replay, Monitor &monitor, SessionDriverSource &source, const char *path,
+                      int64_t start_us);
 
 // Play: from stopped, a new replay from the session's start (the monitor's
-// stores emptied, the source playing the session anew); from paused, on
-// from where it stands.
+// stores emptied and its session_shown event told, the source playing the
+// session anew); from paused, on from where it stands.
 void replay_play(Replay &replay);
 void replay_pause(Replay &replay);
 // Back to stopped; the lists keep what the replay showed.
@@ -59,7 +67,10 @@ void replay_set_speed(Replay &replay, ReplaySpeed speed);
 
 // A timer tick: while playing, the rounds of the speed (at least one); the
 // end of the session stops the replay (ended set). Returns the rounds run.
+// The lines and warnings go to the monitor's events, or to `sink`.
+uint64_t replay_tick(Replay &replay);
 uint64_t replay_tick(Replay &replay, const MonitorSink &sink);
 // One round and no more: from stopped it starts a new replay, paused. From
 // playing it pauses first. Returns the rounds run (0 at the end).
+uint64_t replay_step(Replay &replay);
 uint64_t replay_step(Replay &replay, const MonitorSink &sink);

@@ -1,7 +1,10 @@
 // A session recorded from a monitor: the writer and the monitor's tap over
-// it, owned together, with what a window shows about it. A window starts it
-// from its File menu, the console from --record; each looks at it once a
-// tick (a write error stops it, monitoring goes on) and stops it at the end.
+// it, owned together by the monitor, with what a window shows about it. A
+// window starts it from its File menu, the console from --record. The
+// monitor looks at it on every main tick (a write error stops it and
+// closes the file, monitoring goes on), tells its figures once a second,
+// and completes it when it is stopped, closed or deleted; each change goes
+// to the recording_changed event.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +18,36 @@ struct WindowRecording {
     MonitorRecording tap;
 };
 
+// Starts recording into `path` (created or replaced; compressed when it
+// ends in ".gz"): every record, the driver memory it read, ActiveModems and
+// the eye points of one tick in eye_every (0 none). False, with
+// monitor_recording_error saying why, when the monitor cannot record (an
+// opened session, or a recording already running) or the file cannot be
+// created; nothing is recorded then.
+bool monitor_record_start(Monitor &monitor, const char *path, uint32_t eye_every = 1);
+// Stops and closes the file (RECORDING_STOPPED, or RECORDING_INCOMPLETE
+// when what was pending could not be written: false then). True when
+// nothing was recorded.
+bool monitor_record_stop(Monitor &monitor);
+bool monitor_recording(const Monitor &monitor);
+// Why the last recording could not start, failed or ended incomplete
+// ("" when none did).
+const char *monitor_recording_error(const Monitor &monitor);
+// The main tick's look at the recording: a failed write stops it (the
+// file closed with what reached it: RECORDING_FAILED); every
+// RECORDING_PROGRESS_TICKS main ticks the figures move on.
+constexpr unsigned RECORDING_PROGRESS_TICKS = 10;
+void monitor_recording_tick(Monitor &monitor);
+// What the windows show of the recording: the caption "Line Watch -
+// recording NAME (SIZE, H:MM:SS)" (MAIN_CAPTION, or "Line Watch - NAME" for
+// an opened session, while nothing is recorded), and the status bar's
+// "Recording NAME  SIZE  H:MM:SS" ("" while nothing is recorded). Always
+// NUL-terminated within `size`.
+void monitor_caption(const Monitor &monitor, char *text, size_t size);
+void monitor_recording_status(const Monitor &monitor, char *text, size_t size);
+
+// The same over a recording the caller owns (the monitor's own functions
+// above are built on these).
 // Creates (or replaces) the file at `path` and feeds it from the monitor's
 // ticks from now on: every record, the driver memory it read, ActiveModems
 // and the eye points of every tick (or of one tick in eye_every, 0 none).

@@ -12,15 +12,28 @@ const char ABOUT_TEXT[] = "Tarvel line watch Rev 1.1.";
 const char ABOUT_CAPTION[] = "LineWatch";
 const char WARNING_CAPTION[] = "Warning";
 
-const MenuRow MENU_ROWS[6] = {
-    //  popup        item                    id             checkable
-    {"&File",    "E&xit",                IDM_EXIT,      false},
-    {"&Monitor", "Modem &1",             IDM_MONITOR_1, true},
-    {"&Monitor", "Modem &2",             IDM_MONITOR_2, true},
-    {"&Eye",     "Modem &1",             IDM_EYE_1,     true},
-    {"&Eye",     "Modem &2",             IDM_EYE_2,     true},
-    {"&Help",    "&About LineWatch...",  IDM_ABOUT,     false},
+const MenuRow MENU_ROWS[MENU_ROW_COUNT] = {
+    //  popup        item                    Qt item                 id                  checkable checked separator
+    {"&File",    "&Open Session...",     "&Open Session...",     IDM_OPEN_SESSION,   false, false, false},
+    {"&File",    "&Record Session...",   "&Record Session...",   IDM_RECORD_SESSION, false, false, false},
+    {"&File",    "&Stop Recording",      "S&top Recording",      IDM_STOP_RECORDING, false, false, false},
+    {"&File",    "E&xit",                "E&xit",                IDM_EXIT,           false, false, true},
+    {"&Monitor", "Modem &1",             "Modem &1",             IDM_MONITOR_1,      true,  true,  false},
+    {"&Monitor", "Modem &2",             "Modem &2",             IDM_MONITOR_2,      true,  true,  false},
+    {"&Monitor", "&Call Summary",        "&Calls",               IDM_CALLS,          true,  false, true},
+    {"&Eye",     "Modem &1",             "Modem &1",             IDM_EYE_1,          true,  true,  false},
+    {"&Eye",     "Modem &2",             "Modem &2",             IDM_EYE_2,          true,  true,  false},
+    {"&Help",    "&About LineWatch...",  "&About LineWatch...",  IDM_ABOUT,          false, false, false},
 };
+
+const MenuRow *menu_row(int id) {
+    for (const MenuRow &row : MENU_ROWS) {
+        if (row.id == id) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
 
 const ChildRow CHILD_ROWS[4] = {
     //  id              class         caption                 menu

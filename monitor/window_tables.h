@@ -37,14 +37,22 @@ extern const char ABOUT_TEXT[];      // "Tarvel line watch Rev 1.1."
 extern const char ABOUT_CAPTION[];   // "LineWatch"
 extern const char WARNING_CAPTION[]; // "Warning"
 
-// One menu item, in menu order, with its popup.
+// One menu item, in menu order, with its popup: all ten commands of the
+// monitor. The Win32 windows and the Qt window name three of them
+// differently (their Calls child is a summary in one, a view in the other).
 struct MenuRow {
-    const char *popup;  // with its mnemonic, e.g. "&Monitor"
-    const char *item;   // with its mnemonic, e.g. "Modem &1"
+    const char *popup;    // with its mnemonic, e.g. "&Monitor"
+    const char *item;     // with its mnemonic, e.g. "Modem &1" (the Win32 windows)
+    const char *qt_item;  // the Qt window's text
     int id;
-    bool checkable;     // checkable items start checked
+    bool checkable;
+    bool checked;         // its check mark at the start
+    bool separator;       // a separator goes before it
 };
-extern const MenuRow MENU_ROWS[6];
+constexpr size_t MENU_ROW_COUNT = 10;
+extern const MenuRow MENU_ROWS[MENU_ROW_COUNT];
+// The row of a command id; null for an id that is no menu command.
+const MenuRow *menu_row(int id);
 
 // One child window, in creation order.
 struct ChildRow {

@@ -16,8 +16,10 @@ size_t read_memory(void *context, uint32_t address, unsigned char *dest, size_t 
     return sparse_read(*static_cast<const SparseMemory *>(context), address, dest, count);
 }
 
-void record_line(const TraceDirective &directive, bool session, const DriverMemory &memory,
-                 StatusLine &line) {
+}  // namespace
+
+void trace_record_line(const TraceDirective &directive, bool session, const DriverMemory &memory,
+                       StatusLine &line) {
     line[0] = '\0';
     if (!session) {
         decode_status(directive.record, memory, line);
@@ -31,8 +33,6 @@ void record_line(const TraceDirective &directive, bool session, const DriverMemo
         decode_status(directive.record, memory, line);
     }
 }
-
-}  // namespace
 
 bool is_session(const std::vector<TraceDirective> &trace) {
     return !trace.empty() && trace.front().op == TRACE_SESSION;
@@ -54,7 +54,7 @@ void trace_lines(const std::vector<TraceDirective> &trace, TraceLineSink sink, v
             sparse_unmap(memory, directive.address, directive.value);
             break;
         case TRACE_REC:
-            record_line(directive, session, trace_memory, line);
+            trace_record_line(directive, session, trace_memory, line);
             if (!sink(context, directive, line)) return;
             break;
         default:

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "decoder/driver_memory.h"
 #include "decoder/status.h"
 #include "trace/trace.h"
 
@@ -20,3 +21,7 @@ using TraceLineSink = bool (*)(void *context, const TraceDirective &record, cons
 void trace_lines(const std::vector<TraceDirective> &trace, TraceLineSink sink, void *context);
 
 bool is_session(const std::vector<TraceDirective> &trace);
+
+// The line of one record (TRACE_REC) as trace_lines gives it, decoded
+// against `memory`; "" for none. `session`: the trace is a session.
+void trace_record_line(const TraceDirective &record, bool session, const DriverMemory &memory, StatusLine &line);

@@ -133,6 +133,16 @@ TraceReadResult read_trace_descriptor(int descriptor, const char *file_name,
                                       std::vector<TraceDirective> *out, TraceReport *report = nullptr);
 bool read_trace_file(const char *path, std::vector<TraceDirective> *out);
 
+// Reads the trace at path as read_trace_path does, handing each directive to
+// the sink as it is read instead of keeping them (fetch and shown folded
+// into their record), with the bytes of the file read so far. The sink may
+// take the directive's contents. A sink that returns false stops the read:
+// TRACE_READ_FAILED, nothing reported. On a failed read the sink has seen
+// the directives before the failure.
+using TraceDirectiveSink = bool (*)(void *context, TraceDirective &directive, uint64_t input_bytes);
+TraceReadResult read_trace_path_each(const char *path, TraceDirectiveSink sink, void *context,
+                                     TraceReport *report = nullptr);
+
 // Reads traces one after another into one script; false (the reader has
 // reported FILE:LINE: message) at the first that cannot be read whole.
 bool read_trace_files(const std::vector<const char *> &paths, std::vector<TraceDirective> *out);

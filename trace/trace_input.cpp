@@ -47,6 +47,7 @@ bool TraceDescriptorInput::read_input(size_t at, size_t *count) {
             return false;
         }
         if (n == 0) input_done_ = true;
+        consumed += uint64_t(n);
         *count = size_t(n);
         return n > 0;
     }

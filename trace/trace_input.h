@@ -22,7 +22,9 @@ enum TraceInputEnd {
 // platform has such a call.
 struct TraceStreamInput {
     FILE *input;
+    uint64_t consumed = 0;  // characters read so far
     int get() {
+        ++consumed;
 #ifdef _WIN32
         return getc(input);
 #else
@@ -51,6 +53,7 @@ public:
     }
     // How the input ended; *message says why when it did not end clean.
     TraceInputEnd end(std::string *message) const;
+    uint64_t consumed = 0;  // bytes of the file read so far
 
 private:
     static constexpr size_t CHUNK = 1 << 16;

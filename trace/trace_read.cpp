@@ -48,10 +48,18 @@ LineEnd read_line(Input &input, std::string &text) {
 struct FoldState {
     int fetch_modem;      // of the latest fetch directive, 0 before any
     bool seen;            // a directive has been read
+    bool session;         // the first directive opened a session
     bool shown_pending;   // a shown directive waits for its record
     int shown_line;       // the line of that shown directive
     uint64_t waited_ms;   // the sum of the waits so far
     std::vector<unsigned char> shown;
+};
+
+// Where the directives read go, one by one.
+struct DirectiveOut {
+    TraceDirectiveSink sink;
+    void *context;
+    bool stopped;  // the sink asked to stop
 };
 
 // Folds a parsed directive into the trace read so far: fetch sets the
@@ -59,7 +67,7 @@ struct FoldState {
 // after it, session may only open the trace, and the waits must add up to a
 // time that every reader can count in microseconds. Returns false with the
 // message written for a directive out of place.
-bool add_directive(TraceDirective &directive, std::vector<TraceDirective> *out, FoldState &state,
+bool add_directive(TraceDirective &directive, DirectiveOut &out, uint64_t input_bytes, FoldState &state,
                    char *error, size_t error_size) {
     const bool first = !state.seen;
     state.seen = true;
@@ -73,6 +81,7 @@ bool add_directive(TraceDirective &directive, std::vector<TraceDirective> *out, 
             snprintf(error, error_size, "session: only as the first directive of a trace");
             return false;
         }
+        state.session = true;
         break;
     case TRACE_FETCH:
         state.fetch_modem = directive.modem;
@@ -107,7 +116,10 @@ bool add_directive(TraceDirective &directive, std::vector<TraceDirective> *out, 
     default:
         break;
     }
-    out->push_back(std::move(directive));
+    if (!out.sink(out.context, directive, input_bytes)) {
+        out.stopped = true;
+        return false;
+    }
     return true;
 }
 
@@ -126,14 +138,8 @@ bool add_directive(TraceDirective &directive, std::vector<TraceDirective> *out, 
     }
 }
 
-bool is_session(const std::vector<TraceDirective> &trace) {
-    return !trace.empty() && trace.front().op == TRACE_SESSION;
-}
-
 template <class Input>
-TraceReadResult read_lines(Input &input, const char *file_name, std::vector<TraceDirective> *out,
-                           TraceReport *report) {
-    out->clear();
+TraceReadResult read_lines(Input &input, const char *file_name, DirectiveOut &out, TraceReport *report) {
     if (file_name == nullptr) file_name = "<trace>";
     std::string text;
     std::string message;
@@ -159,7 +165,7 @@ TraceReadResult read_lines(Input &input, const char *file_name, std::vector<Trac
             // stream that was cut ends wherever the cut fell. Either way the
             // last line may be a fragment and is left out.
             const TraceInputEnd end = input.end(&message);
-            if (end == TRACE_INPUT_CUT || (end == TRACE_INPUT_CLEAN && is_session(*out))) {
+            if (end == TRACE_INPUT_CUT || (end == TRACE_INPUT_CLEAN && state.session)) {
                 say(report, true, "%s:%d: warning: file cut short inside this line (%s); read up to line %d",
                     file_name, line_number, end == TRACE_INPUT_CUT ? message.c_str() : "no line feed",
                     kept_line(line_number - 1));
@@ -171,8 +177,9 @@ TraceReadResult read_lines(Input &input, const char *file_name, std::vector<Trac
         int parsed = parse_trace_line(text.data(), text.size(), &directive, error, sizeof error);
         if (parsed > 0) {
             directive.line_number = line_number;
-            if (!add_directive(directive, out, state, error, sizeof error)) parsed = -1;
+            if (!add_directive(directive, out, input.consumed, state, error, sizeof error)) parsed = -1;
         }
+        if (out.stopped) return TRACE_READ_FAILED;
         if (parsed < 0) {
             say(report, false, "%s:%d: %s", file_name, line_number, error);
             result = TRACE_READ_MALFORMED;
@@ -185,7 +192,7 @@ TraceReadResult read_lines(Input &input, const char *file_name, std::vector<Trac
             // A session ends where its writer stopped, possibly between a
             // shown line and its record (a full disk); a hand-written trace
             // that ends so is malformed.
-            if (state.shown_pending && is_session(*out)) {
+            if (state.shown_pending && state.session) {
                 say(report, true, "%s:%d: warning: file cut short after this line (shown without its record); "
                     "read up to line %d", file_name, state.shown_line, kept_line(line_number));
             } else if (state.shown_pending) {
@@ -203,6 +210,16 @@ TraceReadResult read_lines(Input &input, const char *file_name, std::vector<Trac
             break;
         }
     }
+    return result;
+}
+
+// The directives into a vector, which holds nothing when the read fails.
+bool push_directive(void *context, TraceDirective &directive, uint64_t) {
+    static_cast<std::vector<TraceDirective> *>(context)->push_back(std::move(directive));
+    return true;
+}
+
+TraceReadResult into_vector(TraceReadResult result, std::vector<TraceDirective> *out) {
     if (result != TRACE_READ_OK) {
         out->clear();
         out->shrink_to_fit();
@@ -210,16 +227,8 @@ TraceReadResult read_lines(Input &input, const char *file_name, std::vector<Trac
     return result;
 }
 
-}  // namespace
-
-bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out) {
-    TraceStreamInput stream{input};
-    return read_lines(stream, file_name, out, nullptr) == TRACE_READ_OK;
-}
-
-TraceReadResult read_trace_descriptor(int descriptor, const char *file_name,
-                                      std::vector<TraceDirective> *out, TraceReport *report) {
-    out->clear();
+TraceReadResult read_descriptor_each(int descriptor, const char *file_name, DirectiveOut &out,
+                                     TraceReport *report) {
     if (descriptor < 0) {
         say(report, false, "%s: %s", file_name, strerror(errno != 0 ? errno : EBADF));
         return TRACE_READ_FAILED;
@@ -237,13 +246,31 @@ TraceReadResult read_trace_descriptor(int descriptor, const char *file_name,
     return result;
 }
 
-TraceReadResult read_trace_path(const char *path, std::vector<TraceDirective> *out, TraceReport *report) {
+}  // namespace
+
+bool read_trace(FILE *input, const char *file_name, std::vector<TraceDirective> *out) {
+    out->clear();
+    TraceStreamInput stream{input};
+    DirectiveOut sink{push_directive, out, false};
+    return into_vector(read_lines(stream, file_name, sink, nullptr), out) == TRACE_READ_OK;
+}
+
+TraceReadResult read_trace_descriptor(int descriptor, const char *file_name,
+                                      std::vector<TraceDirective> *out, TraceReport *report) {
+    out->clear();
+    DirectiveOut sink{push_directive, out, false};
+    return into_vector(read_descriptor_each(descriptor, file_name, sink, report), out);
+}
+
+TraceReadResult read_trace_path_each(const char *path, TraceDirectiveSink sink, void *context,
+                                     TraceReport *report) {
+    DirectiveOut out{sink, context, false};
     if (strcmp(path, "-") == 0) {
 #ifdef _WIN32
         _setmode(_fileno(stdin), _O_BINARY);
-        return read_trace_descriptor(_dup(_fileno(stdin)), "<stdin>", out, report);
+        return read_descriptor_each(_dup(_fileno(stdin)), "<stdin>", out, report);
 #else
-        return read_trace_descriptor(dup(fileno(stdin)), "<stdin>", out, report);
+        return read_descriptor_each(dup(fileno(stdin)), "<stdin>", out, report);
 #endif
     }
 #ifdef _WIN32
@@ -253,10 +280,14 @@ TraceReadResult read_trace_path(const char *path, std::vector<TraceDirective> *o
 #endif
     if (descriptor < 0) {
         say(report, false, "%s: %s", path, strerror(errno));
-        out->clear();
         return TRACE_READ_FAILED;
     }
-    return read_trace_descriptor(descriptor, path, out, report);
+    return read_descriptor_each(descriptor, path, out, report);
+}
+
+TraceReadResult read_trace_path(const char *path, std::vector<TraceDirective> *out, TraceReport *report) {
+    out->clear();
+    return into_vector(read_trace_path_each(path, push_directive, out, report), out);
 }
 
 bool read_trace_file(const char *path, std::vector<TraceDirective> *out) {

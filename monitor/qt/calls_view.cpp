@@ -507,16 +507,35 @@ bool CallsView::save_timeline_image(const QString &path, QString *error) const {
     return timeline_->save_image(path, error);
 }
 
-// The dialogs: a file name, then the save; a failure says why. A name
-// without an extension takes the one of the chosen filter ("JSON (*.json)").
+namespace {
+
+// A save dialog that asks about the file that will be written: a name
+// without an extension takes the one of the chosen filter ("JSON (*.json)")
+// before the dialog checks whether the file exists and asks to replace it.
+class SaveDialog : public QFileDialog {
+public:
+    SaveDialog(QWidget *parent, const QString &title, const QString &name, const QString &filters)
+        : QFileDialog(parent, title, QString(), filters) {
+        setAcceptMode(QFileDialog::AcceptSave);
+        selectFile(name);
+    }
+
+    void accept() override {
+        const QString filter = selectedNameFilter();
+        const qsizetype star = filter.indexOf(QStringLiteral("*."));
+        setDefaultSuffix(star < 0 ? QString() : filter.mid(star + 2, filter.indexOf(QLatin1Char(')'), star) - star - 2));
+        QFileDialog::accept();
+    }
+};
+
+}  // namespace
+
+// The dialogs: a file name, then the save; a failure says why.
 static void save_with_dialog(QWidget *parent, const QString &title, const QString &name, const QString &filters,
                              const std::function<bool(const QString &, QString *)> &save) {
-    QString filter;
-    QString path = QFileDialog::getSaveFileName(parent, title, name, filters, &filter);
-    if (path.isEmpty()) return;
-    const qsizetype star = filter.indexOf(QStringLiteral("*."));
-    if (QFileInfo(path).suffix().isEmpty() && star >= 0)
-        path += filter.mid(star + 1, filter.indexOf(QLatin1Char(')'), star) - star - 1);
+    SaveDialog dialog(parent, title, name, filters);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const QString path = dialog.selectedFiles().first();
     QString error;
     if (!save(path, &error))
         QMessageBox::warning(parent, title, QStringLiteral("Could not save %1:\n%2").arg(path, error));

@@ -19,6 +19,7 @@
 #include "monitor/qt/calls_view.h"
 #include "monitor/qt/child_window.h"
 #include "monitor/qt/main_window.h"
+#include "monitor/qt/monitor_view.h"
 #include "simulator/sim.h"
 #include "trace/trace.h"
 
@@ -81,7 +82,7 @@ int main(int argc, char **argv) {
             window.eye_tick(2);
         }
         window.command(IDM_CALLS);
-        CallsView *view = window.calls_view();
+        CallsView *view = window.view()->calls_view();
         view->refresh();
         const CallsModel *model = view->model();
 
@@ -93,7 +94,7 @@ int main(int argc, char **argv) {
         if (const Call *call = view->shown_call()) {
             for (const CallEvent &e : call->events) {
                 if (e.kind == EVENT_RETRAIN) {
-                    window.select_status_moment(call->modem, e.time_us, e.code);
+                    window.view()->select_status_moment(call->modem, e.time_us, e.code);
                     break;
                 }
             }
@@ -112,27 +113,27 @@ int main(int argc, char **argv) {
                 events->setCurrentCell(r, 0);
             }
         }
-        status |= !save(window.calls_child(), out + "/calls-frozen-eye.png");
+        status |= !save(window.view()->calls_child(), out + "/calls-frozen-eye.png");
 
         // The V.34 and V.90 calls side by side.
         view->select_rows({row_with(model, "v.34"), row_with(model, "v.90")});
         view->tabs()->setCurrentWidget(view->timeline());
-        status |= !save(window.calls_child(), out + "/calls-compare.png");
+        status |= !save(window.view()->calls_child(), out + "/calls-compare.png");
         // Both calls' events, B's cleardown chosen.
         view->tabs()->setCurrentIndex(1);
         for (int r = 0; r < events->rowCount(); ++r) {
             if (events->item(r, 5)->text() == QStringLiteral("B") && events->item(r, 1)->text() == QStringLiteral("cleardown"))
                 events->setCurrentCell(r, 0);
         }
-        status |= !save(window.calls_child(), out + "/calls-compare-events.png");
+        status |= !save(window.view()->calls_child(), out + "/calls-compare-events.png");
         view->tabs()->setCurrentWidget(view->timeline());
 
         // The summary and the comparison again at the window's default size.
         window.resize(960, 720);
         view->select_rows({row_with(model, "v.32/v.32bis/v.32terbo")});
-        status |= !save(window.calls_child(), out + "/calls-summary-default-size.png");
+        status |= !save(window.view()->calls_child(), out + "/calls-summary-default-size.png");
         view->select_rows({row_with(model, "v.34"), row_with(model, "v.90")});
-        status |= !save(window.calls_child(), out + "/calls-compare-default-size.png");
+        status |= !save(window.view()->calls_child(), out + "/calls-compare-default-size.png");
         window.close();
     }
     monitor_delete(monitor);

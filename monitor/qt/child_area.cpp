@@ -1,12 +1,10 @@
-// Client area: the children laid out on every resize.
+// Client area.
 #include "monitor/qt/child_area.h"
 
 #include <QColor>
 #include <QResizeEvent>
 
-#include "monitor/qt/main_window.h"
-
-ChildArea::ChildArea(MainWindow *main_window) : QMdiArea(main_window), main_window_(main_window) {
+ChildArea::ChildArea(QWidget *parent) : QMdiArea(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setOption(QMdiArea::DontMaximizeSubWindowOnActivation, true);
@@ -15,5 +13,5 @@ ChildArea::ChildArea(MainWindow *main_window) : QMdiArea(main_window), main_wind
 
 void ChildArea::resizeEvent(QResizeEvent *event) {
     QMdiArea::resizeEvent(event);
-    main_window_->lay_out_children();
+    emit resized();
 }

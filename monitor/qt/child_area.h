@@ -1,20 +1,18 @@
-// The main window's client area, the MDI area that holds the children.
+// The client area of a monitor view: the MDI area that holds the children.
 #pragma once
 
 #include <QMdiArea>
 
-class MainWindow;
-
-// The client area: lays the children out itself on every resize and never
-// lets the MDI area arrange them.
+// The client area: never lets the MDI area arrange the children; it says
+// when its size changes, and whoever owns the children lays them out.
 class ChildArea : public QMdiArea {
     Q_OBJECT
 public:
-    explicit ChildArea(MainWindow *main_window);
+    explicit ChildArea(QWidget *parent = nullptr);
+
+signals:
+    void resized();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
-
-private:
-    MainWindow *main_window_;
 };

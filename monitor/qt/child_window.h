@@ -1,24 +1,22 @@
-// A child window of the main window's MDI area.
+// A child window of a monitor view's MDI area.
 #pragma once
 
 #include <QMdiSubWindow>
 
-#include "monitor/window_tables.h"
-
-class MainWindow;
-
-// A child window: caption bar and close button; closing it hides it through
-// the main window's menu command, it is never destroyed by the user.
+// A child window: caption bar and close button. Its close button asks for
+// the child to be hidden (close_requested); it is never destroyed by the user.
 class ChildWindow : public QMdiSubWindow {
     Q_OBJECT
 public:
-    ChildWindow(int child_id, MainWindow *main_window);
+    explicit ChildWindow(int child_id);
     int child_id() const { return child_id_; }
+
+signals:
+    void close_requested(int child_id);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     int child_id_;
-    MainWindow *main_window_;
 };

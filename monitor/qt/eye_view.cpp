@@ -203,6 +203,7 @@ void EyeView::clear() {
         persistence_.state.fill(0);
     }
     persistence_.max_count = 0;
+    kept_count_ = -1;
     if (!picture_.isNull()) {
         picture_.fill(Qt::black);
     }
@@ -235,16 +236,34 @@ void EyeView::show_points(const EyePoint *points, int count) {
     if (count < 0 || frozen_) {
         return;
     }
+    count = std::min(count, static_cast<int>(EYE_POINTS_WANTED));
+    std::copy(points, points + count, kept_);
+    kept_count_ = count;
+    if (draw(points, count)) {
+        points_drawn_ = count;
+    }
+}
+
+bool EyeView::draw(const EyePoint *points, int count) {
     const qreal ratio = ratio_override_ > 0 ? ratio_override_ : devicePixelRatioF();
     if (!eye_render_persistent(&persistence_, &picture_, size(), ratio, points, count)) {
         // Too small an area to map onto: it shows nothing but the field.
         if (picture_.isNull()) {
-            return;
+            return false;
         }
         picture_ = QImage();
     }
-    points_drawn_ = count;
     update();
+    return true;
+}
+
+void EyeView::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    const qreal ratio = ratio_override_ > 0 ? ratio_override_ : devicePixelRatioF();
+    if (kept_count_ >= 0 && picture_.size() != device_size(size(), ratio) && draw(kept_, kept_count_)) {
+        // The same points, mapped anew (a persistence starts over at a new size).
+        points_drawn_ = kept_count_;
+    }
 }
 
 void EyeView::paintEvent(QPaintEvent *) {

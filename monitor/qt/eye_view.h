@@ -78,11 +78,15 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    // A picture drawn for another size (before the window was laid out, or
+    // before a resize) is drawn again from its points at the new size.
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void create_actions();
     void save_image_as();
     void ask_fade_ticks();
+    bool draw(const EyePoint *points, int count);
 
     int modem_;
     QImage picture_;
@@ -90,6 +94,10 @@ private:
     bool frozen_ = false;
     bool readouts_ = false;
     int points_drawn_ = 0;
+    // The points of the last tick shown, for drawing them again at a new
+    // size; -1 before the first and after a clear.
+    EyePoint kept_[EYE_POINTS_WANTED] = {};
+    int kept_count_ = -1;
     qreal ratio_override_ = 0;
     QAction *mode_actions_[3] = {};
     QAction *freeze_action_ = nullptr;

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
-#include <QMenu>
 #include <QMessageBox>
 #include <QStatusBar>
 
@@ -37,13 +36,9 @@ SessionRecording::~SessionRecording() {
     }
 }
 
-void SessionRecording::add_menu_items(QMenu *file_menu, QAction *before) {
-    record_ = new QAction(QStringLiteral("&Record Session..."), file_menu);
-    stop_ = new QAction(QStringLiteral("S&top Recording"), file_menu);
-    file_menu->insertAction(before, record_);
-    file_menu->insertAction(before, stop_);
-    connect(record_, &QAction::triggered, this, &SessionRecording::record_as);
-    connect(stop_, &QAction::triggered, this, &SessionRecording::stop);
+void SessionRecording::use_actions(QAction *record, QAction *stop) {
+    record_ = record;
+    stop_ = stop;
     update_actions();
 }
 

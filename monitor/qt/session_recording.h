@@ -29,8 +29,9 @@ public:
     SessionRecording(Monitor &monitor, QMainWindow *window);
     ~SessionRecording() override;
 
-    // The two File menu items, enabled as the state allows.
-    void add_menu_items(class QMenu *file_menu, QAction *before);
+    // The two File menu items (which the window's menu made), enabled as
+    // the state allows from now on.
+    void use_actions(QAction *record, QAction *stop);
     QAction *record_action() const { return record_; }
     QAction *stop_action() const { return stop_; }
 

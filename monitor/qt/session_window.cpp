@@ -3,63 +3,76 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
+#include <QFileDialog>
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QStatusBar>
+#include <QThread>
 #include <QToolBar>
 #include <QUrl>
 
+#include <algorithm>
+#include <atomic>
+
+#include "calls/call_watch.h"
 #include "monitor/qt/eye_view.h"
+#include "monitor/qt/monitor_view.h"
+#include "monitor/qt/window_menus.h"
 #include "monitor/qt/status_filter.h"
 #include "monitor/qt/status_model.h"
 #include "monitor/qt/status_view.h"
 
-std::unique_ptr<SessionParts> SessionWindow::read(const QString &path, QString *error) {
-    auto parts = std::make_unique<SessionParts>();
+std::unique_ptr<SessionParts> SessionWindow::read(const QString &path, QString *error,
+                                                  const SessionOpenControl &control) {
+    MonitorSession *opened = nullptr;
     std::string message;
-    if (!opened_session_read(QFile::encodeName(path).constData(), parts->session, message, parts->warning)) {
-        *error = QString::fromLocal8Bit(message.c_str());
-        return nullptr;
-    }
-    parts->monitor = monitor_new(parts->source, opened_session_bounds(parts->session));
-    monitor_start(*parts->monitor, nullptr);
-    parts->monitor->captures.replaying = true;
-    monitor_show_session(*parts->monitor, parts->session);
-    return parts;
+    monitor_open_session(QFile::encodeName(path).constData(), &opened, message, control);
+    *error = QString::fromLocal8Bit(message.c_str());
+    return std::unique_ptr<SessionParts>(opened);
 }
 
-SessionWindow::SessionWindow(std::unique_ptr<SessionParts> parts)
-    : MainWindow(*parts->monitor, false, WINDOW_SESSION), parts_(std::move(parts)) {
+SessionWindow::SessionWindow(std::unique_ptr<SessionParts> parts) : parts_(std::move(parts)) {
     const QString name = QFileInfo(QFile::decodeName(parts_->session.path.c_str())).fileName();
     setWindowTitle(QStringLiteral("%1 - %2").arg(name, QString::fromLatin1(MAIN_CAPTION)));
+    Monitor &monitor = *parts_->monitor;
+    view_ = new MonitorView(monitor, this);
+    setCentralWidget(view_);
+    connect(view_, &MonitorView::close_requested, this, [this](int child_id) { command(child_close_command(child_id)); });
+    menus_ = std::make_unique<WindowMenus>(this, view_, false, [this](int id) { command(id); });
+    view_->add_status_labels(statusBar());
     // The recorded times first: the wall clock of a session, which knows
     // when it started; the time since the modem became active for a trace,
     // which does not (its wall clock would read 1970).
-    set_time_format(parts_->session.start_us != 0 ? LINE_TIME_WALL : LINE_TIME_SINCE_ACTIVE);
-    sync_lists();
+    view_->set_time_format(parts_->session.start_us != 0 ? LINE_TIME_WALL : LINE_TIME_SINCE_ACTIVE);
+    view_->sync_lists();
     // The Calls view shows the calls of the whole file; a moment chosen in
     // it selects its line, and the line's selection moves the eyes there.
-    show_session_calls(parts_->session);
+    const OpenedSession &session = parts_->session;
+    view_->show_calls(session.calls.get(), session.start_us, nullptr);
     for (int m = 1; m <= 2; ++m) {
-        const std::vector<EyePoint> *points = opened_session_last_eye(parts_->session, m);
+        const std::vector<EyePoint> *points = opened_session_last_eye(session, m);
         if (points != nullptr) {
-            eye_view(m)->show_points(points->data(), static_cast<int>(points->size()));
+            view_->eye_view(m)->show_points(points->data(), static_cast<int>(points->size()));
         }
-        StatusView *view = status_view(m);
-        connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
-                [this, m, view](const QModelIndex &current) {
+        StatusView *list = view_->status_view(m);
+        connect(list->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                [this, m, list](const QModelIndex &current) {
                     if (current.isValid()) {
-                        show_eyes_at_line(m, view->status_filter()->mapToSource(current).row());
+                        show_eyes_at_line(m, list->status_filter()->mapToSource(current).row());
                     }
                 });
     }
-    replay_init(replay_, *parts_->monitor, parts_->source, parts_->session.trace, parts_->session.start_us);
+    replay_init_file(replay_, monitor, parts_->source, session.path.c_str(), session.start_us);
     replay_sink_ = {this, nullptr, replay_warning};
     create_replay_bar();
     timer_.setInterval(static_cast<int>(TIMER_PERIOD_MS));
@@ -68,15 +81,24 @@ SessionWindow::SessionWindow(std::unique_ptr<SessionParts> parts)
         last_warning_ = QString::fromLocal8Bit(parts_->warning.c_str());
     }
     update_replay_state();
+    resize(960, 720);
+    accept_session_drops(this);
 }
 
 SessionWindow::~SessionWindow() {
     timer_.stop();
-    // The monitor and the children go here, before the window's own
-    // destructor runs.
-    release_calls();
-    // The lists go before the monitor whose stores they show.
+    // The view goes before the calls and the monitor whose stores it shows.
     delete takeCentralWidget();
+}
+
+void SessionWindow::command(int id) { carry_out_command(this, view_, *menus_, monitor_command(*parts_->monitor, id)); }
+
+QAction *SessionWindow::menu_action(int id) const { return menus_->action(id); }
+
+void SessionWindow::closeEvent(QCloseEvent *event) {
+    timer_.stop();
+    monitor_close(*parts_->monitor);
+    event->accept();
 }
 
 void SessionWindow::create_replay_bar() {
@@ -148,17 +170,17 @@ void SessionWindow::after_rounds(bool new_replay) {
     if (new_replay) {
         // The stores were emptied for the replay: the lists start over.
         for (int m = 1; m <= 2; ++m) {
-            status_model(m)->reset();
-            eye_view(m)->show_points(nullptr, 0);
+            view_->status_model(m)->reset();
+            view_->eye_view(m)->show_points(nullptr, 0);
         }
         last_warning_.clear();
     }
     for (int m = 1; m <= 2; ++m) {
         if (replay_.eye_count[m - 1] >= 0) {
-            eye_view(m)->show_points(replay_.eye[m - 1], replay_.eye_count[m - 1]);
+            view_->eye_view(m)->show_points(replay_.eye[m - 1], replay_.eye_count[m - 1]);
         }
     }
-    sync_lists();
+    view_->sync_lists();
 }
 
 void SessionWindow::replay_warning(void *context, const char *line) {
@@ -186,7 +208,7 @@ QString SessionWindow::replay_text() const {
     }
     if (replay_.state != REPLAY_STOPPED || replay_.ended) {
         // Where the replay stands in the session.
-        const double length = session.time_ms.empty() ? 0.0 : static_cast<double>(session.time_ms.back()) / 1000.0;
+        const double length = static_cast<double>(session.length_ms) / 1000.0;
         text += QStringLiteral(": %1 s of %2 s")
                     .arg(static_cast<double>(replay_.rounds) * TIMER_PERIOD_MS / 1000.0, 0, 'f', 1)
                     .arg(length, 0, 'f', 1);
@@ -204,7 +226,7 @@ void SessionWindow::update_replay_state() {
 }
 
 bool SessionWindow::show_eyes_at_line(int modem, int row) {
-    StatusModel *model = status_model(modem);
+    StatusModel *model = view_->status_model(modem);
     if (row < 0 || row >= model->rowCount()) {
         return false;
     }
@@ -214,32 +236,100 @@ bool SessionWindow::show_eyes_at_line(int modem, int row) {
     }
     for (int m = 1; m <= 2; ++m) {
         const std::vector<EyePoint> *points = opened_session_eye_at(parts_->session, m, index);
-        eye_view(m)->show_points(points != nullptr ? points->data() : nullptr,
+        view_->eye_view(m)->show_points(points != nullptr ? points->data() : nullptr,
                                  points != nullptr ? static_cast<int>(points->size()) : 0);
     }
     return true;
 }
 
-SessionWindow *open_session_window(const QString &path, QWidget *owner) {
+namespace {
+
+// One read of a session on a thread of its own; the thread's function holds
+// it, so that a read given up still ends, and frees what it read, on its own.
+struct SessionReading {
+    QString path;
+    SessionReader reader;
+    std::unique_ptr<SessionParts> parts;
     QString error;
-    std::unique_ptr<SessionParts> parts = SessionWindow::read(path, &error);
-    if (parts == nullptr) {
+    std::atomic<bool> cancel{false};
+    std::atomic<int> permille{0};  // of the file read, for the progress bar
+};
+
+void reading_progress(void *context, uint64_t bytes_read, uint64_t file_bytes) {
+    if (file_bytes > 0) {
+        static_cast<SessionReading *>(context)->permille = static_cast<int>(std::min<uint64_t>(bytes_read * 1000 / file_bytes, 1000));
+    }
+}
+
+}  // namespace
+
+SessionWindow *open_session_window(const QString &path, QWidget *owner, const SessionReader &reader) {
+    auto reading = std::make_shared<SessionReading>();
+    reading->path = path;
+    reading->reader = reader;
+    QThread *thread = QThread::create([reading] {
+        SessionOpenControl control;
+        control.context = reading.get();
+        control.progress = reading_progress;
+        control.cancel = &reading->cancel;
+        reading->parts = reading->reader(reading->path, &reading->error, control);
+    });
+    // On the heap and watched: the owner may go while the file is read,
+    // taking the dialog with it.
+    const QPointer<QWidget> owner_kept(owner);
+    const QPointer<QProgressDialog> progress = new QProgressDialog(
+        QStringLiteral("Reading %1...").arg(QFileInfo(path).fileName()), QStringLiteral("Cancel"), 0, 1000, owner);
+    progress->setWindowTitle(QStringLiteral("Open Session"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(400);  // a small file opens without it
+    QEventLoop loop;
+    bool done = false;
+    QObject::connect(thread, &QThread::finished, &loop, [&] {
+        done = true;
+        loop.quit();
+    });
+    QObject::connect(progress, &QProgressDialog::canceled, &loop, [&] {
+        reading->cancel = true;  // the read stops at its next directive
+        loop.quit();
+    });
+    QTimer bar;
+    QObject::connect(&bar, &QTimer::timeout, progress, [&] { progress->setValue(reading->permille); });
+    bar.start(100);
+    // The thread deletes itself once its read is over, whether or not
+    // anyone still waits for it.
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+    // The windows' timers and painting go on in this loop while the file is read.
+    loop.exec();
+    delete progress.data();
+    if (!done || (owner != nullptr && owner_kept.isNull())) {
+        return nullptr;  // given up: what the read gives is freed when it ends
+    }
+    if (reading->parts == nullptr) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Open Session"),
-                        QStringLiteral("%1 cannot be opened as a session:\n%2").arg(path, error), QMessageBox::Ok,
-                        owner);
+                        QStringLiteral("%1 cannot be opened as a session:\n%2").arg(path, reading->error),
+                        QMessageBox::Ok, owner);
         box.setTextFormat(Qt::PlainText);
         box.exec();
         return nullptr;
     }
-    SessionWindow *window = new SessionWindow(std::move(parts));
+    SessionWindow *window = new SessionWindow(std::move(reading->parts));
     window->setAttribute(Qt::WA_DeleteOnClose);
     if (owner != nullptr) {
         // A window of its own, closed with the one it was opened from.
         window->setParent(owner, Qt::Window);
     }
-    accept_session_drops(window);
     window->show();
     return window;
+}
+
+void open_session_as(QWidget *owner) {
+    const QString path = QFileDialog::getOpenFileName(
+        owner, QStringLiteral("Open Session"), QString(),
+        QStringLiteral("Sessions and traces (*.trace *.trace.gz *.gz);;All files (*)"));
+    if (!path.isEmpty()) {
+        open_session_window(path, owner);
+    }
 }
 
 namespace {

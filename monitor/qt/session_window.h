@@ -1,47 +1,54 @@
 // The window of an opened session: a top-level window of its own over a
 // monitor of its own, whose driver is the session played back
 // (SessionDriverSource, which refuses every write), so that a live window
-// goes on monitoring beside it. All lines appear at once with their
-// recorded times; selecting a line moves both eye displays to the points
-// recorded at that moment; a toolbar replays the session through the
-// monitor's own path. Its File menu records nothing.
+// goes on monitoring beside it. It shows the same monitor view as the live
+// window: all lines at once with their recorded times; selecting a line
+// moves both eye displays to the points recorded at that moment; a toolbar
+// replays the session through the monitor's own path. Its File menu records
+// nothing.
 #pragma once
 
+#include <QMainWindow>
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
-#include "monitor/qt/main_window.h"
 #include "monitor/replay.h"
 #include "monitor/session_open.h"
-#include "session/session_source.h"
 
 class QAction;
-class QActionGroup;
 class QLabel;
 class QToolBar;
+class MonitorView;
+class WindowMenus;
 
-// What a session window shows, made before the window: the session as
-// read, the source that plays it and the monitor over that source.
-struct SessionParts {
-    OpenedSession session;
-    SessionDriverSource source;
-    Monitor *monitor = nullptr;
-    std::string warning;  // a cut file's warning, else empty
-    ~SessionParts() { monitor_delete(monitor); }
-};
+// What a session window shows, made before the window: the core's opened
+// session (the session as read, the source that plays it and the monitor
+// over that source).
+using SessionParts = MonitorSession;
 
-class SessionWindow : public MainWindow {
+class SessionWindow : public QMainWindow {
+    Q_OBJECT
 public:
     // Reads the session at path. Null, with *error holding the reader's
-    // message (naming the line), for a file that is not a trace.
-    static std::unique_ptr<SessionParts> read(const QString &path, QString *error);
+    // message (naming the line, or saying there is not enough memory), for a
+    // file that cannot be opened, and when `control` cancels it. Touches no
+    // window: it may run on any thread.
+    static std::unique_ptr<SessionParts> read(const QString &path, QString *error,
+                                              const SessionOpenControl &control = {});
     explicit SessionWindow(std::unique_ptr<SessionParts> parts);
     ~SessionWindow() override;
 
     const OpenedSession &session() const { return parts_->session; }
+    Monitor &monitor() const { return *parts_->monitor; }
+    MonitorView *view() const { return view_; }
     const Replay &replay() const { return replay_; }
+
+    // Carries out a menu command (ids of the menu table).
+    void command(int id);
+    QAction *menu_action(int id) const;
 
     // The toolbar's commands.
     void play();
@@ -63,6 +70,9 @@ public:
     // does not have.
     bool show_eyes_at_line(int modem, int row);
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void create_replay_bar();
     void after_rounds(bool new_replay);
@@ -70,6 +80,8 @@ private:
     static void replay_warning(void *context, const char *line);
 
     std::unique_ptr<SessionParts> parts_;
+    MonitorView *view_ = nullptr;
+    std::unique_ptr<WindowMenus> menus_;
     Replay replay_ = {};
     MonitorSink replay_sink_ = {};
     QTimer timer_;
@@ -82,11 +94,22 @@ private:
     QString last_warning_;
 };
 
+// How a session is read: SessionWindow::read, or a stand-in in tests.
+using SessionReader =
+    std::function<std::unique_ptr<SessionParts>(const QString &path, QString *error, const SessionOpenControl &control)>;
+
 // Opens the session at path in a window of its own, shown, owned by `owner`
 // (closed with it; null: a window of its own that ends the program when
-// closed). A file that is not a trace gets a message box with the reader's
-// message and nothing else changes; null then.
-SessionWindow *open_session_window(const QString &path, QWidget *owner);
+// closed). The file is read off the window's thread, under a progress
+// dialog that appears when reading takes a while and whose Cancel gives up
+// the open; the windows meanwhile go on with their timers. A file that
+// cannot be read (not a trace, not enough memory) gets a message box with
+// the reader's message and nothing else changes; null then, and when
+// cancelled.
+SessionWindow *open_session_window(const QString &path, QWidget *owner, const SessionReader &reader = SessionWindow::read);
+
+// File > Open Session...: asks for a file and opens it beside `owner`.
+void open_session_as(QWidget *owner);
 
 // Lets files dropped on `window` open as sessions.
 void accept_session_drops(QMainWindow *window);

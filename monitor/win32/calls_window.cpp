@@ -1,13 +1,14 @@
 // The call summary child: a read-only edit control in a fixed font that
 // shows the summary of each modem's last call, brought up to date on every
-// tick while it is shown (from the live monitor's call watch, or from the
-// calls of an opened session).
+// tick while it is shown (the calls of the monitor shown: the live one's,
+// or an opened session's).
 #include <windows.h>
 
 #include <string>
 
 #include "calls/call_watch.h"
 #include "monitor/last_calls.h"
+#include "monitor/monitor.h"
 #include "monitor/win32/win32_windows.h"
 #include "monitor/window_tables.h"
 
@@ -60,10 +61,9 @@ void refresh_call_summary() {
         return;
     }
     const Call *last[2] = {};
+    const CallWatch *calls = monitor_calls(*windows.monitor);
     for (int modem = 1; modem <= 2; ++modem) {
-        last[modem - 1] = windows.opened           ? list_last_call(windows.opened_calls, modem)
-                          : windows.calls != nullptr ? watch_last_call(*windows.calls, modem)
-                                                     : nullptr;
+        last[modem - 1] = calls != nullptr ? watch_last_call(*calls, modem) : nullptr;
     }
     std::string text, shown;
     last_calls_text(last[0], last[1], text);

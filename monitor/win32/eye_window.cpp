@@ -3,6 +3,7 @@
 
 #include "monitor/eye.h"
 #include "monitor/monitor.h"
+#include "monitor/session_open.h"
 #include "monitor/win32/win32_windows.h"
 #include "monitor/window_tables.h"
 
@@ -28,10 +29,15 @@ static int modem_of(HWND eye_window) { return eye_window == windows.eye[0] ? 1 :
 static void draw_picture(HWND window) {
     EyePoint fetched[EYE_POINTS_WANTED];
     const int modem = modem_of(window);
-    // An opened session shows its last points; live, each tick's.
-    const EyePoint *points = windows.opened ? windows.opened_eye[modem - 1] : fetched;
-    const int count = windows.opened ? windows.opened_eye_count[modem - 1]
-                                     : monitor_eye_tick(*windows.monitor, modem, fetched);
+    // The live points are fetched even while a session is shown, which
+    // shows its last points (none: a black display).
+    const EyePoint *points = fetched;
+    int count = monitor_eye_tick(*windows.live, modem, fetched);
+    if (windows.opened != nullptr) {
+        const std::vector<EyePoint> *last = opened_session_last_eye(windows.opened->session, modem);
+        points = last != nullptr ? last->data() : nullptr;
+        count = last != nullptr ? static_cast<int>(last->size()) : 0;
+    }
     if (count < 0) {
         return;  // no modem active: the window is not touched
     }

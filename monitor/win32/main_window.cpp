@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "calls/call_watch.h"
 #include "driverlink/driver_source.h"
 #include "monitor/monitor.h"
 #include "monitor/win32/resource.h"
@@ -62,7 +61,7 @@ static void on_create(HWND window, const CREATESTRUCTA *create) {
 // them while it is shown.
 static void place_children(int width, int height) {
     ChildPlace places[5];
-    const int count = windows.monitor->visible.calls ? 5 : 4;
+    const int count = windows.live->visible.calls ? 5 : 4;
     if (count == 5) {
         layout_children_with_calls(uint32_t(width), uint32_t(height), uint32_t(std::max(windows.calls_width, 0)),
                                    places);
@@ -78,7 +77,7 @@ static void place_children(int width, int height) {
 static void on_size(LPARAM lparam) { place_children(LOWORD(lparam), HIWORD(lparam)); }
 
 static bool on_command(HWND window, int id) {
-    const CommandEffect effect = monitor_command(*windows.monitor, id);
+    const CommandEffect effect = monitor_command(*windows.live, id);
     switch (effect.kind) {
     case COMMAND_EXIT:
         SendMessageA(window, WM_CLOSE, 0, 0);
@@ -102,9 +101,11 @@ static bool on_command(HWND window, int id) {
         return true;
     case COMMAND_RECORD_SESSION:
         record_session(window);
+        show_session_state(window);
         return true;
     case COMMAND_STOP_RECORDING:
         stop_recording(window);
+        show_session_state(window);
         return true;
     case COMMAND_OPEN_SESSION:
         open_session(window);
@@ -129,22 +130,16 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
         }
         break;
     case WM_TIMER:
-        monitor_main_tick(*windows.monitor);
-        recording_tick(window);
+        // The live monitor's: it also looks at the recording.
+        monitor_main_tick(*windows.live);
         return 0;
     case WM_DESTROY:
-        end_recording();
-        monitor_close(*windows.monitor);
+        monitor_record_stop(*windows.live);  // the file complete
+        monitor_close(*windows.live);
         PostQuitMessage(0);
         return 0;
     }
     return DefWindowProcA(window, message, wparam, lparam);
-}
-
-// The driver memory of the monitor's source, for the call watch (caller-ID
-// texts).
-static size_t read_source_memory(void *context, uint32_t address, unsigned char *dest, size_t count) {
-    return static_cast<DriverSource *>(context)->read_memory(address, dest, count);
 }
 
 static void register_class(const char *name, WNDPROC procedure, int background, const char *menu) {
@@ -171,7 +166,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int show) 
     // The monitor over the platform's driver: log_counter, the device name
     // from the whole command tail, the driver link.
     PlatformDriverSource source;
-    windows.monitor = monitor_new(source);
+    windows.live = windows.monitor = monitor_new(source);
+    if (windows.live == nullptr) {
+        MessageBoxA(nullptr, "Not enough memory to start.", ABOUT_CAPTION, MB_ICONERROR | MB_OK);
+        return 1;
+    }
     // A session file opened from the shell comes as the command tail: the
     // window opens it at once, before any tick has reached the driver.
     char session_path[MAX_PATH] = "";
@@ -181,10 +180,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int show) 
                     MB_ICONERROR | MB_OK);
         return 2;
     }
-    // The calls of both modems, followed from the start for the call summary.
-    windows.calls = new CallWatch;
-    call_watch_init(*windows.calls, {read_source_memory, &source}, 0, {nullptr, nullptr});
-    monitor_watch_calls(*windows.monitor, windows.calls);
+    monitor_set_events(*windows.live, {nullptr, nullptr, show_warning, recording_changed, nullptr, nullptr});
     HWND window = CreateWindowExA(0, MAIN_CLASS, MAIN_CAPTION, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                                   instance, nullptr);
@@ -198,9 +194,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int show) 
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    monitor_delete(windows.monitor);
-    windows.monitor = nullptr;
-    delete windows.calls;
-    windows.calls = nullptr;
+    close_opened_session();
+    monitor_delete(windows.live);
+    windows.live = windows.monitor = nullptr;
     return static_cast<int>(message.wParam);
 }

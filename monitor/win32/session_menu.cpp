@@ -5,15 +5,12 @@
 // time; an opened session's name) and the menu offers only what applies.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstring>
-#include <memory>
 #include <string>
 
 #include "monitor/monitor.h"
 #include "monitor/session_open.h"
 #include "monitor/session_recording.h"
-#include "calls/trace_calls.h"
 #include "monitor/win32/win32_windows.h"
 #include "monitor/window_tables.h"
 
@@ -21,26 +18,19 @@
 static const char RECORD_TITLE[] = "Record Session";
 static const char OPEN_TITLE[] = "Open Session";
 
-// The caption's figures change once a second: once every ten main ticks.
-constexpr unsigned CAPTION_TICKS = 1000 / TIMER_PERIOD_MS;
-
 void show_session_state(HWND main) {
     char caption[MAX_PATH + 96];
-    if (windows.recording != nullptr) {
-        session_recording_caption(*windows.recording, caption, sizeof caption);
-    } else {
-        session_caption(windows.opened ? windows.opened_path.c_str() : nullptr, caption, sizeof caption);
-    }
+    monitor_caption(*windows.monitor, caption, sizeof caption);
     char current[sizeof caption];
     GetWindowTextA(main, current, sizeof current);
     if (strcmp(current, caption) != 0) {
         SetWindowTextA(main, caption);
     }
     HMENU menu = GetMenu(main);
-    const bool recording = windows.recording != nullptr;
-    // One recording at a time, and only of a live monitor.
-    EnableMenuItem(menu, IDM_RECORD_SESSION, MF_BYCOMMAND | (recording || windows.opened ? MF_GRAYED : MF_ENABLED));
-    EnableMenuItem(menu, IDM_STOP_RECORDING, MF_BYCOMMAND | (recording ? MF_ENABLED : MF_GRAYED));
+    for (const MenuRow &row : MENU_ROWS) {
+        EnableMenuItem(menu, static_cast<UINT>(row.id),
+                       MF_BYCOMMAND | (monitor_command_enabled(*windows.monitor, row.id) ? MF_ENABLED : MF_GRAYED));
+    }
 }
 
 // The folder LineWatch runs in, where its capture files go: the dialogs
@@ -70,7 +60,7 @@ static OPENFILENAMEA file_dialog(HWND main, char *chosen, DWORD size, const std:
 }
 
 void record_session(HWND main) {
-    if (windows.recording != nullptr || windows.opened) {
+    if (!monitor_command_enabled(*windows.monitor, IDM_RECORD_SESSION)) {
         return;
     }
     char chosen[MAX_PATH] = "session.trace.gz";
@@ -96,78 +86,27 @@ void record_session(HWND main) {
             return;
         }
     }
-    WindowRecording *recording = new WindowRecording;
-    if (!session_recording_start(*windows.monitor, *recording, path)) {
-        const std::string text = std::string(recording->writer.error()) + "\nNothing is recorded.";
-        delete recording;
+    if (!monitor_record_start(*windows.live, path)) {
+        const std::string text = std::string(monitor_recording_error(*windows.live)) + "\nNothing is recorded.";
         MessageBoxA(main, text.c_str(), ABOUT_CAPTION, MB_ICONERROR | MB_OK);
-        return;
     }
-    windows.recording = recording;
+}
+
+void stop_recording(HWND) {
+    // An incomplete file is told by recording_changed.
+    monitor_record_stop(*windows.live);
+}
+
+void recording_changed(void *, RecordingChange change) {
+    HWND main = windows.main;
     show_session_state(main);
-}
-
-// Takes the recording from the window before anything that runs a message
-// loop: the ticks under a message box see no recording.
-static WindowRecording *take_recording(HWND main) {
-    WindowRecording *recording = windows.recording;
-    windows.recording = nullptr;
-    show_session_state(main);
-    return recording;
-}
-
-void stop_recording(HWND main) {
-    WindowRecording *recording = windows.recording;
-    if (recording == nullptr) {
-        return;
-    }
-    take_recording(main);
-    const bool complete = session_recording_stop(*windows.monitor, *recording);
-    const std::string text = std::string(recording->writer.error()) + "\nThe file ends with what was written before.";
-    delete recording;
-    if (!complete) {
-        MessageBoxA(main, text.c_str(), ABOUT_CAPTION, MB_ICONERROR | MB_OK);
-    }
-}
-
-void recording_tick(HWND main) {
-    static_assert(CAPTION_TICKS > 0);
-    WindowRecording *recording = windows.recording;
-    if (recording == nullptr) {
-        return;
-    }
-    if (session_recording_failed(*windows.monitor, *recording)) {
-        take_recording(main);
-        const std::string text = std::string(recording->writer.error()) + ".\nMonitoring goes on.";
-        delete recording;
-        MessageBoxA(main, text.c_str(), ABOUT_CAPTION, MB_ICONERROR | MB_OK);
-        return;
-    }
-    if (++windows.caption_ticks >= CAPTION_TICKS) {
-        windows.caption_ticks = 0;
-        show_session_state(main);
-    }
-}
-
-void end_recording() {
-    if (WindowRecording *recording = windows.recording) {
-        windows.recording = nullptr;
-        session_recording_stop(*windows.monitor, *recording);
-        delete recording;
-    }
-}
-
-// Each modem's last eye points of the session, for the eye displays; none
-// draws a black display.
-static void keep_last_eyes(const OpenedSession &session) {
-    for (int m = 0; m < 2; ++m) {
-        const std::vector<EyePoint> *points = opened_session_last_eye(session, m + 1);
-        const size_t count = points != nullptr ? std::min<size_t>(points->size(), EYE_POINTS_WANTED) : 0;
-        if (count > 0) {
-            // The newest points when a directive holds more than a tick's.
-            std::memcpy(windows.opened_eye[m], points->data() + (points->size() - count), count * sizeof(EyePoint));
-        }
-        windows.opened_eye_count[m] = static_cast<int>(count);
+    const std::string reason = monitor_recording_error(*windows.live);
+    // The state is shown before a box runs its own message loop.
+    if (change == RECORDING_FAILED) {
+        MessageBoxA(main, (reason + ".\nMonitoring goes on.").c_str(), ABOUT_CAPTION, MB_ICONERROR | MB_OK);
+    } else if (change == RECORDING_INCOMPLETE) {
+        MessageBoxA(main, (reason + "\nThe file ends with what was written before.").c_str(), ABOUT_CAPTION,
+                    MB_ICONERROR | MB_OK);
     }
 }
 
@@ -184,42 +123,38 @@ void open_session(HWND main) {
     open_session_file(main, chosen);
 }
 
+void close_opened_session() {
+    windows.monitor = windows.live;
+    monitor_close_session(windows.opened);
+    windows.opened = nullptr;
+}
+
 void open_session_file(HWND main, const char *chosen) {
     // Read whole before anything changes: a file that is not a session
-    // leaves the window as it was, live or showing another file.
+    // leaves the window as it was, live or showing another file. The live
+    // monitor goes on underneath.
     HCURSOR previous_cursor = SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
-    std::unique_ptr<OpenedSession> session(new OpenedSession);
-    std::string error, warning;
-    const bool read = opened_session_read(chosen, *session, error, warning);
+    MonitorSession *session = nullptr;
+    std::string error;
+    const SessionOpenResult result = monitor_open_session(chosen, &session, error);
     SetCursor(previous_cursor);
-    if (!read) {
+    if (result != SESSION_OPENED) {
         MessageBoxA(main, error.c_str(), ABOUT_CAPTION, MB_ICONERROR | MB_OK);
         return;
     }
-    // Live monitoring ends here as a close ends it: a recording completed,
-    // both captures stopped. The ticks then do nothing, and the lists show
-    // the file.
-    if (!windows.opened) {
-        end_recording();
-        monitor_close(*windows.monitor);
+    if (windows.opened != nullptr) {
+        close_opened_session();
     }
-    windows.opened = true;
-    windows.opened_path = chosen;
+    windows.opened = session;
+    windows.monitor = session->monitor;
     SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
-    monitor_show_session(*windows.monitor, *session);
-    windows.opened_calls.clear();
-    // Their times since the session's start, and on the wall clock when
-    // the session says when it started.
-    trace_calls(session->trace, windows.opened_calls, session->start_us > 0 ? session->start_us : -1);
-    keep_last_eyes(*session);
-    session.reset();
     reset_lists();
     sync_lists(0);
     SetCursor(previous_cursor);
     windows.calls_shown.clear();
     refresh_call_summary();
     show_session_state(main);
-    if (!warning.empty()) {
-        MessageBoxA(main, warning.c_str(), ABOUT_CAPTION, MB_ICONWARNING | MB_OK);
+    if (!session->warning.empty()) {
+        MessageBoxA(main, session->warning.c_str(), ABOUT_CAPTION, MB_ICONWARNING | MB_OK);
     }
 }

@@ -127,7 +127,7 @@ void reset_lists() {
     }
 }
 
-static void show_warning(void *, const char *line) {
+void show_warning(void *, const char *line) {
     // The lists show what has arrived before the box takes over; the box's
     // own message loop keeps every timer running underneath.
     sync_lists(SYNC_BUDGET_MS);
@@ -195,9 +195,9 @@ LRESULT CALLBACK status_window_procedure(HWND window, UINT message, WPARAM wpara
         MoveWindow(windows.list[modem_of(window) - 1], 0, 0, LOWORD(lparam), HIWORD(lparam), TRUE);
         return 0;
     case WM_TIMER: {
-        // A burst drains over several ticks, so that the window keeps answering.
-        const MonitorSink sink{nullptr, nullptr, show_warning};
-        monitor_status_tick(*windows.monitor, sink, WINDOW_DRAIN_BUDGET_US);
+        // A burst drains over several ticks, so that the window keeps
+        // answering. The live monitor drains while a session is shown too.
+        monitor_status_tick(*windows.live, WINDOW_DRAIN_BUDGET_US);
         sync_lists(SYNC_BUDGET_MS);
         return 0;
     }

@@ -6,19 +6,19 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
-#include "calls/call.h"
-#include "driverlink/ioctl.h"
+#include "monitor/monitor.h"
 
-struct Monitor;
-struct WindowRecording;
-struct CallWatch;
+struct MonitorSession;
 
-// The program's windows over its one monitor.
+// The program's windows over its live monitor and, once a session has been
+// opened, that session's own monitor, which the lists then show while the
+// live one goes on underneath.
 struct MonitorWindows {
     HINSTANCE instance;
-    Monitor *monitor;
+    Monitor *live;
+    Monitor *monitor;          // the monitor the windows show: the live one or the opened session's
+    MonitorSession *opened;    // the session shown, null while live
     HWND main;
     HWND status[2];  // status windows of modem 1 and 2
     HWND list[2];    // their list boxes
@@ -33,16 +33,6 @@ struct MonitorWindows {
     HWND calls_edit;
     int calls_width;    // the width the call summary child asks for
     std::string calls_shown;       // the text the edit control holds
-    WindowRecording *recording;   // the session being recorded, null when none
-    unsigned caption_ticks;        // main ticks since the caption last changed
-    CallWatch *calls;              // the calls of the live monitor
-    // An opened session: live monitoring has ended and the lists show the
-    // file; its calls and each modem's last eye points (count -1: none).
-    bool opened;
-    std::string opened_path;
-    std::vector<Call> opened_calls;
-    EyePoint opened_eye[2][EYE_POINTS_WANTED];
-    int opened_eye_count[2];
 };
 extern MonitorWindows windows;
 
@@ -54,21 +44,23 @@ void sync_lists(unsigned budget_ms = 30);
 // Empties both list boxes, to show the stores again from their first lines.
 void reset_lists();
 
-// The File menu's session commands and the recording's upkeep.
+// The File menu's session commands.
 void record_session(HWND main);
 void stop_recording(HWND main);
 void open_session(HWND main);
 // Shows the session at `path` (from the dialog or the command line); a
 // file that is not a session gets a message box and nothing changes.
 void open_session_file(HWND main, const char *path);
-// The main tick's look at the recording: a write error stops it with a
-// message box; the caption shows its size and time.
-void recording_tick(HWND main);
-// The window closes: a recording's file is completed and closed.
-void end_recording();
+// The live monitor's recording_changed event: the caption, the menu and,
+// for a write error, a message box.
+void recording_changed(void *context, RecordingChange change);
+// The window closes: the opened session goes.
+void close_opened_session();
 // Caption and File menu for what the window does now (live, recording,
 // an opened session).
 void show_session_state(HWND main);
+// The status windows' warning box (the live monitor's show_warning event).
+void show_warning(void *context, const char *line);
 
 // The call summary child: its text brought up to the last calls.
 void refresh_call_summary();

@@ -856,7 +856,7 @@ static void check_sessions(const PROCESS_INFORMATION &process, HWND main, const 
               number(list_count(list[m])) + " of " + number(wanted[m]));
     }
     dump_lists(list, workdir, ".open");
-    check(recording_flag() == 0, "live monitoring ended with the opening: captures stopped, flag clear",
+    check(recording_flag() == flag_before, "the live monitor goes on beside the opened session: captures as they were",
           number(recording_flag()));
     check(menu_enabled(main, 11) == "grayed", "an opened session offers no recording", menu_enabled(main, 11));
     if (eye_corner) {

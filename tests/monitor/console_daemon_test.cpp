@@ -121,15 +121,13 @@ TEST_F(ConsoleDaemonTest, APlayedBackSessionShowsItsLinesAtTheirTimes) {
     // room for a loaded machine's scheduling).
     constexpr int64_t TICK_US = 100000, SLACK_US = 20000;
     for (int m = 1; m <= 2; ++m) {
-        const std::vector<uint32_t> &first = sessions[0].line_record[m - 1];
-        const std::vector<uint32_t> &second = sessions[1].line_record[m - 1];
-        ASSERT_EQ(first.size(), second.size()) << "modem " << m;
-        if (first.empty()) continue;
-        const int64_t base[2] = {opened_session_time_us(sessions[0], first[0]),
-                                 opened_session_time_us(sessions[1], second[0])};
-        for (size_t i = 0; i < first.size(); ++i) {
-            const int64_t recorded = opened_session_time_us(sessions[0], first[i]) - base[0];
-            const int64_t replayed = opened_session_time_us(sessions[1], second[i]) - base[1];
+        const size_t count = sessions[0].lines[m - 1].count;
+        ASSERT_EQ(count, sessions[1].lines[m - 1].count) << "modem " << m;
+        if (count == 0) continue;
+        const int64_t base[2] = {opened_session_line_time(sessions[0], m, 0), opened_session_line_time(sessions[1], m, 0)};
+        for (size_t i = 0; i < count; ++i) {
+            const int64_t recorded = opened_session_line_time(sessions[0], m, i) - base[0];
+            const int64_t replayed = opened_session_line_time(sessions[1], m, i) - base[1];
             EXPECT_LE(std::llabs(replayed - recorded), TICK_US + SLACK_US) << "modem " << m << " line " << i;
         }
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -138,6 +139,24 @@ TEST_F(SessionConsoleTest, SessionOptionsThatCannotGoTogetherAreRefused) {
         EXPECT_FALSE(file_exists("b.trace"));
         text_of(out_);
         text_of(err_);
+    }
+}
+
+// A session and the call summaries in one file would write over each
+// other: refused, by the same name or by another name of the same file.
+TEST_F(SessionConsoleTest, RecordAndCallsIntoOneFileAreRefused) {
+    std::ofstream("calls.jsonl") << "{}\n";
+    const std::vector<std::vector<std::string>> cases = {
+        {"--console", "--record", "one", "--calls", "one"},
+        {"--console", "--record", "./calls.jsonl", "--calls", "calls.jsonl"},
+    };
+    for (const std::vector<std::string> &arguments : cases) {
+        SCOPED_TRACE(arguments[2]);
+        EXPECT_EQ(run(arguments, 1), 2);
+        EXPECT_NE(text_of(err_).find("the same file"), std::string::npos);
+        EXPECT_FALSE(file_exists("one"));
+        EXPECT_EQ(::text_of(std::string("calls.jsonl")), "{}\n");
+        text_of(out_);
     }
 }
 

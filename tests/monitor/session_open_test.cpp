@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 
@@ -146,9 +147,89 @@ TEST(SessionOpen, WhatIsNotASessionSaysWhereAndHoldsNothing) {
         EXPECT_NE(opened.error.find(row.error_has), std::string::npos) << opened.error;
         EXPECT_NE(opened.warning.find(row.warning_has), std::string::npos) << opened.warning;
         if (!opened.ok) {
-            EXPECT_TRUE(opened.session.trace.empty());
+            EXPECT_EQ(opened.session.lines[0].count + opened.session.lines[1].count, 0u);
         }
     }
+}
+
+// The one open every front end uses: a monitor of its own holding every
+// line, or the reason it could not be had, with nothing kept.
+TEST(SessionOpen, AMonitorOfItsOwnOrTheReason) {
+    std::string eyes = "session 2026-12-08T17:46:16.123Z \"t\"\neye 1";
+    for (int i = 0; i < 600; ++i) eyes += " " + std::to_string(i) + " 0";
+    eyes += "\nrec 1 1 9600\n";
+    const std::atomic<bool> cancelled{true};
+    const struct {
+        const char *name;
+        std::string text;
+        size_t memory_limit;
+        const std::atomic<bool> *cancel;
+        SessionOpenResult result;
+        const char *error_has;
+    } rows[] = {
+        {"a session", SESSION, 0, nullptr, SESSION_OPENED, ""},
+        {"the newest points of a moment", eyes, 0, nullptr, SESSION_OPENED, ""},
+        {"not a trace", "rec 1 1 9600\nnot a directive\n", 0, nullptr, SESSION_UNREADABLE, ":2:"},
+        {"more than the memory allowed", SESSION, 4096, nullptr, SESSION_NO_MEMORY, "not enough memory"},
+        {"cancelled", SESSION, 0, &cancelled, SESSION_CANCELLED, "cancelled"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string path = write_file(row.text.c_str());
+        SessionOpenControl control;
+        control.memory_limit = row.memory_limit;
+        control.cancel = row.cancel;
+        MonitorSession *opened = nullptr;
+        std::string error;
+        EXPECT_EQ(monitor_open_session(path.c_str(), &opened, error, control), row.result);
+        std::remove(path.c_str());
+        EXPECT_NE(error.find(row.error_has), std::string::npos) << error;
+        if (row.result != SESSION_OPENED) {
+            EXPECT_EQ(opened, nullptr);
+            continue;
+        }
+        ASSERT_NE(opened, nullptr);
+        const Monitor &monitor = *opened->monitor;
+        EXPECT_EQ(monitor.session, &opened->session);
+        EXPECT_NE(monitor_calls(monitor), nullptr);
+        EXPECT_FALSE(monitor_command_enabled(monitor, IDM_RECORD_SESSION)) << "a session records nothing";
+        EXPECT_EQ(line_store_time(monitor.stores[0], 0), START_US);
+        const std::vector<EyePoint> *last = opened_session_last_eye(opened->session, 1);
+        ASSERT_NE(last, nullptr);
+        if (row.text == eyes) {
+            ASSERT_EQ(last->size(), size_t(EYE_POINTS_WANTED));
+            EXPECT_EQ(last->front().x, 600 - EYE_POINTS_WANTED);
+        } else {
+            EXPECT_EQ(monitor.stores[0].count, 2u);
+            EXPECT_EQ(monitor.stores[1].count, 1u);
+            EXPECT_EQ(opened_session_line_record(opened->session, 1, 1), 9u);
+        }
+        monitor_close_session(opened);
+    }
+}
+
+// The line of a moment of the calls' time: an event's own line near it,
+// else the newest line at or before it.
+TEST(SessionOpen, TheLineOfAMoment) {
+    const std::string path = write_file(SESSION);
+    MonitorSession *opened = nullptr;
+    std::string error;
+    ASSERT_EQ(monitor_open_session(path.c_str(), &opened, error), SESSION_OPENED) << error;
+    std::remove(path.c_str());
+    const struct {
+        int modem;
+        int64_t time_us;
+        int code;
+        size_t line;
+    } rows[] = {
+        {1, 0, 0, 0}, {1, 349999, 0, 0}, {1, 350000, 0, 1}, {1, 900000, 0, 1},
+        {2, 0, 0, 0}, {3, 0, 0, SIZE_MAX},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(testing::Message() << "modem " << row.modem << " at " << row.time_us);
+        EXPECT_EQ(monitor_line_at(*opened->monitor, row.modem, row.time_us, row.code), row.line);
+    }
+    monitor_close_session(opened);
 }
 
 }  // namespace

@@ -127,6 +127,63 @@ TEST_F(WindowRecordingTest, AWriteErrorStopsTheRecordingAndMonitoringGoesOn) {
     EXPECT_FALSE(session_recording_stop(*monitor_, recording)) << "the stop still says the file is incomplete";
 }
 
+// The monitor's own recording: what each step tells, the menu's enabled
+// state after it, and the texts the windows show.
+void note_change(void *context, RecordingChange change) {
+    static_cast<std::vector<RecordingChange> *>(context)->push_back(change);
+}
+
+TEST_F(WindowRecordingTest, TheMonitorsRecordingTellsEachChangeAndSetsTheMenu) {
+    std::vector<RecordingChange> told;
+    monitor_set_events(*monitor_, {&told, nullptr, no_warning, note_change, nullptr, nullptr});
+    const struct {
+        const char *step;
+        bool ok;
+        std::vector<RecordingChange> told;
+        bool record_enabled, stop_enabled;
+        const char *status_has;  // "" for no status text
+    } rows[] = {
+        {"start into a folder that does not exist", false, {}, true, false, ""},
+        {"start", true, {RECORDING_STARTED}, false, true, "Recording told.trace  "},
+        {"start again", false, {}, false, true, "Recording told.trace  "},
+        {"ten main ticks", true, {RECORDING_PROGRESS}, false, true, " 0:00:01"},
+        {"the file removed", true, {RECORDING_FAILED}, true, false, ""},
+        {"start anew and stop", true, {RECORDING_STARTED, RECORDING_STOPPED}, true, false, ""},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.step);
+        told.clear();
+        const std::string step = row.step;
+        bool ok = true;
+        if (step == "start into a folder that does not exist") {
+            ok = monitor_record_start(*monitor_, "no-such-folder/told.trace");
+            EXPECT_NE(std::string(monitor_recording_error(*monitor_)).find("no-such-folder"), std::string::npos);
+        } else if (step == "start" || step == "start again") {
+            ok = monitor_record_start(*monitor_, "told.trace");
+        } else if (step == "ten main ticks") {
+            for (unsigned i = 0; i < RECORDING_PROGRESS_TICKS; ++i) round_with_line(8000);
+        } else if (step == "the file removed") {
+            std::remove("told.trace");
+            for (int i = 0; i < 30 && told.empty(); ++i) round_with_line(8000);
+            EXPECT_NE(std::string(monitor_recording_error(*monitor_)).find("recording stopped"), std::string::npos);
+        } else {
+            ok = monitor_record_start(*monitor_, "told.trace") && monitor_record_stop(*monitor_);
+        }
+        EXPECT_EQ(ok, row.ok);
+        EXPECT_EQ(told, row.told);
+        EXPECT_EQ(monitor_command_enabled(*monitor_, IDM_RECORD_SESSION), row.record_enabled);
+        EXPECT_EQ(monitor_command_enabled(*monitor_, IDM_STOP_RECORDING), row.stop_enabled);
+        char status[128];
+        monitor_recording_status(*monitor_, status, sizeof status);
+        if (row.status_has[0] == '\0') {
+            EXPECT_STREQ(status, "");
+        } else {
+            EXPECT_NE(std::string(status).find(row.status_has), std::string::npos) << status;
+        }
+    }
+    std::remove("told.trace");
+}
+
 TEST(LastCalls, EachModemsNewestCallOrNone) {
     std::vector<TraceDirective> trace;
     ASSERT_TRUE(read_trace_file(TARVEL_SOURCE_DIR "/scenarios/error-control-call.trace", &trace));

@@ -2,6 +2,8 @@
 // the window's monitor: the rows, a click on the timeline, the exports and
 // the comparison.
 #include <QFile>
+#include <QFileDialog>
+#include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QToolTip>
@@ -48,7 +50,7 @@ protected:
         sim_advance(TIMER_PERIOD_MS);
         window->status_tick();
         window->command(IDM_CALLS);
-        CallsView *view = window->calls_view();
+        CallsView *view = window->view()->calls_view();
         view->refresh();
         return view;
     }
@@ -61,10 +63,10 @@ protected:
         std::string error, warning;
         EXPECT_TRUE(opened_session_read(path.c_str(), session_, error, warning)) << error;
         monitor_show_session(*monitor_, session_);
-        for (int m = 1; m <= 2; ++m) window->status_model(m)->reset();
+        for (int m = 1; m <= 2; ++m) window->view()->status_model(m)->reset();
         window->show_session_calls(session_);
-        window->command(IDM_CALLS);
-        return window->calls_view();
+        if (monitor_->visible.calls == 0) window->command(IDM_CALLS);
+        return window->view()->calls_view();
     }
 
     OpenedSession session_;
@@ -76,7 +78,7 @@ protected:
 
 TEST_F(CallsViewTest, RowsAreNewestFirstWithTheirCallsFields) {
     CallsView *view = play({"v34-call", "error-control-call", "fax-session"});
-    EXPECT_TRUE(window_->calls_child()->isVisible());
+    EXPECT_TRUE(window_->view()->calls_child()->isVisible());
     EXPECT_TRUE(window_->menu_action(IDM_CALLS)->isChecked());
     // Worked out from the traces: fax calls on modem 2 last, the two
     // error-control calls at one moment (modem 1 first), the V.34 call first.
@@ -104,8 +106,8 @@ TEST_F(CallsViewTest, RowsAreNewestFirstWithTheirCallsFields) {
         }
     }
     // Closing the child hides it and clears the check mark.
-    window_->calls_child()->close();
-    EXPECT_FALSE(window_->calls_child()->isVisible());
+    window_->view()->calls_child()->close();
+    EXPECT_FALSE(window_->view()->calls_child()->isVisible());
     EXPECT_FALSE(window_->menu_action(IDM_CALLS)->isChecked());
 }
 
@@ -169,7 +171,7 @@ TEST_F(CallsViewTest, AClickOnTheTimelineSelectsTheStatusLineOfThatMoment) {
                         QPoint(0, 40);
             }
             QTest::mouseClick(view->timeline()->viewport(), Qt::LeftButton, {}, point);
-            StatusView *list = window_->status_view(click.modem);
+            StatusView *list = window_->view()->status_view(click.modem);
             ASSERT_TRUE(list->currentIndex().isValid());
             EXPECT_EQ(list->currentIndex().data().toString().toStdString().rfind(click.line, 0), 0u)
                 << list->currentIndex().data().toString().toStdString();
@@ -214,6 +216,65 @@ TEST_F(CallsViewTest, ExportsHoldWhatTheCallExportWrites) {
     EXPECT_EQ(QImage("timeline.png").size(), view->timeline()->size());
 }
 
+TEST_F(CallsViewTest, AnExportAsksBeforeReplacingTheFileItWrites) {
+    CallsView *view = play({"error-control-call"});
+    view->select_rows({0});
+    const struct {
+        const char *button;
+        const char *filter;
+        const char *typed;       // without an extension: the filter's is added
+        const char *existing;    // a file there before, else null
+        bool replace;            // the answer to the question about it
+        const char *written;     // the file the export wrote, else null
+    } cases[] = {
+        {"Export List...", "CSV (*.csv)", "calls", "calls.csv", false, nullptr},
+        {"Export List...", "JSON (*.json)", "calls", "calls.json", true, "calls.json"},
+        {"Export Call...", "JSON (*.json)", "call", nullptr, false, "call.json"},
+        {"Save Timeline Image...", "PNG (*.png)", "line", "line.png", false, nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.button);
+        QPushButton *button = nullptr;
+        for (QPushButton *b : view->findChildren<QPushButton *>()) {
+            if (b->text() == QLatin1String(c.button)) button = b;
+        }
+        ASSERT_NE(button, nullptr);
+        if (c.existing != nullptr) {
+            QFile file(QString::fromLatin1(c.existing));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("before") == 6);
+        }
+        QString question;
+        QTimer::singleShot(0, view, [&] {
+            QFileDialog *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->selectNameFilter(QString::fromLatin1(c.filter));
+            dialog->selectFile(QString::fromLatin1(c.typed));
+            QTimer::singleShot(0, dialog, [&] {
+                if (QMessageBox *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                    question = box->text();
+                    box->button(c.replace ? QMessageBox::Yes : QMessageBox::No)->click();
+                }
+            });
+            static_cast<QDialog *>(dialog)->accept();  // as the Save button does
+            if (dialog->isVisible()) dialog->reject();  // the answer was no
+        });
+        button->click();
+        if (c.existing != nullptr) {
+            EXPECT_TRUE(question.startsWith(QString::fromLatin1(c.existing) + QStringLiteral(" already exists")))
+                << question.toStdString();
+        } else {
+            EXPECT_TRUE(question.isEmpty()) << question.toStdString();
+        }
+        if (c.existing != nullptr && !c.replace) {
+            EXPECT_EQ(file_bytes(c.existing), std::vector<unsigned char>({'b', 'e', 'f', 'o', 'r', 'e'}));
+        }
+        if (c.written != nullptr) {
+            EXPECT_GT(file_bytes(c.written).size(), 6u);
+        }
+        EXPECT_FALSE(QFile::exists(QString::fromLatin1(c.typed))) << "no file without the extension";
+    }
+}
+
 TEST_F(CallsViewTest, TwoSelectedCallsCompareWithTheirDifferencesMarked) {
     CallsView *view = play({"error-control-call"});
     view->select_rows({0, 1});
@@ -256,7 +317,7 @@ TEST_F(CallsViewTest, TwoSelectedCallsCompareWithTheirDifferencesMarked) {
     }
     ASSERT_GE(carrier_lost, 2);
     events->setCurrentCell(carrier_lost, 0);
-    const QModelIndex line = window_->status_view(2)->currentIndex();
+    const QModelIndex line = window_->view()->status_view(2)->currentIndex();
     ASSERT_TRUE(line.isValid());
     EXPECT_EQ(line.data().toString().toStdString().rfind("Carrier Lost! ", 0), 0u) << line.data().toString().toStdString();
 }

@@ -19,8 +19,8 @@ TEST_F(WindowTest, FilterShowsMatchingLinesWithShownAndTotalCounts) {
         sim_queue_record(status_record(1, 1, hz));
     }
     window->status_tick();
-    StatusPane *pane = window->status_pane(1);
-    StatusView *view = window->status_view(1);
+    StatusPane *pane = window->view()->status_pane(1);
+    StatusView *view = window->view()->status_view(1);
     struct Row {
         const char *filter;
         int shown;
@@ -46,7 +46,7 @@ TEST_F(WindowTest, FilterShowsMatchingLinesWithShownAndTotalCounts) {
             EXPECT_EQ(view->model()->index(r, 0).data().toString().toStdString(), sampling_line(row.rates[r]));
         }
     }
-    EXPECT_EQ(window->status_model(1)->rowCount(), 5) << "the filter changed what is stored";
+    EXPECT_EQ(window->view()->status_model(1)->rowCount(), 5) << "the filter changed what is stored";
 }
 
 TEST_F(WindowTest, FilteredListCopiesItsSelectionAndTakesNewMatchingLines) {
@@ -56,8 +56,8 @@ TEST_F(WindowTest, FilteredListCopiesItsSelectionAndTakesNewMatchingLines) {
         sim_queue_record(status_record(1, 1, hz));
     }
     window->status_tick();
-    StatusPane *pane = window->status_pane(1);
-    StatusView *view = window->status_view(1);
+    StatusPane *pane = window->view()->status_pane(1);
+    StatusView *view = window->view()->status_view(1);
     pane->filter_field()->setText(QStringLiteral("/ 1\\d{4} Hz"));
     ASSERT_EQ(view->model()->rowCount(), 2);
     view->selectAll();
@@ -83,10 +83,10 @@ TEST_F(WindowTest, NewFilterIsNotCountedAsNewLinesWhileTheListStaysStill) {
     }
     window->status_tick();
     QApplication::processEvents();
-    StatusView *view = window->status_view(1);
+    StatusView *view = window->view()->status_view(1);
     view->set_following(false);
-    window->status_pane(1)->filter_field()->setText(QStringLiteral("/ 1\\d Hz"));
-    window->status_pane(1)->filter_field()->setText(QStringLiteral("/ \\d\\d Hz"));
+    window->view()->status_pane(1)->filter_field()->setText(QStringLiteral("/ 1\\d Hz"));
+    window->view()->status_pane(1)->filter_field()->setText(QStringLiteral("/ \\d\\d Hz"));
     sim_queue_record(status_record(1, 1, 42));
     sim_queue_record(status_record(1, 1, 420));
     window->status_tick();
@@ -112,7 +112,7 @@ TEST_F(WindowTest, BacktrackingFilterKeepsTheWindowAnsweringAndCountsUndecidedLi
     for (bool restored : {false, true}) {
         SCOPED_TRACE(restored ? "restored from the settings" : "typed");
         MainWindow *window = open_window();
-        StatusFilter *filter = window->status_view(1)->status_filter();
+        StatusFilter *filter = window->view()->status_view(1)->status_filter();
         QSettings settings(ini, QSettings::IniFormat);
         if (!restored) {
             window->status_tick();
@@ -122,7 +122,7 @@ TEST_F(WindowTest, BacktrackingFilterKeepsTheWindowAnsweringAndCountsUndecidedLi
             window->use_settings(&settings);
             window->status_tick();  // the lines arrive under the filter
         } else {
-            window->status_pane(1)->filter_field()->setText(expression);
+            window->view()->status_pane(1)->filter_field()->setText(expression);
         }
         busy_ms = thread_ms() - busy_ms;
         EXPECT_LT(busy_ms, 100.0) << "the filter held the window";
@@ -136,9 +136,9 @@ TEST_F(WindowTest, BacktrackingFilterKeepsTheWindowAnsweringAndCountsUndecidedLi
         QObject::connect(&probe, &QTimer::timeout, [&] {
             busiest_ms = std::max(busiest_ms, thread_ms() - previous);
             previous = thread_ms();
-            const int rows = window->status_view(1)->model()->rowCount();
+            const int rows = window->view()->status_view(1)->model()->rowCount();
             partly_shown = partly_shown || (rows > 0 && rows < LINES &&
-                                            window->filter_text().contains(QStringLiteral("to match")));
+                                            window->view()->filter_text().contains(QStringLiteral("to match")));
             if (filter->pending() == 0) {
                 loop.quit();
             }
@@ -150,8 +150,8 @@ TEST_F(WindowTest, BacktrackingFilterKeepsTheWindowAnsweringAndCountsUndecidedLi
         EXPECT_LT(busiest_ms, 100.0) << "the window worked this long between two turns of its event loop";
         EXPECT_TRUE(partly_shown) << "the rows decided so far were not shown while the rest waited";
         EXPECT_EQ(filter->undecided(), static_cast<size_t>(LINES));
-        EXPECT_EQ(window->status_view(1)->model()->rowCount(), LINES) << "undecided lines are shown";
-        EXPECT_EQ(window->status_pane(1)->count_text(), QStringLiteral("2000 / 2000"));
-        EXPECT_EQ(window->filter_text(), QStringLiteral("Modem 1 filter: 2000 lines undecided (shown)"));
+        EXPECT_EQ(window->view()->status_view(1)->model()->rowCount(), LINES) << "undecided lines are shown";
+        EXPECT_EQ(window->view()->status_pane(1)->count_text(), QStringLiteral("2000 / 2000"));
+        EXPECT_EQ(window->view()->filter_text(), QStringLiteral("Modem 1 filter: 2000 lines undecided (shown)"));
     }
 }

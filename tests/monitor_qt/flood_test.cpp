@@ -33,7 +33,7 @@ TEST_F(WindowTest, AFloodOfAMillionRecordsKeepsTheWindowAnsweringAndEveryLineArr
     // counted as dropped at the store's bound.
     for (int modem = 1; modem <= 2; ++modem) {
         SCOPED_TRACE(modem);
-        StatusModel *model = window->status_model(modem);
+        StatusModel *model = window->view()->status_model(modem);
         const LineStore &store = monitor_->stores[modem - 1];
         ASSERT_EQ(static_cast<size_t>(model->rowCount()), store.count);
         EXPECT_EQ(store.count + store.dropped, FLOOD / 2);

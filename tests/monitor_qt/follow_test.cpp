@@ -22,7 +22,7 @@ void queue_lines(int count, int first_value) {
 TEST_F(WindowTest, ScrolledUpListKeepsItsTopRowWhileLinesArriveAndEndFollowsAgain) {
     MainWindow *window = open_window();
     activate(1);
-    StatusView *view = window->status_view(1);
+    StatusView *view = window->view()->status_view(1);
     queue_lines(300, 0);
     window->status_tick();
     QApplication::processEvents();
@@ -31,14 +31,14 @@ TEST_F(WindowTest, ScrolledUpListKeepsItsTopRowWhileLinesArriveAndEndFollowsAgai
     view->verticalScrollBar()->setValue(10);  // the user scrolls up
     EXPECT_FALSE(view->following());
     const int top = top_row(view);
-    const std::string top_text = row_text(window->status_model(1), top);
+    const std::string top_text = row_text(window->view()->status_model(1), top);
     for (int tick = 0; tick < 10; ++tick) {
         queue_lines(100, 1000 + 100 * tick);
         window->status_tick();
         QApplication::processEvents();
         EXPECT_EQ(top_row(view), top) << tick;
     }
-    EXPECT_EQ(row_text(window->status_model(1), top_row(view)), top_text);
+    EXPECT_EQ(row_text(window->view()->status_model(1), top_row(view)), top_text);
     EXPECT_EQ(view->unseen_lines(), 1000u);
     EXPECT_TRUE(view->new_lines_button()->isVisible());
     EXPECT_EQ(view->new_lines_button()->text(), QStringLiteral("1000 new lines"));
@@ -58,14 +58,14 @@ TEST_F(WindowTest, ScrolledUpListKeepsItsTopRowWhileLinesArriveAndEndFollowsAgai
 TEST_F(WindowTest, FollowStopsOnALineAwayFromTheEndAndResumesAtTheBottom) {
     MainWindow *window = open_window();
     activate(1);
-    StatusView *view = window->status_view(1);
+    StatusView *view = window->view()->status_view(1);
     queue_lines(200, 0);
     window->status_tick();
     QApplication::processEvents();
     // Picking the newest line keeps following; a line above it does not.
-    view->selectionModel()->setCurrentIndex(window->status_model(1)->index(199), QItemSelectionModel::Select);
+    view->selectionModel()->setCurrentIndex(window->view()->status_model(1)->index(199), QItemSelectionModel::Select);
     EXPECT_TRUE(view->following());
-    view->selectionModel()->setCurrentIndex(window->status_model(1)->index(150), QItemSelectionModel::Select);
+    view->selectionModel()->setCurrentIndex(window->view()->status_model(1)->index(150), QItemSelectionModel::Select);
     QApplication::processEvents();
     view->verticalScrollBar()->setValue(120);
     EXPECT_FALSE(view->following());
@@ -86,15 +86,15 @@ TEST_F(WindowTest, ScrolledUpListKeepsItsTopLineWhileTheFullStoreDropsOldLines) 
     line_store_init(&monitor_->stores[0], text, sizeof text, offsets, times, 400);
     MainWindow *window = open_window();
     activate(1);
-    StatusView *view = window->status_view(1);
+    StatusView *view = window->view()->status_view(1);
     queue_lines(400, 0);
     window->status_tick();
     QApplication::processEvents();
     view->verticalScrollBar()->setValue(200);
-    const std::string top_text = row_text(window->status_model(1), top_row(view));
+    const std::string top_text = row_text(window->view()->status_model(1), top_row(view));
     queue_lines(150, 1000);  // 150 oldest lines leave the store
     window->status_tick();
     QApplication::processEvents();
-    EXPECT_EQ(row_text(window->status_model(1), top_row(view)), top_text);
+    EXPECT_EQ(row_text(window->view()->status_model(1), top_row(view)), top_text);
     EXPECT_EQ(top_row(view), 50);
 }

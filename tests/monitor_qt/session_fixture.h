@@ -42,7 +42,7 @@ protected:
             << error.toStdString();
         rounds(ticks);
         window->session_recording()->stop();
-        return escaped_rows(window->status_model(1)) + escaped_rows(window->status_model(2));
+        return escaped_rows(window->view()->status_model(1)) + escaped_rows(window->view()->status_model(2));
     }
 
     // Rounds of the window's five ticks in their order, each followed by a

@@ -39,9 +39,9 @@ TEST_P(RecordedRoundTrip, DecodingTheSessionGivesTheListsLinesInOrder) {
     EXPECT_FALSE(recording->stop_action()->isEnabled());
 
     const std::string text = decoded(session);
-    ASSERT_FALSE(escaped_rows(window->status_model(1)).empty() && escaped_rows(window->status_model(2)).empty());
-    EXPECT_EQ(lines_of_modem(text, 1), escaped_rows(window->status_model(1)));
-    EXPECT_EQ(lines_of_modem(text, 2), escaped_rows(window->status_model(2)));
+    ASSERT_FALSE(escaped_rows(window->view()->status_model(1)).empty() && escaped_rows(window->view()->status_model(2)).empty());
+    EXPECT_EQ(lines_of_modem(text, 1), escaped_rows(window->view()->status_model(1)));
+    EXPECT_EQ(lines_of_modem(text, 2), escaped_rows(window->view()->status_model(2)));
     EXPECT_EQ(text_of("decoded.err"), "") << "closed whole, no warning of a cut file";
     const std::vector<unsigned char> bytes = file_bytes(session);
     EXPECT_EQ(bytes.size() >= 2 && bytes[0] == 0x1f && bytes[1] == 0x8b, compressed);
@@ -95,9 +95,9 @@ TEST_F(SessionWindowTest, AWriteErrorStopsTheRecordingSaysWhyAndMonitoringGoesOn
         EXPECT_TRUE(recording->record_action()->isEnabled());
         // The window goes on monitoring.
         EXPECT_TRUE(QTest::qWaitFor([] { return sim_pending_records() == 0; }, 5000));
-        const int rows = window->status_model(1)->rowCount();
+        const int rows = window->view()->status_model(1)->rowCount();
         sim_queue_record(status_record(1, 1, 8000));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return window->status_model(1)->rowCount() == rows + 1; }, 3000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->view()->status_model(1)->rowCount() == rows + 1; }, 3000));
     }
     std::signal(SIGXFSZ, SIG_DFL);
     // A file that cannot even be created records nothing and says why.

@@ -16,8 +16,9 @@
 
 namespace {
 
-std::string shown_rows(MainWindow *window) {
-    return escaped_rows(window->status_model(1)) + escaped_rows(window->status_model(2));
+template <class Window>
+std::string shown_rows(Window *window) {
+    return escaped_rows(window->view()->status_model(1)) + escaped_rows(window->view()->status_model(2));
 }
 
 // Each line's time, by modem.
@@ -46,7 +47,7 @@ TEST_P(OpenedSessionTest, AllLinesAtOnceTheEyesOfASelectedLineAndAReplayToTheEnd
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isWindow() && window->isVisible());
     EXPECT_EQ(window->windowTitle().section(QLatin1Char(' '), 0, 0), QStringLiteral("s.trace.gz"));
-    EXPECT_EQ(window->session_recording(), nullptr);
+    EXPECT_EQ(window->menu_action(IDM_RECORD_SESSION), nullptr);
     for (QAction *action : window->menuBar()->actions().first()->menu()->actions()) {
         EXPECT_FALSE(action->text().contains(QStringLiteral("Record"))) << action->text().toStdString();
     }
@@ -61,35 +62,42 @@ TEST_P(OpenedSessionTest, AllLinesAtOnceTheEyesOfASelectedLineAndAReplayToTheEnd
         expect_times_within_a_tick(opened_times[m - 1], line_times(live_window->monitor(), m));
     }
     char text[LINE_TIME_TEXT_BYTES];
-    window->status_model(window->status_model(1)->rowCount() > 0 ? 1 : 2)->time_text(0, text);
+    window->view()->status_model(window->view()->status_model(1)->rowCount() > 0 ? 1 : 2)->time_text(0, text);
     EXPECT_EQ(std::strlen(text), 12u) << "hh:mm:ss.mmm shown by default: " << text;
 
-    // Selecting a line moves both eyes to the points recorded by then.
     const OpenedSession &session = window->session();
+    // The first picture is the session's last points, drawn at the eye's
+    // own size (the window laid out), as a selected line's are below.
+    const auto expect_eyes = [&](size_t index, bool last) {
+        for (int eye = 1; eye <= 2; ++eye) {
+            const std::vector<EyePoint> *points =
+                last ? opened_session_last_eye(session, eye) : opened_session_eye_at(session, eye, index);
+            if (last && points == nullptr) continue;  // the display untouched
+            EyeView *view = window->view()->eye_view(eye);
+            QImage expected;
+            eye_render(&expected, view->size(), view->devicePixelRatioF(), points != nullptr ? points->data() : nullptr,
+                       points != nullptr ? static_cast<int>(points->size()) : 0);
+            EXPECT_EQ(view->picture(), expected) << "eye " << eye;
+        }
+    };
+    expect_eyes(0, true);
+    // Selecting a line moves both eyes to the points recorded by then.
     for (int m = 1; m <= 2; ++m) {
-        StatusModel *model = window->status_model(m);
+        StatusModel *model = window->view()->status_model(m);
         for (int row = 0; row < model->rowCount(); row += std::max(1, model->rowCount() / 7)) {
             SCOPED_TRACE(row);
-            window->status_view(m)->setCurrentIndex(window->status_view(m)->model()->index(row, 0));
-            const size_t index = opened_session_line_record(session, m, static_cast<uint64_t>(row));
-            for (int eye = 1; eye <= 2; ++eye) {
-                const std::vector<EyePoint> *points = opened_session_eye_at(session, eye, index);
-                QImage expected;
-                eye_render(&expected, window->eye_view(eye)->size(), window->eye_view(eye)->devicePixelRatioF(),
-                           points != nullptr ? points->data() : nullptr,
-                           points != nullptr ? static_cast<int>(points->size()) : 0);
-                EXPECT_EQ(window->eye_view(eye)->picture(), expected) << "eye " << eye;
-            }
+            window->view()->status_view(m)->setCurrentIndex(window->view()->status_view(m)->model()->index(row, 0));
+            expect_eyes(opened_session_line_record(session, m, static_cast<uint64_t>(row)), false);
         }
     }
 
     // A step starts a replay from empty lists: one tick of the session,
     // paused (at its end for a session whose records all came in its first tick).
-    const std::string opened1 = escaped_rows(window->status_model(1));
+    const std::string opened1 = escaped_rows(window->view()->status_model(1));
     window->step_action()->trigger();
     EXPECT_EQ(window->replay().rounds, 1u);
     EXPECT_EQ(window->replay().state, window->replay().ended ? REPLAY_STOPPED : REPLAY_PAUSED);
-    const std::string first1 = escaped_rows(window->status_model(1));
+    const std::string first1 = escaped_rows(window->view()->status_model(1));
     EXPECT_EQ(opened1.compare(0, first1.size(), first1), 0) << "the start of the list";
     EXPECT_TRUE(window->replay().ended || shown_rows(window).size() < live.size());
     // Played to the end as fast as possible: the lists hold the opened
@@ -133,7 +141,7 @@ TEST_F(SessionWindowTest, TheLiveWindowGoesOnMonitoringWhateverTheFileOpenedBesi
     activate(1);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path);
-        const int rows = live->status_model(1)->rowCount();
+        const int rows = live->view()->status_model(1)->rowCount();
         QString shown;
         if (c.message != nullptr) on_next_message_box(live, [&](QMessageBox *box) { shown = box->text(); });
         SessionWindow *window = open_session_window(QString::fromStdString(c.path), live);
@@ -149,8 +157,8 @@ TEST_F(SessionWindowTest, TheLiveWindowGoesOnMonitoringWhateverTheFileOpenedBesi
             EXPECT_TRUE(shown.contains(QString::fromLatin1(c.message))) << shown.toStdString();
         }
         for (int i = 0; i < 40; ++i) sim_queue_record(status_record(1, 1, 7200 + i));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return live->status_model(1)->rowCount() == rows + 40; }, 5000));
-        EXPECT_EQ(row_text(live->status_model(1), rows + 39), sampling_line(7239));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return live->view()->status_model(1)->rowCount() == rows + 40; }, 5000));
+        EXPECT_EQ(row_text(live->view()->status_model(1), rows + 39), sampling_line(7239));
     }
 }
 
@@ -174,9 +182,9 @@ TEST_F(SessionWindowTest, AFileDroppedOrNamedOnTheCommandLineOpensASession) {
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(live, &drop);
         QApplication::processEvents();
-        QList<MainWindow *> opened;
-        for (MainWindow *window : live->findChildren<MainWindow *>()) {
-            if (window->isVisible() && window->role() == WINDOW_SESSION) opened << window;
+        QList<SessionWindow *> opened;
+        for (SessionWindow *window : live->findChildren<SessionWindow *>()) {
+            if (window->isVisible()) opened << window;
         }
         ASSERT_EQ(opened.size(), d.accepted ? 1 : 0);
         if (d.accepted) {

@@ -17,13 +17,13 @@ TEST_F(WindowTest, SettingsRoundTripBetweenRuns) {
         window->command(IDM_MONITOR_2);
         window->command(IDM_EYE_1);
         window->command(IDM_CALLS);
-        window->set_time_format(LINE_TIME_DELTA);
-        window->status_pane(1)->filter_field()->setText(QStringLiteral("/LAPM"));
-        window->status_view(2)->set_following(false);
-        window->eye_view(1)->set_mode(EYE_FADE, 12);
-        window->eye_view(2)->set_mode(EYE_DENSITY, 8);
-        window->eye_view(2)->set_frozen(true);
-        window->eye_view(1)->set_readouts(true);
+        window->view()->set_time_format(LINE_TIME_DELTA);
+        window->view()->status_pane(1)->filter_field()->setText(QStringLiteral("/LAPM"));
+        window->view()->status_view(2)->set_following(false);
+        window->view()->eye_view(1)->set_mode(EYE_FADE, 12);
+        window->view()->eye_view(2)->set_mode(EYE_DENSITY, 8);
+        window->view()->eye_view(2)->set_frozen(true);
+        window->view()->eye_view(1)->set_readouts(true);
         window->close();
         window_.reset();
     }
@@ -38,21 +38,21 @@ TEST_F(WindowTest, SettingsRoundTripBetweenRuns) {
     EXPECT_EQ(monitor_->visible.eye[0], 0);
     EXPECT_EQ(monitor_->visible.eye[1], 1);
     EXPECT_FALSE(window->menu_action(IDM_MONITOR_2)->isChecked());
-    EXPECT_FALSE(window->child(CHILD_EYE_1)->isVisible());
-    EXPECT_FALSE(window->calls_child()->isHidden());
+    EXPECT_FALSE(window->view()->child(CHILD_EYE_1)->isVisible());
+    EXPECT_FALSE(window->view()->calls_child()->isHidden());
     EXPECT_TRUE(window->menu_action(IDM_CALLS)->isChecked());
-    EXPECT_EQ(window->time_format(), LINE_TIME_DELTA);
-    EXPECT_TRUE(window->time_action(LINE_TIME_DELTA)->isChecked());
-    EXPECT_EQ(window->status_pane(1)->filter_field()->text(), QStringLiteral("/LAPM"));
-    EXPECT_TRUE(window->status_view(1)->status_filter()->active());
-    EXPECT_TRUE(window->status_view(1)->following());
-    EXPECT_FALSE(window->status_view(2)->following());
-    EXPECT_EQ(window->eye_view(1)->mode(), EYE_FADE);
-    EXPECT_EQ(window->eye_view(1)->fade_ticks(), 12);
-    EXPECT_EQ(window->eye_view(2)->mode(), EYE_DENSITY);
-    EXPECT_TRUE(window->eye_view(2)->frozen());
-    EXPECT_FALSE(window->eye_view(1)->frozen());
-    EXPECT_TRUE(window->eye_view(1)->readouts());
+    EXPECT_EQ(window->view()->time_format(), LINE_TIME_DELTA);
+    EXPECT_TRUE(window->view()->time_action(LINE_TIME_DELTA)->isChecked());
+    EXPECT_EQ(window->view()->status_pane(1)->filter_field()->text(), QStringLiteral("/LAPM"));
+    EXPECT_TRUE(window->view()->status_view(1)->status_filter()->active());
+    EXPECT_TRUE(window->view()->status_view(1)->following());
+    EXPECT_FALSE(window->view()->status_view(2)->following());
+    EXPECT_EQ(window->view()->eye_view(1)->mode(), EYE_FADE);
+    EXPECT_EQ(window->view()->eye_view(1)->fade_ticks(), 12);
+    EXPECT_EQ(window->view()->eye_view(2)->mode(), EYE_DENSITY);
+    EXPECT_TRUE(window->view()->eye_view(2)->frozen());
+    EXPECT_FALSE(window->view()->eye_view(1)->frozen());
+    EXPECT_TRUE(window->view()->eye_view(1)->readouts());
 }
 
 TEST_F(WindowTest, SettingsOutOfRangeLeaveTheDefaults) {
@@ -65,10 +65,10 @@ TEST_F(WindowTest, SettingsOutOfRangeLeaveTheDefaults) {
     settings.setValue("window/geometry", QByteArray("not a geometry"));
     MainWindow *window = open_window();
     window->use_settings(&settings);
-    EXPECT_EQ(window->time_format(), LINE_TIME_OFF);
-    EXPECT_EQ(window->eye_view(1)->mode(), EYE_LAST_TICK);
-    EXPECT_EQ(window->eye_view(2)->mode(), EYE_FADE);
-    EXPECT_EQ(window->eye_view(2)->fade_ticks(), 8);
+    EXPECT_EQ(window->view()->time_format(), LINE_TIME_OFF);
+    EXPECT_EQ(window->view()->eye_view(1)->mode(), EYE_LAST_TICK);
+    EXPECT_EQ(window->view()->eye_view(2)->mode(), EYE_FADE);
+    EXPECT_EQ(window->view()->eye_view(2)->fade_ticks(), 8);
     for (int m : {0, 1}) {
         EXPECT_EQ(monitor_->visible.status[m], 1);
         EXPECT_EQ(monitor_->visible.eye[m], 1);

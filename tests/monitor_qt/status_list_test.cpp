@@ -46,8 +46,8 @@ TEST_F(WindowTest, RecordsOfModemTwoOnModemOnesTickLandInModemTwosList) {
         sim_queue_record(status_record(r[0], 1, r[1]));
     }
     ASSERT_TRUE(QTest::qWaitFor([] { return sim_pending_records() == 0; }, 3000));
-    StatusModel *one = window->status_model(1);
-    StatusModel *two = window->status_model(2);
+    StatusModel *one = window->view()->status_model(1);
+    StatusModel *two = window->view()->status_model(2);
     ASSERT_EQ(one->rowCount(), 2);
     ASSERT_EQ(two->rowCount(), 3);
     EXPECT_EQ(row_text(one, 0), sampling_line(9600));
@@ -85,8 +85,8 @@ TEST_F(WindowTest, OneWarningBoxForTwoInternalErrorsWhileLinesKeepArriving) {
             }
         });
         window->status_tick();  // the other list's timer fires while the box is open
-        rows_during[0] = window->status_model(1)->rowCount();
-        rows_during[1] = window->status_model(2)->rowCount();
+        rows_during[0] = window->view()->status_model(1)->rowCount();
+        rows_during[1] = window->view()->status_model(2)->rowCount();
     });
     window->status_tick();
     EXPECT_EQ(boxes, 1);
@@ -116,7 +116,7 @@ TEST_F(WindowTest, FullStoreDropsItsOldestLineForEachNewOne) {
         static int64_t times[100];
         line_store_init(&monitor_->stores[0], text, row.text_bytes, offsets, times, row.lines);
         MainWindow *window = open_window();
-        StatusView *view = window->status_view(1);
+        StatusView *view = window->view()->status_view(1);
         activate(1);
         sim_queue_record(status_record(1, 1, 1000));
         window->status_tick();
@@ -125,7 +125,7 @@ TEST_F(WindowTest, FullStoreDropsItsOldestLineForEachNewOne) {
             sim_queue_record(status_record(1, 1, 1000 + i));
         }
         window->status_tick();
-        StatusModel *model = window->status_model(1);
+        StatusModel *model = window->view()->status_model(1);
         ASSERT_EQ(model->rowCount(), row.kept);
         EXPECT_EQ(monitor_->stores[0].dropped, static_cast<uint64_t>(row.added - row.kept));
         for (int r = 0; r < row.kept; ++r) {
@@ -147,8 +147,8 @@ TEST_F(WindowTest, NewestLineStaysInView) {
     }
     window->status_tick();
     QApplication::processEvents();
-    StatusView *view = window->status_view(1);
-    const QRect last = view->visualRect(window->status_model(1)->index(499));
+    StatusView *view = window->view()->status_view(1);
+    const QRect last = view->visualRect(window->view()->status_model(1)->index(499));
     EXPECT_GE(last.top(), 0) << "the newest line is out of view";
     EXPECT_LE(last.bottom(), view->viewport()->rect().bottom()) << "the newest line is out of view";
     EXPECT_EQ(view->verticalScrollBar()->value(), view->verticalScrollBar()->maximum());
@@ -161,7 +161,7 @@ TEST_F(WindowTest, CtrlCCopiesExactlyTheSelectedLinesWithTheirTabs) {
         sim_queue_record(status_record(1, 1, hz));
     }
     window->status_tick();
-    StatusView *view = window->status_view(1);
+    StatusView *view = window->view()->status_view(1);
     struct Row {
         std::initializer_list<int> rows;
         const char *clipboard;
@@ -194,7 +194,7 @@ TEST_F(WindowTest, KeysOtherThanCtrlCNeitherSelectNorScroll) {
         sim_queue_record(status_record(1, 1, i));
     }
     window->status_tick();
-    StatusView *view = window->status_view(1);
+    StatusView *view = window->view()->status_view(1);
     view->setFocus();
     select_rows(view, {150});
     QApplication::processEvents();

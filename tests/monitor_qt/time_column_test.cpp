@@ -45,9 +45,9 @@ TEST_F(TimeColumnTest, EachFormatOnKnownArrivalTimesInListAndCopy) {
         sim_queue_record(status_record(1, 1, 8000 + i));
         tick_at(arrivals[i]);
     }
-    StatusModel *model = window->status_model(1);
+    StatusModel *model = window->view()->status_model(1);
     ASSERT_EQ(model->rowCount(), 3);
-    StatusView *view = window->status_view(1);
+    StatusView *view = window->view()->status_view(1);
     for (int row = 0; row < 3; ++row) {
         view->selectionModel()->select(model->index(row), QItemSelectionModel::Select);
     }
@@ -62,8 +62,8 @@ TEST_F(TimeColumnTest, EachFormatOnKnownArrivalTimesInListAndCopy) {
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(LINE_TIME_NAMES[row.format]);
-        window->time_action(row.format)->trigger();
-        EXPECT_EQ(window->time_format(), row.format);
+        window->view()->time_action(row.format)->trigger();
+        EXPECT_EQ(window->view()->time_format(), row.format);
         std::string expected;
         for (int r = 0; r < 3; ++r) {
             EXPECT_EQ(model->data(model->index(r), StatusModel::TIME_ROLE).toString().toStdString(),
@@ -76,7 +76,7 @@ TEST_F(TimeColumnTest, EachFormatOnKnownArrivalTimesInListAndCopy) {
         QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
         EXPECT_EQ(QApplication::clipboard()->text().toStdString(), expected);
         // The list's context menu carries the same choices.
-        EXPECT_TRUE(view->actions().contains(window->time_action(row.format)));
+        EXPECT_TRUE(view->actions().contains(window->view()->time_action(row.format)));
     }
 }
 
@@ -92,6 +92,6 @@ TEST_F(TimeColumnTest, StatusBarCountsStoredDroppedAndDiscarded) {
     }
     sim_queue_record(status_record(1, 1, 9600));
     tick_at(NOON);
-    EXPECT_EQ(window->loss_text(),
+    EXPECT_EQ(window->view()->loss_text(),
               QStringLiteral("Modem 1: 1 lines, 0 dropped    Modem 2: 4 lines, 2 dropped    Warnings discarded: 0"));
 }

@@ -17,6 +17,7 @@
 #include "monitor/qt/child_window.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/main_window.h"
+#include "monitor/qt/monitor_view.h"
 #include "monitor/qt/status_filter.h"
 #include "monitor/qt/status_model.h"
 #include "monitor/qt/status_pane.h"
@@ -52,17 +53,28 @@ inline double thread_ms() {
 }
 
 // Runs `inspect` on the next message box that opens (from inside its own
-// event loop), then closes that box with OK.
+// event loop), then closes that box with OK. The box may come after other
+// event loops (a file read off the window's thread): it is looked for until
+// it opens, for at most 10 s.
 inline void on_next_message_box(QObject *context, std::function<void(QMessageBox *)> inspect) {
-    QTimer::singleShot(0, context, [inspect] {
+    QTimer *poll = new QTimer(context);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, tries, inspect] {
         QMessageBox *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (box == nullptr) {
-            ADD_FAILURE() << "no message box open";
+            if (++*tries == 1000) {
+                ADD_FAILURE() << "no message box open";
+                poll->deleteLater();
+                poll->stop();
+            }
             return;
         }
+        poll->stop();
+        poll->deleteLater();
         inspect(box);
         box->done(QMessageBox::Ok);
     });
+    poll->start(10);
 }
 
 class WindowTest : public SimTest {

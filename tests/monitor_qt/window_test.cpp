@@ -25,9 +25,9 @@ TEST_F(WindowTest, MenusFollowTheMenuTableWithTogglesCheckedAtStart) {
         SCOPED_TRACE(row.item);
         QAction *action = window->menu_action(row.id);
         ASSERT_NE(action, nullptr);
-        EXPECT_EQ(action->text(), QString::fromLatin1(row.item));
+        EXPECT_EQ(action->text(), QString::fromLatin1(row.qt_item));
         EXPECT_EQ(action->isCheckable(), row.checkable);
-        EXPECT_EQ(action->isChecked(), row.checkable);
+        EXPECT_EQ(action->isChecked(), row.checked);
     }
 }
 
@@ -50,12 +50,12 @@ TEST_F(WindowTest, EachToggleHidesAndShowsItsChildWithItsCheckMark) {
         for (bool shown : {false, true, false, true}) {
             action->trigger();
             EXPECT_EQ(action->isChecked(), shown);
-            EXPECT_EQ(window->child(row.child)->isVisible(), shown);
+            EXPECT_EQ(window->view()->child(row.child)->isVisible(), shown);
             EXPECT_EQ(*row.flag, shown ? 1 : 0);
             // Only this child changed.
             for (const Row &other : rows) {
                 if (other.child != row.child) {
-                    EXPECT_TRUE(window->child(other.child)->isVisible()) << other.child;
+                    EXPECT_TRUE(window->view()->child(other.child)->isVisible()) << other.child;
                     EXPECT_TRUE(window->menu_action(other.id)->isChecked()) << other.id;
                 }
             }
@@ -67,7 +67,7 @@ TEST_F(WindowTest, CloseButtonHidesAndUnchecksWithoutDestroying) {
     MainWindow *window = open_window();
     for (const ChildRow &row : CHILD_ROWS) {
         SCOPED_TRACE(row.caption);
-        QPointer<ChildWindow> child = window->child(row.id);
+        QPointer<ChildWindow> child = window->view()->child(row.id);
         EXPECT_EQ(child->windowTitle(), QString::fromLatin1(row.caption));
         EXPECT_TRUE(child->close() == false);  // the close is refused: the child lives on
         QApplication::processEvents();
@@ -92,21 +92,21 @@ TEST_F(WindowTest, EveryResizeLaysOutTheChildrenTwoByTwoHiddenOnesToo) {
         {640, 480, {0, 0, 320, 240}, {320, 0, 320, 240}, {0, 240, 320, 240}, {320, 240, 320, 240}},
         {1001, 700, {0, 0, 500, 350}, {500, 0, 500, 350}, {0, 350, 500, 350}, {500, 350, 500, 350}},
     };
-    const QSize frame = window->size() - window->child_area()->viewport()->size();
+    const QSize frame = window->size() - window->view()->child_area()->viewport()->size();
     for (const Row &row : rows) {
         SCOPED_TRACE(row.width);
         window->resize(QSize(row.width, row.height) + frame);
         QApplication::processEvents();
-        ASSERT_EQ(window->child_area()->viewport()->size(), QSize(row.width, row.height));
-        EXPECT_EQ(window->child(CHILD_EYE_1)->geometry(), row.eye1);
-        EXPECT_EQ(window->child(CHILD_EYE_2)->geometry(), row.eye2);
-        EXPECT_EQ(window->child(CHILD_STATUS_1)->geometry(), row.status1);
-        EXPECT_EQ(window->child(CHILD_STATUS_2)->geometry(), row.status2);
+        ASSERT_EQ(window->view()->child_area()->viewport()->size(), QSize(row.width, row.height));
+        EXPECT_EQ(window->view()->child(CHILD_EYE_1)->geometry(), row.eye1);
+        EXPECT_EQ(window->view()->child(CHILD_EYE_2)->geometry(), row.eye2);
+        EXPECT_EQ(window->view()->child(CHILD_STATUS_1)->geometry(), row.status1);
+        EXPECT_EQ(window->view()->child(CHILD_STATUS_2)->geometry(), row.status2);
     }
     // Showing a child again keeps its place.
     window->command(IDM_EYE_2);
     QApplication::processEvents();
-    EXPECT_EQ(window->child(CHILD_EYE_2)->geometry(), rows[2].eye2);
+    EXPECT_EQ(window->view()->child(CHILD_EYE_2)->geometry(), rows[2].eye2);
 }
 
 TEST_F(WindowTest, AboutBoxShowsItsTextAndCaptionWhileTheTimersGoOn) {
@@ -123,7 +123,7 @@ TEST_F(WindowTest, AboutBoxShowsItsTextAndCaptionWhileTheTimersGoOn) {
         // The status timers drain while the box is open.
         sim_queue_record(status_record(1, 1, 9600));
         EXPECT_TRUE(QTest::qWaitFor([] { return sim_pending_records() == 0; }, 3000));
-        rows_during_box = static_cast<size_t>(window->status_model(1)->rowCount());
+        rows_during_box = static_cast<size_t>(window->view()->status_model(1)->rowCount());
     });
     window->menu_action(IDM_ABOUT)->trigger();
     EXPECT_TRUE(seen);
@@ -145,9 +145,9 @@ TEST_F(WindowTest, FiveTimersOfOneHundredMillisecondsTickWhileEverythingIsHidden
     const EyePoint points[] = {{0, 0}};
     sim_queue_eye(2, points, 1);
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return sim_pending_records() == 0 && !window->eye_view(2)->picture().isNull(); }, 3000));
-    EXPECT_EQ(window->status_model(1)->rowCount(), 1);
-    EXPECT_EQ(window->status_model(2)->rowCount(), 1);
+        [&] { return sim_pending_records() == 0 && !window->view()->eye_view(2)->picture().isNull(); }, 3000));
+    EXPECT_EQ(window->view()->status_model(1)->rowCount(), 1);
+    EXPECT_EQ(window->view()->status_model(2)->rowCount(), 1);
 }
 
 TEST_F(WindowTest, ClosingTheMainWindowStopsCapturesAndTheTimers) {

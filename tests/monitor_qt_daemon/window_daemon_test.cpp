@@ -88,8 +88,8 @@ TEST_P(WindowDaemonTest, TheRecordedSessionDecodesToTheListsLines) {
             const pid_t daemon = spawn({binary_path("simulator/tarvel-sim"), played}, world_, "daemon.out", "daemon.err");
             EXPECT_EQ(run_until_exit(daemon), 0) << text_of("daemon.err");
             window.session_recording()->stop();
-            window.sync_lists();
-            shown[run] = escaped_rows(window.status_model(1)) + escaped_rows(window.status_model(2));
+            window.view()->sync_lists();
+            shown[run] = escaped_rows(window.view()->status_model(1)) + escaped_rows(window.view()->status_model(2));
             window.close();
         }
         monitor_delete(monitor);
