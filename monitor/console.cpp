@@ -58,6 +58,8 @@ struct ConsoleSink {
     bool output_failed;
     StopDeadline deadline;  // shared by both outputs
     uint64_t lines_lost;    // lines not written (whole) for want of time after a stop
+    Monitor *monitor;       // the live monitor, whose events come here
+    bool recording_failed;
 };
 
 // "N: " and the line (escaped or as it is) and a newline, written at once,
@@ -165,33 +167,18 @@ static int open_session(const char *path, ConsoleSink &sink, FILE *err) {
     return finish_run(sink, err, false);
 }
 
-// The monitor's events of a console run: lines to standard output, errors
-// to standard error, and why a recording stopped; monitoring goes on.
-struct ConsoleRun {
-    ConsoleSink *sink;
-    Monitor *monitor;
-    bool recording_failed;
-};
-
+// Why a recording stopped, on standard error; monitoring goes on.
 static void console_recording_changed(void *context, RecordingChange change) {
-    ConsoleRun &run = *static_cast<ConsoleRun *>(context);
+    ConsoleSink *sink = static_cast<ConsoleSink *>(context);
     if (change != RECORDING_FAILED && change != RECORDING_INCOMPLETE) {
         return;
     }
-    run.recording_failed = true;
+    sink->recording_failed = true;
     char text[600];
     std::snprintf(text, sizeof text, change == RECORDING_FAILED ? "LineWatch: %s; monitoring goes on\n"
                                                                 : "LineWatch: %s; the recording is incomplete\n",
-                  monitor_recording_error(*run.monitor));
-    put_message(run.sink, text);
-}
-
-static void console_run_line(void *context, int modem, const char *line) {
-    console_add_line(static_cast<ConsoleRun *>(context)->sink, modem, line);
-}
-
-static void console_run_warning(void *context, const char *line) {
-    console_warning(static_cast<ConsoleRun *>(context)->sink, line);
+                  monitor_recording_error(*sink->monitor));
+    put_message(sink, text);
 }
 
 // The same file named twice: by the same name, or by two names of one
@@ -274,7 +261,7 @@ int run_console(DriverSource &source, int argc, char **argv) {
     // process: the captures must still be closed and the flag cleared.
     StopSignalRoute signals;
     signals.install(on_stop_signal, false);
-    ConsoleSink sink{console_output_open(out), console_output_open(err), escape, false, {0}, 0};
+    ConsoleSink sink{console_output_open(out), console_output_open(err), escape, false, {0}, 0, nullptr, false};
     if (open_path != nullptr) {
         const int status = open_session(open_path, sink, err);
         signals.restore();
@@ -310,14 +297,14 @@ int run_console(DriverSource &source, int argc, char **argv) {
         // Each summary written as its call ends.
         monitor_calls_to(*monitor, {calls_file, call_json_line_sink});
     }
-    ConsoleRun run{&sink, monitor, false};
-    monitor_set_events(*monitor, {&run, console_run_line, console_run_warning, console_recording_changed,
-                                  nullptr, nullptr});
+    sink.monitor = monitor;
+    monitor_set_events(*monitor, {&sink, console_add_line, console_warning, console_recording_changed, nullptr,
+                                  nullptr});
 
     // The session file, when one is asked for. A file that cannot be
     // written stops the recording, never the monitoring.
     if (record_path != nullptr && !monitor_record_start(*monitor, record_path, eye_every)) {
-        run.recording_failed = true;
+        sink.recording_failed = true;
         char text[600];
         std::snprintf(text, sizeof text, "LineWatch: %s; monitoring goes on\n", monitor_recording_error(*monitor));
         put_message(&sink, text);
@@ -353,7 +340,7 @@ int run_console(DriverSource &source, int argc, char **argv) {
     monitor_delete(monitor);  // captures stopped, flag cleared
 
     signals.restore();
-    return finish_run(sink, err, run.recording_failed || calls_failed);
+    return finish_run(sink, err, sink.recording_failed || calls_failed);
 }
 
 int run_console(int argc, char **argv) {

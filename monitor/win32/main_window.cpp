@@ -5,6 +5,7 @@
 
 #include "driverlink/driver_source.h"
 #include "monitor/monitor.h"
+#include "monitor/session_recording.h"
 #include "monitor/win32/resource.h"
 #include "monitor/win32/win32_windows.h"
 #include "monitor/window_tables.h"

@@ -1,8 +1,10 @@
 // The File menu's sessions: Record Session... asks for a file with the
 // common save dialog and records into it, Stop Recording completes it, Open
-// Session... shows a recorded session in place of the live lists; the
-// caption says what the window does (recording, with the file's size and
-// time; an opened session's name) and the menu offers only what applies.
+// Session... shows a recorded session (a monitor of its own) in the lists
+// while the live monitor goes on underneath, recording included; the
+// caption says what the window shows (recording, with the file's size and
+// time; an opened session's name) and the menu offers only what the core
+// enables.
 #include <windows.h>
 
 #include <cstring>
