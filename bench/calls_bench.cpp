@@ -115,7 +115,7 @@ void verdict_sink(void *context, const Call &call) {
 }
 
 void BM_DecodeMillionRecordSession(benchmark::State &state) {
-    set_driver_memory_reader(mix::read_memory, nullptr);
+    const DriverMemory memory{mix::read_memory, nullptr};
     const bool with_verdicts = state.range(0) != 0;
     Verdicts verdicts;
     std::unique_ptr<CallWatch> watch(new CallWatch);
@@ -126,7 +126,7 @@ void BM_DecodeMillionRecordSession(benchmark::State &state) {
         int64_t time_us = 0;
         for (size_t n = 0; n < MILLION; ++n) {
             const StatusRecord &record = mix::SESSION[n % mix::SESSION_LENGTH].record;
-            decode_status(record, line);
+            decode_status(record, memory, line);
             benchmark::DoNotOptimize(line);
             call_watch_record(*watch, record, time_us, 1'700'000'000'000'000 + time_us);
             time_us += 1000;
@@ -137,7 +137,6 @@ void BM_DecodeMillionRecordSession(benchmark::State &state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * MILLION));
     state.counters["calls"] = static_cast<double>(watch->tracker[0].calls_started);
     state.counters["findings"] = static_cast<double>(verdicts.findings) / static_cast<double>(state.iterations());
-    set_driver_memory_reader(nullptr, nullptr);
 }
 BENCHMARK(BM_DecodeMillionRecordSession)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 

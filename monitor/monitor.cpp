@@ -373,7 +373,7 @@ static void event_line(int modem, int code, StatusLine &text) {
     StatusRecord record{};
     record.modem = static_cast<uint32_t>(modem);
     record.code = static_cast<uint32_t>(code);
-    decode_status(record, text);
+    decode_status(record, NO_DRIVER_MEMORY, text);
 }
 
 size_t monitor_line_at(const Monitor &monitor, int modem, int64_t time_us, int code) {

@@ -25,21 +25,17 @@ void sim_record_reads(const StatusRecord &record, std::vector<unsigned char> *re
         return;
     }
     MemoryReadLog log;
-    memory_read_log_init(log, read_core_memory, nullptr);
-    DriverMemoryReader previous = nullptr;
-    void *previous_context = nullptr;
-    get_driver_memory_reader(&previous, &previous_context);
-    set_driver_memory_reader(logging_memory_reader, &log);
+    memory_read_log_init(log, DriverMemory{read_core_memory, nullptr});
+    const DriverMemory memory = logging_memory(log);
     if (record.code == CAPTURE_FILE_CODE) {
         if (record.param2 != 0) {
             char name[CAPTURE_NAME_BYTES];
-            read_driver_block(record.param2, name, sizeof name);
+            read_driver_block(memory, record.param2, name, sizeof name);
         }
     } else {
         StatusLine line;
-        decode_status(record, line);
+        decode_status(record, memory, line);
     }
-    set_driver_memory_reader(previous, previous_context);
     for (size_t i = 0; i < log.read_count; ++i) {
         const MemoryRead &read = log.reads[i];
         wire_append_read(*reads, read.address, read.count, log.data + read.offset, read.got);

@@ -16,6 +16,7 @@
 
 #include "driverlink/driver_source.h"
 #include "monitor/monitor.h"
+#include "monitor/qt/monitor_view.h"
 #include "monitor/qt/main_window.h"
 #include "monitor/qt/session_recording.h"
 #include "monitor/qt/status_model.h"

@@ -840,14 +840,15 @@ TEST_F(DaemonTest, StatusBatchesKeepOrderMemoryAndLeftovers) {
           "str 0x80002000 \"Later\"\n"
           "str 0x80003000 \"other.log\"\n"
           "rec 2 97 0x80002000\n");
-    platform_attach_driver_memory();
+    PlatformDriverSource platform;
+    const DriverMemory memory = driver_source_memory(platform);
     ASSERT_EQ(modem_presence(link_), 2);
     unsigned char record[40];
     ASSERT_EQ(status_call(link_, record), 40u);
     EXPECT_EQ(word_at(record), 97u);
     sleep_ms(500);  // the memory changes meanwhile
     char text[128];
-    EXPECT_EQ(read_driver_block(0x80002000, text, sizeof text), 5);
+    EXPECT_EQ(read_driver_block(memory, 0x80002000, text, sizeof text), 5);
     EXPECT_STREQ(text, "First");
     ASSERT_EQ(status_call(link_, record), 40u);
     EXPECT_EQ(word_at(record), 64u);
@@ -871,12 +872,11 @@ TEST_F(DaemonTest, StatusBatchesKeepOrderMemoryAndLeftovers) {
         EXPECT_EQ(word_at(record), e.code);
         EXPECT_EQ(word_at(record + 36), e.modem);
         if (e.address != 0) {
-            EXPECT_GE(read_driver_block(e.address, text, sizeof text), 0);
+            EXPECT_GE(read_driver_block(memory, e.address, text, sizeof text), 0);
             EXPECT_STREQ(text, e.text);
         }
     }
     EXPECT_EQ(status_call(link_, record), 0u);
-    set_driver_memory_reader(nullptr, nullptr);
     EXPECT_EQ(stop(), 0);
 }
 
@@ -924,18 +924,19 @@ TEST_F(DaemonTest, ReplayedSessionGivesTheRecordedLines) {
         const char *name;
         bool daemon;
     } transports[] = {{"in-process", false}, {"daemon", true}};
+    PlatformDriverSource platform;
     for (const Transport &t : transports) {
         SCOPED_TRACE(t.name);
+        DriverMemory memory{read_core_record_memory, nullptr};
         if (t.daemon) {
             start({"--stay"}, CHANGING_MEMORY_SESSION);
             ASSERT_EQ(modem_presence(link_), 1);
             sleep_ms(400);  // the whole session is queued
-            platform_attach_driver_memory();
+            memory = driver_source_memory(platform);
         } else {
             sim_reset();
             sim_play(session.data(), session.size());
             sim_advance(1000);
-            set_driver_memory_reader(read_core_record_memory, nullptr);
         }
         std::vector<std::string> replayed;
         for (;;) {
@@ -950,11 +951,10 @@ TEST_F(DaemonTest, ReplayedSessionGivesTheRecordedLines) {
                 break;
             }
             StatusLine line;
-            decode_status(status_record_from_bytes(bytes), line);
+            decode_status(status_record_from_bytes(bytes), memory, line);
             replayed.push_back(line);
         }
         EXPECT_EQ(replayed, recorded);
-        set_driver_memory_reader(nullptr, nullptr);
     }
     EXPECT_EQ(stop(), 0);
 }
