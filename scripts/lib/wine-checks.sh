@@ -52,3 +52,10 @@ stop_run_processes() {
     "$wineserver" -w 2>/dev/null || true
   fi
 }
+# Whether this machine runs 32-bit x86 programs: Wine's 32-bit loader is a
+# 32-bit Linux program, which a kernel built without IA-32 emulation cannot
+# execute ("Exec format error"). Where it cannot, the 32-bit Windows programs
+# are still built and their images checked, but not run; each part says so.
+runs_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+skips=0
+skip() { echo "skipped: $*"; skips=$((skips + 1)); }

@@ -367,8 +367,8 @@ same_lines "$work/linux.2" "$work/decoded.2" "the Linux monitor shows for modem 
 
 for build in "$w64" "$w32"; do
   bits=$(basename "$build")
-  if [ "$(loader_of "$build/monitor/LineWatch.exe")" = "$wine32" ] && [ ! -x "$wine32" ]; then
-    echo "skipped: $bits LineWatch.exe (no 32-bit Wine)"; continue
+  if [ "$(loader_of "$build/monitor/LineWatch.exe")" = "$wine32" ] && ! runs_32bit; then
+    skip "$bits LineWatch.exe (this machine cannot run 32-bit programs)"; continue
   fi
   probe_run "$bits" "$build" "$work/call.trace" "$(wc -l <"$work/decoded.1")" "$(wc -l <"$work/decoded.2")" -- --recording --eye-corner
   for m in 1 2; do
@@ -426,5 +426,5 @@ fi
 session_part "$work/call.trace" "$work/decoded." --eye-corner
 full_disk_part
 
-echo "LineWatch.exe: $passes passed, $failures failed"
+echo "LineWatch.exe: $passes passed, $failures failed, $skips skipped"
 [ $failures -eq 0 ]

@@ -223,6 +223,10 @@ installer_round() {  # ARCH BUILD PROGRAM_FILES
   local setup=$root/dist/LineWatch-$version-$arch-setup.exe label="$arch installer:"
   state "$work/$arch-before"
   local rc=0 t0
+  if [ "$(loader_of "$setup")" = "$wine32" ] && ! runs_32bit; then
+    skip "$label $(basename "$setup") is a 32-bit program, which this machine cannot run"
+    return 0
+  fi
   t0=$(date +%s)
   timeout 120 "$(loader_of "$setup")" "$setup" /S >"$work/$arch-setup.out" 2>&1 </dev/null || rc=$?
   check '[ $rc -eq 0 ]' "$label $(basename "$setup") /S ended with 0 in $(( $(date +%s) - t0 )) s"
@@ -290,5 +294,5 @@ installer_round() {  # ARCH BUILD PROGRAM_FILES
 installer_round win64 "$root/build/windows64" "Program Files"
 installer_round win32 "$root/build/windows32" "Program Files (x86)"
 
-echo "packages: $passes passed, $failures failed"
+echo "packages: $passes passed, $failures failed, $skips skipped"
 [ $failures -eq 0 ]
