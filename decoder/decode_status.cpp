@@ -208,9 +208,12 @@ struct HandlerRow {
     uint32_t code;
     Handler handler = nullptr;
     MemoryHandler memory_handler = nullptr;
+    // Which of the two the row holds, set by its constructor: a function's
+    // address is no constant a sanitized build can compare with null.
+    bool reads_memory = false;
 
     constexpr HandlerRow(uint32_t c, Handler h) : code(c), handler(h) {}
-    constexpr HandlerRow(uint32_t c, MemoryHandler h) : code(c), memory_handler(h) {}
+    constexpr HandlerRow(uint32_t c, MemoryHandler h) : code(c), memory_handler(h), reads_memory(true) {}
 };
 
 // Codes that need more than one value or a rule of their own, and the codes
@@ -335,7 +338,7 @@ constexpr BuiltTable build_dispatch()
             continue;
         }
         Dispatch &d = built.table[row.code];
-        d.action = row.handler != nullptr ? Action::HANDLER : Action::MEMORY_HANDLER;
+        d.action = row.reads_memory ? Action::MEMORY_HANDLER : Action::HANDLER;
         d.handler = row.handler;
         d.memory_handler = row.memory_handler;
     }
