@@ -58,7 +58,9 @@ static size_t serve_status_batch(WireClient *client, uint32_t wanted, unsigned c
         WireStatusEntry entry = {returned, uint32_t(taken.reads.size()), {}};
         status_record_to_bytes(taken.record, entry.record);
         memcpy(out + used, &entry, sizeof entry);
-        memcpy(out + used + sizeof entry, taken.reads.data(), taken.reads.size());
+        if (!taken.reads.empty()) {  // an empty vector may have no data pointer at all
+            memcpy(out + used + sizeof entry, taken.reads.data(), taken.reads.size());
+        }
         used += sizeof entry + taken.reads.size();
         client->lent.push_back(std::move(taken));
     }
