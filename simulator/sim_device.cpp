@@ -152,6 +152,11 @@ void sim_reset_device() {
     open_attempts = 0;
     faults = SimFaults{};
     call_log.clear();
+    // Room for the log of a flood at once (address space only, until
+    // written), so that a growing log is never copied to a new block in the
+    // middle of a client's status tick.
+    constexpr size_t CALL_LOG_ROOM = size_t(64) << 20;
+    if (call_log.capacity() < CALL_LOG_ROOM) call_log.reserve(CALL_LOG_ROOM);
 }
 
 void sim_reset() {
