@@ -27,6 +27,7 @@
 #include "monitor/monitor.h"
 #include "session/session_writer.h"
 #include "monitor/qt/main_window.h"
+#include "monitor/qt/monitor_view.h"
 #include "monitor/qt/status_model.h"
 #include "monitor/qt/status_view.h"
 

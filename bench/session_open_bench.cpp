@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "monitor/monitor.h"
+#include "monitor/qt/monitor_view.h"
 #include "monitor/qt/session_window.h"
 #include "monitor/qt/status_model.h"
 #include "monitor/session_open.h"
