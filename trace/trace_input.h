@@ -51,6 +51,16 @@ public:
         if (!refill()) return EOF;
         return out_[out_at_++];
     }
+    // The bytes in hand that get() would give next, at least one (refilled
+    // when none are left); false at the end of the input. take(n) consumes
+    // n of them, so that a line can be cut out of the buffer at once.
+    bool available(const unsigned char **data, size_t *length) {
+        if (out_at_ >= out_length_ && !refill()) return false;
+        *data = out_.data() + out_at_;
+        *length = out_length_ - out_at_;
+        return true;
+    }
+    void take(size_t count) { out_at_ += count; }
     // How the input ended; *message says why when it did not end clean.
     TraceInputEnd end(std::string *message) const;
     uint64_t consumed = 0;  // bytes of the file read so far

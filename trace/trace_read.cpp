@@ -35,6 +35,27 @@ enum LineEnd {
 template <class Input>
 LineEnd read_line(Input &input, std::string &text) {
     text.clear();
+    if constexpr (requires(const unsigned char *data, size_t length) { input.available(&data, &length); }) {
+        // A buffered input: the line is cut out of the buffer with memchr.
+        const unsigned char *data = nullptr;
+        size_t length = 0;
+        while (input.available(&data, &length)) {
+            const void *feed = memchr(data, '\n', length);
+            const size_t part = feed != nullptr ? static_cast<size_t>(static_cast<const unsigned char *>(feed) - data)
+                                                : length;
+            if (text.size() + part > TRACE_LINE_MAX) {
+                input.take(TRACE_LINE_MAX - text.size() + 1);
+                return LINE_TOO_LONG;
+            }
+            text.append(reinterpret_cast<const char *>(data), part);
+            if (feed != nullptr) {
+                input.take(part + 1);
+                return LINE_COMPLETE;
+            }
+            input.take(part);
+        }
+        return text.empty() ? LINE_NONE : LINE_UNTERMINATED;
+    }
     int c;
     while ((c = input.get()) != EOF) {
         if (c == '\n') return LINE_COMPLETE;

@@ -81,6 +81,9 @@ int hex_digit_value(char c) {
 }
 
 bool token_is(const Token &token, const char *word) {
+    // Most tokens compared differ in their first character: no length
+    // counted for those.
+    if (token.length == 0 || token.raw[0] != word[0]) return false;
     size_t n = strlen(word);
     return !token.quoted && token.length == n && memcmp(token.raw, word, n) == 0;
 }

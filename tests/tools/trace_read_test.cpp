@@ -27,16 +27,36 @@ int make_pipe(int ends[2]) { return pipe(ends); }
 #endif
 
 // Reads text as a trace named "t.trace"; stderr_text receives what the
-// reader printed.
+// reader printed. The text is read twice, through a stdio stream and through
+// a file descriptor (which cuts its lines out of a buffer): both must give
+// the same result, the same message and the same directives.
 bool read_text(const std::string &text, std::vector<TraceDirective> *out, std::string *stderr_text) {
     FILE *input = tmpfile();
     EXPECT_NE(input, nullptr);
     if (input == nullptr) return false;
     fwrite(text.data(), 1, text.size(), input);
+    fflush(input);
     rewind(input);
     testing::internal::CaptureStderr();
     bool ok = read_trace(input, "t.trace", out);
     *stderr_text = testing::internal::GetCapturedStderr();
+#ifdef _WIN32
+    const int descriptor = _dup(_fileno(input));
+    _lseek(descriptor, 0, SEEK_SET);
+#else
+    const int descriptor = dup(fileno(input));
+    lseek(descriptor, 0, SEEK_SET);
+#endif
+    std::vector<TraceDirective> again;
+    testing::internal::CaptureStderr();
+    const bool ok_again = read_trace_descriptor(descriptor, "t.trace", &again, nullptr) == TRACE_READ_OK;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), *stderr_text) << "read through a descriptor";
+    EXPECT_EQ(ok_again, ok) << "read through a descriptor";
+    EXPECT_EQ(again.size(), out->size()) << "read through a descriptor";
+    for (size_t i = 0; i < again.size() && i < out->size(); ++i) {
+        EXPECT_EQ(again[i].line_number, (*out)[i].line_number) << "directive " << i;
+        EXPECT_EQ(again[i].bytes, (*out)[i].bytes) << "directive " << i;
+    }
     fclose(input);
     return ok;
 }
