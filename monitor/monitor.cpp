@@ -107,6 +107,11 @@ void monitor_delete(Monitor *monitor) {
 
 void monitor_set_events(Monitor &monitor, const MonitorEvents &events) { monitor.events = events; }
 
+void monitor_set_clock(Monitor &monitor, int64_t (*clock)()) {
+    monitor.clock = clock;
+    monitor.calls_since = clock();
+}
+
 bool monitor_start(Monitor &monitor, const char *device_argument) {
     reset_captures(monitor.captures);
     reset_state(monitor);
@@ -391,18 +396,39 @@ size_t monitor_line_at(const Monitor &monitor, int modem, int64_t time_us, int c
     return line < store.count ? line : line_store_find_time(store, at);
 }
 
-// Line `index` of a store, null for an index it does not hold.
-static const char *stored_line(const void *context, size_t index) {
-    const LineStore &store = *static_cast<const LineStore *>(context);
-    return index < store.count ? line_store_text(store, index) : nullptr;
+// The lines a copy takes from a store, with their time in `format`.
+struct CopiedLines {
+    const Monitor *monitor;
+    int modem;
+    LineTimeFormat format;
+    // The line with its time: each is taken before the next is asked for.
+    mutable char text[STATUS_LINE_BYTES + LINE_TIME_TEXT_BYTES];
+};
+
+// Line `index` of the store, null for an index it does not hold.
+static const char *copied_line(const void *context, size_t index) {
+    const CopiedLines &lines = *static_cast<const CopiedLines *>(context);
+    const LineStore &store = lines.monitor->stores[lines.modem - 1];
+    if (index >= store.count) {
+        return nullptr;
+    }
+    const char *line = line_store_text(store, index);
+    if (lines.format == LINE_TIME_OFF) {
+        return line;
+    }
+    char time[LINE_TIME_TEXT_BYTES];
+    store_line_time(store, index, lines.monitor->activity, lines.modem, lines.format, time);
+    line_with_time(time, line, lines.text, sizeof lines.text);
+    return lines.text;
 }
 
 size_t monitor_copy_lines(const Monitor &monitor, int modem, const size_t *indexes, size_t count,
-                          char *block, size_t block_size) {
+                          char *block, size_t block_size, LineTimeFormat time) {
     if (modem != 1 && modem != 2) {
-        return clipboard_text(stored_line, nullptr, indexes, 0, block, block_size);
+        count = 0;
     }
-    return clipboard_text(stored_line, &monitor.stores[modem - 1], indexes, count, block, block_size);
+    CopiedLines lines{&monitor, modem, time, {}};
+    return clipboard_text(copied_line, &lines, indexes, count, block, block_size);
 }
 
 void monitor_close(Monitor &monitor) {

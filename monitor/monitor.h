@@ -89,7 +89,8 @@ struct Monitor {
     int64_t calls_since;         // clock time the calls are timed from
     MonitorEvents events;        // set by the front end (monitor_set_events)
     // The session this monitor shows (its own monitor, see
-    // monitor_open_session), null for a live monitor.
+    // monitor_open_session, or one copied in by monitor_show_session), null
+    // for a live monitor.
     const OpenedSession *session;
     WindowRecording *recorder;   // the recording the monitor started itself, kept for its error
     unsigned main_ticks;         // main ticks since the recording's figures were last told
@@ -97,6 +98,12 @@ struct Monitor {
 };
 
 int64_t monitor_wall_clock();
+
+// The clock that stamps the monitor's lines from now on (a test's or a
+// tool's own time). The calls it follows are timed on it from now on, so
+// that a moment of their time names the lines that clock stamped; given
+// before the first tick.
+void monitor_set_clock(Monitor &monitor, int64_t (*clock)());
 
 // The bounds of each modem's store: a live monitor keeps the latest
 // LINE_STORE_LINES lines; a monitor showing an opened session sizes its
@@ -222,11 +229,13 @@ size_t monitor_line_at(const Monitor &monitor, int modem, int64_t time_us, int c
 
 // The clipboard text of selected lines of modem 1 or 2's store, copied from
 // the store itself: `indexes` ascending, 0 the oldest line held; an index
-// the store does not hold is skipped. Each line is followed by CR LF; the
-// text always ends with a NUL inside the block. Returns the number of text
-// bytes written.
+// the store does not hold is skipped. With a time format other than off,
+// each line starts with its time in that format and a TAB, as the lists'
+// time column shows it (the TAB stays when the time is unknown). Each line
+// is followed by CR LF; the text always ends with a NUL inside the block.
+// Returns the number of text bytes written.
 size_t monitor_copy_lines(const Monitor &monitor, int modem, const size_t *indexes, size_t count,
-                          char *block, size_t block_size);
+                          char *block, size_t block_size, LineTimeFormat time = LINE_TIME_OFF);
 
 // The close of the main window: both captures stopped (files closed,
 // recording flag cleared), and no tick does anything afterwards. A status

@@ -1,6 +1,6 @@
 // The monitor object: monitors that live side by side in one process, the
-// bounded status tick of a window, and a close that comes while a warning
-// box holds the tick.
+// bounded status tick of a window, a close that comes while a warning box
+// holds the tick, and the copy of selected lines.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -149,6 +149,38 @@ TEST_F(MonitorObjectTest, CloseUnderAWarningBoxEndsTheHeldTickWithCapturesStoppe
     ASSERT_TRUE(setup_value(MONITOR_KEY, &setup));
     EXPECT_EQ(setup.at(0) & 1, 0) << "the recording flag is cleared by the close";
     EXPECT_EQ(monitor_status_tick(*monitor, {nullptr, nullptr, no_warning}, 0), 0u);
+}
+
+// The copy of selected lines from a store, with the time column as a list
+// shows it: modem 1 active from 1 s, its lines at 1.5 s, 2.75 s and 3 s.
+TEST_F(MonitorObjectTest, ACopyTakesTheStoresLinesWithTheirTimeColumn) {
+    Monitor *monitor = start(source_);
+    activity_note(monitor->activity, 1, 1000000);
+    const int64_t times[] = {1500000, 2750000, 3000000};
+    const char *const texts[] = {"a", "b\tB", "c"};
+    for (int i = 0; i < 3; ++i) line_store_add(&monitor->stores[0], texts[i], times[i]);
+    const struct {
+        const char *name;
+        int modem;
+        LineTimeFormat time;
+        std::vector<size_t> indexes;
+        std::string expected;
+    } rows[] = {
+        {"no time column", 1, LINE_TIME_OFF, {0, 2}, "a\r\nc\r\n"},
+        {"since the modem became active", 1, LINE_TIME_SINCE_ACTIVE, {0, 1}, "0.500\ta\r\n1.750\tb\tB\r\n"},
+        {"since the previous line", 1, LINE_TIME_DELTA, {1, 2}, "+1.250\tb\tB\r\n+0.250\tc\r\n"},
+        {"an unknown time keeps its TAB", 1, LINE_TIME_DELTA, {0}, "\ta\r\n"},
+        {"a line the store does not hold is left out", 1, LINE_TIME_DELTA, {2, 9}, "+0.250\tc\r\n"},
+        {"another modem's lines", 3, LINE_TIME_DELTA, {0}, ""},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        char block[256];
+        const size_t used =
+            monitor_copy_lines(*monitor, row.modem, row.indexes.data(), row.indexes.size(), block, sizeof block, row.time);
+        EXPECT_EQ(std::string(block, used), row.expected);
+        EXPECT_EQ(block[used], '\0');
+    }
 }
 
 }  // namespace
