@@ -27,6 +27,7 @@
 #include "monitor/monitor.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/main_window.h"
+#include "monitor/qt/monitor_view.h"
 #include "monitor/qt/status_model.h"
 #include "monitor/qt/status_pane.h"
 #include "monitor/qt/status_view.h"
@@ -251,7 +252,7 @@ void BM_CoreDrainRecording(benchmark::State &state) {
         writer.open(path.c_str(), monitor.clock(), options);
         monitor_record(monitor, recording, writer);
     }
-    const MonitorSink sink{nullptr, nullptr, [](void *, const char *) {}};
+    monitor_set_events(monitor, {nullptr, nullptr, [](void *, const char *) {}, nullptr, nullptr, nullptr});
     for (auto _ : state) {
         state.PauseTiming();
         const double queue_start = thread_cpu_seconds();
@@ -259,7 +260,7 @@ void BM_CoreDrainRecording(benchmark::State &state) {
         queueing += thread_cpu_seconds() - queue_start;
         state.ResumeTiming();
         monitor_main_tick(monitor);
-        monitor_status_tick(monitor, sink, 0);
+        monitor_status_tick(monitor, 0);
     }
     const double thread_used = thread_cpu_seconds() - thread_start - queueing;
     monitor_watch_calls(monitor, nullptr);

@@ -216,14 +216,12 @@ static void note_calls(Monitor &monitor, const MonitorEvents &events) {
 }
 
 uint64_t monitor_status_tick(Monitor &monitor, int64_t budget_us) {
-    const MonitorEvents events = monitor.events;
-    return monitor_status_tick(monitor, events, budget_us);
-}
-
-uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t budget_us) {
     if (monitor.closed) {
         return 0;
     }
+    // The events as they stand when the tick starts: a tick re-entered
+    // under a warning box, or an event changing them, leaves this one's.
+    const MonitorEvents events = monitor.events;
     MonitorRecording *const recording = monitor.recording;
     const int fetching_modem = recording != nullptr ? (++recording->status_ticks == 1 ? 1 : 2) : 0;
     const int present = modem_presence(monitor.link);
@@ -263,13 +261,13 @@ uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t 
         ++lines;
         if (modem == 1 || modem == 2) {
             line_store_add(&monitor.stores[modem - 1], line, stamp != INT64_MIN ? stamp : monitor.clock());
-            if (sink.line_added != nullptr) {
-                sink.line_added(sink.context, modem, line);
+            if (events.line_added != nullptr) {
+                events.line_added(events.context, modem, line);
             }
-        } else if (monitor.warning_open == 0 && sink.show_warning != nullptr) {
+        } else if (monitor.warning_open == 0 && events.show_warning != nullptr) {
             monitor.warning_open = 1;
-            note_calls(monitor, sink);
-            sink.show_warning(sink.context, line);
+            note_calls(monitor, events);
+            events.show_warning(events.context, line);
             monitor.warning_open = 0;
             if (monitor.closed) {
                 // Closed while the box held this drain: the records fetched
@@ -282,7 +280,7 @@ uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t 
             ++monitor.warnings_discarded;
         }
     }
-    note_calls(monitor, sink);
+    note_calls(monitor, events);
     return lines;
 }
 
@@ -303,12 +301,6 @@ int monitor_eye_tick(Monitor &monitor, int modem, EyePoint points[EYE_POINTS_WAN
 }
 
 void monitor_round(Monitor &monitor, int64_t budget_us, EyePoint (*eyes)[EYE_POINTS_WANTED], int *eye_counts) {
-    const MonitorEvents events = monitor.events;
-    monitor_round(monitor, events, budget_us, eyes, eye_counts);
-}
-
-void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us,
-                   EyePoint (*eyes)[EYE_POINTS_WANTED], int *eye_counts) {
     EyePoint points[EYE_POINTS_WANTED];
     for (MonitorTick tick : MONITOR_TICKS) {
         switch (tick) {
@@ -317,7 +309,7 @@ void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us,
             break;
         case TICK_STATUS_1:
         case TICK_STATUS_2:
-            monitor_status_tick(monitor, sink, budget_us);
+            monitor_status_tick(monitor, budget_us);
             break;
         case TICK_EYE_1:
         case TICK_EYE_2: {

@@ -52,8 +52,6 @@ struct MonitorEvents {
     // A call began or ended on either modem.
     void (*calls_changed)(void *context);
 };
-// The events a tick is given by callers that pass their own.
-using MonitorSink = MonitorEvents;
 
 struct MonitorBuffers;
 struct CallWatch;
@@ -160,8 +158,6 @@ void monitor_main_tick(Monitor &monitor);
 // buffer. Returns the number of records that gave a line.
 // The monitor's events get the lines and warnings.
 uint64_t monitor_status_tick(Monitor &monitor, int64_t budget_us);
-// The same with events of the caller's.
-uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t budget_us);
 
 // An eye display's tick for modem 1 or 2: -1 when no modem is active (the
 // display is left as it is), else the number of points delivered into
@@ -174,8 +170,6 @@ int monitor_eye_tick(Monitor &monitor, int modem, EyePoint points[EYE_POINTS_WAN
 // is while no modem is active), for a front end that draws them.
 void monitor_round(Monitor &monitor, int64_t budget_us, EyePoint (*eyes)[EYE_POINTS_WANTED] = nullptr,
                    int *eye_counts = nullptr);
-void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us,
-                   EyePoint (*eyes)[EYE_POINTS_WANTED] = nullptr, int *eye_counts = nullptr);
 
 // --- Recording a session ----------------------------------------------------
 // Starts feeding `writer` (already open) from the ticks: each round's start

@@ -27,6 +27,12 @@ std::vector<std::string> stored(const Monitor &monitor, int modem) {
 void no_warning(void *, const char *) { ADD_FAILURE() << "no warning expected"; }
 void close_on_warning(void *context, const char *) { monitor_close(*static_cast<Monitor *>(context)); }
 
+// A status tick of the monitor with `events` as its events.
+uint64_t status_tick(Monitor &monitor, const MonitorEvents &events, int64_t budget_us) {
+    monitor_set_events(monitor, events);
+    return monitor_status_tick(monitor, budget_us);
+}
+
 // The simulated driver, taking its time over every status call as a slow
 // driver or a loaded machine does.
 class SlowSource final : public DriverSource {
@@ -85,9 +91,9 @@ TEST_F(MonitorObjectTest, TwoMonitorsInOneProcessKeepTheirOwnState) {
     Monitor *second = start(other_);
     activate(2);
     sim_queue_record(sampling(1, 8000));
-    EXPECT_EQ(monitor_status_tick(*first, {nullptr, nullptr, no_warning}, 0), 1u);
+    EXPECT_EQ(status_tick(*first, {nullptr, nullptr, no_warning}, 0), 1u);
     sim_queue_record(sampling(2, 9600));
-    EXPECT_EQ(monitor_status_tick(*second, {nullptr, nullptr, no_warning}, 0), 1u);
+    EXPECT_EQ(status_tick(*second, {nullptr, nullptr, no_warning}, 0), 1u);
 
     EXPECT_EQ(stored(*first, 1), std::vector<std::string>{"Sampling rate:\t\t\t  8000 Hz\t"});
     EXPECT_TRUE(stored(*first, 2).empty());
@@ -101,8 +107,8 @@ TEST_F(MonitorObjectTest, TwoMonitorsInOneProcessKeepTheirOwnState) {
 
     monitor_close(*first);
     sim_queue_record(sampling(1, 7200));
-    EXPECT_EQ(monitor_status_tick(*first, {nullptr, nullptr, no_warning}, 0), 0u) << "a closed monitor fetches nothing";
-    EXPECT_EQ(monitor_status_tick(*second, {nullptr, nullptr, no_warning}, 0), 1u);
+    EXPECT_EQ(status_tick(*first, {nullptr, nullptr, no_warning}, 0), 0u) << "a closed monitor fetches nothing";
+    EXPECT_EQ(status_tick(*second, {nullptr, nullptr, no_warning}, 0), 1u);
 }
 
 TEST_F(MonitorObjectTest, WindowTicksDrainABurstWithinTheirBudgetInOrderAndLoseNothing) {
@@ -119,7 +125,7 @@ TEST_F(MonitorObjectTest, WindowTicksDrainABurstWithinTheirBudgetInOrderAndLoseN
     uint64_t drained = 0;
     while (drained < RECORDS && ticks < 100) {
         const auto start = std::chrono::steady_clock::now();
-        const uint64_t lines = monitor_status_tick(*monitor, {nullptr, nullptr, no_warning}, WINDOW_DRAIN_BUDGET_US);
+        const uint64_t lines = status_tick(*monitor, {nullptr, nullptr, no_warning}, WINDOW_DRAIN_BUDGET_US);
         const auto spent = std::chrono::steady_clock::now() - start;
         EXPECT_LT(spent, std::chrono::milliseconds(30 + 15)) << "tick " << ticks << " overran its budget";
         EXPECT_GT(lines, 0u) << "every tick makes progress";
@@ -142,13 +148,13 @@ TEST_F(MonitorObjectTest, CloseUnderAWarningBoxEndsTheHeldTickWithCapturesStoppe
     restart.code = CAPTURE_RESTART_CODE;
     restart.param1 = 10000;
     sim_queue_record(restart);  // would start a capture if the held tick went on
-    monitor_status_tick(*monitor, {monitor, nullptr, close_on_warning}, 0);
+    status_tick(*monitor, {monitor, nullptr, close_on_warning}, 0);
     EXPECT_FALSE(monitor->captures.slot[0].active);
     EXPECT_EQ(sim_pending_records(), 1u) << "the closed monitor fetched nothing after the box";
     std::vector<unsigned char> setup;
     ASSERT_TRUE(setup_value(MONITOR_KEY, &setup));
     EXPECT_EQ(setup.at(0) & 1, 0) << "the recording flag is cleared by the close";
-    EXPECT_EQ(monitor_status_tick(*monitor, {nullptr, nullptr, no_warning}, 0), 0u);
+    EXPECT_EQ(status_tick(*monitor, {nullptr, nullptr, no_warning}, 0), 0u);
 }
 
 // The copy of selected lines from a store, with the time column as a list
