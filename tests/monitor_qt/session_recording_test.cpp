@@ -30,6 +30,8 @@ TEST_P(RecordedRoundTrip, DecodingTheSessionGivesTheListsLinesInOrder) {
     ASSERT_TRUE(window->start_recording(QString::fromStdString(session), 1, &error)) << error.toStdString();
     EXPECT_FALSE(record->isEnabled());
     EXPECT_TRUE(stop->isEnabled());
+    EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("Line Watch - recording ") + QString::fromStdString(session)))
+        << window->windowTitle().toStdString();
     rounds(ticks);
     if (compressed) {
         window->close();
@@ -39,6 +41,7 @@ TEST_P(RecordedRoundTrip, DecodingTheSessionGivesTheListsLinesInOrder) {
     EXPECT_FALSE(monitor_recording(*monitor_));
     EXPECT_TRUE(record->isEnabled());
     EXPECT_FALSE(stop->isEnabled());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Line Watch"));
 
     const std::string text = decoded(session);
     ASSERT_FALSE(escaped_rows(window->view()->status_model(1)).empty() && escaped_rows(window->view()->status_model(2)).empty());
