@@ -252,7 +252,7 @@ void BM_CoreDrainRecording(benchmark::State &state) {
         writer.open(path.c_str(), monitor.clock(), options);
         monitor_record(monitor, recording, writer);
     }
-    const MonitorSink sink{nullptr, nullptr, [](void *, const char *) {}};
+    monitor_set_events(monitor, {nullptr, nullptr, [](void *, const char *) {}, nullptr, nullptr, nullptr});
     for (auto _ : state) {
         state.PauseTiming();
         const double queue_start = thread_cpu_seconds();
@@ -260,7 +260,7 @@ void BM_CoreDrainRecording(benchmark::State &state) {
         queueing += thread_cpu_seconds() - queue_start;
         state.ResumeTiming();
         monitor_main_tick(monitor);
-        monitor_status_tick(monitor, sink, 0);
+        monitor_status_tick(monitor, 0);
     }
     const double thread_used = thread_cpu_seconds() - thread_start - queueing;
     monitor_watch_calls(monitor, nullptr);

@@ -104,3 +104,14 @@ void store_line_time(const LineStore &store, size_t i, const ModemActivity activ
     const int64_t previous = i > 0 ? line_store_time(store, i - 1) : -1;
     format_line_time(format, time, previous, activity_since(activity, modem, time), text);
 }
+
+void line_with_time(const char *time_text, const char *line, char *out, size_t size) {
+    if (size == 0) {
+        return;
+    }
+    if (time_text == nullptr) {
+        std::snprintf(out, size, "%s", line);
+    } else {
+        std::snprintf(out, size, "%s\t%s", time_text, line);
+    }
+}

@@ -50,3 +50,8 @@ int64_t activity_since(const ModemActivity activity[2], int modem, int64_t time)
 // The time text of line i of modem m's store (index 0 the oldest).
 void store_line_time(const LineStore &store, size_t i, const ModemActivity activity[2], int modem,
                      LineTimeFormat format, char text[LINE_TIME_TEXT_BYTES]);
+
+// A line as a copy takes it: "time TAB line" when a time is shown (time_text
+// not null), else the line as it stands. Cut at size - 1 bytes; always
+// NUL-terminated.
+void line_with_time(const char *time_text, const char *line, char *out, size_t size);

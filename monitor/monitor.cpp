@@ -107,6 +107,11 @@ void monitor_delete(Monitor *monitor) {
 
 void monitor_set_events(Monitor &monitor, const MonitorEvents &events) { monitor.events = events; }
 
+void monitor_set_clock(Monitor &monitor, int64_t (*clock)()) {
+    monitor.clock = clock;
+    monitor.calls_since = clock();
+}
+
 bool monitor_start(Monitor &monitor, const char *device_argument) {
     reset_captures(monitor.captures);
     reset_state(monitor);
@@ -211,14 +216,12 @@ static void note_calls(Monitor &monitor, const MonitorEvents &events) {
 }
 
 uint64_t monitor_status_tick(Monitor &monitor, int64_t budget_us) {
-    const MonitorEvents events = monitor.events;
-    return monitor_status_tick(monitor, events, budget_us);
-}
-
-uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t budget_us) {
     if (monitor.closed) {
         return 0;
     }
+    // The events as they stand when the tick starts: a tick re-entered
+    // under a warning box, or an event changing them, leaves this one's.
+    const MonitorEvents events = monitor.events;
     MonitorRecording *const recording = monitor.recording;
     const int fetching_modem = recording != nullptr ? (++recording->status_ticks == 1 ? 1 : 2) : 0;
     const int present = modem_presence(monitor.link);
@@ -258,13 +261,13 @@ uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t 
         ++lines;
         if (modem == 1 || modem == 2) {
             line_store_add(&monitor.stores[modem - 1], line, stamp != INT64_MIN ? stamp : monitor.clock());
-            if (sink.line_added != nullptr) {
-                sink.line_added(sink.context, modem, line);
+            if (events.line_added != nullptr) {
+                events.line_added(events.context, modem, line);
             }
-        } else if (monitor.warning_open == 0 && sink.show_warning != nullptr) {
+        } else if (monitor.warning_open == 0 && events.show_warning != nullptr) {
             monitor.warning_open = 1;
-            note_calls(monitor, sink);
-            sink.show_warning(sink.context, line);
+            note_calls(monitor, events);
+            events.show_warning(events.context, line);
             monitor.warning_open = 0;
             if (monitor.closed) {
                 // Closed while the box held this drain: the records fetched
@@ -277,7 +280,7 @@ uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t 
             ++monitor.warnings_discarded;
         }
     }
-    note_calls(monitor, sink);
+    note_calls(monitor, events);
     return lines;
 }
 
@@ -298,12 +301,6 @@ int monitor_eye_tick(Monitor &monitor, int modem, EyePoint points[EYE_POINTS_WAN
 }
 
 void monitor_round(Monitor &monitor, int64_t budget_us, EyePoint (*eyes)[EYE_POINTS_WANTED], int *eye_counts) {
-    const MonitorEvents events = monitor.events;
-    monitor_round(monitor, events, budget_us, eyes, eye_counts);
-}
-
-void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us,
-                   EyePoint (*eyes)[EYE_POINTS_WANTED], int *eye_counts) {
     EyePoint points[EYE_POINTS_WANTED];
     for (MonitorTick tick : MONITOR_TICKS) {
         switch (tick) {
@@ -312,7 +309,7 @@ void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us,
             break;
         case TICK_STATUS_1:
         case TICK_STATUS_2:
-            monitor_status_tick(monitor, sink, budget_us);
+            monitor_status_tick(monitor, budget_us);
             break;
         case TICK_EYE_1:
         case TICK_EYE_2: {
@@ -391,18 +388,39 @@ size_t monitor_line_at(const Monitor &monitor, int modem, int64_t time_us, int c
     return line < store.count ? line : line_store_find_time(store, at);
 }
 
-// Line `index` of a store, null for an index it does not hold.
-static const char *stored_line(const void *context, size_t index) {
-    const LineStore &store = *static_cast<const LineStore *>(context);
-    return index < store.count ? line_store_text(store, index) : nullptr;
+// The lines a copy takes from a store, with their time in `format`.
+struct CopiedLines {
+    const Monitor *monitor;
+    int modem;
+    LineTimeFormat format;
+    // The line with its time: each is taken before the next is asked for.
+    mutable char text[STATUS_LINE_BYTES + LINE_TIME_TEXT_BYTES];
+};
+
+// Line `index` of the store, null for an index it does not hold.
+static const char *copied_line(const void *context, size_t index) {
+    const CopiedLines &lines = *static_cast<const CopiedLines *>(context);
+    const LineStore &store = lines.monitor->stores[lines.modem - 1];
+    if (index >= store.count) {
+        return nullptr;
+    }
+    const char *line = line_store_text(store, index);
+    if (lines.format == LINE_TIME_OFF) {
+        return line;
+    }
+    char time[LINE_TIME_TEXT_BYTES];
+    store_line_time(store, index, lines.monitor->activity, lines.modem, lines.format, time);
+    line_with_time(time, line, lines.text, sizeof lines.text);
+    return lines.text;
 }
 
 size_t monitor_copy_lines(const Monitor &monitor, int modem, const size_t *indexes, size_t count,
-                          char *block, size_t block_size) {
+                          char *block, size_t block_size, LineTimeFormat time) {
     if (modem != 1 && modem != 2) {
-        return clipboard_text(stored_line, nullptr, indexes, 0, block, block_size);
+        count = 0;
     }
-    return clipboard_text(stored_line, &monitor.stores[modem - 1], indexes, count, block, block_size);
+    CopiedLines lines{&monitor, modem, time, {}};
+    return clipboard_text(copied_line, &lines, indexes, count, block, block_size);
 }
 
 void monitor_close(Monitor &monitor) {

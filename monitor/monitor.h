@@ -52,8 +52,6 @@ struct MonitorEvents {
     // A call began or ended on either modem.
     void (*calls_changed)(void *context);
 };
-// The events a tick is given by callers that pass their own.
-using MonitorSink = MonitorEvents;
 
 struct MonitorBuffers;
 struct CallWatch;
@@ -89,7 +87,8 @@ struct Monitor {
     int64_t calls_since;         // clock time the calls are timed from
     MonitorEvents events;        // set by the front end (monitor_set_events)
     // The session this monitor shows (its own monitor, see
-    // monitor_open_session), null for a live monitor.
+    // monitor_open_session, or one copied in by monitor_show_session), null
+    // for a live monitor.
     const OpenedSession *session;
     WindowRecording *recorder;   // the recording the monitor started itself, kept for its error
     unsigned main_ticks;         // main ticks since the recording's figures were last told
@@ -97,6 +96,12 @@ struct Monitor {
 };
 
 int64_t monitor_wall_clock();
+
+// The clock that stamps the monitor's lines from now on (a test's or a
+// tool's own time). The calls it follows are timed on it from now on, so
+// that a moment of their time names the lines that clock stamped; given
+// before the first tick.
+void monitor_set_clock(Monitor &monitor, int64_t (*clock)());
 
 // The bounds of each modem's store: a live monitor keeps the latest
 // LINE_STORE_LINES lines; a monitor showing an opened session sizes its
@@ -153,8 +158,6 @@ void monitor_main_tick(Monitor &monitor);
 // buffer. Returns the number of records that gave a line.
 // The monitor's events get the lines and warnings.
 uint64_t monitor_status_tick(Monitor &monitor, int64_t budget_us);
-// The same with events of the caller's.
-uint64_t monitor_status_tick(Monitor &monitor, const MonitorSink &sink, int64_t budget_us);
 
 // An eye display's tick for modem 1 or 2: -1 when no modem is active (the
 // display is left as it is), else the number of points delivered into
@@ -167,8 +170,6 @@ int monitor_eye_tick(Monitor &monitor, int modem, EyePoint points[EYE_POINTS_WAN
 // is while no modem is active), for a front end that draws them.
 void monitor_round(Monitor &monitor, int64_t budget_us, EyePoint (*eyes)[EYE_POINTS_WANTED] = nullptr,
                    int *eye_counts = nullptr);
-void monitor_round(Monitor &monitor, const MonitorSink &sink, int64_t budget_us,
-                   EyePoint (*eyes)[EYE_POINTS_WANTED] = nullptr, int *eye_counts = nullptr);
 
 // --- Recording a session ----------------------------------------------------
 // Starts feeding `writer` (already open) from the ticks: each round's start
@@ -222,11 +223,13 @@ size_t monitor_line_at(const Monitor &monitor, int modem, int64_t time_us, int c
 
 // The clipboard text of selected lines of modem 1 or 2's store, copied from
 // the store itself: `indexes` ascending, 0 the oldest line held; an index
-// the store does not hold is skipped. Each line is followed by CR LF; the
-// text always ends with a NUL inside the block. Returns the number of text
-// bytes written.
+// the store does not hold is skipped. With a time format other than off,
+// each line starts with its time in that format and a TAB, as the lists'
+// time column shows it (the TAB stays when the time is unknown). Each line
+// is followed by CR LF; the text always ends with a NUL inside the block.
+// Returns the number of text bytes written.
 size_t monitor_copy_lines(const Monitor &monitor, int modem, const size_t *indexes, size_t count,
-                          char *block, size_t block_size);
+                          char *block, size_t block_size, LineTimeFormat time = LINE_TIME_OFF);
 
 // The close of the main window: both captures stopped (files closed,
 // recording flag cleared), and no tick does anything afterwards. A status

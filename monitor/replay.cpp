@@ -86,11 +86,11 @@ static void restamp(LineStore &store, uint64_t from, int64_t time) {
 // One round of the five ticks as the live window runs them (each status
 // tick drains what the session's time has brought), then one timer period
 // of the session's time. True while the session has more to give.
-static bool round(Replay &replay, const MonitorSink &sink) {
+static bool round(Replay &replay) {
     Monitor &monitor = *replay.monitor;
     const uint64_t ends[2] = {line_store_end_number(monitor.stores[0]), line_store_end_number(monitor.stores[1])};
     ModemActivity activity[2] = {monitor.activity[0], monitor.activity[1]};
-    monitor_round(monitor, sink, 0, replay.eye, replay.eye_count);
+    monitor_round(monitor, 0, replay.eye, replay.eye_count);
     const int64_t time = replay.start_us + static_cast<int64_t>(replay.rounds) * TIMER_PERIOD_MS * 1000;
     for (int m = 0; m < 2; ++m) {
         restamp(monitor.stores[m], ends[m], time);
@@ -111,16 +111,6 @@ static void reach_end(Replay &replay) {
 }
 
 uint64_t replay_tick(Replay &replay) {
-    const MonitorEvents events = replay.monitor->events;
-    return replay_tick(replay, events);
-}
-
-uint64_t replay_step(Replay &replay) {
-    const MonitorEvents events = replay.monitor->events;
-    return replay_step(replay, events);
-}
-
-uint64_t replay_tick(Replay &replay, const MonitorSink &sink) {
     replay.eye_count[0] = replay.eye_count[1] = -1;
     if (replay.state != REPLAY_PLAYING) {
         return 0;
@@ -130,7 +120,7 @@ uint64_t replay_tick(Replay &replay, const MonitorSink &sink) {
     uint64_t rounds = 0;
     while (rounds < wanted) {
         ++rounds;
-        if (!round(replay, sink)) {
+        if (!round(replay)) {
             reach_end(replay);
             break;
         }
@@ -141,7 +131,7 @@ uint64_t replay_tick(Replay &replay, const MonitorSink &sink) {
     return rounds;
 }
 
-uint64_t replay_step(Replay &replay, const MonitorSink &sink) {
+uint64_t replay_step(Replay &replay) {
     replay.eye_count[0] = replay.eye_count[1] = -1;
     if (replay.state == REPLAY_STOPPED) {
         begin(replay);
@@ -151,7 +141,7 @@ uint64_t replay_step(Replay &replay, const MonitorSink &sink) {
         reach_end(replay);
         return 0;
     }
-    if (!round(replay, sink)) {
+    if (!round(replay)) {
         reach_end(replay);
     }
     return 1;

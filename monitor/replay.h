@@ -67,10 +67,8 @@ void replay_set_speed(Replay &replay, ReplaySpeed speed);
 
 // A timer tick: while playing, the rounds of the speed (at least one); the
 // end of the session stops the replay (ended set). Returns the rounds run.
-// The lines and warnings go to the monitor's events, or to `sink`.
+// The lines and warnings go to the monitor's events.
 uint64_t replay_tick(Replay &replay);
-uint64_t replay_tick(Replay &replay, const MonitorSink &sink);
 // One round and no more: from stopped it starts a new replay, paused. From
 // playing it pauses first. Returns the rounds run (0 at the end).
 uint64_t replay_step(Replay &replay);
-uint64_t replay_step(Replay &replay, const MonitorSink &sink);

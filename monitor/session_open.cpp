@@ -326,6 +326,9 @@ void monitor_show_session(Monitor &monitor, const OpenedSession &session) {
         }
     }
     std::memcpy(monitor.activity, session.activity, sizeof monitor.activity);
+    // The calls shown and the moments of their time are the session's too,
+    // so that a moment picks the line its own time names.
+    monitor.session = &session;
     if (monitor.events.session_shown != nullptr) monitor.events.session_shown(monitor.events.context);
 }
 

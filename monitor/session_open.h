@@ -138,9 +138,11 @@ StoreBounds opened_session_bounds(const OpenedSession &session);
 // Empties the monitor's stores and fills them with a copy of every line of
 // the session, each stamped with its recorded time, and the modems'
 // activity from the session's counts of active modems. A store smaller
-// than the session keeps the latest lines, as a live list does.
-// (monitor_open_session gives the session's own monitor its lines without
-// a copy.)
+// than the session keeps the latest lines, as a live list does. From now on
+// the monitor shows the session (which must outlive it): its calls and
+// their time are the session's (monitor_calls, monitor_line_at), and it
+// records nothing. (monitor_open_session gives the session's own monitor its
+// lines without a copy.)
 void monitor_show_session(Monitor &monitor, const OpenedSession &session);
 
 // The trace index of the record behind a line of modem 1 or 2 (its running

@@ -47,14 +47,3 @@ size_t export_row(ExportFormat format, const char *time_text, int modem, const c
     out[used] = '\0';
     return used;
 }
-
-void line_with_time(const char *time_text, const char *line, char *out, size_t size) {
-    if (size == 0) {
-        return;
-    }
-    if (time_text == nullptr) {
-        std::snprintf(out, size, "%s", line);
-    } else {
-        std::snprintf(out, size, "%s\t%s", time_text, line);
-    }
-}

@@ -29,8 +29,3 @@ const char *export_header(ExportFormat format);
 // row does not fit.
 size_t export_row(ExportFormat format, const char *time_text, int modem, const char *line, char *out,
                   size_t size);
-
-// A line as a copy takes it: "time TAB line" when a time is shown (time_text
-// not null), else the line as it stands. Cut at size - 1 bytes; always
-// NUL-terminated.
-void line_with_time(const char *time_text, const char *line, char *out, size_t size);

@@ -54,7 +54,7 @@ int main(int argc, char **argv) {
     const std::string out = argv[1];
     PlatformDriverSource source;
     Monitor *monitor = monitor_new(source);
-    monitor->clock = shot_clock;
+    monitor_set_clock(*monitor, shot_clock);
     if (!monitor_start(*monitor, nullptr)) return 1;
     int status = 0;
     {

@@ -2,40 +2,43 @@
 #include "monitor/qt/main_window.h"
 
 #include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
 
-#include "calls/call_watch.h"
 #include "monitor/qt/calls_view.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/monitor_view.h"
-#include "monitor/qt/session_recording.h"
 #include "monitor/qt/session_window.h"
 #include "monitor/qt/status_model.h"
 #include "monitor/qt/status_pane.h"
 #include "monitor/qt/status_view.h"
 #include "monitor/qt/window_menus.h"
 #include "monitor/qt/window_settings.h"
-#include "monitor/session_open.h"
+#include "monitor/session_recording.h"
 
 MainWindow::MainWindow(Monitor &monitor, bool start) : monitor_(monitor) {
-    setWindowTitle(QString::fromLatin1(MAIN_CAPTION));
-    sink_ = {this, nullptr, sink_show_warning};
     view_ = new MonitorView(monitor_, this);
     setCentralWidget(view_);
     connect(view_, &MonitorView::close_requested, this, [this](int child_id) { command(child_close_command(child_id)); });
-    // The window follows the calls from its start.
-    live_calls_ = std::make_unique<CallWatch>();
-    call_watch_init(*live_calls_, monitor_memory_access(monitor_), 0, {nullptr, nullptr});
-    monitor_watch_calls(monitor_, live_calls_.get());
-    show_session_calls(nullptr, 0);
     connect(&calls_timer_, &QTimer::timeout, view_->calls_view(), &CallsView::refresh);
     menus_ = std::make_unique<WindowMenus>(this, view_, true, [this](int id) { command(id); });
     view_->add_status_labels(statusBar());
-    recording_ = new SessionRecording(monitor_, this);
-    recording_->use_actions(menus_->action(IDM_RECORD_SESSION), menus_->action(IDM_STOP_RECORDING));
+    recording_label_ = new QLabel(this);
+    recording_label_->hide();
+    statusBar()->addPermanentWidget(recording_label_);
+    MonitorEvents events{};
+    events.context = this;
+    events.show_warning = event_warning;
+    events.recording_changed = event_recording;
+    events.session_shown = event_session_shown;
+    monitor_set_events(monitor_, events);
+    show_recording_state();
     resize(960, 720);
     if (start) {
         start_timers();
@@ -44,28 +47,10 @@ MainWindow::MainWindow(Monitor &monitor, bool start) : monitor_(monitor) {
 }
 
 MainWindow::~MainWindow() {
-    // The view goes first: it lets go of the call watches before they go,
-    // and the monitor stops feeding the window's own.
-    delete takeCentralWidget();
-    if (monitor_.calls == live_calls_.get()) {
-        monitor_watch_calls(monitor_, nullptr);
-    }
-}
-
-void MainWindow::show_session_calls(std::unique_ptr<CallWatch> watch, int64_t origin_us) {
-    if (watch) {
-        session_calls_ = std::move(watch);
-        view_->show_calls(session_calls_.get(), origin_us, nullptr);
-    } else {
-        view_->show_calls(live_calls_.get(), monitor_.calls_since,
-                          [this] { return monitor_.clock() - monitor_.calls_since; });
-        session_calls_.reset();
-    }
-}
-
-void MainWindow::show_session_calls(const OpenedSession &session) {
-    // The session's calls as its walk built them; the window keeps them.
-    show_session_calls(std::move(const_cast<OpenedSession &>(session).calls), session.start_us);
+    // The monitor outlives the window: it tells the window nothing more,
+    // and a recording still running is completed and closed.
+    monitor_set_events(monitor_, MonitorEvents{});
+    monitor_record_stop(monitor_);
 }
 
 void MainWindow::start_timers() {
@@ -101,13 +86,102 @@ void MainWindow::command(int id) {
         return;
     }
     if (effect.kind == COMMAND_RECORD_SESSION) {
-        recording_->record_as();
+        record_session_as();
     } else if (effect.kind == COMMAND_STOP_RECORDING) {
-        recording_->stop();
+        stop_recording();
     }
 }
 
-void MainWindow::sink_show_warning(void *context, const char *line) {
+void MainWindow::record_session_as() {
+    if (!monitor_command_enabled(monitor_, IDM_RECORD_SESSION)) {
+        return;
+    }
+    const QString plain = QStringLiteral("Session (*.trace)");
+    QString filter;
+    const QString chosen = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Record Session"), QStringLiteral("session.trace.gz"),
+        QStringLiteral("Compressed session (*.trace.gz *.gz);;%1;;All files (*)").arg(plain), &filter);
+    if (chosen.isEmpty()) {
+        return;
+    }
+    // A name without an extension gets the chosen kind's; the buffer has
+    // room for the longest one.
+    const QByteArray name = QFile::encodeName(chosen);
+    QByteArray named(name.size() + 16, '\0');
+    session_file_name(name.constData(), filter != plain, named.data(), static_cast<size_t>(named.size()));
+    const QString path = QFile::decodeName(named.constData());
+    // The dialog asked about the name as typed; a name that gained its
+    // extension is asked about here.
+    if (path != chosen && QFileInfo::exists(path) &&
+        QMessageBox::question(this, QStringLiteral("Record Session"),
+                              QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(path)) !=
+            QMessageBox::Yes) {
+        return;
+    }
+    QString error;
+    if (!start_recording(path, 1, &error)) {
+        QMessageBox::warning(this, QStringLiteral("Record Session"),
+                             QStringLiteral("Could not record into %1:\n%2").arg(path, error));
+    }
+}
+
+bool MainWindow::start_recording(const QString &path, uint32_t eye_every, QString *error) {
+    stop_recording();
+    if (monitor_record_start(monitor_, QFile::encodeName(path).constData(), eye_every)) {
+        return true;
+    }
+    *error = QString::fromLocal8Bit(monitor_recording_error(monitor_));
+    return false;
+}
+
+void MainWindow::stop_recording() { monitor_record_stop(monitor_); }
+
+void MainWindow::show_recording_state() {
+    char text[1024];
+    monitor_caption(monitor_, text, sizeof text);
+    setWindowTitle(QString::fromLocal8Bit(text));
+    menus_->enable_as(monitor_);
+    if (monitor_recording(monitor_)) {
+        monitor_recording_status(monitor_, text, sizeof text);
+        recording_label_->setStyleSheet(QString());
+        recording_label_->setText(QString::fromLocal8Bit(text));
+        recording_label_->show();
+    }
+}
+
+void MainWindow::report_recording_failure() {
+    // The status bar keeps the reason until the next recording; the box does
+    // not hold anything up: the monitor's timers go on under it.
+    const QString text =
+        QStringLiteral("%1; monitoring goes on").arg(QString::fromLocal8Bit(monitor_recording_error(monitor_)));
+    recording_label_->setStyleSheet(QStringLiteral("color: #b00000"));
+    recording_label_->setText(text);
+    recording_label_->show();
+    QMessageBox *box =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("Recording Stopped"), text, QMessageBox::Ok, this);
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
+void MainWindow::event_recording(void *context, RecordingChange change) {
+    MainWindow *window = static_cast<MainWindow *>(context);
+    window->show_recording_state();
+    if (change == RECORDING_STOPPED) {
+        window->recording_label_->hide();
+    } else if (change == RECORDING_INCOMPLETE || change == RECORDING_FAILED) {
+        window->report_recording_failure();
+    }
+}
+
+void MainWindow::event_session_shown(void *context) {
+    MainWindow *window = static_cast<MainWindow *>(context);
+    window->view_->start_over();
+    window->show_recording_state();  // a monitor that shows a session records nothing
+}
+
+void MainWindow::event_warning(void *context, const char *line) {
     MainWindow *window = static_cast<MainWindow *>(context);
     // The lists show what has arrived before the box takes over.
     window->view_->sync_lists();
@@ -119,7 +193,7 @@ void MainWindow::status_tick() {
         return;
     }
     // A burst drains over several ticks, so that the window keeps answering.
-    monitor_status_tick(monitor_, sink_, WINDOW_DRAIN_BUDGET_US);
+    monitor_status_tick(monitor_, WINDOW_DRAIN_BUDGET_US);
     if (!monitor_.closed) {
         view_->sync_lists();
     }
@@ -201,7 +275,7 @@ void MainWindow::closeEvent(QCloseEvent *event) {
     for (QTimer &timer : timers_) {
         timer.stop();
     }
-    recording_->stop();  // the session file complete and closed
+    stop_recording();  // the session file complete and closed
     calls_timer_.stop();
     monitor_close(monitor_);
     // A warning box still open would keep the program (and its drain) going.

@@ -13,18 +13,17 @@
 #include "monitor/monitor.h"
 #include "monitor/qt/window_options.h"
 
+class QLabel;
 class QSettings;
 class MonitorView;
-class SessionRecording;
 class WindowMenus;
-struct CallWatch;
-struct OpenedSession;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // A window over `monitor`, which outlives it. Tests drive the ticks
-    // themselves and pass start_timers false.
+    // A window over `monitor`, which outlives it; the window takes the
+    // monitor's events while it lives. Tests drive the ticks themselves and
+    // pass start_timers false.
     explicit MainWindow(Monitor &monitor, bool start_timers = true);
     ~MainWindow() override;
     Monitor &monitor() const { return monitor_; }
@@ -44,14 +43,6 @@ public:
     QTimer *timer(int index) { return &timers_[index]; }
     QTimer *calls_timer() { return &calls_timer_; }
 
-    // The Calls child shows the calls the monitor follows live, or those of
-    // an opened session's trace, which the window then keeps; origin_us is
-    // the wall clock of the watch's time 0 (the session's start). A null
-    // watch goes back to the live calls.
-    void show_session_calls(std::unique_ptr<CallWatch> watch, int64_t origin_us);
-    void show_session_calls(const OpenedSession &session);
-    const CallWatch *live_calls() const { return live_calls_.get(); }
-
     // Options kept between runs: loaded now, saved when the window closes.
     void use_settings(QSettings *settings);
     // Takes the options (in range, as read_window_options gives them): the
@@ -59,26 +50,37 @@ public:
     void apply_options(const WindowOptions &options);
     WindowOptions options() const;
 
-    // File > Record Session... and Stop Recording.
-    SessionRecording *session_recording() const { return recording_; }
+    // File > Record Session...: asks for a file (the core's name rule adds
+    // the extension of the chosen kind) and records into it.
+    void record_session_as();
+    // Records into `path` (".gz": compressed), eye points of one tick in
+    // `eye_every`. False, with *error saying why, when the file cannot be
+    // created; nothing is recorded then.
+    bool start_recording(const QString &path, uint32_t eye_every, QString *error);
+    // File > Stop Recording: the file completed and closed (an incomplete
+    // one is reported as a failed write is).
+    void stop_recording();
+    // The status bar's account of the recording, or why it stopped.
+    QLabel *recording_label() const { return recording_label_; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void start_timers();
-    static void sink_show_warning(void *context, const char *line);
+    void show_recording_state();
+    void report_recording_failure();
+    static void event_warning(void *context, const char *line);
+    static void event_recording(void *context, RecordingChange change);
+    static void event_session_shown(void *context);
 
     Monitor &monitor_;
     MonitorView *view_ = nullptr;
     std::unique_ptr<WindowMenus> menus_;
     // One per tick of the core, in its order (MONITOR_TICKS).
     QTimer timers_[5];
-    MonitorSink sink_ = {};
     QSettings *settings_ = nullptr;
-    SessionRecording *recording_ = nullptr;
-    std::unique_ptr<CallWatch> live_calls_;
-    std::unique_ptr<CallWatch> session_calls_;
+    QLabel *recording_label_ = nullptr;
     // The running calls' durations, once a second.
     QTimer calls_timer_;
 };

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 
-#include "decoder/status.h"
 #include "monitor/qt/calls_view.h"
 #include "monitor/qt/child_area.h"
 #include "monitor/qt/child_window.h"
@@ -48,7 +47,7 @@ void MonitorView::create_children() {
         if (row.id == CHILD_STATUS_1 || row.id == CHILD_STATUS_2) {
             const int m = row.id - CHILD_STATUS_1;
             status_models_[m] = new StatusModel(&monitor_.stores[m], monitor_.activity, m + 1, &time_format_, this);
-            status_views_[m] = new StatusView(status_models_[m]);
+            status_views_[m] = new StatusView(monitor_, status_models_[m]);
             status_views_[m]->setContextMenuPolicy(Qt::ActionsContextMenu);
             status_panes_[m] = new StatusPane(status_views_[m]);
             content = status_panes_[m];
@@ -82,6 +81,7 @@ void MonitorView::create_calls_child() {
     connect(calls_child_, &ChildWindow::close_requested, this, &MonitorView::close_requested);
     area_->addSubWindow(calls_child_);
     calls_child_->hide();
+    show_monitor_calls();
     if (monitor_.visible.calls != 0) {
         show_child(CHILD_CALLS, true);
     }
@@ -169,10 +169,23 @@ void MonitorView::lay_out_children() {
     }
 }
 
-void MonitorView::show_calls(const CallWatch *watch, int64_t origin_us, std::function<int64_t()> now) {
-    calls_origin_us_ = origin_us;
-    calls_view_->set_clock(std::move(now));
-    calls_view_->set_watch(watch, origin_us);
+void MonitorView::show_monitor_calls() {
+    // The monitor's calls: followed live (a running call lasts until now),
+    // or an opened session's, all finished.
+    if (monitor_.session == nullptr) {
+        calls_view_->set_clock([this] { return monitor_calls_now_us(monitor_); });
+    } else {
+        calls_view_->set_clock(nullptr);
+    }
+    calls_view_->set_watch(monitor_calls(monitor_), monitor_calls_origin_us(monitor_));
+}
+
+void MonitorView::start_over() {
+    for (StatusModel *model : status_models_) {
+        model->reset();
+    }
+    show_monitor_calls();
+    sync_lists();
 }
 
 bool MonitorView::select_status_moment(int modem, int64_t time_us, int code) {
@@ -181,21 +194,7 @@ bool MonitorView::select_status_moment(int modem, int64_t time_us, int code) {
     }
     sync_lists();
     const LineStore &store = monitor_.stores[modem - 1];
-    const int64_t at = calls_origin_us_ + time_us;
-    size_t line = store.count;
-    if (code != 0) {
-        // The event's own line: its record's text (the event codes carry no
-        // parameters), near the moment.
-        StatusRecord record{};
-        record.modem = static_cast<uint32_t>(modem);
-        record.code = static_cast<uint32_t>(code);
-        StatusLine text;
-        decode_status(record, NO_DRIVER_MEMORY, text);
-        line = line_store_find_text_near(store, at, TIMER_PERIOD_MS * 1000, text);
-    }
-    if (line >= store.count) {
-        line = line_store_find_time(store, at);
-    }
+    const size_t line = monitor_line_at(monitor_, modem, time_us, code);
     if (line >= store.count) {
         return false;
     }

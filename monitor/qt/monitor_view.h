@@ -9,7 +9,6 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <functional>
 
 #include "monitor/line_time.h"
 #include "monitor/monitor.h"
@@ -24,7 +23,6 @@ class EyeView;
 class StatusModel;
 class StatusPane;
 class StatusView;
-struct CallWatch;
 
 class MonitorView : public QWidget {
     Q_OBJECT
@@ -49,20 +47,18 @@ public:
     CallsView *calls_view() const { return calls_view_; }
     ChildWindow *calls_child() const { return calls_child_; }
 
-    // The calls the Calls child shows (null: none), `origin_us` the wall
-    // clock of the watch's time 0; `now` gives the watch's time for running
-    // calls (null: a running call lasts to its last record).
-    void show_calls(const CallWatch *watch, int64_t origin_us, std::function<int64_t()> now);
-    // Selects the status line of modem 1 or 2 shown at `time_us` of the
-    // calls' time: the line of the event's record for a nonzero code (when
-    // the list has it within a tick), else the newest line at or before
-    // that time. False when the list has no such line or its filter hides
-    // it. The list stops following the newest line.
+    // Selects the status line of modem 1 or 2 that the core finds for
+    // `time_us` of the calls' time and an event code (monitor_line_at).
+    // False when the list has no such line or its filter hides it. The list
+    // stops following the newest line.
     bool select_status_moment(int modem, int64_t time_us, int code = 0);
 
     // Both lists catch up with their stores, the Calls child with its
     // watch, the status bar with both.
     void sync_lists();
+    // The stores were filled or emptied at once: the lists start over from
+    // them and the Calls child shows the monitor's calls as they are now.
+    void start_over();
 
     // The time column of both lists (off by default), chosen from the View
     // menu or a list's context menu.
@@ -90,6 +86,7 @@ signals:
 private:
     void create_children();
     void create_calls_child();
+    void show_monitor_calls();
     void create_view_menu();
     void place_calls_child();
     void update_loss();
@@ -107,7 +104,6 @@ private:
     QMenu *view_menu_ = nullptr;
     QLabel *loss_label_ = nullptr;
     QLabel *filter_label_ = nullptr;
-    int64_t calls_origin_us_ = 0;  // wall clock of the shown calls' time 0
     CallsView *calls_view_ = nullptr;
     ChildWindow *calls_child_ = nullptr;
 };

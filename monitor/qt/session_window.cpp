@@ -24,7 +24,6 @@
 #include <algorithm>
 #include <atomic>
 
-#include "calls/call_watch.h"
 #include "monitor/qt/eye_view.h"
 #include "monitor/qt/monitor_view.h"
 #include "monitor/qt/window_menus.h"
@@ -55,10 +54,10 @@ SessionWindow::SessionWindow(std::unique_ptr<SessionParts> parts) : parts_(std::
     // which does not (its wall clock would read 1970).
     view_->set_time_format(parts_->session.start_us != 0 ? LINE_TIME_WALL : LINE_TIME_SINCE_ACTIVE);
     view_->sync_lists();
-    // The Calls view shows the calls of the whole file; a moment chosen in
-    // it selects its line, and the line's selection moves the eyes there.
+    // The Calls view shows the calls of the whole file (the monitor's); a
+    // moment chosen in it selects its line, and the line's selection moves
+    // the eyes there.
     const OpenedSession &session = parts_->session;
-    view_->show_calls(session.calls.get(), session.start_us, nullptr);
     for (int m = 1; m <= 2; ++m) {
         const std::vector<EyePoint> *points = opened_session_last_eye(session, m);
         if (points != nullptr) {
@@ -73,7 +72,10 @@ SessionWindow::SessionWindow(std::unique_ptr<SessionParts> parts) : parts_(std::
                 });
     }
     replay_init_file(replay_, monitor, parts_->source, session.path.c_str(), session.start_us);
-    replay_sink_ = {this, nullptr, replay_warning};
+    MonitorEvents events{};
+    events.context = this;
+    events.show_warning = replay_warning;
+    monitor_set_events(monitor, events);
     create_replay_bar();
     timer_.setInterval(static_cast<int>(TIMER_PERIOD_MS));
     connect(&timer_, &QTimer::timeout, this, &SessionWindow::replay_tick);
@@ -87,6 +89,7 @@ SessionWindow::SessionWindow(std::unique_ptr<SessionParts> parts) : parts_(std::
 
 SessionWindow::~SessionWindow() {
     timer_.stop();
+    monitor_set_events(*parts_->monitor, MonitorEvents{});
     // The view goes before the calls and the monitor whose stores it shows.
     delete takeCentralWidget();
 }
@@ -146,7 +149,7 @@ void SessionWindow::pause() {
 void SessionWindow::step() {
     const bool new_replay = replay_.state == REPLAY_STOPPED;
     timer_.stop();
-    replay_step(replay_, replay_sink_);
+    replay_step(replay_);
     after_rounds(new_replay);
     update_replay_state();
 }
@@ -158,7 +161,7 @@ void SessionWindow::set_speed(ReplaySpeed speed) {
 }
 
 void SessionWindow::replay_tick() {
-    ::replay_tick(replay_, replay_sink_);
+    ::replay_tick(replay_);
     after_rounds(false);
     if (replay_.state != REPLAY_PLAYING) {
         timer_.stop();

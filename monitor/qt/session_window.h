@@ -83,7 +83,6 @@ private:
     MonitorView *view_ = nullptr;
     std::unique_ptr<WindowMenus> menus_;
     Replay replay_ = {};
-    MonitorSink replay_sink_ = {};
     QTimer timer_;
     QToolBar *bar_ = nullptr;
     QAction *play_ = nullptr;

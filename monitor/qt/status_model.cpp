@@ -1,7 +1,6 @@
 // Status list model.
 #include "monitor/qt/status_model.h"
 
-#include "monitor/status_export.h"
 
 StatusModel::StatusModel(LineStore *store, const ModemActivity *activity, int modem,
                          const LineTimeFormat *format, QObject *parent)
@@ -35,17 +34,9 @@ void StatusModel::time_text(int row, char text[LINE_TIME_TEXT_BYTES]) const {
     }
 }
 
-void StatusModel::copy_text(int row, char *out, size_t size) const {
-    const char *text = line(row);
-    if (text == nullptr) {
-        if (size > 0) {
-            out[0] = '\0';
-        }
-        return;
-    }
-    char time[LINE_TIME_TEXT_BYTES];
-    time_text(row, time);
-    line_with_time(*format_ != LINE_TIME_OFF ? time : nullptr, text, out, size);
+size_t StatusModel::store_index(int row) const {
+    return line(row) != nullptr ? static_cast<size_t>(shown_first_ + static_cast<uint64_t>(row) - store_->first_number)
+                                : SIZE_MAX;
 }
 
 void StatusModel::recheck(int first, int last) { emit dataChanged(index(first), index(last)); }

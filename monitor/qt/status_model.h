@@ -36,9 +36,9 @@ public:
     const char *line(int row) const;
     // The time text of a row in the current format; empty when off or unknown.
     void time_text(int row, char text[LINE_TIME_TEXT_BYTES]) const;
-    // The row as a copy or an export takes it: its time and a TAB first when
-    // a time is shown. Empty when the line has left the store.
-    void copy_text(int row, char *out, size_t size) const;
+    // The index in the store of a row's line (0 the oldest held); SIZE_MAX
+    // when it has left the store.
+    size_t store_index(int row) const;
     int modem() const { return modem_; }
     // The most lines the store holds.
     size_t capacity() const { return store_->capacity; }

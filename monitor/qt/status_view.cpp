@@ -9,15 +9,17 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
-#include "decoder/status.h"
 #include "monitor/clipboard_text.h"
+#include "monitor/monitor.h"
 #include "monitor/qt/status_filter.h"
 #include "monitor/qt/status_model.h"
 #include "monitor/qt/tab_delegate.h"
 
-StatusView::StatusView(StatusModel *model, QWidget *parent)
-    : QListView(parent), status_model_(model), filter_(new StatusFilter(model, this)) {
+StatusView::StatusView(const Monitor &monitor, StatusModel *model, QWidget *parent)
+    : QListView(parent), monitor_(monitor), status_model_(model), filter_(new StatusFilter(model, this)) {
     setModel(filter_);
     setItemDelegate(new TabDelegate(model, this));
     // What the view gained and lost since it last kept its place.
@@ -122,44 +124,26 @@ void StatusView::resizeEvent(QResizeEvent *event) {
     place_button();
 }
 
-struct RowSource {
-    const StatusModel *model;
-};
-
-static const char *row_text(const void *context, size_t row) {
-    // One row at a time: the block takes each text before asking for the next.
-    static char text[STATUS_LINE_BYTES + LINE_TIME_TEXT_BYTES];
-    static_cast<const RowSource *>(context)->model->copy_text(static_cast<int>(row), text, sizeof text);
-    return text;
-}
-
 void StatusView::copy_selection() {
     // Rows whose lines the store has dropped since the last tick go first.
     status_model_->sync();
-    QList<int> selected;
+    std::vector<size_t> lines;
     for (const QModelIndex &index : selectionModel()->selectedRows()) {
-        const int row = filter_->mapToSource(index).row();
-        if (status_model_->line(row) != nullptr) {
-            selected.append(row);
+        const size_t line = status_model_->store_index(filter_->mapToSource(index).row());
+        if (line != SIZE_MAX) {
+            lines.push_back(line);
         }
     }
-    if (selected.isEmpty()) {
+    if (lines.empty()) {
         return;
     }
-    // The lowest SELECTION_MAX selected rows, ascending.
-    std::sort(selected.begin(), selected.end());
-    static size_t rows[SELECTION_MAX];
-    size_t count = 0;
-    for (int row : selected) {
-        if (count == SELECTION_MAX) {
-            break;
-        }
-        rows[count++] = static_cast<size_t>(row);
-    }
-    static char block[CLIPBOARD_BLOCK_BYTES];
-    const RowSource source{status_model_};
-    const size_t bytes = clipboard_text(row_text, &source, rows, count, block, sizeof block);
-    QApplication::clipboard()->setText(QString::fromLatin1(block, static_cast<qsizetype>(bytes)));
+    // The lowest SELECTION_MAX selected lines, ascending.
+    std::sort(lines.begin(), lines.end());
+    lines.resize(std::min(lines.size(), SELECTION_MAX));
+    std::vector<char> block(CLIPBOARD_BLOCK_BYTES);
+    const size_t bytes = monitor_copy_lines(monitor_, status_model_->modem(), lines.data(), lines.size(), block.data(),
+                                            block.size(), status_model_->time_format());
+    QApplication::clipboard()->setText(QString::fromLatin1(block.data(), static_cast<qsizetype>(bytes)));
 }
 
 void StatusView::keyPressEvent(QKeyEvent *event) {

@@ -9,6 +9,7 @@
 class QToolButton;
 class StatusFilter;
 class StatusModel;
+struct Monitor;
 
 // The list of one modem. The mouse selects (extended and multiple
 // selection); Ctrl+C copies the selected lines; End follows the newest line
@@ -19,13 +20,15 @@ class StatusModel;
 class StatusView : public QListView {
     Q_OBJECT
 public:
-    StatusView(StatusModel *model, QWidget *parent = nullptr);
+    // The list of `model`'s lines of `monitor`, which outlives it.
+    StatusView(const Monitor &monitor, StatusModel *model, QWidget *parent = nullptr);
 
     StatusFilter *status_filter() const { return filter_; }
 
-    // Puts the selected lines on the clipboard as text, ascending, each
-    // followed by CR LF, within the clipboard block's bound. Nothing happens
-    // without a selection.
+    // Puts the selected lines on the clipboard as the core copies them
+    // (monitor_copy_lines, with the time column the list shows), ascending,
+    // within the clipboard block's bound. Nothing happens without a
+    // selection.
     void copy_selection();
     // After a sync: keeps the newest line in view while following; else
     // keeps the rows in view where they are and counts the new lines.
@@ -49,6 +52,7 @@ private:
     void place_button();
     void stop_following();
 
+    const Monitor &monitor_;
     StatusModel *status_model_;
     StatusFilter *filter_;
     // Rows the view lost at its front and gained since the last look.

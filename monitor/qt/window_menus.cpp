@@ -9,6 +9,7 @@
 
 #include <cstring>
 
+#include "monitor/monitor.h"
 #include "monitor/qt/monitor_view.h"
 #include "monitor/qt/session_window.h"
 
@@ -66,6 +67,12 @@ void WindowMenus::add_item(QMenu *menu, const char *text, int id, bool checkable
     QObject::connect(action, &QAction::triggered, view_, [this, id] { command_(id); });
     if (count_ < static_cast<int>(sizeof items_ / sizeof items_[0])) {
         items_[count_++] = {id, action};
+    }
+}
+
+void WindowMenus::enable_as(const Monitor &monitor) {
+    for (int i = 0; i < count_; ++i) {
+        items_[i].action->setEnabled(monitor_command_enabled(monitor, items_[i].id));
     }
 }
 

@@ -11,6 +11,7 @@ class QMainWindow;
 class QMenuBar;
 class QWidget;
 class MonitorView;
+struct Monitor;
 
 class WindowMenus {
 public:
@@ -21,6 +22,8 @@ public:
     // monitor's visibility flags say.
     WindowMenus(QMainWindow *window, MonitorView *view, bool record, std::function<void(int)> command);
 
+    // Each item enabled as the core says it can be chosen now.
+    void enable_as(const Monitor &monitor);
     // The item of a command id; null for an id the menus do not have.
     QAction *action(int id) const;
     // File > Save Modem N Status As...

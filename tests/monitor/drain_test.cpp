@@ -45,7 +45,11 @@ void record_warning(void *context, const char *line) {
         // A timer tick inside the warning box's own message loop.
         Recorded inner{recorded->monitor};
         inner.reenter = true;
-        monitor_status_tick(*recorded->monitor, {&inner, record_line, record_warning}, 0);
+        Monitor &monitor = *recorded->monitor;
+        const MonitorEvents outer = monitor.events;
+        monitor_set_events(monitor, {&inner, record_line, record_warning});
+        monitor_status_tick(monitor, 0);
+        monitor_set_events(monitor, outer);
         recorded->during_warning = inner.events;
     }
 }
@@ -63,7 +67,8 @@ protected:
     }
     uint64_t drain(Recorded &recorded) {
         recorded.monitor = monitor_;
-        return monitor_status_tick(*monitor_, {&recorded, record_line, record_warning}, 0);
+        monitor_set_events(*monitor_, {&recorded, record_line, record_warning});
+        return monitor_status_tick(*monitor_, 0);
     }
     Monitor *monitor_ = nullptr;
 };

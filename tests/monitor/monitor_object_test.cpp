@@ -1,6 +1,6 @@
 // The monitor object: monitors that live side by side in one process, the
-// bounded status tick of a window, and a close that comes while a warning
-// box holds the tick.
+// bounded status tick of a window, a close that comes while a warning box
+// holds the tick, and the copy of selected lines.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -26,6 +26,12 @@ std::vector<std::string> stored(const Monitor &monitor, int modem) {
 
 void no_warning(void *, const char *) { ADD_FAILURE() << "no warning expected"; }
 void close_on_warning(void *context, const char *) { monitor_close(*static_cast<Monitor *>(context)); }
+
+// A status tick of the monitor with `events` as its events.
+uint64_t status_tick(Monitor &monitor, const MonitorEvents &events, int64_t budget_us) {
+    monitor_set_events(monitor, events);
+    return monitor_status_tick(monitor, budget_us);
+}
 
 // The simulated driver, taking its time over every status call as a slow
 // driver or a loaded machine does.
@@ -85,9 +91,9 @@ TEST_F(MonitorObjectTest, TwoMonitorsInOneProcessKeepTheirOwnState) {
     Monitor *second = start(other_);
     activate(2);
     sim_queue_record(sampling(1, 8000));
-    EXPECT_EQ(monitor_status_tick(*first, {nullptr, nullptr, no_warning}, 0), 1u);
+    EXPECT_EQ(status_tick(*first, {nullptr, nullptr, no_warning}, 0), 1u);
     sim_queue_record(sampling(2, 9600));
-    EXPECT_EQ(monitor_status_tick(*second, {nullptr, nullptr, no_warning}, 0), 1u);
+    EXPECT_EQ(status_tick(*second, {nullptr, nullptr, no_warning}, 0), 1u);
 
     EXPECT_EQ(stored(*first, 1), std::vector<std::string>{"Sampling rate:\t\t\t  8000 Hz\t"});
     EXPECT_TRUE(stored(*first, 2).empty());
@@ -101,8 +107,8 @@ TEST_F(MonitorObjectTest, TwoMonitorsInOneProcessKeepTheirOwnState) {
 
     monitor_close(*first);
     sim_queue_record(sampling(1, 7200));
-    EXPECT_EQ(monitor_status_tick(*first, {nullptr, nullptr, no_warning}, 0), 0u) << "a closed monitor fetches nothing";
-    EXPECT_EQ(monitor_status_tick(*second, {nullptr, nullptr, no_warning}, 0), 1u);
+    EXPECT_EQ(status_tick(*first, {nullptr, nullptr, no_warning}, 0), 0u) << "a closed monitor fetches nothing";
+    EXPECT_EQ(status_tick(*second, {nullptr, nullptr, no_warning}, 0), 1u);
 }
 
 TEST_F(MonitorObjectTest, WindowTicksDrainABurstWithinTheirBudgetInOrderAndLoseNothing) {
@@ -119,7 +125,7 @@ TEST_F(MonitorObjectTest, WindowTicksDrainABurstWithinTheirBudgetInOrderAndLoseN
     uint64_t drained = 0;
     while (drained < RECORDS && ticks < 100) {
         const auto start = std::chrono::steady_clock::now();
-        const uint64_t lines = monitor_status_tick(*monitor, {nullptr, nullptr, no_warning}, WINDOW_DRAIN_BUDGET_US);
+        const uint64_t lines = status_tick(*monitor, {nullptr, nullptr, no_warning}, WINDOW_DRAIN_BUDGET_US);
         const auto spent = std::chrono::steady_clock::now() - start;
         EXPECT_LT(spent, std::chrono::milliseconds(30 + 15)) << "tick " << ticks << " overran its budget";
         EXPECT_GT(lines, 0u) << "every tick makes progress";
@@ -142,13 +148,45 @@ TEST_F(MonitorObjectTest, CloseUnderAWarningBoxEndsTheHeldTickWithCapturesStoppe
     restart.code = CAPTURE_RESTART_CODE;
     restart.param1 = 10000;
     sim_queue_record(restart);  // would start a capture if the held tick went on
-    monitor_status_tick(*monitor, {monitor, nullptr, close_on_warning}, 0);
+    status_tick(*monitor, {monitor, nullptr, close_on_warning}, 0);
     EXPECT_FALSE(monitor->captures.slot[0].active);
     EXPECT_EQ(sim_pending_records(), 1u) << "the closed monitor fetched nothing after the box";
     std::vector<unsigned char> setup;
     ASSERT_TRUE(setup_value(MONITOR_KEY, &setup));
     EXPECT_EQ(setup.at(0) & 1, 0) << "the recording flag is cleared by the close";
-    EXPECT_EQ(monitor_status_tick(*monitor, {nullptr, nullptr, no_warning}, 0), 0u);
+    EXPECT_EQ(status_tick(*monitor, {nullptr, nullptr, no_warning}, 0), 0u);
+}
+
+// The copy of selected lines from a store, with the time column as a list
+// shows it: modem 1 active from 1 s, its lines at 1.5 s, 2.75 s and 3 s.
+TEST_F(MonitorObjectTest, ACopyTakesTheStoresLinesWithTheirTimeColumn) {
+    Monitor *monitor = start(source_);
+    activity_note(monitor->activity, 1, 1000000);
+    const int64_t times[] = {1500000, 2750000, 3000000};
+    const char *const texts[] = {"a", "b\tB", "c"};
+    for (int i = 0; i < 3; ++i) line_store_add(&monitor->stores[0], texts[i], times[i]);
+    const struct {
+        const char *name;
+        int modem;
+        LineTimeFormat time;
+        std::vector<size_t> indexes;
+        std::string expected;
+    } rows[] = {
+        {"no time column", 1, LINE_TIME_OFF, {0, 2}, "a\r\nc\r\n"},
+        {"since the modem became active", 1, LINE_TIME_SINCE_ACTIVE, {0, 1}, "0.500\ta\r\n1.750\tb\tB\r\n"},
+        {"since the previous line", 1, LINE_TIME_DELTA, {1, 2}, "+1.250\tb\tB\r\n+0.250\tc\r\n"},
+        {"an unknown time keeps its TAB", 1, LINE_TIME_DELTA, {0}, "\ta\r\n"},
+        {"a line the store does not hold is left out", 1, LINE_TIME_DELTA, {2, 9}, "+0.250\tc\r\n"},
+        {"another modem's lines", 3, LINE_TIME_DELTA, {0}, ""},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        char block[256];
+        const size_t used =
+            monitor_copy_lines(*monitor, row.modem, row.indexes.data(), row.indexes.size(), block, sizeof block, row.time);
+        EXPECT_EQ(std::string(block, used), row.expected);
+        EXPECT_EQ(block[used], '\0');
+    }
 }
 
 }  // namespace

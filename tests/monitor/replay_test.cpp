@@ -38,6 +38,7 @@ protected:
         trace_ = one_record_a_tick(TICKS);
         monitor_ = monitor_new(source_);
         monitor_start(*monitor_, nullptr);
+        monitor_set_events(*monitor_, {nullptr, nullptr, no_warning, nullptr, nullptr, nullptr});
         replay_init(replay_, *monitor_, source_, trace_, START_US);
     }
     void TearDown() override { monitor_delete(monitor_); }
@@ -47,7 +48,6 @@ protected:
     SessionDriverSource source_;
     Monitor *monitor_ = nullptr;
     Replay replay_ = {};
-    const MonitorSink sink_{nullptr, nullptr, no_warning};
 };
 
 TEST_F(ReplayTest, EachSpeedRunsItsRoundsATickAndTheEndStopsTheReplay) {
@@ -67,13 +67,13 @@ TEST_F(ReplayTest, EachSpeedRunsItsRoundsATickAndTheEndStopsTheReplay) {
         replay_set_speed(replay_, c.speed);
         replay_play(replay_);
         EXPECT_EQ(lines(), 0u) << "a new replay starts from empty lists";
-        EXPECT_EQ(replay_tick(replay_, sink_), c.first_tick);
+        EXPECT_EQ(replay_tick(replay_), c.first_tick);
         EXPECT_EQ(lines(), c.first_tick) << "one record a tick of the session";
         EXPECT_EQ(replay_.ended, c.ended);
         EXPECT_EQ(replay_.state, c.ended ? REPLAY_STOPPED : REPLAY_PLAYING);
         uint64_t ticks = 1;
         while (replay_.state == REPLAY_PLAYING && ticks < 100) {
-            replay_tick(replay_, sink_);
+            replay_tick(replay_);
             ++ticks;
         }
         EXPECT_TRUE(replay_.ended);
@@ -83,7 +83,7 @@ TEST_F(ReplayTest, EachSpeedRunsItsRoundsATickAndTheEndStopsTheReplay) {
         for (size_t i = 0; i < lines(); ++i) {
             EXPECT_EQ(line_store_time(monitor_->stores[0], i), START_US + int64_t(i) * 100000) << i;
         }
-        EXPECT_EQ(replay_tick(replay_, sink_), 0u) << "a stopped replay does nothing";
+        EXPECT_EQ(replay_tick(replay_), 0u) << "a stopped replay does nothing";
     }
 }
 
@@ -115,9 +115,9 @@ TEST_F(ReplayTest, PlayPauseStepAndStopMoveBetweenTheStates) {
         switch (s.command) {
         case PLAY: replay_play(replay_); break;
         case PAUSE: replay_pause(replay_); break;
-        case STEP: replay_step(replay_, sink_); break;
+        case STEP: replay_step(replay_); break;
         case STOP: replay_stop(replay_); break;
-        case TICK: replay_tick(replay_, sink_); break;
+        case TICK: replay_tick(replay_); break;
         }
         EXPECT_EQ(replay_.state, s.state);
         EXPECT_EQ(replay_.rounds, s.rounds);

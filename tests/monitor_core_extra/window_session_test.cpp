@@ -87,6 +87,7 @@ protected:
         monitor_ = monitor_new(source_);
         ASSERT_TRUE(monitor_start(*monitor_, nullptr));
         monitor_->clock = test_clock;
+        monitor_set_events(*monitor_, {nullptr, nullptr, no_warning, nullptr, nullptr, nullptr});
         activate(2);
     }
     void TearDown() override {
@@ -97,7 +98,7 @@ protected:
     void round_with_line(uint32_t hz) {
         test_now_us += 100000;
         sim_queue_record(sampling(1, hz));
-        monitor_round(*monitor_, {nullptr, nullptr, no_warning}, 0);
+        monitor_round(*monitor_, 0);
     }
     Monitor *monitor_ = nullptr;
 };

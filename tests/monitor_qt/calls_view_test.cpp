@@ -31,7 +31,7 @@ protected:
     // last record, as a driver's do (the monitor fetches records only while
     // a modem is active).
     CallsView *play(std::initializer_list<const char *> scenarios) {
-        monitor_->clock = sim_clock_us;
+        monitor_set_clock(*monitor_, sim_clock_us);
         MainWindow *window = open_window();
         for (const char *name : scenarios) {
             std::vector<TraceDirective> trace;
@@ -63,8 +63,6 @@ protected:
         std::string error, warning;
         EXPECT_TRUE(opened_session_read(path.c_str(), session_, error, warning)) << error;
         monitor_show_session(*monitor_, session_);
-        for (int m = 1; m <= 2; ++m) window->view()->status_model(m)->reset();
-        window->show_session_calls(session_);
         if (monitor_->visible.calls == 0) window->command(IDM_CALLS);
         return window->view()->calls_view();
     }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/qt/session_recording.h"
+#include "monitor/session_recording.h"
 #include "process_support.h"
 #include "session_lines.h"
 #include "trace/trace.h"
@@ -28,7 +28,7 @@ protected:
         WindowTest::SetUp();
         // The monitor's clock runs with the simulated driver's, so that a
         // recording holds the time between ticks as the driver played it.
-        monitor_->clock = [] { return int64_t(1700000000000000) + int64_t(sim_clock()) * 1000; };
+        monitor_set_clock(*monitor_, [] { return int64_t(1700000000000000) + int64_t(sim_clock()) * 1000; });
     }
 
 
@@ -38,10 +38,10 @@ protected:
         MainWindow *window = window_ != nullptr ? window_.get() : open_window();
         const uint64_t ticks = sim_play_file(source_file("scenarios/" + scenario + ".trace"));
         QString error;
-        EXPECT_TRUE(window->session_recording()->start(QString::fromStdString(path), 1, &error))
+        EXPECT_TRUE(window->start_recording(QString::fromStdString(path), 1, &error))
             << error.toStdString();
         rounds(ticks);
-        window->session_recording()->stop();
+        window->stop_recording();
         return escaped_rows(window->view()->status_model(1)) + escaped_rows(window->view()->status_model(2));
     }
 

@@ -1,6 +1,7 @@
 // Recording a session from the live window: tarvel-decode of the file gives
 // the lines the lists showed; a file that cannot be written stops the
 // recording, says why, and the monitoring goes on.
+#include <QAction>
 #include <QLabel>
 
 #include <csignal>
@@ -22,21 +23,25 @@ TEST_P(RecordedRoundTrip, DecodingTheSessionGivesTheListsLinesInOrder) {
     const bool compressed = std::get<1>(GetParam());
     const std::string session = compressed ? "recorded.trace.gz" : "recorded.trace";
     MainWindow *window = open_window();
-    SessionRecording *recording = window->session_recording();
+    QAction *record = window->menu_action(IDM_RECORD_SESSION);
+    QAction *stop = window->menu_action(IDM_STOP_RECORDING);
     const uint64_t ticks = sim_play_file(source_file(std::string("scenarios/") + std::get<0>(GetParam()) + ".trace"));
     QString error;
-    ASSERT_TRUE(recording->start(QString::fromStdString(session), 1, &error)) << error.toStdString();
-    EXPECT_FALSE(recording->record_action()->isEnabled());
-    EXPECT_TRUE(recording->stop_action()->isEnabled());
+    ASSERT_TRUE(window->start_recording(QString::fromStdString(session), 1, &error)) << error.toStdString();
+    EXPECT_FALSE(record->isEnabled());
+    EXPECT_TRUE(stop->isEnabled());
+    EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("Line Watch - recording ") + QString::fromStdString(session)))
+        << window->windowTitle().toStdString();
     rounds(ticks);
     if (compressed) {
         window->close();
     } else {
-        recording->stop_action()->trigger();
+        stop->trigger();
     }
-    EXPECT_FALSE(recording->recording());
-    EXPECT_TRUE(recording->record_action()->isEnabled());
-    EXPECT_FALSE(recording->stop_action()->isEnabled());
+    EXPECT_FALSE(monitor_recording(*monitor_));
+    EXPECT_TRUE(record->isEnabled());
+    EXPECT_FALSE(stop->isEnabled());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Line Watch"));
 
     const std::string text = decoded(session);
     ASSERT_FALSE(escaped_rows(window->view()->status_model(1)).empty() && escaped_rows(window->view()->status_model(2)).empty());
@@ -67,23 +72,23 @@ TEST_F(SessionWindowTest, AWriteErrorStopsTheRecordingSaysWhyAndMonitoringGoesOn
     monitor_->clock = monitor_wall_clock;
     MainWindow *window = open_window(true);
     activate(1);
-    SessionRecording *recording = window->session_recording();
+    QAction *record = window->menu_action(IDM_RECORD_SESSION);
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path);
         QString error;
-        ASSERT_TRUE(recording->start(QString::fromLatin1(c.path), 1, &error)) << error.toStdString();
-        EXPECT_TRUE(recording->label()->text().startsWith(QStringLiteral("Recording ")));
+        ASSERT_TRUE(window->start_recording(QString::fromLatin1(c.path), 1, &error)) << error.toStdString();
+        EXPECT_TRUE(window->recording_label()->text().startsWith(QStringLiteral("Recording ")));
         rlimit limit = saved;
         limit.rlim_cur = c.limit;
         ASSERT_EQ(c.limit == 0 ? unlink(c.path) : setrlimit(RLIMIT_FSIZE, &limit), 0);
         // Distinct lines, so that even compressed they pass the limit.
         for (int i = 0; i < 3000; ++i) sim_queue_record(status_record(1, 1, 300 + i * 7));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !recording->recording(); }, 4000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !monitor_recording(*monitor_); }, 4000));
         setrlimit(RLIMIT_FSIZE, &saved);
-        const QString label = recording->label()->text();
+        const QString label = window->recording_label()->text();
         EXPECT_TRUE(label.startsWith(QString::fromLatin1(c.reason))) << label.toStdString();
         EXPECT_TRUE(label.endsWith(QStringLiteral("; monitoring goes on"))) << label.toStdString();
         QMessageBox *box = window->findChild<QMessageBox *>();
@@ -92,7 +97,7 @@ TEST_F(SessionWindowTest, AWriteErrorStopsTheRecordingSaysWhyAndMonitoringGoesOn
         EXPECT_EQ(box->text(), label);
         box->done(QMessageBox::Ok);
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_TRUE(recording->record_action()->isEnabled());
+        EXPECT_TRUE(record->isEnabled());
         // The window goes on monitoring.
         EXPECT_TRUE(QTest::qWaitFor([] { return sim_pending_records() == 0; }, 5000));
         const int rows = window->view()->status_model(1)->rowCount();
@@ -102,7 +107,7 @@ TEST_F(SessionWindowTest, AWriteErrorStopsTheRecordingSaysWhyAndMonitoringGoesOn
     std::signal(SIGXFSZ, SIG_DFL);
     // A file that cannot even be created records nothing and says why.
     QString error;
-    EXPECT_FALSE(recording->start(QStringLiteral("no-such-folder/s.trace"), 1, &error));
+    EXPECT_FALSE(window->start_recording(QStringLiteral("no-such-folder/s.trace"), 1, &error));
     EXPECT_TRUE(error.startsWith(QStringLiteral("no-such-folder/s.trace: "))) << error.toStdString();
     EXPECT_EQ(monitor_->recording, nullptr);
 }

@@ -18,7 +18,7 @@
 #include "monitor/monitor.h"
 #include "monitor/qt/monitor_view.h"
 #include "monitor/qt/main_window.h"
-#include "monitor/qt/session_recording.h"
+#include "monitor/session_recording.h"
 #include "monitor/qt/status_model.h"
 #include "monitor_qt/session_lines.h"
 #include "process_support.h"
@@ -84,11 +84,11 @@ TEST_P(WindowDaemonTest, TheRecordedSessionDecodesToTheListsLines) {
             MainWindow window(*monitor);
             window.show();
             QString error;
-            ASSERT_TRUE(window.session_recording()->start(QString::fromStdString(session), 1, &error))
+            ASSERT_TRUE(window.start_recording(QString::fromStdString(session), 1, &error))
                 << error.toStdString();
             const pid_t daemon = spawn({binary_path("simulator/tarvel-sim"), played}, world_, "daemon.out", "daemon.err");
             EXPECT_EQ(run_until_exit(daemon), 0) << text_of("daemon.err");
-            window.session_recording()->stop();
+            window.stop_recording();
             window.view()->sync_lists();
             shown[run] = escaped_rows(window.view()->status_model(1)) + escaped_rows(window.view()->status_model(2));
             window.close();
