@@ -82,8 +82,8 @@ constexpr int TIME_INTERVALS = 8;
 CallTimeline::CallTimeline(QWidget *parent) : QChartView(new QChart, parent) {
     QChart *chart = this->chart();
     chart->setMargins(QMargins(4, 4, 4, 4));
-    // The legend's markers say which entries there are; the view draws them
-    // (see draw_legend), the chart's own legend stays hidden.
+    // The view draws the legend (draw_legend) of the series rebuild lists;
+    // the chart's own legend stays hidden and lends its font and colour.
     chart->legend()->setFont(QFont(font().family(), font().pointSize() - 1));
     chart->legend()->hide();
     time_axis_ = new QValueAxis;
@@ -375,7 +375,7 @@ void CallTimeline::draw_legend(QPainter *painter) {
             painter->setPen(pen);
             painter->drawLine(QPointF(at.left(), middle.y()), QPointF(at.left() + LEGEND_SAMPLE, middle.y()));
         }
-        painter->setPen(palette().color(QPalette::WindowText));
+        painter->setPen(chart()->legend()->labelColor());
         painter->drawText(QRectF(at.left() + LEGEND_SAMPLE + 4, at.top(), at.width() - LEGEND_SAMPLE - 4, at.height()),
                           Qt::AlignLeft | Qt::AlignVCenter, series->name());
     }

@@ -115,7 +115,6 @@ QTableWidget *read_only_table(const QStringList &headers, QWidget *parent) {
     return table;
 }
 
-// A table beside the frozen eye of its selected row.
 // A table beside the frozen eye of its selected row; `table_share` of
 // five parts of the width for the table.
 QWidget *table_and_eye(QTableWidget *table, FrozenEyePane *eye, int table_share, QWidget *parent) {

@@ -79,9 +79,9 @@ protected:
 
 signals:
     // A moment of a call was picked (a mark, a point of the timeline, an
-    // event): the status line of modem `modem` at that time (since the
+    // event, a finding): the status line of modem `modem` at that time (since the
     // watch's start) should be shown; code is the record code of an event
-    // (its own line is the one to show), 0 for a plain moment.
+    // or finding (its own line is the one to show), 0 for a plain moment.
     void moment_chosen(int modem, int64_t time_us, int code);
 
 private:
