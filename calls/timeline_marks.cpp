@@ -16,6 +16,10 @@ constexpr double SECOND = 1e6;
 // moment (carrier lost, then cleardown) stay apart. Six rows reach 0.46.
 constexpr double MARK_EDGE = 0.06;
 constexpr double MARK_STEP = 0.08;
+// Findings of one call at one moment (a retrain and the rate fallback after
+// it) each this much further from the edge, the third and later at the third's place.
+constexpr double FINDING_STACK_STEP = 0.07;
+constexpr int FINDING_STACK_MAX = 3;
 
 bool relative(const TimelineCalls &shown) { return shown.count == 2; }
 
@@ -51,15 +55,25 @@ double timeline_time(const TimelineCalls &shown, int c, int64_t time_us) {
     return double(time_us - base) / SECOND;
 }
 
-void timeline_marks(const TimelineCalls &shown, std::vector<MarkPlace> &out) {
-    out.clear();
+// The row of each kind of mark that the shown calls have (rows of kinds
+// without a mark are 0); returns the rows used.
+static int mark_rows(const TimelineCalls &shown, int (&row)[TIMELINE_MARKS + 1]) {
     const int count = std::clamp(shown.count, 0, 2);
-    int row[TIMELINE_MARKS + 1] = {};
+    for (int &r : row) r = 0;
     for (int c = 0; c < count; ++c) {
         if (shown.calls[c] == nullptr) continue;
         for (const CallEvent &event : shown.calls[c]->events) row[timeline_mark(event)] = 1;
     }
-    for (int m = 0, next = 0; m < TIMELINE_MARKS; ++m) row[m] = row[m] ? next++ : 0;
+    int next = 0;
+    for (int m = 0; m < TIMELINE_MARKS; ++m) row[m] = row[m] ? next++ : 0;
+    return next;
+}
+
+void timeline_marks(const TimelineCalls &shown, std::vector<MarkPlace> &out) {
+    out.clear();
+    const int count = std::clamp(shown.count, 0, 2);
+    int row[TIMELINE_MARKS + 1];
+    mark_rows(shown, row);
     for (int c = 0; c < count; ++c) {
         const Call *call = shown.calls[c];
         if (call == nullptr) continue;
@@ -153,4 +167,66 @@ void timeline_mark_text(const TimelineCalls &shown, const MarkPlace &place, char
         snprintf(text, size, "Modem %d call %u: %s%s%s%s at %s s", call.modem, call.number, event_name(event.kind),
                  *origin ? " (" : "", origin, *origin ? ")" : "", seconds);
     }
+}
+
+void timeline_finding_marks(const TimelineCalls &shown, const CallVerdict *const verdicts[2],
+                            std::vector<FindingPlace> &out) {
+    out.clear();
+    const int count = std::clamp(shown.count, 0, 2);
+    int row[TIMELINE_MARKS + 1];
+    // Half a row more between the events' marks and the findings'.
+    const double base = MARK_EDGE + MARK_STEP * (mark_rows(shown, row) + 0.5);
+    for (int c = 0; c < count; ++c) {
+        if (shown.calls[c] == nullptr || verdicts[c] == nullptr) continue;
+        const CallVerdict &v = *verdicts[c];
+        const size_t findings = std::min(v.count, FINDINGS_MAX);
+        for (size_t i = 0; i < findings; ++i) {
+            // Stacked under the earlier findings of the same moment.
+            int stack = 0;
+            for (size_t j = 0; j < i; ++j)
+                if (v.findings[j].at.time_us == v.findings[i].at.time_us) ++stack;
+            const double step = base + FINDING_STACK_STEP * std::min(stack, FINDING_STACK_MAX - 1);
+            out.push_back({uint8_t(c), v.findings[i].severity, uint8_t(i),
+                           timeline_time(shown, c, v.findings[i].at.time_us), c == 0 ? step : 1 - step});
+        }
+    }
+}
+
+int timeline_pick_finding(const std::vector<FindingPlace> &places, const TimelineFrame &frame, double x, double y,
+                          double snap) {
+    int best = -1;
+    double best_distance = 0;
+    for (size_t i = 0; i < places.size(); ++i) {
+        const double across = std::abs(timeline_x(frame, places[i].time) - x);
+        const double down = std::abs(timeline_y(frame, places[i].height) - y);
+        if (across > snap || down > snap) continue;
+        const double distance = across * across + down * down;
+        if (best < 0 || distance < best_distance) {
+            best = int(i);
+            best_distance = distance;
+        }
+    }
+    return best;
+}
+
+void timeline_finding_text(const TimelineCalls &shown, const CallVerdict *const verdicts[2],
+                           const FindingPlace &place, char *text, size_t size) {
+    if (size == 0) return;
+    text[0] = '\0';
+    if (place.call > 1 || place.call >= shown.count || shown.calls[place.call] == nullptr ||
+        verdicts[place.call] == nullptr || place.finding >= verdicts[place.call]->count)
+        return;
+    const Call &call = *shown.calls[place.call];
+    const Finding &finding = verdicts[place.call]->findings[place.finding];
+    char seconds[32];
+    format_seconds(int64_t(std::llround(timeline_time(shown, place.call, finding.at.time_us) * SECOND)), seconds,
+                   sizeof seconds);
+    char words[FINDING_TEXT_BYTES];
+    finding_text(call, finding, words, sizeof words);
+    if (relative(shown))
+        snprintf(text, size, "%s, modem %d call %u, %s at %s s into the call: %s", place.call == 0 ? "A" : "B",
+                 call.modem, call.number, severity_name(finding.severity), seconds, words);
+    else
+        snprintf(text, size, "Modem %d call %u, %s at %s s: %s", call.modem, call.number,
+                 severity_name(finding.severity), seconds, words);
 }

@@ -5,7 +5,8 @@
 // shows one call over the time since the session start, or two calls (A,
 // the older, and B) over the time since each one's start; A's marks hang
 // from the top of the plot, B's stand on its bottom, so that marks of the
-// two calls at one moment stay apart.
+// two calls at one moment stay apart. The findings of the calls' verdicts
+// have marks of their own, in a row past the events' marks.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "calls/call.h"
+#include "calls/call_findings.h"
 
 // The kinds of mark.
 enum TimelineMark : uint8_t {
@@ -82,3 +84,29 @@ TimelinePick timeline_pick(const TimelineCalls &shown, const std::vector<MarkPla
 // by remote at 2.700 s" ("A, " and "B, " only when two calls are shown).
 // Always NUL-terminated within size.
 void timeline_mark_text(const TimelineCalls &shown, const MarkPlace &place, char *text, size_t size);
+
+// ---- Findings ---------------------------------------------------------------------
+
+// One finding's mark: in a row past the rows of the events' marks (below
+// them for A, above for B); findings of one call at one moment stacked, each
+// a little further from the plot's edge.
+struct FindingPlace {
+    uint8_t call;               // 0 (A) or 1 (B)
+    FindingSeverity severity;
+    uint8_t finding;            // index into the call's verdict's findings
+    double time;                // seconds on the time axis
+    double height;              // from the plot's top down, as a fraction of its height
+};
+// The marks of the findings of every shown call, A's first, each call's in
+// its verdict's order; verdicts[c] is call c's (null: none). Replaces out.
+void timeline_finding_marks(const TimelineCalls &shown, const CallVerdict *const verdicts[2],
+                            std::vector<FindingPlace> &out);
+// The finding mark within `snap` pixels of (x, y) both across and down, the
+// nearest; -1 for none. An index into places.
+int timeline_pick_finding(const std::vector<FindingPlace> &places, const TimelineFrame &frame, double x, double y,
+                          double snap);
+// A finding mark's description, for its tooltip: "Modem 1 call 3, warning
+// at 3.000 s: Retrain 1 of 1 asked by ..." ("A, modem ..." and the time into
+// the call when two calls are shown). Always NUL-terminated within size.
+void timeline_finding_text(const TimelineCalls &shown, const CallVerdict *const verdicts[2],
+                           const FindingPlace &place, char *text, size_t size);

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Pictures of the Qt Calls view: four scenarios played one after the other
+# Pictures of the Qt Calls view: five scenarios played one after the other
 # through the in-process simulated driver into an offscreen monitor window.
 # Usage: scripts/calls-screenshots.sh [preset] [outdir]
 set -euo pipefail
@@ -13,4 +13,4 @@ if [ ! -x "$tool" ]; then
 fi
 mkdir -p "$out"
 QT_QPA_PLATFORM=offscreen "$tool" "$out" scenarios/v34-call.trace scenarios/error-control-call.trace \
-  scenarios/v90-call.trace scenarios/fax-session.trace
+  scenarios/v90-call.trace scenarios/fax-session.trace scenarios/line-drop-call.trace

@@ -4,7 +4,7 @@
 #include <QBuffer>
 #include <QChart>
 #include <QHelpEvent>
-#include <QLegendMarker>
+#include <QLegend>
 #include <QLineSeries>
 #include <QMouseEvent>
 #include <QPainter>
@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "calls/series_decimate.h"
+#include "monitor/qt/severity_style.h"
 #include "monitor/qt/status_save.h"
 
 namespace {
@@ -51,6 +52,9 @@ constexpr LineRow LINE_ROWS[TIMELINE_LINES] = {
     {LINE_TX_RATE,  SERIES_TX_RATE,  "Tx rate",  0xbcbd22, true},
 };
 
+// The finding marks' legend texts, by severity.
+constexpr const char *FINDING_LABELS[SEVERITY_ERROR + 1] = {"Note", "Warning", "Error"};
+
 constexpr double SECOND = 1e6;
 constexpr int SNAP_PIXELS = 6;
 
@@ -78,8 +82,10 @@ constexpr int TIME_INTERVALS = 8;
 CallTimeline::CallTimeline(QWidget *parent) : QChartView(new QChart, parent) {
     QChart *chart = this->chart();
     chart->setMargins(QMargins(4, 4, 4, 4));
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    // The view draws the legend (draw_legend) of the series rebuild lists;
+    // the chart's own legend stays hidden and lends its font and colour.
     chart->legend()->setFont(QFont(font().family(), font().pointSize() - 1));
+    chart->legend()->hide();
     time_axis_ = new QValueAxis;
     time_axis_->setTitleText(QStringLiteral("Time (s)"));
     time_axis_->setLabelFormat(QStringLiteral("%.1f"));
@@ -124,6 +130,24 @@ CallTimeline::CallTimeline(QWidget *parent) : QChartView(new QChart, parent) {
             marks_[c][row.mark] = series;
         }
     }
+    // Findings: triangles of their severity's colour, A's filled, B's hollow.
+    for (int c = 0; c < 2; ++c) {
+        for (int v = SEVERITY_NOTE; v <= SEVERITY_ERROR; ++v) {
+            const QColor colour = severity_colour(FindingSeverity(v));
+            QScatterSeries *series = new QScatterSeries;
+            series->setName(QString::fromLatin1(FINDING_LABELS[v]));
+            series->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+            series->setMarkerSize(c == 0 ? 11 : 12);
+            series->setColor(c == 0 ? colour : QColor(Qt::white));
+            QPen border(c == 0 ? colour.darker() : colour);
+            border.setWidthF(c == 0 ? 1 : 2.5);
+            series->setPen(border);
+            chart->addSeries(series);
+            series->attachAxis(time_axis_);
+            series->attachAxis(level_axis_);
+            finding_marks_[c][v] = series;
+        }
+    }
     setRenderHint(QPainter::Antialiasing, false);
     setMinimumSize(320, 200);
     viewport()->setMouseTracking(true);
@@ -163,6 +187,7 @@ int CallTimeline::plot_columns() const {
 void CallTimeline::rebuild() {
     QChart *chart = this->chart();
     chart->setTitle(QString());
+    legend_.clear();
     for (int c = 0; c < 2; ++c) {
         for (const LineRow &row : LINE_ROWS) {
             QLineSeries *series = lines_[c][row.line];
@@ -171,7 +196,7 @@ void CallTimeline::rebuild() {
             series->setName(QString::fromLatin1(row.label));
             // Legend entries only for the lines that have points; the second
             // call's lines are the first's colours, dashed (the title says so).
-            for (QLegendMarker *marker : chart->legend()->markers(series)) marker->setVisible(used && c == 0);
+            if (used && c == 0) legend_.push_back(series);
         }
     }
     // Axes: the time of the call(s), the levels and the rates they reached.
@@ -241,16 +266,120 @@ void CallTimeline::rebuild() {
         marks[place.call][place.mark].append(QPointF(place.time, level_high - place.height * (level_high - level_low)));
     for (int m = 0; m < TIMELINE_MARKS; ++m) {
         for (int c = 0; c < 2; ++c) marks_[c][m]->replace(marks[c][m]);
-        const bool listed = !marks[0][m].isEmpty() || !marks[1][m].isEmpty();
-        for (QLegendMarker *marker : chart->legend()->markers(marks_[0][m])) marker->setVisible(listed);
-        for (QLegendMarker *marker : chart->legend()->markers(marks_[1][m])) marker->setVisible(false);
+        if (!marks[0][m].isEmpty() || !marks[1][m].isEmpty()) legend_.push_back(marks_[0][m]);
+    }
+    // The findings of each call's verdict, in the row past the events'.
+    for (int c = 0; c < 2; ++c) {
+        verdict_of_[c] = nullptr;
+        if (c < count_) {
+            call_verdict(*calls_[c], verdicts_[c]);
+            verdict_of_[c] = &verdicts_[c];
+        }
+    }
+    timeline_finding_marks(shown(), verdict_of_, finding_places_);
+    QList<QPointF> findings[2][SEVERITY_ERROR + 1];
+    for (const FindingPlace &place : finding_places_)
+        findings[place.call][place.severity].append(
+            QPointF(place.time, level_high - place.height * (level_high - level_low)));
+    for (int v = SEVERITY_NOTE; v <= SEVERITY_ERROR; ++v) {
+        for (int c = 0; c < 2; ++c) finding_marks_[c][v]->replace(findings[c][v]);
+        if (!findings[0][v].isEmpty() || !findings[1][v].isEmpty()) legend_.push_back(finding_marks_[0][v]);
     }
     time_axis_->setTitleText(count_ == 2 ? QStringLiteral("Time since each call's start (s)")
                                          : QStringLiteral("Time (s)"));
     if (count_ == 0) chart->setTitle(QStringLiteral("No call selected"));
     if (count_ == 2)
         chart->setTitle(QStringLiteral("A solid, marks on top; B dashed, hollow marks below"));
+    fit_legend();
     redraw_lines();
+}
+
+// The chart's own legend keeps its entries in one row and squeezes their
+// labels to nothing when they do not fit: this one wraps them into as many
+// centred rows as the width needs, below the plot, each entry its series'
+// sample (a line, or the mark's shape) and its label.
+static const int LEGEND_SAMPLE = 18;  // pixels of a line's sample, and room for a mark's
+
+// The entries' places in the view's width, rows of `line` pixels from 0 down; returns the rows.
+static int legend_layout(const std::vector<QXYSeries *> &entries, const QFontMetrics &metrics, int width,
+                         std::vector<QRectF> &places) {
+    places.clear();
+    const int line = metrics.height() + 4, gap = metrics.averageCharWidth() * 2;
+    std::vector<double> widths;
+    for (QXYSeries *series : entries) widths.push_back(LEGEND_SAMPLE + 4 + metrics.horizontalAdvance(series->name()));
+    int rows = 0;
+    for (size_t first = 0; first < entries.size(); ++rows) {
+        // As many as fit (one at least), centred.
+        size_t end = first;
+        double used = 0;
+        while (end < entries.size() && (end == first || used + gap + widths[end] <= width - 16)) {
+            used += (end == first ? 0 : gap) + widths[end];
+            ++end;
+        }
+        double x = (width - used) / 2;
+        for (size_t i = first; i < end; ++i) {
+            places.push_back(QRectF(x, rows * line, widths[i], line));
+            x += widths[i] + gap;
+        }
+        first = end;
+    }
+    return rows;
+}
+
+void CallTimeline::fit_legend() {
+    const QFontMetrics metrics(chart()->legend()->font());
+    std::vector<QRectF> places;
+    const int rows = legend_layout(legend_, metrics, width(), places);
+    const int bottom = 4 + rows * (metrics.height() + 4);
+    if (chart()->margins().bottom() != bottom) chart()->setMargins(QMargins(4, 4, 4, bottom));
+}
+
+void CallTimeline::draw_legend(QPainter *painter) {
+    const QFont font = chart()->legend()->font();
+    const QFontMetrics metrics(font);
+    const std::vector<QXYSeries *> &entries = legend_;
+    std::vector<QRectF> places;
+    legend_layout(entries, metrics, width(), places);
+    // The rows in the chart's bottom margin, in the view's pixels.
+    const QRectF frame = chart()->geometry();
+    const double top = frame.bottom() - chart()->margins().bottom() + 2;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    painter->setFont(font);
+    for (size_t i = 0; i < entries.size() && i < places.size(); ++i) {
+        const QRectF at = places[i].translated(frame.left(), top);
+        const QPointF middle(at.left() + LEGEND_SAMPLE / 2.0, at.center().y());
+        QXYSeries *series = entries[i];
+        if (QScatterSeries *marks = qobject_cast<QScatterSeries *>(series)) {
+            painter->setPen(marks->pen());
+            painter->setBrush(marks->brush());
+            const double r = 5;
+            switch (marks->markerShape()) {
+            case QScatterSeries::MarkerShapeRectangle:
+                painter->drawRect(QRectF(middle.x() - r, middle.y() - r, 2 * r, 2 * r));
+                break;
+            case QScatterSeries::MarkerShapeTriangle: {
+                const QPointF corners[3] = {{middle.x(), middle.y() - r - 1},
+                                            {middle.x() + r + 1, middle.y() + r},
+                                            {middle.x() - r - 1, middle.y() + r}};
+                painter->drawPolygon(corners, 3);
+                break;
+            }
+            default:
+                painter->drawEllipse(middle, r, r);
+                break;
+            }
+        } else if (QLineSeries *line = qobject_cast<QLineSeries *>(series)) {
+            QPen pen = line->pen();
+            pen.setWidthF(2);
+            painter->setPen(pen);
+            painter->drawLine(QPointF(at.left(), middle.y()), QPointF(at.left() + LEGEND_SAMPLE, middle.y()));
+        }
+        painter->setPen(chart()->legend()->labelColor());
+        painter->drawText(QRectF(at.left() + LEGEND_SAMPLE + 4, at.top(), at.width() - LEGEND_SAMPLE - 4, at.height()),
+                          Qt::AlignLeft | Qt::AlignVCenter, series->name());
+    }
+    painter->restore();
 }
 
 void CallTimeline::redraw_lines() {
@@ -328,12 +457,45 @@ QPointF CallTimeline::mark_position(int call, size_t event) const {
     return QPointF(-1, -1);
 }
 
+QPointF CallTimeline::finding_position(int call, size_t finding) const {
+    const TimelineFrame f = frame();
+    for (const FindingPlace &place : finding_places_) {
+        if (place.call == call && place.finding == finding)
+            return chart_to_viewport(*this, QPointF(timeline_x(f, place.time), timeline_y(f, place.height)));
+    }
+    return QPointF(-1, -1);
+}
+
+int CallTimeline::finding_at(const QPointF &point) const {
+    const QPointF at = viewport_to_chart(*this, point);
+    return timeline_pick_finding(finding_places_, frame(), at.x(), at.y(), SNAP_PIXELS);
+}
+
+// A finding's mark, where the pointer is on one, picks the finding's
+// moment; else the event's mark or the moment under the pointer.
 TimelinePick CallTimeline::pick_at(const QPointF &point) const {
+    const int finding = finding_at(point);
+    if (finding >= 0) {
+        const FindingPlace &place = finding_places_[size_t(finding)];
+        const Finding &f = verdicts_[place.call].findings[place.finding];
+        TimelinePick pick;
+        pick.call = place.call;
+        pick.modem = calls_[place.call]->modem;
+        pick.time_us = std::max<int64_t>(f.at.time_us, 0);
+        pick.code = f.at.code;
+        return pick;
+    }
     const QPointF at = viewport_to_chart(*this, point);
     return timeline_pick(shown(), placed_, frame(), at.x(), at.y(), SNAP_PIXELS);
 }
 
 QString CallTimeline::mark_text_at(const QPointF &point) const {
+    const int finding = finding_at(point);
+    if (finding >= 0) {
+        char text[VERDICT_CAUSE_BYTES + 64];
+        timeline_finding_text(shown(), verdict_of_, finding_places_[size_t(finding)], text, sizeof text);
+        return QString::fromUtf8(text);
+    }
     const TimelinePick pick = pick_at(point);
     if (pick.event < 0) return QString();
     for (const MarkPlace &place : placed_) {
@@ -361,7 +523,10 @@ bool CallTimeline::viewportEvent(QEvent *event) {
             QToolTip::hideText();
             event->ignore();
         } else {
-            QToolTip::showText(help->globalPos(), text, viewport());
+            // A finding's long text wraps as rich text does.
+            QToolTip::showText(help->globalPos(),
+                               text.size() > 80 ? QStringLiteral("<p>%1</p>").arg(text.toHtmlEscaped()) : text,
+                               viewport());
         }
         return true;
     }
@@ -370,12 +535,14 @@ bool CallTimeline::viewportEvent(QEvent *event) {
 
 void CallTimeline::resizeEvent(QResizeEvent *event) {
     QChartView::resizeEvent(event);
+    fit_legend();
     // A new width needs other columns.
     redraw_lines();
 }
 
 void CallTimeline::drawForeground(QPainter *painter, const QRectF &rect) {
     QChartView::drawForeground(painter, rect);
+    draw_legend(painter);
     if (count_ == 0) return;
     // A line down the plot at each mark, in the mark's colour: dashed for
     // A's marks, dotted for B's.

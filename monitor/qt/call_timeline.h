@@ -1,7 +1,8 @@
 // The timeline of a call: SNR and receive level (dB and dBm, left axis) and
 // the Rx and Tx rates (bit/s, right axis) over the call's time, with a mark
 // and a dashed vertical line at each retrain, renegotiation, carrier loss
-// and cleardown. Two calls share one axis of time since each call's start:
+// and cleardown, and a triangle of its severity's colour at each finding of
+// the call's verdict. Two calls share one axis of time since each call's start:
 // B's lines dashed, its marks hollow at the bottom with dotted lines. Which
 // marks there are, and what a click picks, is timeline_marks' and
 // timeline_pick's; this class draws them and asks them.
@@ -21,6 +22,7 @@
 class QLineSeries;
 class QScatterSeries;
 class QValueAxis;
+class QXYSeries;
 
 // The lines drawn per call.
 enum TimelineLine : uint8_t { LINE_SNR, LINE_RX_LEVEL, LINE_RX_RATE, LINE_TX_RATE, TIMELINE_LINES };
@@ -46,6 +48,9 @@ public:
     // Where the mark of event `event` of call 0 or 1 is drawn, in viewport
     // pixels; (-1, -1) for an event without a mark.
     QPointF mark_position(int call, size_t event) const;
+    // Where the mark of finding `finding` of call 0 or 1's verdict is drawn,
+    // in viewport pixels; (-1, -1) for none.
+    QPointF finding_position(int call, size_t finding) const;
     // The description of the mark under a viewport point (its tooltip);
     // empty where there is none.
     QString mark_text_at(const QPointF &point) const;
@@ -56,9 +61,9 @@ public:
 
 signals:
     // A click on the plot: the modem of the call picked, the moment (the
-    // nearest mark's event within a few pixels, else the time under the
+    // finding or event mark within a few pixels, else the time under the
     // pointer) since the session start, and the record code of the mark's
-    // event (0 for a plain moment).
+    // finding or event (0 for a plain moment).
     void moment_chosen(int modem, int64_t time_us, int code);
 
 protected:
@@ -70,12 +75,18 @@ protected:
 private:
     void rebuild();
     void redraw_lines();
+    // The legend below the plot, in as many rows as its entries need.
+    void fit_legend();
+    void draw_legend(QPainter *painter);
     int plot_columns() const;
     TimelineCalls shown() const;
     // The plot in the chart's coordinates, with the time axis's range.
     TimelineFrame frame() const;
     // The pick at a viewport point.
     TimelinePick pick_at(const QPointF &point) const;
+    // The finding mark at a viewport point, -1 for none (an index into finding_places_).
+    int finding_at(const QPointF &point) const;
+    const CallVerdict *const *verdicts() const { return verdict_of_; }
 
     std::unique_ptr<Call> calls_[2];
     int count_ = 0;
@@ -86,6 +97,11 @@ private:
     QValueAxis *rate_axis_ = nullptr;
     QLineSeries *lines_[2][TIMELINE_LINES] = {};
     QScatterSeries *marks_[2][TIMELINE_MARKS] = {};
+    QScatterSeries *finding_marks_[2][SEVERITY_ERROR + 1] = {};
     std::vector<MarkPlace> placed_;  // the marks drawn now
+    std::vector<QXYSeries *> legend_;  // the series listed in the legend, in its order
+    CallVerdict verdicts_[2];
+    const CallVerdict *verdict_of_[2] = {};  // the verdicts of the calls shown, null past them
+    std::vector<FindingPlace> finding_places_;  // the finding marks drawn now
     std::vector<SeriesPoint> scratch_;
 };

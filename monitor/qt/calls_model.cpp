@@ -3,12 +3,15 @@
 
 #include <QDateTime>
 #include <QFont>
+#include <QIcon>
 
 #include <algorithm>
 
+#include "calls/call_findings.h"
 #include "calls/call_summary.h"
 #include "calls/call_watch.h"
 #include "formatting/formatting.h"
+#include "monitor/qt/severity_style.h"
 
 namespace {
 
@@ -28,6 +31,7 @@ constexpr ColumnRow COLUMN_ROWS[CallsModel::COLUMNS] = {
     {CallsModel::COLUMN_RETRAINS,       "Retrains",   true},
     {CallsModel::COLUMN_RENEGOTIATIONS, "Reneg.",     true},
     {CallsModel::COLUMN_CLEARDOWN,      "Cleardown",  false},
+    {CallsModel::COLUMN_VERDICT,        "Verdict",    false},
 };
 
 QString rate_text(const std::optional<long> &rate) {
@@ -171,6 +175,8 @@ QString CallsModel::cell(const Call &call, int column) const {
         return count_text(call.renegotiations, call.renegotiations_remote);
     case COLUMN_CLEARDOWN:
         return QString::fromLatin1(cleardown_name(call.cleardown));
+    case COLUMN_VERDICT:
+        return verdict_data(call, Qt::DisplayRole).toString();
     default:
         return QString();
     }
@@ -192,12 +198,36 @@ QVariant CallsModel::data(const QModelIndex &index, int role) const {
             return bold;
         }
         return QVariant();
+    case Qt::DecorationRole:
+        return index.column() == COLUMN_VERDICT ? verdict_data(*c, role) : QVariant();
     case Qt::ToolTipRole:
+        if (index.column() == COLUMN_VERDICT) return verdict_data(*c, role);
         if (c->anomalies_seen > 0) return QStringLiteral("%1 anomalies: see the summary").arg(c->anomalies_seen);
         return QVariant();
     default:
         return QVariant();
     }
+}
+
+// Worked out when a row is drawn (about a microsecond with its text): only
+// the rows on screen ask, and a running call's verdict changes as it runs.
+QVariant CallsModel::verdict_data(const Call &call, int role) const {
+    CallVerdict verdict;
+    call_verdict(call, verdict);
+    if (role == Qt::DecorationRole) {
+        if (verdict.count == 0) return QVariant();
+        FindingSeverity worst = SEVERITY_NOTE;
+        for (size_t i = 0; i < verdict.count; ++i) worst = std::max(worst, verdict.findings[i].severity);
+        return severity_icon(worst);
+    }
+    char cause[VERDICT_CAUSE_BYTES];
+    verdict_cause(call, verdict, cause, sizeof cause);
+    if (role != Qt::ToolTipRole) return QString::fromUtf8(cause);
+    // The whole cause, however narrow the column, and what else was found.
+    QString tip = QString::fromUtf8(cause);
+    if (verdict.count > 0) tip += QStringLiteral("\nFindings: %1").arg(findings_count_text(verdict));
+    if (call.anomalies_seen > 0) tip += QStringLiteral("\n%1 anomalies: see the summary").arg(call.anomalies_seen);
+    return tip;
 }
 
 QVariant CallsModel::headerData(int section, Qt::Orientation orientation, int role) const {

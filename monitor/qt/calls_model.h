@@ -33,6 +33,7 @@ public:
         COLUMN_RETRAINS,
         COLUMN_RENEGOTIATIONS,
         COLUMN_CLEARDOWN,
+        COLUMN_VERDICT,  // the verdict's cause; its icon the worst finding's severity
         COLUMNS,
     };
 
@@ -74,6 +75,7 @@ private:
     Signature signature() const;
     void rebuild();
     QString cell(const Call &call, int column) const;
+    QVariant verdict_data(const Call &call, int role) const;
 
     const CallWatch *watch_ = nullptr;
     int64_t origin_us_ = 0;

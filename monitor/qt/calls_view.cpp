@@ -27,10 +27,12 @@
 #include <vector>
 
 #include "calls/call_export.h"
+#include "calls/call_findings.h"
 #include "calls/call_summary.h"
 #include "calls/call_watch.h"
 #include "monitor/qt/call_timeline.h"
 #include "monitor/qt/frozen_eye.h"
+#include "monitor/qt/severity_style.h"
 #include "monitor/qt/status_save.h"
 
 namespace {
@@ -113,6 +115,25 @@ QTableWidget *read_only_table(const QStringList &headers, QWidget *parent) {
     return table;
 }
 
+// A table beside the frozen eye of its selected row; `table_share` of
+// five parts of the width for the table.
+QWidget *table_and_eye(QTableWidget *table, FrozenEyePane *eye, int table_share, QWidget *parent) {
+    QWidget *tab = new QWidget(parent);
+    QHBoxLayout *layout = new QHBoxLayout(tab);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->addWidget(table, table_share);
+    layout->addWidget(eye, 5 - table_share);
+    return tab;
+}
+
+// The findings table's columns.
+enum FindingColumn {
+    FINDING_COLUMN_SEVERITY,
+    FINDING_COLUMN_TIME,
+    FINDING_COLUMN_CALL,
+    FINDING_COLUMN_TEXT,
+};
+
 QString seconds_text(int64_t us) {
     char text[32];
     format_seconds(us, text, sizeof text);
@@ -156,9 +177,13 @@ CallsView::CallsView(QWidget *parent) : QWidget(parent) {
         metrics.horizontalAdvance(QStringLiteral("v.32/v.32bis/v.32terbo")) + 16,
         metrics.horizontalAdvance(QStringLiteral("Rx bit/s")) + 16,
         metrics.horizontalAdvance(QStringLiteral("Tx bit/s")) + 16,
-        metrics.horizontalAdvance(QStringLiteral("12 (12 remote)")) + 12,
-        metrics.horizontalAdvance(QStringLiteral("12 (12 remote)")) + 12,
+        metrics.horizontalAdvance(QStringLiteral("9 (9 remote)")) + 12,
+        metrics.horizontalAdvance(QStringLiteral("9 (9 remote)")) + 12,
         metrics.horizontalAdvance(QStringLiteral("carrier lost")) + 16,
+        // The cause, its category first: at least the icon and a short
+        // category, and the rest of the row (the last column stretches);
+        // whole in its tooltip.
+        metrics.horizontalAdvance(QStringLiteral("Line drop")) + 40,
     };
     for (int c = 0; c < CallsModel::COLUMNS; ++c) table_->setColumnWidth(c, widths[c]);
 
@@ -174,8 +199,18 @@ CallsView::CallsView(QWidget *parent) : QWidget(parent) {
          QStringLiteral("Eye"), QStringLiteral("Call")},
         this);
     events_->setSelectionMode(QAbstractItemView::SingleSelection);
+    findings_ = read_only_table(
+        {QStringLiteral("Severity"), QStringLiteral("Time (s)"), QStringLiteral("Call"), QStringLiteral("Finding")}, this);
+    findings_->setSelectionMode(QAbstractItemView::SingleSelection);
+    // A finding's text wraps within its column, each row as tall as its text.
+    findings_->setWordWrap(true);
+    findings_->setItemDelegateForColumn(FINDING_COLUMN_TEXT, new WrappingDelegate(findings_));
+    findings_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    findings_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    findings_->setToolTip(QStringLiteral("Select a finding to see its status line and the eye of its moment."));
     timeline_ = new CallTimeline(this);
     eye_ = new FrozenEyePane(this);
+    findings_eye_ = new FrozenEyePane(this);
 
     count_ = new QLabel(this);
     QPushButton *export_list_button = new QPushButton(QStringLiteral("Export List..."), this);
@@ -185,14 +220,12 @@ CallsView::CallsView(QWidget *parent) : QWidget(parent) {
     connect(export_call_button_, &QPushButton::clicked, this, &CallsView::export_call_as);
     connect(image_button_, &QPushButton::clicked, this, &CallsView::save_image_as);
 
-    QWidget *eye_tab = new QWidget(this);
-    QHBoxLayout *eye_layout = new QHBoxLayout(eye_tab);
-    eye_layout->setContentsMargins(2, 2, 2, 2);
-    eye_layout->addWidget(events_, 3);
-    eye_layout->addWidget(eye_, 2);
+    // The findings' texts are long: their table takes more of the width.
+    findings_tab_ = table_and_eye(findings_, findings_eye_, 4, this);
     tabs_ = new QTabWidget(this);
     tabs_->addTab(timeline_, QStringLiteral("Timeline"));
-    tabs_->addTab(eye_tab, QStringLiteral("Events and Eye"));
+    tabs_->addTab(findings_tab_, QStringLiteral("Findings"));
+    tabs_->addTab(table_and_eye(events_, eye_, 3, this), QStringLiteral("Events and Eye"));
 
     QSplitter *details = details_ = new QSplitter(Qt::Horizontal, this);
     details->addWidget(summary_);
@@ -233,6 +266,7 @@ CallsView::CallsView(QWidget *parent) : QWidget(parent) {
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CallsView::show_selection);
     connect(details_, &QSplitter::splitterMoved, this, [this] { split_dragged_ = true; });
     connect(events_, &QTableWidget::currentCellChanged, this, [this](int row) { show_event_eye(row); });
+    connect(findings_, &QTableWidget::currentCellChanged, this, [this](int row) { show_finding_eye(row); });
     connect(timeline_, &CallTimeline::moment_chosen, this, &CallsView::moment_chosen);
     create_actions();
     show_selection();
@@ -312,16 +346,24 @@ void CallsView::show_selection() {
     // Two calls compare: the older as A, over the time since each start.
     shown_[1] = b != nullptr ? std::make_unique<Call>(*b) : nullptr;
     if (shown_[1] && shown_[1]->start_us < shown_[0]->start_us) std::swap(shown_[0], shown_[1]);
+    CallKey now[2];
+    for (int c = 0; c < 2; ++c)
+        if (shown_[c]) now[c] = {shown_[c]->modem, shown_[c]->number};
+    same_calls_ = now[0] == shown_keys_[0] && now[1] == shown_keys_[1];
+    shown_keys_[0] = now[0];
+    shown_keys_[1] = now[1];
     export_call_button_->setEnabled(shown_[0] != nullptr);
     image_button_->setEnabled(shown_[0] != nullptr);
     if (shown_[0] && shown_[1]) {
         show_comparison(*shown_[0], *shown_[1]);
         timeline_->show_pair(*shown_[0], *shown_[1]);
         show_events();
+        show_findings();
     } else if (shown_[0]) {
         show_summary(*shown_[0]);
         timeline_->show_call(*shown_[0]);
         show_events();
+        show_findings();
     } else {
         set_summary_columns(0, {QStringLiteral("Key"), QStringLiteral("Value")});
         summary_->setRowCount(0);
@@ -329,6 +371,7 @@ void CallsView::show_selection() {
         event_rows_.clear();
         events_->setRowCount(0);
         eye_->clear();
+        show_findings();
     }
     // A comparison needs the room of two value columns.
     if ((shown_[1] ? 2 : shown_[0] ? 1 : 0) != fitted_count_) {
@@ -390,7 +433,7 @@ void CallsView::show_comparison(const Call &a, const Call &b) {
     call_summary(a, rows_a);
     call_summary(b, rows_b);
     std::vector<CompareRow> rows;
-    compare_summaries(rows_a, rows_b, rows);
+    compare_calls(a, b, rows_a, rows_b, rows);
     summary_->setUpdatesEnabled(false);
     set_summary_columns(2, {QString(), QStringLiteral("Key"),
                             QStringLiteral("A (modem %1 #%2)").arg(a.modem).arg(a.number),
@@ -423,10 +466,12 @@ void CallsView::show_events() {
     for (int c = 0; c < count; ++c) {
         for (size_t i = 0; i < shown_[c]->events.size(); ++i) event_rows_.push_back({c, i});
     }
-    const int current = events_->currentRow();
+    // The event chosen stays chosen while the same calls are shown.
+    const int current = same_calls_ ? events_->currentRow() : -1;
     events_->setUpdatesEnabled(false);
     {
         const QSignalBlocker blocker(events_);
+        if (current < 0) events_->setCurrentItem(nullptr);
         events_->setColumnHidden(5, count == 1);
         events_->horizontalHeaderItem(0)->setText(count == 1 ? QStringLiteral("Time (s)")
                                                              : QStringLiteral("Since start (s)"));
@@ -483,6 +528,113 @@ void CallsView::show_event_eye(int row) {
     }
     eye_->show_eye(call.modem, eye, caption);
     emit moment_chosen(call.modem, e.time_us, e.code);
+}
+
+void CallsView::show_findings() {
+    // One call's findings at their time since the session start; two calls'
+    // (A's, then B's) at their time since each call's start, with the
+    // call's letter: the events' times, as the timeline shows them. Each
+    // call's in its verdict's order: the rules' order, the errors first.
+    const int count = shown_[1] ? 2 : shown_[0] ? 1 : 0;
+    finding_rows_.clear();
+    int worst = -1;
+    for (int c = 0; c < count; ++c) {
+        call_verdict(*shown_[c], verdicts_[c]);
+        for (size_t i = 0; i < verdicts_[c].count; ++i) {
+            finding_rows_.push_back({c, i});
+            worst = std::max(worst, int(verdicts_[c].findings[i].severity));
+        }
+    }
+    // The finding chosen stays chosen while the same calls are shown (a
+    // running call's refresh); other calls start without one.
+    const int current = same_calls_ ? findings_->currentRow() : -1;
+    findings_->setUpdatesEnabled(false);
+    {
+        const QSignalBlocker blocker(findings_);
+        if (current < 0) findings_->setCurrentItem(nullptr);
+        findings_->setColumnHidden(FINDING_COLUMN_CALL, count < 2);
+        // Two calls: "+5.300", since each one's start, in the same narrow column.
+        findings_->horizontalHeaderItem(FINDING_COLUMN_TIME)
+            ->setToolTip(count < 2 ? QStringLiteral("Since the session's start")
+                                   : QStringLiteral("Since each call's start"));
+        findings_->setRowCount(int(finding_rows_.size()));
+        QFont bold = findings_->font();
+        bold.setBold(true);
+        for (size_t r = 0; r < finding_rows_.size(); ++r) {
+            const Call &call = *shown_[finding_rows_[r].call];
+            const Finding &f = verdicts_[finding_rows_[r].call].findings[finding_rows_[r].finding];
+            const int row = int(r);
+            QTableWidgetItem *severity = text_item(QString::fromLatin1(severity_name(f.severity)));
+            severity->setIcon(severity_icon(f.severity));
+            severity->setForeground(severity_colour(f.severity));
+            severity->setFont(bold);
+            findings_->setItem(row, FINDING_COLUMN_SEVERITY, severity);
+            findings_->setItem(row, FINDING_COLUMN_TIME,
+                               text_item(count == 1 ? seconds_text(f.at.time_us)
+                                                    : QStringLiteral("+") + seconds_text(f.at.time_us - call.start_us)));
+            findings_->setItem(row, FINDING_COLUMN_CALL,
+                               text_item(finding_rows_[r].call == 0 ? QStringLiteral("A") : QStringLiteral("B")));
+            char text[FINDING_TEXT_BYTES];
+            finding_text(call, f, text, sizeof text);
+            QTableWidgetItem *item = new QTableWidgetItem(QString::fromUtf8(text));
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            item->setToolTip(QStringLiteral("%1 (%2)").arg(QString::fromLatin1(finding_name(f.id)),
+                                                           QString::fromLatin1(severity_name(f.severity))));
+            findings_->setItem(row, FINDING_COLUMN_TEXT, item);
+        }
+        for (int c = FINDING_COLUMN_SEVERITY; c < FINDING_COLUMN_TEXT; ++c) findings_->resizeColumnToContents(c);
+        if (current >= 0 && current < findings_->rowCount()) findings_->setCurrentCell(current, 0);
+    }
+    findings_->setUpdatesEnabled(true);
+    // The tab says how many there are, with the icon of the worst.
+    const int tab = tabs_->indexOf(findings_tab_);
+    tabs_->setTabText(tab, finding_rows_.empty() ? QStringLiteral("Findings")
+                                                 : QStringLiteral("Findings (%1)").arg(finding_rows_.size()));
+    tabs_->setTabIcon(tab, worst < 0 ? QIcon() : severity_icon(FindingSeverity(worst)));
+    if (current < 0 || current >= findings_->rowCount()) {
+        findings_eye_->clear();
+        if (count == 0) {
+            findings_eye_->show_eye(0, nullptr, QStringLiteral("Select a call to see its findings."));
+        } else if (finding_rows_.empty()) {
+            findings_eye_->show_eye(shown_[0]->modem, nullptr,
+                                    count == 1 ? QStringLiteral("Nothing was found in this call.")
+                                               : QStringLiteral("Nothing was found in these calls."));
+        } else {
+            findings_eye_->show_eye(shown_[0]->modem, nullptr,
+                                    QStringLiteral("Select a finding to see its status line and the eye of its moment."));
+        }
+    }
+}
+
+void CallsView::show_finding_eye(int row) {
+    if (row < 0 || size_t(row) >= finding_rows_.size() || !shown_[finding_rows_[size_t(row)].call]) {
+        findings_eye_->clear();
+        return;
+    }
+    const int c = finding_rows_[size_t(row)].call;
+    const Call &call = *shown_[c];
+    const Finding &f = verdicts_[c].findings[finding_rows_[size_t(row)].finding];
+    const FrozenEye *eye =
+        f.frozen_eye >= 0 && size_t(f.frozen_eye) < call.eyes.size() ? &call.eyes[size_t(f.frozen_eye)] : nullptr;
+    QString caption = shown_[1] ? QStringLiteral("%1, modem %2 call %3, ")
+                                      .arg(c == 0 ? QLatin1Char('A') : QLatin1Char('B'))
+                                      .arg(call.modem)
+                                      .arg(call.number)
+                                : QStringLiteral("Modem %1, ").arg(call.modem);
+    caption += QStringLiteral("%1 (%2) at %3: ")
+                   .arg(QString::fromLatin1(finding_name(f.id)), QString::fromLatin1(severity_name(f.severity)),
+                        shown_[1] ? QStringLiteral("+%1 s into the call").arg(seconds_text(f.at.time_us - call.start_us))
+                                  : seconds_text(f.at.time_us) + QStringLiteral(" s"));
+    if (eye != nullptr && eye->ticks > 0) {
+        caption += QStringLiteral("the last %1 ticks before it.").arg(eye->ticks);
+    } else {
+        // Eyes are frozen at events only; a rate or a measurement has none.
+        caption += f.frozen_eye >= 0 ? QStringLiteral("no eye points came in the ticks before it.")
+                                     : QStringLiteral("no eye is kept at this moment (only at events).");
+        eye = nullptr;
+    }
+    findings_eye_->show_eye(call.modem, eye, caption);
+    emit moment_chosen(call.modem, f.at.time_us, f.at.code);
 }
 
 bool CallsView::export_list(const QString &path, QString *error) const {

@@ -1,7 +1,7 @@
 // The Calls view: the list of calls (one row per call per modem, newest
-// first, live), the summary and timeline of the selected call, its events
-// with the eye frozen at each, exports, and the comparison of two calls
-// (select two with Ctrl+click).
+// first, live) with each call's verdict, the summary and timeline of the
+// selected call, its findings and its events with the eye frozen at each,
+// exports, and the comparison of two calls (select two with Ctrl+click).
 #pragma once
 
 #include <QWidget>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "calls/call.h"
+#include "calls/call_findings.h"
 #include "monitor/qt/calls_model.h"
 
 class CallTimeline;
@@ -63,6 +64,10 @@ public:
     QTableView *table() const { return table_; }
     QTableWidget *summary() const { return summary_; }
     QTableWidget *events() const { return events_; }
+    // The findings of the shown call(s): severity, time, call, eye, text.
+    QTableWidget *findings() const { return findings_; }
+    FrozenEyePane *findings_eye() const { return findings_eye_; }
+    QWidget *findings_tab() const { return findings_tab_; }
     CallTimeline *timeline() const { return timeline_; }
     FrozenEyePane *frozen_eye() const { return eye_; }
     QTabWidget *tabs() const { return tabs_; }
@@ -74,9 +79,9 @@ protected:
 
 signals:
     // A moment of a call was picked (a mark, a point of the timeline, an
-    // event): the status line of modem `modem` at that time (since the
+    // event, a finding): the status line of modem `modem` at that time (since the
     // watch's start) should be shown; code is the record code of an event
-    // (its own line is the one to show), 0 for a plain moment.
+    // or finding (its own line is the one to show), 0 for a plain moment.
     void moment_chosen(int modem, int64_t time_us, int code);
 
 private:
@@ -86,6 +91,8 @@ private:
     void show_comparison(const Call &a, const Call &b);
     void show_events();
     void show_event_eye(int row);
+    void show_findings();
+    void show_finding_eye(int row);
     void export_list_as();
     void export_call_as();
     void save_image_as();
@@ -99,8 +106,11 @@ private:
     QTableView *table_;
     QTableWidget *summary_;
     QTableWidget *events_;
+    QTableWidget *findings_;
+    QWidget *findings_tab_;
     CallTimeline *timeline_;
     FrozenEyePane *eye_;
+    FrozenEyePane *findings_eye_;
     QTabWidget *tabs_;
     QSplitter *details_;
     int fitted_count_ = -1;   // the calls shown when the split was last fitted
@@ -112,10 +122,20 @@ private:
     std::function<int64_t()> now_;
     QList<CallKey> kept_selection_;
     std::unique_ptr<Call> shown_[2];
+    CallKey shown_keys_[2];    // the calls shown (number 0: none)
+    bool same_calls_ = false;  // the last show_selection showed the same calls again
     // The events table's rows: the call (0 or 1) and its event of each.
     struct EventRow {
         int call;
         size_t event;
     };
     std::vector<EventRow> event_rows_;
+    // The verdicts of the calls shown, and the findings table's rows: the
+    // call (0 or 1) and its finding of each.
+    CallVerdict verdicts_[2];
+    struct FindingRow {
+        int call;
+        size_t finding;
+    };
+    std::vector<FindingRow> finding_rows_;
 };

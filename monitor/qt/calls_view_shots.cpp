@@ -1,8 +1,9 @@
 // Pictures of the Calls view for the documentation: scenarios played one
 // after the other through the in-process simulated driver into a monitor
 // window (offscreen), then the window grabbed with the Calls view showing
-// the list and a timeline, the frozen eye of an event, and a comparison;
-// then a summary and the comparison at the window's default size.
+// the list and a timeline, the frozen eye of an event, the findings of a
+// call that dropped its line, and comparisons; then a summary, the findings
+// and a comparison at the window's default size.
 // Usage: calls_view_shots OUTDIR SCENARIO.trace...
 #include <QApplication>
 #include <QTabWidget>
@@ -40,6 +41,24 @@ int row_with(const CallsModel *model, const char *modulation) {
     for (int r = 0; r < model->rowCount(); ++r)
         if (model->index(r, CallsModel::COLUMN_MODULATION).data().toString() == QLatin1String(modulation)) return r;
     return 0;
+}
+
+// The row of the first call whose verdict starts with `cause`.
+int row_with_verdict(const CallsModel *model, const char *cause) {
+    for (int r = 0; r < model->rowCount(); ++r)
+        if (model->index(r, CallsModel::COLUMN_VERDICT).data().toString().startsWith(QLatin1String(cause))) return r;
+    return 0;
+}
+
+// Selects the first finding of `name` in the Findings pane.
+void select_finding(CallsView *view, const char *name) {
+    QTableWidget *findings = view->findings();
+    for (int r = 0; r < findings->rowCount(); ++r) {
+        if (findings->item(r, findings->columnCount() - 1)->toolTip().startsWith(QLatin1String(name))) {
+            findings->setCurrentCell(r, 0);
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -103,9 +122,9 @@ int main(int argc, char **argv) {
         status |= !save(view->timeline(), out + "/calls-timeline.png");
 
         // The frozen eye at the V.34 call's cleardown, after its timeline.
-        view->select_rows({row_with(model, "v.34")});
+        view->select_rows({row_with_verdict(model, "Remote hang-up")});
         status |= !save(view->timeline(), out + "/calls-timeline-v34.png");
-        view->tabs()->setCurrentIndex(1);
+        view->tabs()->setCurrentWidget(view->events()->parentWidget());
         QApplication::processEvents();
         QTableWidget *events = view->events();
         for (int r = 0; r < events->rowCount(); ++r) {
@@ -115,12 +134,31 @@ int main(int argc, char **argv) {
         }
         status |= !save(window.view()->calls_child(), out + "/calls-frozen-eye.png");
 
+        // The call that dropped its line: its findings, the line drop's
+        // chosen (its status line and the eye frozen there), and its
+        // timeline with the findings' marks.
+        view->select_rows({row_with_verdict(model, "Line drop")});
+        view->tabs()->setCurrentWidget(view->findings_tab());
+        select_finding(view, "line-drop");
+        status |= !save(window.view()->calls_child(), out + "/calls-findings.png");
+        status |= !save(&window, out + "/calls-findings-window.png");
+        view->tabs()->setCurrentWidget(view->timeline());
+        status |= !save(view->timeline(), out + "/calls-timeline-findings.png");
+
+        // The clean V.34 call beside the one that dropped: the verdicts side
+        // by side, then both calls' findings.
+        view->select_rows({row_with_verdict(model, "Remote hang-up"), row_with_verdict(model, "Line drop")});
+        status |= !save(window.view()->calls_child(), out + "/calls-compare-verdicts.png");
+        view->tabs()->setCurrentWidget(view->findings_tab());
+        select_finding(view, "line-drop");
+        status |= !save(window.view()->calls_child(), out + "/calls-compare-findings.png");
+
         // The V.34 and V.90 calls side by side.
-        view->select_rows({row_with(model, "v.34"), row_with(model, "v.90")});
+        view->select_rows({row_with_verdict(model, "Remote hang-up"), row_with(model, "v.90")});
         view->tabs()->setCurrentWidget(view->timeline());
         status |= !save(window.view()->calls_child(), out + "/calls-compare.png");
         // Both calls' events, B's cleardown chosen.
-        view->tabs()->setCurrentIndex(1);
+        view->tabs()->setCurrentWidget(view->events()->parentWidget());
         for (int r = 0; r < events->rowCount(); ++r) {
             if (events->item(r, 5)->text() == QStringLiteral("B") && events->item(r, 1)->text() == QStringLiteral("cleardown"))
                 events->setCurrentCell(r, 0);
@@ -132,7 +170,12 @@ int main(int argc, char **argv) {
         window.resize(960, 720);
         view->select_rows({row_with(model, "v.32/v.32bis/v.32terbo")});
         status |= !save(window.view()->calls_child(), out + "/calls-summary-default-size.png");
-        view->select_rows({row_with(model, "v.34"), row_with(model, "v.90")});
+        view->select_rows({row_with_verdict(model, "Line drop")});
+        view->tabs()->setCurrentWidget(view->findings_tab());
+        select_finding(view, "retrain-remote");
+        status |= !save(window.view()->calls_child(), out + "/calls-findings-default-size.png");
+        view->tabs()->setCurrentWidget(view->timeline());
+        view->select_rows({row_with_verdict(model, "Remote hang-up"), row_with(model, "v.90")});
         status |= !save(window.view()->calls_child(), out + "/calls-compare-default-size.png");
         window.close();
     }

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTableWidget>
 #include <QToolTip>
@@ -15,6 +16,7 @@
 #include "calls/call_summary.h"
 #include "monitor/qt/call_timeline.h"
 #include "monitor/qt/calls_view.h"
+#include "monitor/qt/frozen_eye.h"
 #include "monitor/session_open.h"
 #include "trace/trace.h"
 #include "window_fixture.h"
@@ -318,6 +320,76 @@ TEST_F(CallsViewTest, TwoSelectedCallsCompareWithTheirDifferencesMarked) {
     const QModelIndex line = window_->view()->status_view(2)->currentIndex();
     ASSERT_TRUE(line.isValid());
     EXPECT_EQ(line.data().toString().toStdString().rfind("Carrier Lost! ", 0), 0u) << line.data().toString().toStdString();
+}
+
+}  // namespace
+
+namespace {
+
+// The arguments of a moment_chosen signal.
+struct Moment {
+    int modem;
+    int64_t time_us;
+    int code;
+    bool operator==(const Moment &) const = default;
+};
+Moment moment(const QList<QVariant> &arguments) {
+    return {arguments.value(0).toInt(), arguments.value(1).toLongLong(), arguments.value(2).toInt()};
+}
+std::ostream &operator<<(std::ostream &out, const Moment &m) {
+    return out << "modem " << m.modem << " at " << m.time_us << " us, code " << m.code;
+}
+
+// A call that retrained, fell back and lost its line, opened as a session:
+// its verdict in the list, its findings in the pane (the table's order:
+// errors first), each choosing its own moment; its line drop's mark on the
+// timeline chooses the same.
+TEST_F(CallsViewTest, AFindingChoosesTheStatusLineAndEyeOfItsMoment) {
+    CallsView *view = open_session("line-drop-call");
+    ASSERT_EQ(view->model()->rowCount(), 1);
+    EXPECT_EQ(cell(view->model(), 0, CallsModel::COLUMN_VERDICT).rfind(
+                  "Line drop: carrier lost 5.3 s into the call without cleardown; SNR fell 9.0 dB", 0),
+              0u)
+        << cell(view->model(), 0, CallsModel::COLUMN_VERDICT);
+    view->select_rows({0});
+    const struct {
+        const char *severity, *text;
+        int64_t time_us;
+        int code;
+        bool eye;  // a frozen eye shown
+    } findings[] = {
+        {"error", "Carrier lost 5.3 s into the call without cleardown", 5'500'000, 37, true},
+        {"warning", "Retrain 1 of 1 asked by the remote end 3.0 s into the call", 3'200'000, 39, true},
+        {"warning", "Rx rate fell 28 % (from 33600 to 24000 bit/s", 3'200'000, 11, false},
+        {"warning", "Tx rate fell 30 % (from 31200 to 21600 bit/s", 3'200'000, 12, false},
+        {"note", "Compression off: LAPM without V.42bis", 200'000, 69, false},
+        {"warning", "Receive level too low: -46.0 dBm", 5'200'000, 65, false},
+    };
+    QTableWidget *table = view->findings();
+    ASSERT_EQ(table->rowCount(), int(std::size(findings)));
+    QSignalSpy moments(view, &CallsView::moment_chosen);
+    for (int r = 0; r < int(std::size(findings)); ++r) {
+        SCOPED_TRACE(findings[r].text);
+        EXPECT_EQ(table->item(r, 0)->text().toStdString(), findings[r].severity);
+        const std::string text = table->item(r, table->columnCount() - 1)->text().toStdString();
+        EXPECT_EQ(text.rfind(findings[r].text, 0), 0u) << text;
+        table->setCurrentCell(r, 0);
+        ASSERT_EQ(moments.size(), r + 1);
+        EXPECT_EQ(moment(moments.last()), (Moment{1, findings[r].time_us, findings[r].code}));
+        EXPECT_EQ(view->findings_eye()->points() > 0, findings[r].eye);
+    }
+    // The line drop's mark: its tooltip and its moment, the line of its record.
+    view->tabs()->setCurrentWidget(view->timeline());
+    QApplication::processEvents();
+    const QPoint mark = view->timeline()->finding_position(0, 0).toPoint();
+    ASSERT_GE(mark.x(), 0);
+    EXPECT_EQ(view->timeline()->mark_text_at(mark).toStdString().rfind("Modem 1 call 1, error at 5.500 s: Carrier lost", 0),
+              0u);
+    QTest::mouseClick(view->timeline()->viewport(), Qt::LeftButton, {}, mark);
+    EXPECT_EQ(moment(moments.last()), (Moment{1, 5'500'000, 37}));
+    const QModelIndex line = window_->view()->status_view(1)->currentIndex();
+    ASSERT_TRUE(line.isValid());
+    EXPECT_EQ(line.data().toString().toStdString(), "Carrier Lost! ");
 }
 
 }  // namespace
