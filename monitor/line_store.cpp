@@ -5,11 +5,12 @@
 #include <cstring>
 
 void line_store_init(LineStore *store, char *text, size_t text_size, uint32_t *offsets,
-                     int64_t *times, size_t capacity) {
+                     int64_t *times, size_t capacity, uint32_t *codes) {
     store->text = text;
     store->text_size = text_size;
     store->offsets = offsets;
     store->times = times;
+    store->codes = codes;
     store->capacity = capacity;
     store->first = 0;
     store->count = 0;
@@ -19,8 +20,8 @@ void line_store_init(LineStore *store, char *text, size_t text_size, uint32_t *o
 }
 
 void line_store_init_filled(LineStore *store, char *text, size_t text_size, uint32_t *offsets, int64_t *times,
-                            size_t capacity, size_t count, size_t text_end) {
-    line_store_init(store, text, text_size, offsets, times, capacity);
+                            size_t capacity, size_t count, size_t text_end, uint32_t *codes) {
+    line_store_init(store, text, text_size, offsets, times, capacity, codes);
     store->count = count <= capacity ? count : capacity;
     store->text_end = text_end <= text_size ? text_end : text_size;
 }
@@ -54,7 +55,7 @@ static size_t free_offset(const LineStore &store, size_t need) {
     return store.text_end + need <= oldest ? store.text_end : SIZE_MAX;
 }
 
-bool line_store_add(LineStore *store, const char *line, int64_t time) {
+bool line_store_add(LineStore *store, const char *line, int64_t time, uint32_t code) {
     const size_t need = std::strlen(line) + 1;
     if (store->capacity == 0 || need > store->text_size) {
         ++store->dropped;
@@ -72,6 +73,9 @@ bool line_store_add(LineStore *store, const char *line, int64_t time) {
     const size_t slot = (store->first + store->count) % store->capacity;
     store->offsets[slot] = static_cast<uint32_t>(offset);
     store->times[slot] = time;
+    if (store->codes != nullptr) {
+        store->codes[slot] = code;
+    }
     ++store->count;
     store->text_end = offset + need;
     return true;
@@ -83,6 +87,10 @@ const char *line_store_text(const LineStore &store, size_t i) {
 
 int64_t line_store_time(const LineStore &store, size_t i) {
     return store.times[(store.first + i) % store.capacity];
+}
+
+uint32_t line_store_code(const LineStore &store, size_t i) {
+    return store.codes != nullptr ? store.codes[(store.first + i) % store.capacity] : 0;
 }
 
 size_t line_store_find_time(const LineStore &store, int64_t time) {
@@ -102,7 +110,7 @@ size_t line_store_find_time(const LineStore &store, int64_t time) {
     return low > 0 ? low - 1 : 0;
 }
 
-size_t line_store_find_text_near(const LineStore &store, int64_t time, int64_t window, const char *text) {
+size_t line_store_find_code_near(const LineStore &store, int64_t time, int64_t window, uint32_t code) {
     size_t best = store.count;
     int64_t best_distance = window + 1;
     size_t i = line_store_find_time(store, time + window);
@@ -116,7 +124,7 @@ size_t line_store_find_text_near(const LineStore &store, int64_t time, int64_t w
             break;
         }
         const int64_t distance = t > time ? t - time : time - t;
-        if (t <= time + window && distance < best_distance && std::strcmp(line_store_text(store, i), text) == 0) {
+        if (t <= time + window && distance < best_distance && line_store_code(store, i) == code) {
             best = i;
             best_distance = distance;
         }

@@ -25,7 +25,7 @@ static void reset_state(Monitor &monitor) {
     for (int i = 0; i < 2; ++i) {
         MonitorBuffers &buffers = *monitor.buffers;
         line_store_init(&monitor.stores[i], buffers.text[i], buffers.bounds.text_bytes, buffers.offsets[i],
-                        buffers.times[i], buffers.bounds.lines);
+                        buffers.times[i], buffers.bounds.lines, buffers.codes[i]);
     }
     monitor.warning_open = 0;
     monitor.warnings_discarded = 0;
@@ -39,6 +39,7 @@ MonitorBuffers::~MonitorBuffers() {
         std::free(text[i]);
         std::free(offsets[i]);
         std::free(times[i]);
+        std::free(codes[i]);
     }
 }
 
@@ -85,7 +86,9 @@ Monitor *monitor_new(DriverSource &source, const StoreBounds &bounds) {
         buffers->text[i] = static_cast<char *>(std::malloc(bounds.text_bytes));
         buffers->offsets[i] = static_cast<uint32_t *>(std::malloc(bounds.lines * sizeof(uint32_t)));
         buffers->times[i] = static_cast<int64_t *>(std::malloc(bounds.lines * sizeof(int64_t)));
-        if (buffers->text[i] == nullptr || buffers->offsets[i] == nullptr || buffers->times[i] == nullptr) {
+        buffers->codes[i] = static_cast<uint32_t *>(std::malloc(bounds.lines * sizeof(uint32_t)));
+        if (buffers->text[i] == nullptr || buffers->offsets[i] == nullptr || buffers->times[i] == nullptr ||
+            buffers->codes[i] == nullptr) {
             delete buffers;
             return nullptr;
         }
@@ -157,8 +160,7 @@ void monitor_stop_recording(Monitor &monitor) {
 // the memory its decoding read and the line shown when that is not the
 // decoder's own.
 static int next_recorded_line(Monitor &monitor, MonitorRecording &recording, int fetching_modem,
-                              StatusLine &line, int64_t *stamp) {
-    StatusRecord record;
+                              StatusLine &line, StatusRecord &record, int64_t *stamp) {
     bool delivered = false;
     memory_read_log_clear(recording.reads);
     const int modem = next_status_line(monitor.captures, line, &record, &delivered);
@@ -183,8 +185,7 @@ DriverMemoryAccess monitor_memory_access(Monitor &monitor) { return driver_sourc
 
 // The next line, and the record behind it handed to the call watch. The
 // time the watch gets is also the line's (*stamp): one clock read a record.
-static int next_followed_line(Monitor &monitor, StatusLine &line, int64_t *stamp) {
-    StatusRecord record;
+static int next_followed_line(Monitor &monitor, StatusLine &line, StatusRecord &record, int64_t *stamp) {
     bool delivered = false;
     const int modem = next_status_line(monitor.captures, line, &record, &delivered);
     if (delivered) {
@@ -252,15 +253,16 @@ uint64_t monitor_status_tick(Monitor &monitor, int64_t budget_us) {
             break;
         }
         int64_t stamp = INT64_MIN;  // the clock as read for the call watch, if it was
-        const int modem = recording != nullptr        ? next_recorded_line(monitor, *recording, fetching_modem, line, &stamp)
-                          : monitor.calls != nullptr ? next_followed_line(monitor, line, &stamp)
-                                                     : next_status_line(monitor.captures, line);
+        StatusRecord record{};      // the record behind the line, whose code the store keeps
+        const int modem = recording != nullptr ? next_recorded_line(monitor, *recording, fetching_modem, line, record, &stamp)
+                          : monitor.calls != nullptr ? next_followed_line(monitor, line, record, &stamp)
+                                                     : next_status_line(monitor.captures, line, &record);
         if (modem == -1) {
             break;
         }
         ++lines;
         if (modem == 1 || modem == 2) {
-            line_store_add(&monitor.stores[modem - 1], line, stamp != INT64_MIN ? stamp : monitor.clock());
+            line_store_add(&monitor.stores[modem - 1], line, stamp != INT64_MIN ? stamp : monitor.clock(), record.code);
             if (events.line_added != nullptr) {
                 events.line_added(events.context, modem, line);
             }
@@ -364,15 +366,6 @@ void monitor_finish_calls(Monitor &monitor) {
     }
 }
 
-// The text an event's record shows: the event codes carry no parameters,
-// so the record of the code alone decodes to it.
-static void event_line(int modem, int code, StatusLine &text) {
-    StatusRecord record{};
-    record.modem = static_cast<uint32_t>(modem);
-    record.code = static_cast<uint32_t>(code);
-    decode_status(record, NO_DRIVER_MEMORY, text);
-}
-
 size_t monitor_line_at(const Monitor &monitor, int modem, int64_t time_us, int code) {
     if (modem != 1 && modem != 2) {
         return SIZE_MAX;
@@ -381,9 +374,7 @@ size_t monitor_line_at(const Monitor &monitor, int modem, int64_t time_us, int c
     const int64_t at = monitor_calls_origin_us(monitor) + time_us;
     size_t line = store.count;
     if (code != 0) {
-        StatusLine text;
-        event_line(modem, code, text);
-        line = line_store_find_text_near(store, at, TIMER_PERIOD_MS * 1000, text);
+        line = line_store_find_code_near(store, at, TIMER_PERIOD_MS * 1000, static_cast<uint32_t>(code));
     }
     return line < store.count ? line : line_store_find_time(store, at);
 }

@@ -10,10 +10,11 @@
 
 struct MonitorBuffers {
     StoreBounds bounds{};
-    // malloc'd; the stores' text, offsets and times of each modem.
+    // malloc'd; the stores' text, offsets, times and record codes of each modem.
     char *text[2] = {nullptr, nullptr};
     uint32_t *offsets[2] = {nullptr, nullptr};
     int64_t *times[2] = {nullptr, nullptr};
+    uint32_t *codes[2] = {nullptr, nullptr};
     std::unique_ptr<CallWatch> calls;  // the monitor's own call watch
     MonitorBuffers() = default;
     MonitorBuffers(const MonitorBuffers &) = delete;

@@ -132,7 +132,7 @@ bool headroom(Walk &walk) {
     return true;
 }
 
-bool add_line(Walk &walk, int modem, uint32_t record, const char *line) {
+bool add_line(Walk &walk, int modem, uint32_t record, uint32_t code, const char *line) {
     SessionLines &lines = walk.session->lines[modem - 1];
     const size_t length = std::strlen(line) + 1;
     if (lines.text_bytes + length > UINT32_MAX) {  // the store's offsets are 32-bit
@@ -143,13 +143,15 @@ bool add_line(Walk &walk, int modem, uint32_t record, const char *line) {
     if (!reserve(walk, lines.text, lines.text_bytes + length, FIRST_TEXT_BYTES) ||
         !reserve(walk, lines.offsets, (n + 1) * sizeof(uint32_t), FIRST_LINES * sizeof(uint32_t)) ||
         !reserve(walk, lines.times, (n + 1) * sizeof(int64_t), FIRST_LINES * sizeof(int64_t)) ||
-        !reserve(walk, lines.records, (n + 1) * sizeof(uint32_t), FIRST_LINES * sizeof(uint32_t))) {
+        !reserve(walk, lines.records, (n + 1) * sizeof(uint32_t), FIRST_LINES * sizeof(uint32_t)) ||
+        !reserve(walk, lines.codes, (n + 1) * sizeof(uint32_t), FIRST_LINES * sizeof(uint32_t))) {
         return false;
     }
     std::memcpy(static_cast<char *>(lines.text.data) + lines.text_bytes, line, length);
     static_cast<uint32_t *>(lines.offsets.data)[n] = static_cast<uint32_t>(lines.text_bytes);
     static_cast<int64_t *>(lines.times.data)[n] = walk.session->start_us + walk.now_ms * 1000;
     static_cast<uint32_t *>(lines.records.data)[n] = record;
+    static_cast<uint32_t *>(lines.codes.data)[n] = code;
     lines.text_bytes += length;
     lines.count = n + 1;
     return true;
@@ -232,7 +234,7 @@ bool walk_directive(void *context, TraceDirective &directive, uint64_t input_byt
         const uint32_t modem = directive.record.modem;
         if (line[0] != '\0') {
             if (modem == 1 || modem == 2) {
-                if (!add_line(walk, static_cast<int>(modem), at, line)) return false;
+                if (!add_line(walk, static_cast<int>(modem), at, directive.record.code, line)) return false;
             } else {
                 session.internal_errors += modem == 0 ? 1 : 0;
                 if (!add_other_line(walk, modem, at, line)) return false;
@@ -317,12 +319,13 @@ StoreBounds opened_session_bounds(const OpenedSession &session) {
 void monitor_show_session(Monitor &monitor, const OpenedSession &session) {
     for (int m = 0; m < 2; ++m) {
         LineStore &store = monitor.stores[m];
-        line_store_init(&store, store.text, store.text_size, store.offsets, store.times, store.capacity);
+        line_store_init(&store, store.text, store.text_size, store.offsets, store.times, store.capacity, store.codes);
         const SessionLines &lines = session.lines[m];
         const char *text = static_cast<const char *>(lines.text.data);
         for (size_t i = 0; i < lines.count; ++i) {
             line_store_add(&store, text + static_cast<const uint32_t *>(lines.offsets.data)[i],
-                           static_cast<const int64_t *>(lines.times.data)[i]);
+                           static_cast<const int64_t *>(lines.times.data)[i],
+                           static_cast<const uint32_t *>(lines.codes.data)[i]);
         }
     }
     std::memcpy(monitor.activity, session.activity, sizeof monitor.activity);
@@ -357,7 +360,8 @@ SessionOpenResult monitor_open_session(const char *path, MonitorSession **out, s
         SessionLines &lines = session.lines[m];
         room = reserve(sizing, lines.text, bounds.text_bytes, bounds.text_bytes) &&
                reserve(sizing, lines.offsets, bounds.lines * sizeof(uint32_t), bounds.lines * sizeof(uint32_t)) &&
-               reserve(sizing, lines.times, bounds.lines * sizeof(int64_t), bounds.lines * sizeof(int64_t));
+               reserve(sizing, lines.times, bounds.lines * sizeof(int64_t), bounds.lines * sizeof(int64_t)) &&
+               reserve(sizing, lines.codes, bounds.lines * sizeof(uint32_t), bounds.lines * sizeof(uint32_t));
     }
     if (!room) {
         delete buffers;
@@ -369,6 +373,7 @@ SessionOpenResult monitor_open_session(const char *path, MonitorSession **out, s
         buffers->text[m] = static_cast<char *>(session.lines[m].text.release());
         buffers->offsets[m] = static_cast<uint32_t *>(session.lines[m].offsets.release());
         buffers->times[m] = static_cast<int64_t *>(session.lines[m].times.release());
+        buffers->codes[m] = static_cast<uint32_t *>(session.lines[m].codes.release());
     }
     opened->monitor = monitor_new_over(opened->source, buffers, false);
     if (opened->monitor == nullptr) {
@@ -383,7 +388,7 @@ SessionOpenResult monitor_open_session(const char *path, MonitorSession **out, s
     for (int m = 0; m < 2; ++m) {
         line_store_init_filled(&monitor.stores[m], buffers->text[m], bounds.text_bytes, buffers->offsets[m],
                                buffers->times[m], bounds.lines, session.lines[m].count,
-                               session.lines[m].text_bytes);
+                               session.lines[m].text_bytes, buffers->codes[m]);
     }
     std::memcpy(monitor.activity, session.activity, sizeof monitor.activity);
     replay_init_file(opened->replay, monitor, opened->source, session.path.c_str(), session.start_us);

@@ -45,6 +45,7 @@ struct GrowBuffer {
 struct SessionLines {
     GrowBuffer text, offsets, times;
     GrowBuffer records;  // uint32_t: the trace index of each line's record
+    GrowBuffer codes;    // uint32_t: the code of each line's record
     size_t count = 0;
     size_t text_bytes = 0;
 };

@@ -14,12 +14,13 @@ namespace {
 // A store over its own small buffers.
 struct SmallStore {
     SmallStore(size_t text_size, size_t lines)
-        : text(text_size + 16, '#'), offsets(lines), times(lines) {
-        line_store_init(&store, text.data(), text_size, offsets.data(), times.data(), lines);
+        : text(text_size + 16, '#'), offsets(lines), times(lines), codes(lines) {
+        line_store_init(&store, text.data(), text_size, offsets.data(), times.data(), lines, codes.data());
     }
     std::vector<char> text;  // 16 guard bytes past the store's text
     std::vector<uint32_t> offsets;
     std::vector<int64_t> times;
+    std::vector<uint32_t> codes;
     LineStore store;
 };
 
@@ -141,36 +142,38 @@ TEST(LineView, CatchesUpWithFrontDropsAndNewLines) {
 }
 
 // The line of a moment, in a store that has wrapped (its oldest lines gave
-// way): by time alone, and by an event's text near its time.
+// way): by time alone, and by the code of an event's record near its time
+// (records with parameters decode to other texts each time).
 TEST(LineStore, FindsTheLineOfAMoment) {
     SmallStore small(4096, 6);
     const struct {
         const char *text;
         int64_t time;
-    } added[] = {{"gone", 50}, {"gone", 60}, {"a", 100}, {"b", 200}, {"c", 200}, {"Retraining! ", 200},
-                 {"d", 300}, {"Retraining! ", 420}};
-    for (const auto &line : added) line_store_add(&small.store, line.text, line.time);
-    ASSERT_EQ(small.store.count, 6u);  // a, b, c, Retraining!, d, Retraining!
+        uint32_t code;
+    } added[] = {{"gone", 50, 5}, {"gone", 60, 5}, {"a", 100, 0}, {"RxRate:  24000 bps ", 200, 11},
+                 {"c", 200, 0}, {"Retraining! ", 200, 39}, {"d", 300, 0}, {"RxRate:  9600 bps ", 420, 11}};
+    for (const auto &line : added) line_store_add(&small.store, line.text, line.time, line.code);
+    ASSERT_EQ(small.store.count, 6u);  // a, RxRate 24000, c, Retraining!, d, RxRate 9600
     const struct {
         int64_t time;
-        const char *text;  // null: by time alone
+        uint32_t code;  // 0: by time alone
         int64_t window;
-        size_t line;       // 6: none
+        size_t line;    // 6: none
     } finds[] = {
-        {99, nullptr, 0, 0},    // before every line: the oldest
-        {100, nullptr, 0, 0},
-        {250, nullptr, 0, 3},   // the newest of three at 200
-        {1000, nullptr, 0, 5},
-        {200, "Retraining! ", 100, 3},
-        {390, "Retraining! ", 100, 5},  // nearer than the one at 200
-        {300, "Retraining! ", 50, 6},   // none within 50
-        {200, "gone", 1000, 6},         // left the store
+        {99, 0, 0, 0},    // before every line: the oldest
+        {100, 0, 0, 0},
+        {250, 0, 0, 3},   // the newest of three at 200
+        {1000, 0, 0, 5},
+        {200, 39, 100, 3},
+        {200, 11, 100, 1},
+        {390, 11, 100, 5},  // nearer than the one at 200
+        {300, 39, 50, 6},   // none within 50
+        {200, 5, 1000, 6},  // left the store
     };
     for (const auto &find : finds) {
         SCOPED_TRACE(find.time);
-        const size_t line = find.text != nullptr
-                                ? line_store_find_text_near(small.store, find.time, find.window, find.text)
-                                : line_store_find_time(small.store, find.time);
+        const size_t line = find.code != 0 ? line_store_find_code_near(small.store, find.time, find.window, find.code)
+                                           : line_store_find_time(small.store, find.time);
         EXPECT_EQ(line, find.line);
     }
 }

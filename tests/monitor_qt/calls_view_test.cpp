@@ -356,14 +356,17 @@ TEST_F(CallsViewTest, AFindingChoosesTheStatusLineAndEyeOfItsMoment) {
         const char *severity, *text;
         int64_t time_us;
         int code;
-        bool eye;  // a frozen eye shown
+        bool eye;          // a frozen eye shown
+        // The start of the status line selected; null where several records
+        // of the finding's code share its moment (the line measurements).
+        const char *line;
     } findings[] = {
-        {"error", "Carrier lost 5.3 s into the call without cleardown", 5'500'000, 37, true},
-        {"warning", "Retrain 1 of 1 asked by the remote end 3.0 s into the call", 3'200'000, 39, true},
-        {"warning", "Rx rate fell 28 % (from 33600 to 24000 bit/s", 3'200'000, 11, false},
-        {"warning", "Tx rate fell 30 % (from 31200 to 21600 bit/s", 3'200'000, 12, false},
-        {"note", "Compression off: LAPM without V.42bis", 200'000, 69, false},
-        {"warning", "Receive level too low: -46.0 dBm", 5'200'000, 65, false},
+        {"error", "Carrier lost 5.3 s into the call without cleardown", 5'500'000, 37, true, "Carrier Lost!"},
+        {"warning", "Retrain 1 of 1 asked by the remote end 3.0 s into the call", 3'200'000, 39, true, "Retraining!"},
+        {"warning", "Rx rate fell 28 % (from 33600 to 24000 bit/s", 3'200'000, 11, false, "RxRate:  24000"},
+        {"warning", "Tx rate fell 30 % (from 31200 to 21600 bit/s", 3'200'000, 12, false, "TxRate:  21600"},
+        {"note", "Compression off: LAPM without V.42bis", 200'000, 69, false, "LAPM established"},
+        {"warning", "Receive level too low: -46.0 dBm", 5'200'000, 65, false, nullptr},
     };
     QTableWidget *table = view->findings();
     ASSERT_EQ(table->rowCount(), int(std::size(findings)));
@@ -377,6 +380,10 @@ TEST_F(CallsViewTest, AFindingChoosesTheStatusLineAndEyeOfItsMoment) {
         ASSERT_EQ(moments.size(), r + 1);
         EXPECT_EQ(moment(moments.last()), (Moment{1, findings[r].time_us, findings[r].code}));
         EXPECT_EQ(view->findings_eye()->points() > 0, findings[r].eye);
+        const QModelIndex selected = window_->view()->status_view(1)->currentIndex();
+        ASSERT_TRUE(selected.isValid());
+        if (findings[r].line != nullptr) EXPECT_EQ(selected.data().toString().toStdString().rfind(findings[r].line, 0), 0u)
+            << selected.data().toString().toStdString();
     }
     // The line drop's mark: its tooltip and its moment, the line of its record.
     view->tabs()->setCurrentWidget(view->timeline());
