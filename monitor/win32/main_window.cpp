@@ -1,5 +1,6 @@
 // LineWatch.exe: program entry, the three window classes and the main window.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 
@@ -109,7 +110,9 @@ static bool on_command(HWND window, int id) {
         show_session_state(window);
         return true;
     case COMMAND_OPEN_SESSION:
-        open_session(window);
+        if (!opening_session()) {
+            open_session(window);
+        }
         return true;
     case COMMAND_UNKNOWN:
         break;
@@ -130,11 +133,15 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
             return 0;
         }
         break;
+    case OPEN_DONE_MESSAGE:
+        open_session_done(window, lparam);
+        return 0;
     case WM_TIMER:
         // The live monitor's: it also looks at the recording.
         monitor_main_tick(*windows.live);
         return 0;
     case WM_DESTROY:
+        end_open_session();
         monitor_record_stop(*windows.live);  // the file complete
         monitor_close(*windows.live);
         PostQuitMessage(0);
@@ -152,7 +159,8 @@ static void register_class(const char *name, WNDPROC procedure, int background, 
     window_class.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
     window_class.hIconSm = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
     window_class.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(background));
+    window_class.hbrBackground = background >= 0 ? static_cast<HBRUSH>(GetStockObject(background))
+                                                 : reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     window_class.lpszMenuName = menu;
     window_class.lpszClassName = name;
     RegisterClassExA(&window_class);
@@ -160,10 +168,14 @@ static void register_class(const char *name, WNDPROC procedure, int background, 
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int show) {
     windows.instance = instance;
+    become_dpi_aware();
     register_class(MAIN_CLASS, main_window_procedure, GRAY_BRUSH, MAIN_CLASS);
     register_class(STATUS_CLASS, status_window_procedure, GRAY_BRUSH, nullptr);
     register_class(EYE_CLASS, eye_window_procedure, BLACK_BRUSH, nullptr);
     register_class(CALLS_CLASS, calls_window_procedure, GRAY_BRUSH, nullptr);
+    register_class(PROGRESS_CLASS_NAME, open_progress_procedure, -1, nullptr);
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
     // The monitor over the platform's driver: log_counter, the device name
     // from the whole command tail, the driver link.
     PlatformDriverSource source;

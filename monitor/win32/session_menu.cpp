@@ -131,25 +131,14 @@ void close_opened_session() {
     windows.opened = nullptr;
 }
 
-void open_session_file(HWND main, const char *chosen) {
-    // Read whole before anything changes: a file that is not a session
-    // leaves the window as it was, live or showing another file. The live
-    // monitor goes on underneath.
-    HCURSOR previous_cursor = SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
-    MonitorSession *session = nullptr;
-    std::string error;
-    const SessionOpenResult result = monitor_open_session(chosen, &session, error);
-    SetCursor(previous_cursor);
-    if (result != SESSION_OPENED) {
-        MessageBoxA(main, error.c_str(), ABOUT_CAPTION, MB_ICONERROR | MB_OK);
-        return;
-    }
+void show_opened_session(HWND main, MonitorSession *session) {
+    // The live monitor goes on underneath.
     if (windows.opened != nullptr) {
         close_opened_session();
     }
     windows.opened = session;
     windows.monitor = session->monitor;
-    SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+    HCURSOR previous_cursor = SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
     reset_lists();
     sync_lists(0);
     SetCursor(previous_cursor);

@@ -10,6 +10,19 @@
 #include "monitor/monitor.h"
 
 struct MonitorSession;
+struct OpenJob;
+
+// The message the thread that reads a session posts to the main window when
+// it is over (lparam: its OpenJob).
+constexpr UINT OPEN_DONE_MESSAGE = WM_APP + 1;
+
+// The fonts of one DPI.
+struct FontSet {
+    int dpi;
+    HFONT ui;
+    HFONT list;
+};
+constexpr int FONT_SETS = 4;
 
 // The program's windows over its live monitor and, once a session has been
 // opened, that session's own monitor, which the lists then show while the
@@ -19,6 +32,7 @@ struct MonitorWindows {
     Monitor *live;
     Monitor *monitor;          // the monitor the windows show: the live one or the opened session's
     MonitorSession *opened;    // the session shown, null while live
+    OpenJob *opening;          // the session being read, null when none is
     HWND main;
     HWND status[2];  // status windows of modem 1 and 2
     HWND list[2];    // their list boxes
@@ -33,6 +47,8 @@ struct MonitorWindows {
     HWND calls_edit;
     int calls_width;    // the width the call summary child asks for
     std::string calls_shown;       // the text the edit control holds
+    FontSet fonts[FONT_SETS];
+    int next_font_set;
 };
 extern MonitorWindows windows;
 
@@ -48,9 +64,31 @@ void reset_lists();
 void record_session(HWND main);
 void stop_recording(HWND main);
 void open_session(HWND main);
-// Shows the session at `path` (from the dialog or the command line); a
-// file that is not a session gets a message box and nothing changes.
+// Reads the session at `path` (from the dialog, the command line or a
+// drop) on a thread of its own, with a modal progress window; the main
+// window gets OPEN_DONE_MESSAGE when it is over. A file that is not a
+// session, or one too big for memory, gets a message box and nothing changes.
 void open_session_file(HWND main, const char *path);
+// OPEN_DONE_MESSAGE: the read session shown, or the reason it is not.
+void open_session_done(HWND main, LPARAM lparam);
+// The window closes while a session is read: the read is given up.
+void end_open_session();
+// Whether a session is being read now.
+bool opening_session();
+// Shows a session that has been read, in place of what the window showed.
+void show_opened_session(HWND main, MonitorSession *session);
+LRESULT CALLBACK open_progress_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+extern const char PROGRESS_CLASS_NAME[];  // "LineWatchOpenProgress"
+
+// Asks the system for per-monitor DPI where it has it, else for the
+// desktop's: before any window is made.
+void become_dpi_aware();
+// Dots per inch of the monitor a window is on (96 where the system cannot say).
+int window_dpi(HWND window);
+// The fonts at a window's DPI: the system's message font for texts and
+// buttons, a fixed-pitch one for the status lists.
+HFONT ui_font(HWND window);
+HFONT list_font(HWND window);
 // The live monitor's recording_changed event: the caption, the menu and,
 // for a write error, a message box.
 void recording_changed(void *context, RecordingChange change);
