@@ -5,9 +5,11 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "monitor/monitor.h"
+#include "monitor/text_filter.h"
 
 struct MonitorSession;
 struct OpenJob;
@@ -15,6 +17,10 @@ struct OpenJob;
 // The message the thread that reads a session posts to the main window when
 // it is over (lparam: its OpenJob).
 constexpr UINT OPEN_DONE_MESSAGE = WM_APP + 1;
+// The main window's timer of an opened session's replay (1 is the live monitor's).
+constexpr UINT_PTR REPLAY_TIMER = 2;
+// WM_DPICHANGED, which older headers lack.
+constexpr UINT WM_DPICHANGED_MESSAGE = 0x02E0;
 
 // The fonts of one DPI.
 struct FontSet {
@@ -36,10 +42,16 @@ struct MonitorWindows {
     HWND main;
     HWND status[2];  // status windows of modem 1 and 2
     HWND list[2];    // their list boxes
+    HWND filter[2];  // the filter field above each list, its label and the count beside it
+    HWND filter_label[2];
+    HWND count[2];
     HWND eye[2];     // eye windows of modem 1 and 2
-    // The running numbers of the store lines that each list box mirrors.
-    uint64_t shown_first[2];
+    // The running number of the store line each row of a list box shows,
+    // and the number of the first store line the list has not looked at.
+    std::deque<uint64_t> rows[2];
     uint64_t shown_end[2];
+    TextFilter filters[2];
+    LineTimeFormat time_format;  // the lists' time column (View > Time)
     // The widest line each list box has shown, in pixels: the horizontal
     // scroll bar reaches that far. It only grows.
     int widest[2];
@@ -59,6 +71,19 @@ HWND child_window(int child_id);
 void sync_lists(unsigned budget_ms = 30);
 // Empties both list boxes, to show the stores again from their first lines.
 void reset_lists();
+void reset_list(int modem);
+// Both lists shown anew from their stores: a new time format.
+void show_lists_again();
+// A status window's fonts at its DPI, its tab stops and its layout.
+void set_status_fonts(HWND status_window);
+
+// The main window's menu, from the core's table, and its enabled and
+// checked items for what the window shows now.
+HMENU build_menu();
+void show_menu_state(HWND main);
+// File > Save Modem N List... (every line, or with `shown` those the
+// filter shows): asks for the file and saves.
+void save_list_as(HWND main, int modem, bool shown);
 
 // The File menu's session commands.
 void record_session(HWND main);
