@@ -23,6 +23,7 @@ constexpr int PROGRESS_RANGE = 1000;
 // A file read faster than this opens without the window ever showing.
 constexpr unsigned PROGRESS_SHOW_AFTER_MS = 400;
 constexpr int PROGRESS_BAR_ID = 1;
+constexpr int PROGRESS_TEXT_ID = 3;  // IDCANCEL is 2
 
 struct OpenJob {
     std::string path;
@@ -81,7 +82,7 @@ static void lay_out_progress(HWND window) {
     const int margin = scaled(window, 12);
     const int row = scaled(window, 24);
     const int button_width = scaled(window, 88);
-    HWND text = GetDlgItem(window, 2);
+    HWND text = GetDlgItem(window, PROGRESS_TEXT_ID);
     HWND bar = GetDlgItem(window, PROGRESS_BAR_ID);
     HWND cancel = GetDlgItem(window, IDCANCEL);
     MoveWindow(text, margin, margin, client.right - 2 * margin, row, TRUE);
@@ -103,7 +104,7 @@ LRESULT CALLBACK open_progress_procedure(HWND window, UINT message, WPARAM wpara
         const std::string text = std::string("Reading ") + name + "...";
         HFONT font = ui_font(window);
         HWND label = CreateWindowExA(0, "STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP |
-                                     SS_ENDELLIPSIS, 0, 0, 0, 0, window, reinterpret_cast<HMENU>(2),
+                                     SS_ENDELLIPSIS, 0, 0, 0, 0, window, reinterpret_cast<HMENU>(PROGRESS_TEXT_ID),
                                      create->hInstance, nullptr);
         job->bar = CreateWindowExA(0, PROGRESS_CLASSA, nullptr, WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window,
                                    reinterpret_cast<HMENU>(PROGRESS_BAR_ID), create->hInstance, nullptr);
@@ -161,12 +162,13 @@ void open_session_file(HWND main, const char *path) {
     // Centred over the main window, a size for one line of text, the bar and the button.
     RECT owner;
     GetWindowRect(main, &owner);
-    const int width = scaled(main, 420), height = scaled(main, 150);
+    const int width = scaled(main, 420), height = scaled(main, 136);
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     job->window = CreateWindowExA(WS_EX_DLGMODALFRAME, PROGRESS_CLASS_NAME, PROGRESS_CAPTION, style,
                                   (owner.left + owner.right - width) / 2, (owner.top + owner.bottom - height) / 2,
                                   width, height, main, nullptr, windows.instance, job);
-    job->thread = job->window != nullptr ? CreateThread(nullptr, 0, read_session, job, 0, nullptr) : nullptr;
+    job->thread = job->window != nullptr ? CreateThread(nullptr, 0, read_session, job, CREATE_SUSPENDED, nullptr)
+                                         : nullptr;
     if (job->thread == nullptr) {
         if (job->window != nullptr) DestroyWindow(job->window);
         delete job;
@@ -174,6 +176,9 @@ void open_session_file(HWND main, const char *path) {
                     MB_ICONERROR | MB_OK);
         return;
     }
+    // Below the GUI thread, which must keep answering while the file is read.
+    SetThreadPriority(job->thread, THREAD_PRIORITY_BELOW_NORMAL);
+    ResumeThread(job->thread);
     windows.opening = job;
     // Modal: the main window takes no input, but its timers go on.
     EnableWindow(main, FALSE);

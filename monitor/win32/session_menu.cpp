@@ -166,10 +166,10 @@ void show_opened_session(HWND main, MonitorSession *session) {
     windows.monitor = session->monitor;
     // A replay starts the lists over; its driver-internal errors never stop it for a box.
     monitor_set_events(*session->monitor, {nullptr, nullptr, nullptr, nullptr, replay_started, nullptr});
-    HCURSOR previous_cursor = SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+    // The lists fill a budget at a time, on this call and the next ticks:
+    // a big session never holds the window up.
     reset_lists();
-    sync_lists(0);
-    SetCursor(previous_cursor);
+    sync_lists();
     windows.calls_shown.clear();
     refresh_call_summary();
     show_session_state(main);

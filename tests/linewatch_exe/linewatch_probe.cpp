@@ -59,6 +59,7 @@
 // while filling it to LINES lines and then on the full list.
 // Prints "ok: ..." or "FAILED: ..." per check and exits 1 when one failed.
 #include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -988,23 +989,111 @@ static void check_replay(HWND main, const HWND list[2], const int wanted[2], con
 
 // A session file dropped on the window, as the shell's drag and drop hands
 // it over: a DROPFILES block in LineWatch.exe's memory, posted as WM_DROPFILES.
+static bool drop_file(const PROCESS_INFORMATION &process, HWND main, const std::string &path);
+
 static void check_drop(const PROCESS_INFORMATION &process, HWND main, const std::string &workdir,
                        const std::string &name) {
     const std::string dropped = workdir + "\\dropped.trace.gz";
     check(CopyFileA((workdir + "\\" + name).c_str(), dropped.c_str(), FALSE) != 0, "a copy of the session to drop");
+    check(drop_file(process, main, dropped), "the dropped file's block in LineWatch.exe's memory");
+    const bool opened = wait_until([&] { return window_text(main) == "Line Watch - dropped.trace.gz"; }, 20000);
+    check(opened, "a session file dropped on the window opens", window_text(main));
+}
+
+// Drops `path` on the window (see check_drop). False when the block could not be written.
+static bool drop_file(const PROCESS_INFORMATION &process, HWND main, const std::string &path) {
     std::string block(sizeof(DROPFILES), '\0');
     DROPFILES head{};
     head.pFiles = sizeof head;
     std::memcpy(block.data(), &head, sizeof head);
-    block += dropped;
+    block += path;
     block.append(2, '\0');
     void *remote = VirtualAllocEx(process.hProcess, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    const bool written = remote != nullptr && WriteProcessMemory(process.hProcess, remote, block.data(), block.size(), nullptr);
-    check(written, "the dropped file's block in LineWatch.exe's memory");
-    if (!written) return;
-    PostMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
-    const bool opened = wait_until([&] { return window_text(main) == "Line Watch - dropped.trace.gz"; }, 20000);
-    check(opened, "a session file dropped on the window opens", window_text(main));
+    if (remote == nullptr || !WriteProcessMemory(process.hProcess, remote, block.data(), block.size(), nullptr)) {
+        return false;
+    }
+    return PostMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0) != 0;
+}
+
+// A session big enough to take a while: the progress window shows, the
+// main window answers while the file is read, and Cancel gives the read up
+// with nothing changed.
+static void check_open_progress(const PROCESS_INFORMATION &process, HWND main, const HWND list[2],
+                                const std::string &workdir) {
+    const std::string big = workdir + "\\big.trace";
+    FILE *out = std::fopen(big.c_str(), "wb");
+    if (out == nullptr) {
+        check(false, "a big session written");
+        return;
+    }
+    std::fputs("active 2\n", out);
+    for (int i = 0; i < 3000000; ++i) {
+        std::fprintf(out, "rec 1 65 20 %d\n", i);
+    }
+    std::fclose(out);
+    const std::string caption = window_text(main);
+    const int lines = list_count(list[0]);
+    check(drop_file(process, main, big), "the big session dropped on the window");
+    HWND progress = nullptr;
+    const bool shown = wait_until([&] {
+        progress = FindWindowA("LineWatchOpenProgress", "Open Session");
+        return progress != nullptr && IsWindowVisible(progress);
+    }, 20000);
+    check(shown && GetWindow(progress, GW_OWNER) == main && !IsWindowEnabled(main),
+          "a modal progress window \"Open Session\" while the file is read");
+    if (!shown) return;
+    HWND bar = FindWindowExA(progress, nullptr, "msctls_progress32", nullptr);
+    HWND cancel = FindWindowExA(progress, nullptr, "Button", "Cancel");
+    check(bar != nullptr && cancel != nullptr, "the progress window has a progress bar and a Cancel button");
+    long long longest = 0;
+    LRESULT position = 0;
+    for (int k = 0; k < 10; ++k) {
+        const long long t0 = now_us();
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+        longest = std::max(longest, now_us() - t0);
+        position = std::max(position, SendMessageA(bar, PBM_GETPOS, 0, 0));
+        Sleep(50);
+    }
+    check(longest < 200000, "the main window answers while the file is read", "longest WM_NULL " + ms(longest));
+    check(position > 0 && position <= 1000, "the bar moves on with the file read", number(position) + " of 1000");
+    PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
+    const bool gone = wait_until([&] { return !IsWindow(progress) && IsWindowEnabled(main); }, 10000);
+    Sleep(500);
+    HWND box = nullptr;
+    check(gone && message_boxes("LineWatch", process.dwProcessId, &box) == 0 && window_text(main) == caption &&
+              list_count(list[0]) == lines,
+          "Cancel: the window as it was, no message", window_text(main) + ", " + number(list_count(list[0])) + " lines");
+    // Once more for a picture of the progress window, given up after it.
+    if (drop_file(process, main, big) && wait_until([&] {
+            progress = FindWindowA("LineWatchOpenProgress", "Open Session");
+            return progress != nullptr && IsWindowVisible(progress);
+        }, 20000)) {
+        pause_for_shot(workdir, "open-progress");
+        PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
+        wait_until([&] { return !IsWindow(progress) && IsWindowEnabled(main); }, 10000);
+    }
+}
+
+// The list follows the newest line while its last row is in view, and
+// stays where the user scrolled otherwise (lines keep arriving).
+static void check_follow(HWND list) {
+    SendMessageA(list, LB_SETTOPINDEX, 0, 0);
+    int count = list_count(list);
+    const bool grew = wait_until([&] { return list_count(list) > count + 2; }, 10000);
+    check(grew && SendMessageA(list, LB_GETTOPINDEX, 0, 0) == 0, "scrolled to the top, the list stays there as lines arrive",
+          "top " + number(SendMessageA(list, LB_GETTOPINDEX, 0, 0)));
+    SendMessageA(list, LB_SETTOPINDEX, WPARAM(list_count(list) - 1), 0);
+    count = list_count(list);
+    wait_until([&] { return list_count(list) > count + 2; }, 10000);
+    RECT client;
+    GetClientRect(list, &client);
+    const LRESULT item = SendMessageA(list, LB_GETITEMHEIGHT, 0, 0);
+    const LRESULT rows = item > 0 ? client.bottom / item : 1;
+    const LRESULT top = SendMessageA(list, LB_GETTOPINDEX, 0, 0);
+    check(top + rows >= list_count(list) && list_count(list) > count,
+          "at the bottom, the list follows the newest line", "top " + number(top) + ", " + number(rows) + " rows, " +
+                                                               number(list_count(list)) + " lines");
 }
 
 // Records into WORKDIR\NAME on a disk too small for it: the first write
@@ -1173,6 +1262,7 @@ int main(int argc, char **argv) {
             check_list_tools(process, main, child, list, workdir, filter);
             check_replay(main, list, wanted, workdir);
             check_drop(process, main, workdir, session);
+            check_open_progress(process, main, list, workdir);
         } else if (burst > 0) {
             measure_burst(main, child, list, wanted, burst, redraw_off, workdir, burst_wait_ms);
         } else {
@@ -1257,6 +1347,9 @@ int main(int argc, char **argv) {
             check(wait_until([&] { return message_boxes("LineWatch", process.dwProcessId, &box) == 0; }, 5000),
                   "OK closes the About box");
         }
+    }
+    if (at_least) {
+        check_follow(list[0]);
     }
 
     // Menu toggles: off and back on, check mark and window together.
