@@ -9,6 +9,7 @@
 #include "monitor/monitor.h"
 #include "monitor/replay.h"
 #include "monitor/session_open.h"
+#include "monitor/window_status.h"
 #include "monitor/session_recording.h"
 #include "monitor/win32/win32_windows.h"
 #include "monitor/window_tables.h"
@@ -50,6 +51,9 @@ static void on_create(HWND window, const CREATESTRUCTA *create) {
     // The call summary, hidden until its menu item shows it; its timer
     // comes after the five of the monitor's ticks.
     DragAcceptFiles(window, TRUE);  // a session file dropped on the window opens
+    windows.status_bar = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
+                                         window, reinterpret_cast<HMENU>(STATUS_BAR_ID), create->hInstance, nullptr);
+    SendMessageA(windows.status_bar, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font(window)), FALSE);
     windows.calls_window = CreateWindowExA(0, CALLS_CLASS, CALLS_CAPTION, CHILD_STYLE & ~WS_VISIBLE, 0, 0, 0, 0,
                                            window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(CHILD_CALLS)),
                                            create->hInstance, nullptr);
@@ -58,6 +62,11 @@ static void on_create(HWND window, const CREATESTRUCTA *create) {
 // The children placed for a client area: 2 x 2, and the call summary beside
 // them while it is shown.
 static void place_children(int width, int height) {
+    // The status bar along the bottom; the children above it.
+    RECT bar{};
+    if (windows.status_bar != nullptr && GetWindowRect(windows.status_bar, &bar)) {
+        height = std::max(0, height - static_cast<int>(bar.bottom - bar.top));
+    }
     ChildPlace places[5];
     const int count = windows.live->visible.calls ? 5 : 4;
     if (count == 5) {
@@ -72,7 +81,24 @@ static void place_children(int width, int height) {
     }
 }
 
-static void on_size(LPARAM lparam) { place_children(LOWORD(lparam), HIWORD(lparam)); }
+static void on_size(LPARAM lparam) {
+    SendMessageA(windows.status_bar, WM_SIZE, 0, 0);  // it places itself
+    place_children(LOWORD(lparam), HIWORD(lparam));
+}
+
+void show_status_bar() {
+    if (windows.status_bar == nullptr) {
+        return;
+    }
+    std::string text = monitor_loss_text(*windows.monitor);
+    if (windows.opened != nullptr) {
+        text = replay_status_text(windows.opened->replay, windows.opened->session) + "    " + text;
+    }
+    if (text != windows.status_shown) {
+        SetWindowTextA(windows.status_bar, text.c_str());
+        windows.status_shown.swap(text);
+    }
+}
 
 // Play, Pause, Step and the speeds of the opened session's replay, as the
 // core decides them; the replay timer runs while it plays.
@@ -100,6 +126,7 @@ static void replay_command(HWND window, const CommandEffect &effect) {
     }
     sync_lists(0);
     show_menu_state(window);
+    show_status_bar();
 }
 
 static void on_replay_tick(HWND window) {
@@ -110,6 +137,7 @@ static void on_replay_tick(HWND window) {
     Replay &replay = windows.opened->replay;
     replay_tick(replay);
     sync_lists();
+    show_status_bar();
     if (replay.state != REPLAY_PLAYING) {
         KillTimer(window, REPLAY_TIMER);
         show_menu_state(window);
@@ -124,6 +152,11 @@ static void on_dpi_changed(HWND window, const RECT *proposed) {
     for (HWND status : windows.status) {
         set_status_fonts(status);
     }
+    SendMessageA(windows.status_bar, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font(window)), TRUE);
+    SendMessageA(windows.status_bar, WM_SIZE, 0, 0);
+    RECT client;
+    GetClientRect(window, &client);
+    place_children(client.right, client.bottom);
     show_lists_again();
 }
 
@@ -215,6 +248,7 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
         }
         // The live monitor's: it also looks at the recording.
         monitor_main_tick(*windows.live);
+        show_status_bar();
         return 0;
     case WM_DROPFILES:
         on_drop(window, reinterpret_cast<HDROP>(wparam));
@@ -256,7 +290,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int show) 
     register_class(EYE_CLASS, eye_window_procedure, BLACK_BRUSH, nullptr);
     register_class(CALLS_CLASS, calls_window_procedure, GRAY_BRUSH, nullptr);
     register_class(PROGRESS_CLASS_NAME, open_progress_procedure, -1, nullptr);
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     // The monitor over the platform's driver: log_counter, the device name
     // from the whole command tail, the driver link.

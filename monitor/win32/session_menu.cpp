@@ -173,6 +173,7 @@ void show_opened_session(HWND main, MonitorSession *session) {
     windows.calls_shown.clear();
     refresh_call_summary();
     show_session_state(main);
+    show_status_bar();
     if (!session->warning.empty()) {
         MessageBoxA(main, session->warning.c_str(), ABOUT_CAPTION, MB_ICONWARNING | MB_OK);
     }

@@ -137,8 +137,11 @@ static void sync_list(int modem, unsigned budget_ms) {
     HGDIOBJ previous_font = font != nullptr ? SelectObject(dc, font) : nullptr;
     bool added = false;
     uint64_t n = windows.shown_end[m];
+    const uint64_t first_looked_at = n;
     for (; n < end; ++n) {
-        if (added && GetTickCount64() >= deadline) {
+        // The clock every few lines, whether or not the filter lets them
+        // through; at least one line a call, so that the list moves on.
+        if (n > first_looked_at && (added || (n - first_looked_at) % 256 == 0) && GetTickCount64() >= deadline) {
             break;  // the rest on the next catch-up
         }
         const size_t i = static_cast<size_t>(n - store.first_number);

@@ -19,6 +19,7 @@ struct OpenJob;
 constexpr UINT OPEN_DONE_MESSAGE = WM_APP + 1;
 // The main window's timer of an opened session's replay (1 is the live monitor's).
 constexpr UINT_PTR REPLAY_TIMER = 2;
+constexpr int STATUS_BAR_ID = 100;
 // WM_DPICHANGED, which older headers lack.
 constexpr UINT WM_DPICHANGED_MESSAGE = 0x02E0;
 
@@ -59,6 +60,8 @@ struct MonitorWindows {
     HWND calls_edit;
     int calls_width;    // the width the call summary child asks for
     std::string calls_shown;       // the text the edit control holds
+    HWND status_bar;            // along the main window's bottom, and the text it shows
+    std::string status_shown;
     FontSet fonts[FONT_SETS];
     int next_font_set;
 };
@@ -124,6 +127,10 @@ void close_opened_session();
 void show_session_state(HWND main);
 // The status windows' warning box (the live monitor's show_warning event).
 void show_warning(void *context, const char *line);
+
+// The status bar: what the lists hold and lost, and for an opened
+// session where its replay stands.
+void show_status_bar();
 
 // The call summary child: its text brought up to the last calls.
 void refresh_call_summary();

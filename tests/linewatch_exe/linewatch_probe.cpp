@@ -977,8 +977,12 @@ static void check_replay(HWND main, const HWND list[2], const int wanted[2], con
     check(menu_enabled(main, 61) == "enabled" || menu_enabled(main, 60) == "enabled",
           "Replay > Play: Pause enabled while it plays");
     // As fast as possible: over when Play is offered again.
-    const bool ended = wait_until([&] { return menu_enabled(main, 60) == "enabled"; }, 60000);
-    check(ended, "the replay plays to the session's end");
+    HWND bar = FindWindowExA(main, nullptr, "msctls_statusbar32", nullptr);
+    const bool ended = wait_until([&] {
+        return bar != nullptr && window_text(bar).rfind("Replay ended: the whole session was played", 0) == 0;
+    }, 60000);
+    check(ended && menu_enabled(main, 60) == "enabled", "the replay plays to the session's end, as the status bar says",
+          bar != nullptr ? window_text(bar) : "<no status bar>");
     for (int m = 0; m < 2; ++m) {
         check(list_count(list[m]) == wanted[m], ("the replay shows every line of modem " + number(m + 1)).c_str(),
               number(list_count(list[m])) + " of " + number(wanted[m]));

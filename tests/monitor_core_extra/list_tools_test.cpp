@@ -14,7 +14,9 @@
 #include "monitor/list_save.h"
 #include "monitor/monitor.h"
 #include "monitor/replay.h"
+#include "monitor/session_open.h"
 #include "monitor/text_filter.h"
+#include "monitor/window_status.h"
 #include "monitor/window_tables.h"
 
 namespace {
@@ -239,6 +241,35 @@ TEST_F(ListSaveTest, ALiveMonitorOffersNoReplay) {
     }
     for (int id : {IDM_SAVE_LIST_1, IDM_SAVE_SHOWN_2, IDM_TIME_FIRST + 1}) {
         EXPECT_TRUE(monitor_command_enabled(*monitor_, id)) << id;
+    }
+}
+
+TEST_F(ListSaveTest, StatusTextsOfTheListsAndTheReplay) {
+    EXPECT_EQ(monitor_loss_text(*monitor_),
+              "Modem 1: 3 lines, 0 dropped    Modem 2: 0 lines, 0 dropped    Warnings discarded: 0");
+    OpenedSession session;
+    session.records = 340;
+    session.internal_errors = 2;
+    session.length_ms = 8049;
+    const struct {
+        ReplayState state;
+        ReplaySpeed speed;
+        bool ended;
+        uint64_t rounds;
+        const char *expected;
+    } rows[] = {
+        {REPLAY_STOPPED, REPLAY_1X, false, 0, "340 records, 2 driver-internal errors"},
+        {REPLAY_PLAYING, REPLAY_10X, false, 12, "Replaying at 10x: 1.2 s of 8.0 s"},
+        {REPLAY_PAUSED, REPLAY_MAX, false, 5, "Replay paused: 0.5 s of 8.0 s"},
+        {REPLAY_STOPPED, REPLAY_MAX, true, 81, "Replay ended: the whole session was played: 8.1 s of 8.0 s"},
+    };
+    for (const auto &row : rows) {
+        Replay replay{};
+        replay.state = row.state;
+        replay.speed = row.speed;
+        replay.ended = row.ended;
+        replay.rounds = row.rounds;
+        EXPECT_EQ(replay_status_text(replay, session), row.expected);
     }
 }
 
