@@ -336,6 +336,14 @@ bool monitor_command_enabled(const Monitor &monitor, int id) {
         return monitor.session == nullptr && !monitor.closed && !monitor_recording(monitor);
     case IDM_STOP_RECORDING:
         return monitor_recording(monitor);
+    case IDM_PLAY:
+    case IDM_PAUSE:
+    case IDM_STEP:
+    case IDM_SPEED_FIRST:
+    case IDM_SPEED_FIRST + 1:
+    case IDM_SPEED_FIRST + 2:
+        // Only an opened session replays.
+        return monitor.session != nullptr;
     default:
         return menu_row(id) != nullptr;
     }

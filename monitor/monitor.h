@@ -209,8 +209,8 @@ DriverMemoryAccess monitor_memory_access(Monitor &monitor);
 // the Calls child's among them) and says what the window must do.
 CommandEffect monitor_command(Monitor &monitor, int id);
 // Whether a menu command can be chosen now: Record Session only in a live
-// monitor that records nothing, Stop Recording only while it records; the
-// others always.
+// monitor that records nothing, Stop Recording only while it records, the
+// replay's commands only in an opened session's monitor; the others always.
 bool monitor_command_enabled(const Monitor &monitor, int id);
 
 // The status line of modem 1 or 2 shown at a moment of the calls' time

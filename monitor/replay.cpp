@@ -146,3 +146,14 @@ uint64_t replay_step(Replay &replay) {
     }
     return 1;
 }
+
+bool replay_command_enabled(const Replay &replay, int id) {
+    switch (id) {
+    case IDM_PLAY:
+        return replay.state != REPLAY_PLAYING;
+    case IDM_PAUSE:
+        return replay.state == REPLAY_PLAYING;
+    default:
+        return id == IDM_STEP || (id >= IDM_SPEED_FIRST && id < IDM_SPEED_FIRST + REPLAY_SPEEDS);
+    }
+}

@@ -64,6 +64,10 @@ void replay_pause(Replay &replay);
 // Back to stopped; the lists keep what the replay showed.
 void replay_stop(Replay &replay);
 void replay_set_speed(Replay &replay, ReplaySpeed speed);
+// Whether a replay command of the menu (IDM_PLAY, IDM_PAUSE, IDM_STEP or a
+// speed) can be chosen in the replay's state: Play unless playing, Pause
+// only while playing, Step and the speeds always.
+bool replay_command_enabled(const Replay &replay, int id);
 
 // A timer tick: while playing, the rounds of the speed (at least one); the
 // end of the session stops the replay (ended set). Returns the rounds run.

@@ -26,10 +26,76 @@ const MenuRow MENU_ROWS[MENU_ROW_COUNT] = {
     {"&Help",    "&About LineWatch...",  "&About LineWatch...",  IDM_ABOUT,          false, false, false},
 };
 
+const ToolMenuRow TOOL_MENU_ROWS[TOOL_MENU_ROW_COUNT] = {
+    //   popup      item                            Qt item  id                       checkable checked separator  before
+    {{"&File",   "Save Modem &1 List...",         nullptr, IDM_SAVE_LIST_1,          false, false, true},  IDM_EXIT},
+    {{"&File",   "Save Modem &2 List...",         nullptr, IDM_SAVE_LIST_2,          false, false, false}, IDM_EXIT},
+    {{"&File",   "Save Modem 1 Shown &Lines...",  nullptr, IDM_SAVE_SHOWN_1,         false, false, false}, IDM_EXIT},
+    {{"&File",   "Save Modem 2 Shown L&ines...",  nullptr, IDM_SAVE_SHOWN_2,         false, false, false}, IDM_EXIT},
+    {{"&View>&Time", "&None",                         nullptr, IDM_TIME_FIRST + 0,       true,  true,  false}, IDM_ABOUT},
+    {{"&View>&Time", "&Wall Clock",             nullptr, IDM_TIME_FIRST + 1,       true,  false, false}, IDM_ABOUT},
+    {{"&View>&Time", "Since &Start",            nullptr, IDM_TIME_FIRST + 2,       true,  false, false}, IDM_ABOUT},
+    {{"&View>&Time", "Since &Previous Line",    nullptr, IDM_TIME_FIRST + 3,       true,  false, false}, IDM_ABOUT},
+    {{"&Replay", "&Play",                         nullptr, IDM_PLAY,                 false, false, false}, IDM_ABOUT},
+    {{"&Replay", "P&ause",                        nullptr, IDM_PAUSE,                false, false, false}, IDM_ABOUT},
+    {{"&Replay", "&Step",                         nullptr, IDM_STEP,                 false, false, false}, IDM_ABOUT},
+    {{"&Replay>Spee&d", "&1x",                  nullptr, IDM_SPEED_FIRST + 0,      true,  true,  false},  IDM_ABOUT},
+    {{"&Replay>Spee&d", "1&0x",                          nullptr, IDM_SPEED_FIRST + 1,      true,  false, false}, IDM_ABOUT},
+    {{"&Replay>Spee&d", "As &Fast as Possible",          nullptr, IDM_SPEED_FIRST + 2,      true,  false, false}, IDM_ABOUT},
+};
+
+void window_menu_rows(const MenuRow *rows[WINDOW_MENU_ROW_COUNT]) {
+    size_t n = 0;
+    for (const MenuRow &row : MENU_ROWS) {
+        for (const ToolMenuRow &tool : TOOL_MENU_ROWS) {
+            if (tool.before == row.id) {
+                rows[n++] = &tool.row;
+            }
+        }
+        rows[n++] = &row;
+    }
+}
+
+bool menu_radio_group(int id, int *first, int *last) {
+    if (id >= IDM_TIME_FIRST && id < IDM_TIME_FIRST + 4) {
+        *first = IDM_TIME_FIRST;
+        *last = IDM_TIME_FIRST + 3;
+        return true;
+    }
+    if (id >= IDM_SPEED_FIRST && id < IDM_SPEED_FIRST + 3) {
+        *first = IDM_SPEED_FIRST;
+        *last = IDM_SPEED_FIRST + 2;
+        return true;
+    }
+    return false;
+}
+
+static int clamp_size(int work, int least) {
+    if (work <= least) {
+        return work > 0 ? work : least;
+    }
+    const int most = static_cast<int>(int64_t(work) * 4 / 5);
+    return most > least ? most : least;
+}
+
+WindowPlace main_window_place(int work_x, int work_y, int work_width, int work_height, int dpi) {
+    const int scale = dpi > 0 ? dpi : 96;
+    const int width = clamp_size(work_width, static_cast<int>(int64_t(1024) * scale / 96));
+    const int height = clamp_size(work_height, static_cast<int>(int64_t(768) * scale / 96));
+    const int x = work_width > width ? work_x + (work_width - width) / 2 : work_x;
+    const int y = work_height > height ? work_y + (work_height - height) / 2 : work_y;
+    return {x, y, width, height};
+}
+
 const MenuRow *menu_row(int id) {
     for (const MenuRow &row : MENU_ROWS) {
         if (row.id == id) {
             return &row;
+        }
+    }
+    for (const ToolMenuRow &tool : TOOL_MENU_ROWS) {
+        if (tool.row.id == id) {
+            return &tool.row;
         }
     }
     return nullptr;
@@ -61,6 +127,17 @@ CommandEffect menu_command(Visibility &visible, int id) {
         return {COMMAND_STOP_RECORDING, 0, false};
     case IDM_OPEN_SESSION:
         return {COMMAND_OPEN_SESSION, 0, false};
+    case IDM_SAVE_LIST_1:
+    case IDM_SAVE_LIST_2:
+    case IDM_SAVE_SHOWN_1:
+    case IDM_SAVE_SHOWN_2:
+        return {COMMAND_SAVE_LIST, 1 + ((id - IDM_SAVE_LIST_1) & 1), id >= IDM_SAVE_SHOWN_1};
+    case IDM_PLAY:
+        return {COMMAND_PLAY, 0, false};
+    case IDM_PAUSE:
+        return {COMMAND_PAUSE, 0, false};
+    case IDM_STEP:
+        return {COMMAND_STEP, 0, false};
     case IDM_CALLS:
         visible.calls = visible.calls ? 0 : 1;
         return {COMMAND_TOGGLE, CHILD_CALLS, visible.calls == 1};
@@ -76,6 +153,12 @@ CommandEffect menu_command(Visibility &visible, int id) {
         return {COMMAND_TOGGLE, child, *flag == 1};
     }
     default:
+        if (id >= IDM_TIME_FIRST && id < IDM_TIME_FIRST + 4) {
+            return {COMMAND_TIME_FORMAT, 0, false, id - IDM_TIME_FIRST};
+        }
+        if (id >= IDM_SPEED_FIRST && id < IDM_SPEED_FIRST + 3) {
+            return {COMMAND_SPEED, 0, false, id - IDM_SPEED_FIRST};
+        }
         return {COMMAND_UNKNOWN, 0, false};
     }
 }

@@ -17,6 +17,17 @@ constexpr int IDM_CALLS = 22;           // Monitor: the calls of both modems
 constexpr int IDM_EYE_1 = 30;
 constexpr int IDM_EYE_2 = 31;
 constexpr int IDM_ABOUT = 40;
+// The list tools and the replay of the Win32 windows, ids 50 to 69 (the Qt
+// window has its own View menu and replay bar).
+constexpr int IDM_SAVE_LIST_1 = 50;   // File: every line of modem 1's list
+constexpr int IDM_SAVE_LIST_2 = 51;
+constexpr int IDM_SAVE_SHOWN_1 = 52;  // File: the lines modem 1's filter shows
+constexpr int IDM_SAVE_SHOWN_2 = 53;
+constexpr int IDM_TIME_FIRST = 54;    // View > Time: IDM_TIME_FIRST + a LineTimeFormat (4 of them)
+constexpr int IDM_PLAY = 60;          // Replay: an opened session played from its file
+constexpr int IDM_PAUSE = 61;
+constexpr int IDM_STEP = 62;
+constexpr int IDM_SPEED_FIRST = 63;   // IDM_SPEED_FIRST + a ReplaySpeed (3 of them)
 
 // Child ids; the child id also tells a child which modem it serves.
 constexpr int CHILD_STATUS_1 = 1;
@@ -51,8 +62,24 @@ struct MenuRow {
 };
 constexpr size_t MENU_ROW_COUNT = 10;
 extern const MenuRow MENU_ROWS[MENU_ROW_COUNT];
-// The row of a command id; null for an id that is no menu command.
+// The row of a command id (of MENU_ROWS or TOOL_MENU_ROWS); null for an id
+// that is no menu command.
 const MenuRow *menu_row(int id);
+
+// A row of the Win32 windows' own menu items, placed before the row of
+// MENU_ROWS whose id `before` names.
+struct ToolMenuRow {
+    MenuRow row;
+    int before;
+};
+constexpr size_t TOOL_MENU_ROW_COUNT = 14;
+extern const ToolMenuRow TOOL_MENU_ROWS[TOOL_MENU_ROW_COUNT];
+// The Win32 windows' whole menu in order: the rows of MENU_ROWS (their
+// Win32 texts) with each tool row just before the row it names. A popup
+// begins where the popup text changes; "&View>&Time" is the submenu Time
+// of the popup View.
+constexpr size_t WINDOW_MENU_ROW_COUNT = MENU_ROW_COUNT + TOOL_MENU_ROW_COUNT;
+void window_menu_rows(const MenuRow *rows[WINDOW_MENU_ROW_COUNT]);
 
 // One child window, in creation order.
 struct ChildRow {
@@ -80,16 +107,35 @@ enum CommandKind {
     COMMAND_RECORD_SESSION,  // ask for a file and record the session into it
     COMMAND_STOP_RECORDING,  // stop recording, the file complete
     COMMAND_OPEN_SESSION,    // ask for a session file and show it
+    COMMAND_SAVE_LIST,       // save modem `child`'s list: every line, or (`shown`) those the filter shows
+    COMMAND_TIME_FORMAT,     // the lists' time column in format `value` (a LineTimeFormat)
+    COMMAND_PLAY,            // replay the opened session, or go on after a pause
+    COMMAND_PAUSE,
+    COMMAND_STEP,            // replay one round and pause
+    COMMAND_SPEED,           // replay at speed `value` (a ReplaySpeed)
 };
 struct CommandEffect {
     CommandKind kind;
-    int child;   // COMMAND_TOGGLE: child id 1 to 5
-    bool shown;  // COMMAND_TOGGLE: the child's new state and check mark
+    int child;   // COMMAND_TOGGLE: child id 1 to 5; COMMAND_SAVE_LIST: the modem
+    bool shown;  // COMMAND_TOGGLE: the child's new state and check mark; COMMAND_SAVE_LIST: shown lines only
+    int value = 0;
 };
 
 // Carries out a menu command on the flags and says what the window must do.
 // The lowest bit of a toggle's id picks modem 2.
 CommandEffect menu_command(Visibility &visible, int id);
+
+// The first and last id of a group of radio items (View > Time, the replay
+// speeds) that `id` belongs to; false for any other id.
+bool menu_radio_group(int id, int *first, int *last);
+
+// The main window's first place: centred in the work area (in pixels at
+// `dpi`), at least 1024 x 768 (scaled to the DPI) where the work area has
+// room, else the whole work area, and four fifths of a larger one.
+struct WindowPlace {
+    int x, y, width, height;
+};
+WindowPlace main_window_place(int work_x, int work_y, int work_width, int work_height, int dpi);
 
 // The command that a child's close button sends to the main window; 0 for an
 // id that is not a child's.

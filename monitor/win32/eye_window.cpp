@@ -30,10 +30,15 @@ static void draw_picture(HWND window) {
     EyePoint fetched[EYE_POINTS_WANTED];
     const int modem = modem_of(window);
     // The live points are fetched even while a session is shown, which
-    // shows its last points (none: a black display).
+    // shows its last points (none: a black display), or a replay's.
     const EyePoint *points = fetched;
     int count = monitor_eye_tick(*windows.live, modem, fetched);
-    if (windows.opened != nullptr) {
+    if (windows.opened != nullptr && (windows.opened->replay.state != REPLAY_STOPPED || windows.opened->replay.rounds > 0)) {
+        // A replay shows its own points as they come, as live.
+        const Replay &replay = windows.opened->replay;
+        points = replay.eye[modem - 1];
+        count = replay.eye_count[modem - 1];
+    } else if (windows.opened != nullptr) {
         const std::vector<EyePoint> *last = opened_session_last_eye(windows.opened->session, modem);
         points = last != nullptr ? last->data() : nullptr;
         count = last != nullptr ? static_cast<int>(last->size()) : 0;

@@ -1,21 +1,18 @@
 // LineWatch.exe: program entry, the three window classes and the main window.
 #include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 
 #include "driverlink/driver_source.h"
 #include "monitor/monitor.h"
+#include "monitor/replay.h"
+#include "monitor/session_open.h"
+#include "monitor/window_status.h"
 #include "monitor/session_recording.h"
-#include "monitor/win32/resource.h"
 #include "monitor/win32/win32_windows.h"
 #include "monitor/window_tables.h"
-
-static_assert(IDM_EXIT_RC == IDM_EXIT && IDM_MONITOR_1_RC == IDM_MONITOR_1 &&
-              IDM_MONITOR_2_RC == IDM_MONITOR_2 && IDM_EYE_1_RC == IDM_EYE_1 &&
-              IDM_EYE_2_RC == IDM_EYE_2 && IDM_ABOUT_RC == IDM_ABOUT &&
-              IDM_RECORD_SESSION_RC == IDM_RECORD_SESSION && IDM_STOP_RECORDING_RC == IDM_STOP_RECORDING &&
-              IDM_OPEN_SESSION_RC == IDM_OPEN_SESSION && IDM_CALLS_RC == IDM_CALLS,
-              "the menu resource and the core agree on the command ids");
 
 MonitorWindows windows;
 
@@ -53,6 +50,10 @@ static void on_create(HWND window, const CREATESTRUCTA *create) {
     }
     // The call summary, hidden until its menu item shows it; its timer
     // comes after the five of the monitor's ticks.
+    DragAcceptFiles(window, TRUE);  // a session file dropped on the window opens
+    windows.status_bar = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
+                                         window, reinterpret_cast<HMENU>(STATUS_BAR_ID), create->hInstance, nullptr);
+    SendMessageA(windows.status_bar, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font(window)), FALSE);
     windows.calls_window = CreateWindowExA(0, CALLS_CLASS, CALLS_CAPTION, CHILD_STYLE & ~WS_VISIBLE, 0, 0, 0, 0,
                                            window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(CHILD_CALLS)),
                                            create->hInstance, nullptr);
@@ -61,6 +62,11 @@ static void on_create(HWND window, const CREATESTRUCTA *create) {
 // The children placed for a client area: 2 x 2, and the call summary beside
 // them while it is shown.
 static void place_children(int width, int height) {
+    // The status bar along the bottom; the children above it.
+    RECT bar{};
+    if (windows.status_bar != nullptr && GetWindowRect(windows.status_bar, &bar)) {
+        height = std::max(0, height - static_cast<int>(bar.bottom - bar.top));
+    }
     ChildPlace places[5];
     const int count = windows.live->visible.calls ? 5 : 4;
     if (count == 5) {
@@ -75,7 +81,93 @@ static void place_children(int width, int height) {
     }
 }
 
-static void on_size(LPARAM lparam) { place_children(LOWORD(lparam), HIWORD(lparam)); }
+static void on_size(LPARAM lparam) {
+    SendMessageA(windows.status_bar, WM_SIZE, 0, 0);  // it places itself
+    place_children(LOWORD(lparam), HIWORD(lparam));
+}
+
+void show_status_bar() {
+    if (windows.status_bar == nullptr) {
+        return;
+    }
+    std::string text = monitor_loss_text(*windows.monitor);
+    if (windows.opened != nullptr) {
+        text = replay_status_text(windows.opened->replay, windows.opened->session) + "    " + text;
+    }
+    if (text != windows.status_shown) {
+        SetWindowTextA(windows.status_bar, text.c_str());
+        windows.status_shown.swap(text);
+    }
+}
+
+// Play, Pause, Step and the speeds of the opened session's replay, as the
+// core decides them; the replay timer runs while it plays.
+static void replay_command(HWND window, const CommandEffect &effect) {
+    if (windows.opened == nullptr || !monitor_command_enabled(*windows.monitor, IDM_PLAY)) {
+        return;
+    }
+    Replay &replay = windows.opened->replay;
+    switch (effect.kind) {
+    case COMMAND_PLAY:
+        replay_play(replay);
+        SetTimer(window, REPLAY_TIMER, TIMER_PERIOD_MS, nullptr);
+        break;
+    case COMMAND_PAUSE:
+        replay_pause(replay);
+        KillTimer(window, REPLAY_TIMER);
+        break;
+    case COMMAND_STEP:
+        KillTimer(window, REPLAY_TIMER);
+        replay_step(replay);
+        break;
+    default:
+        replay_set_speed(replay, static_cast<ReplaySpeed>(effect.value));
+        break;
+    }
+    sync_lists(0);
+    show_menu_state(window);
+    show_status_bar();
+}
+
+static void on_replay_tick(HWND window) {
+    if (windows.opened == nullptr) {
+        KillTimer(window, REPLAY_TIMER);
+        return;
+    }
+    Replay &replay = windows.opened->replay;
+    replay_tick(replay);
+    sync_lists();
+    show_status_bar();
+    if (replay.state != REPLAY_PLAYING) {
+        KillTimer(window, REPLAY_TIMER);
+        show_menu_state(window);
+    }
+}
+
+// The system moved the window to a monitor of another DPI: the size it
+// proposes, and every font drawn anew for the new DPI.
+static void on_dpi_changed(HWND window, const RECT *proposed) {
+    SetWindowPos(window, nullptr, proposed->left, proposed->top, proposed->right - proposed->left,
+                 proposed->bottom - proposed->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (HWND status : windows.status) {
+        set_status_fonts(status);
+    }
+    SendMessageA(windows.status_bar, WM_SETFONT, reinterpret_cast<WPARAM>(ui_font(window)), TRUE);
+    SendMessageA(windows.status_bar, WM_SIZE, 0, 0);
+    RECT client;
+    GetClientRect(window, &client);
+    place_children(client.right, client.bottom);
+    show_lists_again();
+}
+
+static void on_drop(HWND window, HDROP drop) {
+    char path[MAX_PATH] = "";
+    const UINT length = DragQueryFileA(drop, 0, path, sizeof path);
+    DragFinish(drop);
+    if (length > 0 && length < sizeof path) {
+        open_session_file(window, path);
+    }
+}
 
 static bool on_command(HWND window, int id) {
     const CommandEffect effect = monitor_command(*windows.live, id);
@@ -109,7 +201,23 @@ static bool on_command(HWND window, int id) {
         show_session_state(window);
         return true;
     case COMMAND_OPEN_SESSION:
-        open_session(window);
+        if (!opening_session()) {
+            open_session(window);
+        }
+        return true;
+    case COMMAND_SAVE_LIST:
+        save_list_as(window, effect.child, effect.shown);
+        return true;
+    case COMMAND_TIME_FORMAT:
+        windows.time_format = static_cast<LineTimeFormat>(effect.value);
+        show_lists_again();
+        show_menu_state(window);
+        return true;
+    case COMMAND_PLAY:
+    case COMMAND_PAUSE:
+    case COMMAND_STEP:
+    case COMMAND_SPEED:
+        replay_command(window, effect);
         return true;
     case COMMAND_UNKNOWN:
         break;
@@ -130,11 +238,26 @@ LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam,
             return 0;
         }
         break;
+    case OPEN_DONE_MESSAGE:
+        open_session_done(window, lparam);
+        return 0;
     case WM_TIMER:
+        if (wparam == REPLAY_TIMER) {
+            on_replay_tick(window);
+            return 0;
+        }
         // The live monitor's: it also looks at the recording.
         monitor_main_tick(*windows.live);
+        show_status_bar();
+        return 0;
+    case WM_DROPFILES:
+        on_drop(window, reinterpret_cast<HDROP>(wparam));
+        return 0;
+    case WM_DPICHANGED_MESSAGE:
+        on_dpi_changed(window, reinterpret_cast<const RECT *>(lparam));
         return 0;
     case WM_DESTROY:
+        end_open_session();
         monitor_record_stop(*windows.live);  // the file complete
         monitor_close(*windows.live);
         PostQuitMessage(0);
@@ -152,7 +275,8 @@ static void register_class(const char *name, WNDPROC procedure, int background, 
     window_class.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
     window_class.hIconSm = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
     window_class.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(background));
+    window_class.hbrBackground = background >= 0 ? static_cast<HBRUSH>(GetStockObject(background))
+                                                 : reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     window_class.lpszMenuName = menu;
     window_class.lpszClassName = name;
     RegisterClassExA(&window_class);
@@ -160,10 +284,14 @@ static void register_class(const char *name, WNDPROC procedure, int background, 
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int show) {
     windows.instance = instance;
-    register_class(MAIN_CLASS, main_window_procedure, GRAY_BRUSH, MAIN_CLASS);
-    register_class(STATUS_CLASS, status_window_procedure, GRAY_BRUSH, nullptr);
+    become_dpi_aware();
+    register_class(MAIN_CLASS, main_window_procedure, GRAY_BRUSH, nullptr);
+    register_class(STATUS_CLASS, status_window_procedure, -1, nullptr);
     register_class(EYE_CLASS, eye_window_procedure, BLACK_BRUSH, nullptr);
     register_class(CALLS_CLASS, calls_window_procedure, GRAY_BRUSH, nullptr);
+    register_class(PROGRESS_CLASS_NAME, open_progress_procedure, -1, nullptr);
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
     // The monitor over the platform's driver: log_counter, the device name
     // from the whole command tail, the driver link.
     PlatformDriverSource source;
@@ -182,9 +310,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int show) 
         return 2;
     }
     monitor_set_events(*windows.live, {nullptr, nullptr, show_warning, recording_changed, nullptr, nullptr});
-    HWND window = CreateWindowExA(0, MAIN_CLASS, MAIN_CAPTION, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                  instance, nullptr);
+    // The first size from the work area the taskbar leaves.
+    RECT work{0, 0, 1024, 768};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const WindowPlace place =
+        main_window_place(work.left, work.top, work.right - work.left, work.bottom - work.top, window_dpi(nullptr));
+    HWND window = CreateWindowExA(0, MAIN_CLASS, MAIN_CAPTION, WS_OVERLAPPEDWINDOW, place.x, place.y, place.width,
+                                  place.height, nullptr, build_menu(), instance, nullptr);
+    show_menu_state(window);
     ShowWindow(window, show);
     UpdateWindow(window);
     if (open_file) {

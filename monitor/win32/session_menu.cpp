@@ -7,9 +7,11 @@
 // enables.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "monitor/list_save.h"
 #include "monitor/monitor.h"
 #include "monitor/session_open.h"
 #include "monitor/session_recording.h"
@@ -28,11 +30,7 @@ void show_session_state(HWND main) {
     if (strcmp(current, caption) != 0) {
         SetWindowTextA(main, caption);
     }
-    HMENU menu = GetMenu(main);
-    for (const MenuRow &row : MENU_ROWS) {
-        EnableMenuItem(menu, static_cast<UINT>(row.id),
-                       MF_BYCOMMAND | (monitor_command_enabled(*windows.monitor, row.id) ? MF_ENABLED : MF_GRAYED));
-    }
+    show_menu_state(main);
 }
 
 // The folder LineWatch runs in, where its capture files go: the dialogs
@@ -94,6 +92,28 @@ void record_session(HWND main) {
     }
 }
 
+void save_list_as(HWND main, int modem, bool shown) {
+    if (modem != 1 && modem != 2) {
+        return;
+    }
+    char chosen[MAX_PATH];
+    std::snprintf(chosen, sizeof chosen, "modem%d-%s.txt", modem, shown ? "shown" : "list");
+    const std::string folder = current_folder();
+    const std::string title = save_list_title(modem);
+    OPENFILENAMEA dialog = file_dialog(main, chosen, sizeof chosen, folder, "Text (*.txt)\0*.txt\0CSV (*.csv)\0*.csv\0",
+                                       title.c_str(), OFN_OVERWRITEPROMPT);
+    dialog.lpstrDefExt = "txt";
+    if (!GetSaveFileNameA(&dialog)) {
+        return;  // cancelled
+    }
+    const ExportFormat format = dialog.nFilterIndex == 2 ? EXPORT_CSV : export_format_for_name(chosen);
+    std::string error;
+    if (!save_list(*windows.monitor, modem, chosen, format, windows.time_format,
+                   shown ? &windows.filters[modem - 1] : nullptr, error)) {
+        MessageBoxA(main, save_list_message(chosen, error).c_str(), title.c_str(), MB_ICONERROR | MB_OK);
+    }
+}
+
 void stop_recording(HWND) {
     // An incomplete file is told by recording_changed.
     monitor_record_stop(*windows.live);
@@ -125,37 +145,35 @@ void open_session(HWND main) {
     open_session_file(main, chosen);
 }
 
+// The opened session's stores were emptied for a replay from its start.
+static void replay_started(void *) { reset_lists(); }
+
 void close_opened_session() {
+    if (windows.main != nullptr) {
+        KillTimer(windows.main, REPLAY_TIMER);
+    }
     windows.monitor = windows.live;
     monitor_close_session(windows.opened);
     windows.opened = nullptr;
 }
 
-void open_session_file(HWND main, const char *chosen) {
-    // Read whole before anything changes: a file that is not a session
-    // leaves the window as it was, live or showing another file. The live
-    // monitor goes on underneath.
-    HCURSOR previous_cursor = SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
-    MonitorSession *session = nullptr;
-    std::string error;
-    const SessionOpenResult result = monitor_open_session(chosen, &session, error);
-    SetCursor(previous_cursor);
-    if (result != SESSION_OPENED) {
-        MessageBoxA(main, error.c_str(), ABOUT_CAPTION, MB_ICONERROR | MB_OK);
-        return;
-    }
+void show_opened_session(HWND main, MonitorSession *session) {
+    // The live monitor goes on underneath.
     if (windows.opened != nullptr) {
         close_opened_session();
     }
     windows.opened = session;
     windows.monitor = session->monitor;
-    SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+    // A replay starts the lists over; its driver-internal errors never stop it for a box.
+    monitor_set_events(*session->monitor, {nullptr, nullptr, nullptr, nullptr, replay_started, nullptr});
+    // The lists fill a budget at a time, on this call and the next ticks:
+    // a big session never holds the window up.
     reset_lists();
-    sync_lists(0);
-    SetCursor(previous_cursor);
+    sync_lists();
     windows.calls_shown.clear();
     refresh_call_summary();
     show_session_state(main);
+    show_status_bar();
     if (!session->warning.empty()) {
         MessageBoxA(main, session->warning.c_str(), ABOUT_CAPTION, MB_ICONWARNING | MB_OK);
     }

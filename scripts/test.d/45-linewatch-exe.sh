@@ -24,6 +24,11 @@
 #     not a trace gets a message naming its line; LineWatch.exe "FILE", as
 #     the shell starts it, opens the file. Screenshots of the call
 #     summary, the File menu and the opened session go beside the V.34 one;
+#   - on the opened file, the lists' tools: a filter on modem 1's list
+#     (its count), File > Save Modem 1 List... and Shown Lines... compared
+#     with tarvel-decode's lines, View > Time (and a CSV with its time
+#     column), Replay > Step, Play at every speed to the end, and a session
+#     file dropped on the window; a screenshot of the filtered list;
 #   - a recording onto a disk that fills up (a 16 KiB tmpfs, skipped where
 #     none can be mounted): a message box says why it stopped, and the
 #     lines go on arriving.
@@ -311,6 +316,22 @@ session_part() {  # TRACE DECODED-PREFIX [probe options]
     [ -s "$work/want-rows.$m" ] || fail "sessions: rows of modem $m's call to compare"
     same_lines "$work/live-rows.$m" "$work/want-rows.$m" "sessions: the live call summary of modem $m: modulation, rates, retrains, cleardown as decoded"
   done
+  # The lists' tools on the opened file: the filter keeps the lines that
+  # hold its text (any case), the saved files hold the lines as the store
+  # keeps them, one a row; the replay shows the file's lines again.
+  grep -iF lapm "$work/session.listed.1" >"$work/filtered.1" || true
+  same_lines "$dir/run/list1.filtered.txt" "$work/filtered.1" "list tools: modem 1's filter \"lapm\" shows the lines that hold it"
+  same_lines "$dir/run/list2.filtered.txt" "$work/session.listed.2" "list tools: modem 2's list keeps its lines under modem 1's filter"
+  while IFS= read -r line; do printf '%b\n' "$line"; done <"$work/session.1" >"$work/saved-all.1"
+  grep -iF lapm "$work/session.1" | while IFS= read -r line; do printf '%b\n' "$line"; done >"$work/saved-shown.1"
+  cmp -s "$dir/run/all1.txt" "$work/saved-all.1" && pass "list tools: File > Save Modem 1 List... holds every line of the file" ||
+    fail "list tools: the saved list differs from tarvel-decode's lines"
+  cmp -s "$dir/run/shown1.txt" "$work/saved-shown.1" && pass "list tools: Save Modem 1 Shown Lines... holds the filtered lines" ||
+    fail "list tools: the saved shown lines differ from tarvel-decode's filtered lines"
+  for m in 1 2; do
+    same_lines "$dir/run/list$m.replay.txt" "$work/session.listed.$m" "replay: modem $m's list shows the file's lines again"
+  done
+  [ -s "$shots/linewatch-exe-list-tools.png" ] && pass "screenshot: $shots/linewatch-exe-list-tools.png" || fail "screenshot list-tools"
   # The file opened from the shell: its path as the command tail, quoted.
   cp "$file" "$work/opened.trace.gz"
   probe_run opened-file "$w64" "$trace" "$(wc -l <"$work/session.1")" "$(wc -l <"$work/session.2")" -- \

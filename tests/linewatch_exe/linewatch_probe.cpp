@@ -59,6 +59,8 @@
 // while filling it to LINES lines and then on the full list.
 // Prints "ok: ..." or "FAILED: ..." per check and exits 1 when one failed.
 #include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -868,6 +870,236 @@ static void check_sessions(const PROCESS_INFORMATION &process, HWND main, const 
     pause_for_shot(workdir, "opened");
 }
 
+// --- The lists' tools and the replay, on the opened session: the filter
+// field above modem 1's list (its count beside it), File > Save Modem 1
+// List... and Shown Lines..., View > Time, Replay > Play, Step and the
+// speeds, and a session file dropped on the window.
+
+// The static control of a status window whose text holds " of ": the count.
+static std::string count_text(HWND status) {
+    for (HWND c = FindWindowExA(status, nullptr, "Static", nullptr); c != nullptr;
+         c = FindWindowExA(status, c, "Static", nullptr)) {
+        const std::string text = window_text(c);
+        if (text.find(" of ") != std::string::npos) {
+            return text;
+        }
+    }
+    return "<no count>";
+}
+
+static void set_field(HWND field, const char *text) {
+    std::wstring wide(text, text + std::strlen(text));
+    SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+static bool saved(const char *caption, DWORD pid, HWND main, int id, const std::string &path) {
+    DeleteFileA(path.c_str());
+    PostMessageA(main, WM_COMMAND, WPARAM(id), 0);
+    return choose_in_file_dialog(caption, pid, path) &&
+           wait_until([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+}
+
+static std::string first_line_of(const std::string &path) {
+    FILE *in = std::fopen(path.c_str(), "rb");
+    char line[512] = "";
+    if (in != nullptr) {
+        if (std::fgets(line, sizeof line, in) == nullptr) line[0] = '\0';
+        std::fclose(in);
+    }
+    std::string text = line;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
+}
+
+// A wall-clock time column: "hh:mm:ss.mmm" and a TAB before the line.
+static bool has_wall_time(const std::string &row, const std::string &line) {
+    return row.size() == line.size() + 13 && row[2] == ':' && row[5] == ':' && row[8] == '.' && row[12] == '\t' &&
+           row.compare(13, std::string::npos, line) == 0;
+}
+
+static void check_list_tools(const PROCESS_INFORMATION &process, HWND main, const HWND child[4], const HWND list[2],
+                             const std::string &workdir, const std::string &filter) {
+    const DWORD pid = process.dwProcessId;
+    HWND field = FindWindowExA(child[0], nullptr, "Edit", nullptr);
+    check(field != nullptr, "modem 1's status window has a filter field");
+    if (field == nullptr) return;
+    const int all = list_count(list[0]);
+    check(count_text(child[0]) == number(all) + " of " + number(all), "the count beside the field: every line shown",
+          count_text(child[0]));
+    set_field(field, filter.c_str());
+    const bool fewer = wait_until([&] { return list_count(list[0]) < all; }, 5000);
+    Sleep(300);
+    const int shown = list_count(list[0]);
+    check(fewer && shown > 0, ("the filter \"" + filter + "\" keeps some of modem 1's lines").c_str(),
+          number(shown) + " of " + number(all));
+    check(count_text(child[0]) == number(shown) + " of " + number(all), "the count says how many the filter shows",
+          count_text(child[0]));
+    dump_lists(list, workdir, ".filtered");
+    check(saved("Save Modem 1 List", pid, main, 52, workdir + "\\shown1.txt"),
+          "File > Save Modem 1 Shown Lines... saves into the file chosen");
+    check(saved("Save Modem 1 List", pid, main, 50, workdir + "\\all1.txt"),
+          "File > Save Modem 1 List... saves into the file chosen");
+
+    // View > Time > Wall Clock: each row gains its time, the radio mark moves.
+    const std::string before = list_line(list[0], 0);
+    SendMessageA(main, WM_COMMAND, 55, 0);
+    wait_until([&] { return list_line(list[0], 0) != before; }, 5000);
+    check(has_wall_time(list_line(list[0], 0), before) && list_count(list[0]) == shown,
+          "View > Time > Wall Clock: the time and a TAB before each line", list_line(list[0], 0));
+    check(menu_checked(main, 55) == 1 && menu_checked(main, 54) == 0, "the time format checked in the menu",
+          number(menu_checked(main, 54)) + " " + number(menu_checked(main, 55)));
+    check(saved("Save Modem 1 List", pid, main, 52, workdir + "\\shown1-time.csv"),
+          "Save Shown Lines... as CSV, with the time column");
+    check(first_line_of(workdir + "\\shown1-time.csv") == "time,modem,text", "the CSV starts with its header",
+          first_line_of(workdir + "\\shown1-time.csv"));
+    pause_for_shot(workdir, "list-tools");
+    SendMessageA(main, WM_COMMAND, 54, 0);
+    wait_until([&] { return list_line(list[0], 0) == before; }, 5000);
+    check(list_line(list[0], 0) == before && menu_checked(main, 54) == 1, "View > Time > None: the lines as before");
+    set_field(field, "");
+    check(wait_until([&] { return list_count(list[0]) == all; }, 5000) &&
+              count_text(child[0]) == number(all) + " of " + number(all),
+          "an empty filter shows every line again", count_text(child[0]));
+}
+
+static void check_replay(HWND main, const HWND list[2], const int wanted[2], const std::string &workdir) {
+    check(menu_enabled(main, 60) == "enabled" && menu_enabled(main, 61) == "grayed" &&
+              menu_enabled(main, 62) == "enabled",
+          "an opened session: Replay > Play and Step enabled, Pause grayed",
+          menu_enabled(main, 60) + " " + menu_enabled(main, 61) + " " + menu_enabled(main, 62));
+    SendMessageA(main, WM_COMMAND, 64, 0);
+    check(menu_checked(main, 64) == 1 && menu_checked(main, 63) == 0, "Replay > Speed > 10x checked");
+    SendMessageA(main, WM_COMMAND, 62, 0);
+    check(menu_enabled(main, 60) == "enabled" && menu_enabled(main, 61) == "grayed",
+          "Replay > Step: one round, paused", number(list_count(list[0])) + " lines after it");
+    SendMessageA(main, WM_COMMAND, 65, 0);
+    SendMessageA(main, WM_COMMAND, 60, 0);
+    check(menu_enabled(main, 61) == "enabled" || menu_enabled(main, 60) == "enabled",
+          "Replay > Play: Pause enabled while it plays");
+    // As fast as possible: over when Play is offered again.
+    HWND bar = FindWindowExA(main, nullptr, "msctls_statusbar32", nullptr);
+    const bool ended = wait_until([&] {
+        return bar != nullptr && window_text(bar).rfind("Replay ended: the whole session was played", 0) == 0;
+    }, 60000);
+    check(ended && menu_enabled(main, 60) == "enabled", "the replay plays to the session's end, as the status bar says",
+          bar != nullptr ? window_text(bar) : "<no status bar>");
+    for (int m = 0; m < 2; ++m) {
+        check(list_count(list[m]) == wanted[m], ("the replay shows every line of modem " + number(m + 1)).c_str(),
+              number(list_count(list[m])) + " of " + number(wanted[m]));
+    }
+    dump_lists(list, workdir, ".replay");
+    check(menu_enabled(main, 11) == "grayed", "a replayed session still offers no recording");
+}
+
+// A session file dropped on the window, as the shell's drag and drop hands
+// it over: a DROPFILES block in LineWatch.exe's memory, posted as WM_DROPFILES.
+static bool drop_file(const PROCESS_INFORMATION &process, HWND main, const std::string &path);
+
+static void check_drop(const PROCESS_INFORMATION &process, HWND main, const std::string &workdir,
+                       const std::string &name) {
+    const std::string dropped = workdir + "\\dropped.trace.gz";
+    check(CopyFileA((workdir + "\\" + name).c_str(), dropped.c_str(), FALSE) != 0, "a copy of the session to drop");
+    check(drop_file(process, main, dropped), "the dropped file's block in LineWatch.exe's memory");
+    const bool opened = wait_until([&] { return window_text(main) == "Line Watch - dropped.trace.gz"; }, 20000);
+    check(opened, "a session file dropped on the window opens", window_text(main));
+}
+
+// Drops `path` on the window (see check_drop). False when the block could not be written.
+static bool drop_file(const PROCESS_INFORMATION &process, HWND main, const std::string &path) {
+    std::string block(sizeof(DROPFILES), '\0');
+    DROPFILES head{};
+    head.pFiles = sizeof head;
+    std::memcpy(block.data(), &head, sizeof head);
+    block += path;
+    block.append(2, '\0');
+    void *remote = VirtualAllocEx(process.hProcess, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (remote == nullptr || !WriteProcessMemory(process.hProcess, remote, block.data(), block.size(), nullptr)) {
+        return false;
+    }
+    return PostMessageA(main, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0) != 0;
+}
+
+// A session big enough to take a while: the progress window shows, the
+// main window answers while the file is read, and Cancel gives the read up
+// with nothing changed.
+static void check_open_progress(const PROCESS_INFORMATION &process, HWND main, const HWND list[2],
+                                const std::string &workdir) {
+    const std::string big = workdir + "\\big.trace";
+    FILE *out = std::fopen(big.c_str(), "wb");
+    if (out == nullptr) {
+        check(false, "a big session written");
+        return;
+    }
+    std::fputs("active 2\n", out);
+    for (int i = 0; i < 3000000; ++i) {
+        std::fprintf(out, "rec 1 65 20 %d\n", i);
+    }
+    std::fclose(out);
+    const std::string caption = window_text(main);
+    const int lines = list_count(list[0]);
+    check(drop_file(process, main, big), "the big session dropped on the window");
+    HWND progress = nullptr;
+    const bool shown = wait_until([&] {
+        progress = FindWindowA("LineWatchOpenProgress", "Open Session");
+        return progress != nullptr && IsWindowVisible(progress);
+    }, 20000);
+    check(shown && GetWindow(progress, GW_OWNER) == main && !IsWindowEnabled(main),
+          "a modal progress window \"Open Session\" while the file is read");
+    if (!shown) return;
+    HWND bar = FindWindowExA(progress, nullptr, "msctls_progress32", nullptr);
+    HWND cancel = FindWindowExA(progress, nullptr, "Button", "Cancel");
+    check(bar != nullptr && cancel != nullptr, "the progress window has a progress bar and a Cancel button");
+    long long longest = 0;
+    LRESULT position = 0;
+    for (int k = 0; k < 10; ++k) {
+        const long long t0 = now_us();
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+        longest = std::max(longest, now_us() - t0);
+        position = std::max(position, SendMessageA(bar, PBM_GETPOS, 0, 0));
+        Sleep(50);
+    }
+    check(longest < 200000, "the main window answers while the file is read", "longest WM_NULL " + ms(longest));
+    check(position > 0 && position <= 1000, "the bar moves on with the file read", number(position) + " of 1000");
+    PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
+    const bool gone = wait_until([&] { return !IsWindow(progress) && IsWindowEnabled(main); }, 10000);
+    Sleep(500);
+    HWND box = nullptr;
+    check(gone && message_boxes("LineWatch", process.dwProcessId, &box) == 0 && window_text(main) == caption &&
+              list_count(list[0]) == lines,
+          "Cancel: the window as it was, no message", window_text(main) + ", " + number(list_count(list[0])) + " lines");
+    // Once more for a picture of the progress window, given up after it.
+    if (drop_file(process, main, big) && wait_until([&] {
+            progress = FindWindowA("LineWatchOpenProgress", "Open Session");
+            return progress != nullptr && IsWindowVisible(progress);
+        }, 20000)) {
+        pause_for_shot(workdir, "open-progress");
+        PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
+        wait_until([&] { return !IsWindow(progress) && IsWindowEnabled(main); }, 10000);
+    }
+}
+
+// The list follows the newest line while its last row is in view, and
+// stays where the user scrolled otherwise (lines keep arriving).
+static void check_follow(HWND list) {
+    SendMessageA(list, LB_SETTOPINDEX, 0, 0);
+    int count = list_count(list);
+    const bool grew = wait_until([&] { return list_count(list) > count + 2; }, 10000);
+    check(grew && SendMessageA(list, LB_GETTOPINDEX, 0, 0) == 0, "scrolled to the top, the list stays there as lines arrive",
+          "top " + number(SendMessageA(list, LB_GETTOPINDEX, 0, 0)));
+    SendMessageA(list, LB_SETTOPINDEX, WPARAM(list_count(list) - 1), 0);
+    count = list_count(list);
+    wait_until([&] { return list_count(list) > count + 2; }, 10000);
+    RECT client;
+    GetClientRect(list, &client);
+    const LRESULT item = SendMessageA(list, LB_GETITEMHEIGHT, 0, 0);
+    const LRESULT rows = item > 0 ? client.bottom / item : 1;
+    const LRESULT top = SendMessageA(list, LB_GETTOPINDEX, 0, 0);
+    check(top + rows >= list_count(list) && list_count(list) > count,
+          "at the bottom, the list follows the newest line", "top " + number(top) + ", " + number(rows) + " rows, " +
+                                                               number(list_count(list)) + " lines");
+}
+
 // Records into WORKDIR\NAME on a disk too small for it: the first write
 // that fails stops the recording with a message box saying why, the caption
 // and the menu say that nothing is recorded, and the lines fed after it
@@ -927,6 +1159,7 @@ int main(int argc, char **argv) {
     std::string session;
     std::string full_disk;
     std::string caption = "Line Watch";
+    std::string filter = "lapm";
     for (int i = 5; i < argc; ++i) {
         if (std::strcmp(argv[i], "--recording") == 0) {
             recording = true;
@@ -950,6 +1183,8 @@ int main(int argc, char **argv) {
             full_disk = argv[++i];
         } else if (std::strcmp(argv[i], "--session") == 0 && i + 1 < argc) {
             session = argv[++i];
+        } else if (std::strcmp(argv[i], "--filter") == 0 && i + 1 < argc) {
+            filter = argv[++i];
         } else if (std::strcmp(argv[i], "--redraw-off") == 0) {
             redraw_off = true;
         } else if (std::strcmp(argv[i], "--wait") == 0 && i + 1 < argc) {
@@ -1028,6 +1263,10 @@ int main(int argc, char **argv) {
             check_recording_failure(process, main, list, wanted, workdir, full_disk);
         } else if (!session.empty()) {
             check_sessions(process, main, child, list, wanted, workdir, session, eye_corner);
+            check_list_tools(process, main, child, list, workdir, filter);
+            check_replay(main, list, wanted, workdir);
+            check_drop(process, main, workdir, session);
+            check_open_progress(process, main, list, workdir);
         } else if (burst > 0) {
             measure_burst(main, child, list, wanted, burst, redraw_off, workdir, burst_wait_ms);
         } else {
@@ -1112,6 +1351,9 @@ int main(int argc, char **argv) {
             check(wait_until([&] { return message_boxes("LineWatch", process.dwProcessId, &box) == 0; }, 5000),
                   "OK closes the About box");
         }
+    }
+    if (at_least) {
+        check_follow(list[0]);
     }
 
     // Menu toggles: off and back on, check mark and window together.
