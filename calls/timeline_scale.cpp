@@ -51,7 +51,11 @@ void timeline_scale(const TimelineCalls &shown, TimelineScale &out) {
             if (call->series[kind].samples > 0) rate_high = std::max(rate_high, point_value(kind, call->series[kind].highest));
         }
     }
-    if (t_end <= t_start) t_end = t_start + 1;
+    // A call of no length stands in the middle of a second.
+    if (t_end <= t_start) {
+        t_start -= 0.5;
+        t_end = t_start + 1;
+    }
     if (!levels) {
         level_low = -40;
         level_high = 40;

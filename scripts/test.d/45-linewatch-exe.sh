@@ -22,8 +22,13 @@
 #     File > Open Session... of the file shows the same lines, the last eye
 #     points and the summaries tarvel-decode --calls gives; a file that is
 #     not a trace gets a message naming its line; LineWatch.exe "FILE", as
-#     the shell starts it, opens the file. Screenshots of the call
-#     summary, the File menu and the opened session go beside the V.34 one;
+#     the shell starts it, opens the file. The Calls view of the opened
+#     file: its list, each call's summary, two calls compared and the
+#     exported CSV and JSON are what tarvel-decode --calls (and --compare)
+#     gives for the file, and a click on a timeline mark selects the status
+#     line of the event's record. Screenshots of the call summary, the File
+#     menu, the opened session, the timeline and a comparison go beside the
+#     V.34 one;
 #   - a recording onto a disk that fills up (a 16 KiB tmpfs, skipped where
 #     none can be mounted): a message box says why it stopped, and the
 #     lines go on arriving.
@@ -272,6 +277,23 @@ recording_run() {  # DIR LABEL LINES1 LINES2 [probe options]
   wait "$player" 2>/dev/null || true
 }
 
+# The Calls view of the opened session, as linewatch_probe.exe wrote it
+# into RUNDIR (its list, each call's summary, a click on a timeline mark,
+# two calls compared, the exported files), against tarvel-decode --calls
+# of the session and the trace played.
+calls_view_part() {  # SESSION RUNDIR TRACE
+  if ! command -v python3 >/dev/null; then
+    skip "the Calls view compared with tarvel-decode (no python3)"; return 0
+  fi
+  local line
+  while IFS= read -r line; do
+    case $line in
+      "ok: "*) pass "sessions: ${line#ok: }" ;;
+      *) fail "sessions: ${line#FAILED: }" ;;
+    esac
+  done < <(python3 scripts/lib/calls_view_check.py "$decode" "$1" "$2" "$3" 2>&1 || echo "FAILED: calls_view_check.py ran to its end")
+}
+
 session_part() {  # TRACE DECODED-PREFIX [probe options]
   local trace=$1 decoded=$2; shift 2
   local dir=$work/session name=session.trace.gz
@@ -311,6 +333,7 @@ session_part() {  # TRACE DECODED-PREFIX [probe options]
     [ -s "$work/want-rows.$m" ] || fail "sessions: rows of modem $m's call to compare"
     same_lines "$work/live-rows.$m" "$work/want-rows.$m" "sessions: the live call summary of modem $m: modulation, rates, retrains, cleardown as decoded"
   done
+  calls_view_part "$file" "$dir/run" "$dir/play.trace"
   # The file opened from the shell: its path as the command tail, quoted.
   cp "$file" "$work/opened.trace.gz"
   probe_run opened-file "$w64" "$trace" "$(wc -l <"$work/session.1")" "$(wc -l <"$work/session.2")" -- \
@@ -320,7 +343,7 @@ session_part() {  # TRACE DECODED-PREFIX [probe options]
   done
   # LINEWATCH_EXE_KEEP=DIR keeps the run's files for a look.
   [ -n "${LINEWATCH_EXE_KEEP:-}" ] && cp -r "$dir" "$LINEWATCH_EXE_KEEP"
-  for shot in call-summary file-menu opened; do
+  for shot in call-summary file-menu opened calls-timeline calls-compare; do
     [ -s "$shots/linewatch-exe-$shot.png" ] && pass "screenshot: $shots/linewatch-exe-$shot.png" || fail "screenshot $shot"
   done
 }

@@ -162,6 +162,7 @@ TEST(TimelineScale, Axes) {
         {"no series: the default levels and rates", 0, 0, 0, 0, 10'000'000, -0.2, 10.2, 2, -40, 60, 50000},
         {"SNR 35 dB and -21 dBm: 20 dB steps from -40", 35 * 16, -21 * 16, 14400, 5'000'000, 55'000'000, 4.0, 56.0, 10,
          -40, 60, 25000},
+        {"a call of no length: a second around it", 0, 0, 0, 3'000'000, 3'000'000, 2.48, 3.52, 0.2, -40, 60, 50000},
         {"a short call of 0.4 s", 20 * 16, 0, 0, 1'000'000, 1'400'000, 0.992, 1.408, 0.05, 0, 25, 50000},
     };
     for (const ScaleRow &row : rows) {

@@ -47,7 +47,11 @@
 // summary-live.txt), Stop Recording, Open Session... of a file that is no
 // trace (a message, nothing changes), then of WORKDIR\NAME: the lists
 // again (list1.open.txt, list2.open.txt), the summary (summary-open.txt)
-// and, with --eye-corner, modem 2's eye.
+// and, with --eye-corner, modem 2's eye; then the Calls view of the file:
+// its list (calls-list.txt), each call selected (calls-summary-N.txt), a
+// click on the newest call's first timeline mark (calls-click.txt), its
+// exports (call.json, call.csv, calls.json, calls.csv) and two calls
+// compared (calls-compare.txt).
 //
 // --full-disk NAME records into WORKDIR\NAME, on a disk that fills up
 // (WORKDIR\recording tells the caller to start the player): a message
@@ -59,6 +63,7 @@
 // while filling it to LINES lines and then on the full list.
 // Prints "ok: ..." or "FAILED: ..." per check and exits 1 when one failed.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -768,6 +773,233 @@ static void dump_lists(const HWND list[2], const std::string &workdir, const cha
     }
 }
 
+
+// --- The Calls view: its list of calls, a selected call's summary, two
+// calls compared, the timeline's marks and the exports, driven from
+// outside. What it shows goes to WORKDIR for the caller to compare with
+// tarvel-decode --calls of the same session.
+
+// The list views of the Calls child and its parts, by control id.
+constexpr int CALLS_LIST_ID = 70, CALLS_COMPARE_ID = 72, CALLS_TIMELINE_ID = 73, CALLS_EYE_CAPTION_ID = 78;
+constexpr int CALLS_EXPORT_LIST_ID = 75, CALLS_EXPORT_CALL_ID = 76;
+// Asked of the timeline: the centre of mark N (events' marks, then
+// findings') as MAKELONG(x, y), or -1.
+constexpr UINT TIMELINE_MARK_AT = WM_APP + 2;
+
+// A block of LineWatch.exe's memory for the list view messages that take
+// a pointer (an item and its text), freed with the value.
+struct RemoteBlock {
+    HANDLE process;
+    char *at;
+    static constexpr size_t TEXT_CHARS = 1024;
+    explicit RemoteBlock(HANDLE p)
+        : process(p), at(static_cast<char *>(VirtualAllocEx(p, nullptr, sizeof(LVITEMW) + TEXT_CHARS * sizeof(wchar_t),
+                                                            MEM_COMMIT, PAGE_READWRITE))) {}
+    ~RemoteBlock() {
+        if (at != nullptr) VirtualFreeEx(process, at, 0, MEM_RELEASE);
+    }
+    wchar_t *text() const { return reinterpret_cast<wchar_t *>(at + sizeof(LVITEMW)); }
+    // The UTF-16 text at text(), `length` characters, as ANSI bytes.
+    std::string read_text(LRESULT length) const {
+        if (length <= 0) return "";
+        wchar_t wide[TEXT_CHARS] = {};
+        const size_t chars = std::min<size_t>(size_t(length), TEXT_CHARS - 1);
+        ReadProcessMemory(process, text(), wide, chars * sizeof(wchar_t), nullptr);
+        char bytes[4 * TEXT_CHARS] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide, int(chars), bytes, sizeof bytes - 1, nullptr, nullptr);
+        return bytes;
+    }
+};
+
+static std::string list_view_text(HANDLE process, HWND view, int row, int column) {
+    RemoteBlock block(process);
+    if (block.at == nullptr) return "<no memory>";
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = block.text();
+    item.cchTextMax = int(RemoteBlock::TEXT_CHARS);
+    WriteProcessMemory(process, block.at, &item, sizeof item, nullptr);
+    return block.read_text(SendMessageW(view, LVM_GETITEMTEXTW, WPARAM(row), reinterpret_cast<LPARAM>(block.at)));
+}
+
+static std::string list_view_header(HANDLE process, HWND view, int column) {
+    RemoteBlock block(process);
+    if (block.at == nullptr) return "<no memory>";
+    LVCOLUMNW header{};
+    header.mask = LVCF_TEXT;
+    header.pszText = block.text();
+    header.cchTextMax = int(RemoteBlock::TEXT_CHARS);
+    WriteProcessMemory(process, block.at, &header, sizeof header, nullptr);
+    if (!SendMessageW(view, LVM_GETCOLUMNW, WPARAM(column), reinterpret_cast<LPARAM>(block.at))) return "";
+    std::wstring wide(RemoteBlock::TEXT_CHARS, L'\0');
+    ReadProcessMemory(process, block.text(), wide.data(), (RemoteBlock::TEXT_CHARS - 1) * sizeof(wchar_t), nullptr);
+    return block.read_text(LRESULT(wcslen(wide.c_str())));
+}
+
+static int list_view_count(HWND view) { return int(SendMessageW(view, LVM_GETITEMCOUNT, 0, 0)); }
+
+static int list_view_columns(HWND view) {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(view, LVM_GETHEADER, 0, 0));
+    return header != nullptr ? int(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+}
+
+// Selects the rows given (a click, a Ctrl+click), the others not.
+static void list_view_select(HANDLE process, HWND view, std::initializer_list<int> rows) {
+    RemoteBlock block(process);
+    if (block.at == nullptr) return;
+    const auto set = [&](int row, UINT state) {
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = state;
+        WriteProcessMemory(process, block.at, &item, sizeof item, nullptr);
+        SendMessageW(view, LVM_SETITEMSTATE, WPARAM(row), reinterpret_cast<LPARAM>(block.at));
+    };
+    set(-1, 0);
+    for (int row : rows) set(row, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+// The header and every row of a list view, TAB between the cells, LF after each row.
+static std::string list_view_rows(HANDLE process, HWND view) {
+    const int columns = list_view_columns(view);
+    std::string text;
+    for (int c = 0; c < columns; ++c) {
+        if (c > 0) text += '\t';
+        text += list_view_header(process, view, c);
+    }
+    text += '\n';
+    for (int row = 0; row < list_view_count(view); ++row) {
+        for (int c = 0; c < columns; ++c) {
+            if (c > 0) text += '\t';
+            text += list_view_text(process, view, row, c);
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+static std::string file_text(const std::string &path);
+
+// Chooses a file in an export's save dialog; a question whether to replace
+// a file that the name became is answered Yes, its text kept in `asked`.
+// True once `written` holds something other than `before`.
+static bool export_to(HWND calls, int button, const char *title, DWORD pid, const std::string &path,
+                      const std::string &written, const std::string &before, std::string *asked) {
+    PostMessageA(calls, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(calls, button)));
+    if (!choose_in_file_dialog(title, pid, path)) return false;
+    HWND box = nullptr;
+    if (asked != nullptr && wait_until([&] { return message_boxes("LineWatch", pid, &box) == 1; }, 5000)) {
+        *asked = box_text(box);
+        PostMessageA(box, WM_COMMAND, IDYES, 0);
+        wait_until([&] { return message_boxes("LineWatch", pid, &box) == 0; }, 5000);
+    }
+    return wait_until([&] { const std::string now = file_text(written); return now != before && now != "<no file>"; }, 10000);
+}
+
+static std::string file_text(const std::string &path) {
+    std::string text;
+    FILE *in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) return "<no file>";
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, got);
+    std::fclose(in);
+    return text;
+}
+
+// The Calls child of the opened session: the list, each call's summary,
+// two compared, a click on the timeline's first mark, the exports.
+static void check_calls_view(const PROCESS_INFORMATION &process, HWND main, const HWND list[2], const std::string &workdir) {
+    const HANDLE handle = process.hProcess;
+    const DWORD pid = process.dwProcessId;
+    HWND calls = FindWindowExA(main, nullptr, "CallSummaryClass", "Call Summary");
+    HWND view = calls != nullptr ? GetDlgItem(calls, CALLS_LIST_ID) : nullptr;
+    HWND compare = calls != nullptr ? GetDlgItem(calls, CALLS_COMPARE_ID) : nullptr;
+    HWND timeline = calls != nullptr ? GetDlgItem(calls, CALLS_TIMELINE_ID) : nullptr;
+    HWND caption = calls != nullptr ? GetDlgItem(calls, CALLS_EYE_CAPTION_ID) : nullptr;
+    HWND summary = calls != nullptr ? FindWindowExW(calls, nullptr, L"Edit", nullptr) : nullptr;
+    check(view != nullptr && compare != nullptr && timeline != nullptr && caption != nullptr && summary != nullptr,
+          "the Calls view has its list, comparison, timeline, eye caption and summary");
+    if (view == nullptr || compare == nullptr || timeline == nullptr || caption == nullptr || summary == nullptr) return;
+
+    wait_until([&] { return list_view_count(view) > 0; }, 5000);
+    const int rows = list_view_count(view);
+    check(rows >= 2 && list_view_columns(view) == 10, "the list of calls shows the session's calls in 10 columns",
+          number(rows) + " rows, " + number(list_view_columns(view)) + " columns");
+    write_text_file(workdir + "\\calls-list.txt", list_view_rows(handle, view));
+
+    // Each call selected alone: its summary, headed by its modem and number.
+    std::string before = summary_text(calls);
+    bool all_headed = true;
+    for (int row = 0; row < rows; ++row) {
+        list_view_select(handle, view, {row});
+        std::string text;
+        wait_until([&] { return (text = summary_text(calls)) != before && text.rfind("Modem " + list_view_text(handle, view, row, 0) + ", call ", 0) == 0; }, 5000);
+        all_headed = all_headed && text.rfind("Modem " + list_view_text(handle, view, row, 0) + ", call ", 0) == 0;
+        write_text_file(workdir + "\\calls-summary-" + number(row) + ".txt", text);
+        before = text;
+    }
+    check(all_headed, "selecting each call shows its summary, headed by its modem and call number");
+
+    // The newest call's timeline: its first mark clicked selects the
+    // status line of that moment and shows the eye's caption.
+    list_view_select(handle, view, {0});
+    Sleep(300);
+    const int modem = std::atoi(list_view_text(handle, view, 0, 0).c_str());
+    const LRESULT at = SendMessageW(timeline, TIMELINE_MARK_AT, 0, 0);
+    check(at != -1 && (modem == 1 || modem == 2), "the newest call's timeline has a mark", "modem " + number(modem));
+    if (at != -1 && (modem == 1 || modem == 2)) {
+        SendMessageW(list[modem - 1], LB_SETSEL, FALSE, -1);
+        PostMessageW(timeline, WM_LBUTTONDOWN, MK_LBUTTON, LPARAM(at));
+        PostMessageW(timeline, WM_LBUTTONUP, 0, LPARAM(at));
+        std::string picked;
+        const bool selected = wait_until([&] { return (picked = selection(list[modem - 1])).find(' ') != 0; }, 5000);
+        int index = -1;
+        if (selected) index = std::atoi(picked.c_str());
+        const std::string eye = window_text(caption);
+        check(selected && picked.find(',') == std::string::npos && eye.find(" at +") != std::string::npos,
+              "a click on the first mark selects one status line and names the eye's moment", picked + "; " + eye);
+        write_text_file(workdir + "\\calls-click.txt", "modem " + number(modem) + " line " + number(index) + "\n" +
+                                                          list_line(list[modem - 1], index) + "\n" + eye + "\n");
+        pause_for_shot(workdir, "calls-timeline");
+    }
+
+    // The exports of the selected call and of the list.
+    const std::string none = "<no file>";
+    const auto exported_as = [&](int button, const char *title, const char *name) {
+        const std::string path = workdir + "\\" + name;
+        return export_to(calls, button, title, pid, path, path, none, nullptr);
+    };
+    const bool call_files = exported_as(CALLS_EXPORT_CALL_ID, "Export Call", "call.json") &&
+                            exported_as(CALLS_EXPORT_CALL_ID, "Export Call", "call.csv");
+    check(call_files, "Export Call... writes the selected call as JSON and as CSV", file_text(workdir + "\\call.json").substr(0, 40));
+    const bool list_files = exported_as(CALLS_EXPORT_LIST_ID, "Export Calls", "calls.json") &&
+                            exported_as(CALLS_EXPORT_LIST_ID, "Export Calls", "calls.csv");
+    check(list_files, "Export List... writes the calls as JSON and as CSV", file_text(workdir + "\\calls.csv").substr(0, 40));
+    // A name without its extension becomes calls.csv, which is there:
+    // the question names that file, and Yes replaces it.
+    const std::string exported = file_text(workdir + "\\calls.csv");
+    write_text_file(workdir + "\\calls.csv", "older\r\n");
+    std::string asked;
+    const bool replaced = export_to(calls, CALLS_EXPORT_LIST_ID, "Export Calls", pid, workdir + "\\calls", workdir + "\\calls.csv", "older\r\n",
+              &asked);
+    std::replace(asked.begin(), asked.end(), '\n', ' ');
+    check(replaced && asked.find("calls.csv already exists") != std::string::npos && file_text(workdir + "\\calls.csv") == exported,
+          "a name that gains its extension asks about the file written, and Yes replaces it", asked);
+    check(GetFileAttributesA((workdir + "\\calls.csv.part").c_str()) == INVALID_FILE_ATTRIBUTES,
+          "no temporary file is left beside the export");
+
+    // Two calls compared: side by side, the differing rows marked.
+    list_view_select(handle, view, {0, 1});
+    const bool shown = wait_until([&] { return IsWindowVisible(compare) && !IsWindowVisible(summary) && list_view_count(compare) > 0; }, 5000);
+    Sleep(200);
+    const std::string compared = list_view_rows(handle, compare);
+    check(shown && compared.find("\n*\t") != std::string::npos, "two calls selected are compared, differences marked \"*\"",
+          compared.substr(0, compared.find('\n')));
+    write_text_file(workdir + "\\calls-compare.txt", compared);
+    pause_for_shot(workdir, "calls-compare");
+    list_view_select(handle, view, {});
+}
+
 // Records the session that the player plays into WORKDIR\NAME through the
 // menu, shows the call summary, stops, opens the file again and checks
 // what the window shows of it. WORKDIR\recording tells the caller to start
@@ -866,6 +1098,7 @@ static void check_sessions(const PROCESS_INFORMATION &process, HWND main, const 
     wait_until([&] { return (opened = summary_text(calls)) != live; }, 5000);
     write_text_file(workdir + "\\summary-open.txt", opened);
     pause_for_shot(workdir, "opened");
+    check_calls_view(process, main, list, workdir);
 }
 
 // Records into WORKDIR\NAME on a disk too small for it: the first write
