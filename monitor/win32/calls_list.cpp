@@ -175,7 +175,9 @@ LRESULT calls_list_notify(CallsView &view, NMHDR *header) {
     case LVN_ODSTATECHANGED:
         if (!view.syncing) {
             read_selection(view);
-            PostMessageA(view.window, WM_APP, 0, 0);  // the details follow once the clicks are done
+            // The details follow once the clicks are done: one deselection
+            // and selection after the other cost one showing.
+            if (!view.details_posted) view.details_posted = PostMessageA(view.window, WM_APP, 0, 0) != 0;
         }
         return 0;
     }

@@ -39,10 +39,10 @@ struct LineRow {
     bool rate;  // right axis
 };
 constexpr LineRow LINE_ROWS[] = {
-    {SERIES_SNR,      "SNR dB",      RGB(0x1f, 0x77, 0xb4), false},
-    {SERIES_RX_LEVEL, "Rx level dBm", RGB(0x2c, 0xa0, 0x2c), false},
-    {SERIES_RX_RATE,  "Rx bit/s",    RGB(0x17, 0xbe, 0xcf), true},
-    {SERIES_TX_RATE,  "Tx bit/s",    RGB(0xbc, 0xbd, 0x22), true},
+    {SERIES_SNR,      "SNR (dB)",       RGB(0x1f, 0x77, 0xb4), false},
+    {SERIES_RX_LEVEL, "Rx level (dBm)", RGB(0x2c, 0xa0, 0x2c), false},
+    {SERIES_RX_RATE,  "Rx rate",        RGB(0x17, 0xbe, 0xcf), true},
+    {SERIES_TX_RATE,  "Tx rate",        RGB(0xbc, 0xbd, 0x22), true},
 };
 
 struct MarkRow {
@@ -83,7 +83,10 @@ TimelineCalls shown_calls(const TimelineState &state) {
 // The plot's rectangle within the client area: room for the level labels
 // at the left, the rate labels at the right, the legend above, the time
 // labels and the axis title below.
-TimelineFrame plot_frame(HDC dc, const RECT &client, const TimelineScale &scale) {
+int legend(HDC dc, const TimelineState &state, int width, bool draw);
+
+TimelineFrame plot_frame(HDC dc, const RECT &client, const TimelineState &state) {
+    const TimelineScale &scale = state.scale;
     TEXTMETRICA metrics{};
     GetTextMetricsA(dc, &metrics);
     SIZE left{}, right{};
@@ -91,7 +94,7 @@ TimelineFrame plot_frame(HDC dc, const RECT &client, const TimelineScale &scale)
     GetTextExtentPoint32A(dc, "100000", 6, &right);
     TimelineFrame frame{};
     frame.left = left.cx + 8;
-    frame.top = metrics.tmHeight + 8;
+    frame.top = legend(dc, state, client.right, false) + 6;
     frame.width = std::max<double>(1, client.right - frame.left - right.cx - 8);
     frame.height = std::max<double>(1, client.bottom - frame.top - 2 * metrics.tmHeight - 8);
     frame.time_min = scale.time_min;
@@ -122,7 +125,7 @@ void draw_grid(HDC dc, const TimelineState &state, const TimelineFrame &f) {
         const int x = px(timeline_x(f, t));
         MoveToEx(dc, x, px(f.top), nullptr);
         LineTo(dc, x, px(f.top + f.height));
-        snprintf(text, sizeof text, "%.*f", decimals, t);
+        snprintf(text, sizeof text, "%.*f", decimals, std::fabs(t) < s.time_step / 1000 ? 0.0 : t);
         text_out(dc, x, px(f.top + f.height) + 2, text, TA_CENTER | TA_TOP);
     }
     SelectObject(dc, old);
@@ -234,25 +237,66 @@ void draw_marks(HDC dc, const TimelineState &state, const TimelineFrame &f) {
 }
 
 // The legend above the plot: a short line in each line's colour and its
-// label, for the lines that have points; then how B is drawn.
-void draw_legend(HDC dc, const TimelineState &state, const TimelineFrame &f) {
-    int x = px(f.left);
-    const int y = 3;
+// label, for the lines that have points, a triangle for the findings, and
+// how B is drawn; entries that do not fit the width go on a second row.
+// Returns the rows' height; draws only with `draw`.
+int legend(HDC dc, const TimelineState &state, int width, bool draw) {
+    TEXTMETRICA metrics{};
+    GetTextMetricsA(dc, &metrics);
+    const int row_height = metrics.tmHeight + 2;
+    int x = 4, y = 3;
+    const auto place = [&](int entry_width) {
+        if (x > 4 && x + entry_width > width - 4) {
+            x = 4;
+            y += row_height;
+        }
+        const int at = x;
+        x += entry_width + 14;
+        return at;
+    };
+    const auto label_width = [&](const char *text) {
+        SIZE size{};
+        GetTextExtentPoint32A(dc, text, static_cast<int>(strlen(text)), &size);
+        return static_cast<int>(size.cx);
+    };
     SetTextColor(dc, RGB(0x30, 0x30, 0x30));
     for (const LineRow &row : LINE_ROWS) {
         bool used = false;
         for (int c = 0; c < state.count; ++c) used = used || !state.calls[c]->series_points[row.series].empty();
         if (!used) continue;
+        const int at = place(20 + label_width(row.label));
+        if (!draw) continue;
         HPEN pen = CreatePen(PS_SOLID, 2, row.colour);
         const HGDIOBJ old = SelectObject(dc, pen);
-        MoveToEx(dc, x, y + 7, nullptr);
-        LineTo(dc, x + 16, y + 7);
+        MoveToEx(dc, at, y + metrics.tmHeight / 2, nullptr);
+        LineTo(dc, at + 16, y + metrics.tmHeight / 2);
         SelectObject(dc, old);
         DeleteObject(pen);
-        x += 20 + text_out(dc, x + 20, y, row.label, TA_LEFT | TA_TOP) + 12;
+        text_out(dc, at + 20, y, row.label, TA_LEFT | TA_TOP);
     }
-    if (!state.findings.empty()) x += text_out(dc, x, y, "triangles: findings", TA_LEFT | TA_TOP) + 12;
-    if (state.count == 2) text_out(dc, x, y, "A solid; B dashed, hollow marks", TA_LEFT | TA_TOP);
+    if (!state.findings.empty()) {
+        const int at = place(16 + label_width("finding"));
+        if (draw) {
+            HBRUSH fill = CreateSolidBrush(SEVERITY_COLOURS[1]);
+            HPEN border = CreatePen(PS_SOLID, 1, SEVERITY_COLOURS[1]);
+            const HGDIOBJ old_pen = SelectObject(dc, border);
+            const HGDIOBJ old_brush = SelectObject(dc, fill);
+            const int middle = y + metrics.tmHeight / 2;
+            POINT triangle[3] = {{at + 6, middle - 5}, {at, middle + 4}, {at + 12, middle + 4}};
+            Polygon(dc, triangle, 3);
+            SelectObject(dc, old_pen);
+            SelectObject(dc, old_brush);
+            DeleteObject(border);
+            DeleteObject(fill);
+            text_out(dc, at + 16, y, "finding", TA_LEFT | TA_TOP);
+        }
+    }
+    if (state.count == 2) {
+        const char *text = "A solid; B dashed, hollow marks";
+        const int at = place(label_width(text));
+        if (draw) text_out(dc, at, y, text, TA_LEFT | TA_TOP);
+    }
+    return y + row_height;
 }
 
 void paint(HWND window, HDC target) {
@@ -270,11 +314,11 @@ void paint(HWND window, HDC target) {
                  TA_CENTER | TA_TOP);
     } else {
         TimelineState &state = view->timeline_state;
-        state.frame = plot_frame(dc, client, state.scale);
+        state.frame = plot_frame(dc, client, state);
         draw_grid(dc, state, state.frame);
         draw_lines(dc, state, state.frame);
         draw_marks(dc, state, state.frame);
-        draw_legend(dc, state, state.frame);
+        legend(dc, state, client.right, true);
     }
     BitBlt(target, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
     SelectObject(dc, old_font);
@@ -288,13 +332,13 @@ std::string eye_caption(const TimelineState &state, int c, const char *what, int
     const Call &call = *state.calls[c];
     char seconds[32], text[FINDING_TEXT_BYTES + 96];
     format_seconds(time_us - call.start_us, seconds, sizeof seconds);
-    const int n = snprintf(text, sizeof text, "%smodem %d call %u: %s at +%s s; ", state.count == 2 ? (c == 0 ? "A, " : "B, ") : "",
-                           call.modem, call.number, what, seconds);
+    const int n = snprintf(text, sizeof text, "%s at +%s s, %smodem %d call %u: ", what, seconds,
+                           state.count == 2 ? (c == 0 ? "A, " : "B, ") : "", call.modem, call.number);
     if (n > 0 && static_cast<size_t>(n) < sizeof text) {
         if (eye == nullptr || eye->ticks == 0)
-            snprintf(text + n, sizeof text - n, "no eye points before it.");
+            snprintf(text + n, sizeof text - n, "no eye points.");
         else
-            snprintf(text + n, sizeof text - n, "the eye of the last %u ticks before it.", eye->ticks);
+            snprintf(text + n, sizeof text - n, "last %u ticks.", eye->ticks);
     }
     text[0] = static_cast<char>(toupper(static_cast<unsigned char>(text[0])));
     return text;
@@ -417,7 +461,7 @@ void calls_timeline_show(CallsView &view, const Call *a, const Call *b) {
     const HGDIOBJ old = SelectObject(dc, view.gui_font);
     RECT client;
     GetClientRect(view.timeline, &client);
-    state.frame = plot_frame(dc, client, state.scale);
+    state.frame = plot_frame(dc, client, state);
     SelectObject(dc, old);
     ReleaseDC(view.timeline, dc);
     InvalidateRect(view.timeline, nullptr, FALSE);

@@ -16,6 +16,7 @@
 
 #include "calls/call.h"
 #include "calls/call_findings.h"
+#include "calls/call_summary.h"
 #include "calls/calls_table.h"
 #include "calls/timeline_marks.h"
 #include "calls/timeline_scale.h"
@@ -60,7 +61,7 @@ struct TimelineState {
 // The frozen eye shown: a copy of its ticks and the caption above it.
 struct EyeState {
     std::unique_ptr<FrozenEye> eye;
-    std::string caption = "Click a mark on the timeline to see the eye of its moment.";
+    std::string caption = "Click a mark to see the eye of its moment.";
 };
 
 struct CallsView {
@@ -75,6 +76,10 @@ struct CallsView {
     CallKey selected[2];             // in the order chosen; modem 0: none
     int selected_count = 0;
     bool syncing = false;            // the list's own selection changes while its rows are rebuilt
+    bool details_posted = false;     // a message to show the selection's details is on its way
+    // The two calls compared: their summaries and the rows lined up (which point into them).
+    std::vector<SummaryRow> compare_a, compare_b;
+    std::vector<CompareRow> compare_rows;
     std::string summary_shown;       // the summary edit's text
     int64_t origin_us = 0, now_us = -1;
     TimelineState timeline_state;

@@ -128,7 +128,7 @@ static void show_selection(CallsView &view) {
     ShowWindow(view.summary, pair ? SW_HIDE : SW_SHOW);
     EnableWindow(view.export_call, selected[0] != nullptr);
     calls_timeline_show(view, selected[0], selected[1]);
-    calls_eye_show(view, nullptr, selected[0] != nullptr ? "Click a mark on the timeline to see the eye of its moment."
+    calls_eye_show(view, nullptr, selected[0] != nullptr ? "Click a mark to see the eye of its moment."
                                                          : "");
 }
 
@@ -226,7 +226,10 @@ LRESULT CALLBACK calls_window_procedure(HWND window, UINT message, WPARAM wparam
         }
         break;
     case WM_APP:  // the list's selection changed
-        if (view != nullptr) show_selection(*view);
+        if (view != nullptr) {
+            view->details_posted = false;
+            show_selection(*view);
+        }
         return 0;
     case WM_APP + 1:  // the calls moved on while the list drew
         if (view != nullptr && calls_list_sync(*view) && view->selected_count == 0) show_selection(*view);

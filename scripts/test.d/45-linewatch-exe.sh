@@ -35,7 +35,8 @@
 # LINEWATCH_EXE_ONLY=sessions runs only the sessions (64-bit), of the call
 # above or of LINEWATCH_EXE_SESSION_TRACE (a trace without driver memory,
 # such as scenarios/v90-call.trace); LINEWATCH_EXE_ONLY=full-disk only the
-# full disk.
+# full disk; LINEWATCH_EXE_ONLY=calls-many only the Calls view of a session
+# of 1,000 calls, its round trips measured.
 # Wine draws captions and frames itself (X11 Driver Managed=N), since Xvfb
 # has no window manager. Exits non-zero when a check failed.
 set -euo pipefail
@@ -364,7 +365,28 @@ full_disk_part() {
   umount "$dir/run/full" 2>/dev/null || true
 }
 
+# A session of 1,000 calls (the error-controlled call on both modems, 500
+# times, LINEWATCH_EXE_CALL_PAIRS to change) opened as the shell opens a
+# file: the probe shows the Calls view, selects and compares calls and
+# scrolls the list, and prints the longest WM_NULL round trip of each.
+calls_many_part() {
+  local dir=$work/calls-many pairs=${LINEWATCH_EXE_CALL_PAIRS:-500}
+  mkdir -p "$dir"
+  { echo "active 2"; for _ in $(seq 1 "$pairs"); do records; echo "wait 1000"; done; echo "active 0"; } >"$dir/many.trace"
+  local calls
+  calls=$("$decode" --calls "$dir/many.trace" | grep -c '^Call [0-9]*$' || true)
+  printf 'active 0\nwait 1000\n' >"$dir/idle.trace"
+  probe_run calls-many "$w64" "$dir/idle.trace" 0 0 -- --tail " \"$(winpath "$dir/many.trace")\"" \
+    --caption "Line Watch - many.trace" --calls-timing "$calls"
+}
+
 decoded_by_modem "$work/call.trace" "$work/decoded."
+if [ "$only" = calls-many ]; then
+  calls_many_part
+  echo "LineWatch.exe: $passes passed, $failures failed"
+  [ $failures -eq 0 ]
+  exit
+fi
 if [ "$only" = full-disk ]; then
   full_disk_part
   echo "LineWatch.exe: $passes passed, $failures failed"
@@ -447,6 +469,7 @@ else
 fi
 
 session_part "$work/call.trace" "$work/decoded." --eye-corner
+calls_many_part
 full_disk_part
 
 echo "LineWatch.exe: $passes passed, $failures failed, $skips skipped"

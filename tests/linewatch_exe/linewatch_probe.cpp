@@ -5,6 +5,7 @@
 //   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--redraw-off] [--wait MS]
 //   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --session NAME
 //   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --full-disk NAME
+//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --calls-timing CALLS [--tail TEXT --caption TEXT]
 //   linewatch_probe --list-costs LINES
 //
 // LineWatch.exe runs in WORKDIR (where its capture files go). The probe
@@ -57,6 +58,13 @@
 // (WORKDIR\recording tells the caller to start the player): a message
 // box must say that the recording stopped and why, the caption and menu
 // must show no recording, and the lists must still fill to LINES1 and LINES2.
+//
+// --calls-timing CALLS measures rather than checks: with a session of
+// CALLS calls opened (--tail), it shows the Calls view, selects calls one
+// at a time, compares pairs and scrolls the list, and prints for each the
+// time taken and the longest WM_NULL round trip to the main window (sent
+// every 2 ms from a thread of its own). It checks that the list shows the
+// calls and that selecting and comparing them answers.
 //
 // --list-costs times, in a list box of LineWatch.exe's style made by the
 // probe itself, each list box call that the status windows make per line,
@@ -1000,6 +1008,120 @@ static void check_calls_view(const PROCESS_INFORMATION &process, HWND main, cons
     list_view_select(handle, view, {});
 }
 
+
+// --- The Calls view of a session with many calls: how long the window
+// takes to answer while the view is shown, calls are selected one by one
+// and two by two, and the list is scrolled from end to end.
+
+// WM_NULL round trips to the main window every 2 ms from a thread of its
+// own, while the probe drives the view; the longest and how many took
+// more than 100 ms.
+struct Pinger {
+    HWND main;
+    volatile LONG stop = 0;
+    volatile LONG reset = 0;
+    long long longest_us = 0, pings = 0, slow = 0;
+    HANDLE thread = nullptr;
+
+    static DWORD WINAPI run(void *context) {
+        auto *self = static_cast<Pinger *>(context);
+        while (!self->stop) {
+            if (self->reset) {
+                self->longest_us = self->pings = self->slow = 0;
+                InterlockedExchange(&self->reset, 0);
+            }
+            const long long start = now_us();
+            DWORD_PTR result = 0;
+            SendMessageTimeoutW(self->main, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+            const long long took = now_us() - start;
+            self->longest_us = std::max(self->longest_us, took);
+            self->slow += took > 100000;
+            ++self->pings;
+            Sleep(2);
+        }
+        return 0;
+    }
+    // Starts a new stretch of measuring.
+    void restart() {
+        InterlockedExchange(&reset, 1);
+        while (reset) Sleep(1);
+    }
+};
+
+static void measure_calls_view(const PROCESS_INFORMATION &process, HWND main, int wanted_calls) {
+    const HANDLE handle = process.hProcess;
+    Pinger pinger;
+    pinger.main = main;
+    pinger.thread = CreateThread(nullptr, 0, Pinger::run, &pinger, 0, nullptr);
+    const auto stretch = [&](const char *what, long long started_us) {
+        std::printf("calls view: %-52s %8s, longest WM_NULL round trip %s, %lld round trips, %lld over 100 ms\n", what,
+                    ms(now_us() - started_us).c_str(), ms(pinger.longest_us).c_str(), pinger.pings, pinger.slow);
+        std::fflush(stdout);
+    };
+    long long longest = 0;
+    const auto note = [&] { longest = std::max(longest, pinger.longest_us); };
+
+    pinger.restart();
+    long long t0 = now_us();
+    SendMessageA(main, WM_COMMAND, 22, 0);
+    HWND calls = FindWindowExA(main, nullptr, "CallSummaryClass", "Call Summary");
+    HWND view = calls != nullptr ? GetDlgItem(calls, CALLS_LIST_ID) : nullptr;
+    const bool listed = view != nullptr && wait_until([&] { return list_view_count(view) >= wanted_calls; }, 60000);
+    stretch("Monitor > Call Summary shown, the list filled", t0);
+    note();
+    check(listed, ("the Calls view lists the " + number(wanted_calls) + " calls").c_str(),
+          number(view != nullptr ? list_view_count(view) : -1) + " rows");
+    if (!listed) {
+        InterlockedExchange(&pinger.stop, 1);
+        WaitForSingleObject(pinger.thread, 20000);
+        return;
+    }
+    const int rows = list_view_count(view);
+    HWND summary = FindWindowExW(calls, nullptr, L"Edit", nullptr);
+
+    pinger.restart();
+    t0 = now_us();
+    int shown = 0;
+    for (int row = 0; row < rows; row += std::max(1, rows / 100)) {
+        const std::string before = summary_text(calls);
+        list_view_select(handle, view, {row});
+        SendMessageW(view, LVM_ENSUREVISIBLE, WPARAM(row), FALSE);
+        shown += wait_until([&] { return summary_text(calls) != before; }, 5000);
+    }
+    stretch(("one call selected at a time (" + number(shown) + " calls)").c_str(), t0);
+    note();
+
+    pinger.restart();
+    t0 = now_us();
+    int compared = 0;
+    for (int row = 0; row + 1 < rows; row += std::max(2, rows / 20)) {
+        list_view_select(handle, view, {row, rows - 1 - row});
+        compared += wait_until([&] { return !IsWindowVisible(summary); }, 5000);
+        list_view_select(handle, view, {});
+        wait_until([&] { return IsWindowVisible(summary); }, 5000);
+    }
+    stretch(("two calls compared (" + number(compared) + " pairs)").c_str(), t0);
+    note();
+
+    pinger.restart();
+    t0 = now_us();
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int row = 0; row < rows; row += 25) SendMessageW(view, LVM_ENSUREVISIBLE, WPARAM(row), FALSE);
+        SendMessageW(view, LVM_ENSUREVISIBLE, WPARAM(rows - 1), FALSE);
+        SendMessageW(view, LVM_ENSUREVISIBLE, 0, FALSE);
+    }
+    UpdateWindow(view);
+    stretch("the list scrolled end to end three times", t0);
+    note();
+
+    InterlockedExchange(&pinger.stop, 1);
+    WaitForSingleObject(pinger.thread, 20000);
+    CloseHandle(pinger.thread);
+    std::printf("calls view: %d calls, longest WM_NULL round trip of all %s\n", rows, ms(longest).c_str());
+    check(shown > 0 && compared > 0, "calls selected and compared in the view of many calls",
+          number(shown) + " selected, " + number(compared) + " pairs");
+}
+
 // Records the session that the player plays into WORKDIR\NAME through the
 // menu, shows the call summary, stops, opens the file again and checks
 // what the window shows of it. WORKDIR\recording tells the caller to start
@@ -1141,6 +1263,7 @@ int main(int argc, char **argv) {
                              "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--redraw-off] [--wait MS]\n"
                              "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --session NAME\n"
                              "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --full-disk NAME\n"
+                             "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --calls-timing CALLS [--tail TEXT --caption TEXT]\n"
                              "       linewatch_probe --list-costs LINES\n");
         return 2;
     }
@@ -1156,6 +1279,7 @@ int main(int argc, char **argv) {
     int hold_ms = 0;
     int burst = 0;
     bool redraw_off = false;
+    int calls_timing = 0;
     DWORD burst_wait_ms = 600000;
     std::string session;
     std::string full_disk;
@@ -1183,6 +1307,8 @@ int main(int argc, char **argv) {
             full_disk = argv[++i];
         } else if (std::strcmp(argv[i], "--session") == 0 && i + 1 < argc) {
             session = argv[++i];
+        } else if (std::strcmp(argv[i], "--calls-timing") == 0 && i + 1 < argc) {
+            calls_timing = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--redraw-off") == 0) {
             redraw_off = true;
         } else if (std::strcmp(argv[i], "--wait") == 0 && i + 1 < argc) {
@@ -1256,8 +1382,10 @@ int main(int argc, char **argv) {
               }());
     }
 
-    if (silence_ms > 0 || burst > 0 || !session.empty() || !full_disk.empty()) {
-        if (!full_disk.empty()) {
+    if (silence_ms > 0 || burst > 0 || !session.empty() || !full_disk.empty() || calls_timing > 0) {
+        if (calls_timing > 0) {
+            measure_calls_view(process, main, calls_timing);
+        } else if (!full_disk.empty()) {
             check_recording_failure(process, main, list, wanted, workdir, full_disk);
         } else if (!session.empty()) {
             check_sessions(process, main, child, list, wanted, workdir, session, eye_corner);
