@@ -76,7 +76,7 @@ static void show_count(const CallsView &view, const CallWatch &watch) {
         snprintf(text, sizeof text, "%u calls (%llu older calls gave way)", static_cast<unsigned>(view.rows.size()),
                  static_cast<unsigned long long>(watch.log.dropped));
     } else {
-        snprintf(text, sizeof text, "%u calls", static_cast<unsigned>(view.rows.size()));
+        snprintf(text, sizeof text, "%u call%s", static_cast<unsigned>(view.rows.size()), view.rows.size() == 1 ? "" : "s");
     }
     SetWindowTextA(view.count, text);
 }

@@ -290,6 +290,7 @@ calls_view_part() {  # SESSION RUNDIR TRACE
   while IFS= read -r line; do
     case $line in
       "ok: "*) pass "sessions: ${line#ok: }" ;;
+      "skipped: "*) skip "sessions: ${line#skipped: }" ;;
       *) fail "sessions: ${line#FAILED: }" ;;
     esac
   done < <(python3 scripts/lib/calls_view_check.py "$decode" "$1" "$2" "$3" 2>&1 || echo "FAILED: calls_view_check.py ran to its end")
