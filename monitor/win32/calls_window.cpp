@@ -116,6 +116,7 @@ static void place_parts(CallsView &view, int width, int height) {
 // The details of the selection: one call's summary and timeline, two
 // calls' comparison and timeline, or the last calls' summary.
 static void show_selection(CallsView &view) {
+    calls_list_sync(view);  // the rows of the calls as they are now (another session may be shown)
     const Call *selected[2];
     calls_selected(view, selected);
     const bool pair = selected[1] != nullptr;
@@ -147,8 +148,10 @@ void refresh_call_summary() {
         show_selection(*view);  // the selection went with its calls
     } else if (selected[0] == nullptr) {
         show_summary(*view, nullptr);
-    } else if (selected[1] == nullptr && !selected[0]->ended) {
-        show_summary(*view, selected[0]);  // a running call moves on
+    } else if (!selected[0]->ended || (selected[1] != nullptr && !selected[1]->ended)) {
+        // A running call moves on: its summary and its timeline.
+        if (selected[1] == nullptr) show_summary(*view, selected[0]);
+        calls_timeline_show(*view, selected[0], selected[1]);
     }
 }
 
