@@ -72,32 +72,56 @@ for r in range(len(rows)):
 report(not bad and len(rows) > 0, f"Calls view: the summary of each of the {len(rows)} calls selected is tarvel-decode "
        "--calls' summary of that call (verdict, findings, events)", "; ".join(bad))
 
-# The first mark of the newest call's timeline, clicked: the status line of its event's record.
-click = read("calls-click.txt").split("\n")
-m = re.fullmatch(r"modem (\d) line (-?\d+)", click[0])
+# The newest call's timeline clicked: the first mark (its first marked
+# event) and the last (its last finding, or its last marked event) select
+# the status line of their record in the trace played.
 newest = calls[listed[0]]
 events = [e for e in newest.get("events", []) if e["kind"] in MARK_KINDS]
-if m and events:
-    modem, line, record = int(m.group(1)), int(m.group(2)), events[0]["record"]
-    # The records of that modem in the trace played, numbered without the
-    # capture requests; the list shows those with a line.
-    decoded = subprocess.run([decode, "--escape", trace], capture_output=True, check=True, text=True,
-                             encoding="latin-1").stdout.split("\n")
-    directives = [d.split("#")[0].split() for d in open(trace, encoding="latin-1")]
-    numbered, shown_lines, want = 0, 0, None
-    for d, out in zip([d for d in directives if d and d[0] == "rec"], decoded):
+findings = newest["verdict"]["findings"]
+decoded = subprocess.run([decode, "--escape", trace], capture_output=True, check=True, text=True,
+                         encoding="latin-1").stdout.split("\n")
+records = [d.split("#")[0].split() for d in open(trace, encoding="latin-1")]
+records = [d for d in records if d and d[0] == "rec"]
+
+
+def line_of(modem, record):
+    """The list index of a modem's record (numbered without the capture
+    requests) among the records that gave a line; a record without a line
+    stands for the line before it."""
+    numbered, lines = 0, 0
+    for d, out in zip(records, decoded):
         if int(d[1], 0) != modem or int(d[2], 0) in (77, 131):
             continue
         numbered += 1
         if numbered == record:
-            want = shown_lines if out != "" else shown_lines - 1
-            break
-        shown_lines += out != ""
+            return lines if out != "" else lines - 1
+        lines += out != ""
+    return None
+
+
+for name, what, mark in (("calls-click.txt", "first", events[0] if events else None),
+                         ("calls-click-last.txt", "last", findings[-1] if findings else events[-1] if events else None)):
+    click = read(name).split("\n")
+    m = re.fullmatch(r"modem (\d) line (-?\d+)", click[0])
+    if not m or mark is None:
+        report(False, f"Calls view: a click on the {what} mark of the newest call", click[0])
+        continue
+    # Findings of one moment share a place: the click picks one of them (the
+    # most severe) and the eye's caption names it; its line is the one to select.
+    named = re.match(r"(Note|Warning|Error) (\S+) at \+", click[2] if len(click) > 2 else "")
+    if named and findings:
+        same = [f for f in findings if f["id"] == named.group(2) and f["severity"] == named.group(1).lower()]
+        mark = next((f for f in same if f.get("record") and line_of(int(m.group(1)), f["record"]) == int(m.group(2))),
+                    same[0] if same else mark)
+    if mark.get("record") in (None, 0):
+        print(f"skipped: Calls view: the {what} mark's status line (its moment has no record of its own)")
+        continue
+    modem, line = int(m.group(1)), int(m.group(2))
+    want = line_of(modem, mark["record"])
+    kind = mark.get("kind") or mark.get("id")
     report(modem == newest["modem"] and line == want,
-           f"Calls view: a click on the first mark ({events[0]['kind']}, record {record}) selects its status line "
-           f"({want})", f"modem {modem} line {line}: {click[1] if len(click) > 1 else ''}")
-else:
-    report(False, "Calls view: a click on a mark of the newest call", click[0] + f", {len(events)} marked events")
+           f"Calls view: a click on the {what} mark ({kind}, record {mark['record']}) selects its status line ({want})",
+           f"modem {modem} line {line}: {click[1] if len(click) > 1 else ''}")
 
 # The exports.
 call = json.loads(read("call.json"))

@@ -788,7 +788,7 @@ static void dump_lists(const HWND list[2], const std::string &workdir, const cha
 // tarvel-decode --calls of the same session.
 
 // The list views of the Calls child and its parts, by control id.
-constexpr int CALLS_LIST_ID = 70, CALLS_COMPARE_ID = 72, CALLS_TIMELINE_ID = 73, CALLS_EYE_CAPTION_ID = 78;
+constexpr int CALLS_LIST_ID = 70, CALLS_COMPARE_ID = 72, CALLS_TIMELINE_ID = 73, CALLS_EYE_ID = 74, CALLS_EYE_CAPTION_ID = 78;
 constexpr int CALLS_EXPORT_LIST_ID = 75, CALLS_EXPORT_CALL_ID = 76;
 // Asked of the timeline: the centre of mark N (events' marks, then
 // findings') as MAKELONG(x, y), or -1.
@@ -914,6 +914,43 @@ static std::string file_text(const std::string &path) {
     return text;
 }
 
+// Clicks mark `mark` of the timeline (drawn where it says: not on white)
+// and checks that one status line of `modem` is selected and the eye's
+// caption names the moment, its points drawn when it has some; what was
+// selected goes to `file`: "modem M line L", the line, the caption.
+static void click_timeline_mark(HWND timeline, HWND eye, HWND caption, HWND list, int modem, int mark,
+                                const std::string &file, const char *which) {
+    const LRESULT at = SendMessageW(timeline, TIMELINE_MARK_AT, WPARAM(mark), 0);
+    POINT point{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+    ClientToScreen(timeline, &point);
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, point.x, point.y);
+    ReleaseDC(nullptr, screen);
+    char shown[16];
+    std::snprintf(shown, sizeof shown, "%06lX", static_cast<unsigned long>(colour));
+    check(colour != RGB(255, 255, 255) && colour != CLR_INVALID, (std::string(which) + " mark is drawn where the timeline says").c_str(),
+          shown);
+    SendMessageW(list, LB_SETSEL, FALSE, -1);
+    const std::string before = window_text(caption);
+    PostMessageW(timeline, WM_LBUTTONDOWN, MK_LBUTTON, LPARAM(at));
+    PostMessageW(timeline, WM_LBUTTONUP, 0, LPARAM(at));
+    std::string picked;
+    const bool selected = wait_until([&] { return (picked = selection(list)).find(' ') != 0; }, 5000);
+    const int index = selected ? std::atoi(picked.c_str()) : -1;
+    std::string text;
+    wait_until([&] { return (text = window_text(caption)) != before; }, 2000);
+    check(selected && picked.find(',') == std::string::npos && text.find(" at +") != std::string::npos,
+          ("a click on " + std::string(which) + " mark selects one status line and names the eye's moment").c_str(),
+          picked + "; " + text);
+    if (text.find("last ") != std::string::npos) {
+        Sleep(300);
+        const WhitePixels drawn = white_pixels(eye);
+        check(drawn.white + drawn.other > 0, "the frozen eye of that moment shows its points",
+              number(drawn.white) + " white, " + number(drawn.other) + " grey");
+    }
+    write_text_file(file, "modem " + number(modem) + " line " + number(index) + "\n" + list_line(list, index) + "\n" + text + "\n");
+}
+
 // The Calls child of the opened session: the list, each call's summary,
 // two compared, a click on the timeline's first mark, the exports.
 static void check_calls_view(const PROCESS_INFORMATION &process, HWND main, const HWND list[2], const std::string &workdir) {
@@ -948,27 +985,22 @@ static void check_calls_view(const PROCESS_INFORMATION &process, HWND main, cons
     }
     check(all_headed, "selecting each call shows its summary, headed by its modem and call number");
 
-    // The newest call's timeline: its first mark clicked selects the
-    // status line of that moment and shows the eye's caption.
+    // The newest call's timeline: its first mark and its last (a finding's,
+    // where the call has one) clicked, each selects the status line of its
+    // moment and shows the eye's caption.
     list_view_select(handle, view, {0});
     Sleep(300);
     const int modem = std::atoi(list_view_text(handle, view, 0, 0).c_str());
-    const LRESULT at = SendMessageW(timeline, TIMELINE_MARK_AT, 0, 0);
-    check(at != -1 && (modem == 1 || modem == 2), "the newest call's timeline has a mark", "modem " + number(modem));
-    if (at != -1 && (modem == 1 || modem == 2)) {
-        SendMessageW(list[modem - 1], LB_SETSEL, FALSE, -1);
-        PostMessageW(timeline, WM_LBUTTONDOWN, MK_LBUTTON, LPARAM(at));
-        PostMessageW(timeline, WM_LBUTTONUP, 0, LPARAM(at));
-        std::string picked;
-        const bool selected = wait_until([&] { return (picked = selection(list[modem - 1])).find(' ') != 0; }, 5000);
-        int index = -1;
-        if (selected) index = std::atoi(picked.c_str());
-        const std::string eye = window_text(caption);
-        check(selected && picked.find(',') == std::string::npos && eye.find(" at +") != std::string::npos,
-              "a click on the first mark selects one status line and names the eye's moment", picked + "; " + eye);
-        write_text_file(workdir + "\\calls-click.txt", "modem " + number(modem) + " line " + number(index) + "\n" +
-                                                          list_line(list[modem - 1], index) + "\n" + eye + "\n");
+    int marks = 0;
+    while (marks < 1000 && SendMessageW(timeline, TIMELINE_MARK_AT, WPARAM(marks), 0) != -1) ++marks;
+    check(marks > 0 && (modem == 1 || modem == 2), "the newest call's timeline has marks",
+          number(marks) + " marks, modem " + number(modem));
+    if (marks > 0 && (modem == 1 || modem == 2)) {
+        click_timeline_mark(timeline, GetDlgItem(calls, CALLS_EYE_ID), caption, list[modem - 1], modem, 0,
+                            workdir + "\\calls-click.txt", "the first");
         pause_for_shot(workdir, "calls-timeline");
+        click_timeline_mark(timeline, GetDlgItem(calls, CALLS_EYE_ID), caption, list[modem - 1], modem, marks - 1,
+                            workdir + "\\calls-click-last.txt", "the last");
     }
 
     // The exports of the selected call and of the list.
