@@ -27,7 +27,16 @@ static int text_width(HWND window, HFONT font, const char *text) {
     return size.cx;
 }
 
+// The list's font in bold, for the rows of calls still running.
+static HFONT bold_of(HFONT font) {
+    LOGFONTA face{};
+    GetObjectA(font, sizeof face, &face);
+    face.lfWeight = FW_BOLD;
+    return CreateFontIndirectA(&face);
+}
+
 HWND calls_list_create(CallsView &view, HINSTANCE instance) {
+    view.bold_font = bold_of(view.gui_font);
     HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "", LIST_STYLE, 0, 0, 0, 0, view.window,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(CALLS_ID_LIST)), instance, nullptr);
     SendMessageA(list, WM_SETFONT, reinterpret_cast<WPARAM>(view.gui_font), FALSE);
@@ -170,6 +179,20 @@ LRESULT calls_list_notify(CallsView &view, NMHDR *header) {
         calls_cell(*view.rows[static_cast<size_t>(item.iItem)], static_cast<CallsColumn>(item.iSubItem), view.origin_us,
                    view.now_us, item.pszText, static_cast<size_t>(item.cchTextMax));
         return 0;
+    }
+    case NM_CUSTOMDRAW: {
+        // A call still running stands out in bold.
+        auto *draw = reinterpret_cast<NMLVCUSTOMDRAW *>(header);
+        if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+        if (draw->nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
+        const CallWatch *watch = monitor_calls(*windows.monitor);
+        if (watch != view.watch || watch == nullptr || !(calls_signature(*watch) == view.seen)) return CDRF_DODEFAULT;
+        const size_t row = draw->nmcd.dwItemSpec;
+        if (row < view.rows.size() && !view.rows[row]->ended && view.bold_font != nullptr) {
+            SelectObject(draw->nmcd.hdc, view.bold_font);
+            return CDRF_NEWFONT;
+        }
+        return CDRF_DODEFAULT;
     }
     case LVN_ITEMCHANGED:
     case LVN_ODSTATECHANGED:

@@ -70,6 +70,7 @@ struct CallsView {
     HWND export_list = nullptr, export_call = nullptr, count = nullptr, eye_caption = nullptr;
     HFONT fixed_font = nullptr;  // the summary's and comparison's
     HFONT gui_font = nullptr;    // the list's, the buttons', the timeline's labels
+    HFONT bold_font = nullptr;   // a running call's row (owned)
     const void *watch = nullptr;  // the CallWatch the rows come from (a new one clears the selection)
     CallsSignature seen;
     std::vector<const Call *> rows;  // newest first

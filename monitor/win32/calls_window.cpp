@@ -260,6 +260,7 @@ LRESULT CALLBACK calls_window_procedure(HWND window, UINT message, WPARAM wparam
     case WM_DESTROY:
         KillTimer(window, 1);
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        if (view != nullptr && view->bold_font != nullptr) DeleteObject(view->bold_font);
         delete view;
         return 0;
     }
