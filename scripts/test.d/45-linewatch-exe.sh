@@ -29,13 +29,19 @@
 #     with tarvel-decode's lines, View > Time (and a CSV with its time
 #     column), Replay > Step, Play at every speed to the end, and a session
 #     file dropped on the window; a screenshot of the filtered list;
+#   - the Calls view of the opened file: its list, each call's summary, two
+#     calls compared and the exported CSV and JSON are what tarvel-decode
+#     --calls (and --compare) gives for the file, and a click on a timeline
+#     mark selects the status line of the event's record; screenshots of the
+#     timeline and a comparison;
 #   - a recording onto a disk that fills up (a 16 KiB tmpfs, skipped where
 #     none can be mounted): a message box says why it stopped, and the
 #     lines go on arriving.
 # LINEWATCH_EXE_ONLY=sessions runs only the sessions (64-bit), of the call
 # above or of LINEWATCH_EXE_SESSION_TRACE (a trace without driver memory,
 # such as scenarios/v90-call.trace); LINEWATCH_EXE_ONLY=full-disk only the
-# full disk.
+# full disk; LINEWATCH_EXE_ONLY=calls-many only the Calls view of a session
+# of 1,000 calls, its round trips measured.
 # Wine draws captions and frames itself (X11 Driver Managed=N), since Xvfb
 # has no window manager. Exits non-zero when a check failed.
 set -euo pipefail
@@ -277,6 +283,24 @@ recording_run() {  # DIR LABEL LINES1 LINES2 [probe options]
   wait "$player" 2>/dev/null || true
 }
 
+# The Calls view of the opened session, as linewatch_probe.exe wrote it
+# into RUNDIR (its list, each call's summary, a click on a timeline mark,
+# two calls compared, the exported files), against tarvel-decode --calls
+# of the session and the trace played.
+calls_view_part() {  # SESSION RUNDIR TRACE
+  if ! command -v python3 >/dev/null; then
+    skip "the Calls view compared with tarvel-decode (no python3)"; return 0
+  fi
+  local line
+  while IFS= read -r line; do
+    case $line in
+      "ok: "*) pass "sessions: ${line#ok: }" ;;
+      "skipped: "*) skip "sessions: ${line#skipped: }" ;;
+      *) fail "sessions: ${line#FAILED: }" ;;
+    esac
+  done < <(python3 scripts/lib/calls_view_check.py "$decode" "$1" "$2" "$3" 2>&1 || echo "FAILED: calls_view_check.py ran to its end")
+}
+
 session_part() {  # TRACE DECODED-PREFIX [probe options]
   local trace=$1 decoded=$2; shift 2
   local dir=$work/session name=session.trace.gz
@@ -332,6 +356,7 @@ session_part() {  # TRACE DECODED-PREFIX [probe options]
     same_lines "$dir/run/list$m.replay.txt" "$work/session.listed.$m" "replay: modem $m's list shows the file's lines again"
   done
   [ -s "$shots/linewatch-exe-list-tools.png" ] && pass "screenshot: $shots/linewatch-exe-list-tools.png" || fail "screenshot list-tools"
+  calls_view_part "$file" "$dir/run" "$dir/play.trace"
   # The file opened from the shell: its path as the command tail, quoted.
   cp "$file" "$work/opened.trace.gz"
   probe_run opened-file "$w64" "$trace" "$(wc -l <"$work/session.1")" "$(wc -l <"$work/session.2")" -- \
@@ -341,7 +366,7 @@ session_part() {  # TRACE DECODED-PREFIX [probe options]
   done
   # LINEWATCH_EXE_KEEP=DIR keeps the run's files for a look.
   [ -n "${LINEWATCH_EXE_KEEP:-}" ] && cp -r "$dir" "$LINEWATCH_EXE_KEEP"
-  for shot in call-summary file-menu opened; do
+  for shot in call-summary file-menu opened calls-timeline calls-compare; do
     [ -s "$shots/linewatch-exe-$shot.png" ] && pass "screenshot: $shots/linewatch-exe-$shot.png" || fail "screenshot $shot"
   done
 }
@@ -362,7 +387,28 @@ full_disk_part() {
   umount "$dir/run/full" 2>/dev/null || true
 }
 
+# A session of 1,000 calls (the error-controlled call on both modems, 500
+# times, LINEWATCH_EXE_CALL_PAIRS to change) opened as the shell opens a
+# file: the probe shows the Calls view, selects and compares calls and
+# scrolls the list, and prints the longest WM_NULL round trip of each.
+calls_many_part() {
+  local dir=$work/calls-many pairs=${LINEWATCH_EXE_CALL_PAIRS:-500}
+  mkdir -p "$dir"
+  { echo "active 2"; for _ in $(seq 1 "$pairs"); do records; echo "wait 1000"; done; echo "active 0"; } >"$dir/many.trace"
+  local calls
+  calls=$("$decode" --calls "$dir/many.trace" | grep -c '^Call [0-9]*$' || true)
+  printf 'active 0\nwait 1000\n' >"$dir/idle.trace"
+  probe_run calls-many "$w64" "$dir/idle.trace" 0 0 -- --tail " \"$(winpath "$dir/many.trace")\"" \
+    --caption "Line Watch - many.trace" --calls-timing "$calls"
+}
+
 decoded_by_modem "$work/call.trace" "$work/decoded."
+if [ "$only" = calls-many ]; then
+  calls_many_part
+  echo "LineWatch.exe: $passes passed, $failures failed"
+  [ $failures -eq 0 ]
+  exit
+fi
 if [ "$only" = full-disk ]; then
   full_disk_part
   echo "LineWatch.exe: $passes passed, $failures failed"
@@ -445,6 +491,7 @@ else
 fi
 
 session_part "$work/call.trace" "$work/decoded." --eye-corner
+calls_many_part
 full_disk_part
 
 echo "LineWatch.exe: $passes passed, $failures failed, $skips skipped"

@@ -5,6 +5,7 @@
 //   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--redraw-off] [--wait MS]
 //   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --session NAME
 //   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --full-disk NAME
+//   linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --calls-timing CALLS [--tail TEXT --caption TEXT]
 //   linewatch_probe --list-costs LINES
 //
 // LineWatch.exe runs in WORKDIR (where its capture files go). The probe
@@ -47,12 +48,23 @@
 // summary-live.txt), Stop Recording, Open Session... of a file that is no
 // trace (a message, nothing changes), then of WORKDIR\NAME: the lists
 // again (list1.open.txt, list2.open.txt), the summary (summary-open.txt)
-// and, with --eye-corner, modem 2's eye.
+// and, with --eye-corner, modem 2's eye; then the Calls view of the file:
+// its list (calls-list.txt), each call selected (calls-summary-N.txt), a
+// click on the newest call's first timeline mark (calls-click.txt), its
+// exports (call.json, call.csv, calls.json, calls.csv) and two calls
+// compared (calls-compare.txt).
 //
 // --full-disk NAME records into WORKDIR\NAME, on a disk that fills up
 // (WORKDIR\recording tells the caller to start the player): a message
 // box must say that the recording stopped and why, the caption and menu
 // must show no recording, and the lists must still fill to LINES1 and LINES2.
+//
+// --calls-timing CALLS measures rather than checks: with a session of
+// CALLS calls opened (--tail), it shows the Calls view, selects calls one
+// at a time, compares pairs and scrolls the list, and prints for each the
+// time taken and the longest WM_NULL round trip to the main window (sent
+// every 2 ms from a thread of its own). It checks that the list shows the
+// calls and that selecting and comparing them answers.
 //
 // --list-costs times, in a list box of LineWatch.exe's style made by the
 // probe itself, each list box call that the status windows make per line,
@@ -770,6 +782,383 @@ static void dump_lists(const HWND list[2], const std::string &workdir, const cha
     }
 }
 
+
+// --- The Calls view: its list of calls, a selected call's summary, two
+// calls compared, the timeline's marks and the exports, driven from
+// outside. What it shows goes to WORKDIR for the caller to compare with
+// tarvel-decode --calls of the same session.
+
+// The list views of the Calls child and its parts, by control id.
+constexpr int CALLS_LIST_ID = 70, CALLS_COMPARE_ID = 72, CALLS_TIMELINE_ID = 73, CALLS_EYE_ID = 74, CALLS_EYE_CAPTION_ID = 78;
+constexpr int CALLS_EXPORT_LIST_ID = 75, CALLS_EXPORT_CALL_ID = 76;
+// Asked of the timeline: the centre of mark N (events' marks, then
+// findings') as MAKELONG(x, y), or -1.
+constexpr UINT TIMELINE_MARK_AT = WM_APP + 2;
+
+// A block of LineWatch.exe's memory for the list view messages that take
+// a pointer (an item and its text), freed with the value.
+struct RemoteBlock {
+    HANDLE process;
+    char *at;
+    static constexpr size_t TEXT_CHARS = 1024;
+    explicit RemoteBlock(HANDLE p)
+        : process(p), at(static_cast<char *>(VirtualAllocEx(p, nullptr, sizeof(LVITEMW) + TEXT_CHARS * sizeof(wchar_t),
+                                                            MEM_COMMIT, PAGE_READWRITE))) {}
+    ~RemoteBlock() {
+        if (at != nullptr) VirtualFreeEx(process, at, 0, MEM_RELEASE);
+    }
+    wchar_t *text() const { return reinterpret_cast<wchar_t *>(at + sizeof(LVITEMW)); }
+    // The UTF-16 text at text(), `length` characters, as ANSI bytes.
+    std::string read_text(LRESULT length) const {
+        if (length <= 0) return "";
+        wchar_t wide[TEXT_CHARS] = {};
+        const size_t chars = std::min<size_t>(size_t(length), TEXT_CHARS - 1);
+        ReadProcessMemory(process, text(), wide, chars * sizeof(wchar_t), nullptr);
+        char bytes[4 * TEXT_CHARS] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide, int(chars), bytes, sizeof bytes - 1, nullptr, nullptr);
+        return bytes;
+    }
+};
+
+static std::string list_view_text(HANDLE process, HWND view, int row, int column) {
+    RemoteBlock block(process);
+    if (block.at == nullptr) return "<no memory>";
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = block.text();
+    item.cchTextMax = int(RemoteBlock::TEXT_CHARS);
+    WriteProcessMemory(process, block.at, &item, sizeof item, nullptr);
+    return block.read_text(SendMessageW(view, LVM_GETITEMTEXTW, WPARAM(row), reinterpret_cast<LPARAM>(block.at)));
+}
+
+static std::string list_view_header(HANDLE process, HWND view, int column) {
+    RemoteBlock block(process);
+    if (block.at == nullptr) return "<no memory>";
+    LVCOLUMNW header{};
+    header.mask = LVCF_TEXT;
+    header.pszText = block.text();
+    header.cchTextMax = int(RemoteBlock::TEXT_CHARS);
+    WriteProcessMemory(process, block.at, &header, sizeof header, nullptr);
+    if (!SendMessageW(view, LVM_GETCOLUMNW, WPARAM(column), reinterpret_cast<LPARAM>(block.at))) return "";
+    std::wstring wide(RemoteBlock::TEXT_CHARS, L'\0');
+    ReadProcessMemory(process, block.text(), wide.data(), (RemoteBlock::TEXT_CHARS - 1) * sizeof(wchar_t), nullptr);
+    return block.read_text(LRESULT(wcslen(wide.c_str())));
+}
+
+static int list_view_count(HWND view) { return int(SendMessageW(view, LVM_GETITEMCOUNT, 0, 0)); }
+
+static int list_view_columns(HWND view) {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(view, LVM_GETHEADER, 0, 0));
+    return header != nullptr ? int(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+}
+
+// Selects the rows given (a click, a Ctrl+click), the others not.
+static void list_view_select(HANDLE process, HWND view, std::initializer_list<int> rows) {
+    RemoteBlock block(process);
+    if (block.at == nullptr) return;
+    const auto set = [&](int row, UINT state) {
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = state;
+        WriteProcessMemory(process, block.at, &item, sizeof item, nullptr);
+        SendMessageW(view, LVM_SETITEMSTATE, WPARAM(row), reinterpret_cast<LPARAM>(block.at));
+    };
+    set(-1, 0);
+    for (int row : rows) set(row, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+// The header and every row of a list view, TAB between the cells, LF after each row.
+static std::string list_view_rows(HANDLE process, HWND view) {
+    const int columns = list_view_columns(view);
+    std::string text;
+    for (int c = 0; c < columns; ++c) {
+        if (c > 0) text += '\t';
+        text += list_view_header(process, view, c);
+    }
+    text += '\n';
+    for (int row = 0; row < list_view_count(view); ++row) {
+        for (int c = 0; c < columns; ++c) {
+            if (c > 0) text += '\t';
+            text += list_view_text(process, view, row, c);
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+static std::string file_text(const std::string &path);
+
+// Chooses a file in an export's save dialog; a question whether to replace
+// a file that the name became is answered Yes, its text kept in `asked`.
+// True once `written` holds something other than `before`.
+static bool export_to(HWND calls, int button, const char *title, DWORD pid, const std::string &path,
+                      const std::string &written, const std::string &before, std::string *asked) {
+    PostMessageA(calls, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(calls, button)));
+    if (!choose_in_file_dialog(title, pid, path)) return false;
+    HWND box = nullptr;
+    if (asked != nullptr && wait_until([&] { return message_boxes("LineWatch", pid, &box) == 1; }, 5000)) {
+        *asked = box_text(box);
+        PostMessageA(box, WM_COMMAND, IDYES, 0);
+        wait_until([&] { return message_boxes("LineWatch", pid, &box) == 0; }, 5000);
+    }
+    return wait_until([&] { const std::string now = file_text(written); return now != before && now != "<no file>"; }, 10000);
+}
+
+static std::string file_text(const std::string &path) {
+    std::string text;
+    FILE *in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) return "<no file>";
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) text.append(buffer, got);
+    std::fclose(in);
+    return text;
+}
+
+// Clicks mark `mark` of the timeline (drawn where it says: not on white)
+// and checks that one status line of `modem` is selected and the eye's
+// caption names the moment, its points drawn when it has some; what was
+// selected goes to `file`: "modem M line L", the line, the caption.
+static void click_timeline_mark(HWND timeline, HWND eye, HWND caption, HWND list, int modem, int mark,
+                                const std::string &file, const char *which) {
+    const LRESULT at = SendMessageW(timeline, TIMELINE_MARK_AT, WPARAM(mark), 0);
+    POINT point{static_cast<short>(LOWORD(at)), static_cast<short>(HIWORD(at))};
+    ClientToScreen(timeline, &point);
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, point.x, point.y);
+    ReleaseDC(nullptr, screen);
+    char shown[16];
+    std::snprintf(shown, sizeof shown, "%06lX", static_cast<unsigned long>(colour));
+    check(colour != RGB(255, 255, 255) && colour != CLR_INVALID, (std::string(which) + " mark is drawn where the timeline says").c_str(),
+          shown);
+    SendMessageW(list, LB_SETSEL, FALSE, -1);
+    const std::string before = window_text(caption);
+    PostMessageW(timeline, WM_LBUTTONDOWN, MK_LBUTTON, LPARAM(at));
+    PostMessageW(timeline, WM_LBUTTONUP, 0, LPARAM(at));
+    std::string picked;
+    const bool selected = wait_until([&] { return (picked = selection(list)).find(' ') != 0; }, 5000);
+    const int index = selected ? std::atoi(picked.c_str()) : -1;
+    std::string text;
+    wait_until([&] { return (text = window_text(caption)) != before; }, 2000);
+    check(selected && picked.find(',') == std::string::npos && text.find(" at +") != std::string::npos,
+          ("a click on " + std::string(which) + " mark selects one status line and names the eye's moment").c_str(),
+          picked + "; " + text);
+    if (text.find("last ") != std::string::npos) {
+        Sleep(300);
+        const WhitePixels drawn = white_pixels(eye);
+        check(drawn.white + drawn.other > 0, "the frozen eye of that moment shows its points",
+              number(drawn.white) + " white, " + number(drawn.other) + " grey");
+    }
+    write_text_file(file, "modem " + number(modem) + " line " + number(index) + "\n" + list_line(list, index) + "\n" + text + "\n");
+}
+
+// The Calls child of the opened session: the list, each call's summary,
+// two compared, a click on the timeline's first mark, the exports.
+static void check_calls_view(const PROCESS_INFORMATION &process, HWND main, const HWND list[2], const std::string &workdir) {
+    const HANDLE handle = process.hProcess;
+    const DWORD pid = process.dwProcessId;
+    HWND calls = FindWindowExA(main, nullptr, "CallSummaryClass", "Call Summary");
+    HWND view = calls != nullptr ? GetDlgItem(calls, CALLS_LIST_ID) : nullptr;
+    HWND compare = calls != nullptr ? GetDlgItem(calls, CALLS_COMPARE_ID) : nullptr;
+    HWND timeline = calls != nullptr ? GetDlgItem(calls, CALLS_TIMELINE_ID) : nullptr;
+    HWND caption = calls != nullptr ? GetDlgItem(calls, CALLS_EYE_CAPTION_ID) : nullptr;
+    HWND summary = calls != nullptr ? FindWindowExW(calls, nullptr, L"Edit", nullptr) : nullptr;
+    check(view != nullptr && compare != nullptr && timeline != nullptr && caption != nullptr && summary != nullptr,
+          "the Calls view has its list, comparison, timeline, eye caption and summary");
+    if (view == nullptr || compare == nullptr || timeline == nullptr || caption == nullptr || summary == nullptr) return;
+
+    wait_until([&] { return list_view_count(view) > 0; }, 5000);
+    const int rows = list_view_count(view);
+    check(rows >= 1 && list_view_columns(view) == 10, "the list of calls shows the session's calls in 10 columns",
+          number(rows) + " rows, " + number(list_view_columns(view)) + " columns");
+    write_text_file(workdir + "\\calls-list.txt", list_view_rows(handle, view));
+
+    // Each call selected alone: its summary, headed by its modem and number.
+    std::string before = summary_text(calls);
+    bool all_headed = true;
+    for (int row = 0; row < rows; ++row) {
+        list_view_select(handle, view, {row});
+        std::string text;
+        wait_until([&] { return (text = summary_text(calls)) != before && text.rfind("Modem " + list_view_text(handle, view, row, 0) + ", call ", 0) == 0; }, 5000);
+        all_headed = all_headed && text.rfind("Modem " + list_view_text(handle, view, row, 0) + ", call ", 0) == 0;
+        write_text_file(workdir + "\\calls-summary-" + number(row) + ".txt", text);
+        before = text;
+    }
+    check(all_headed, "selecting each call shows its summary, headed by its modem and call number");
+
+    // The newest call's timeline: its first mark and its last (a finding's,
+    // where the call has one) clicked, each selects the status line of its
+    // moment and shows the eye's caption.
+    list_view_select(handle, view, {0});
+    Sleep(300);
+    const int modem = std::atoi(list_view_text(handle, view, 0, 0).c_str());
+    int marks = 0;
+    while (marks < 1000 && SendMessageW(timeline, TIMELINE_MARK_AT, WPARAM(marks), 0) != -1) ++marks;
+    check(marks > 0 && (modem == 1 || modem == 2), "the newest call's timeline has marks",
+          number(marks) + " marks, modem " + number(modem));
+    if (marks > 0 && (modem == 1 || modem == 2)) {
+        click_timeline_mark(timeline, GetDlgItem(calls, CALLS_EYE_ID), caption, list[modem - 1], modem, 0,
+                            workdir + "\\calls-click.txt", "the first");
+        pause_for_shot(workdir, "calls-timeline");
+        click_timeline_mark(timeline, GetDlgItem(calls, CALLS_EYE_ID), caption, list[modem - 1], modem, marks - 1,
+                            workdir + "\\calls-click-last.txt", "the last");
+    }
+
+    // The exports of the selected call and of the list.
+    const std::string none = "<no file>";
+    const auto exported_as = [&](int button, const char *title, const char *name) {
+        const std::string path = workdir + "\\" + name;
+        return export_to(calls, button, title, pid, path, path, none, nullptr);
+    };
+    const bool call_files = exported_as(CALLS_EXPORT_CALL_ID, "Export Call", "call.json") &&
+                            exported_as(CALLS_EXPORT_CALL_ID, "Export Call", "call.csv");
+    check(call_files, "Export Call... writes the selected call as JSON and as CSV", file_text(workdir + "\\call.json").substr(0, 40));
+    const bool list_files = exported_as(CALLS_EXPORT_LIST_ID, "Export Calls", "calls.json") &&
+                            exported_as(CALLS_EXPORT_LIST_ID, "Export Calls", "calls.csv");
+    check(list_files, "Export List... writes the calls as JSON and as CSV", file_text(workdir + "\\calls.csv").substr(0, 40));
+    // A name without its extension becomes calls.csv, which is there:
+    // the question names that file, and Yes replaces it.
+    const std::string exported = file_text(workdir + "\\calls.csv");
+    write_text_file(workdir + "\\calls.csv", "older\r\n");
+    std::string asked;
+    const bool replaced = export_to(calls, CALLS_EXPORT_LIST_ID, "Export Calls", pid, workdir + "\\calls", workdir + "\\calls.csv", "older\r\n",
+              &asked);
+    std::replace(asked.begin(), asked.end(), '\n', ' ');
+    check(replaced && asked.find("calls.csv already exists") != std::string::npos && file_text(workdir + "\\calls.csv") == exported,
+          "a name that gains its extension asks about the file written, and Yes replaces it", asked);
+    check(GetFileAttributesA((workdir + "\\calls.csv.part").c_str()) == INVALID_FILE_ATTRIBUTES,
+          "no temporary file is left beside the export");
+
+    // Two calls compared: side by side, the differing rows marked.
+    if (rows < 2) {
+        std::printf("probe: one call, nothing to compare\n");
+        return;
+    }
+    list_view_select(handle, view, {0, 1});
+    const bool shown = wait_until([&] { return IsWindowVisible(compare) && !IsWindowVisible(summary) && list_view_count(compare) > 0; }, 5000);
+    Sleep(200);
+    const std::string compared = list_view_rows(handle, compare);
+    check(shown && compared.find("\n*\t") != std::string::npos, "two calls selected are compared, differences marked \"*\"",
+          compared.substr(0, compared.find('\n')));
+    write_text_file(workdir + "\\calls-compare.txt", compared);
+    pause_for_shot(workdir, "calls-compare");
+    list_view_select(handle, view, {});
+}
+
+
+// --- The Calls view of a session with many calls: how long the window
+// takes to answer while the view is shown, calls are selected one by one
+// and two by two, and the list is scrolled from end to end.
+
+// WM_NULL round trips to the main window every 2 ms from a thread of its
+// own, while the probe drives the view; the longest and how many took
+// more than 100 ms.
+struct Pinger {
+    HWND main;
+    volatile LONG stop = 0;
+    volatile LONG reset = 0;
+    long long longest_us = 0, pings = 0, slow = 0;
+    HANDLE thread = nullptr;
+
+    static DWORD WINAPI run(void *context) {
+        auto *self = static_cast<Pinger *>(context);
+        while (!self->stop) {
+            if (self->reset) {
+                self->longest_us = self->pings = self->slow = 0;
+                InterlockedExchange(&self->reset, 0);
+            }
+            const long long start = now_us();
+            DWORD_PTR result = 0;
+            SendMessageTimeoutW(self->main, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+            const long long took = now_us() - start;
+            self->longest_us = std::max(self->longest_us, took);
+            self->slow += took > 100000;
+            ++self->pings;
+            Sleep(2);
+        }
+        return 0;
+    }
+    // Starts a new stretch of measuring.
+    void restart() {
+        InterlockedExchange(&reset, 1);
+        while (reset) Sleep(1);
+    }
+};
+
+static void measure_calls_view(const PROCESS_INFORMATION &process, HWND main, int wanted_calls) {
+    const HANDLE handle = process.hProcess;
+    Pinger pinger;
+    pinger.main = main;
+    pinger.thread = CreateThread(nullptr, 0, Pinger::run, &pinger, 0, nullptr);
+    const auto stretch = [&](const char *what, long long started_us) {
+        std::printf("calls view: %-52s %8s, longest WM_NULL round trip %s, %lld round trips, %lld over 100 ms\n", what,
+                    ms(now_us() - started_us).c_str(), ms(pinger.longest_us).c_str(), pinger.pings, pinger.slow);
+        std::fflush(stdout);
+    };
+    long long longest = 0;
+    const auto note = [&] { longest = std::max(longest, pinger.longest_us); };
+
+    pinger.restart();
+    long long t0 = now_us();
+    SendMessageA(main, WM_COMMAND, 22, 0);
+    HWND calls = FindWindowExA(main, nullptr, "CallSummaryClass", "Call Summary");
+    HWND view = calls != nullptr ? GetDlgItem(calls, CALLS_LIST_ID) : nullptr;
+    const bool listed = view != nullptr && wait_until([&] { return list_view_count(view) >= wanted_calls; }, 60000);
+    stretch("Monitor > Call Summary shown, the list filled", t0);
+    note();
+    check(listed, ("the Calls view lists the " + number(wanted_calls) + " calls").c_str(),
+          number(view != nullptr ? list_view_count(view) : -1) + " rows");
+    if (!listed) {
+        InterlockedExchange(&pinger.stop, 1);
+        WaitForSingleObject(pinger.thread, 20000);
+        return;
+    }
+    const int rows = list_view_count(view);
+    HWND summary = FindWindowExW(calls, nullptr, L"Edit", nullptr);
+
+    pinger.restart();
+    t0 = now_us();
+    int shown = 0;
+    for (int row = 0; row < rows; row += std::max(1, rows / 100)) {
+        const std::string before = summary_text(calls);
+        list_view_select(handle, view, {row});
+        SendMessageW(view, LVM_ENSUREVISIBLE, WPARAM(row), FALSE);
+        shown += wait_until([&] { return summary_text(calls) != before; }, 5000);
+    }
+    stretch(("one call selected at a time (" + number(shown) + " calls)").c_str(), t0);
+    note();
+
+    pinger.restart();
+    t0 = now_us();
+    int compared = 0;
+    for (int row = 0; row + 1 < rows; row += std::max(2, rows / 20)) {
+        list_view_select(handle, view, {row, rows - 1 - row});
+        compared += wait_until([&] { return !IsWindowVisible(summary); }, 5000);
+        list_view_select(handle, view, {});
+        wait_until([&] { return IsWindowVisible(summary); }, 5000);
+    }
+    stretch(("two calls compared (" + number(compared) + " pairs)").c_str(), t0);
+    note();
+
+    pinger.restart();
+    t0 = now_us();
+    for (int pass = 0; pass < 3; ++pass) {
+        for (int row = 0; row < rows; row += 25) SendMessageW(view, LVM_ENSUREVISIBLE, WPARAM(row), FALSE);
+        SendMessageW(view, LVM_ENSUREVISIBLE, WPARAM(rows - 1), FALSE);
+        SendMessageW(view, LVM_ENSUREVISIBLE, 0, FALSE);
+    }
+    UpdateWindow(view);
+    stretch("the list scrolled end to end three times", t0);
+    note();
+
+    InterlockedExchange(&pinger.stop, 1);
+    WaitForSingleObject(pinger.thread, 20000);
+    CloseHandle(pinger.thread);
+    std::printf("calls view: %d calls, longest WM_NULL round trip of all %s\n", rows, ms(longest).c_str());
+    check(shown > 0 && compared > 0, "calls selected and compared in the view of many calls",
+          number(shown) + " selected, " + number(compared) + " pairs");
+}
+
 // Records the session that the player plays into WORKDIR\NAME through the
 // menu, shows the call summary, stops, opens the file again and checks
 // what the window shows of it. WORKDIR\recording tells the caller to start
@@ -868,6 +1257,7 @@ static void check_sessions(const PROCESS_INFORMATION &process, HWND main, const 
     wait_until([&] { return (opened = summary_text(calls)) != live; }, 5000);
     write_text_file(workdir + "\\summary-open.txt", opened);
     pause_for_shot(workdir, "opened");
+    check_calls_view(process, main, list, workdir);
 }
 
 // --- The lists' tools and the replay, on the opened session: the filter
@@ -1140,6 +1530,7 @@ int main(int argc, char **argv) {
                              "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --burst N [--redraw-off] [--wait MS]\n"
                              "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --session NAME\n"
                              "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --full-disk NAME\n"
+                             "       linewatch_probe LINEWATCH.EXE WORKDIR LINES1 LINES2 --calls-timing CALLS [--tail TEXT --caption TEXT]\n"
                              "       linewatch_probe --list-costs LINES\n");
         return 2;
     }
@@ -1155,6 +1546,7 @@ int main(int argc, char **argv) {
     int hold_ms = 0;
     int burst = 0;
     bool redraw_off = false;
+    int calls_timing = 0;
     DWORD burst_wait_ms = 600000;
     std::string session;
     std::string full_disk;
@@ -1185,6 +1577,8 @@ int main(int argc, char **argv) {
             session = argv[++i];
         } else if (std::strcmp(argv[i], "--filter") == 0 && i + 1 < argc) {
             filter = argv[++i];
+        } else if (std::strcmp(argv[i], "--calls-timing") == 0 && i + 1 < argc) {
+            calls_timing = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--redraw-off") == 0) {
             redraw_off = true;
         } else if (std::strcmp(argv[i], "--wait") == 0 && i + 1 < argc) {
@@ -1258,8 +1652,10 @@ int main(int argc, char **argv) {
               }());
     }
 
-    if (silence_ms > 0 || burst > 0 || !session.empty() || !full_disk.empty()) {
-        if (!full_disk.empty()) {
+    if (silence_ms > 0 || burst > 0 || !session.empty() || !full_disk.empty() || calls_timing > 0) {
+        if (calls_timing > 0) {
+            measure_calls_view(process, main, calls_timing);
+        } else if (!full_disk.empty()) {
             check_recording_failure(process, main, list, wanted, workdir, full_disk);
         } else if (!session.empty()) {
             check_sessions(process, main, child, list, wanted, workdir, session, eye_corner);
