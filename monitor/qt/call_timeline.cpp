@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "calls/series_decimate.h"
+#include "calls/timeline_scale.h"
 #include "monitor/qt/severity_style.h"
 #include "monitor/qt/status_save.h"
 
@@ -61,19 +62,6 @@ constexpr int SNAP_PIXELS = 6;
 double point_value(SeriesKind kind, int32_t value) {
     return SERIES_INFO[kind].sixteenths ? value / 16.0 : double(value);
 }
-
-// A round step at least `raw`: 1, 2 or 5 times a power of ten.
-double nice_step(double raw) {
-    if (!(raw > 0)) return 1;
-    const double power = std::pow(10.0, std::floor(std::log10(raw)));
-    const double f = raw / power;
-    return (f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10) * power;
-}
-double nice_floor(double value, double step) { return std::floor(value / step + 1e-9) * step; }
-
-// Grid lines of the value axes: few enough that every label fits.
-constexpr int VALUE_INTERVALS = 5;
-constexpr int TIME_INTERVALS = 8;
 
 }  // namespace
 
@@ -199,65 +187,25 @@ void CallTimeline::rebuild() {
             if (used && c == 0) legend_.push_back(series);
         }
     }
-    // Axes: the time of the call(s), the levels and the rates they reached.
-    double t_end = 1, level_low = 0, level_high = 0, rate_high = 0;
-    bool levels = false;
-    double t_start = 0;
-    if (count_ > 0) {
-        t_start = relative_ ? 0 : double(calls_[0]->start_us) / SECOND;
-        t_end = t_start;
-        for (int c = 0; c < count_; ++c) {
-            const Call &call = *calls_[c];
-            const double base = relative_ ? double(call.start_us) : 0;
-            t_end = std::max(t_end, (double(timeline_call_end_us(call)) - base) / SECOND);
-            for (const LineRow &row : LINE_ROWS) {
-                const Series &s = call.series[row.series];
-                if (s.samples == 0) continue;
-                const double low = point_value(row.series, s.lowest), high = point_value(row.series, s.highest);
-                if (row.rate) {
-                    rate_high = std::max(rate_high, high);
-                } else if (!levels) {
-                    level_low = low;
-                    level_high = high;
-                    levels = true;
-                } else {
-                    level_low = std::min(level_low, low);
-                    level_high = std::max(level_high, high);
-                }
-            }
-        }
-        if (t_end <= t_start) t_end = t_start + 1;
-    }
-    if (!levels) {
-        level_low = -40;
-        level_high = 40;
-    }
-    // The levels from 0 dB down to the lowest level, up to the highest SNR,
-    // in VALUE_INTERVALS round steps; the rates share the same grid lines.
-    level_low = std::min(level_low, 0.0);
-    level_high = std::max(level_high, level_low + 10);
-    double level_step = nice_step((level_high - level_low) / VALUE_INTERVALS);
-    while (nice_floor(level_low, level_step) + level_step * VALUE_INTERVALS < level_high)
-        level_step = nice_step(level_step * 1.01);
-    level_low = nice_floor(level_low, level_step);
-    level_high = level_low + level_step * VALUE_INTERVALS;
-    const double rate_step = nice_step((rate_high > 0 ? rate_high * 1.05 : 40000) / VALUE_INTERVALS);
-    // Time: a little room on both sides for the marks at the ends.
-    const double pad = (t_end - t_start) * 0.02;
-    const double time_step = nice_step((t_end - t_start) / TIME_INTERVALS);
+    // Axes: the time of the call(s), the levels and the rates they reached,
+    // as the core scales them (the Win32 timeline draws the same).
+    TimelineScale scale;
+    timeline_scale(shown(), scale);
+    const double level_low = scale.level_low, level_high = scale.level_high;
     // Fixed ticks while range, anchor and step change: dynamic ticks of the
     // old step over the new range could number in the millions.
     time_axis_->setTickType(QValueAxis::TicksFixed);
-    time_axis_->setRange(t_start - pad, t_end + pad);
-    time_axis_->setTickAnchor(nice_floor(t_start, time_step));
-    time_axis_->setTickInterval(time_step);
+    time_axis_->setRange(scale.time_min, scale.time_max);
+    time_axis_->setTickAnchor(scale.time_first_tick);
+    time_axis_->setTickInterval(scale.time_step);
     time_axis_->setTickType(QValueAxis::TicksDynamic);
-    time_axis_->setLabelFormat(time_step >= 1 ? QStringLiteral("%.0f") : time_step >= 0.1 ? QStringLiteral("%.1f")
-                                                                                            : QStringLiteral("%.2f"));
+    time_axis_->setLabelFormat(scale.time_step >= 1     ? QStringLiteral("%.0f")
+                               : scale.time_step >= 0.1 ? QStringLiteral("%.1f")
+                                                        : QStringLiteral("%.2f"));
     level_axis_->setRange(level_low, level_high);
-    level_axis_->setTickCount(int(std::lround((level_high - level_low) / level_step)) + 1);
-    rate_axis_->setRange(0, rate_step * (level_axis_->tickCount() - 1));
-    rate_axis_->setTickCount(level_axis_->tickCount());
+    level_axis_->setTickCount(TIMELINE_VALUE_INTERVALS + 1);
+    rate_axis_->setRange(0, scale.rate_high);
+    rate_axis_->setTickCount(TIMELINE_VALUE_INTERVALS + 1);
     // The marks where timeline_marks places them: A's from the top down,
     // B's from the bottom up; a legend entry for each kind either call has.
     timeline_marks(shown(), placed_);

@@ -42,16 +42,6 @@ static void set_header(HWND list, int column, const char *text) {
     SendMessageA(list, LVM_SETCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&header));
 }
 
-static int text_width(HWND window, HFONT font, const char *text) {
-    HDC dc = GetDC(window);
-    const HGDIOBJ old = SelectObject(dc, font);
-    SIZE size{};
-    GetTextExtentPoint32A(dc, text, static_cast<int>(strlen(text)), &size);
-    SelectObject(dc, old);
-    ReleaseDC(window, dc);
-    return size.cx;
-}
-
 void calls_compare_show(CallsView &view, const Call &a, const Call &b) {
     view.compare_a.clear();
     view.compare_b.clear();
@@ -66,9 +56,9 @@ void calls_compare_show(CallsView &view, const Call &a, const Call &b) {
     set_header(list, 3, label);
     SendMessageA(list, LVM_SETITEMCOUNT, view.compare_rows.size(), 0);
     // The marker and the keys fit their texts; the values share the rest.
-    int keys = text_width(list, view.gui_font, "Key");
-    for (const CompareRow &row : view.compare_rows) keys = std::max(keys, text_width(list, view.gui_font, row.key));
-    const int marker = text_width(list, view.gui_font, "*") + 14;
+    int keys = calls_text_width(list, view.gui_font, "Key");
+    for (const CompareRow &row : view.compare_rows) keys = std::max(keys, calls_text_width(list, view.gui_font, row.key));
+    const int marker = calls_text_width(list, view.gui_font, "*") + 14;
     keys += 14;
     RECT client;
     GetClientRect(list, &client);

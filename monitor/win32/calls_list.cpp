@@ -17,7 +17,7 @@
 // given on demand, the selection shown while another control has the focus.
 constexpr DWORD LIST_STYLE = WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS;
 
-static int text_width(HWND window, HFONT font, const char *text) {
+int calls_text_width(HWND window, HFONT font, const char *text) {
     HDC dc = GetDC(window);
     const HGDIOBJ old = SelectObject(dc, font);
     SIZE size{};
@@ -48,7 +48,7 @@ HWND calls_list_create(CallsView &view, HINSTANCE instance) {
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
         // The first column is always left-aligned in a list view.
         column.fmt = row.numeric && c > 0 ? LVCFMT_RIGHT : LVCFMT_LEFT;
-        column.cx = std::max(text_width(list, view.gui_font, row.widest), text_width(list, view.gui_font, row.header)) + 16;
+        column.cx = std::max(calls_text_width(list, view.gui_font, row.widest), calls_text_width(list, view.gui_font, row.header)) + 16;
         column.pszText = const_cast<char *>(row.header);
         column.iSubItem = c;
         SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&column));

@@ -117,6 +117,9 @@ void calls_timeline_show(CallsView &view, const Call *a, const Call *b);
 void calls_eye_show(CallsView &view, const FrozenEye *eye, const std::string &caption);
 // Selects the status line of modem 1 or 2 at a store index in its list,
 // scrolled into view.
+// The width in pixels of `text` drawn in `font` on `window`.
+int calls_text_width(HWND window, HFONT font, const char *text);
+
 void select_status_line(int modem, size_t store_index);
 
 // --- calls_export.cpp: the export buttons.
