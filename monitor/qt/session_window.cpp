@@ -71,7 +71,6 @@ SessionWindow::SessionWindow(std::unique_ptr<SessionParts> parts) : parts_(std::
                     }
                 });
     }
-    replay_init_file(replay_, monitor, parts_->source, session.path.c_str(), session.start_us);
     MonitorEvents events{};
     events.context = this;
     events.show_warning = replay_warning;
@@ -121,7 +120,7 @@ void SessionWindow::create_replay_bar() {
         const ReplaySpeed speed = static_cast<ReplaySpeed>(s);
         QAction *action = bar_->addAction(QString::fromLatin1(REPLAY_SPEED_NAMES[s]));
         action->setCheckable(true);
-        action->setChecked(speed == replay_.speed);
+        action->setChecked(speed == parts_->replay.speed);
         speeds->addAction(action);
         connect(action, &QAction::triggered, this, [this, speed] { set_speed(speed); });
         speed_actions_[s] = action;
@@ -131,8 +130,8 @@ void SessionWindow::create_replay_bar() {
 }
 
 void SessionWindow::play() {
-    const bool new_replay = replay_.state == REPLAY_STOPPED;
-    replay_play(replay_);
+    const bool new_replay = parts_->replay.state == REPLAY_STOPPED;
+    replay_play(parts_->replay);
     if (new_replay) {
         after_rounds(true);
     }
@@ -141,29 +140,29 @@ void SessionWindow::play() {
 }
 
 void SessionWindow::pause() {
-    replay_pause(replay_);
+    replay_pause(parts_->replay);
     timer_.stop();
     update_replay_state();
 }
 
 void SessionWindow::step() {
-    const bool new_replay = replay_.state == REPLAY_STOPPED;
+    const bool new_replay = parts_->replay.state == REPLAY_STOPPED;
     timer_.stop();
-    replay_step(replay_);
+    replay_step(parts_->replay);
     after_rounds(new_replay);
     update_replay_state();
 }
 
 void SessionWindow::set_speed(ReplaySpeed speed) {
-    replay_set_speed(replay_, speed);
+    replay_set_speed(parts_->replay, speed);
     speed_actions_[speed]->setChecked(true);
     update_replay_state();
 }
 
 void SessionWindow::replay_tick() {
-    ::replay_tick(replay_);
+    ::replay_tick(parts_->replay);
     after_rounds(false);
-    if (replay_.state != REPLAY_PLAYING) {
+    if (parts_->replay.state != REPLAY_PLAYING) {
         timer_.stop();
     }
     update_replay_state();
@@ -179,8 +178,8 @@ void SessionWindow::after_rounds(bool new_replay) {
         last_warning_.clear();
     }
     for (int m = 1; m <= 2; ++m) {
-        if (replay_.eye_count[m - 1] >= 0) {
-            view_->eye_view(m)->show_points(replay_.eye[m - 1], replay_.eye_count[m - 1]);
+        if (parts_->replay.eye_count[m - 1] >= 0) {
+            view_->eye_view(m)->show_points(parts_->replay.eye[m - 1], parts_->replay.eye_count[m - 1]);
         }
     }
     view_->sync_lists();
@@ -195,25 +194,25 @@ void SessionWindow::replay_warning(void *context, const char *line) {
 QString SessionWindow::replay_text() const {
     const OpenedSession &session = parts_->session;
     QString text;
-    switch (replay_.state) {
+    switch (parts_->replay.state) {
     case REPLAY_PLAYING:
-        text = QStringLiteral("Replaying at %1").arg(QString::fromLatin1(REPLAY_SPEED_NAMES[replay_.speed]));
+        text = QStringLiteral("Replaying at %1").arg(QString::fromLatin1(REPLAY_SPEED_NAMES[parts_->replay.speed]));
         break;
     case REPLAY_PAUSED:
         text = QStringLiteral("Replay paused");
         break;
     case REPLAY_STOPPED:
-        text = replay_.ended ? QStringLiteral("Replay ended: the whole session was played")
+        text = parts_->replay.ended ? QStringLiteral("Replay ended: the whole session was played")
                              : QStringLiteral("%1 records, %2 driver-internal errors")
                                    .arg(static_cast<qulonglong>(session.records))
                                    .arg(static_cast<qulonglong>(session.internal_errors));
         break;
     }
-    if (replay_.state != REPLAY_STOPPED || replay_.ended) {
+    if (parts_->replay.state != REPLAY_STOPPED || parts_->replay.ended) {
         // Where the replay stands in the session.
         const double length = static_cast<double>(session.length_ms) / 1000.0;
         text += QStringLiteral(": %1 s of %2 s")
-                    .arg(static_cast<double>(replay_.rounds) * TIMER_PERIOD_MS / 1000.0, 0, 'f', 1)
+                    .arg(static_cast<double>(parts_->replay.rounds) * TIMER_PERIOD_MS / 1000.0, 0, 'f', 1)
                     .arg(length, 0, 'f', 1);
     }
     if (!last_warning_.isEmpty()) {
@@ -223,8 +222,8 @@ QString SessionWindow::replay_text() const {
 }
 
 void SessionWindow::update_replay_state() {
-    play_->setEnabled(replay_.state != REPLAY_PLAYING);
-    pause_->setEnabled(replay_.state == REPLAY_PLAYING);
+    play_->setEnabled(parts_->replay.state != REPLAY_PLAYING);
+    pause_->setEnabled(parts_->replay.state == REPLAY_PLAYING);
     replay_label_->setText(replay_text());
 }
 

@@ -44,7 +44,7 @@ public:
     const OpenedSession &session() const { return parts_->session; }
     Monitor &monitor() const { return *parts_->monitor; }
     MonitorView *view() const { return view_; }
-    const Replay &replay() const { return replay_; }
+    const Replay &replay() const { return parts_->replay; }
 
     // Carries out a menu command (ids of the menu table).
     void command(int id);
@@ -82,7 +82,6 @@ private:
     std::unique_ptr<SessionParts> parts_;
     MonitorView *view_ = nullptr;
     std::unique_ptr<WindowMenus> menus_;
-    Replay replay_ = {};
     QTimer timer_;
     QToolBar *bar_ = nullptr;
     QAction *play_ = nullptr;
