@@ -57,6 +57,10 @@ std::unique_ptr<CallWatch> trace_call_watch(const std::vector<TraceDirective> &t
         case TRACE_STR:
             sparse_write(memory, directive.address, directive.bytes.data(), directive.bytes.size());
             break;
+        case TRACE_UNREADABLE:
+            // As the monitor met it: a caller-ID text there cannot be read.
+            sparse_unmap(memory, directive.address, directive.value);
+            break;
         case TRACE_WAIT:
             time_us += int64_t(directive.value) * 1000;
             break;

@@ -227,25 +227,52 @@ TEST(CallModel, CallsEndAtTheirCleardownAndConnectAtTheirFirstSign) {
     }
 }
 
-// A session's calls carry the wall clock of its header plus the waits.
-TEST(CallModel, SessionHeaderGivesTheWallClock) {
-    const char *lines[] = {"session 2026-12-08T17:46:16.123Z \"LineWatch\"", "rec 1 22 1", "wait 1500",
-                           "rec 1 34", "wait 500", "rec 1 22 0"};
+// The calls of a trace given line by line.
+std::vector<Call> calls_of_lines(const std::vector<const char *> &lines) {
     std::vector<TraceDirective> trace;
     for (const char *line : lines) {
         TraceDirective d{};
         char error[128];
-        ASSERT_EQ(parse_trace_line(line, strlen(line), &d, error, sizeof error), 1) << line << ": " << error;
-        trace.push_back(d);
+        const int parsed = parse_trace_line(line, strlen(line), &d, error, sizeof error);
+        EXPECT_GE(parsed, 0) << line << ": " << error;
+        if (parsed > 0) trace.push_back(d);  // 0: a comment
     }
     std::vector<Call> calls;
     trace_calls(trace, calls);
+    return calls;
+}
+
+// A session's calls carry the wall clock of its header plus the waits.
+TEST(CallModel, SessionHeaderGivesTheWallClock) {
+    const std::vector<Call> calls = calls_of_lines({"session 2026-12-08T17:46:16.123Z \"LineWatch\"", "rec 1 22 1",
+                                                    "wait 1500", "rec 1 34", "wait 500", "rec 1 22 0"});
     ASSERT_EQ(calls.size(), 1u);
     char start[40], end[40];
     format_wall(calls[0].start_wall_us, start, sizeof start);
     format_wall(calls[0].end_wall_us, end, sizeof end);
     EXPECT_STREQ(start, "2026-12-08T17:46:16.123Z");
     EXPECT_STREQ(end, "2026-12-08T17:46:17.623Z");
+}
+
+// A caller-ID text is read from the trace's memory as the monitor read it:
+// not where the trace made that memory unreadable.
+TEST(CallModel, CallerIdTextsHonourUnreadableMemory) {
+    const struct {
+        const char *unreadable;  // a directive before the caller ID, or a comment
+        bool known;
+        const char *name;
+    } cases[] = {
+        {"# all readable", true, "ALICE"},
+        {"unreadable 0x1000 5", false, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.unreadable);
+        const std::vector<Call> calls =
+            calls_of_lines({"str 0x1000 \"ALICE\"", c.unreadable, "rec 1 26 20", "rec 1 72 5 5 0x1000", "rec 1 34"});
+        ASSERT_EQ(calls.size(), 1u);
+        EXPECT_EQ(calls[0].caller.name_known, c.known);
+        EXPECT_STREQ(calls[0].caller.name, c.name);
+    }
 }
 
 }  // namespace
