@@ -96,6 +96,7 @@ if(WIN32)
         -DRECORDER_EXE=$<TARGET_FILE:recorder>
         -DDECODE_EXE=$<TARGET_FILE:tarvel-decode>
         -DREADME=${PROJECT_SOURCE_DIR}/README.md
+        -DDOCS=${PROJECT_SOURCE_DIR}/docs
         ${TARVEL_PACKAGING_DIR}/linewatch.nsi
       DEPENDS ${TARVEL_PACKAGING_DIR}/linewatch.nsi LineWatch recorder tarvel-decode ${TARVEL_ICO}
       COMMENT "Making the installer ${TARVEL_SETUP}"
@@ -166,12 +167,14 @@ if(TARVEL_ICON_PNGS)
   endforeach()
 endif()
 
-# Documentation: the README, and every document under docs/ as it comes.
+# Documentation: the README, and beside it docs/ with its pages and
+# pictures as the README's links name them.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${TARVEL_PACKAGING_DIR}/copyright
               ${TARVEL_PACKAGING_OUT}/changelog.gz
         DESTINATION ${TARVEL_DOC_DIR})
 if(IS_DIRECTORY ${PROJECT_SOURCE_DIR}/docs)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${TARVEL_DOC_DIR} FILES_MATCHING PATTERN "*.md")
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${TARVEL_DOC_DIR}/docs
+          FILES_MATCHING PATTERN "*.md" PATTERN "*.png")
 endif()
 
 # The Debian package. Its dependencies are what dpkg-shlibdeps finds the

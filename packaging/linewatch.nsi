@@ -1,7 +1,7 @@
 ; The LineWatch installer for Windows, built by makensis through the
 ; `installer` target of a Windows build (cmake/Packaging.cmake), which
 ; defines VERSION, VERSION_QUAD, ARCH (win64 or win32), PUBLISHER, OUTFILE,
-; ICON and the paths of the programs and the README.
+; ICON and the paths of the programs, the README and the docs folder.
 ;
 ; It installs LineWatch.exe, recorder.exe and tarvel-decode.exe into
 ; Program Files, a Start menu entry for LineWatch, the file types .trace
@@ -82,6 +82,11 @@ Section "LineWatch"
   File "/oname=recorder.exe" "${RECORDER_EXE}"
   File "/oname=tarvel-decode.exe" "${DECODE_EXE}"
   File "/oname=README.md" "${README}"
+  ; The README's links point into docs/: its pages and pictures beside it.
+  SetOutPath "$INSTDIR\docs"
+  File "${DOCS}/*.md"
+  File "${DOCS}/*.png"
+  SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   CreateShortcut "$SMPROGRAMS\${APP}.lnk" "$INSTDIR\LineWatch.exe" "" "$INSTDIR\LineWatch.exe" 0
@@ -122,6 +127,9 @@ Section "Uninstall"
   Delete "$INSTDIR\recorder.exe"
   Delete "$INSTDIR\tarvel-decode.exe"
   Delete "$INSTDIR\README.md"
+  Delete "$INSTDIR\docs\*.md"
+  Delete "$INSTDIR\docs\*.png"
+  RMDir "$INSTDIR\docs"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"  ; only when empty: files the user left there stay
   Delete "$SMPROGRAMS\${APP}.lnk"

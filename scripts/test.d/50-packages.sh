@@ -150,6 +150,12 @@ check 'grep -qx x-tarvel-trace.xml "$d/mime.txt" && grep -q ":application/x-comp
   "the MIME database knows .trace and .trace.gz"
 check 'grep -qx /usr/share/applications/linewatch.desktop "$d/files.txt" && grep -qx /usr/share/icons/hicolor/scalable/apps/linewatch.svg "$d/files.txt" && grep -qx /usr/share/doc/linewatch/README.md "$d/files.txt"' \
   "the package installed the desktop entry, the icon and the README"
+# The README's links into docs/ (pages and pictures) name files the
+# package holds beside it.
+readme_links=$(grep -o '](docs/[^)#]*' README.md | cut -c3- | sort -u)
+missing_links=$(for f in $readme_links; do grep -qx "/usr/share/doc/linewatch/$f" "$d/files.txt" || echo "$f"; done)
+check '[ -n "$readme_links" ] && [ -z "$missing_links" ]' \
+  "every file the README links to is in /usr/share/doc/linewatch/ ($(wc -w <<<"$readme_links") files${missing_links:+; missing: $missing_links})"
 # The purge takes away every file of the package and adds nothing; a
 # folder of the package stays only where another package has it.
 comm -13 "$d/installed.txt" "$d/purged.txt" >"$work/purge-added"
@@ -238,6 +244,11 @@ installer_round() {  # ARCH BUILD PROGRAM_FILES
       "$label $(basename "$program") carries VERSIONINFO $(version_string "$exe" ProductVersion) and the icon"
   done
   check '[ -s "$dir/uninstall.exe" ] && [ -s "$dir/README.md" ] && [ -s "$start_menu" ]' "$label uninstaller, README and Start menu entry in place"
+  local link missing=
+  for link in $(grep -o '](docs/[^)#]*' README.md | cut -c3- | sort -u); do
+    [ -s "$dir/$link" ] || missing="$missing $link"
+  done
+  check '[ -z "$missing" ]' "$label every file the README links to is installed beside it${missing:+; missing:$missing}"
   check '[ "$(reg_value "$uninstall_key" DisplayVersion)" = "$version" ] && "$wine64" uninstaller --list 2>/dev/null </dev/null | grep -q "LineWatch $version ($arch)"' \
     "$label Add/Remove Programs lists 'LineWatch $version ($arch)'"
   local command="\"C:\\$3\\LineWatch\\LineWatch.exe\" \"%1\""
