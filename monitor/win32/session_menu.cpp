@@ -170,7 +170,6 @@ void show_opened_session(HWND main, MonitorSession *session) {
     // a big session never holds the window up.
     reset_lists();
     sync_lists();
-    windows.calls_shown.clear();
     refresh_call_summary();
     show_session_state(main);
     show_status_bar();

@@ -59,7 +59,6 @@ struct MonitorWindows {
     HWND calls_window;  // the call summary child and its read-only edit control
     HWND calls_edit;
     int calls_width;    // the width the call summary child asks for
-    std::string calls_shown;       // the text the edit control holds
     HWND status_bar;            // along the main window's bottom, and the text it shows
     std::string status_shown;
     FontSet fonts[FONT_SETS];
