@@ -1,7 +1,6 @@
 // Calls list model.
 #include "monitor/qt/calls_model.h"
 
-#include <QDateTime>
 #include <QFont>
 #include <QIcon>
 
@@ -10,53 +9,12 @@
 #include "calls/call_findings.h"
 #include "calls/call_summary.h"
 #include "calls/call_watch.h"
-#include "formatting/formatting.h"
+#include "calls/calls_table.h"
 #include "monitor/qt/severity_style.h"
 
-namespace {
-
-// One row per column: its header and alignment.
-struct ColumnRow {
-    CallsModel::Column column;
-    const char *header;
-    bool numeric;  // right-aligned
-};
-constexpr ColumnRow COLUMN_ROWS[CallsModel::COLUMNS] = {
-    {CallsModel::COLUMN_MODEM,          "Modem",      true},
-    {CallsModel::COLUMN_START,          "Start",      false},
-    {CallsModel::COLUMN_DURATION,       "Duration",   true},
-    {CallsModel::COLUMN_MODULATION,     "Modulation", false},
-    {CallsModel::COLUMN_RX_RATE,        "Rx bit/s",   true},
-    {CallsModel::COLUMN_TX_RATE,        "Tx bit/s",   true},
-    {CallsModel::COLUMN_RETRAINS,       "Retrains",   true},
-    {CallsModel::COLUMN_RENEGOTIATIONS, "Reneg.",     true},
-    {CallsModel::COLUMN_CLEARDOWN,      "Cleardown",  false},
-    {CallsModel::COLUMN_VERDICT,        "Verdict",    false},
-};
-
-QString rate_text(const std::optional<long> &rate) {
-    return rate ? QString::number(*rate) : QStringLiteral("-");
-}
-
-// "2" or "2 (1 remote)".
-QString count_text(uint32_t all, uint32_t remote) {
-    if (remote == 0) return QString::number(all);
-    return QStringLiteral("%1 (%2 remote)").arg(all).arg(remote);
-}
-
-// "1:02:03", "2:03", "0:04.5" (tenths under a minute).
-QString duration_text(int64_t us) {
-    if (us < 0) us = 0;
-    const int64_t seconds = us / 1000000;
-    if (seconds < 60) return QStringLiteral("0:%1.%2").arg(seconds, 2, 10, QChar('0')).arg((us / 100000) % 10);
-    if (seconds < 3600) return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600)
-        .arg((seconds / 60) % 60, 2, 10, QChar('0'))
-        .arg(seconds % 60, 2, 10, QChar('0'));
-}
-
-}  // namespace
+// The model's columns are the core's calls table's, in its order.
+static_assert(int(CallsModel::COLUMN_START) == int(CALLS_COLUMN_START) &&
+              int(CallsModel::COLUMN_VERDICT) == int(CALLS_COLUMN_VERDICT) && int(CallsModel::COLUMNS) == int(CALLS_COLUMNS));
 
 CallsModel::CallsModel(QObject *parent) : QAbstractTableModel(parent) {}
 
@@ -66,42 +24,19 @@ void CallsModel::set_watch(const CallWatch *watch, int64_t origin_us) {
     origin_us_ = origin_us;
     now_us_ = -1;
     rows_.clear();
-    seen_ = Signature{};
+    seen_ = CallsSignature{};
     if (watch_ != nullptr) {
-        seen_ = signature();
+        seen_ = calls_signature(*watch_);
         rebuild();
     }
     endResetModel();
 }
 
-CallsModel::Signature CallsModel::signature() const {
-    Signature s;
-    s.count = watch_->log.count;
-    s.first = watch_->log.first;
-    s.dropped = watch_->log.dropped;
-    for (int m = 1; m <= 2; ++m) s.running[m - 1] = call_watch_running(*watch_, m);
-    return s;
-}
-
-void CallsModel::rebuild() {
-    rows_.clear();
-    const size_t logged = call_log_size(watch_->log);
-    rows_.reserve(logged + 2);
-    for (size_t i = 0; i < logged; ++i) rows_.push_back(&call_log_at(watch_->log, i));
-    for (int m = 1; m <= 2; ++m) {
-        if (const Call *running = call_watch_running(*watch_, m)) rows_.push_back(running);
-    }
-    // Newest first; at one moment, modem 1 first.
-    std::stable_sort(rows_.begin(), rows_.end(), [](const Call *a, const Call *b) {
-        if (a->start_us != b->start_us) return a->start_us > b->start_us;
-        if (a->modem != b->modem) return a->modem < b->modem;
-        return a->number > b->number;
-    });
-}
+void CallsModel::rebuild() { calls_rows(*watch_, rows_); }
 
 bool CallsModel::sync() {
     if (watch_ == nullptr) return false;
-    const Signature now = signature();
+    const CallsSignature now = calls_signature(*watch_);
     if (now == seen_) return false;
     beginResetModel();
     seen_ = now;
@@ -143,43 +78,11 @@ int CallsModel::row_of(CallKey key) const {
 }
 
 QString CallsModel::cell(const Call &call, int column) const {
-    switch (column) {
-    case COLUMN_MODEM:
-        return QString::number(call.modem);
-    case COLUMN_START: {
-        // The wall clock when known, else the time since the watch's start.
-        const int64_t wall = call.start_wall_us >= 0 ? call.start_wall_us
-                             : origin_us_ > 0        ? origin_us_ + call.start_us
-                                                     : -1;
-        if (wall < 0) {
-            char seconds[32];
-            format_seconds(call.start_us, seconds, sizeof seconds);
-            return QStringLiteral("+%1 s").arg(QString::fromLatin1(seconds));
-        }
-        return QDateTime::fromMSecsSinceEpoch(wall / 1000).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    }
-    case COLUMN_DURATION: {
-        const int64_t end = !call.ended && now_us_ >= 0 ? std::max(now_us_, call.end_us) : call.end_us;
-        return duration_text(end - call.start_us);
-    }
-    case COLUMN_MODULATION:
-        if (call.modulation) return QString::fromLatin1(modulation_name(*call.modulation));
-        return call.modulation_conflict ? QStringLiteral("(two)") : QStringLiteral("-");
-    case COLUMN_RX_RATE:
-        return rate_text(call.rx_rate.final);
-    case COLUMN_TX_RATE:
-        return rate_text(call.tx_rate.final);
-    case COLUMN_RETRAINS:
-        return count_text(call.retrains, call.retrains_remote);
-    case COLUMN_RENEGOTIATIONS:
-        return count_text(call.renegotiations, call.renegotiations_remote);
-    case COLUMN_CLEARDOWN:
-        return QString::fromLatin1(cleardown_name(call.cleardown));
-    case COLUMN_VERDICT:
-        return verdict_data(call, Qt::DisplayRole).toString();
-    default:
-        return QString();
-    }
+    // The verdict's cause in words, where the core's list gives its category.
+    if (column == COLUMN_VERDICT) return verdict_data(call, Qt::DisplayRole).toString();
+    char text[CALLS_CELL_BYTES];
+    calls_cell(call, CallsColumn(column), origin_us_, now_us_, text, sizeof text);
+    return QString::fromUtf8(text);
 }
 
 QVariant CallsModel::data(const QModelIndex &index, int role) const {
@@ -189,7 +92,7 @@ QVariant CallsModel::data(const QModelIndex &index, int role) const {
     case Qt::DisplayRole:
         return cell(*c, index.column());
     case Qt::TextAlignmentRole:
-        return COLUMN_ROWS[index.column()].numeric ? int(Qt::AlignRight | Qt::AlignVCenter)
+        return CALLS_COLUMN_ROWS[index.column()].numeric ? int(Qt::AlignRight | Qt::AlignVCenter)
                                                    : int(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::FontRole:
         if (!c->ended) {
@@ -233,5 +136,5 @@ QVariant CallsModel::verdict_data(const Call &call, int role) const {
 QVariant CallsModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= COLUMNS)
         return QVariant();
-    return QString::fromLatin1(COLUMN_ROWS[section].header);
+    return QString::fromLatin1(CALLS_COLUMN_ROWS[section].header);
 }

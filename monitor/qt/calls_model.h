@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "calls/call.h"
+#include "calls/calls_table.h"
 
 struct CallWatch;
 
@@ -66,13 +67,6 @@ public:
     const std::vector<const Call *> &calls() const { return rows_; }
 
 private:
-    struct Signature {
-        size_t count = 0, first = 0;
-        uint64_t dropped = 0;
-        const Call *running[2] = {};
-        bool operator==(const Signature &) const = default;
-    };
-    Signature signature() const;
     void rebuild();
     QString cell(const Call &call, int column) const;
     QVariant verdict_data(const Call &call, int role) const;
@@ -80,6 +74,6 @@ private:
     const CallWatch *watch_ = nullptr;
     int64_t origin_us_ = 0;
     int64_t now_us_ = -1;
-    Signature seen_;
+    CallsSignature seen_;
     std::vector<const Call *> rows_;
 };

@@ -382,8 +382,10 @@ TEST_F(CallsViewTest, AFindingChoosesTheStatusLineAndEyeOfItsMoment) {
         EXPECT_EQ(view->findings_eye()->points() > 0, findings[r].eye);
         const QModelIndex selected = window_->view()->status_view(1)->currentIndex();
         ASSERT_TRUE(selected.isValid());
-        if (findings[r].line != nullptr) EXPECT_EQ(selected.data().toString().toStdString().rfind(findings[r].line, 0), 0u)
-            << selected.data().toString().toStdString();
+        if (findings[r].line != nullptr) {
+            EXPECT_EQ(selected.data().toString().toStdString().rfind(findings[r].line, 0), 0u)
+                << selected.data().toString().toStdString();
+        }
     }
     // The line drop's mark: its tooltip and its moment, the line of its record.
     view->tabs()->setCurrentWidget(view->timeline());
