@@ -12,6 +12,7 @@
 #include "calls/call_export.h"
 #include "monitor/window_tables.h"
 #include "monitor/win32/calls_view.h"
+#include "monitor/win32/win32_windows.h"
 
 namespace {
 
@@ -59,15 +60,8 @@ bool save_atomically(const char *path, const std::string &bytes, std::string &re
 bool choose_file(HWND owner, const char *title, const char *proposed, char *path, size_t size, CallsFileFormat *format) {
     char chosen[MAX_PATH] = {};
     snprintf(chosen, sizeof chosen, "%s", proposed);
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = FILTERS;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = chosen;
-    dialog.nMaxFile = sizeof chosen;
-    dialog.lpstrTitle = title;
-    dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_OVERWRITEPROMPT;
+    const std::string here;  // the dialog's own choice of folder
+    OPENFILENAMEA dialog = file_dialog(owner, chosen, sizeof chosen, here, FILTERS, title, OFN_OVERWRITEPROMPT);
     if (!GetSaveFileNameA(&dialog)) return false;
     if (!calls_export_name(chosen, dialog.nFilterIndex == 2, path, size, format)) {
         MessageBoxA(owner, "The file name is too long.", ABOUT_CAPTION, MB_ICONERROR | MB_OK);

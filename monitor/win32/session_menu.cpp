@@ -41,10 +41,7 @@ static std::string current_folder() {
     return length > 0 && length < sizeof folder ? std::string(folder, length) : std::string();
 }
 
-// The common file dialog's settings for a session file: `chosen` holds the
-// proposed name and receives the chosen one. The current directory stays
-// where it is, since capture files go there.
-static OPENFILENAMEA file_dialog(HWND main, char *chosen, DWORD size, const std::string &folder,
+OPENFILENAMEA file_dialog(HWND main, char *chosen, DWORD size, const std::string &folder,
                                  const char *filter, const char *title, DWORD flags) {
     OPENFILENAMEA dialog{};
     dialog.lStructSize = sizeof dialog;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commdlg.h>
 
 #include <cstdint>
 #include <deque>
@@ -133,6 +134,13 @@ void show_status_bar();
 
 // The call summary child: its text brought up to the last calls.
 void refresh_call_summary();
+
+// The common file dialog's settings: `chosen` holds the proposed name and
+// receives the chosen one, `folder` (kept alive by the caller; empty: the
+// dialog's own choice) is where it opens. The current directory stays
+// where it is, since capture files go there.
+OPENFILENAMEA file_dialog(HWND owner, char *chosen, DWORD size, const std::string &folder, const char *filter,
+                          const char *title, DWORD flags);
 
 LRESULT CALLBACK main_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK status_window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
