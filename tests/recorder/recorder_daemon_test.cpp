@@ -108,15 +108,25 @@ TEST_F(RecorderDaemonTest, NoDriverMeansNotInstalled) {
     EXPECT_FALSE(file_exists("session.rec.2"));
 }
 
-TEST_F(RecorderDaemonTest, VersionPrintsThePackageVersionAndTouchesNothing) {
+TEST_F(RecorderDaemonTest, VersionAndHelpPrintTheirTextAndTouchNothing) {
+    const struct {
+        const char *option;
+        std::string starts;  // what the output starts with
+    } cases[] = {
+        {"--version", std::string("recorder ") + TARVEL_VERSION + "\n"},
+        {"--help", "Usage: recorder [DEVICE]\n"},
+    };
     // A driver with no active modem: a recorder that went on to record
     // would set the flag and wait for a modem instead of ending.
     start_daemon("active 0\nwait 5000\n");
     const bool flag_existed = file_exists(setup_file());
-    pid_t pid = spawn({recorder_, "--version"}, world_, "recorder.out", "recorder.err");
-    EXPECT_EQ(wait_for(pid, 10), 0);
-    EXPECT_EQ(text_of("recorder.out"), std::string("recorder ") + TARVEL_VERSION + "\n");
-    EXPECT_EQ(file_exists(setup_file()), flag_existed) << "the recording flag was touched";
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.option);
+        pid_t pid = spawn({recorder_, c.option}, world_, "recorder.out", "recorder.err");
+        EXPECT_EQ(wait_for(pid, 10), 0);
+        EXPECT_EQ(text_of("recorder.out").rfind(c.starts, 0), 0u) << text_of("recorder.out");
+        EXPECT_EQ(file_exists(setup_file()), flag_existed) << "the recording flag was touched";
+    }
 }
 
 // Every signal that would end the recorder ends it the way SIGTERM does:
