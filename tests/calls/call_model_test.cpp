@@ -128,17 +128,24 @@ const ModelCase CASES[] = {
 
 long or_unknown(const std::optional<long> &v) { return v ? *v : UNKNOWN; }
 
+// Plays each case's steps and hands every call it made, with the one the
+// case expects in its place, to check.
+template <class Case, class Check>
+void check_calls(const Case &c, Check check) {
+    SCOPED_TRACE(c.name);
+    WatchedSession session;
+    session.play(c.steps);
+    const std::vector<const Call *> calls = session.finish();
+    ASSERT_EQ(calls.size(), c.calls.size());
+    for (size_t i = 0; i < calls.size(); ++i) {
+        SCOPED_TRACE("call " + std::to_string(i + 1));
+        check(*calls[i], c.calls[i]);
+    }
+}
+
 TEST(CallModel, SessionsMakeTheirCalls) {
     for (const ModelCase &c : CASES) {
-        SCOPED_TRACE(c.name);
-        WatchedSession session;
-        session.play(c.steps);
-        const std::vector<const Call *> calls = session.finish();
-        ASSERT_EQ(calls.size(), c.calls.size());
-        for (size_t i = 0; i < calls.size(); ++i) {
-            SCOPED_TRACE("call " + std::to_string(i + 1));
-            const Call &got = *calls[i];
-            const ExpectedCall &want = c.calls[i];
+        check_calls(c, [](const Call &got, const ExpectedCall &want) {
             EXPECT_EQ(got.modem, want.modem);
             EXPECT_EQ(got.ended, want.ended);
             EXPECT_EQ(got.direction, want.direction);
@@ -153,7 +160,7 @@ TEST(CallModel, SessionsMakeTheirCalls) {
             std::vector<AnomalyKind> kinds;
             for (const Anomaly &a : got.anomalies) kinds.push_back(a.kind);
             EXPECT_EQ(kinds, want.anomalies);
-        }
+        });
     }
 }
 
@@ -205,15 +212,7 @@ const MomentCase MOMENT_CASES[] = {
 
 TEST(CallModel, CallsEndAtTheirCleardownAndConnectAtTheirFirstSign) {
     for (const MomentCase &c : MOMENT_CASES) {
-        SCOPED_TRACE(c.name);
-        WatchedSession session;
-        session.play(c.steps);
-        const std::vector<const Call *> calls = session.finish();
-        ASSERT_EQ(calls.size(), c.calls.size());
-        for (size_t i = 0; i < calls.size(); ++i) {
-            SCOPED_TRACE("call " + std::to_string(i + 1));
-            const Call &got = *calls[i];
-            const Moments &want = c.calls[i];
+        check_calls(c, [](const Call &got, const Moments &want) {
             EXPECT_TRUE(got.ended);
             EXPECT_EQ(got.start_us, want.start_ms * 1000);
             EXPECT_EQ(got.end_us, want.end_ms * 1000);
@@ -223,7 +222,7 @@ TEST(CallModel, CallsEndAtTheirCleardownAndConnectAtTheirFirstSign) {
             EXPECT_EQ(got.first_record, want.first_record);
             EXPECT_EQ(got.series[SERIES_SNR].samples, want.snr_samples);
             EXPECT_EQ(got.anomalies.size(), want.anomalies);
-        }
+        });
     }
 }
 
