@@ -65,14 +65,6 @@ void rate_text(const std::optional<long> &rate, char *text, size_t size) {
         snprintf(text, size, "-");
 }
 
-bool ends_with(const char *name, size_t length, const char *suffix) {
-    const size_t n = strlen(suffix);
-    if (length < n) return false;
-    for (size_t i = 0; i < n; ++i) {
-        if (tolower(static_cast<unsigned char>(name[length - n + i])) != suffix[i]) return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -163,9 +155,9 @@ bool calls_export_name(const char *chosen, bool json_filter, char *path, size_t 
     const size_t length = chosen != nullptr ? strlen(chosen) : 0;
     if (length == 0 || size == 0) return false;
     const char *extension = "";
-    if (ends_with(chosen, length, ".json")) {
+    if (ends_with_folded(chosen, length, ".json")) {
         *format = CALLS_FILE_JSON;
-    } else if (ends_with(chosen, length, ".csv")) {
+    } else if (ends_with_folded(chosen, length, ".csv")) {
         *format = CALLS_FILE_CSV;
     } else {
         *format = json_filter ? CALLS_FILE_JSON : CALLS_FILE_CSV;

@@ -31,3 +31,7 @@ int hex_string(char *dest, const unsigned char *bytes, size_t length);
 
 // Bits per second of a rate code; 33600 for any code without an entry.
 long rate_bps(uint32_t rate);
+
+// Whether text[0..length) ends with `suffix` (lower case), the text's ASCII
+// capitals taken as small letters: ".CSV" ends with ".csv".
+bool ends_with_folded(const char *text, size_t length, const char *suffix);

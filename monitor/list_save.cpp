@@ -9,22 +9,12 @@
 #include <windows.h>
 #endif
 
+#include "formatting/formatting.h"
 #include "monitor/text_filter.h"
 #include "monitor/monitor.h"
 
 ExportFormat export_format_for_name(const char *path) {
-    const size_t length = std::strlen(path);
-    if (length < 4) {
-        return EXPORT_TEXT;
-    }
-    const char *end = path + length - 4;
-    const char csv[] = ".csv";
-    for (int i = 0; i < 4; ++i) {
-        char c = end[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != csv[i]) return EXPORT_TEXT;
-    }
-    return EXPORT_CSV;
+    return ends_with_folded(path, std::strlen(path), ".csv") ? EXPORT_CSV : EXPORT_TEXT;
 }
 
 // Renames the complete file over `path`, replacing what was there.

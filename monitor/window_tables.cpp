@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "formatting/formatting.h"
+
 const char MAIN_CLASS[] = "LineWatch";
 const char STATUS_CLASS[] = "StatusClass";
 const char EYE_CLASS[] = "EyeClass";
@@ -208,23 +210,6 @@ void session_caption(const char *path, char *text, size_t size) {
         }
     }
     std::snprintf(text, size, "%s - %s", MAIN_CAPTION, name);
-}
-
-static bool ends_with_folded(const char *text, size_t length, const char *suffix) {
-    const size_t n = std::strlen(suffix);
-    if (length < n) {
-        return false;
-    }
-    for (size_t i = 0; i < n; ++i) {
-        char c = text[length - n + i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != suffix[i]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 bool command_tail_file(const char *tail, char *path, size_t size) {
