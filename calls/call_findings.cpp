@@ -97,13 +97,6 @@ double ratio(uint32_t errors, uint32_t total) { return total == 0 ? 0.0 : double
 
 void add(CallVerdict &out, FindingId id, const RecordMark &at, uint8_t nth = 1, uint8_t part = 0);
 
-const CallEvent *nth_event(const Call &call, CallEventKind kind, EventOrigin origin, uint8_t nth) {
-    uint8_t n = 0;
-    for (const CallEvent &e : call.events)
-        if (e.kind == kind && (origin == ORIGIN_UNKNOWN || e.origin == origin) && ++n == nth) return &e;
-    return nullptr;
-}
-
 void check_hangup(const Call &call, CallVerdict &out, CleardownCause cause, FindingId id) {
     if (call.cleardown != cause || !connected(call)) return;
     const CallEvent *e = first_event(call, EVENT_CLEARDOWN);
